@@ -1,0 +1,238 @@
+#include "cli/cli_support.h"
+
+#include "app/file_io.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <unistd.h>
+
+namespace {
+std::map<std::string, TCliCommand>& Registry() {
+    static std::map<std::string, TCliCommand> registry;
+    return registry;
+}
+}  // namespace
+
+TCommandRegistrar::TCommandRegistrar(TCliCommand command) {
+    Registry()[command.Name] = std::move(command);
+}
+
+const std::map<std::string, TCliCommand>& RegisteredCommands() { return Registry(); }
+
+TArgs::TArgs(const std::vector<std::string>& args, const std::set<std::string>& valueOptions,
+             const std::set<std::string>& flags) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string a = args[i];
+        if (a == "--help" || a == "-h") {
+            help_ = true;
+            continue;
+        }
+        if (a == "-o") a = "--output";
+        if (a.size() > 2 && a.rfind("--", 0) == 0) {
+            std::string name = a.substr(2), value;
+            bool inlineValue = false;
+            if (const auto eq = name.find('='); eq != std::string::npos) {
+                value = name.substr(eq + 1);
+                name = name.substr(0, eq);
+                inlineValue = true;
+            }
+            if (valueOptions.count(name)) {
+                if (!inlineValue) {
+                    if (i + 1 >= args.size()) throw EUsage("option --" + name + " needs a value");
+                    value = args[++i];
+                }
+                values_[name] = value;
+            } else if (flags.count(name) && !inlineValue) {
+                flags_.insert(name);
+            } else {
+                throw EUsage("unknown option --" + name);
+            }
+        } else if (a.size() > 1 && a[0] == '-' && !std::isdigit(static_cast<unsigned char>(a[1]))) {
+            throw EUsage("unknown option " + a);
+        } else {
+            positional_.push_back(a);
+        }
+    }
+}
+
+std::optional<std::string> TArgs::Value(const std::string& name) const {
+    const auto it = values_.find(name);
+    if (it == values_.end()) return std::nullopt;
+    return it->second;
+}
+
+std::string TArgs::Required(const std::string& name) const {
+    auto v = Value(name);
+    if (!v) throw EUsage(name == "output" ? "missing -o OUT" : "missing --" + name);
+    return *v;
+}
+
+int32_t ParseIntArg(const std::string& text, const std::string& what) {
+    errno = 0;
+    char* end = nullptr;
+    const long long v = std::strtoll(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || v < std::numeric_limits<int32_t>::min() ||
+        v > std::numeric_limits<int32_t>::max())
+        throw EUsage(what + ": '" + text + "' is not a whole number");
+    return int32_t(v);
+}
+
+double ParseDoubleArg(const std::string& text, const std::string& what) {
+    errno = 0;
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || errno != 0 || !std::isfinite(v))
+        throw EUsage(what + ": '" + text + "' is not a number");
+    return v;
+}
+
+TCliProgress::TCliProgress(std::string label) : label_(std::move(label)), tty_(::isatty(2) == 1) {}
+
+TCliProgress::~TCliProgress() { Finish(); }
+
+void TCliProgress::Phase(const std::string& key) {
+    phase_ = key;
+    Draw();
+}
+
+void TCliProgress::Percent(double percent) {
+    percent_ = percent;
+    Draw();
+}
+
+void TCliProgress::ClearPercent() {
+    percent_ = -1;
+    Draw();
+}
+
+void TCliProgress::Draw() {
+    if (!tty_) return;
+    std::string line = label_.empty() ? phase_ : label_ + ": " + phase_;
+    if (percent_ >= 0) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, " %5.1f%%", percent_);
+        line += buf;
+    }
+    std::fprintf(stderr, "\r\033[K%s", line.c_str());
+    std::fflush(stderr);
+    drawn_ = true;
+}
+
+void TCliProgress::Finish() {
+    if (drawn_) {
+        std::fprintf(stderr, "\r\033[K");
+        std::fflush(stderr);
+        drawn_ = false;
+    }
+}
+
+bool IsNpyName(const std::string& fileName) {
+    if (fileName.size() < 4) return false;
+    std::string ext = fileName.substr(fileName.size() - 4);
+    for (auto& ch : ext) ch = char(std::tolower(static_cast<unsigned char>(ch)));
+    return ext == ".npy";
+}
+
+void SaveStoreNpy(const TSpectrumStore& store, const std::string& fileName) {
+    std::string header = "{'descr': '<f4', 'fortran_order': False, 'shape': (3, " +
+                         std::to_string(store.Rows) + ", " + std::to_string(store.Cols) + "), }";
+    // Magic (6) + version (2) + length (2) + header + newline, padded to 64.
+    const size_t unpadded = 10 + header.size() + 1;
+    header.append((64 - unpadded % 64) % 64, ' ');
+    header.push_back('\n');
+    std::string out = std::string("\x93NUMPY\x01\x00", 8);
+    out.push_back(char(header.size() & 0xff));
+    out.push_back(char(header.size() >> 8));
+    out += header;
+    const size_t cells = store.CellCount();
+    out.reserve(out.size() + cells * 12);
+    for (const auto& plane : store.Planes) {
+        static_assert(std::numeric_limits<float>::is_iec559);
+        out.append(reinterpret_cast<const char*>(plane.data()), cells * sizeof(float));
+    }
+    WriteFileAtomically(fileName, out);
+}
+
+namespace {
+[[noreturn]] void BadNpy(const std::string& fileName, const std::string& why) {
+    throw Exception(fileName + ": not a stored spectrum (" + why +
+                    "); expected float32 little-endian, C order, shape (3, H, W)");
+}
+
+std::string HeaderValue(const std::string& header, const std::string& key) {
+    const auto k = header.find("'" + key + "'");
+    if (k == std::string::npos) return {};
+    auto colon = header.find(':', k);
+    if (colon == std::string::npos) return {};
+    ++colon;
+    while (colon < header.size() && header[colon] == ' ') ++colon;
+    if (colon >= header.size()) return {};
+    if (header[colon] == '(') {
+        const auto close = header.find(')', colon);
+        return close == std::string::npos ? std::string() : header.substr(colon, close - colon + 1);
+    }
+    if (header[colon] == '\'') {
+        const auto close = header.find('\'', colon + 1);
+        return close == std::string::npos ? std::string() : header.substr(colon + 1, close - colon - 1);
+    }
+    auto end = header.find_first_of(",}", colon);
+    return header.substr(colon, end == std::string::npos ? std::string::npos : end - colon);
+}
+}  // namespace
+
+TSpectrumStore LoadStoreNpy(const std::string& fileName) {
+    const std::string data = ReadWholeFile(fileName);
+    if (data.size() < 10 || data.compare(0, 6, "\x93NUMPY") != 0) BadNpy(fileName, "no .npy header");
+    const int major = static_cast<unsigned char>(data[6]);
+    size_t headerLen, headerStart;
+    if (major == 1) {
+        headerLen = size_t(static_cast<unsigned char>(data[8])) |
+                    size_t(static_cast<unsigned char>(data[9])) << 8;
+        headerStart = 10;
+    } else if (major == 2 || major == 3) {
+        if (data.size() < 12) BadNpy(fileName, "truncated header");
+        headerLen = 0;
+        for (int i = 3; i >= 0; --i) headerLen = headerLen << 8 | static_cast<unsigned char>(data[8 + i]);
+        headerStart = 12;
+    } else {
+        BadNpy(fileName, "unknown .npy version");
+    }
+    if (headerStart + headerLen > data.size()) BadNpy(fileName, "truncated header");
+    const std::string header = data.substr(headerStart, headerLen);
+    const std::string descr = HeaderValue(header, "descr");
+    if (descr != "<f4") BadNpy(fileName, "element type '" + descr + "'");
+    const std::string fortran = HeaderValue(header, "fortran_order");
+    if (fortran.find("False") == std::string::npos) BadNpy(fileName, "not C order");
+    const std::string shape = HeaderValue(header, "shape");
+    long long dims[3];
+    int count = 0;
+    {
+        const char* p = shape.c_str();
+        while (*p && count < 4) {
+            while (*p && !std::isdigit(static_cast<unsigned char>(*p)) && *p != '-') ++p;
+            if (!*p) break;
+            char* end;
+            const long long v = std::strtoll(p, &end, 10);
+            if (count < 3) dims[count] = v;
+            ++count;
+            p = end;
+        }
+    }
+    if (count != 3 || dims[0] != 3) BadNpy(fileName, "shape " + shape);
+    if (dims[1] <= 0 || dims[2] <= 0 || dims[1] > std::numeric_limits<int32_t>::max() ||
+        dims[2] > std::numeric_limits<int32_t>::max())
+        BadNpy(fileName, "shape " + shape);
+    const size_t cells = size_t(dims[1]) * size_t(dims[2]);
+    const size_t body = headerStart + headerLen;
+    if (cells > (data.size() - body) / 12 || data.size() - body != cells * 12)
+        BadNpy(fileName, "data size does not match shape " + shape);
+    TSpectrumStore store;
+    store.Resize(int32_t(dims[2]), int32_t(dims[1]));
+    for (int p = 0; p < 3; ++p)
+        std::memcpy(store.Planes[p].data(), data.data() + body + size_t(p) * cells * 4, cells * 4);
+    return store;
+}

@@ -1,0 +1,84 @@
+#pragma once
+// What the commands of pixmend-cli share: the command registry, argument
+// parsing, progress on stderr, and stored spectra as .npy files.
+
+#include "spectral/errors.h"
+#include "spectral/progress.h"
+#include "spectral/store.h"
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+// A wrong command line. Printed with a hint to --help; exit status 2.
+class EUsage : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// One command of the tool. run gets the arguments after the command's name and
+// returns the exit status; errors are thrown and reported by main.
+struct TCliCommand {
+    std::string Name;     // "spectrum", "filter", ...
+    std::string Summary;  // one line for the overview
+    std::string Help;     // the full --help text
+    int (*Run)(const std::vector<std::string>& args) = nullptr;
+};
+
+// Registers a command at start-up; define one static instance per command file.
+class TCommandRegistrar {
+public:
+    explicit TCommandRegistrar(TCliCommand command);
+};
+const std::map<std::string, TCliCommand>& RegisteredCommands();
+
+// Options of one command: "--name value" (or "--name=value") for value options,
+// "--name" for flags; everything else is positional. Unknown options throw
+// EUsage. "-o" is accepted as a short form of "--output".
+class TArgs {
+public:
+    TArgs(const std::vector<std::string>& args, const std::set<std::string>& valueOptions,
+          const std::set<std::string>& flags = {});
+    const std::vector<std::string>& Positional() const { return positional_; }
+    std::optional<std::string> Value(const std::string& name) const;
+    std::string Required(const std::string& name) const;  // throws EUsage when missing
+    bool Flag(const std::string& name) const { return flags_.count(name) > 0; }
+    bool HelpWanted() const { return help_; }
+
+private:
+    std::vector<std::string> positional_;
+    std::map<std::string, std::string> values_;
+    std::set<std::string> flags_;
+    bool help_ = false;
+};
+
+// Whole numbers and decimals from the command line; EUsage when malformed.
+int32_t ParseIntArg(const std::string& text, const std::string& what);
+double ParseDoubleArg(const std::string& text, const std::string& what);
+
+// Progress on stderr: one updating line on a terminal, nothing otherwise.
+class TCliProgress final : public IProgress {
+public:
+    explicit TCliProgress(std::string label = {});
+    ~TCliProgress() override;
+    void Phase(const std::string& key) override;
+    void Percent(double percent) override;
+    void ClearPercent() override;
+    void Finish();  // ends the updating line
+
+private:
+    void Draw();
+    std::string label_, phase_;
+    double percent_ = -1;
+    bool tty_ = false, drawn_ = false;
+};
+
+// Stored spectra: float32, little-endian, C order, shape (3, H, W), plane 0
+// first. Anything else is refused with a clear message.
+void SaveStoreNpy(const TSpectrumStore& store, const std::string& fileName);
+TSpectrumStore LoadStoreNpy(const std::string& fileName);
+
+// True when the name ends in ".npy", in any letter case.
+bool IsNpyName(const std::string& fileName);

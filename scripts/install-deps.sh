@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Pixmend needs to build, test and run.
+# Only installs what is missing, so it is cheap to call before every build.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-image-formats-plugins
+  libjpeg62-turbo-dev libcrypto++-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+)
+# Looking at the window program as its user would.
+if [ "${PIXMEND_GUI_TOOLS:-0}" = 1 ]; then
+  packages+=(xvfb xdotool imagemagick)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+echo "Installing: ${missing[*]}" >&2
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds with the address and undefined-behaviour
+# sanitizers (warnings are errors) and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+preset="${PIXMEND_TEST_PRESET:-ci}"
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset"
+QT_QPA_PLATFORM=offscreen ctest --preset "$preset" -j "$(nproc)"

@@ -1,0 +1,49 @@
+#pragma once
+// The separable image transform between the spatial and the frequency domain
+// of the spectrum store.
+//
+// Each row, then each column, of a plane is mirrored to an odd length 2L - 1
+// (x0 x1 .. xL-1 xL-1 .. x1), transformed with the FFT, and the real parts of
+// the first L outputs are kept. The mirrored sequence is real and even, so its
+// spectrum is too, and the same steps with the inverse FFT give the image back.
+
+#include "spectral/bitmap.h"
+#include "spectral/complex.h"
+#include "spectral/progress.h"
+#include "spectral/store.h"
+
+#include <cstdint>
+
+enum class TTransformDirection { Forward, Inverse };
+
+struct TTransformResult {
+    // Largest coefficient outside row 0 and column 0, at least 1.0. Only
+    // meaningful after a forward run.
+    double Maximum = 1.0;
+    // The contrast slider position it presets: -2 trunc(ln m), clamped to the
+    // slider's range -50..50.
+    int32_t ContrastPreset = 0;
+};
+
+// Transforms the three planes in place. In a forward run the rows are read
+// from `source` (pixel bytes minus 127) when it is given, else from the
+// planes; an inverse run always reads the planes. `source` must be the size of
+// the store. Coefficients of magnitude below 0.1 are stored as 0.
+//
+// Reports "Red1".."Blue2" as phases and the percentage every 100 rows or
+// columns; the caller reports the end ("Transformed").
+//
+// Throws EMathError with the transform-length message when 2W-1 or 2H-1 has
+// too large a prime factor; no plane has been changed then.
+TTransformResult TransformStore(TSpectrumStore& store, TTransformDirection direction,
+                                const TBitmap24* source, IProgress& progress);
+
+// One mirrored real transform of length L: y[k] for k < L from x[0..L-1].
+// a and b are scratch buffers of at least 2L elements.
+void RealTransform1D(const float* x, float* y, int32_t L, TTransformDirection direction,
+                     TComplex* a, TComplex* b);
+
+// The contrast slider's range and the gain of a position.
+constexpr int32_t kContrastMin = -50;
+constexpr int32_t kContrastMax = 50;
+int32_t ContrastPresetFor(double maximum);

@@ -1,0 +1,41 @@
+#pragma once
+// Helpers shared by the test programs.
+
+#include "spectral/store.h"
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// The bits of a float, for bit-exact comparisons (NaN payloads included).
+inline uint32_t FloatBits(float v) {
+    uint32_t u;
+    std::memcpy(&u, &v, sizeof u);
+    return u;
+}
+
+// A store of W x H cells filled with reproducible pseudo-random values in
+// [lo, hi); the same seed gives the same store on every machine.
+TSpectrumStore RandomStore(int32_t w, int32_t h, uint32_t seed, float lo = -127.0f,
+                           float hi = 128.0f);
+
+// A fresh, empty folder below the system's temporary folder, removed when the
+// object goes out of scope.
+class TTempDir {
+public:
+    TTempDir();
+    ~TTempDir();
+    TTempDir(const TTempDir&) = delete;
+    TTempDir& operator=(const TTempDir&) = delete;
+    const std::filesystem::path& Path() const { return path_; }
+    std::string File(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Whole-file helpers.
+std::vector<uint8_t> ReadFileBytes(const std::string& name);
+void WriteFileBytes(const std::string& name, const std::vector<uint8_t>& bytes);
