@@ -1,0 +1,39 @@
+#pragma once
+// One entry of a filter and its text line. A filter is kept as text: each
+// entry is the line that the list window shows and the filter file holds, and
+// every reading of an entry parses that line again. Lines from a file are kept
+// verbatim, so the reading rules below decide what an entry means, not the
+// writing rules.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// The parsed form of a line.
+struct TFilterEntry {
+    // 0 rectangle smoothing, 1 ellipse smoothing, 100 + m spectral resize
+    // with mode m, -1 a line whose kind is not recognised. Reading can give
+    // any other number too (the three characters after "resize").
+    int32_t typ = -1;
+    // Smoothing: the region's bounds as fractions of the spectrum's width
+    // (x1, x2) and height (y1, y2). Resize: x1 is the resize value, the
+    // others 0.
+    float x1 = 0.0f;
+    float x2 = 0.0f;
+    float y1 = 0.0f;
+    float y2 = 0.0f;
+};
+
+constexpr int32_t kFilterRectangle = 0;
+constexpr int32_t kFilterEllipse = 1;
+constexpr int32_t kFilterResizeBase = 100;  // + mode 0..4
+
+// The line of an entry ("typ=rec,x1=12.50000,..."), each field as its value
+// times 100 with five decimals and "." whatever the locale. Nothing for a
+// kind other than 0, 1 and 100..104.
+std::optional<std::string> FormatEntryLine(int32_t typ, float x1, float x2, float y1, float y2);
+
+// Reads a line. Never fails, except for a "resize" kind whose next three
+// characters are not a whole number: EConvertError
+// "'%s' ist kein gültiger Integerwert".
+TFilterEntry ParseEntryLine(const std::string& line);
