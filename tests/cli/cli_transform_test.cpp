@@ -1,0 +1,177 @@
+// pixmend-cli's transform commands, run as a user runs them.
+#include "app/image_file.h"
+#include "cli/cli_support.h"
+#include "spectral/store_fill.h"
+#include "spectral/transform.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <sys/wait.h>
+
+namespace {
+
+struct TRun {
+    int status = -1;
+    std::string out;  // stdout and stderr together
+};
+
+TRun Cli(const std::string& arguments) {
+    TRun run;
+    const std::string command = std::string(PIXMEND_CLI_PATH) + " " + arguments + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return run;
+    std::array<char, 4096> buf{};
+    size_t got;
+    while ((got = fread(buf.data(), 1, buf.size(), pipe)) > 0) run.out.append(buf.data(), got);
+    const int raw = pclose(pipe);
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return run;
+}
+
+TBitmap24 TestImage(int32_t w, int32_t h) {
+    TBitmap24 image(w, h);
+    for (int32_t r = 0; r < h; ++r)
+        for (int32_t c = 0; c < w; ++c) {
+            uint8_t* px = image.Pixel(c, r);
+            px[0] = uint8_t((c * 7 + r * 3) & 0xff);
+            px[1] = uint8_t((c * c + r) & 0xff);
+            px[2] = uint8_t(((c / 4 + r / 4) % 2) * 200 + 20);
+        }
+    return image;
+}
+
+}  // namespace
+
+TEST(CliTransform, SpectrumNpyHoldsTheStoreBitForBit) {
+    TTempDir dir;
+    const auto image = TestImage(23, 17);
+    WriteImageFile(dir.File("in.bmp"), image);
+    const auto run = Cli("spectrum " + dir.File("in.bmp") + " -o " + dir.File("s.npy"));
+    ASSERT_EQ(run.status, 0) << run.out;
+    const auto bytes = ReadFileBytes(dir.File("s.npy"));
+    const std::string head(bytes.begin(), bytes.begin() + 128);
+    EXPECT_NE(head.find("'descr': '<f4', 'fortran_order': False, 'shape': (3, 17, 23)"), std::string::npos) << head;
+
+    TSpectrumStore want;
+    FillStoreFromBitmap(image, want);
+    TNoProgress none;
+    TransformStore(want, TTransformDirection::Forward, nullptr, none);
+    const TSpectrumStore got = LoadStoreNpy(dir.File("s.npy"));
+    ASSERT_EQ(got.Cols, 23);
+    ASSERT_EQ(got.Rows, 17);
+    for (int p = 0; p < 3; ++p)
+        for (size_t i = 0; i < got.CellCount(); ++i)
+            ASSERT_EQ(FloatBits(got.Planes[p][i]), FloatBits(want.Planes[p][i])) << p << " " << i;
+}
+
+TEST(CliTransform, ImageFromStoredSpectrumGivesThePictureBack) {
+    TTempDir dir;
+    const auto image = TestImage(40, 30);
+    WriteImageFile(dir.File("in.bmp"), image);
+    ASSERT_EQ(Cli("spectrum " + dir.File("in.bmp") + " -o " + dir.File("s.npy")).status, 0);
+    const auto run = Cli("image " + dir.File("s.npy") + " -o " + dir.File("back.bmp"));
+    ASSERT_EQ(run.status, 0) << run.out;
+    const TBitmap24 back = ReadImageFile(dir.File("back.bmp"));
+    ASSERT_EQ(back.Width, 40);
+    ASSERT_EQ(back.Height, 30);
+    // Values are truncated, so a pixel may come back one lower.
+    for (size_t i = 0; i < back.Bytes.size(); ++i)
+        ASSERT_LE(std::abs(int(back.Bytes[i]) - int(image.Bytes[i])), 1) << i;
+
+    ASSERT_EQ(Cli("roundtrip " + dir.File("in.bmp") + " -o " + dir.File("rt.npy")).status, 0);
+    const TSpectrumStore rt = LoadStoreNpy(dir.File("rt.npy"));
+    EXPECT_NEAR(rt.Planes[2][0], float(image.Bytes[2]) - 127.0f, 1e-3);
+}
+
+TEST(CliTransform, SpectrumPictureUsesTheContrastPosition) {
+    TTempDir dir;
+    WriteImageFile(dir.File("in.bmp"), TestImage(16, 16));
+    ASSERT_EQ(Cli("spectrum " + dir.File("in.bmp") + " -o " + dir.File("dark.bmp") + " --contrast -50").status, 0);
+    ASSERT_EQ(Cli("spectrum " + dir.File("in.bmp") + " -o " + dir.File("bright.bmp") + " --contrast 50").status, 0);
+    const TBitmap24 dark = ReadImageFile(dir.File("dark.bmp")), bright = ReadImageFile(dir.File("bright.bmp"));
+    int darkSum = 0, brightSum = 0;
+    for (size_t i = 3; i < dark.Bytes.size(); ++i) darkSum += dark.Bytes[i], brightSum += bright.Bytes[i];
+    EXPECT_LT(darkSum, brightSum);
+}
+
+TEST(CliTransform, TooWideImageReportsTheLengthError) {
+    TTempDir dir;
+    WriteImageFile(dir.File("wide.bmp"), TBitmap24(10006, 1));
+    const auto run = Cli("spectrum " + dir.File("wide.bmp") + " -o " + dir.File("s.npy"));
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.out.find("Prime factor for FFT length too large"), std::string::npos) << run.out;
+    EXPECT_FALSE(std::filesystem::exists(dir.File("s.npy")));
+}
+
+TEST(CliTransform, ResizeGivesTheNewSize) {
+    TTempDir dir;
+    WriteImageFile(dir.File("in.bmp"), TestImage(60, 40));
+    auto run = Cli("resize " + dir.File("in.bmp") + " -o " + dir.File("half.bmp") + " --mode percent --value 50");
+    ASSERT_EQ(run.status, 0) << run.out;
+    TBitmap24 half = ReadImageFile(dir.File("half.bmp"));
+    EXPECT_EQ(half.Width, 30);
+    EXPECT_EQ(half.Height, 20);
+    run = Cli("resize " + dir.File("in.bmp") + " -o " + dir.File("w.bmp") + " --mode max-width --value 90");
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(ReadImageFile(dir.File("w.bmp")).Width, 60);
+    run = Cli("resize " + dir.File("in.bmp") + " -o " + dir.File("x.bmp") + " --mode sideways --value 9");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.out.find("unknown --mode"), std::string::npos) << run.out;
+}
+
+TEST(CliTransform, BadInputGetsOneClearLine) {
+    TTempDir dir;
+    // A stored spectrum of the wrong shape or type.
+    TSpectrumStore two;
+    two.Resize(4, 3);
+    SaveStoreNpy(two, dir.File("ok.npy"));
+    auto bytes = ReadFileBytes(dir.File("ok.npy"));
+    std::string text(bytes.begin(), bytes.end());
+    auto wrongType = text;
+    wrongType.replace(wrongType.find("<f4"), 3, "<f8");
+    WriteFileBytes(dir.File("f8.npy"), {wrongType.begin(), wrongType.end()});
+    auto wrongShape = text;
+    wrongShape.replace(wrongShape.find("(3, 3, 4)"), 9, "(2, 3, 4)");
+    WriteFileBytes(dir.File("shape.npy"), {wrongShape.begin(), wrongShape.end()});
+    WriteFileBytes(dir.File("short.npy"), {bytes.begin(), bytes.end() - 5});
+    for (const char* name : {"f8.npy", "shape.npy", "short.npy"}) {
+        const auto run = Cli("image " + dir.File(name) + " -o " + dir.File("out.bmp"));
+        EXPECT_EQ(run.status, 2) << name;
+        EXPECT_NE(run.out.find("not a stored spectrum"), std::string::npos) << run.out;
+        EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
+    }
+    auto run = Cli("spectrum " + dir.File("missing.bmp") + " -o " + dir.File("s.npy"));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.out.find("kann nicht geöffnet werden"), std::string::npos) << run.out;
+    run = Cli("spectrum");
+    EXPECT_EQ(run.status, 2);
+    run = Cli("spectrum a.bmp");
+    EXPECT_NE(run.out.find("missing -o"), std::string::npos) << run.out;
+    run = Cli("spectrum a.bmp -o x.npy --contrast lots");
+    EXPECT_NE(run.out.find("not a whole number"), std::string::npos) << run.out;
+    run = Cli("frobnicate");
+    EXPECT_EQ(run.status, 2);
+    run = Cli("spectrum --help");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("usage: pixmend-cli spectrum"), std::string::npos);
+}
+
+TEST(CliTransform, FailedWriteKeepsTheOldFile) {
+    TTempDir dir;
+    WriteImageFile(dir.File("in.bmp"), TestImage(8, 8));
+    WriteFileBytes(dir.File("keep.npy"), {1, 2, 3});
+    std::filesystem::create_directory(dir.File("sub"));
+    // The target is a folder: the write fails, nothing else is touched.
+    auto run = Cli("spectrum " + dir.File("in.bmp") + " -o " + dir.File("sub"));
+    EXPECT_EQ(run.status, 2) << run.out;
+    run = Cli("spectrum " + dir.File("in.bmp") + " -o " + dir.File("in.bmp/x.npy"));
+    EXPECT_EQ(run.status, 2) << run.out;
+    EXPECT_NE(run.out.find("kann nicht erstellt werden"), std::string::npos) << run.out;
+    EXPECT_EQ(ReadFileBytes(dir.File("keep.npy")), (std::vector<uint8_t>{1, 2, 3}));
+    size_t files = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path())) files += e.is_regular_file();
+    EXPECT_EQ(files, 2u);
+}
