@@ -36,13 +36,14 @@ void TFilterList::DeleteEntry(size_t i) {
     if (i < lines_.size()) lines_.erase(lines_.begin() + std::ptrdiff_t(i));
 }
 
-std::vector<std::string> SplitFilterText(const std::string& text, const std::string& path) {
+std::vector<std::string> SplitFilterText(const std::string& text, const std::string& path,
+                                         size_t maxLines) {
     std::vector<std::string> lines;
     const size_t n = text.size();
     size_t start = 0, i = 0;
     for (; i < n && text[i] != '\0'; ++i) {
         if (text[i] != '\r' && text[i] != '\n') continue;
-        if (lines.size() >= kMaxFilterLines) throw EFileError(TooLargeMessage(path));
+        if (lines.size() >= maxLines) throw EFileError(TooLargeMessage(path));
         lines.emplace_back(text, start, i - start);
         if (text[i] == '\r' && i + 1 < n && text[i + 1] == '\n') ++i;
         start = i + 1;
@@ -50,7 +51,7 @@ std::vector<std::string> SplitFilterText(const std::string& text, const std::str
     // The text after the last line end is a line of its own when it holds
     // anything (with or without a NUL after it).
     if (i > start) {
-        if (lines.size() >= kMaxFilterLines) throw EFileError(TooLargeMessage(path));
+        if (lines.size() >= maxLines) throw EFileError(TooLargeMessage(path));
         lines.emplace_back(text, start, i - start);
     }
     return lines;

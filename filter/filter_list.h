@@ -54,5 +54,6 @@ private:
 };
 
 // The lines of a filter file's text (the splitting rules of LoadFilterFile).
-// Throws EFileError with the too-large message for `path` past the line limit.
-std::vector<std::string> SplitFilterText(const std::string& text, const std::string& path);
+// Throws EFileError with the too-large message for `path` past maxLines.
+std::vector<std::string> SplitFilterText(const std::string& text, const std::string& path,
+                                         size_t maxLines = kMaxFilterLines);
