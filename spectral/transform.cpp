@@ -28,8 +28,8 @@ const char* const kRowKeys[3] = {"Red1", "Green1", "Blue1"};
 const char* const kColumnKeys[3] = {"Red2", "Green2", "Blue2"};
 }  // namespace
 
-TTransformResult TransformStore(TSpectrumStore& store, TTransformDirection direction,
-                                const TBitmap24* source, IProgress& progress) {
+TTransformResult TransformStoreReference(TSpectrumStore& store, TTransformDirection direction,
+                                         const TBitmap24* source, IProgress& progress) {
     const int32_t W = store.Cols;
     const int32_t H = store.Rows;
     TTransformResult result;

@@ -9,6 +9,7 @@
 
 #include "spectral/bitmap.h"
 #include "spectral/complex.h"
+#include "spectral/fft_lanes.h"
 #include "spectral/progress.h"
 #include "spectral/store.h"
 
@@ -25,6 +26,17 @@ struct TTransformResult {
     int32_t ContrastPreset = 0;
 };
 
+// How a transform shares the machine. The result never depends on these.
+struct TTransformOptions {
+    // Threads to use: 0 = all processors. A batch running several jobs at
+    // once gives each job its share, so that jobs and transform threads
+    // together do not oversubscribe the cores.
+    int Threads = 0;
+    // The SIMD registers to use; Auto picks the widest the processor has. A
+    // set the processor lacks falls back to the widest it has.
+    TLaneSet Lanes = TLaneSet::Auto;
+};
+
 // Transforms the three planes in place. In a forward run the rows are read
 // from `source` (pixel bytes minus 127) when it is given, else from the
 // planes; an inverse run always reads the planes. `source` must be the size of
@@ -35,8 +47,21 @@ struct TTransformResult {
 //
 // Throws EMathError with the transform-length message when 2W-1 or 2H-1 has
 // too large a prime factor; no plane has been changed then.
+//
+// Many rows (columns) are transformed at once in SIMD lanes and blocks of them
+// on several threads; every value is bit-identical to TransformStoreReference
+// and the progress reports come from the calling thread, in the same order
+// and with the same values.
 TTransformResult TransformStore(TSpectrumStore& store, TTransformDirection direction,
                                 const TBitmap24* source, IProgress& progress);
+TTransformResult TransformStore(TSpectrumStore& store, TTransformDirection direction,
+                                const TBitmap24* source, IProgress& progress,
+                                const TTransformOptions& options);
+
+// The same transform one row or column at a time with the scalar FFT: the
+// reference that defines every bit of the result.
+TTransformResult TransformStoreReference(TSpectrumStore& store, TTransformDirection direction,
+                                         const TBitmap24* source, IProgress& progress);
 
 // One mirrored real transform of length L: y[k] for k < L from x[0..L-1].
 // a and b are scratch buffers of at least 2L elements.

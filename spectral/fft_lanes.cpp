@@ -1,0 +1,151 @@
+#include "spectral/fft_lanes.h"
+
+#include "spectral/errors.h"
+#include "spectral/fft.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+// Defined in the files compiled for each instruction set.
+IFFTLanes* NewFFTLanesSse2();
+IFFTLanes* NewFFTLanesAvx2();
+IFFTLanes* NewFFTLanesAvx512();
+
+bool LaneSetSupported(TLaneSet set) {
+    switch (set) {
+    case TLaneSet::Auto:
+    case TLaneSet::SSE2: return true;
+    case TLaneSet::AVX2: return __builtin_cpu_supports("avx2");
+    case TLaneSet::AVX512: return __builtin_cpu_supports("avx512f");
+    }
+    return false;
+}
+
+TLaneSet ResolveLaneSet(TLaneSet set) {
+    if (set != TLaneSet::Auto) return set;
+    if (LaneSetSupported(TLaneSet::AVX512)) return TLaneSet::AVX512;
+    if (LaneSetSupported(TLaneSet::AVX2)) return TLaneSet::AVX2;
+    return TLaneSet::SSE2;
+}
+
+int LaneCount(TLaneSet set) {
+    switch (ResolveLaneSet(set)) {
+    case TLaneSet::AVX512: return 16;
+    case TLaneSet::AVX2: return 8;
+    default: return 4;
+    }
+}
+
+const char* LaneSetName(TLaneSet set) {
+    switch (set) {
+    case TLaneSet::Auto: return "auto";
+    case TLaneSet::SSE2: return "SSE2";
+    case TLaneSet::AVX2: return "AVX2";
+    case TLaneSet::AVX512: return "AVX-512";
+    }
+    return "?";
+}
+
+std::unique_ptr<IFFTLanes> MakeFFTLanes(TLaneSet set) {
+    switch (ResolveLaneSet(set)) {
+    case TLaneSet::AVX512: return std::unique_ptr<IFFTLanes>(NewFFTLanesAvx512());
+    case TLaneSet::AVX2: return std::unique_ptr<IFFTLanes>(NewFFTLanesAvx2());
+    default: return std::unique_ptr<IFFTLanes>(NewFFTLanesSse2());
+    }
+}
+
+// The tables are built by the very operations of TFFTEngine (double-precision
+// angles rounded to float, then repeated float multiplication), once per
+// length instead of once per sequence; the lanes only read them.
+TFFTPlan::TFFTPlan(int32_t realLength) : TFFTPlan(realLength, 2 * realLength - 1) {}
+
+std::unique_ptr<TFFTPlan> TFFTPlan::Complex(int32_t n) {
+    return std::unique_ptr<TFFTPlan>(new TFFTPlan(n, n));
+}
+
+TFFTPlan::TFFTPlan(int32_t realLength, int32_t n) : L_(realLength), n_(n) {
+    factors_ = FactorizeLength(n_);
+    if (factors_.front() > cMaxPrimeFactor) throw EMathError(kFFTLengthErrorMessage);
+    const int m = int(factors_.size());
+    largest_ = 0;
+    for (int32_t f : factors_) largest_ = std::max(largest_, f);
+
+    // Stage j (0-based) combines groups of factors_[j] elements span_[j]
+    // apart; there are rest_[j] groups per offset. restAll[j] is the
+    // remaining length before stage j, as the permutation counts it.
+    std::vector<int32_t> restAll(size_t(m) + 2, 0);
+    restAll[0] = n_;
+    span_.assign(size_t(m), 1);
+    rest_.assign(size_t(m), 0);
+    for (int j = 1; j <= m; ++j) {
+        restAll[size_t(j)] = restAll[size_t(j) - 1] / factors_[size_t(j) - 1];
+        rest_[size_t(j) - 1] = restAll[size_t(j)];
+        if (j > 1) span_[size_t(j) - 1] = span_[size_t(j) - 2] * factors_[size_t(j) - 2];
+    }
+
+    // Digit-reversed order, counted incrementally like the scalar engine, then
+    // folded back onto the unmirrored samples: position k >= L of the mirrored
+    // sequence holds x[2L - 1 - k]. A complex plan (L = n) folds nothing.
+    source_.resize(size_t(n_));
+    const auto fold = [this](int32_t k) { return k < L_ || L_ == n_ ? k : 2 * L_ - 1 - k; };
+    int32_t digit[cMaxFactorCount + 2] = {};
+    int32_t k = 0;
+    for (int32_t i = 0; i < n_ - 1; ++i) {
+        source_[size_t(i)] = fold(k);
+        k += restAll[1];
+        ++digit[1];
+        for (int j = 1; j <= m && digit[j] >= factors_[size_t(j) - 1]; ++j) {
+            digit[j] = 0;
+            k = k - restAll[size_t(j) - 1] + restAll[size_t(j) + 1];
+            if (j + 1 <= m) ++digit[j + 1];
+        }
+    }
+    source_[size_t(n_) - 1] = fold(n_ - 1);
+
+    rootOffset_.assign(size_t(m), 0);
+    twiddleOffset_.assign(size_t(m), 0);
+    int64_t rootCount = 0, twiddleCount = 0;
+    for (int j = 0; j < m; ++j) {
+        rootOffset_[size_t(j)] = rootCount;
+        rootCount += factors_[size_t(j)];
+        twiddleOffset_[size_t(j)] = twiddleCount;
+        if (span_[size_t(j)] > 1) twiddleCount += int64_t(span_[size_t(j)]) * factors_[size_t(j)];
+    }
+    roots_.resize(size_t(rootCount));
+    twiddles_.resize(size_t(twiddleCount));
+    for (int j = 0; j < m; ++j) {
+        const int32_t s = span_[size_t(j)];
+        const int32_t r = factors_[size_t(j)];
+        TComplex* root = roots_.data() + rootOffset_[size_t(j)];
+        const double theta = 2.0 * std::numbers::pi / double(r);
+        root[0] = {1.0f, 0.0f};
+        if (r > 1) root[1] = {float(std::cos(theta)), float(-std::sin(theta))};
+        for (int32_t t = 2; t < r; ++t) root[t] = ComplexMul(root[1], root[t - 1]);
+        if (s <= 1) continue;
+
+        const double omega = 2.0 * std::numbers::pi / (double(s) * double(r));
+        const TComplex w = {float(std::cos(omega)), float(-std::sin(omega))};
+        TComplex tw = {1.0f, 0.0f};
+        for (int32_t d = 0; d < s; ++d) {
+            TComplex* twiddle = twiddles_.data() + twiddleOffset_[size_t(j)] + int64_t(d) * r;
+            twiddle[0] = {1.0f, 0.0f};
+            if (r > 1) twiddle[1] = tw;
+            for (int32_t t = 2; t < r; ++t) twiddle[t] = ComplexMul(tw, twiddle[t - 1]);
+            tw = ComplexMul(w, tw);
+        }
+    }
+
+    view_.L = L_;
+    view_.n = n_;
+    view_.stages = m;
+    view_.factors = factors_.data();
+    view_.span = span_.data();
+    view_.rest = rest_.data();
+    view_.source = source_.data();
+    view_.roots = roots_.data();
+    view_.rootOffset = rootOffset_.data();
+    view_.twiddles = twiddles_.data();
+    view_.twiddleOffset = twiddleOffset_.data();
+    view_.inverseScale = float(1.0 / double(n_));
+}

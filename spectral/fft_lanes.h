@@ -1,0 +1,102 @@
+#pragma once
+// The mirrored real transform of many rows (or columns) at once, one sequence
+// per lane of a SIMD register.
+//
+// Every lane runs exactly the float operations of TFFTEngine in the same
+// order: the same permutation, the same kernels, the same root and twiddle
+// tables (built once per length by the same scalar multiplications and shared
+// by all lanes). Only the number of sequences per instruction changes, so each
+// lane's result is bit-identical to the scalar engine's.
+//
+// The instruction set is chosen at run time, so one binary runs on any x86-64
+// processor: SSE2 (4 lanes) is always there, AVX2 (8 lanes) and AVX-512
+// (16 lanes) are used where the processor has them.
+
+#include "spectral/complex.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+enum class TLaneSet { Auto, SSE2, AVX2, AVX512 };
+
+// Whether this processor can run the given lane set (Auto always can).
+bool LaneSetSupported(TLaneSet set);
+// Auto resolved to the widest lane set this processor has; others unchanged.
+TLaneSet ResolveLaneSet(TLaneSet set);
+// Floats per register of a resolved lane set.
+int LaneCount(TLaneSet set);
+const char* LaneSetName(TLaneSet set);
+
+// The scalar tables of one transform length n = 2L - 1, built once and shared
+// read-only by every lane and thread.
+class TFFTPlan {
+public:
+    // Throws EMathError with the transform-length message when n cannot be
+    // transformed; nothing else has happened then.
+    explicit TFFTPlan(int32_t realLength);
+    // The tables of a plain complex FFT of length n (no mirroring), for
+    // IFFTLanes::Forward.
+    static std::unique_ptr<TFFTPlan> Complex(int32_t n);
+    TFFTPlan(const TFFTPlan&) = delete;  // the view points into the tables
+    TFFTPlan& operator=(const TFFTPlan&) = delete;
+
+    int32_t RealLength() const { return L_; }
+    int32_t Length() const { return n_; }
+    // The largest factor; it sizes the lanes' working arrays.
+    int32_t LargestFactor() const { return largest_; }
+
+    // A view of the tables as plain pointers, for the instruction-set specific
+    // code (which must not instantiate library templates of its own).
+    struct TView {
+        int32_t L = 0;  // n for a complex plan
+        int32_t n = 0;
+        int32_t stages = 0;
+        const int32_t* factors = nullptr;  // stage order
+        const int32_t* span = nullptr;     // span[j] for stage j = 0..stages-1
+        const int32_t* rest = nullptr;     // groups per offset of stage j
+        // source[i] = the sample of x that lands at position i after the
+        // mirrored fill and the digit-reversed permutation (0 <= source[i] < L);
+        // a complex plan has no mirrored fill.
+        const int32_t* source = nullptr;
+        const TComplex* roots = nullptr;        // per stage, factor entries
+        const int64_t* rootOffset = nullptr;    // start of stage j's roots
+        const TComplex* twiddles = nullptr;     // per stage with span > 1: span * factor entries
+        const int64_t* twiddleOffset = nullptr; // start of stage j's twiddles
+        float inverseScale = 1.0f;              // 1/n rounded to float
+    };
+    const TView& View() const { return view_; }
+
+private:
+    TFFTPlan(int32_t realLength, int32_t n);
+
+    int32_t L_ = 0, n_ = 0, largest_ = 0;
+    std::vector<int32_t> factors_, span_, rest_, source_;
+    std::vector<TComplex> roots_, twiddles_;
+    std::vector<int64_t> rootOffset_, twiddleOffset_;
+    TView view_;
+};
+
+// One thread's lane-parallel transformer with its working arrays (their
+// capacity follows cMaxPrimeFactor; they are allocated once and never per
+// sequence). Not thread-safe: one per thread.
+class IFFTLanes {
+public:
+    virtual ~IFFTLanes() = default;
+    virtual int Lanes() const = 0;
+    // x holds Lanes() sequences of plan.L samples lane-major (sample k of lane
+    // l at x[k * Lanes() + l]); y receives the kept outputs in the same layout:
+    // the real parts of the first L values of the forward FFT (or inverse FFT)
+    // of each mirrored sequence. x and y may not overlap.
+    virtual void RealTransform(const TFFTPlan::TView& plan, bool inverse, const float* x,
+                               float* y) = 0;
+    // The plain forward FFT of Lanes() complex sequences of plan.n values
+    // (a complex plan), split into real and imaginary parts, lane-major; the
+    // outputs may not overlap the inputs. The image transform never needs the
+    // even radices; this keeps every kernel checkable against the scalar one.
+    virtual void Forward(const TFFTPlan::TView& plan, const float* xre, const float* xim,
+                         float* yre, float* yim) = 0;
+};
+
+// A transformer for a supported lane set (Auto: the widest available).
+std::unique_ptr<IFFTLanes> MakeFFTLanes(TLaneSet set);

@@ -1,0 +1,312 @@
+#pragma once
+// The lane-parallel FFT, written once for any register type. Each instruction
+// set's file defines its register type V in an anonymous namespace and
+// instantiates TLaneEngine<V>; the instantiations therefore stay private to
+// files compiled for that instruction set. This code must not call inline
+// library templates (containers, algorithms): the linker could otherwise pick
+// a copy compiled for a wider instruction set for the whole program.
+//
+// V provides: V::kLanes, V::Load(const float*), V::Store(float*, V),
+// V::Splat(float), the operators + - * and unary -, each one IEEE float
+// operation per lane (no fused multiply-add, no reassociation), so every lane
+// repeats the scalar engine's operations in its order.
+
+#include "spectral/fft.h"
+#include "spectral/fft_lanes.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <new>
+
+template <class V>
+class TLaneEngine final : public IFFTLanes {
+public:
+    static constexpr int kLanes = V::kLanes;
+
+    TLaneEngine()
+        : z_(new LC[cMaxPrimeFactor]),
+          sum_(new LC[cMaxPrimeFactorHalf]),
+          dif_(new LC[cMaxPrimeFactorHalf]) {}
+
+    ~TLaneEngine() override {
+        delete[] z_;
+        delete[] sum_;
+        delete[] dif_;
+        delete[] data_;
+    }
+
+    TLaneEngine(const TLaneEngine&) = delete;
+    TLaneEngine& operator=(const TLaneEngine&) = delete;
+
+    int Lanes() const override { return kLanes; }
+
+    void RealTransform(const TFFTPlan::TView& plan, bool inverse, const float* x,
+                       float* y) override {
+        const int32_t n = plan.n;
+        Reserve(n);
+        LC* b = data_;
+        // The mirrored fill and the digit-reversed permutation are one copy.
+        // The inverse conjugates its real input: the imaginary parts become -0.
+        const V im = V::Splat(inverse ? -0.0f : 0.0f);
+        for (int32_t i = 0; i < n; ++i) {
+            b[i].re = V::Load(x + ptrdiff_t(plan.source[i]) * kLanes);
+            b[i].im = im;
+        }
+        Passes(plan, b);
+        if (inverse) {
+            const V scale = V::Splat(plan.inverseScale);
+            for (int32_t k = 0; k < plan.L; ++k) V::Store(y + ptrdiff_t(k) * kLanes, scale * b[k].re);
+        } else {
+            for (int32_t k = 0; k < plan.L; ++k) V::Store(y + ptrdiff_t(k) * kLanes, b[k].re);
+        }
+    }
+
+    void Forward(const TFFTPlan::TView& plan, const float* xre, const float* xim, float* yre,
+                 float* yim) override {
+        const int32_t n = plan.n;
+        Reserve(n);
+        LC* b = data_;
+        for (int32_t i = 0; i < n; ++i) {
+            b[i].re = V::Load(xre + ptrdiff_t(plan.source[i]) * kLanes);
+            b[i].im = V::Load(xim + ptrdiff_t(plan.source[i]) * kLanes);
+        }
+        Passes(plan, b);
+        for (int32_t k = 0; k < n; ++k) {
+            V::Store(yre + ptrdiff_t(k) * kLanes, b[k].re);
+            V::Store(yim + ptrdiff_t(k) * kLanes, b[k].im);
+        }
+    }
+
+private:
+    struct LC {
+        V re, im;
+    };
+
+    static LC Add(LC a, LC b) { return {a.re + b.re, a.im + b.im}; }
+    static LC Sub(LC a, LC b) { return {a.re - b.re, a.im - b.im}; }
+    static LC Scale(LC a, float s) {
+        const V vs = V::Splat(s);
+        return {vs * a.re, vs * a.im};
+    }
+    // ComplexMul(a, b) with a shared by all lanes.
+    static LC Mul(TComplex a, LC b) {
+        const V are = V::Splat(a.re), aim = V::Splat(a.im);
+        const V rr = are * b.re;
+        const V ii = aim * b.im;
+        const V ir = aim * b.re;
+        const V ri = are * b.im;
+        return {rr - ii, ir + ri};
+    }
+
+    void Passes(const TFFTPlan::TView& plan, LC* b) {
+        for (int32_t j = 0; j < plan.stages; ++j) {
+            const int32_t s = plan.span[j];
+            RadixPass(b, s, plan.factors[j], plan.rest[j], plan.roots + plan.rootOffset[j],
+                      s > 1 ? plan.twiddles + plan.twiddleOffset[j] : nullptr);
+        }
+    }
+
+    void Reserve(int32_t n) {
+        if (n <= capacity_) return;
+        delete[] data_;
+        data_ = nullptr;
+        data_ = new LC[size_t(n)];
+        capacity_ = n;
+    }
+
+    static void Kernel2(LC* z) {
+        const LC z0 = z[0], z1 = z[1];
+        z[0] = Add(z0, z1);
+        z[1] = Sub(z0, z1);
+    }
+
+    static void Kernel3(LC* z) {
+        const LC t1 = Add(z[1], z[2]);
+        const LC Z0 = Add(z[0], t1);
+        const LC m1 = Scale(t1, R3A);
+        const LC m2 = Scale({z[1].im - z[2].im, z[2].re - z[1].re}, R3B);
+        const LC s1 = Add(Z0, m1);
+        z[0] = Z0;
+        z[1] = Add(s1, m2);
+        z[2] = Sub(s1, m2);
+    }
+
+    static void Kernel4(LC* z) {
+        const LC t1 = Add(z[0], z[2]);
+        const LC t2 = Add(z[1], z[3]);
+        const LC m2 = Sub(z[0], z[2]);
+        const LC m3 = {z[1].im - z[3].im, z[3].re - z[1].re};
+        z[0] = Add(t1, t2);
+        z[2] = Sub(t1, t2);
+        z[1] = Add(m2, m3);
+        z[3] = Sub(m2, m3);
+    }
+
+    static void Kernel5(LC* z) {
+        const LC t1 = Add(z[1], z[4]);
+        const LC t2 = Add(z[2], z[3]);
+        const LC t3 = Sub(z[1], z[4]);
+        const LC t4 = Sub(z[3], z[2]);
+        const LC t5 = Add(t1, t2);
+        const LC Z0 = Add(z[0], t5);
+        const LC m1 = Scale(t5, R5A);
+        const LC m2 = Scale(Sub(t1, t2), R5B);
+        const V s34im = t3.im + t4.im;
+        const V s34re = t3.re + t4.re;
+        const V c = V::Splat(R5C), dd = V::Splat(R5D), e = V::Splat(R5E);
+        const LC m3 = {-(c * s34im), c * s34re};
+        const LC m4 = {-(dd * t4.im), dd * t4.re};
+        const LC m5 = {-(e * t3.im), e * t3.re};
+        const LC s3 = Sub(m3, m4);
+        const LC s5 = Add(m3, m5);
+        const LC s1 = Add(Z0, m1);
+        const LC s2 = Add(s1, m2);
+        const LC s4 = Sub(s1, m2);
+        z[0] = Z0;
+        z[1] = Add(s2, s3);
+        z[2] = Add(s4, s5);
+        z[3] = Sub(s4, s5);
+        z[4] = Sub(s2, s3);
+    }
+
+    static void Kernel8(LC* z) {
+        LC a[4] = {z[0], z[2], z[4], z[6]};
+        LC b[4] = {z[1], z[3], z[5], z[7]};
+        Kernel4(a);
+        Kernel4(b);
+        const V r8 = V::Splat(R8);
+        const V b1sum = b[1].re + b[1].im;
+        const V b1dif = b[1].im - b[1].re;
+        b[1] = {r8 * b1sum, r8 * b1dif};
+        b[2] = {b[2].im, -b[2].re};
+        const V b3dif = b[3].im - b[3].re;
+        const V b3sum = b[3].re + b[3].im;
+        b[3] = {r8 * b3dif, -(r8 * b3sum)};
+        for (int k = 0; k < 4; ++k) {
+            z[k] = Add(a[k], b[k]);
+            z[k + 4] = Sub(a[k], b[k]);
+        }
+    }
+
+    static void Kernel10(LC* z) {
+        LC a[5] = {z[0], z[2], z[4], z[6], z[8]};
+        LC b[5] = {z[5], z[7], z[9], z[1], z[3]};
+        Kernel5(a);
+        Kernel5(b);
+        z[0] = Add(a[0], b[0]);
+        z[5] = Sub(a[0], b[0]);
+        z[6] = Add(a[1], b[1]);
+        z[1] = Sub(a[1], b[1]);
+        z[2] = Add(a[2], b[2]);
+        z[7] = Sub(a[2], b[2]);
+        z[8] = Add(a[3], b[3]);
+        z[3] = Sub(a[3], b[3]);
+        z[4] = Add(a[4], b[4]);
+        z[9] = Sub(a[4], b[4]);
+    }
+
+    // The general odd kernel. Two output pairs are accumulated side by side:
+    // they share the loads of sum and dif and give the processor independent
+    // chains, while each accumulator still adds its terms in the order i = 1,
+    // 2, ... as the scalar kernel does.
+    void OddPrimeKernel(LC* z, int32_t p, const TComplex* root) {
+        const int32_t h = (p + 1) / 2;
+        LC* sum = sum_;
+        LC* dif = dif_;
+        for (int32_t j = 1; j < h; ++j) {
+            sum[j] = {z[j].re + z[p - j].re, z[j].im - z[p - j].im};
+            dif[j] = {z[j].re - z[p - j].re, z[j].im + z[p - j].im};
+        }
+        const LC z0 = z[0];
+        int32_t j = 1;
+        for (; j + 1 < h; j += 2) {
+            LC lo1 = z0, hi1 = z0, lo2 = z0, hi2 = z0;
+            int32_t k1 = j, k2 = j + 1;
+            for (int32_t i = 1; i < h; ++i) {
+                const V sre = sum[i].re, sim = sum[i].im, dre = dif[i].re, dim = dif[i].im;
+                {
+                    const V rre = V::Splat(root[k1].re), rim = V::Splat(root[k1].im);
+                    const V a = rre * sre, b = rim * sim, c = rre * dim, d = rim * dre;
+                    hi1.re = hi1.re + (a + b);
+                    hi1.im = hi1.im + (c - d);
+                    lo1.re = lo1.re + (a - b);
+                    lo1.im = lo1.im + (c + d);
+                }
+                {
+                    const V rre = V::Splat(root[k2].re), rim = V::Splat(root[k2].im);
+                    const V a = rre * sre, b = rim * sim, c = rre * dim, d = rim * dre;
+                    hi2.re = hi2.re + (a + b);
+                    hi2.im = hi2.im + (c - d);
+                    lo2.re = lo2.re + (a - b);
+                    lo2.im = lo2.im + (c + d);
+                }
+                k1 += j;
+                if (k1 >= p) k1 -= p;
+                k2 += j + 1;
+                if (k2 >= p) k2 -= p;
+            }
+            z[j] = lo1;
+            z[p - j] = hi1;
+            z[j + 1] = lo2;
+            z[p - j - 1] = hi2;
+        }
+        for (; j < h; ++j) {
+            LC lo = z0, hi = z0;
+            int32_t k = j;
+            for (int32_t i = 1; i < h; ++i) {
+                const V rre = V::Splat(root[k].re), rim = V::Splat(root[k].im);
+                const V a = rre * sum[i].re, b = rim * sum[i].im;
+                const V c = rre * dif[i].im, d = rim * dif[i].re;
+                hi.re = hi.re + (a + b);
+                hi.im = hi.im + (c - d);
+                lo.re = lo.re + (a - b);
+                lo.im = lo.im + (c + d);
+                k += j;
+                if (k >= p) k -= p;
+            }
+            z[j] = lo;
+            z[p - j] = hi;
+        }
+        LC acc = z0;
+        for (int32_t jj = 1; jj < h; ++jj) {
+            acc.re = acc.re + sum[jj].re;
+            acc.im = acc.im + dif[jj].im;
+        }
+        z[0] = acc;
+    }
+
+    void RadixPass(LC* y, int32_t s, int32_t r, int32_t q, const TComplex* root,
+                   const TComplex* twiddles) {
+        LC* z = z_;
+        const ptrdiff_t stride = s;
+        for (int32_t d = 0; d < s; ++d) {
+            const TComplex* twiddle = twiddles ? twiddles + ptrdiff_t(d) * r : nullptr;
+            const bool rotate = s > 1 && d > 0;
+            for (int32_t g = 0; g < q; ++g) {
+                LC* base = y + d + ptrdiff_t(g) * stride * r;
+                z[0] = base[0];
+                if (rotate) {
+                    for (int32_t t = 1; t < r; ++t) z[t] = Mul(twiddle[t], base[t * stride]);
+                } else {
+                    for (int32_t t = 1; t < r; ++t) z[t] = base[t * stride];
+                }
+                switch (r) {
+                case 2: Kernel2(z); break;
+                case 3: Kernel3(z); break;
+                case 4: Kernel4(z); break;
+                case 5: Kernel5(z); break;
+                case 8: Kernel8(z); break;
+                case 10: Kernel10(z); break;
+                default: OddPrimeKernel(z, r, root); break;
+                }
+                for (int32_t t = 0; t < r; ++t) base[t * stride] = z[t];
+            }
+        }
+    }
+
+    LC* z_;
+    LC* sum_;
+    LC* dif_;
+    LC* data_ = nullptr;
+    int32_t capacity_ = 0;
+};
