@@ -5,11 +5,11 @@
 #include "spectral/display.h"
 #include "spectral/resize.h"
 #include "spectral/store_fill.h"
-#include "spectral/transform.h"
 
 namespace {
-void Transform(TSpectrumStore& store, TTransformDirection direction, IProgress& progress) {
-    TransformStore(store, direction, nullptr, progress);
+void Transform(TSpectrumStore& store, TTransformDirection direction, IProgress& progress,
+               const TTransformOptions& options) {
+    TransformStore(store, direction, nullptr, progress, options);
     progress.ClearPercent();
     progress.Phase("Transformed");
 }
@@ -30,10 +30,11 @@ void ApplyFilterEntries(TSpectrumStore& store, const TFilterList& filter, IProgr
     }
 }
 
-void ApplyFilterToStore(TSpectrumStore& store, const TFilterList& filter, IProgress& progress) {
-    Transform(store, TTransformDirection::Forward, progress);
+void ApplyFilterToStore(TSpectrumStore& store, const TFilterList& filter, IProgress& progress,
+                        const TTransformOptions& options) {
+    Transform(store, TTransformDirection::Forward, progress, options);
     ApplyFilterEntries(store, filter, progress);
-    Transform(store, TTransformDirection::Inverse, progress);
+    Transform(store, TTransformDirection::Inverse, progress, options);
 }
 
 std::string BatchTargetPath(const std::string& sourcePath, const std::string& targetFolder) {
@@ -45,9 +46,10 @@ std::string BatchTargetPath(const std::string& sourcePath, const std::string& ta
 
 TBitmap24 ApplyFilterToFile(const TFilterList& filter, const std::string& sourcePath,
                             const std::string& targetPath, const TImageAccess& images,
-                            TSpectrumStore& store, IProgress& progress) {
+                            TSpectrumStore& store, IProgress& progress,
+                            const TTransformOptions& options) {
     FillStoreFromBitmap(images.Read(sourcePath), store);
-    ApplyFilterToStore(store, filter, progress);
+    ApplyFilterToStore(store, filter, progress, options);
     TBitmap24 result = RenderStore(store, true, 0);
     images.Write(targetPath, result);
     return result;

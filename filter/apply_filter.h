@@ -8,6 +8,7 @@
 #include "spectral/bitmap.h"
 #include "spectral/progress.h"
 #include "spectral/store.h"
+#include "spectral/transform.h"
 
 #include <cstddef>
 #include <functional>
@@ -24,8 +25,10 @@ void ApplyFilterEntries(TSpectrumStore& store, const TFilterList& filter, IProgr
 
 // Forward transform, every entry, inverse transform: the store goes in and
 // comes out holding an image (pixel bytes minus 127, unclipped). An empty
-// filter runs only the two transforms.
-void ApplyFilterToStore(TSpectrumStore& store, const TFilterList& filter, IProgress& progress);
+// filter runs only the two transforms. The options share the machine between
+// the transforms and whatever else runs; they never change the result.
+void ApplyFilterToStore(TSpectrumStore& store, const TFilterList& filter, IProgress& progress,
+                        const TTransformOptions& options = {});
 
 // How the batch reads and writes image files.
 struct TImageAccess {
@@ -42,7 +45,8 @@ std::string BatchTargetPath(const std::string& sourcePath, const std::string& ta
 // Returns the written image. The store holds the cleaned image afterwards.
 TBitmap24 ApplyFilterToFile(const TFilterList& filter, const std::string& sourcePath,
                             const std::string& targetPath, const TImageAccess& images,
-                            TSpectrumStore& store, IProgress& progress);
+                            TSpectrumStore& store, IProgress& progress,
+                            const TTransformOptions& options = {});
 
 // What a batch run tells its host about each file.
 class IBatchEvents {
