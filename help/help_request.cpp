@@ -1,0 +1,19 @@
+#include "help/help_request.h"
+
+#include "help/help_address.h"
+#include "help/help_topics.h"
+
+THelpDecision DecideHelpPage(bool online, int32_t topic, int32_t language, const std::string& base) {
+    THelpDecision d;
+    if (!online) {
+        d.Answer = THelpAnswer::OfflineNotice;
+        d.Notice = kOfflineNotice;
+    } else if (HasHelpPage(topic)) {
+        d.Answer = THelpAnswer::ShowPage;
+        d.PageAddress = HelpPageAddress(base, topic, language);
+    } else {
+        d.Answer = THelpAnswer::NoHelpNotice;
+        d.Notice = kNoHelpNotice;
+    }
+    return d;
+}
