@@ -1,38 +1,58 @@
-// Interim reader and writer on QImage; replaced by the full codecs.
 #include "app/image_file.h"
 
+#include "app/file_io.h"
+#include "app/image_file_bmp.h"
+#include "app/image_file_jpeg.h"
+#include "app/image_file_qt.h"
+#include "app/image_file_source.h"
 #include "spectral/errors.h"
 
-#include <QImage>
+#include <algorithm>
+
+namespace {
+
+std::string LowerAscii(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](char ch) { return ch >= 'A' && ch <= 'Z' ? char(ch - 'A' + 'a') : ch; });
+    return s;
+}
+
+}  // namespace
+
+std::string ImageFileExtension(const std::string& fileName) {
+    const size_t slash = fileName.find_last_of('/');
+    const size_t base = slash == std::string::npos ? 0 : slash + 1;
+    const size_t dot = fileName.find_last_of('.');
+    if (dot == std::string::npos || dot < base) return std::string();
+    return fileName.substr(dot + 1);
+}
 
 TBitmap24 ReadImageFile(const std::string& fileName) {
-    QImage img(QString::fromStdString(fileName));
-    if (img.isNull()) throw EInvalidGraphic("Bitmap ist ungültig");
-    img = img.convertToFormat(QImage::Format_RGB888);
-    TBitmap24 out(img.width(), img.height());
-    for (int r = 0; r < img.height(); ++r) {
-        const uchar* s = img.constScanLine(r);
-        uint8_t* d = out.Row(r);
-        for (int c = 0; c < img.width(); ++c) {
-            d[3 * c] = s[3 * c + 2];
-            d[3 * c + 1] = s[3 * c + 1];
-            d[3 * c + 2] = s[3 * c];
-        }
+    const std::string extension = ImageFileExtension(fileName);
+    const std::string kind = LowerAscii(extension);
+    if (kind == "bmp") {
+        const TFileSource source(fileName);
+        return DecodeBitmapFile(source);
     }
-    return out;
+    if (kind == "jpg" || kind == "jpeg") {
+        const std::string bytes = ReadWholeFile(fileName);
+        return DecodeJpegFile(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    }
+    if (kind == "png" || kind == "tif" || kind == "tiff") {
+        const std::string bytes = ReadWholeFile(fileName);
+        return DecodeQtImageFile(bytes.data(), bytes.size());
+    }
+    throw EInvalidGraphic("Unbekannte Bilddateierweiterung (." + extension + ")");
 }
 
 void WriteImageFile(const std::string& fileName, const TBitmap24& image) {
-    QImage img(image.Width, image.Height, QImage::Format_RGB888);
-    for (int r = 0; r < image.Height; ++r) {
-        const uint8_t* s = image.Row(r);
-        uchar* d = img.scanLine(r);
-        for (int c = 0; c < image.Width; ++c) {
-            d[3 * c] = s[3 * c + 2];
-            d[3 * c + 1] = s[3 * c + 1];
-            d[3 * c + 2] = s[3 * c];
-        }
+    std::string bytes;
+    try {
+        bytes = LowerAscii(ImageFileExtension(fileName)) == "jpg" ? EncodeJpegFile(image)
+                                                                 : EncodeBitmapFile(image);
+    } catch (const Exception&) {
+        // An image the format cannot hold (empty, or too large for it).
+        throw EFileError(CannotCreateMessage(fileName));
     }
-    if (!img.save(QString::fromStdString(fileName), "BMP"))
-        throw EFileError("Datei " + fileName + " kann nicht erstellt werden");
+    WriteFileAtomically(fileName, bytes);
 }

@@ -1,0 +1,237 @@
+#include "app/image_file_jpeg.h"
+
+#include "app/image_file_bmp.h"
+#include "spectral/errors.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <type_traits>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
+namespace {
+
+// Our error manager: libjpeg's own, plus where to jump back to.
+struct TJpegError {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+    // Set once every pixel row is decoded: a file that then lacks only its
+    // end marker has lost nothing.
+    bool rowsComplete;
+};
+
+void ErrorExit(j_common_ptr cinfo) {
+    std::longjmp(reinterpret_cast<TJpegError*>(cinfo->err)->jump, 1);
+}
+
+// Warnings are silent, except the one for a file that ends before its pixel
+// rows are complete: that is an error for us (see the header).
+void EmitMessage(j_common_ptr cinfo, int level) {
+    if (level >= 0) return;
+    if (cinfo->err->msg_code == JWRN_JPEG_EOF && !reinterpret_cast<TJpegError*>(cinfo->err)->rowsComplete)
+        ErrorExit(cinfo);
+    ++cinfo->err->num_warnings;
+}
+
+void OutputMessage(j_common_ptr) {}
+
+void InstallErrorManager(TJpegError& err) {
+    jpeg_std_error(&err.pub);
+    err.pub.error_exit = ErrorExit;
+    err.pub.emit_message = EmitMessage;
+    err.pub.output_message = OutputMessage;
+    err.rowsComplete = false;
+}
+
+enum class TOutcome { Ok, CodecError, TooLarge, Unsupported, NoMemory };
+
+// Everything the codec frames touch lives here, outside the frame that calls
+// setjmp, and is trivially destructible: jumping back skips no destructor
+// and no local variable changes behind the compiler's back.
+struct TDecodeJob {
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+    TBitmap24* out = nullptr;
+    int messageCode = 0;
+    jpeg_decompress_struct cinfo;
+    TJpegError err;
+};
+static_assert(std::is_trivially_destructible_v<TDecodeJob>);
+
+bool AllocateImage(TBitmap24& out, JDIMENSION width, JDIMENSION height) noexcept {
+    try {
+        out = TBitmap24(int32_t(width), int32_t(height));
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+// Writes one decoded row as blue-green-red.
+void StoreRow(const jpeg_decompress_struct& cinfo, const JSAMPLE* in, uint8_t* out) noexcept {
+    const JDIMENSION w = cinfo.output_width;
+    if (cinfo.quantize_colors) {
+        const JSAMPLE* grey = cinfo.colormap[0];
+        for (JDIMENSION c = 0; c < w; ++c) std::memset(out + 3 * size_t(c), grey[in[c]], 3);
+    } else if (cinfo.out_color_space == JCS_RGB) {
+        for (JDIMENSION c = 0; c < w; ++c) {
+            out[3 * size_t(c)] = in[3 * size_t(c) + 2];
+            out[3 * size_t(c) + 1] = in[3 * size_t(c) + 1];
+            out[3 * size_t(c) + 2] = in[3 * size_t(c)];
+        }
+    } else {  // CMYK; Adobe's files store the inks inverted (255 = no ink)
+        const bool inverted = cinfo.saw_Adobe_marker;
+        for (JDIMENSION c = 0; c < w; ++c) {
+            const JSAMPLE* s = in + 4 * size_t(c);
+            const unsigned k = inverted ? s[3] : 255u - s[3];
+            for (int ch = 0; ch < 3; ++ch) {
+                const unsigned v = inverted ? s[ch] : 255u - s[ch];
+                out[3 * size_t(c) + size_t(2 - ch)] = uint8_t((v * k + 127) / 255);
+            }
+        }
+    }
+}
+
+// The only frame that calls setjmp; it holds no C++ object of its own.
+TOutcome RunDecoder(TDecodeJob& job) {
+    std::memset(&job.cinfo, 0, sizeof job.cinfo);
+    InstallErrorManager(job.err);
+    job.cinfo.err = &job.err.pub;
+    if (setjmp(job.err.jump)) {
+        job.messageCode = job.err.pub.msg_code;
+        jpeg_destroy_decompress(&job.cinfo);
+        return TOutcome::CodecError;
+    }
+    jpeg_create_decompress(&job.cinfo);
+    jpeg_mem_src(&job.cinfo, job.data, static_cast<unsigned long>(job.size));
+    jpeg_read_header(&job.cinfo, TRUE);
+
+    jpeg_decompress_struct& c = job.cinfo;
+    if (uint64_t(c.image_width) * uint64_t(c.image_height) > kMaxImagePixels) {
+        jpeg_destroy_decompress(&c);
+        return TOutcome::TooLarge;
+    }
+    if (c.num_components == 1) {
+        c.quantize_colors = TRUE;
+        c.desired_number_of_colors = 236;
+        c.two_pass_quantize = FALSE;
+    } else if (c.out_color_space != JCS_RGB && c.out_color_space != JCS_CMYK) {
+        jpeg_destroy_decompress(&c);
+        return TOutcome::Unsupported;
+    }
+    jpeg_start_decompress(&c);
+    if (!AllocateImage(*job.out, c.output_width, c.output_height)) {
+        jpeg_destroy_decompress(&c);
+        return TOutcome::NoMemory;
+    }
+    JSAMPARRAY row = (*c.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&c), JPOOL_IMAGE,
+                                             c.output_width * JDIMENSION(c.output_components), 1);
+    while (c.output_scanline < c.output_height) {
+        const JDIMENSION r = c.output_scanline;
+        if (jpeg_read_scanlines(&c, row, 1) != 1) break;
+        StoreRow(c, row[0], job.out->Row(int32_t(r)));
+    }
+    job.err.rowsComplete = c.output_scanline == c.output_height;
+    jpeg_finish_decompress(&c);
+    jpeg_destroy_decompress(&c);
+    return TOutcome::Ok;
+}
+
+struct TEncodeJob {
+    const TBitmap24* image = nullptr;
+    unsigned char* buffer = nullptr;  // malloc'ed by the codec's memory destination
+    unsigned long size = 0;
+    int messageCode = 0;
+    jpeg_compress_struct cinfo;
+    TJpegError err;
+};
+static_assert(std::is_trivially_destructible_v<TEncodeJob>);
+
+TOutcome RunEncoder(TEncodeJob& job) {
+    std::memset(&job.cinfo, 0, sizeof job.cinfo);
+    InstallErrorManager(job.err);
+    job.cinfo.err = &job.err.pub;
+    if (setjmp(job.err.jump)) {
+        job.messageCode = job.err.pub.msg_code;
+        jpeg_destroy_compress(&job.cinfo);
+        return TOutcome::CodecError;
+    }
+    jpeg_create_compress(&job.cinfo);
+    jpeg_compress_struct& c = job.cinfo;
+    jpeg_mem_dest(&c, &job.buffer, &job.size);
+    const TBitmap24& image = *job.image;
+    c.image_width = JDIMENSION(image.Width < 0 ? 0 : image.Width);
+    c.image_height = JDIMENSION(image.Height < 0 ? 0 : image.Height);
+    c.input_components = 3;
+    c.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, 98, TRUE);
+    jpeg_start_compress(&c, TRUE);
+    JSAMPARRAY row = (*c.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&c), JPOOL_IMAGE,
+                                             c.image_width * 3, 1);
+    while (c.next_scanline < c.image_height) {
+        const uint8_t* in = image.Row(int32_t(c.next_scanline));
+        JSAMPLE* out = row[0];
+        for (JDIMENSION x = 0; x < c.image_width; ++x) {
+            out[3 * size_t(x)] = in[3 * size_t(x) + 2];
+            out[3 * size_t(x) + 1] = in[3 * size_t(x) + 1];
+            out[3 * size_t(x) + 2] = in[3 * size_t(x)];
+        }
+        jpeg_write_scanlines(&c, row, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    return TOutcome::Ok;
+}
+
+std::string CodecMessage(int code) { return "JPEG-Fehler #" + std::to_string(code); }
+
+}  // namespace
+
+TBitmap24 DecodeJpegFile(const uint8_t* data, size_t size) {
+    TBitmap24 out;
+    // Big enough to be worth the heap, and trivially destructible.
+    auto* job = static_cast<TDecodeJob*>(std::calloc(1, sizeof(TDecodeJob)));
+    if (!job) throw std::bad_alloc();
+    job->data = data;
+    job->size = size;
+    job->out = &out;
+    const TOutcome outcome = RunDecoder(*job);
+    const int code = job->messageCode;
+    std::free(job);
+    switch (outcome) {
+    case TOutcome::Ok: return out;
+    case TOutcome::CodecError: throw EInvalidGraphic(CodecMessage(code));
+    case TOutcome::NoMemory: throw std::bad_alloc();
+    case TOutcome::TooLarge:
+    case TOutcome::Unsupported: break;
+    }
+    throw EInvalidGraphic("Bitmap ist ungültig");
+}
+
+std::string EncodeJpegFile(const TBitmap24& image) {
+    auto* job = static_cast<TEncodeJob*>(std::calloc(1, sizeof(TEncodeJob)));
+    if (!job) throw std::bad_alloc();
+    job->image = &image;
+    const TOutcome outcome = RunEncoder(*job);
+    const int code = job->messageCode;
+    std::string bytes;
+    if (outcome == TOutcome::Ok && job->buffer) {
+        try {
+            bytes.assign(reinterpret_cast<const char*>(job->buffer), job->size);
+        } catch (...) {
+            std::free(job->buffer);
+            std::free(job);
+            throw;
+        }
+    }
+    std::free(job->buffer);
+    std::free(job);
+    if (outcome != TOutcome::Ok) throw EInvalidGraphic(CodecMessage(code));
+    return bytes;
+}

@@ -1,0 +1,36 @@
+#pragma once
+// JPEG files through libjpeg (the v6b interface).
+//
+// Decoding runs at full size with the codec's default settings. A file with a
+// single grey component goes through the codec's one-pass colour
+// quantisation to 236 levels with its default Floyd-Steinberg dithering, and
+// each palette index becomes a grey pixel (blue = green = red). Four-component
+// (CMYK, Adobe-inverted) files are converted to RGB so that no file is refused
+// for its colour model.
+//
+// A file that ends before its pixel rows are complete is refused: the codec
+// would only warn and fill the rest with grey, and an archivist should never
+// get a silently damaged scan. The error then carries the number of that
+// warning, like every other codec error: EInvalidGraphic "JPEG-Fehler #%d".
+// A file that lacks nothing but its end marker is accepted.
+// Images beyond kMaxImagePixels are refused after the header, before any
+// pixel memory is taken.
+//
+// Encoding writes a baseline JPEG, quality 98, otherwise the codec's defaults,
+// from each pixel's red, green and blue.
+//
+// libjpeg reports errors by calling back into C; our handler jumps back into
+// the C-only frame that started the codec, which cleans up and only then
+// throws, so no C++ exception ever crosses the codec's frames.
+
+#include "spectral/bitmap.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+TBitmap24 DecodeJpegFile(const uint8_t* data, size_t size);
+
+// Throws EInvalidGraphic "JPEG-Fehler #%d" when the codec refuses (an empty
+// image, a side longer than 65500 pixels).
+std::string EncodeJpegFile(const TBitmap24& image);
