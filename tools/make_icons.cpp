@@ -350,22 +350,35 @@ QImage Greyed(const QImage& source) {
     return out;
 }
 
-// The view's background: a calm light gradient with faint concentric rings,
-// reduced to 256 colours.
+// The view's background: a calm light diagonal gradient with faint
+// concentric rings, painted straight into a 256-colour palette (224 gradient
+// steps, 32 ring shades) so it stays smooth without dithering.
 QImage Background() {
-    QImage image(692, 530, QImage::Format_RGB32);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient g(0, 0, 692, 530);
-    g.setColorAt(0, QColor(241, 245, 250));
-    g.setColorAt(1, QColor(214, 226, 242));
-    p.fillRect(image.rect(), g);
-    for (int i = 1; i <= 14; ++i) {
-        p.setPen(QPen(QColor(190, 206, 230, 110), 1.0));
-        p.drawEllipse(QPointF(560, 430), i * 26.0, i * 26.0);
+    const int w = 692, h = 530;
+    const QColor from(241, 245, 250), to(206, 220, 240), ring(176, 196, 228);
+    auto mix = [](const QColor& a, const QColor& b, double t) {
+        return qRgb(int(a.red() + (b.red() - a.red()) * t + 0.5), int(a.green() + (b.green() - a.green()) * t + 0.5),
+                    int(a.blue() + (b.blue() - a.blue()) * t + 0.5));
+    };
+    QImage image(w, h, QImage::Format_Indexed8);
+    QVector<QRgb> palette(256);
+    for (int i = 0; i < 224; ++i) palette[i] = mix(from, to, i / 223.0);
+    for (int i = 0; i < 32; ++i) palette[224 + i] = mix(from, ring, (i + 1) / 32.0);
+    image.setColorTable(palette);
+    const double cx = 560, cy = 430, spacing = 26;
+    for (int y = 0; y < h; ++y) {
+        uchar* row = image.scanLine(y);
+        for (int x = 0; x < w; ++x) {
+            const double t = (double(x) / w + double(y) / h) / 2;
+            const double d = std::hypot(x - cx, y - cy);
+            const double off = std::fabs(d / spacing - std::round(d / spacing)) * spacing;
+            if (d > spacing / 2 && d < 15 * spacing && off < 1.0)
+                row[x] = uchar(224 + int((1.0 - off) * (0.35 + 0.4 * t) * 31));
+            else
+                row[x] = uchar(t * 223 + 0.5);
+        }
     }
-    p.end();
-    return image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
+    return image;
 }
 
 }  // namespace

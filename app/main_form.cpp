@@ -1,0 +1,524 @@
+#include "app/main_form.h"
+
+#include "app/application_form.h"
+#include "app/image_view_form.h"
+#include "app/picture_dialog_form.h"
+#include "app/shape_mark_form.h"
+#include "app/user_dialogs_form.h"
+#include "filter/filter_list_form.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QScrollArea>
+#include <QSlider>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <exception>
+
+// Resources of a static library are registered by hand.
+static void InitIconResources() { Q_INIT_RESOURCE(icons); }
+
+namespace {
+
+// Icon set, by the index the tool buttons and menu items refer to.
+constexpr const char* kIconFiles[18] = {
+    "00_context_help", "01_transform", "02_open",         "03_save",        "04_zoom",
+    "05_copy",         "06_paste",     "07_batch_run",    "08_apply_filter", "09_view_filter",
+    "10_undo",         "11_rectangle", "12_ellipse",      "13_smoothing",   "14_mirror",
+    "15_english",      "16_german",    "17_resize",
+};
+
+// An icon with its greyed counterpart for the disabled state.
+QIcon SetIcon(int index) {
+    const QString base = QString(":/icons/%1").arg(kIconFiles[index]);
+    QIcon icon;
+    icon.addFile(base + ".png", QSize(16, 16), QIcon::Normal);
+    icon.addFile(base + "_disabled.png", QSize(16, 16), QIcon::Disabled);
+    return icon;
+}
+
+// A control's hint lives in the property "Hint", the text the translation
+// walk reads and writes; it is shown as the tooltip unless the control
+// carries "HideHint" (the image view and the resize button never show theirs).
+void SetHint(QObject* object, const QString& hint) {
+    object->setProperty("Hint", hint);
+    if (object->property("HideHint").toBool()) return;
+    if (auto* widget = qobject_cast<QWidget*>(object)) widget->setToolTip(hint);
+}
+
+// The control's own enabled flag: what SetCommandState set, regardless of
+// whether a parent is disabled for the moment.
+bool OwnEnabled(const QObject* object) {
+    if (auto* widget = qobject_cast<const QWidget*>(object)) return !widget->testAttribute(Qt::WA_ForceDisabled);
+    if (auto* action = qobject_cast<const QAction*>(object)) return action->isEnabled();
+    return true;
+}
+
+void SetOwnEnabled(QObject* object, bool on) {
+    if (auto* widget = qobject_cast<QWidget*>(object)) widget->setEnabled(on);
+    else if (auto* action = qobject_cast<QAction*>(object)) action->setEnabled(on);
+}
+
+enum class TButtonKind { Push, Check, Grouped };
+
+// A blank gap of the designed width between buttons of a tool bar.
+void AddGap(QToolBar* bar, int width) {
+    auto* gap = new QWidget(bar);
+    gap->setFixedWidth(width);
+    bar->addWidget(gap);
+}
+
+}  // namespace
+
+TForm1::TForm1(TSpectrumStore& store, IUserDialogs& dialogs, QWidget* parent)
+    : QMainWindow(parent), Store(store), dialogs_(dialogs) {
+    InitIconResources();
+    setObjectName("Form1");
+    resize(939, 744);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, QColor(241, 245, 250));
+    setPalette(palette);
+
+    CreateToolBars();
+    CreateMenu();
+    CreateClientArea();
+    CreateStatusBar();
+    OpenPictureDialog = new TPictureDialog(this, "OpenPictureDialog", TPictureDialog::TPurpose::Open);
+    SavePictureDialog = new TPictureDialog(this, "SavePictureDialog", TPictureDialog::TPurpose::Save);
+    CreateFilterDialogs();
+    EmptyView = new TImageView(this);
+    EmptyView->hide();
+    CreateComponentTree();
+    ConnectCommands();
+    CreationStep();
+}
+
+TForm1::~TForm1() {
+    // Quit destroys the window without closing it: the settings are written
+    // now, unless the close already did.
+    if (!settingsWritten_) WriteSettings(true);
+}
+
+void TForm1::CreateToolBars() {
+    auto makeBar = [this](const char* name) {
+        auto* bar = new QToolBar(this);
+        bar->setObjectName(name);
+        bar->setWindowTitle(name);
+        bar->setMovable(true);
+        bar->setFloatable(false);
+        bar->setIconSize(QSize(16, 16));
+        bar->setAllowedAreas(Qt::TopToolBarArea);
+        addToolBar(Qt::TopToolBarArea, bar);
+        return bar;
+    };
+    auto makeButton = [this](QToolBar* bar, QToolButton*& field, const char* name, int icon,
+                             const QString& hint, TButtonKind kind, bool enabled, bool down, int tag,
+                             int width = 0) {
+        auto* button = new QToolButton(bar);
+        button->setObjectName(name);
+        button->setIcon(SetIcon(icon));
+        button->setAutoRaise(true);
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setCheckable(kind != TButtonKind::Push);
+        button->setChecked(down);
+        button->setEnabled(enabled);
+        button->setProperty("Tag", tag);
+        if (width > 0) button->setFixedWidth(width);
+        if (!hint.isEmpty()) SetHint(button, hint);
+        bar->addWidget(button);
+        field = button;
+    };
+    // Designed order of the strip, left to right.
+    ToolBar = makeBar("ToolBar");
+    ToolShape = makeBar("ToolShape");
+    ToolBar2 = makeBar("ToolBar2");
+    ToolBar1 = makeBar("ToolBar1");
+    ToolLanguage = makeBar("ToolLanguage");
+
+    makeButton(ToolBar, ToolOpen, "ToolOpen", 2, "Bild öffnen", TButtonKind::Push, true, false, 829470095);
+    makeButton(ToolBar, ToolSave, "ToolSave", 3, "Bild speichern", TButtonKind::Push, false, false, 588849925);
+    AddGap(ToolBar, 8);
+    makeButton(ToolBar, ToolCopy, "ToolCopy", 5, "Kopieren in die Zwischenablage", TButtonKind::Push, false, false,
+               238403060);
+    makeButton(ToolBar, ToolPaste, "ToolPaste", 6, "Einfügen aus der Zwischenablage", TButtonKind::Push, true, false,
+               428236487);
+
+    makeButton(ToolShape, ToolTransform, "ToolTransform", 1, "Umwandel", TButtonKind::Push, true, false, 799439024, 26);
+    AddGap(ToolShape, 8);
+    makeButton(ToolShape, Toolundo, "Toolundo", 10, "Letze Glättung zurücknehmen", TButtonKind::Push, false, false,
+               126958579, 26);
+    AddGap(ToolShape, 8);
+    makeButton(ToolShape, ToolRec, "ToolRec", 11, "mit Rechteck glätten", TButtonKind::Grouped, false, true, 935897028,
+               26);
+    makeButton(ToolShape, ToolElipse, "ToolElipse", 12, "mit Ellipse glätten", TButtonKind::Grouped, false, false,
+               434884197, 26);
+    auto* shapes = new QButtonGroup(this);
+    shapes->setExclusive(true);
+    shapes->addButton(ToolRec);
+    shapes->addButton(ToolElipse);
+    makeButton(ToolShape, ToolStempel, "ToolStempel", 13, "Glättung anwenden", TButtonKind::Push, false, false,
+               657374138, 26);
+    makeButton(ToolShape, ToolMirror, "ToolMirror", 14, QString(), TButtonKind::Check, true, true, 0, 26);
+    // The resize button's hint is translated with the others but never
+    // shown as a tooltip.
+    makeButton(ToolShape, ToolResize, "ToolResize", 17, QString(), TButtonKind::Push, false, false, 0, 26);
+    ToolResize->setProperty("HideHint", true);
+    SetHint(ToolResize, "Resize");
+
+    makeButton(ToolBar2, ToolZoom, "ToolZoom", 4, "Zoom", TButtonKind::Check, true, false, 832006858);
+    AddGap(ToolBar2, 26);
+    makeButton(ToolBar2, ToolHelp, "ToolHelp", 0,
+               "Kontexthilfe\r\n(Klicken Sie auf das Element zu dem Sie Hilfe benötigen)", TButtonKind::Push, true,
+               false, 476602861);
+
+    makeButton(ToolBar1, Toolapply, "Toolapply", 8, "Filter anwenden", TButtonKind::Push, false, false, 314881646);
+    makeButton(ToolBar1, ToolBatchrun, "ToolBatchrun", 7, "Batchlauf", TButtonKind::Push, false, false, 592430739);
+    AddGap(ToolBar1, 19);
+    makeButton(ToolBar1, ToolFilter, "ToolFilter", 9, "Filter ansehen und bearbeiten", TButtonKind::Push, false, false,
+               922769153);
+    makeButton(ToolBar1, ToolLoadFilter, "ToolLoadFilter", 2, "Filter öffnen", TButtonKind::Push, true, false,
+               284717369);
+    makeButton(ToolBar1, ToolSaveFilter, "ToolSaveFilter", 3, "Filter speichern", TButtonKind::Push, false, false,
+               252075645);
+
+    makeButton(ToolLanguage, ToolDe, "ToolDe", 16, QString(), TButtonKind::Check, true, true, 782302679, 26);
+    makeButton(ToolLanguage, Toolgb, "Toolgb", 15, QString(), TButtonKind::Check, true, false, 782302679, 26);
+}
+
+void TForm1::CreateMenu() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName("MainMenu1");
+    auto makeMenu = [bar](const char* name, const QString& caption) {
+        QMenu* menu = bar->addMenu(caption);
+        menu->setObjectName(name);
+        menu->menuAction()->setObjectName(name);
+        return menu;
+    };
+    auto makeItem = [this](QMenu* menu, const char* name, const QString& caption, int icon, int tag) {
+        auto* action = new QAction(caption, this);
+        action->setObjectName(name);
+        if (icon >= 0) action->setIcon(SetIcon(icon));
+        action->setProperty("Tag", tag);
+        menu->addAction(action);
+        return action;
+    };
+    File1 = makeMenu("File1", "&Datei");
+    Open1 = makeItem(File1, "Open1", "Öffnen", 2, 0);
+    Save1 = makeItem(File1, "Save1", "Speichern", 3, 588849925);
+    Schlieen1 = makeItem(File1, "Schlieen1", "Schließen", -1, 0);
+    Beenden1 = makeItem(File1, "Beenden1", "Beenden", -1, 0);
+    Edit1 = makeMenu("Edit1", "&Bearbeiten");
+    Copy1 = makeItem(Edit1, "Copy1", "Kopieren", 5, 238403060);
+    Paste1 = makeItem(Edit1, "Paste1", "Einfügen", 6, 428236487);
+    Transform1 = makeItem(Edit1, "Transform1", "Umwandeln", 1, 799439024);
+    Bereichgltten1 = makeItem(Edit1, "Bereichgltten1", "Bereich glätten", 13, 0);
+    Tools1 = makeMenu("Tools1", "&Werkzeuge");
+    Zoom1 = makeItem(Tools1, "Zoom1", "Zoom", 4, 0);
+    Rechteck1 = makeItem(Tools1, "Rechteck1", "Rechteck", 11, 935897028);
+    Kreis1 = makeItem(Tools1, "Kreis1", "Ellipse", 12, 434884197);
+    Advanced1 = makeMenu("Advanced1", "&Erweitert");
+    ApplyFilter1 = makeItem(Advanced1, "ApplyFilter1", "Filter anwenden", 8, 314881646);
+    Batchrun1 = makeItem(Advanced1, "Batchrun1", "Batchlauf", 7, 592430739);
+    OpenFilter1 = makeItem(Advanced1, "OpenFilter1", "Filter öffnen", 2, 284717369);
+    SaveFilter1 = makeItem(Advanced1, "SaveFilter1", "Filter speichern", 3, 252075645);
+    Filteransehen1 = makeItem(Advanced1, "Filteransehen1", "Filter ansehen", 9, 922769153);
+    Help1 = makeMenu("Help1", "&Hilfe");
+    Contexthelp1 = makeItem(Help1, "Contexthelp1", "Kontexthilfe", 0, 476602861);
+    versioninfo1 = makeItem(Help1, "versioninfo1", "version-info", -1, 0);
+    about1 = makeItem(Help1, "about1", "Über uns", -1, 0);
+}
+
+void TForm1::CreateClientArea() {
+    auto* client = new QWidget(this);
+    auto* row = new QHBoxLayout(client);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+
+    ScrollBox1 = new QScrollArea(client);
+    ScrollBox1->setObjectName("ScrollBox1");
+    ScrollBox1->setFrameShape(QFrame::NoFrame);
+    ScrollBox1->setWidgetResizable(false);
+    ScrollBox1->setBackgroundRole(QPalette::Window);
+    auto* canvas = new QWidget;
+    canvas->setObjectName("ScrollBox1Canvas");
+    Image2 = new QLabel(canvas);
+    Image2->setObjectName("Image2");
+    Image2->setPixmap(QPixmap(":/icons/background.png"));
+    Image2->move(0, 160);
+    Image2->adjustSize();
+    Image1 = new TImageView(canvas);
+    Image1->setObjectName("Image1");
+    Image1->setGeometry(0, 0, 737, 705);
+    Image1->setProperty("HideHint", true);
+    SetHint(Image1, "Doppelklick zum Anwenden");
+    Shape = new TShapeMark(Image1);
+    Shape->setObjectName("Shape");
+    Shape->setGeometry(80, 272, 89, 89);
+    Shape->hide();
+    ScrollBox1->setWidget(canvas);
+    FitScrollArea();
+    row->addWidget(ScrollBox1, 1);
+
+    TrackKontrast = new QSlider(Qt::Vertical, client);
+    TrackKontrast->setObjectName("TrackKontrast");
+    TrackKontrast->setRange(-50, 50);
+    TrackKontrast->setValue(0);
+    TrackKontrast->setTickInterval(1);
+    TrackKontrast->setTickPosition(QSlider::TicksLeft);
+    TrackKontrast->setFixedWidth(29);
+    TrackKontrast->setProperty("Tag", 180698650);
+    SetHint(TrackKontrast, "kontrast");
+    row->addWidget(TrackKontrast);
+    setCentralWidget(client);
+}
+
+void TForm1::CreateStatusBar() {
+    StatusBar = statusBar();
+    StatusBar->setObjectName("StatusBar");
+    StatusBar->setSizeGripEnabled(false);
+    StatusBar->setProperty("Tag", 223575831);
+    for (int i = 0; i < 2; ++i) {
+        auto* panel = new QLabel(StatusBar);
+        panel->setObjectName(QString("StatusPanel%1").arg(i));
+        panel->setMinimumWidth(i == 0 ? 95 : 90);
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        StatusBar->addWidget(panel);
+        StatusPanels[size_t(i)] = panel;
+    }
+    StatusBar->installEventFilter(this);
+    for (QLabel* panel : StatusPanels) panel->installEventFilter(this);
+}
+
+void TForm1::ConnectCommands() {
+    // One entry per command: its handler and every control that starts it.
+    using THandler = void (TForm1::*)(QObject*);
+    auto bindButton = [this](QToolButton* button, THandler handler) {
+        connect(button, &QToolButton::clicked, this, [this, button, handler] {
+            RunCommand([&] { (this->*handler)(button); });
+        });
+    };
+    auto bindItem = [this](QAction* action, THandler handler) {
+        connect(action, &QAction::triggered, this, [this, action, handler] {
+            RunCommand([&] { (this->*handler)(action); });
+        });
+    };
+    bindButton(ToolOpen, &TForm1::BopenClick);
+    bindItem(Open1, &TForm1::BopenClick);
+    bindButton(ToolSave, &TForm1::BsaveClick);
+    bindItem(Save1, &TForm1::BsaveClick);
+    bindItem(Schlieen1, &TForm1::Schlieen1Click);
+    bindItem(Beenden1, &TForm1::Beenden1Click);
+    bindButton(ToolCopy, &TForm1::ToolCopyClick);
+    bindItem(Copy1, &TForm1::ToolCopyClick);
+    bindButton(ToolPaste, &TForm1::ToolPasteClick);
+    bindItem(Paste1, &TForm1::ToolPasteClick);
+    bindButton(ToolTransform, &TForm1::ButtonfftClick);
+    bindItem(Transform1, &TForm1::ButtonfftClick);
+    bindButton(ToolStempel, &TForm1::ToolStempelClick);
+    bindItem(Bereichgltten1, &TForm1::ToolStempelClick);
+    bindButton(Toolundo, &TForm1::ToolundoClick);
+    bindButton(ToolZoom, &TForm1::ToolZoomClick);
+    bindItem(Zoom1, &TForm1::ToolZoomClick);
+    bindButton(ToolRec, &TForm1::ToolRecClick);
+    bindItem(Rechteck1, &TForm1::ToolRecClick);
+    bindButton(ToolElipse, &TForm1::ToolElipseClick);
+    bindItem(Kreis1, &TForm1::ToolElipseClick);
+    bindButton(ToolResize, &TForm1::BWatermarkClick);
+    bindButton(Toolapply, &TForm1::ToolapplyClick);
+    bindItem(ApplyFilter1, &TForm1::ToolapplyClick);
+    bindButton(ToolBatchrun, &TForm1::ToolBatchrunClick);
+    bindItem(Batchrun1, &TForm1::ToolBatchrunClick);
+    bindButton(ToolFilter, &TForm1::ToolFilterClick);
+    bindItem(Filteransehen1, &TForm1::ToolFilterClick);
+    bindButton(ToolLoadFilter, &TForm1::ToolLoadfilterClick);
+    bindItem(OpenFilter1, &TForm1::ToolLoadfilterClick);
+    bindButton(ToolSaveFilter, &TForm1::ToolSaveFilterClick);
+    bindItem(SaveFilter1, &TForm1::ToolSaveFilterClick);
+    bindButton(ToolHelp, &TForm1::ToolHelpClick);
+    bindItem(Contexthelp1, &TForm1::ToolHelpClick);
+    bindItem(versioninfo1, &TForm1::versioninfo1Click);
+    bindItem(about1, &TForm1::about1Click);
+    bindButton(ToolDe, &TForm1::ToolDeClick);
+    bindButton(Toolgb, &TForm1::ToolgbClick);
+    connect(TrackKontrast, &QSlider::valueChanged, this,
+            [this] { RunCommand([&] { TrackKontrastChange(TrackKontrast); }); });
+    connect(Image1, &TImageView::clicked, this, [this] { RunCommand([&] { Image1Click(Image1); }); });
+    connect(Shape, &TShapeMark::doubleClicked, this,
+            [this] { RunCommand([&] { ToolStempelClick(Shape); }); });
+}
+
+void TForm1::CreationStep() {
+    CopyImageView(*EmptyView, *Image1);
+    SetCommandState(0);
+    BatchRunning = false;
+    ShapeLastLeft = Shape->x();
+    ShapeLastTop = Shape->y();
+    CaptionBase = "Pixmend (Standard-Edition) ";
+    Open1->setShortcut(QKeySequence(Qt::Key_F2));
+    Save1->setShortcut(QKeySequence(Qt::Key_F3));
+    Schlieen1->setShortcut(QKeySequence(Qt::Key_F4));
+    Transform1->setShortcut(QKeySequence(Qt::Key_F5));
+    ApplyFilter1->setShortcut(QKeySequence(Qt::Key_F6));
+    Batchrun1->setShortcut(QKeySequence(Qt::Key_F7));
+    about1->setShortcut(QKeySequence(Qt::Key_F1));
+    Copy1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    Paste1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
+    SetTitle();
+}
+
+QObject* TForm1::Control(TControlId id) const {
+    switch (id) {
+    case TControlId::ToolOpen: return ToolOpen;
+    case TControlId::ToolSave: return ToolSave;
+    case TControlId::ToolCopy: return ToolCopy;
+    case TControlId::ToolPaste: return ToolPaste;
+    case TControlId::ToolTransform: return ToolTransform;
+    case TControlId::Toolundo: return Toolundo;
+    case TControlId::ToolRec: return ToolRec;
+    case TControlId::ToolElipse: return ToolElipse;
+    case TControlId::ToolStempel: return ToolStempel;
+    case TControlId::ToolMirror: return ToolMirror;
+    case TControlId::ToolResize: return ToolResize;
+    case TControlId::ToolZoom: return ToolZoom;
+    case TControlId::ToolHelp: return ToolHelp;
+    case TControlId::Toolapply: return Toolapply;
+    case TControlId::ToolBatchrun: return ToolBatchrun;
+    case TControlId::ToolFilter: return ToolFilter;
+    case TControlId::ToolLoadFilter: return ToolLoadFilter;
+    case TControlId::ToolSaveFilter: return ToolSaveFilter;
+    case TControlId::ToolDe: return ToolDe;
+    case TControlId::Toolgb: return Toolgb;
+    case TControlId::TrackKontrast: return TrackKontrast;
+    case TControlId::Open1: return Open1;
+    case TControlId::Save1: return Save1;
+    case TControlId::Schlieen1: return Schlieen1;
+    case TControlId::Beenden1: return Beenden1;
+    case TControlId::Copy1: return Copy1;
+    case TControlId::Paste1: return Paste1;
+    case TControlId::Transform1: return Transform1;
+    case TControlId::Bereichgltten1: return Bereichgltten1;
+    case TControlId::Zoom1: return Zoom1;
+    case TControlId::Rechteck1: return Rechteck1;
+    case TControlId::Kreis1: return Kreis1;
+    case TControlId::ApplyFilter1: return ApplyFilter1;
+    case TControlId::Batchrun1: return Batchrun1;
+    case TControlId::OpenFilter1: return OpenFilter1;
+    case TControlId::SaveFilter1: return SaveFilter1;
+    case TControlId::Filteransehen1: return Filteransehen1;
+    case TControlId::Contexthelp1: return Contexthelp1;
+    case TControlId::versioninfo1: return versioninfo1;
+    case TControlId::about1: return about1;
+    }
+    return nullptr;
+}
+
+TControlStates TForm1::CurrentControlStates() const {
+    TControlStates states;
+    for (size_t i = 0; i < kControlCount; ++i) {
+        const QObject* control = Control(TControlId(i));
+        states.Enabled[i] = control && OwnEnabled(control);
+    }
+    states.KontrastVisible = !TrackKontrast->isHidden();
+    return states;
+}
+
+void TForm1::SetCommandState(uint8_t state) {
+    const size_t entries = Windows.FormProtokol ? Windows.FormProtokol->EntryCount() : 0;
+    const TCommandStateResult result = ApplyCommandState(state, CommandState, CurrentControlStates(), entries);
+    for (size_t i = 0; i < kControlCount; ++i) {
+        const auto id = TControlId(i);
+        if (id == TControlId::TrackKontrast) continue;
+        if (QObject* control = Control(id)) SetOwnEnabled(control, result.States.Enabled[i]);
+    }
+    TrackKontrast->setVisible(result.States.KontrastVisible);
+    CommandState = result.CommandState;
+}
+
+void TForm1::ShowStatus(const QString& text, int panel) {
+    if (panel < 0 || panel > 1) return;
+    QLabel* label = StatusPanels[size_t(panel)];
+    label->setText(text);
+    // Long operations keep the event loop busy: paint now, not later.
+    if (label->isVisible()) label->repaint();
+}
+
+QString TForm1::LangText(const std::string& messageKey) const {
+    return QString::fromStdString(::LangText(LanguageState, messageKey));
+}
+
+void TForm1::RunCommand(const std::function<void()>& work) { ShowErrorsOf(dialogs_, this, work); }
+
+bool TForm1::PassesGuard(TCommand command, QObject* sender) {
+    const TDispatchGuard guard = DispatchGuard(command);
+    auto helpStep = [&] {
+        if (!HelpMode) return true;
+        // The check buttons have already changed their down state by the
+        // click that only asked for help: put it back.
+        if (auto* button = qobject_cast<QToolButton*>(sender);
+            button && (button == ToolZoom || button == ToolDe || button == Toolgb))
+            button->setChecked(!button->isChecked());
+        ShowElementHelp(sender);
+        return false;
+    };
+    auto enabledStep = [&] { return !guard.Button || OwnEnabled(Control(*guard.Button)); };
+    switch (guard.Steps) {
+    case TDispatchSteps::HelpThenEnabled: return helpStep() && enabledStep();
+    case TDispatchSteps::EnabledThenHelp: return enabledStep() && helpStep();
+    case TDispatchSteps::HelpOnly: return helpStep();
+    case TDispatchSteps::None: return true;
+    }
+    return false;
+}
+
+void TForm1::SetTitle(const QString& name) { setWindowTitle(CaptionBase + name); }
+
+void TForm1::SetHelpMode(bool on) {
+    if (on != HelpMode) {
+        if (on)
+            QApplication::setOverrideCursor(Qt::WhatsThisCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    }
+    HelpMode = on;
+    ToolHelp->setDown(on);
+}
+
+void TForm1::ShowElementHelp(QObject*) {
+    // Fetching the element's help page comes with the help window; leaving
+    // help mode is what every caller relies on.
+    SetHelpMode(false);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    const bool onStatusBar = watched == StatusBar || watched == StatusPanels[0] || watched == StatusPanels[1];
+    if (onStatusBar && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+        RunCommand([&] { StatusBarClick(StatusBar); });
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TForm1::Image1Click(QObject* sender) {
+    if (HelpMode) ShowElementHelp(sender);
+}
+
+void TForm1::StatusBarClick(QObject* sender) {
+    if (HelpMode) ShowElementHelp(sender);
+}
+
+void TForm1::ToolHelpClick(QObject* sender) {
+    if (HelpMode)
+        ShowElementHelp(sender);
+    else
+        SetHelpMode(true);
+}

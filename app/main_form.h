@@ -1,0 +1,262 @@
+#pragma once
+// The main window: the program's one document window and the hub of every
+// command. It owns the tool bars, the menu, the image view, the contrast
+// slider, the status bar, the language state and the picture dialogs; the
+// spectrum store is the program's and only referenced here.
+//
+// Commands run on the user-interface thread to completion. Each handler
+// takes its guard steps first (help mode, then the enabled state of its tool
+// button, in the order DispatchGuard gives); tool button, menu item and
+// shortcut run the same handler with themselves as sender. An exception
+// leaving a handler is shown in an error box by RunCommand and the event loop
+// goes on; whatever the command changed before stays changed.
+//
+// The implementation is split by concern: main_form.cpp (construction, command
+// states, status bar, dispatch), main_form_file.cpp (image commands, Close,
+// Quit), main_form_language.cpp (language and settings file),
+// main_form_commands.cpp (the commands whose work lives elsewhere).
+
+#include "app/command_state.h"
+#include "app/language_tables.h"
+#include "app/settings.h"
+#include "app/translation.h"
+#include "spectral/store.h"
+
+#include <QMainWindow>
+#include <QRect>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QFileDialog;
+class QLabel;
+class QMenu;
+class QScrollArea;
+class QSlider;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
+
+class IUserDialogs;
+class TFormAbout;
+class TFormBatch;
+class TFormHelp;
+class TFormProtokol;
+class TFormZoom;
+class TFResize;
+class TImageView;
+class TPictureDialog;
+class TShapeMark;
+class TVersionInfoForm;
+
+// The other windows, created after the main window; set by the start-up.
+struct TOtherWindows {
+    TFormZoom* FormZoom = nullptr;
+    TFormHelp* FormHelp = nullptr;
+    TFormProtokol* FormProtokol = nullptr;
+    TFormBatch* FormBatch = nullptr;
+    TFormAbout* FormAbout = nullptr;
+    TVersionInfoForm* VersionInfoForm = nullptr;
+    TFResize* FResize = nullptr;
+};
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    // store: the program-wide spectrum store; dialogs: the boxes and file
+    // dialogs (a fake in tests). Both must outlive the window.
+    TForm1(TSpectrumStore& store, IUserDialogs& dialogs, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Hands the window the other windows once they exist.
+    void SetOtherWindows(const TOtherWindows& windows);
+    TOtherWindows Windows;
+
+    // Ends the program (Quit, the close box). Tests replace it.
+    std::function<void()> QuitApplication;
+
+    // --- Fields other parts of the program share ---
+    uint8_t CommandState = 0;
+    bool BatchRunning = false;
+    bool HelpMode = false;
+    QString CaptionBase;
+    TImageView* EmptyView = nullptr;
+    int32_t ShapeLastLeft = 0;
+    int32_t ShapeLastTop = 0;
+    int32_t ShapeHoverZone = 0;
+    int32_t ShapeGrabZone = 0;
+    // Language (0 until first applied) and LanguageTable (null until then).
+    TLanguageState LanguageState;
+    TSpectrumStore& Store;
+
+    // --- Controls ---
+    QToolBar* ToolBar = nullptr;
+    QToolBar* ToolShape = nullptr;
+    QToolBar* ToolBar2 = nullptr;
+    QToolBar* ToolBar1 = nullptr;
+    QToolBar* ToolLanguage = nullptr;
+    QToolButton* ToolOpen = nullptr;
+    QToolButton* ToolSave = nullptr;
+    QToolButton* ToolCopy = nullptr;
+    QToolButton* ToolPaste = nullptr;
+    QToolButton* ToolTransform = nullptr;
+    QToolButton* Toolundo = nullptr;
+    QToolButton* ToolRec = nullptr;
+    QToolButton* ToolElipse = nullptr;
+    QToolButton* ToolStempel = nullptr;
+    QToolButton* ToolMirror = nullptr;
+    QToolButton* ToolResize = nullptr;
+    QToolButton* ToolZoom = nullptr;
+    QToolButton* ToolHelp = nullptr;
+    QToolButton* Toolapply = nullptr;
+    QToolButton* ToolBatchrun = nullptr;
+    QToolButton* ToolFilter = nullptr;
+    QToolButton* ToolLoadFilter = nullptr;
+    QToolButton* ToolSaveFilter = nullptr;
+    QToolButton* ToolDe = nullptr;
+    QToolButton* Toolgb = nullptr;
+
+    QMenu* File1 = nullptr;
+    QMenu* Edit1 = nullptr;
+    QMenu* Tools1 = nullptr;
+    QMenu* Advanced1 = nullptr;
+    QMenu* Help1 = nullptr;
+    QAction* Open1 = nullptr;
+    QAction* Save1 = nullptr;
+    QAction* Schlieen1 = nullptr;
+    QAction* Beenden1 = nullptr;
+    QAction* Copy1 = nullptr;
+    QAction* Paste1 = nullptr;
+    QAction* Transform1 = nullptr;
+    QAction* Bereichgltten1 = nullptr;
+    QAction* Zoom1 = nullptr;
+    QAction* Rechteck1 = nullptr;
+    QAction* Kreis1 = nullptr;
+    QAction* ApplyFilter1 = nullptr;
+    QAction* Batchrun1 = nullptr;
+    QAction* OpenFilter1 = nullptr;
+    QAction* SaveFilter1 = nullptr;
+    QAction* Filteransehen1 = nullptr;
+    QAction* Contexthelp1 = nullptr;
+    QAction* versioninfo1 = nullptr;
+    QAction* about1 = nullptr;
+
+    QScrollArea* ScrollBox1 = nullptr;
+    QLabel* Image2 = nullptr;
+    TImageView* Image1 = nullptr;
+    TShapeMark* Shape = nullptr;
+    QSlider* TrackKontrast = nullptr;
+    QStatusBar* StatusBar = nullptr;
+    std::array<QLabel*, 2> StatusPanels{};
+
+    TPictureDialog* OpenPictureDialog = nullptr;
+    TPictureDialog* SavePictureDialog = nullptr;
+    QFileDialog* OpenFilter = nullptr;
+    QFileDialog* SaveFilter = nullptr;
+
+    // --- Operations ---
+    // Enables and disables the commands for state 0, 1, 2 or event 3, stores
+    // the state (not 3) and brings the menu into line with the tool buttons.
+    void SetCommandState(uint8_t state);
+    // Sets a status panel's text and repaints the status bar at once.
+    void ShowStatus(const QString& text, int panel);
+    // The text of a message key in the current language.
+    QString LangText(const std::string& messageKey) const;
+
+    // The tool button or menu item of a control of the command table.
+    QObject* Control(TControlId id) const;
+    // The enabled states of all command-table controls as the window has them.
+    TControlStates CurrentControlStates() const;
+
+    // Runs a command's work; an exception is shown in an error box.
+    void RunCommand(const std::function<void()>& work);
+
+    // Image input and output.
+    bool LoadImageFile(const QString& fileName);
+    void InitializeImage();
+    void SaveImageFile(const QString& fileName);
+
+    // Language.
+    void ApplyLanguage();
+    // The component tree the translation walk runs over, built from the
+    // window's real controls with their owners.
+    TComponentTree& Components() { return *components_; }
+
+    // Settings file: read at the first showing, written at close (or, when
+    // the window is destroyed without closing, then).
+    void ReadSettings();
+    void WriteSettings(bool visible);
+    std::string SettingsFileName() const;
+
+    // --- Help mode ---
+    void SetHelpMode(bool on);
+    void ShowElementHelp(QObject* element);
+
+    // --- Command handlers; sender is the tool button, menu item or control ---
+    void BopenClick(QObject* sender);
+    void BsaveClick(QObject* sender);
+    void Schlieen1Click(QObject* sender);
+    void Beenden1Click(QObject* sender);
+    void ToolCopyClick(QObject* sender);
+    void ToolPasteClick(QObject* sender);
+    void ButtonfftClick(QObject* sender);
+    void ToolStempelClick(QObject* sender);
+    void ToolundoClick(QObject* sender);
+    void ToolZoomClick(QObject* sender);
+    void ToolRecClick(QObject* sender);
+    void ToolElipseClick(QObject* sender);
+    void BWatermarkClick(QObject* sender);
+    void ToolapplyClick(QObject* sender);
+    void ToolBatchrunClick(QObject* sender);
+    void ToolFilterClick(QObject* sender);
+    void ToolLoadfilterClick(QObject* sender);
+    void ToolSaveFilterClick(QObject* sender);
+    void ToolHelpClick(QObject* sender);
+    void versioninfo1Click(QObject* sender);
+    void about1Click(QObject* sender);
+    void ToolDeClick(QObject* sender);
+    void ToolgbClick(QObject* sender);
+    void TrackKontrastChange(QObject* sender);
+    void Image1Click(QObject* sender);
+    void StatusBarClick(QObject* sender);
+
+    // Appends a filter entry and raises event 3.
+    void AddFilterEntry(int32_t typ, float x1, float x2, float y1, float y2);
+
+    // Whether the command may run, after its guard steps (DispatchGuard).
+    bool PassesGuard(TCommand command, QObject* sender);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateToolBars();
+    void CreateMenu();
+    void CreateClientArea();
+    void CreateStatusBar();
+    void CreateComponentTree();
+    void ConnectCommands();
+    void CreationStep();
+    // Window title: CaptionBase, or CaptionBase + name.
+    void SetTitle(const QString& name = QString());
+    // The question before a marked image is replaced; true when it may be.
+    bool ConfirmReplaceImage();
+    // The scroll area's contents take the size of what they hold.
+    void FitScrollArea();
+    void CreateFilterDialogs();
+
+    IUserDialogs& dialogs_;
+    std::unique_ptr<TComponentTree> components_;
+    // The normal geometry when the window filled the screen by itself (no
+    // window manager to remember it).
+    QRect normalGeometry_;
+    QRect NormalPlacement() const;
+    bool settingsRead_ = false;
+    bool settingsWritten_ = false;
+};

@@ -1,0 +1,116 @@
+// The main window's commands whose work lives with other parts of the
+// program: the filter list, the zoom window, marking, transform, resize,
+// batch run and the information windows. Each handler takes its guard steps
+// here, so the command states and help mode already hold for all of them.
+
+#include "app/main_form.h"
+
+#include "app/shape_mark_form.h"
+#include "app/user_dialogs_form.h"
+#include "filter/filter_list_form.h"
+#include "filter/zoom_form.h"
+#include "help/about_form.h"
+#include "help/version_info_form.h"
+
+#include <QFileDialog>
+#include <QToolButton>
+
+void TForm1::SetOtherWindows(const TOtherWindows& windows) {
+    Windows = windows;
+    if (Windows.FormZoom)
+        connect(Windows.FormZoom, &TFormZoom::closedByUser, this, [this] { ToolZoom->setChecked(false); });
+}
+
+void TForm1::CreateFilterDialogs() {
+    OpenFilter = new QFileDialog(this);
+    OpenFilter->setObjectName("OpenFilter");
+    OpenFilter->setAcceptMode(QFileDialog::AcceptOpen);
+    // The file need not exist; loading reports a missing one.
+    OpenFilter->setFileMode(QFileDialog::AnyFile);
+    OpenFilter->setNameFilter("Filter (*.flt)");
+    OpenFilter->setDefaultSuffix("flt");
+    SaveFilter = new QFileDialog(this);
+    SaveFilter->setObjectName("SaveFilter");
+    SaveFilter->setAcceptMode(QFileDialog::AcceptSave);
+    SaveFilter->setFileMode(QFileDialog::AnyFile);
+    SaveFilter->setNameFilter("filter (*.flt)");
+    SaveFilter->setDefaultSuffix("flt");
+}
+
+void TForm1::AddFilterEntry(int32_t typ, float x1, float x2, float y1, float y2) {
+    if (Windows.FormProtokol) Windows.FormProtokol->AppendEntry(typ, x1, x2, y1, y2);
+    SetCommandState(3);
+}
+
+void TForm1::ToolFilterClick(QObject* sender) {
+    if (!PassesGuard(TCommand::ViewFilter, sender)) return;
+    if (Windows.FormProtokol) {
+        Windows.FormProtokol->show();
+        Windows.FormProtokol->raise();
+    }
+}
+
+void TForm1::ToolLoadfilterClick(QObject* sender) {
+    if (!PassesGuard(TCommand::OpenFilter, sender)) return;
+    const std::optional<QString> fileName = dialogs_.RunFileDialog(*OpenFilter);
+    if (!fileName || !Windows.FormProtokol) return;
+    // A failed load leaves the list and the command state as they were.
+    Windows.FormProtokol->LoadFilterFile(fileName->toStdString());
+    SetCommandState(3);
+}
+
+void TForm1::ToolSaveFilterClick(QObject* sender) {
+    if (!PassesGuard(TCommand::SaveFilter, sender)) return;
+    const std::optional<QString> fileName = dialogs_.RunFileDialog(*SaveFilter);
+    if (!fileName || !Windows.FormProtokol) return;
+    Windows.FormProtokol->SaveFilterFile(fileName->toStdString());
+}
+
+void TForm1::ToolZoomClick(QObject* sender) {
+    if (!PassesGuard(TCommand::ZoomWindow, sender)) return;
+    // The menu item leaves the button as it is, so it shows or hides the
+    // window just as the button already has it.
+    if (Windows.FormZoom) Windows.FormZoom->setVisible(ToolZoom->isChecked());
+}
+
+void TForm1::ToolRecClick(QObject* sender) {
+    if (!PassesGuard(TCommand::Rectangle, sender)) return;
+    ToolRec->setChecked(true);
+    Shape->SetKind(TShapeMark::TKind::Rectangle);
+}
+
+void TForm1::ToolElipseClick(QObject* sender) {
+    if (!PassesGuard(TCommand::Ellipse, sender)) return;
+    ToolElipse->setChecked(true);
+    Shape->SetKind(TShapeMark::TKind::Ellipse);
+}
+
+// The transform, smoothing, undo, apply, batch and resize commands arrive
+// with their engines; until then they take their guard steps and stop.
+void TForm1::ButtonfftClick(QObject* sender) { PassesGuard(TCommand::Transform, sender); }
+void TForm1::ToolStempelClick(QObject* sender) { PassesGuard(TCommand::SmoothArea, sender); }
+void TForm1::ToolundoClick(QObject* sender) { PassesGuard(TCommand::Undo, sender); }
+void TForm1::ToolapplyClick(QObject* sender) { PassesGuard(TCommand::ApplyFilter, sender); }
+void TForm1::ToolBatchrunClick(QObject* sender) { PassesGuard(TCommand::BatchRun, sender); }
+void TForm1::BWatermarkClick(QObject* sender) { PassesGuard(TCommand::Resize, sender); }
+
+void TForm1::TrackKontrastChange(QObject* sender) {
+    if (!PassesGuard(TCommand::Contrast, sender)) return;
+    // Redrawing the spectrum at the new gain comes with the display.
+}
+
+void TForm1::versioninfo1Click(QObject* sender) {
+    PassesGuard(TCommand::VersionInfo, sender);
+    if (Windows.VersionInfoForm) {
+        Windows.VersionInfoForm->show();
+        Windows.VersionInfoForm->raise();
+    }
+}
+
+void TForm1::about1Click(QObject* sender) {
+    PassesGuard(TCommand::About, sender);
+    if (Windows.FormAbout) {
+        Windows.FormAbout->show();
+        Windows.FormAbout->raise();
+    }
+}

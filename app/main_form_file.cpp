@@ -1,0 +1,151 @@
+// The main window's image commands (Open, Save, Copy, Paste), the image
+// operations the batch run shares (LoadImageFile, SaveImageFile,
+// InitializeImage), and Close and Quit.
+//
+// A load decodes the whole file before anything of the window changes, so a
+// damaged or unreadable file leaves the image, the store, the title and the
+// command state as they were; only the status text says a load was tried.
+
+#include "app/main_form.h"
+
+#include "app/image_file.h"
+#include "app/image_view_form.h"
+#include "app/picture_dialog_form.h"
+#include "app/user_dialogs_form.h"
+#include "spectral/errors.h"
+#include "spectral/store_fill.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFileInfo>
+#include <QImage>
+#include <QLabel>
+#include <QScrollArea>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// The wait cursor for the length of an operation, also when it fails.
+class TBusyCursor {
+public:
+    TBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~TBusyCursor() { QApplication::restoreOverrideCursor(); }
+    TBusyCursor(const TBusyCursor&) = delete;
+    TBusyCursor& operator=(const TBusyCursor&) = delete;
+};
+
+// Lets the window repaint in the middle of a long operation. User input
+// waits: a click that arrived now would start a second command while this
+// one holds the image half replaced.
+void LetWindowRepaint() { QApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+
+QImage ClipboardPicture(const TBitmap24& bitmap) {
+    return QImage(bitmap.Bytes.data(), bitmap.Width, bitmap.Height, qsizetype(bitmap.RowBytes()),
+                  QImage::Format_BGR888)
+        .copy();
+}
+
+// Any clipboard picture as a 24-bit bitmap: palette, 16- and 32-bit pixels
+// and alpha all end as plain blue-green-red bytes.
+TBitmap24 BitmapOfPicture(const QImage& picture) {
+    const QImage bgr = picture.convertToFormat(QImage::Format_BGR888);
+    TBitmap24 bitmap(bgr.width(), bgr.height());
+    for (int r = 0; r < bgr.height(); ++r) std::memcpy(bitmap.Row(r), bgr.constScanLine(r), bitmap.RowBytes());
+    return bitmap;
+}
+
+}  // namespace
+
+bool TForm1::ConfirmReplaceImage() {
+    if (Image1->ImageModified == 1 && dialogs_.Confirm(this, LangText("aktuellesBildüberschreiben")))
+        Image1->ImageModified = 0;
+    return Image1->ImageModified == 0;
+}
+
+void TForm1::BopenClick(QObject* sender) {
+    if (!PassesGuard(TCommand::OpenImage, sender)) return;
+    if (!ConfirmReplaceImage()) return;
+    if (CommandState != 0 && CommandState != 1) return;
+    const std::optional<QString> fileName = dialogs_.RunFileDialog(*OpenPictureDialog);
+    if (!fileName) return;
+    if (LoadImageFile(*fileName)) Image1->ImageModified = 0;
+}
+
+bool TForm1::LoadImageFile(const QString& fileName) {
+    TBusyCursor busy;
+    ShowStatus(LangText("Loading"), 0);
+    TBitmap24 picture = ReadImageFile(fileName.toStdString());
+    LetWindowRepaint();
+    Image1->Picture = std::move(picture);
+    InitializeImage();
+    SetTitle(QFileInfo(fileName).fileName());
+    return true;
+}
+
+void TForm1::InitializeImage() {
+    TBusyCursor busy;
+    const int32_t w = Image1->Picture.Width;
+    const int32_t h = Image1->Picture.Height;
+    Image1->resize(w, h);
+    Image1->PictureChanged();
+    FitScrollArea();
+    LetWindowRepaint();
+    ShowStatus(LangText("Initializing"), 0);
+    FillStoreFromBitmap(Image1->Picture, Store);
+    SetCommandState(1);
+    ShowStatus(LangText("Imageloaded"), 0);
+}
+
+void TForm1::BsaveClick(QObject* sender) {
+    if (!PassesGuard(TCommand::SaveImage, sender)) return;
+    if (CommandState != 1) return;
+    const std::optional<QString> fileName = dialogs_.RunFileDialog(*SavePictureDialog);
+    if (!fileName) return;
+    SaveImageFile(*fileName);
+    Image1->ImageModified = 0;
+    SetTitle(QFileInfo(*fileName).fileName());
+}
+
+void TForm1::SaveImageFile(const QString& fileName) {
+    ShowStatus(LangText("Saving"), 0);
+    WriteImageFile(fileName.toStdString(), Image1->Picture);
+    ShowStatus(LangText("standby"), 0);
+}
+
+void TForm1::ToolCopyClick(QObject* sender) {
+    if (!PassesGuard(TCommand::Copy, sender)) return;
+    QApplication::clipboard()->setImage(ClipboardPicture(Image1->Picture));
+    Image1->ImageModified = 0;
+}
+
+void TForm1::ToolPasteClick(QObject* sender) {
+    if (!PassesGuard(TCommand::Paste, sender)) return;
+    if (!ConfirmReplaceImage()) return;
+    const QImage picture = QApplication::clipboard()->image();
+    if (picture.isNull()) throw Exception("Format der Zwischenablage wird nicht unterstützt");
+    Image1->Picture = BitmapOfPicture(picture);
+    InitializeImage();
+    SetTitle(LangText("PixmendUntitled.bmp"));
+}
+
+void TForm1::Schlieen1Click(QObject* sender) {
+    if (!PassesGuard(TCommand::CloseImage, sender)) return;
+    SetCommandState(0);
+    CopyImageView(*Image1, *EmptyView);
+    FitScrollArea();
+    SetTitle();
+}
+
+void TForm1::Beenden1Click(QObject* sender) {
+    if (!PassesGuard(TCommand::Quit, sender)) return;
+    if (!dialogs_.Confirm(this, LangText("beenden"))) return;
+    if (QuitApplication) QuitApplication();
+}
+
+void TForm1::FitScrollArea() {
+    QWidget* canvas = ScrollBox1->widget();
+    const QRect used = Image1->geometry().united(Image2->geometry());
+    canvas->resize(std::max(used.right() + 1, 0), std::max(used.bottom() + 1, 0));
+}

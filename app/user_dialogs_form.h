@@ -1,0 +1,34 @@
+#pragma once
+// The boxes and file dialogs the window program shows, behind one small
+// interface: the real one blocks in a modal box, the tests' fake answers from
+// a script and records what was asked. Commands never call QMessageBox or
+// QFileDialog::exec directly.
+
+#include <QString>
+
+#include <optional>
+
+class QFileDialog;
+class QWidget;
+
+class IUserDialogs {
+public:
+    virtual ~IUserDialogs() = default;
+    // A confirmation box with Yes and No; true for Yes.
+    virtual bool Confirm(QWidget* parent, const QString& text) = 0;
+    // An error box with the error's message.
+    virtual void ShowError(QWidget* parent, const QString& message) = 0;
+    // An information box.
+    virtual void ShowInformation(QWidget* parent, const QString& text) = 0;
+    // Runs a prepared file dialog; the chosen file, or none when cancelled.
+    virtual std::optional<QString> RunFileDialog(QFileDialog& dialog) = 0;
+};
+
+// The real boxes and dialogs, modal.
+class TUserDialogs final : public IUserDialogs {
+public:
+    bool Confirm(QWidget* parent, const QString& text) override;
+    void ShowError(QWidget* parent, const QString& message) override;
+    void ShowInformation(QWidget* parent, const QString& text) override;
+    std::optional<QString> RunFileDialog(QFileDialog& dialog) override;
+};
