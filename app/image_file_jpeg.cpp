@@ -16,26 +16,47 @@
 
 namespace {
 
+// How far decoding has come, for judging an early end of the file.
+enum TPhase { kBeforeRows, kSingleScanRows, kRowsDone };
+
 // Our error manager: libjpeg's own, plus where to jump back to.
 struct TJpegError {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
-    // Set once every pixel row is decoded: a file that then lacks only its
-    // end marker has lost nothing.
-    bool rowsComplete;
+    TPhase phase;
+    bool sawEof;
 };
 
 void ErrorExit(j_common_ptr cinfo) {
     std::longjmp(reinterpret_cast<TJpegError*>(cinfo->err)->jump, 1);
 }
 
-// Warnings are silent, except the one for a file that ends before its pixel
-// rows are complete: that is an error for us (see the header).
+void FailWith(j_common_ptr cinfo, int code) {
+    cinfo->err->msg_code = code;
+    ErrorExit(cinfo);
+}
+
+// The codec only warns when data is missing and makes up the rest; we refuse
+// such files, except when nothing but the end marker is missing.
+// - The source reports the end of the file (JWRN_JPEG_EOF) also when the
+//   entropy decoder merely reads ahead after the last needed byte, so during
+//   the rows of a single-scan file the warning is only noted.
+// - The entropy decoder reports JWRN_HIT_MARKER exactly when it needed bits
+//   that are not there: after a noted end of file that is a truncated file,
+//   otherwise corrupt data.
+// - A multi-scan (progressive) file is read completely before the first row;
+//   an early end there may have cost whole scans, so it is refused at once.
 void EmitMessage(j_common_ptr cinfo, int level) {
     if (level >= 0) return;
-    if (cinfo->err->msg_code == JWRN_JPEG_EOF && !reinterpret_cast<TJpegError*>(cinfo->err)->rowsComplete)
-        ErrorExit(cinfo);
-    ++cinfo->err->num_warnings;
+    auto* err = reinterpret_cast<TJpegError*>(cinfo->err);
+    const int code = err->pub.msg_code;
+    if (code == JWRN_JPEG_EOF) {
+        if (err->phase == kBeforeRows) FailWith(cinfo, JWRN_JPEG_EOF);
+        err->sawEof = true;
+    } else if (code == JWRN_HIT_MARKER && err->phase != kRowsDone) {
+        FailWith(cinfo, err->sawEof ? int(JWRN_JPEG_EOF) : int(JWRN_HIT_MARKER));
+    }
+    ++err->pub.num_warnings;
 }
 
 void OutputMessage(j_common_ptr) {}
@@ -45,7 +66,8 @@ void InstallErrorManager(TJpegError& err) {
     err.pub.error_exit = ErrorExit;
     err.pub.emit_message = EmitMessage;
     err.pub.output_message = OutputMessage;
-    err.rowsComplete = false;
+    err.phase = kBeforeRows;
+    err.sawEof = false;
 }
 
 enum class TOutcome { Ok, CodecError, TooLarge, Unsupported, NoMemory };
@@ -131,12 +153,13 @@ TOutcome RunDecoder(TDecodeJob& job) {
     }
     JSAMPARRAY row = (*c.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&c), JPOOL_IMAGE,
                                              c.output_width * JDIMENSION(c.output_components), 1);
+    if (!jpeg_has_multiple_scans(&c)) job.err.phase = kSingleScanRows;
     while (c.output_scanline < c.output_height) {
         const JDIMENSION r = c.output_scanline;
         if (jpeg_read_scanlines(&c, row, 1) != 1) break;
         StoreRow(c, row[0], job.out->Row(int32_t(r)));
     }
-    job.err.rowsComplete = c.output_scanline == c.output_height;
+    if (c.output_scanline == c.output_height) job.err.phase = kRowsDone;
     jpeg_finish_decompress(&c);
     jpeg_destroy_decompress(&c);
     return TOutcome::Ok;

@@ -8,11 +8,13 @@
 // (CMYK, Adobe-inverted) files are converted to RGB so that no file is refused
 // for its colour model.
 //
-// A file that ends before its pixel rows are complete is refused: the codec
-// would only warn and fill the rest with grey, and an archivist should never
-// get a silently damaged scan. The error then carries the number of that
-// warning, like every other codec error: EInvalidGraphic "JPEG-Fehler #%d".
-// A file that lacks nothing but its end marker is accepted.
+// A file that ends before its pixel data is complete, or whose pixel data is
+// cut short by a marker, is refused: the codec would only warn and make up
+// the rest, and an archivist should never get a silently damaged scan. The
+// error carries the number of that warning (JWRN_JPEG_EOF for a truncated
+// file, JWRN_HIT_MARKER for corrupt data), like every other codec error:
+// EInvalidGraphic "JPEG-Fehler #%d". A single-scan file that lacks nothing
+// but its end marker is accepted.
 // Images beyond kMaxImagePixels are refused after the header, before any
 // pixel memory is taken.
 //
