@@ -52,7 +52,7 @@ public:
             b[i].re = V::Load(x + ptrdiff_t(plan.source[i]) * kLanes);
             b[i].im = im;
         }
-        Passes(plan, b);
+        Passes(plan, b, true);
         if (inverse) {
             const V scale = V::Splat(plan.inverseScale);
             for (int32_t k = 0; k < plan.L; ++k) V::Store(y + ptrdiff_t(k) * kLanes, scale * b[k].re);
@@ -70,7 +70,7 @@ public:
             b[i].re = V::Load(xre + ptrdiff_t(plan.source[i]) * kLanes);
             b[i].im = V::Load(xim + ptrdiff_t(plan.source[i]) * kLanes);
         }
-        Passes(plan, b);
+        Passes(plan, b, false);
         for (int32_t k = 0; k < n; ++k) {
             V::Store(yre + ptrdiff_t(k) * kLanes, b[k].re);
             V::Store(yim + ptrdiff_t(k) * kLanes, b[k].im);
@@ -98,11 +98,14 @@ private:
         return {rr - ii, ir + ri};
     }
 
-    void Passes(const TFFTPlan::TView& plan, LC* b) {
+    // keepRealHalf: only the real parts of outputs 0 .. (n-1)/2 are used
+    // afterwards (the mirrored transform of an odd length).
+    void Passes(const TFFTPlan::TView& plan, LC* b, bool keepRealHalf) {
         for (int32_t j = 0; j < plan.stages; ++j) {
             const int32_t s = plan.span[j];
             RadixPass(b, s, plan.factors[j], plan.rest[j], plan.roots + plan.rootOffset[j],
-                      s > 1 ? plan.twiddles + plan.twiddleOffset[j] : nullptr);
+                      s > 1 ? plan.twiddles + plan.twiddleOffset[j] : nullptr,
+                      keepRealHalf && j == plan.stages - 1);
         }
     }
 
@@ -275,8 +278,61 @@ private:
         z[0] = acc;
     }
 
+    // In the general kernel of the last pass of a mirrored transform only the
+    // real parts of z[0 .. h-1] can reach a kept output: output d + t*s of
+    // that pass is kept when it is below L = (n+1)/2, and with n = s*r, r odd,
+    // that means t <= (r-1)/2. Those real parts are computed by exactly the
+    // scalar kernel's operations; only results nobody reads are skipped.
+    // The real parts of z[0 .. h-1] of the general kernel, nothing else: per
+    // term only the products a and b and the difference a - b that the full
+    // kernel adds to z[j].re, in the same order. Four outputs are accumulated
+    // side by side to share the loads of sum.
+    void OddPrimeKernelRealHalf(LC* z, int32_t p, const TComplex* root) {
+        const int32_t h = (p + 1) / 2;
+        LC* sum = sum_;
+        for (int32_t j = 1; j < h; ++j) sum[j] = {z[j].re + z[p - j].re, z[j].im - z[p - j].im};
+        const V z0 = z[0].re;
+        int32_t j = 1;
+        for (; j + 3 < h; j += 4) {
+            V lo1 = z0, lo2 = z0, lo3 = z0, lo4 = z0;
+            int32_t k1 = j, k2 = j + 1, k3 = j + 2, k4 = j + 3;
+            for (int32_t i = 1; i < h; ++i) {
+                const V sre = sum[i].re, sim = sum[i].im;
+                lo1 = lo1 + (V::Splat(root[k1].re) * sre - V::Splat(root[k1].im) * sim);
+                lo2 = lo2 + (V::Splat(root[k2].re) * sre - V::Splat(root[k2].im) * sim);
+                lo3 = lo3 + (V::Splat(root[k3].re) * sre - V::Splat(root[k3].im) * sim);
+                lo4 = lo4 + (V::Splat(root[k4].re) * sre - V::Splat(root[k4].im) * sim);
+                k1 += j;
+                if (k1 >= p) k1 -= p;
+                k2 += j + 1;
+                if (k2 >= p) k2 -= p;
+                k3 += j + 2;
+                if (k3 >= p) k3 -= p;
+                k4 += j + 3;
+                if (k4 >= p) k4 -= p;
+            }
+            z[j].re = lo1;
+            z[j + 1].re = lo2;
+            z[j + 2].re = lo3;
+            z[j + 3].re = lo4;
+        }
+        for (; j < h; ++j) {
+            V lo = z0;
+            int32_t k = j;
+            for (int32_t i = 1; i < h; ++i) {
+                lo = lo + (V::Splat(root[k].re) * sum[i].re - V::Splat(root[k].im) * sum[i].im);
+                k += j;
+                if (k >= p) k -= p;
+            }
+            z[j].re = lo;
+        }
+        V acc = z0;
+        for (int32_t jj = 1; jj < h; ++jj) acc = acc + sum[jj].re;
+        z[0].re = acc;
+    }
+
     void RadixPass(LC* y, int32_t s, int32_t r, int32_t q, const TComplex* root,
-                   const TComplex* twiddles) {
+                   const TComplex* twiddles, bool lastOfMirrored) {
         LC* z = z_;
         const ptrdiff_t stride = s;
         for (int32_t d = 0; d < s; ++d) {
@@ -297,7 +353,12 @@ private:
                 case 5: Kernel5(z); break;
                 case 8: Kernel8(z); break;
                 case 10: Kernel10(z); break;
-                default: OddPrimeKernel(z, r, root); break;
+                default:
+                    if (lastOfMirrored && r % 2 == 1)
+                        OddPrimeKernelRealHalf(z, r, root);
+                    else
+                        OddPrimeKernel(z, r, root);
+                    break;
                 }
                 for (int32_t t = 0; t < r; ++t) base[t * stride] = z[t];
             }

@@ -125,10 +125,12 @@ TEST(TransformFast, EveryWidthAndHeightTo40MatchesTheReference) {
 
 TEST(TransformFast, LargePrimeLengthsMatchTheReference) {
     // 2 * 640 - 1 = 1279 and 2 * 1000 - 1 = 1999 are prime: one pass of the
-    // general kernel; 2 * 320 - 1 = 639 = 71 * 3 * 3 mixes it with radix 3.
+    // general kernel; 2 * 320 - 1 = 639 = 71 * 3 * 3 mixes it with radix 3;
+    // 2 * 72 - 1 = 143 = 13 * 11 runs it twice, the second time on complex
+    // values with twiddles.
     const std::vector<TConfig> few = {{TLaneSet::Auto, 1}, {TLaneSet::SSE2, 2}};
     for (auto [w, h] : {std::pair{640, 2}, std::pair{1000, 2}, std::pair{3, 640}, std::pair{2, 1000},
-                        std::pair{320, 21}})
+                        std::pair{320, 21}, std::pair{72, 72}})
         ASSERT_NO_FATAL_FAILURE(CheckBothDirections(w, h, uint32_t(w + h), few));
 }
 
