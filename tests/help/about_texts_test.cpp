@@ -1,8 +1,10 @@
 // The licence and version texts of the about and version-information windows.
 #include "help/about_texts.h"
+#include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -96,4 +98,17 @@ TEST(AboutTexts, LanguageOneIsGermanEverythingElseEnglish) {
         EXPECT_EQ(&LicenceText(language), &LicenceTextEnglish()) << language;
         EXPECT_EQ(&VersionText(language), &VersionTextEnglish()) << language;
     }
+}
+
+TEST(AboutPicture, IsAPngOf665By362) {
+    const auto png = ReadFileBytes(std::string(PIXMEND_SOURCE_DIR) + "/help/about.png");
+    ASSERT_GT(png.size(), 24u);
+    const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    EXPECT_TRUE(std::equal(signature, signature + 8, png.begin()));
+    EXPECT_EQ(std::string(png.begin() + 12, png.begin() + 16), "IHDR");
+    const auto be32 = [&](size_t at) {
+        return uint32_t(png[at]) << 24 | uint32_t(png[at + 1]) << 16 | uint32_t(png[at + 2]) << 8 | png[at + 3];
+    };
+    EXPECT_EQ(be32(16), 665u);
+    EXPECT_EQ(be32(20), 362u);
 }
