@@ -84,6 +84,9 @@ class IFFTLanes {
 public:
     virtual ~IFFTLanes() = default;
     virtual int Lanes() const = 0;
+    // Sizes the data array for transforms of length up to n now, so that a
+    // later transform cannot fail for lack of memory halfway through a pass.
+    virtual void Reserve(int32_t n) = 0;
     // x holds Lanes() sequences of plan.L samples lane-major (sample k of lane
     // l at x[k * Lanes() + l]); y receives the kept outputs in the same layout:
     // the real parts of the first L values of the forward FFT (or inverse FFT)

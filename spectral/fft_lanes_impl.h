@@ -109,7 +109,7 @@ private:
         }
     }
 
-    void Reserve(int32_t n) {
+    void Reserve(int32_t n) override {
         if (n <= capacity_) return;
         delete[] data_;
         data_ = nullptr;

@@ -1,5 +1,6 @@
 #include "spectral/thread_team.h"
 
+#include <algorithm>
 #include <exception>
 #include <mutex>
 #include <thread>
@@ -20,7 +21,7 @@ int AvailableProcessors() {
 
 int ResolveThreadCount(int requested) {
     if (requested <= 0) return AvailableProcessors();
-    return requested;
+    return std::min(requested, kMaxThreads);
 }
 
 void RunOnThreads(int count, const std::function<void(int worker)>& work) {

@@ -8,8 +8,11 @@
 // The number of processors this process may run on (at least 1).
 int AvailableProcessors();
 
-// The thread count for a request: 0 means all available processors; any
-// other value is used as given, but at least 1.
+// More threads than this are never started for one piece of work.
+constexpr int kMaxThreads = 256;
+
+// The thread count for a request: 0 (or less) means all available
+// processors; other values are used as given, up to kMaxThreads.
 int ResolveThreadCount(int requested);
 
 // Calls work(worker) for worker = 0 .. count-1 concurrently: worker 0 on the

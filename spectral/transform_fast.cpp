@@ -44,10 +44,15 @@ public:
           laneSet_(LaneSetSupported(options.Lanes) ? ResolveLaneSet(options.Lanes)
                                                     : ResolveLaneSet(TLaneSet::Auto)),
           lanes_(LaneCount(laneSet_)),
-          threads_(ResolveThreadCount(options.Threads)),
-          workers_(size_t(threads_)) {}
+          threads_(ResolveThreadCount(options.Threads)) {}
 
     TTransformResult Run() {
+        // Everything a thread needs is allocated before any plane is touched,
+        // so that running out of memory cannot leave a plane half transformed.
+        const int32_t blocks = (std::max(W_, H_) + lanes_ - 1) / lanes_;
+        workers_.resize(size_t(std::min<int32_t>(threads_, blocks)));
+        for (TWorker& w : workers_) Prepare(w);
+
         for (int p = 0; p < 3; ++p) {
             progress_.Phase(kRowKeys[p]);
             RunPass(H_, [&](int32_t r) { return double(r) / double(H_) * 50.0 / 3.0 + p * 33.3; },
@@ -86,11 +91,10 @@ private:
         const int32_t blocks = (count + lanes_ - 1) / lanes_;
         std::atomic<int32_t> next{0};
         std::atomic<bool> failed{false};
-        const int team = std::min<int32_t>(threads_, blocks);
+        const int team = std::min<int32_t>(int32_t(workers_.size()), blocks);
         RunOnThreads(team, [&](int worker) {
             TWorker& w = workers_[size_t(worker)];
             try {
-                Prepare(w);
                 for (;;) {
                     if (failed.load(std::memory_order_relaxed)) return;
                     const int32_t b = next.fetch_add(1, std::memory_order_relaxed);
@@ -107,12 +111,11 @@ private:
     }
 
     void Prepare(TWorker& w) {
-        if (!w.lanes) w.lanes = MakeFFTLanes(laneSet_);
+        w.lanes = MakeFFTLanes(laneSet_);
+        w.lanes->Reserve(2 * std::max(W_, H_) - 1);
         const size_t size = size_t(lanes_) * size_t(std::max(W_, H_));
-        if (w.x.size() < size) {
-            w.x.assign(size, 0.0f);
-            w.y.assign(size, 0.0f);
-        }
+        w.x.assign(size, 0.0f);
+        w.y.assign(size, 0.0f);
     }
 
     // Rows r0 .. r0+n-1 into the lanes; lanes past the last row hold zeros and

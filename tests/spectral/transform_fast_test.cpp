@@ -3,13 +3,16 @@
 // error, whatever the lane width and the number of threads.
 #include "spectral/errors.h"
 #include "spectral/store_fill.h"
+#include "spectral/thread_team.h"
 #include "spectral/transform.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <limits>
+#include <stdexcept>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -232,4 +235,30 @@ TEST(TransformFast, EmptyStoreDoesNothing) {
     EXPECT_EQ(r.Maximum, 1.0);
     EXPECT_EQ(r.ContrastPreset, 0);
     EXPECT_TRUE(rec.events.empty());
+}
+
+TEST(ThreadTeam, RunsEveryWorkerAndRethrowsTheFirstError) {
+    std::atomic<int> ran{0};
+    std::atomic<int> mask{0};
+    RunOnThreads(5, [&](int worker) {
+        ++ran;
+        mask |= 1 << worker;
+    });
+    EXPECT_EQ(ran, 5);
+    EXPECT_EQ(mask, 0b11111);
+
+    ran = 0;
+    EXPECT_THROW(RunOnThreads(3,
+                              [&](int worker) {
+                                  ++ran;
+                                  if (worker == 2) throw std::runtime_error("worker 2");
+                              }),
+                 std::runtime_error);
+    EXPECT_EQ(ran, 3);  // the others still ran to their end and were joined
+
+    EXPECT_EQ(ResolveThreadCount(0), AvailableProcessors());
+    EXPECT_EQ(ResolveThreadCount(-4), AvailableProcessors());
+    EXPECT_EQ(ResolveThreadCount(3), 3);
+    EXPECT_EQ(ResolveThreadCount(100000), kMaxThreads);
+    EXPECT_GE(AvailableProcessors(), 1);
 }
