@@ -76,6 +76,15 @@ void BM_Check(benchmark::State& state) {
     state.SetLabel(policy == TKeystreamPolicy::Cached ? "cached" : "recomputed");
 }
 
+// The correlation and fit alone, with the row keystreams already at hand.
+void BM_MeasureOnly(benchmark::State& state) {
+    const int32_t size = int32_t(state.range(0));
+    const TSpectrumStore& store = Spectrum(size);
+    const TRowKeystreams keys(kDefaultSign, size, size);
+    for (auto _ : state) benchmark::DoNotOptimize(WatermarkMeasure(store, keys));
+    state.SetItemsProcessed(state.iterations() * 3 * int64_t(size) * size);
+}
+
 void BM_KeySetup(benchmark::State& state) {
     TCipher_Blowfish cipher;
     uint8_t row[1001];
@@ -113,6 +122,7 @@ bool SameOutputBothWays(int32_t size) {
 }  // namespace
 
 BENCHMARK(BM_KeySetup)->Arg(0)->Arg(1001)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MeasureOnly)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RowKeystreams)->Arg(1000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Embed)->Args({512, 0})->Args({1000, 0})->Args({1000, 1})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Check)->Args({512, 0})->Args({1000, 0})->Args({1000, 1})->Unit(benchmark::kMillisecond);

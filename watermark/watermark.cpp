@@ -146,7 +146,8 @@ void EmbedRow(float* x, const int8_t* key, int32_t W, float se, int m) {
     const double scale = se;
     for (int32_t c = 0; c < W; ++c) {
         const double value = x[c];
-        if (std::fabs(value * scale) < 100000.0) x[c] = float(value + scale * double(key[c >> 1] * m));
+        const float changed = float(value + scale * double(key[c >> 1] * m));
+        x[c] = std::fabs(value * scale) < 100000.0 ? changed : x[c];
     }
 }
 
