@@ -9,6 +9,7 @@
 #include "app/main_form.h"
 
 #include "app/image_file.h"
+#include "app/image_file_qt.h"
 #include "app/image_view_form.h"
 #include "app/picture_dialog_form.h"
 #include "app/user_dialogs_form.h"
@@ -23,7 +24,6 @@
 #include <QScrollArea>
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -40,21 +40,6 @@ public:
 // waits: a click that arrived now would start a second command while this
 // one holds the image half replaced.
 void LetWindowRepaint() { QApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
-
-QImage ClipboardPicture(const TBitmap24& bitmap) {
-    return QImage(bitmap.Bytes.data(), bitmap.Width, bitmap.Height, qsizetype(bitmap.RowBytes()),
-                  QImage::Format_BGR888)
-        .copy();
-}
-
-// Any clipboard picture as a 24-bit bitmap: palette, 16- and 32-bit pixels
-// and alpha all end as plain blue-green-red bytes.
-TBitmap24 BitmapOfPicture(const QImage& picture) {
-    const QImage bgr = picture.convertToFormat(QImage::Format_BGR888);
-    TBitmap24 bitmap(bgr.width(), bgr.height());
-    for (int r = 0; r < bgr.height(); ++r) std::memcpy(bitmap.Row(r), bgr.constScanLine(r), bitmap.RowBytes());
-    return bitmap;
-}
 
 }  // namespace
 
@@ -116,7 +101,7 @@ void TForm1::SaveImageFile(const QString& fileName) {
 
 void TForm1::ToolCopyClick(QObject* sender) {
     if (!PassesGuard(TCommand::Copy, sender)) return;
-    QApplication::clipboard()->setImage(ClipboardPicture(Image1->Picture));
+    QApplication::clipboard()->setImage(ToQImage(Image1->Picture));
     Image1->ImageModified = 0;
 }
 
@@ -125,7 +110,7 @@ void TForm1::ToolPasteClick(QObject* sender) {
     if (!ConfirmReplaceImage()) return;
     const QImage picture = QApplication::clipboard()->image();
     if (picture.isNull()) throw Exception("Format der Zwischenablage wird nicht unterstützt");
-    Image1->Picture = BitmapOfPicture(picture);
+    Image1->Picture = FromQImage(picture);
     InitializeImage();
     SetTitle(LangText("PixmendUntitled.bmp"));
 }

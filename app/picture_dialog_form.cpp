@@ -1,6 +1,7 @@
 #include "app/picture_dialog_form.h"
 
 #include "app/image_file.h"
+#include "app/image_file_qt.h"
 #include "spectral/errors.h"
 
 #include <QDialog>
@@ -33,9 +34,7 @@ QImage LoadPreview(const QString& fileName) {
     if (QFileInfo(fileName).size() > kOwnDecoderLimit) return {};
     try {
         const TBitmap24 bitmap = ReadImageFile(fileName.toStdString());
-        return QImage(bitmap.Bytes.data(), bitmap.Width, bitmap.Height, qsizetype(bitmap.RowBytes()),
-                      QImage::Format_BGR888)
-            .copy();
+        return ToQImage(bitmap);
     } catch (const std::exception&) {
         return {};  // not a picture we can show: the preview stays empty
     }
@@ -77,6 +76,8 @@ TPictureDialog::TPictureDialog(QWidget* parent, const QString& name, TPurpose pu
     PreviewButton = new QPushButton(panel);
     PreviewButton->setObjectName("PreviewButton");
     PreviewButton->setIcon(QIcon(":/icons/04_zoom.png"));
+    // The hint is translated with the main window (see TranslateComponents).
+    PreviewButton->setProperty("Hint", "Vorschau");
     PreviewButton->setToolTip("Vorschau");
     PreviewButton->setEnabled(false);
     column->addWidget(previewLabel_);

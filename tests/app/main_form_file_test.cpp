@@ -1,0 +1,231 @@
+// The image commands of the main window: Open, Save, Copy, Paste with the
+// overwrite question, titles, status texts and what every failure leaves.
+
+#include "tests/app/main_form_fixture_test.h"
+
+#include "app/image_file.h"
+#include "app/image_view_form.h"
+#include "app/picture_dialog_form.h"
+#include <QPushButton>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
+
+#include <fstream>
+
+namespace {
+
+class MainFormFileTest : public MainFormTest {
+protected:
+    void SetUp() override {
+        MainFormTest::SetUp();
+        ShowForm();  // English, as on a first run
+    }
+
+    void Open(const std::string& path) {
+        Dialogs.Files.push_back(QString::fromStdString(path));
+        Form->ToolOpen->click();
+    }
+
+    QString Status() const { return Form->StatusPanels[0]->text(); }
+};
+
+TEST_F(MainFormFileTest, OpenLoadsTheImageIntoViewAndStore) {
+    // One pixel with blue 0, green 127, red 255 at (1, 0).
+    TBitmap24 bitmap(3, 2);
+    uint8_t* px = bitmap.Pixel(1, 0);
+    px[0] = 0;
+    px[1] = 127;
+    px[2] = 255;
+    const std::string path = Files.File("scan.bmp");
+    WriteImageFile(path, bitmap);
+    Open(path);
+
+    EXPECT_EQ(Dialogs.FileDialogs, std::vector<QString>{"OpenPictureDialog"});
+    EXPECT_TRUE(Dialogs.Errors.empty());
+    EXPECT_EQ(Form->CommandState, 1);
+    EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) scan.bmp");
+    EXPECT_EQ(Status(), "image loaded");
+    EXPECT_EQ(Form->Image1->size(), QSize(3, 2));
+    EXPECT_EQ(Form->Image1->pos(), QPoint(0, 0));
+    EXPECT_EQ(Form->Image1->Picture.Bytes, bitmap.Bytes);
+    ASSERT_EQ(Store.Cols, 3);
+    ASSERT_EQ(Store.Rows, 2);
+    EXPECT_EQ(Store.At(0, 1, 0), -127.0f);
+    EXPECT_EQ(Store.At(1, 1, 0), 0.0f);
+    EXPECT_EQ(Store.At(2, 1, 0), 128.0f);
+    EXPECT_EQ(Store.WorkPlane.size(), 6u);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the wait cursor ends";
+
+    // A second, differently sized image resizes view and store.
+    Open(WriteBitmap("big.bmp", 17, 9));
+    EXPECT_EQ(Form->Image1->size(), QSize(17, 9));
+    EXPECT_EQ(Store.Cols, 17);
+    EXPECT_EQ(Store.Rows, 9);
+    for (const tdline& plane : Store.Planes) EXPECT_EQ(plane.size(), 17u * 9u);
+    EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) big.bmp");
+}
+
+TEST_F(MainFormFileTest, PictureDialogsOfferTheirFiltersAndPreview) {
+    const QStringList open = Form->OpenPictureDialog->nameFilters();
+    ASSERT_EQ(open.size(), 3);
+    EXPECT_TRUE(open[0].startsWith("Images ("));
+    EXPECT_TRUE(open[1].startsWith("Bitmaps (*.bmp) ("));
+    EXPECT_TRUE(open[2].startsWith("Jpeg (*.jpg) ("));
+    const QStringList save = Form->SavePictureDialog->nameFilters();
+    ASSERT_EQ(save.size(), 2);
+    EXPECT_TRUE(save[0].startsWith("Bitmaps (*.bmp) ("));
+    EXPECT_TRUE(save[1].startsWith("Jpeg (*.jpg) ("));
+    EXPECT_TRUE(Form->SavePictureDialog->defaultSuffix().isEmpty());
+    EXPECT_TRUE(Form->SavePictureDialog->testOption(QFileDialog::DontConfirmOverwrite));
+
+    const std::string path = WriteBitmap("look.bmp", 30, 20);
+    Form->OpenPictureDialog->PreviewFile(QString::fromStdString(path));
+    EXPECT_EQ(Form->OpenPictureDialog->PreviewImage().size(), QSize(30, 20));
+    EXPECT_TRUE(Form->OpenPictureDialog->PreviewButton->isEnabled());
+    std::ofstream(Files.File("junk.bmp")) << "not a picture";
+    Form->OpenPictureDialog->PreviewFile(QString::fromStdString(Files.File("junk.bmp")));
+    EXPECT_TRUE(Form->OpenPictureDialog->PreviewImage().isNull());
+    EXPECT_FALSE(Form->OpenPictureDialog->PreviewButton->isEnabled());
+}
+
+TEST_F(MainFormFileTest, ADamagedFileLeavesEverythingAsItWas) {
+    Open(WriteBitmap("good.bmp", 12, 10, 3));
+    const TBitmap24 before = Form->Image1->Picture;
+    const std::vector<float> plane = Store.Planes[2];
+    Form->Image1->ImageModified = 0;
+
+    // A bitmap file cut off in its pixel rows.
+    std::vector<uint8_t> bytes = ReadFileBytes(WriteBitmap("cut.bmp", 64, 64));
+    bytes.resize(bytes.size() / 2);
+    WriteFileBytes(Files.File("cut.bmp"), bytes);
+    Open(Files.File("cut.bmp"));
+    ASSERT_EQ(Dialogs.Errors.size(), 1u);
+    EXPECT_EQ(Dialogs.Errors[0], "Bitmap ist ungültig");
+    EXPECT_EQ(Form->Image1->Picture.Bytes, before.Bytes);
+    EXPECT_EQ(Form->Image1->size(), QSize(12, 10));
+    EXPECT_EQ(Store.Planes[2], plane);
+    EXPECT_EQ(Store.Cols, 12);
+    EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) good.bmp");
+    EXPECT_EQ(Form->CommandState, 1);
+    EXPECT_EQ(Status(), "loading image ...") << "panel 0 keeps the loading text";
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    // Unknown extension and a missing file: the same.
+    std::ofstream(Files.File("x.gif")) << "GIF89a";
+    Open(Files.File("x.gif"));
+    Open(Files.File("nothing.bmp"));
+    ASSERT_EQ(Dialogs.Errors.size(), 3u);
+    EXPECT_EQ(Dialogs.Errors[1], "Unbekannte Bilddateierweiterung (.gif)");
+    EXPECT_NE(Dialogs.Errors[2].indexOf("kann nicht geöffnet werden"), -1);
+    EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) good.bmp");
+    EXPECT_EQ(Form->Image1->Picture.Bytes, before.Bytes);
+}
+
+TEST_F(MainFormFileTest, AMarkedImageIsReplacedOnlyAfterYes) {
+    Open(WriteBitmap("first.bmp", 8, 8));
+    Form->Image1->ImageModified = 1;  // as after a transform
+
+    // No: nothing changes and no file dialog is shown.
+    Dialogs.Answers = {false};
+    Form->ToolOpen->click();
+    ASSERT_EQ(Dialogs.Questions.size(), 1u);
+    EXPECT_EQ(Dialogs.Questions[0], "overwrite this image?");
+    EXPECT_EQ(Dialogs.FileDialogs.size(), 1u);
+    EXPECT_EQ(Form->Image1->ImageModified, 1);
+
+    // Yes: the mark is cleared even when the dialog is then cancelled.
+    Dialogs.Answers = {true};
+    Form->ToolOpen->click();
+    EXPECT_EQ(Dialogs.FileDialogs.size(), 2u);
+    EXPECT_EQ(Form->Image1->ImageModified, 0);
+
+    // After Copy the mark is gone: Open asks nothing.
+    Form->Image1->ImageModified = 1;
+    Form->ToolCopy->click();
+    EXPECT_EQ(Form->Image1->ImageModified, 0);
+    Open(WriteBitmap("second.bmp", 4, 4));
+    EXPECT_EQ(Dialogs.Questions.size(), 2u);
+    EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) second.bmp");
+
+    // Paste asks too.
+    Form->Image1->ImageModified = 1;
+    Dialogs.Answers = {false};
+    Form->ToolPaste->click();
+    EXPECT_EQ(Dialogs.Questions.size(), 3u);
+    EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) second.bmp");
+}
+
+TEST_F(MainFormFileTest, SaveWritesByTheTypedNameAndClearsTheMark) {
+    Open(WriteBitmap("in.bmp", 16, 8));
+    Form->Image1->ImageModified = 1;
+    const std::string jpeg = Files.File("out.JPG");
+    Dialogs.Files.push_back(QString::fromStdString(jpeg));
+    Form->ToolSave->click();
+    EXPECT_EQ(Dialogs.FileDialogs.back(), "SavePictureDialog");
+    const std::vector<uint8_t> bytes = ReadFileBytes(jpeg);
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_EQ(bytes[0], 0xFF);
+    EXPECT_EQ(bytes[1], 0xD8);
+    EXPECT_EQ(Form->Image1->ImageModified, 0);
+    EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) out.JPG");
+    EXPECT_EQ(Status(), "bereit");
+    EXPECT_EQ(Form->CommandState, 1);
+
+    // No extension: a bitmap file under exactly that name, read back equal.
+    const std::string plain = Files.File("noext");
+    Dialogs.Files.push_back(QString::fromStdString(plain));
+    Form->Save1->trigger();
+    const std::vector<uint8_t> bmp = ReadFileBytes(plain);
+    ASSERT_GE(bmp.size(), 2u);
+    EXPECT_EQ(bmp[0], 'B');
+    EXPECT_EQ(bmp[1], 'M');
+}
+
+TEST_F(MainFormFileTest, AFailedSaveKeepsMarkTitleAndSavingText) {
+    Open(WriteBitmap("in.bmp", 4, 4));
+    Form->Image1->ImageModified = 1;
+    Dialogs.Files.push_back(QString::fromStdString(Files.File("no/such/folder/out.bmp")));
+    Form->ToolSave->click();
+    ASSERT_EQ(Dialogs.Errors.size(), 1u);
+    EXPECT_NE(Dialogs.Errors[0].indexOf("kann nicht erstellt werden"), -1) << Dialogs.Errors[0].toStdString();
+    EXPECT_EQ(Form->Image1->ImageModified, 1);
+    EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) in.bmp");
+    EXPECT_EQ(Status(), "saving image ...");
+}
+
+TEST_F(MainFormFileTest, CopyAndPasteGoThroughTheClipboard) {
+    Open(WriteBitmap("clip.bmp", 5, 3, 40));
+    const TBitmap24 original = Form->Image1->Picture;
+    Form->ToolCopy->click();
+    Form->Schlieen1->trigger();
+    ASSERT_EQ(Form->CommandState, 0);
+
+    Form->ToolPaste->click();
+    EXPECT_TRUE(Dialogs.Errors.empty());
+    EXPECT_EQ(Form->CommandState, 1);
+    EXPECT_EQ(Form->Image1->Picture.Bytes, original.Bytes);
+    EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) Pixmend untitled.bmp");
+    EXPECT_EQ(Status(), "image loaded");
+    EXPECT_EQ(Store.Cols, 5);
+
+    // In German the untitled name is German.
+    Form->ToolDe->click();
+    Form->Paste1->trigger();
+    EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) Pixmend unbenannt.bmp");
+}
+
+TEST_F(MainFormFileTest, PastingSomethingElseIsRefusedAndChangesNothing) {
+    Open(WriteBitmap("keep.bmp", 6, 6));
+    QApplication::clipboard()->setText("just text");
+    Form->ToolPaste->click();
+    ASSERT_EQ(Dialogs.Errors.size(), 1u);
+    EXPECT_EQ(Dialogs.Errors[0], "Format der Zwischenablage wird nicht unterstützt");
+    EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) keep.bmp");
+    EXPECT_EQ(Form->Image1->size(), QSize(6, 6));
+    EXPECT_EQ(Store.Cols, 6);
+    EXPECT_EQ(Form->CommandState, 1);
+}
+
+}  // namespace

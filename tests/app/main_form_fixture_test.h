@@ -1,0 +1,120 @@
+#pragma once
+// Shared set-up of the main window tests: a real TForm1 with the filter list
+// window on the offscreen platform, scripted boxes and file dialogs, and a
+// settings folder of its own per test.
+
+#include "app/image_file.h"
+#include "app/main_form.h"
+#include "app/user_dialogs_form.h"
+#include "filter/filter_list_form.h"
+#include "filter/zoom_form.h"
+#include "help/about_form.h"
+#include "help/version_info_form.h"
+#include "tests/support/test_support.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QFileDialog>
+#include <QLabel>
+#include <QSlider>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Answers boxes and file dialogs from a script and records what was shown.
+class TFakeDialogs : public IUserDialogs {
+public:
+    std::deque<bool> Answers;                    // Confirm answers, in order; No when empty
+    std::deque<std::optional<QString>> Files;    // file dialog results; cancel when empty
+    std::vector<QString> Questions;
+    std::vector<QString> Errors;
+    std::vector<QString> Informations;
+    std::vector<QString> FileDialogs;            // object names of the dialogs run
+
+    bool Confirm(QWidget*, const QString& text) override {
+        Questions.push_back(text);
+        if (Answers.empty()) return false;
+        const bool answer = Answers.front();
+        Answers.pop_front();
+        return answer;
+    }
+    void ShowError(QWidget*, const QString& message) override { Errors.push_back(message); }
+    void ShowInformation(QWidget*, const QString& text) override { Informations.push_back(text); }
+    std::optional<QString> RunFileDialog(QFileDialog& dialog) override {
+        FileDialogs.push_back(dialog.objectName());
+        if (Files.empty()) return std::nullopt;
+        auto file = Files.front();
+        Files.pop_front();
+        return file;
+    }
+};
+
+class MainFormTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* old = std::getenv("XDG_CONFIG_HOME");
+        oldConfig_ = old ? std::optional<std::string>(old) : std::nullopt;
+        setenv("XDG_CONFIG_HOME", Config.Path().c_str(), 1);
+        Form = std::make_unique<TForm1>(Store, Dialogs);
+        Form->QuitApplication = [this] { ++QuitCalls; };
+        Zoom = std::make_unique<TFormZoom>();
+        Protokol = std::make_unique<TFormProtokol>();
+        About = std::make_unique<TFormAbout>();
+        VersionInfo = std::make_unique<TVersionInfoForm>();
+        TOtherWindows windows;
+        windows.FormZoom = Zoom.get();
+        windows.FormProtokol = Protokol.get();
+        windows.FormAbout = About.get();
+        windows.VersionInfoForm = VersionInfo.get();
+        Form->SetOtherWindows(windows);
+    }
+    void TearDown() override {
+        Form.reset();
+        if (oldConfig_)
+            setenv("XDG_CONFIG_HOME", oldConfig_->c_str(), 1);
+        else
+            unsetenv("XDG_CONFIG_HOME");
+    }
+
+    // The first showing: reads the settings and applies the language.
+    void ShowForm() { Form->show(); }
+
+    bool On(TControlId id) const {
+        QObject* control = Form->Control(id);
+        if (auto* widget = qobject_cast<QWidget*>(control)) return !widget->testAttribute(Qt::WA_ForceDisabled);
+        return qobject_cast<QAction*>(control)->isEnabled();
+    }
+
+    // A 24-bit bitmap file of w x h with a recognisable pattern.
+    std::string WriteBitmap(const std::string& name, int32_t w, int32_t h, uint8_t seed = 0) {
+        TBitmap24 bitmap(w, h);
+        for (size_t i = 0; i < bitmap.Bytes.size(); ++i) bitmap.Bytes[i] = uint8_t(i * 7 + seed);
+        const std::string path = Files.File(name);
+        WriteImageFile(path, bitmap);
+        return path;
+    }
+    std::string SettingsText() const {
+        const auto bytes = ReadFileBytes(Config.File("Pixmend"));
+        return std::string(bytes.begin(), bytes.end());
+    }
+
+    TTempDir Config;
+    TTempDir Files;
+    TSpectrumStore Store;
+    TFakeDialogs Dialogs;
+    std::unique_ptr<TForm1> Form;
+    std::unique_ptr<TFormZoom> Zoom;
+    std::unique_ptr<TFormProtokol> Protokol;
+    std::unique_ptr<TFormAbout> About;
+    std::unique_ptr<TVersionInfoForm> VersionInfo;
+    int QuitCalls = 0;
+
+private:
+    std::optional<std::string> oldConfig_;
+};
