@@ -188,7 +188,7 @@ char32_t NextCodePoint(std::string_view text, size_t& pos) {
         else cp = (cp << 6) | (byte(pos + i) & 0x3F);
     }
     static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (!valid || cp < kSmallest[length] || cp > 0x10FFFF) {
+    if (!valid || cp < kSmallest[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
         ++pos;
         return 0x110000 + lead;
     }

@@ -133,6 +133,17 @@ TEST(LookupText, LetterCaseIsIgnoredAlsoForUmlauts) {
     EXPECT_EQ(LookupText(en, "##beenden## ", "x"), "x");
     EXPECT_EQ(LookupText(en, "##aktuellesBildueberschreiben##", "x"), "x");
     EXPECT_EQ(LookupText(en, "", "x"), "x");
+    // Bytes that are no UTF-8 compare as themselves, never as letters.
+    const TLanguageTable table{"", "a\xFF=ff", "b\xC3=cut", "\xED\xA0\x80=surrogate", "\xC3\x9C=UE"};
+    const TLanguageState s = WithTable(table);
+    EXPECT_EQ(LookupText(s, "A\xFF", "x"), "ff");
+    EXPECT_EQ(LookupText(s, "a\xDF", "x"), "x");
+    EXPECT_EQ(LookupText(s, "a\xC3\xBF", "x"), "x");
+    EXPECT_EQ(LookupText(s, "B\xC3", "x"), "cut");
+    EXPECT_EQ(LookupText(s, "b\xE3", "x"), "x");
+    EXPECT_EQ(LookupText(s, "\xED\xA0\x80", "x"), "surrogate");
+    EXPECT_EQ(LookupText(s, "\xC3\xBC", "x"), "UE");
+    EXPECT_EQ(LookupText(s, "\xC3", "x"), "x");
 }
 
 TEST(LookupText, LineBreaksBecomeCarriageReturnLineFeed) {
