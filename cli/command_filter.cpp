@@ -2,6 +2,7 @@
 // scripts, entry by entry, as the window's commands would record them.
 #include "cli/cli_support.h"
 
+#include "app/file_io.h"
 #include "filter/filter_list.h"
 #include "filter/mark.h"
 
@@ -99,6 +100,25 @@ std::pair<int32_t, int32_t> ParseSize(const std::string& text) {
     return {w, h};
 }
 
+// Appends lines to the file's bytes, so that everything already there stays
+// exactly as it was, line ends included; a load and a save would turn them
+// into CR LF, and would drop whatever follows a NUL byte.
+void AppendToFilterFile(const std::string& path, const std::vector<std::string>& lines) {
+    std::string text;
+    if (std::filesystem::exists(std::filesystem::path(path))) {
+        TFilterList existing;
+        existing.LoadFilterFile(path);  // the checks of a real load
+        text = ReadWholeFile(path, kMaxFilterFileBytes);
+        if (text.find('\0') != std::string::npos)
+            throw Exception(path + " holds a NUL byte; lines after it would never be read, so nothing was added");
+        if (existing.EntryCount() + lines.size() > kMaxFilterLines)
+            throw EFileError("Datei " + path + " ist zu groß für eine Filterdatei");
+        if (!text.empty() && text.back() != '\r' && text.back() != '\n') text += "\r\n";
+    }
+    for (const auto& line : lines) text += line + "\r\n";
+    WriteFileAtomically(path, text);
+}
+
 int RunAdd(const TArgs& args) {
     const auto& pos = args.Positional();
     const auto rect = args.Value("rect"), ellipse = args.Value("ellipse"), resize = args.Value("resize");
@@ -108,9 +128,7 @@ int RunAdd(const TArgs& args) {
         throw EUsage(resize ? "expected FILE.flt and the resize VALUE" : "expected one FILE.flt");
     const std::string path = pos[1];
 
-    TFilterList filter;
-    if (std::filesystem::exists(std::filesystem::path(path))) filter.LoadFilterFile(path);
-    const size_t before = filter.EntryCount();
+    TFilterList filter;  // the new entries
     if (resize) {
         if (args.Value("size") || args.Flag("mirror")) throw EUsage("--size and --mirror go with a mark");
         const int32_t mode = ModeNamed(*resize);
@@ -131,8 +149,8 @@ int RunAdd(const TArgs& args) {
             filter.AppendEntry(kind, m.x1, m.x2, m.y1, m.y2);
         }
     }
-    filter.SaveFilterFile(path);
-    for (size_t i = before; i < filter.EntryCount(); ++i) std::printf("%s\n", filter.Line(i).c_str());
+    AppendToFilterFile(path, filter.Lines());
+    for (const auto& line : filter.Lines()) std::printf("%s\n", line.c_str());
     return 0;
 }
 
@@ -162,7 +180,8 @@ TCommandRegistrar filter({"filter", "show a filter file, or add entries to one",
                           "ellipse, and with --mirror also its counterpart mirrored at the diagonal.\n"
                           "--resize appends a resize entry; MODE is percent, width, height,\n"
                           "max-width or max-height, VALUE a whole number. The file is created when\n"
-                          "missing; its other lines are kept as they are. The new lines are printed.\n",
+                          "missing; what it holds already is kept byte for byte. The new lines are\n"
+                          "printed.\n",
                           RunFilter});
 
 }  // namespace

@@ -76,11 +76,27 @@ TEST(CliFilterAdd, AppendsAndKeepsOtherLinesVerbatim) {
     ASSERT_EQ(Cli({"filter", "add", flt, "--resize", "percent", "50"}, dir).status, 0);
     ASSERT_EQ(Cli({"filter", "add", flt, "--ellipse", "0,0,64,32", "--size", "128x128"}, dir).status, 0);
     ASSERT_EQ(Cli({"filter", "add", flt, "--resize", "max-height", "-7"}, dir).status, 0);
+    // The old lines keep their bytes, line ends included.
     EXPECT_EQ(Text(flt),
-              "x =1\r\n\r\ntyp=ell\r\n"
+              "x =1\n\ntyp=ell\r\n"
               "typ=resize100,x1=5000.00000,x2=0.00000,y1=0.00000,y2=0.00000\r\n"
               "typ=ell,x1=0.00000,x2=50.00000,y1=0.00000,y2=25.00000\r\n"
               "typ=resize104,x1=-700.00000,x2=0.00000,y1=0.00000,y2=0.00000\r\n");
+}
+
+TEST(CliFilterAdd, RefusesToHideLinesBehindANul) {
+    TTempDir dir;
+    const std::string flt = dir.File("f.flt");
+    const std::vector<uint8_t> bytes = {'a', '\r', '\n', 0, 'b', '\r', '\n'};
+    WriteFileBytes(flt, bytes);
+    const TRun run = Cli({"filter", "add", flt, "--resize", "width", "640"}, dir);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("holds a NUL byte"), std::string::npos) << run.err;
+    EXPECT_EQ(ReadFileBytes(flt), bytes);
+    // A file without a final line end gets one before the new line.
+    WriteFileBytes(flt, {'a', '\r', 'b'});
+    ASSERT_EQ(Cli({"filter", "add", flt, "--resize", "width", "640"}, dir).status, 0);
+    EXPECT_EQ(Text(flt), "a\rb\r\ntyp=resize101,x1=64000.00000,x2=0.00000,y1=0.00000,y2=0.00000\r\n");
 }
 
 TEST(CliFilterAdd, BadArgumentsChangeNothing) {
