@@ -17,6 +17,16 @@ std::string LowerAscii(std::string s) {
     return s;
 }
 
+// The whole file, for the codecs that want their input in one piece. Files
+// beyond 2 GB are no image we could hold and are refused unread.
+std::string ReadAllBytes(const std::string& fileName) {
+    const TFileSource source(fileName);
+    if (source.Size() > (uint64_t(1) << 31)) throw EFileError(CannotOpenMessage(fileName));
+    std::string bytes(size_t(source.Size()), '\0');
+    if (!source.ReadAt(0, bytes.data(), bytes.size())) throw EFileError(CannotOpenMessage(fileName));
+    return bytes;
+}
+
 }  // namespace
 
 std::string ImageFileExtension(const std::string& fileName) {
@@ -35,11 +45,11 @@ TBitmap24 ReadImageFile(const std::string& fileName) {
         return DecodeBitmapFile(source);
     }
     if (kind == "jpg" || kind == "jpeg") {
-        const std::string bytes = ReadWholeFile(fileName);
+        const std::string bytes = ReadAllBytes(fileName);
         return DecodeJpegFile(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     }
     if (kind == "png" || kind == "tif" || kind == "tiff") {
-        const std::string bytes = ReadWholeFile(fileName);
+        const std::string bytes = ReadAllBytes(fileName);
         return DecodeQtImageFile(bytes.data(), bytes.size());
     }
     throw EInvalidGraphic("Unbekannte Bilddateierweiterung (." + extension + ")");

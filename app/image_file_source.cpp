@@ -16,7 +16,9 @@ bool TMemorySource::ReadAt(uint64_t offset, void* into, size_t count) const {
 }
 
 TFileSource::TFileSource(const std::string& fileName) {
-    fd_ = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a named pipe or device given as an image name is
+    // refused below instead of hanging the open; regular files ignore it.
+    fd_ = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd_ < 0) throw EFileError(CannotOpenMessage(fileName));
     struct stat st {};
     if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {

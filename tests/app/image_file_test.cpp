@@ -16,6 +16,7 @@
 #include <jerror.h>
 #include <random>
 #include <string>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -136,6 +137,12 @@ TEST(ImageFile, FilesThatCannotBeOpened) {
     fs::create_directory(dir.Path() / "folder.bmp");
     const std::string folder = dir.File("folder.bmp");
     ExpectError<EFileError>([&] { ReadImageFile(folder); }, "Datei " + folder + " kann nicht geöffnet werden");
+    // A named pipe without a writer would block a plain open for ever.
+    for (const char* name : {"pipe.bmp", "pipe.jpg", "pipe.png"}) {
+        const std::string path = dir.File(name);
+        ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        ExpectError<EFileError>([&] { ReadImageFile(path); }, "Datei " + path + " kann nicht geöffnet werden");
+    }
 }
 
 TEST(ImageFile, EmptyAndDamagedFiles) {
