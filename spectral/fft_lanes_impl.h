@@ -3,8 +3,10 @@
 // set's file defines its register type V in an anonymous namespace and
 // instantiates TLaneEngine<V>; the instantiations therefore stay private to
 // files compiled for that instruction set. This code must not call inline
-// library templates (containers, algorithms): the linker could otherwise pick
-// a copy compiled for a wider instruction set for the whole program.
+// library functions on types of other files (containers of ints, algorithms):
+// the linker could otherwise pick a copy compiled for a wider instruction set
+// for the whole program. Templates instantiated on V's own types are private
+// to the file like V itself.
 //
 // V provides: V::kLanes, V::Load(const float*), V::Store(float*, V),
 // V::Splat(float), the operators + - * and unary -, each one IEEE float
@@ -16,24 +18,22 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <new>
+#include <memory>
 
 template <class V>
 class TLaneEngine final : public IFFTLanes {
 public:
     static constexpr int kLanes = V::kLanes;
 
+    // The working arrays are left uninitialised: pages that a transform
+    // never reaches (most of them, for small factors) are never touched.
     TLaneEngine()
-        : z_(new LC[cMaxPrimeFactor]),
-          sum_(new LC[cMaxPrimeFactorHalf]),
-          dif_(new LC[cMaxPrimeFactorHalf]) {}
-
-    ~TLaneEngine() override {
-        delete[] z_;
-        delete[] sum_;
-        delete[] dif_;
-        delete[] data_;
-    }
+        : zArray_(new LC[cMaxPrimeFactor]),
+          sumArray_(new LC[cMaxPrimeFactorHalf]),
+          difArray_(new LC[cMaxPrimeFactorHalf]),
+          z_(zArray_.get()),
+          sum_(sumArray_.get()),
+          dif_(difArray_.get()) {}
 
     TLaneEngine(const TLaneEngine&) = delete;
     TLaneEngine& operator=(const TLaneEngine&) = delete;
@@ -111,9 +111,11 @@ private:
 
     void Reserve(int32_t n) override {
         if (n <= capacity_) return;
-        delete[] data_;
+        dataArray_.reset();
         data_ = nullptr;
-        data_ = new LC[size_t(n)];
+        capacity_ = 0;
+        dataArray_.reset(new LC[size_t(n)]);
+        data_ = dataArray_.get();
         capacity_ = n;
     }
 
@@ -365,6 +367,7 @@ private:
         }
     }
 
+    std::unique_ptr<LC[]> zArray_, sumArray_, difArray_, dataArray_;
     LC* z_;
     LC* sum_;
     LC* dif_;
