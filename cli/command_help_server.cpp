@@ -163,7 +163,11 @@ void Answer(int client, int folderFd) {
         if (got <= 0) break;
         drained += size_t(got);
     }
-    std::printf("%s -> %d\n", requestLine.substr(0, 200).c_str(), request.Status);
+    // The request line is the client's text: keep control bytes off the terminal.
+    std::string logged = requestLine.substr(0, 200);
+    for (char& c : logged)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+    std::printf("%s -> %d\n", logged.c_str(), request.Status);
     std::fflush(stdout);
 }
 
