@@ -40,6 +40,8 @@ int main(int argc, char** argv) {
                             versionInfoForm.get(), fResize.get()});
 
     form1->show();
+    // Keys work at once, also where no window manager hands out the focus.
+    form1->activateWindow();
     const int result = app.exec();
     // The main window goes first: destroying it writes the settings (after
     // Quit) while every other window still exists.

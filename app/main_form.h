@@ -259,4 +259,5 @@ private:
     QRect NormalPlacement() const;
     bool settingsRead_ = false;
     bool settingsWritten_ = false;
+    bool quitting_ = false;
 };

@@ -126,6 +126,9 @@ void TForm1::Schlieen1Click(QObject* sender) {
 void TForm1::Beenden1Click(QObject* sender) {
     if (!PassesGuard(TCommand::Quit, sender)) return;
     if (!dialogs_.Confirm(this, LangText("beenden"))) return;
+    // Ending the event loop closes the windows; the settings are written
+    // when this window is destroyed, not by that close.
+    quitting_ = true;
     if (QuitApplication) QuitApplication();
 }
 

@@ -290,6 +290,7 @@ QRect TForm1::NormalPlacement() const {
 
 void TForm1::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
+    if (quitting_) return;
     WriteSettings(false);
     // The close box ends the program at once, whatever other windows show.
     if (QuitApplication) QuitApplication();

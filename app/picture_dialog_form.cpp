@@ -89,6 +89,7 @@ TPictureDialog::TPictureDialog(QWidget* parent, const QString& name, TPurpose pu
 
     connect(this, &QFileDialog::currentChanged, this, &TPictureDialog::PreviewFile);
     connect(PreviewButton, &QPushButton::clicked, this, &TPictureDialog::ShowFullPreview);
+    resize(860, 500);
 }
 
 const QImage& TPictureDialog::PreviewImage() const { return preview_; }

@@ -1,31 +1,56 @@
 #include "app/user_dialogs_form.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QTimer>
 
 namespace {
 
 // Boxes carry the application title, as every box of the program does.
 QString BoxTitle() { return QApplication::applicationName(); }
 
+// Hands the keyboard back to the window a box was shown over.
+void Reactivate(QWidget* parent) {
+    if (parent && parent->window()->isVisible()) parent->window()->activateWindow();
+}
+
 }  // namespace
 
 bool TUserDialogs::Confirm(QWidget* parent, const QString& text) {
-    return QMessageBox::question(parent, BoxTitle(), text, QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::Yes) == QMessageBox::Yes;
+    const bool yes = QMessageBox::question(parent, BoxTitle(), text, QMessageBox::Yes | QMessageBox::No,
+                                           QMessageBox::Yes) == QMessageBox::Yes;
+    Reactivate(parent);
+    return yes;
 }
 
 void TUserDialogs::ShowError(QWidget* parent, const QString& message) {
     QMessageBox::critical(parent, BoxTitle(), message);
+    Reactivate(parent);
 }
 
 void TUserDialogs::ShowInformation(QWidget* parent, const QString& text) {
     QMessageBox::information(parent, BoxTitle(), text);
+    Reactivate(parent);
 }
 
 std::optional<QString> TUserDialogs::RunFileDialog(QFileDialog& dialog) {
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const int result = dialog.exec();
+    // The file name's completion list can outlive the dialog when Return
+    // accepted a completion: take it down with the dialog.
+    for (QCompleter* completer : dialog.findChildren<QCompleter*>()) {
+        QWidget* popup = completer->popup();
+        if (!popup) continue;
+        popup->hide();
+        // The accepted text may reopen it once the key is fully handled.
+        QTimer::singleShot(0, popup, &QWidget::hide);
+        QTimer::singleShot(100, popup, &QWidget::hide);
+    }
+    // Give the keyboard back to the window, also without a window manager.
+    if (QWidget* owner = dialog.parentWidget()) owner->window()->activateWindow();
+    if (result != QDialog::Accepted) return std::nullopt;
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
     return files.front();

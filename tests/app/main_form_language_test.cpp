@@ -135,6 +135,12 @@ TEST_F(MainFormLanguageTest, QuitWritesWhenTheWindowIsDestroyed) {
     ShowForm();
     Form->ToolDe->click();
     Form->ToolMirror->click();  // up
+    // Ending the event loop closes the windows before the main window is
+    // destroyed; the settings still come from the destruction.
+    Form->QuitApplication = [this] { Form->close(); };
+    Dialogs.Answers = {true};
+    Form->Beenden1->trigger();
+    EXPECT_FALSE(Form->isVisible());
     Form.reset();
     const std::string text = SettingsText();
     EXPECT_NE(text.find("Visible=1"), std::string::npos) << text;
