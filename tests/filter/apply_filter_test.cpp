@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 
 namespace {
 
@@ -127,6 +128,31 @@ TEST(ApplyFilterEntries, BadEntriesStopWithAMessageAndEarlierOnesStay) {
     EXPECT_NO_THROW(ApplyFilterEntries(s, odd, quiet));
     SmoothRegion(want, 0, 50, 0, 40, false, TSmoothDirection::Smooth);
     ExpectSameStore(s, want);
+}
+
+TEST(ApplyFilterEntries, HostileFiltersApplyOrFailWithAMessage) {
+    std::mt19937 gen(99);
+    std::vector<std::string> texts = {std::string(100000, ','), "typ=rec," + std::string(100000, ',') + "x1=1e999",
+                                      "typ=ell,x1=nan,x2=inf,y1=-0,y2=1e-999", "typ=resize100,x1=-0"};
+    for (int i = 0; i < 30; ++i) {
+        std::string t(200 + gen() % 2000, '\0');
+        static const std::string alphabet = "typ=recllresize0123456789.,e-+\r\n \"x1y2";
+        for (auto& ch : t) ch = char(gen() % 3 ? alphabet[gen() % alphabet.size()] : gen() % 256);
+        texts.push_back(t);
+    }
+    for (const auto& text : texts) {
+        const std::vector<std::string> lines = SplitFilterText(text, "f.flt");
+        TFilterList f;
+        for (const auto& l : lines) f.AppendLine(l);
+        TSpectrumStore s = Spectrum(24, 18, 9);
+        TNoProgress quiet;
+        try {
+            ApplyFilterEntries(s, f, quiet);
+        } catch (const Exception& e) {
+            EXPECT_GT(std::string(e.what()).size(), 10u);
+        }
+        EXPECT_EQ(s.CellCount(), s.Planes[0].size());
+    }
 }
 
 TEST(ApplyFilterEntries, AbsurdResizeIsRefusedBeforeAnyAllocation) {
