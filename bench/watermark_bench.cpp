@@ -40,7 +40,8 @@ TSpectrumStore PhotoLikeSpectrum(int32_t w, int32_t h, uint32_t seed) {
                 if (std::fabs(v) < 0.1f) v = 0.0f;
                 s.At(p, c, r) = v;
             }
-    for (int p = 0; p < 3; ++p) s.At(p, 0, 0) = float(scale * 30.0);
+    for (int p = 0; p < 3; ++p)
+        s.At(p, 0, 0) = float(scale * 30.0);
     return s;
 }
 
@@ -51,7 +52,8 @@ TSpectrumStore GrainSpectrum(int32_t w, int32_t h, uint32_t seed) {
     s.Resize(w, h);
     std::mt19937 gen(seed);
     for (auto& plane : s.Planes)
-        for (auto& v : plane) v = float((int(gen() % 200001) - 100000) * 0.5);
+        for (auto& v : plane)
+            v = float((int(gen() % 200001) - 100000) * 0.5);
     return s;
 }
 
@@ -61,13 +63,16 @@ const TSpectrumStore& Spectrum(int32_t size, int kind = 0) {
     const auto key = std::make_pair(size, kind);
     auto it = cache.find(key);
     if (it == cache.end())
-        it = cache.emplace(key, kind == 0 ? PhotoLikeSpectrum(size, size, 1234u + uint32_t(size))
-                                          : GrainSpectrum(size, size, 99u + uint32_t(size)))
+        it = cache
+                 .emplace(key, kind == 0 ? PhotoLikeSpectrum(size, size, 1234u + uint32_t(size))
+                                         : GrainSpectrum(size, size, 99u + uint32_t(size)))
                  .first;
     return it->second;
 }
 
-const char* KindName(int64_t kind) { return kind == 0 ? "photo-like" : "grain"; }
+const char* KindName(int64_t kind) {
+    return kind == 0 ? "photo-like" : "grain";
+}
 
 // Args: size, recompute (0/1), spectrum kind (0 photo-like, 1 grain).
 void BM_Embed(benchmark::State& state) {
@@ -84,7 +89,8 @@ void BM_Embed(benchmark::State& state) {
     }
     state.counters["passes"] = result.Passes;
     state.counters["measure"] = result.Measure;
-    state.SetLabel(std::string(KindName(kind)) + (policy == TKeystreamPolicy::Cached ? ", cached" : ", recomputed"));
+    state.SetLabel(std::string(KindName(kind)) +
+                   (policy == TKeystreamPolicy::Cached ? ", cached" : ", recomputed"));
 }
 
 void BM_Check(benchmark::State& state) {
@@ -93,7 +99,8 @@ void BM_Check(benchmark::State& state) {
     TSpectrumStore store = Spectrum(size);
     EmbedWatermark(store, kDefaultSign);
     double q = 0;
-    for (auto _ : state) q = WatermarkMeasure(store, kDefaultSign, policy);
+    for (auto _ : state)
+        q = WatermarkMeasure(store, kDefaultSign, policy);
     state.counters["measure"] = q;
     state.SetLabel(policy == TKeystreamPolicy::Cached ? "cached" : "recomputed");
 }
@@ -103,7 +110,8 @@ void BM_MeasureOnly(benchmark::State& state) {
     const int32_t size = int32_t(state.range(0));
     const TSpectrumStore& store = Spectrum(size);
     const TRowKeystreams keys(kDefaultSign, size, size);
-    for (auto _ : state) benchmark::DoNotOptimize(WatermarkMeasure(store, keys));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(WatermarkMeasure(store, keys));
     state.SetItemsProcessed(state.iterations() * 3 * int64_t(size) * size);
 }
 
@@ -112,7 +120,8 @@ void BM_KeySetup(benchmark::State& state) {
     uint8_t row[1001];
     int r = 0;
     for (auto _ : state) {
-        KeystreamBytes(cipher, "(c) Pixmend Software" + std::to_string(r++ % 1000), row, state.range(0));
+        KeystreamBytes(cipher, "(c) Pixmend Software" + std::to_string(r++ % 1000), row,
+                       state.range(0));
         benchmark::DoNotOptimize(row);
     }
     state.SetItemsProcessed(state.iterations());
@@ -136,12 +145,12 @@ bool SameOutputBothWays(int32_t size, int kind) {
     for (int p = 0; p < 3; ++p)
         same = same && std::memcmp(cached.Planes[p].data(), recomputed.Planes[p].data(),
                                    cached.CellCount() * sizeof(float)) == 0;
-    std::fprintf(stderr, "%d x %d %s: %d passes, measure %.9f, cached and recomputed output %s\n", size, size,
-                 KindName(kind), a.Passes, a.Measure, same ? "identical" : "DIFFERENT");
+    std::fprintf(stderr, "%d x %d %s: %d passes, measure %.9f, cached and recomputed output %s\n",
+                 size, size, KindName(kind), a.Passes, a.Measure, same ? "identical" : "DIFFERENT");
     return same;
 }
 
-}  // namespace
+} // namespace
 
 BENCHMARK(BM_KeySetup)->Arg(0)->Arg(1001)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MeasureOnly)->Arg(1000)->Unit(benchmark::kMillisecond);
@@ -155,7 +164,8 @@ BENCHMARK(BM_Embed)
     ->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime()
     ->UseRealTime();
-BENCHMARK(BM_Check)->Args({512, 0})->Args({1000, 0})->Args({1000, 1})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Check)->Args({512, 0})->Args({1000, 0})->Args({1000, 1})->Unit(
+    benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);

@@ -61,19 +61,19 @@ int RunWatermark(const std::vector<std::string>& argv) {
     throw EUsage("unknown sub-command '" + argv[0] + "'");
 }
 
-TCommandRegistrar watermark(
-    {"watermark", "embed or detect the keyed spectral watermark",
-     "usage: pixmend-cli watermark embed IMAGE -o OUT [--sign TEXT]\n"
-     "       pixmend-cli watermark check IMAGE [--sign TEXT]\n\n"
-     "IMAGE is an image file or a spatial store saved as .npy (float32, shape\n"
-     "(3, H, W)); it is transformed forward first. TEXT is the sign (default\n"
-     "\"(c) Pixmend Software\").\n\n"
-     "embed adds the watermark of the sign to the spectrum, pass after pass until\n"
-     "it is found with a measure above 0.995 (at most 20 passes), transforms back\n"
-     "and writes OUT: .npy receives the unclipped planes, .jpg a JPEG of quality\n"
-     "98, any other name a 24-bit bitmap. Prints the passes and the final measure.\n\n"
-     "check prints the verdict and, on a second line, the measure. Exit status:\n"
-     "0 found, 1 not found, 2 error.\n",
-     RunWatermark});
+TCommandRegistrar
+    watermark({"watermark", "embed or detect the keyed spectral watermark",
+               "usage: pixmend-cli watermark embed IMAGE -o OUT [--sign TEXT]\n"
+               "       pixmend-cli watermark check IMAGE [--sign TEXT]\n\n"
+               "IMAGE is an image file or a spatial store saved as .npy (float32, shape\n"
+               "(3, H, W)); it is transformed forward first. TEXT is the sign (default\n"
+               "\"(c) Pixmend Software\").\n\n"
+               "embed adds the watermark of the sign to the spectrum, pass after pass until\n"
+               "it is found with a measure above 0.995 (at most 20 passes), transforms back\n"
+               "and writes OUT: .npy receives the unclipped planes, .jpg a JPEG of quality\n"
+               "98, any other name a 24-bit bitmap. Prints the passes and the final measure.\n\n"
+               "check prints the verdict and, on a second line, the measure. Exit status:\n"
+               "0 found, 1 not found, 2 error.\n",
+               RunWatermark});
 
-}  // namespace
+} // namespace

@@ -21,13 +21,14 @@ std::string ToLatin1(std::string_view utf8) {
         }
         // Length and first bits of a multi-byte sequence; anything malformed
         // (stray continuation byte, cut-off or overlong sequence) is one '?'.
-        size_t len = 0;
-        uint32_t code = 0;
-        if ((lead & 0xE0) == 0xC0) len = 2, code = lead & 0x1F;
-        else if ((lead & 0xF0) == 0xE0) len = 3, code = lead & 0x0F;
-        else if ((lead & 0xF8) == 0xF0) len = 4, code = lead & 0x07;
+        const size_t len = (lead & 0xE0) == 0xC0   ? 2
+                           : (lead & 0xF0) == 0xE0 ? 3
+                           : (lead & 0xF8) == 0xF0 ? 4
+                                                   : 0;
+        uint32_t code = lead & (0x7Fu >> len);
         size_t got = 1;
-        while (len > 0 && got < len && i + got < utf8.size() && (uint8_t(utf8[i + got]) & 0xC0) == 0x80) {
+        while (len > 0 && got < len && i + got < utf8.size() &&
+               (uint8_t(utf8[i + got]) & 0xC0) == 0x80) {
             code = (code << 6) | (uint8_t(utf8[i + got]) & 0x3F);
             ++got;
         }
@@ -72,8 +73,8 @@ void TCipher_Blowfish::EncryptBlock(const uint8_t* in, uint8_t* out) const {
 
 void TCipher_Blowfish::InitKey(std::string_view keyBytes) {
     uint8_t digest[CryptoPP::RIPEMD256::DIGESTSIZE];
-    CryptoPP::RIPEMD256().CalculateDigest(digest, reinterpret_cast<const CryptoPP::byte*>(keyBytes.data()),
-                                          keyBytes.size());
+    CryptoPP::RIPEMD256().CalculateDigest(
+        digest, reinterpret_cast<const CryptoPP::byte*>(keyBytes.data()), keyBytes.size());
     static_assert(sizeof digest <= MaxKeySize, "the whole digest is the key");
     Reset();
     schedule_->blowfish.SetKey(digest, sizeof digest);
@@ -93,10 +94,12 @@ void TCipher_Blowfish::InitKey(std::string_view keyBytes) {
 void TCipher_Blowfish::EncryptBytes(const void* source, void* destination, size_t n) {
     if (!ready_) {
         char text[128];
-        std::snprintf(text, sizeof text, "%s is not initialized call Init() or InitKey() before.", ClassName);
+        std::snprintf(text, sizeof text, "%s is not initialized call Init() or InitKey() before.",
+                      ClassName);
         throw Exception(text);
     }
-    if (mode_ != cmCTS) throw Exception(std::string(ClassName) + ": only the CTS mode is available");
+    if (mode_ != cmCTS)
+        throw Exception(std::string(ClassName) + ": only the CTS mode is available");
     EncryptCts(source, destination, n);
 }
 
@@ -105,7 +108,8 @@ void TCipher_Blowfish::EncryptCts(const void* source, void* destination, size_t 
     auto dst = static_cast<uint8_t*>(destination);
     uint8_t block[8];
     for (; n >= 8; n -= 8, src += 8, dst += 8) {
-        for (int i = 0; i < 8; ++i) block[i] = src[i] ^ f_[i];
+        for (int i = 0; i < 8; ++i)
+            block[i] = src[i] ^ f_[i];
         EncryptBlock(block, block);
         for (int i = 0; i < 8; ++i) {
             dst[i] = block[i];
@@ -115,8 +119,10 @@ void TCipher_Blowfish::EncryptCts(const void* source, void* destination, size_t 
     if (n > 0) {
         std::memcpy(b_, f_, sizeof b_);
         EncryptBlock(b_, b_);
-        for (size_t i = 0; i < n; ++i) dst[i] = src[i] ^ b_[i];
-        for (int i = 0; i < 8; ++i) f_[i] ^= b_[i];
+        for (size_t i = 0; i < n; ++i)
+            dst[i] = src[i] ^ b_[i];
+        for (int i = 0; i < 8; ++i)
+            f_[i] ^= b_[i];
     }
 }
 
@@ -128,9 +134,13 @@ TCipher_Blowfish& TCipherManager::CipherObject() {
     return *cipher_;
 }
 
-void TCipherManager::InitKey(std::string_view keyText) { CipherObject().InitKey(ToLatin1(keyText)); }
+void TCipherManager::InitKey(std::string_view keyText) {
+    CipherObject().InitKey(ToLatin1(keyText));
+}
 
-void TCipherManager::InitKeyBytes(std::string_view keyBytes) { CipherObject().InitKey(keyBytes); }
+void TCipherManager::InitKeyBytes(std::string_view keyBytes) {
+    CipherObject().InitKey(keyBytes);
+}
 
 void TCipherManager::EncryptBytes(const void* source, void* destination, size_t n) {
     CipherObject().EncryptBytes(source, destination, n);
@@ -151,12 +161,13 @@ std::vector<uint8_t> Keystream(std::string_view keyText, size_t n) {
 
 std::vector<uint8_t> RipeMD256(std::string_view bytes) {
     std::vector<uint8_t> digest(CryptoPP::RIPEMD256::DIGESTSIZE);
-    CryptoPP::RIPEMD256().CalculateDigest(digest.data(), reinterpret_cast<const CryptoPP::byte*>(bytes.data()),
-                                          bytes.size());
+    CryptoPP::RIPEMD256().CalculateDigest(
+        digest.data(), reinterpret_cast<const CryptoPP::byte*>(bytes.data()), bytes.size());
     return digest;
 }
 
-void BlowfishEncryptBlock(const uint8_t* key, size_t keyLength, const uint8_t in[8], uint8_t out[8]) {
+void BlowfishEncryptBlock(const uint8_t* key, size_t keyLength, const uint8_t in[8],
+                          uint8_t out[8]) {
     CryptoPP::Blowfish::Encryption blowfish(key, keyLength);
     blowfish.ProcessBlock(in, out);
 }

@@ -25,7 +25,7 @@ std::string ToLatin1(std::string_view utf8);
 // One Blowfish cipher object with its registers. Not thread-safe; give each
 // thread its own.
 class TCipher_Blowfish {
-public:
+  public:
     static constexpr const char* ClassName = "TCipher_Blowfish";
     static constexpr size_t BlockSize = 8;
     static constexpr size_t MaxKeySize = 56;
@@ -53,7 +53,7 @@ public:
     const uint8_t* Feedback() const { return f_; }
     const uint8_t* Buffer() const { return b_; }
 
-private:
+  private:
     void EncryptBlock(const uint8_t* in, uint8_t* out) const;
     void Reset();
     void EncryptCts(const void* source, void* destination, size_t n);
@@ -68,7 +68,7 @@ private:
 // The cipher component of the main window: names its cipher kind and mode and
 // creates the cipher object on first use, keeping it afterwards.
 class TCipherManager {
-public:
+  public:
     std::string Cipher = TCipher_Blowfish::ClassName;
     TCipherMode Mode = cmCTS;
 
@@ -80,7 +80,7 @@ public:
 
     TCipher_Blowfish& CipherObject();
 
-private:
+  private:
     std::unique_ptr<TCipher_Blowfish> cipher_;
 };
 
@@ -88,10 +88,11 @@ private:
 // Blowfish encryption of one block under a raw key of 4 to 56 bytes. For
 // checking against the algorithms' published test vectors.
 std::vector<uint8_t> RipeMD256(std::string_view bytes);
-void BlowfishEncryptBlock(const uint8_t* key, size_t keyLength, const uint8_t in[8], uint8_t out[8]);
+void BlowfishEncryptBlock(const uint8_t* key, size_t keyLength, const uint8_t in[8],
+                          uint8_t out[8]);
 
 // The keystream of a key text (already 8-bit) and a length: InitKey, then the
 // encryption of n zero bytes. A longer keystream of the same key text starts
 // with the shorter one.
 void KeystreamBytes(TCipher_Blowfish& cipher, std::string_view keyBytes, uint8_t* out, size_t n);
-std::vector<uint8_t> Keystream(std::string_view keyText, size_t n);  // UTF-8 key text
+std::vector<uint8_t> Keystream(std::string_view keyText, size_t n); // UTF-8 key text

@@ -4,18 +4,22 @@
 #include "watermark/cipher.h"
 
 #include <algorithm>
-#include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 #include <thread>
 
 // ---------------------------------------------------------------------------
 // Row keystreams
 
-size_t TRowKeystreams::LengthFor(int32_t cols) { return std::max<size_t>(size_t(cols) + 1, 3); }
+size_t TRowKeystreams::LengthFor(int32_t cols) {
+    return std::max<size_t>(size_t(cols) + 1, 3);
+}
 
-void TRowKeystreams::ComputeRow(const std::string& signBytes, int32_t r, int8_t* out, size_t length) {
+void TRowKeystreams::ComputeRow(const std::string& signBytes, int32_t r, int8_t* out,
+                                size_t length) {
     thread_local TCipher_Blowfish cipher;
     KeystreamBytes(cipher, signBytes + std::to_string(r), reinterpret_cast<uint8_t*>(out), length);
 }
@@ -24,19 +28,25 @@ TRowKeystreams::TRowKeystreams(const std::string& sign, int32_t cols, int32_t ro
     : length_(LengthFor(cols)), rows_(std::max(rows, 0)), bytes_(length_ * size_t(rows_)) {
     const std::string signBytes = ToLatin1(sign);
     // The key set-ups are independent, so the rows are shared out between the
-    // cores; each thread has its own cipher object.
-    const int32_t threads = int32_t(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
-    auto work = [&](int32_t first) {
-        for (int32_t r = first; r < rows_; r += threads) ComputeRow(signBytes, r, bytes_.data() + size_t(r) * length_, length_);
+    // cores, each thread with its own cipher object, taking the next row that
+    // nobody has taken yet. If no thread can be started, this one does all.
+    std::atomic<int32_t> next{0};
+    auto work = [&] {
+        for (int32_t r; (r = next.fetch_add(1)) < rows_;)
+            ComputeRow(signBytes, r, bytes_.data() + size_t(r) * length_, length_);
     };
-    if (threads == 1 || rows_ < 16) {
-        for (int32_t r = 0; r < rows_; ++r) ComputeRow(signBytes, r, bytes_.data() + size_t(r) * length_, length_);
-        return;
+    std::vector<std::thread> helpers;
+    const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+    if (rows_ >= 16) {
+        try {
+            for (unsigned t = 1; t < cores; ++t)
+                helpers.emplace_back(work);
+        } catch (const std::system_error&) {
+        }
     }
-    std::vector<std::thread> pool;
-    for (int32_t t = 1; t < threads; ++t) pool.emplace_back(work, t);
-    work(0);
-    for (auto& t : pool) t.join();
+    work();
+    for (auto& t : helpers)
+        t.join();
 }
 
 namespace {
@@ -44,7 +54,7 @@ namespace {
 // Hands out the keystream of a row either from the cache or computed afresh
 // into one buffer, as the key set-up per row does.
 class TRowSource {
-public:
+  public:
     explicit TRowSource(const TRowKeystreams& cache) : cache_(&cache) {}
     TRowSource(const std::string& sign, int32_t cols)
         : signBytes_(ToLatin1(sign)), buffer_(TRowKeystreams::LengthFor(cols)) {}
@@ -54,7 +64,7 @@ public:
         return buffer_.data();
     }
 
-private:
+  private:
     const TRowKeystreams* cache_ = nullptr;
     std::string signBytes_;
     std::vector<int8_t> buffer_;
@@ -64,7 +74,8 @@ void RequireFilledStore(const TSpectrumStore& store) {
     // Both scale factors divide by the size; an empty store has none.
     if (store.Rows <= 0 || store.Cols <= 0) throw EMathError(kDivisionByZero);
     for (const auto& plane : store.Planes)
-        if (plane.size() < store.CellCount()) throw Exception("the store's planes are smaller than its size");
+        if (plane.size() < store.CellCount())
+            throw Exception("the store's planes are smaller than its size");
 }
 
 // The bells exp(-((t + d/10) (w/40))^2) for d = -40..40, w = 1..40, t = -4..4,
@@ -79,7 +90,9 @@ struct TBellTable {
                     g[Index(d, w, t)] = std::exp(-(y * y));
                 }
     }
-    static size_t Index(int d, int w, int t) { return (size_t(d + 40) * 40 + size_t(w - 1)) * 9 + size_t(t + 4); }
+    static size_t Index(int d, int w, int t) {
+        return (size_t(d + 40) * 40 + size_t(w - 1)) * 9 + size_t(t + 4);
+    }
 };
 
 const TBellTable& Bells() {
@@ -88,12 +101,14 @@ const TBellTable& Bells() {
 }
 
 // One step of the correlation: A = single(A + k v), the sum formed in double.
-inline float Accumulate(float a, int8_t k, float v) { return float(double(a) + double(k) * double(v)); }
+inline float Accumulate(float a, int8_t k, float v) {
+    return float(double(a) + double(k) * double(v));
+}
 
 // Adds the correlation of one row to the profile A[-4..4] (index t + 4).
 void CorrelateRow(const float* x, const int8_t* key, int32_t W, float sd, float* A) {
     for (int32_t j = 0; j < W; ++j) {
-        const float v = x[j] * sd;  // the exact product of two floats, rounded once
+        const float v = x[j] * sd; // the exact product of two floats, rounded once
         if (!(std::fabs(v) < 100000.0f)) continue;
         if (j >= 4) {
             const int8_t* k = key + ((j - 4) >> 1);
@@ -122,7 +137,7 @@ void CorrelateRow(const float* x, const int8_t* key, int32_t W, float sd, float*
             }
         } else {
             for (int t = -4; t <= 4; ++t) {
-                const int32_t i = std::max(j + t, 0);  // offsets left of the row read byte 0
+                const int32_t i = std::max(j + t, 0); // offsets left of the row read byte 0
                 A[t + 4] = Accumulate(A[t + 4], key[i >> 1], v);
             }
         }
@@ -135,7 +150,8 @@ double Measure(const TSpectrumStore& store, TRowSource& rows) {
     float A[9] = {};
     for (int p = 0; p < 3; ++p) {
         const float* plane = store.Planes[p].data();
-        for (int32_t r = 0; r < H; ++r) CorrelateRow(plane + size_t(r) * size_t(W), rows.Row(r), W, sd, A);
+        for (int32_t r = 0; r < H; ++r)
+            CorrelateRow(plane + size_t(r) * size_t(W), rows.Row(r), W, sd, A);
     }
     return WatermarkMeasureFromProfile(A, W, H);
 }
@@ -158,7 +174,8 @@ TWatermarkResult Embed(TSpectrumStore& store, TRowSource& rows) {
     for (int m = 1; m <= kWatermarkPasses; ++m) {
         for (int p = 0; p < 3; ++p) {
             float* plane = store.Planes[p].data();
-            for (int32_t r = 0; r < H; ++r) EmbedRow(plane + size_t(r) * size_t(W), rows.Row(r), W, se, m);
+            for (int32_t r = 0; r < H; ++r)
+                EmbedRow(plane + size_t(r) * size_t(W), rows.Row(r), W, se, m);
         }
         result.Passes = m;
         result.Measure = Measure(store, rows);
@@ -167,14 +184,16 @@ TWatermarkResult Embed(TSpectrumStore& store, TRowSource& rows) {
     return result;
 }
 
-}  // namespace
+} // namespace
 
 double WatermarkMeasureFromProfile(const float profile[9], int32_t cols, int32_t rows) {
     float A[9];
-    for (int t = 0; t < 9; ++t) A[t] = float(double(profile[t]) / double(rows) / double(cols));
+    for (int t = 0; t < 9; ++t)
+        A[t] = float(double(profile[t]) / double(rows) / double(cols));
     float n = A[4];
     if (n == 0.0f) n = 1.0f;
-    for (float& a : A) a = float(double(a) / double(n));
+    for (float& a : A)
+        a = float(double(a) / double(n));
 
     // Bell fit: the first of the strictly smallest errors wins, d outer, w inner.
     const TBellTable& bells = Bells();
@@ -199,7 +218,8 @@ double WatermarkMeasureFromProfile(const float profile[9], int32_t cols, int32_t
     return std::abs(bestShift) >= 3 ? 0.0 : double(q);
 }
 
-TWatermarkResult EmbedWatermark(TSpectrumStore& store, const std::string& sign, TKeystreamPolicy policy) {
+TWatermarkResult EmbedWatermark(TSpectrumStore& store, const std::string& sign,
+                                TKeystreamPolicy policy) {
     RequireFilledStore(store);
     if (policy == TKeystreamPolicy::Recompute) {
         TRowSource rows(sign, store.Cols);
@@ -210,7 +230,8 @@ TWatermarkResult EmbedWatermark(TSpectrumStore& store, const std::string& sign, 
     return Embed(store, rows);
 }
 
-double WatermarkMeasure(const TSpectrumStore& store, const std::string& sign, TKeystreamPolicy policy) {
+double WatermarkMeasure(const TSpectrumStore& store, const std::string& sign,
+                        TKeystreamPolicy policy) {
     RequireFilledStore(store);
     if (policy == TKeystreamPolicy::Recompute) {
         TRowSource rows(sign, store.Cols);
@@ -223,13 +244,16 @@ double WatermarkMeasure(const TSpectrumStore& store, const std::string& sign, TK
 
 double WatermarkMeasure(const TSpectrumStore& store, const TRowKeystreams& keystreams) {
     RequireFilledStore(store);
-    if (keystreams.Rows() != store.Rows || keystreams.Length() != TRowKeystreams::LengthFor(store.Cols))
+    if (keystreams.Rows() != store.Rows ||
+        keystreams.Length() != TRowKeystreams::LengthFor(store.Cols))
         throw Exception("the row keystreams do not fit the store");
     TRowSource rows(keystreams);
     return Measure(store, rows);
 }
 
-bool WatermarkFound(double measure) { return measure > 0.1; }
+bool WatermarkFound(double measure) {
+    return measure > 0.1;
+}
 
 std::string WatermarkResultText(double measure, char decimalSeparator) {
     // The measure is a single-precision value already; it is compared and

@@ -36,7 +36,7 @@ enum class TKeystreamPolicy { Cached, Recompute };
 // pattern is made of; a longer keystream of a key text extends the shorter one,
 // so that byte is simply the next one of the same sequence.
 class TRowKeystreams {
-public:
+  public:
     TRowKeystreams(const std::string& sign, int32_t cols, int32_t rows);
     const int8_t* Row(int32_t r) const { return bytes_.data() + size_t(r) * length_; }
     size_t Length() const { return length_; }
@@ -46,15 +46,15 @@ public:
     static void ComputeRow(const std::string& signBytes, int32_t r, int8_t* out, size_t length);
     static size_t LengthFor(int32_t cols);
 
-private:
+  private:
     size_t length_ = 0;
     int32_t rows_ = 0;
     std::vector<int8_t> bytes_;
 };
 
 struct TWatermarkResult {
-    int Passes = 0;        // passes run, 1..20
-    double Measure = 0.0;  // the measure after the last pass
+    int Passes = 0;       // passes run, 1..20
+    double Measure = 0.0; // the measure after the last pass
 };
 
 // Embeds the watermark of `sign` (UTF-8; hashed as Latin-1) into the store.

@@ -14,7 +14,7 @@ namespace {
 
 struct TRun {
     int status = -1;
-    std::string out;  // stdout and stderr together
+    std::string out; // stdout and stderr together
 };
 
 TRun Cli(const std::string& arguments) {
@@ -24,7 +24,8 @@ TRun Cli(const std::string& arguments) {
     if (!pipe) return run;
     std::array<char, 4096> buf{};
     size_t got;
-    while ((got = fread(buf.data(), 1, buf.size(), pipe)) > 0) run.out.append(buf.data(), got);
+    while ((got = fread(buf.data(), 1, buf.size(), pipe)) > 0)
+        run.out.append(buf.data(), got);
     const int raw = pclose(pipe);
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     return run;
@@ -59,8 +60,8 @@ double LastNumber(const std::string& out) {
 TEST(CliWatermark, EmbedThenCheckFindsTheSignOnly) {
     TTempDir dir;
     WriteImageFile(dir.File("in.bmp"), Picture());
-    const auto embed = Cli("watermark embed " + dir.File("in.bmp") + " -o " + dir.File("marked.bmp") +
-                           " --sign 'Archiv 7'");
+    const auto embed = Cli("watermark embed " + dir.File("in.bmp") + " -o " +
+                           dir.File("marked.bmp") + " --sign 'Archiv 7'");
     ASSERT_EQ(embed.status, 0) << embed.out;
     EXPECT_NE(embed.out.find("passes: "), std::string::npos) << embed.out;
     EXPECT_GT(LastNumber(embed.out), 0.99) << embed.out;
@@ -84,13 +85,15 @@ TEST(CliWatermark, EmbedThenCheckFindsTheSignOnly) {
 TEST(CliWatermark, DefaultSignAndUnquantisedNpy) {
     TTempDir dir;
     WriteImageFile(dir.File("in.bmp"), Picture());
-    const auto embed = Cli("watermark embed " + dir.File("in.bmp") + " -o " + dir.File("marked.npy"));
+    const auto embed =
+        Cli("watermark embed " + dir.File("in.bmp") + " -o " + dir.File("marked.npy"));
     ASSERT_EQ(embed.status, 0) << embed.out;
     const auto bytes = ReadFileBytes(dir.File("marked.npy"));
     const std::string head(bytes.begin(), bytes.begin() + 128);
     EXPECT_NE(head.find("'shape': (3, 128, 160)"), std::string::npos) << head;
     // The .npy is a spatial store: check reads it as one, with the default sign.
-    const auto check = Cli("watermark check " + dir.File("marked.npy") + " --sign '(c) Pixmend Software'");
+    const auto check =
+        Cli("watermark check " + dir.File("marked.npy") + " --sign '(c) Pixmend Software'");
     EXPECT_EQ(check.status, 0) << check.out;
     EXPECT_EQ(Cli("watermark check " + dir.File("marked.npy")).status, 0);
 }
@@ -98,7 +101,8 @@ TEST(CliWatermark, DefaultSignAndUnquantisedNpy) {
 TEST(CliWatermark, ErrorsLeaveExistingFilesAlone) {
     TTempDir dir;
     WriteFileBytes(dir.File("keep.bmp"), {1, 2, 3});
-    const auto missing = Cli("watermark embed " + dir.File("nope.bmp") + " -o " + dir.File("keep.bmp"));
+    const auto missing =
+        Cli("watermark embed " + dir.File("nope.bmp") + " -o " + dir.File("keep.bmp"));
     EXPECT_EQ(missing.status, 2) << missing.out;
     EXPECT_EQ(std::count(missing.out.begin(), missing.out.end(), '\n'), 1) << missing.out;
     EXPECT_EQ(ReadFileBytes(dir.File("keep.bmp")), (std::vector<uint8_t>{1, 2, 3}));
@@ -107,10 +111,10 @@ TEST(CliWatermark, ErrorsLeaveExistingFilesAlone) {
     EXPECT_EQ(Cli("watermark check " + dir.File("bad.bmp")).status, 2);
     EXPECT_EQ(Cli("watermark").status, 2);
     EXPECT_EQ(Cli("watermark stamp x").status, 2);
-    EXPECT_EQ(Cli("watermark embed " + dir.File("keep.bmp")).status, 2);  // no -o
+    EXPECT_EQ(Cli("watermark embed " + dir.File("keep.bmp")).status, 2); // no -o
     const auto help = Cli("watermark --help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("watermark check IMAGE"), std::string::npos);
 }
 
-}  // namespace
+} // namespace

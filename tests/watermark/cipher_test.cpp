@@ -15,7 +15,8 @@ using Bytes = std::vector<uint8_t>;
 
 Bytes Hex(const std::string& hex) {
     Bytes out;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(uint8_t(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        out.push_back(uint8_t(std::stoul(hex.substr(i, 2), nullptr, 16)));
     return out;
 }
 
@@ -26,7 +27,8 @@ std::array<uint8_t, 8> Block(const Bytes& key, std::array<uint8_t, 8> in) {
 }
 
 std::array<uint8_t, 8> Xor(std::array<uint8_t, 8> a, const std::array<uint8_t, 8>& b) {
-    for (int i = 0; i < 8; ++i) a[i] ^= b[i];
+    for (int i = 0; i < 8; ++i)
+        a[i] ^= b[i];
     return a;
 }
 
@@ -40,16 +42,20 @@ Bytes ExpectedKeystream(const std::string& keyBytes, size_t n) {
     Bytes out;
     while (out.size() < n) {
         const auto c = Block(key, f);
-        for (size_t i = 0; i < 8 && out.size() < n; ++i) out.push_back(c[i]);
+        for (size_t i = 0; i < 8 && out.size() < n; ++i)
+            out.push_back(c[i]);
         f = Xor(c, f);
     }
     return out;
 }
 
 TEST(RipeMD256, PublishedVectors) {
-    EXPECT_EQ(RipeMD256(""), Hex("02ba4c4e5f8ecd1877fc52d64d30e37a2d9774fb1e5d026380ae0168e3c5522d"));
-    EXPECT_EQ(RipeMD256("abc"), Hex("afbd6e228b9d8cbbcef5ca2d03e6dba10ac0bc7dcbe4680e1e42d2e975459b65"));
-    EXPECT_EQ(RipeMD256("a"), Hex("f9333e45d857f5d90a91bab70a1eba0cfb1be4b0783c9acfcd883a9134692925"));
+    EXPECT_EQ(RipeMD256(""),
+              Hex("02ba4c4e5f8ecd1877fc52d64d30e37a2d9774fb1e5d026380ae0168e3c5522d"));
+    EXPECT_EQ(RipeMD256("abc"),
+              Hex("afbd6e228b9d8cbbcef5ca2d03e6dba10ac0bc7dcbe4680e1e42d2e975459b65"));
+    EXPECT_EQ(RipeMD256("a"),
+              Hex("f9333e45d857f5d90a91bab70a1eba0cfb1be4b0783c9acfcd883a9134692925"));
 }
 
 TEST(Blowfish, PublishedVectorsInTheirByteOrder) {
@@ -64,7 +70,8 @@ TEST(Blowfish, PublishedVectorsInTheirByteOrder) {
         {"0123456789ABCDEF", "1111111111111111", "61F9C3802281B096"},
         {"FEDCBA9876543210", "0123456789ABCDEF", "0ACEAB0FC6A0A28D"},
         // A longer key: the schedule cycles through all its bytes.
-        {"F0E1D2C3B4A5968778695A4B3C2D1E0F0011223344556677", "FEDCBA9876543210", "05044B62FA52D080"},
+        {"F0E1D2C3B4A5968778695A4B3C2D1E0F0011223344556677", "FEDCBA9876543210",
+         "05044B62FA52D080"},
     };
     for (const auto& c : cases) {
         const Bytes key = Hex(c.key), plain = Hex(c.plain), expected = Hex(c.cipher);
@@ -80,15 +87,17 @@ TEST(Keystream, LengthsAroundTheBlockSize) {
     const Bytes expected = ExpectedKeystream(key, 40);
     for (size_t n = 0; n <= 40; ++n) {
         TCipher_Blowfish cipher;
-        Bytes out(n + 4, 0xEE);  // guard bytes after the end must stay untouched
+        Bytes out(n + 4, 0xEE); // guard bytes after the end must stay untouched
         std::memset(out.data(), 0, n);
         cipher.InitKey(key);
         uint8_t before[8];
         std::memcpy(before, cipher.Feedback(), 8);
         cipher.EncryptBytes(out.data(), out.data(), n);
-        EXPECT_EQ(Bytes(out.begin(), out.begin() + long(n)), Bytes(expected.begin(), expected.begin() + long(n)))
+        EXPECT_EQ(Bytes(out.begin(), out.begin() + long(n)),
+                  Bytes(expected.begin(), expected.begin() + long(n)))
             << "n = " << n;
-        for (size_t i = n; i < n + 4; ++i) EXPECT_EQ(out[i], 0xEE) << "n = " << n;
+        for (size_t i = n; i < n + 4; ++i)
+            EXPECT_EQ(out[i], 0xEE) << "n = " << n;
         if (n == 0) {
             EXPECT_EQ(0, std::memcmp(before, cipher.Feedback(), 8)) << "n = 0 moved the register";
         }
@@ -141,7 +150,8 @@ TEST(Keystream, SameKeyTwiceWithOtherWorkBetween) {
 TEST(Keystream, InPlaceEqualsSeparateBuffers) {
     const Bytes source = [] {
         Bytes s(29);
-        for (size_t i = 0; i < s.size(); ++i) s[i] = uint8_t(i * 37 + 11);
+        for (size_t i = 0; i < s.size(); ++i)
+            s[i] = uint8_t(i * 37 + 11);
         return s;
     }();
     TCipher_Blowfish cipher;
@@ -172,7 +182,8 @@ TEST(Keystream, KeyTextsAreCaseSensitiveBytes) {
     const Bytes lower = Keystream("pixmend", 16), upper = Keystream("PIXMEND", 16);
     EXPECT_NE(lower, upper);
     size_t same = 0;
-    for (size_t i = 0; i < 16; ++i) same += lower[i] == upper[i];
+    for (size_t i = 0; i < 16; ++i)
+        same += lower[i] == upper[i];
     EXPECT_LT(same, 4u);
     // The empty key text is valid and has its own keystream.
     EXPECT_EQ(Keystream("", 16), ExpectedKeystream("", 16));
@@ -187,11 +198,13 @@ TEST(Keystream, LongerKeystreamsExtendShorterOnes) {
 TEST(Latin1, KeyTextsAreHashedAsLatin1Bytes) {
     EXPECT_EQ(ToLatin1("(c) Pixmend"), "(c) Pixmend");
     EXPECT_EQ(ToLatin1("\xC2\xA9 M\xC3\xBCller"), "\xA9 M\xFCller");
-    EXPECT_EQ(ToLatin1("\xE2\x82\xAC 5"), "? 5");             // the euro sign is not Latin-1
-    EXPECT_EQ(ToLatin1("\xF0\x9F\x98\x80!"), "?!");           // nor is anything beyond the BMP
-    EXPECT_EQ(ToLatin1("a\xFC" "b"), "a?b");                   // a Latin-1 byte is not UTF-8
-    EXPECT_EQ(ToLatin1("\xC0\xAF"), "?");                      // overlong
-    EXPECT_EQ(ToLatin1("\xC3"), "?");                          // cut off
+    EXPECT_EQ(ToLatin1("\xE2\x82\xAC 5"), "? 5");   // the euro sign is not Latin-1
+    EXPECT_EQ(ToLatin1("\xF0\x9F\x98\x80!"), "?!"); // nor is anything beyond the BMP
+    EXPECT_EQ(ToLatin1("a\xFC"
+                       "b"),
+              "a?b");                     // a Latin-1 byte is not UTF-8
+    EXPECT_EQ(ToLatin1("\xC0\xAF"), "?"); // overlong
+    EXPECT_EQ(ToLatin1("\xC3"), "?");     // cut off
     EXPECT_EQ(Keystream("M\xC3\xBCller", 8), ExpectedKeystream("M\xFCller", 8));
 }
 
@@ -202,7 +215,8 @@ TEST(CipherErrors, EncryptBeforeKeySetup) {
         manager.EncryptBytes(buf, buf, 8);
         FAIL() << "no error";
     } catch (const Exception& e) {
-        EXPECT_STREQ(e.what(), "TCipher_Blowfish is not initialized call Init() or InitKey() before.");
+        EXPECT_STREQ(e.what(),
+                     "TCipher_Blowfish is not initialized call Init() or InitKey() before.");
     }
     TCipher_Blowfish cipher;
     EXPECT_THROW(cipher.EncryptBytes(buf, buf, 0), Exception);
@@ -220,4 +234,4 @@ TEST(CipherErrors, OnlyTheChainingModeInUseRuns) {
     EXPECT_EQ(manager.Mode, cmCTS);
 }
 
-}  // namespace
+} // namespace

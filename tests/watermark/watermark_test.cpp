@@ -45,10 +45,12 @@ double RefMeasure(const TSpectrumStore& s, const std::string& sign) {
                     }
             }
         }
-    for (auto& a : A) a = float(double(a) / H / W);
+    for (auto& a : A)
+        a = float(double(a) / H / W);
     float n = A[4];
     if (n == 0) n = 1;
-    for (auto& a : A) a = float(double(a) / double(n));
+    for (auto& a : A)
+        a = float(double(a) / double(n));
     float best = 1111110;
     int ds = 0;
     for (int d = -40; d <= 40; ++d)
@@ -105,14 +107,16 @@ TSpectrumStore SpectrumLike(int32_t w, int32_t h, uint32_t seed) {
                 if (std::fabs(v) < 0.1f) v = 0.0f;
                 s.At(p, c, r) = v;
             }
-    for (int p = 0; p < 3; ++p) s.At(p, 0, 0) = float(scale * 20.0);
+    for (int p = 0; p < 3; ++p)
+        s.At(p, 0, 0) = float(scale * 20.0);
     return s;
 }
 
 bool SameBits(const TSpectrumStore& a, const TSpectrumStore& b) {
     if (a.Rows != b.Rows || a.Cols != b.Cols) return false;
     for (int p = 0; p < 3; ++p)
-        if (std::memcmp(a.Planes[p].data(), b.Planes[p].data(), a.CellCount() * sizeof(float)) != 0) return false;
+        if (std::memcmp(a.Planes[p].data(), b.Planes[p].data(), a.CellCount() * sizeof(float)) != 0)
+            return false;
     return true;
 }
 
@@ -121,7 +125,8 @@ bool SameBits(const TSpectrumStore& a, const TSpectrumStore& b) {
 TEST(WatermarkMeasure, MatchesThePlainReferenceBitForBit) {
     // Odd and even widths, one column, one row, narrow rows where every column
     // is near an end, values straddling the bound.
-    const std::pair<int32_t, int32_t> sizes[] = {{1, 1}, {1, 7}, {2, 3}, {3, 1}, {5, 4}, {8, 3}, {9, 9}, {17, 6}, {40, 31}};
+    const std::pair<int32_t, int32_t> sizes[] = {{1, 1}, {1, 7}, {2, 3},  {3, 1},  {5, 4},
+                                                 {8, 3}, {9, 9}, {17, 6}, {40, 31}};
     uint32_t seed = 1;
     for (auto [w, h] : sizes) {
         // Most cells below the detection bound, some beyond it.
@@ -129,7 +134,8 @@ TEST(WatermarkMeasure, MatchesThePlainReferenceBitForBit) {
         TSpectrumStore s = RandomStore(w, h, seed++, -range, range);
         for (const char* sign : {"", "(c) Pixmend Software", "M\xC3\xBCller"}) {
             const double expected = RefMeasure(s, sign);
-            EXPECT_EQ(WatermarkMeasure(s, sign), expected) << w << " x " << h << " sign '" << sign << "'";
+            EXPECT_EQ(WatermarkMeasure(s, sign), expected)
+                << w << " x " << h << " sign '" << sign << "'";
             EXPECT_EQ(WatermarkMeasure(s, sign, TKeystreamPolicy::Recompute), expected);
             EXPECT_EQ(WatermarkMeasure(s, TRowKeystreams(sign, w, h)), expected);
         }
@@ -142,17 +148,20 @@ TEST(WatermarkMeasure, TinyAndSubnormalValuesMatchTheReference) {
     for (float tiny : {1e-22f, 1e-30f, 1e-38f, 1e-44f}) {
         TSpectrumStore s = RandomStore(37, 23, 77, -1000.0f, 1000.0f);
         for (int p = 0; p < 3; ++p)
-            for (size_t i = 0; i < s.CellCount(); i += 5) s.Planes[p][i] = tiny * float(int(i % 7) - 3);
+            for (size_t i = 0; i < s.CellCount(); i += 5)
+                s.Planes[p][i] = tiny * float(int(i % 7) - 3);
         EXPECT_EQ(WatermarkMeasure(s, "t"), RefMeasure(s, "t")) << tiny;
         TSpectrumStore all = RandomStore(37, 23, 78, -1.0f, 1.0f);
         for (int p = 0; p < 3; ++p)
-            for (auto& v : all.Planes[p]) v *= tiny;
+            for (auto& v : all.Planes[p])
+                v *= tiny;
         EXPECT_EQ(WatermarkMeasure(all, "t"), RefMeasure(all, "t")) << tiny;
     }
 }
 
 TEST(WatermarkEmbed, MatchesThePlainReferenceBitForBit) {
-    const std::pair<int32_t, int32_t> sizes[] = {{1, 2}, {2, 2}, {7, 5}, {16, 9}, {33, 20}, {130, 90}};
+    const std::pair<int32_t, int32_t> sizes[] = {{1, 2},  {2, 2},   {7, 5},
+                                                 {16, 9}, {33, 20}, {130, 90}};
     uint32_t seed = 100;
     for (auto [w, h] : sizes) {
         const TSpectrumStore original = SpectrumLike(w, h, seed++);
@@ -175,7 +184,8 @@ TEST(WatermarkEmbed, FoundAfterEmbeddingOnALargeEnoughSpectrum) {
     TSpectrumStore s = SpectrumLike(150, 100, 7);
     const double before = WatermarkMeasure(s, kDefaultSign);
     const auto result = EmbedWatermark(s, kDefaultSign);
-    EXPECT_TRUE(result.Measure > 0.995 || result.Passes == 20) << result.Passes << " " << result.Measure;
+    EXPECT_TRUE(result.Measure > 0.995 || result.Passes == 20)
+        << result.Passes << " " << result.Measure;
     EXPECT_GE(result.Passes, 1);
     EXPECT_LE(result.Passes, 20);
     // The reported measure is the one the store now has.
@@ -184,7 +194,8 @@ TEST(WatermarkEmbed, FoundAfterEmbeddingOnALargeEnoughSpectrum) {
     EXPECT_TRUE(WatermarkFound(result.Measure));
     // Other signs, even one differing only in case, do not find it.
     for (const char* other : {"(C) Pixmend Software", "(c) Pixmend Software ", "", "someone else"})
-        EXPECT_FALSE(WatermarkFound(WatermarkMeasure(s, other))) << other << " " << WatermarkMeasure(s, other);
+        EXPECT_FALSE(WatermarkFound(WatermarkMeasure(s, other)))
+            << other << " " << WatermarkMeasure(s, other);
 }
 
 TEST(WatermarkEmbed, StopsAtTheFirstMeasureAboveTheThreshold) {
@@ -211,8 +222,10 @@ TEST(WatermarkEmbed, CellsAtTheBoundAreNeverChanged) {
     TSpectrumStore s = SpectrumLike(150, 100, 11);
     const float se = float(100000.0 / 100 / 150);
     float bound = 150.0f * 100.0f;
-    while (double(bound) * double(se) >= 100000.0) bound = std::nextafter(bound, 0.0f);
-    while (double(bound) * double(se) < 100000.0) bound = std::nextafter(bound, 2.0f * bound);
+    while (double(bound) * double(se) >= 100000.0)
+        bound = std::nextafter(bound, 0.0f);
+    while (double(bound) * double(se) < 100000.0)
+        bound = std::nextafter(bound, 2.0f * bound);
     const float below = std::nextafter(bound, 0.0f);
     s.At(0, 10, 10) = bound;
     s.At(1, 11, 10) = -bound;
@@ -239,8 +252,10 @@ TEST(WatermarkMeasure, CellsAtTheDetectionBoundAreNotCounted) {
     TSpectrumStore s = SpectrumLike(60, 50, 12);
     const float sd = float(1000000.0 / 50 / 60);
     float bound = 3000.0f / 10.0f;
-    while (!(std::fabs(bound * sd) < 100000.0f)) bound = std::nextafter(bound, 0.0f);
-    while (std::fabs(bound * sd) < 100000.0f) bound = std::nextafter(bound, 2.0f * bound);
+    while (!(std::fabs(bound * sd) < 100000.0f))
+        bound = std::nextafter(bound, 0.0f);
+    while (std::fabs(bound * sd) < 100000.0f)
+        bound = std::nextafter(bound, 2.0f * bound);
     s.At(1, 20, 20) = bound;
     const double q = WatermarkMeasure(s, "k");
     s.At(1, 20, 20) = -5.0f * bound;
@@ -307,10 +322,11 @@ TEST(WatermarkFit, IdealProfileIsFoundAndFlatOnesAreNot) {
     const double q = WatermarkMeasureFromProfile(ideal, 1, 1);
     EXPECT_GT(q, 0.995);
     EXPECT_LT(q, 1.0);
-    EXPECT_EQ(double(float(q)), q);  // a single-precision value
+    EXPECT_EQ(double(float(q)), q); // a single-precision value
     // Scaling the profile does not matter: it is normalised by A[0] (and the size).
     float scaled[9];
-    for (int t = 0; t < 9; ++t) scaled[t] = ideal[t] * 4096.0f * 25.0f;
+    for (int t = 0; t < 9; ++t)
+        scaled[t] = ideal[t] * 4096.0f * 25.0f;
     EXPECT_EQ(WatermarkMeasureFromProfile(scaled, 64, 25), q);
     // The widest bells are nearly flat, so a flat profile fits them well: the
     // measure looks at the shape near the centre, not at a peak's height.
@@ -338,7 +354,8 @@ TEST(WatermarkFit, ZeroCentreIsLeftUndivided) {
     // values after the division by H W are used as they are.
     const float bump[9] = {0, 0, 0, 0.6f, 0, 0.6f, 0, 0, 0};
     float scaled[9];
-    for (int t = 0; t < 9; ++t) scaled[t] = bump[t] * 7.0f * 3.0f;
+    for (int t = 0; t < 9; ++t)
+        scaled[t] = bump[t] * 7.0f * 3.0f;
     const double q = WatermarkMeasureFromProfile(bump, 1, 1);
     EXPECT_FALSE(std::isnan(q));
     EXPECT_EQ(WatermarkMeasureFromProfile(scaled, 7, 3), q);
@@ -353,7 +370,8 @@ TEST(WatermarkFit, MeasureStaysWithinZeroAndOne) {
     std::mt19937 gen(5);
     for (int i = 0; i < 200; ++i) {
         float A[9];
-        for (auto& a : A) a = float(int(gen() % 2001) - 1000);
+        for (auto& a : A)
+            a = float(int(gen() % 2001) - 1000);
         const double q = WatermarkMeasureFromProfile(A, 3, 7);
         EXPECT_GE(q, 0.0);
         EXPECT_LE(q, 1.0);
@@ -374,10 +392,13 @@ TEST(WatermarkText, FoundAndNotFound) {
     EXPECT_FALSE(WatermarkFound(double(std::nextafter(0.1f, 0.0f))));
     EXPECT_FALSE(WatermarkFound(0.1));
     EXPECT_EQ(WatermarkResultText(0.1), "Wasserzeichen nicht gefunden");
-    EXPECT_EQ(WatermarkResultText(double(0.9987f)), "Wasserzeichen gefunden,     99.9 % vollst\u00e4ndig");
-    EXPECT_EQ(WatermarkResultText(double(0.9987f), ','), "Wasserzeichen gefunden,     99,9 % vollst\u00e4ndig");
+    EXPECT_EQ(WatermarkResultText(double(0.9987f)),
+              "Wasserzeichen gefunden,     99.9 % vollst\u00e4ndig");
+    EXPECT_EQ(WatermarkResultText(double(0.9987f), ','),
+              "Wasserzeichen gefunden,     99,9 % vollst\u00e4ndig");
     EXPECT_EQ(WatermarkResultText(1.0), "Wasserzeichen gefunden,    100.0 % vollst\u00e4ndig");
-    EXPECT_EQ(WatermarkResultText(double(0.25f)), "Wasserzeichen gefunden,     25.0 % vollst\u00e4ndig");
+    EXPECT_EQ(WatermarkResultText(double(0.25f)),
+              "Wasserzeichen gefunden,     25.0 % vollst\u00e4ndig");
 }
 
 // ---------------------------------------------------------------------------
@@ -399,4 +420,4 @@ TEST(RowKeystreams, RowsAreTheKeystreamsOfSignAndRowNumber) {
     EXPECT_EQ(TRowKeystreams::LengthFor(12000), 12001u);
 }
 
-}  // namespace
+} // namespace
