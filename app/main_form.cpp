@@ -39,7 +39,7 @@ constexpr const char* kIconFiles[18] = {
 };
 
 // An icon with its greyed counterpart for the disabled state.
-QIcon SetIcon(int index) {
+QIcon IconOf(int index) {
     const QString base = QString(":/icons/%1").arg(kIconFiles[index]);
     QIcon icon;
     icon.addFile(base + ".png", QSize(16, 16), QIcon::Normal);
@@ -126,7 +126,7 @@ void TForm1::CreateToolBars() {
                              int width = 0) {
         auto* button = new QToolButton(bar);
         button->setObjectName(name);
-        button->setIcon(SetIcon(icon));
+        button->setIcon(IconOf(icon));
         button->setAutoRaise(true);
         button->setFocusPolicy(Qt::NoFocus);
         button->setCheckable(kind != TButtonKind::Push);
@@ -207,7 +207,7 @@ void TForm1::CreateMenu() {
     auto makeItem = [this](QMenu* menu, const char* name, const QString& caption, int icon, int tag) {
         auto* action = new QAction(caption, this);
         action->setObjectName(name);
-        if (icon >= 0) action->setIcon(SetIcon(icon));
+        if (icon >= 0) action->setIcon(IconOf(icon));
         action->setProperty("Tag", tag);
         menu->addAction(action);
         return action;
