@@ -179,7 +179,7 @@ TWatermarkResult Embed(TSpectrumStore& store, TRowSource& rows) {
         }
         result.Passes = m;
         result.Measure = Measure(store, rows);
-        if (result.Measure > 0.995) break;
+        if (WatermarkEmbedded(result.Measure)) break;
     }
     return result;
 }
@@ -249,6 +249,10 @@ double WatermarkMeasure(const TSpectrumStore& store, const TRowKeystreams& keyst
         throw Exception("the row keystreams do not fit the store");
     TRowSource rows(keystreams);
     return Measure(store, rows);
+}
+
+bool WatermarkEmbedded(double measure) {
+    return measure > 0.995;
 }
 
 bool WatermarkFound(double measure) {

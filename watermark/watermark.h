@@ -73,6 +73,10 @@ double WatermarkMeasure(const TSpectrumStore& store, const TRowKeystreams& keyst
 // the raw profile A[-4..4] (before the division by H and W) and the size.
 double WatermarkMeasureFromProfile(const float profile[9], int32_t cols, int32_t rows);
 
+// Whether the embedding stops after a pass with this measure: above 0.995,
+// compared in double, so the single nearest 0.995 (slightly above) stops it.
+bool WatermarkEmbedded(double measure);
+
 // The check's verdict and its text: "Wasserzeichen nicht gefunden" for a
 // measure of at most 0.1, else "Wasserzeichen gefunden, %8.1f % vollständig"
 // with the measure in percent, using the given decimal separator.

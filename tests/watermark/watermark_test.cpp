@@ -384,6 +384,13 @@ TEST(WatermarkFit, MeasureStaysWithinZeroAndOne) {
 // ---------------------------------------------------------------------------
 // Result texts.
 
+TEST(WatermarkText, EmbeddingStopsAboveTheThreshold) {
+    EXPECT_FALSE(WatermarkEmbedded(0.995));
+    EXPECT_TRUE(WatermarkEmbedded(double(0.995f))); // 0.99500000477
+    EXPECT_FALSE(WatermarkEmbedded(double(std::nextafter(0.995f, 0.0f))));
+    EXPECT_TRUE(WatermarkEmbedded(1.0));
+}
+
 TEST(WatermarkText, FoundAndNotFound) {
     EXPECT_EQ(WatermarkResultText(0.0), "Wasserzeichen nicht gefunden");
     // Exactly the single nearest 0.1 is above 0.1 in double, so it is found;
