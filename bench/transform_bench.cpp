@@ -19,6 +19,7 @@
 #include "spectral/transform.h"
 
 #include <sys/resource.h>
+#include <time.h>
 
 #include <algorithm>
 #include <chrono>
@@ -39,6 +40,15 @@ using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point since) {
     return std::chrono::duration<double>(Clock::now() - since).count();
+}
+
+// Processor time of the whole process (all its threads). On a machine shared
+// with other work the one-thread figures are fairer in processor time than in
+// wall time.
+double CpuNow() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
 }
 
 // A spatial store of pseudo-random pixel values minus 127, the same on every run.
@@ -71,6 +81,7 @@ long PeakRssKb() {
 
 struct TTimes {
     double forward = 0, inverse = 0;
+    double cpu = 0;  // processor seconds of forward plus inverse
     double Total() const { return forward + inverse; }
 };
 
@@ -78,6 +89,7 @@ struct TTimes {
 TTimes RunFast(TSpectrumStore& s, int threads, TSpectrumStore* spectrum = nullptr) {
     TNoProgress none;
     TTimes t;
+    const double cpu = CpuNow();
     auto start = Clock::now();
     TransformStore(s, TTransformDirection::Forward, nullptr, none, TTransformOptions{threads});
     t.forward = Seconds(start);
@@ -85,6 +97,7 @@ TTimes RunFast(TSpectrumStore& s, int threads, TSpectrumStore* spectrum = nullpt
     start = Clock::now();
     TransformStore(s, TTransformDirection::Inverse, nullptr, none, TTransformOptions{threads});
     t.inverse = Seconds(start);
+    t.cpu = CpuNow() - cpu;
     return t;
 }
 
@@ -131,6 +144,7 @@ TSampled SampleReference(const TSpectrumStore& input, const TSpectrumStore& fast
     // The inverse costs what the forward costs (plus one scaling per value).
     out.times.forward = 3.0 * (rowSeconds / count * H + columnSeconds / count * W);
     out.times.inverse = out.times.forward;
+    out.times.cpu = out.times.Total();  // one thread: wall time is processor time
     return out;
 }
 
@@ -230,12 +244,14 @@ TTimes RunLibrary(const TSpectrumStore& input, int threads, double& planSeconds)
     TLibraryTransform t(s.Cols, s.Rows, threads);
     planSeconds = t.planSeconds;
     TTimes times;
+    const double cpu = CpuNow();
     auto start = Clock::now();
     t.Run(s, false);
     times.forward = Seconds(start);
     start = Clock::now();
     t.Run(s, true);
     times.inverse = Seconds(start);
+    times.cpu = CpuNow() - cpu;
     return times;
 }
 #endif
@@ -303,6 +319,7 @@ int main(int argc, char** argv) {
         if (!sampled) {
             TNoProgress none;
             TSpectrumStore s = input;
+            const double cpu = CpuNow();
             auto start = Clock::now();
             TransformStoreReference(s, TTransformDirection::Forward, nullptr, none);
             ref.forward = Seconds(start);
@@ -310,6 +327,7 @@ int main(int argc, char** argv) {
             start = Clock::now();
             TransformStoreReference(s, TTransformDirection::Inverse, nullptr, none);
             ref.inverse = Seconds(start);
+            ref.cpu = CpuNow() - cpu;
             const bool inverseSame = SameStores(s, fast1) && SameStores(s, fastN);
             bits = forwardSame && inverseSame ? "identical" : "DIFFERENT";
         } else {
@@ -321,10 +339,12 @@ int main(int argc, char** argv) {
                    std::to_string(sample.columns) + " columns)";
         }
 
-        double lib1 = NAN, libN = NAN;
+        double lib1 = NAN, libN = NAN, lib1Cpu = NAN;
 #ifdef PIXMEND_HAVE_FFTW
         double plan1 = 0, planN = 0;
-        lib1 = RunLibrary(input, 1, plan1).Total();
+        const TTimes l1 = RunLibrary(input, 1, plan1);
+        lib1 = l1.Total();
+        lib1Cpu = l1.cpu;
 #ifdef PIXMEND_HAVE_FFTW_THREADS
         libN = RunLibrary(input, cores, planN).Total();
 #endif
@@ -334,9 +354,14 @@ int main(int argc, char** argv) {
         std::printf("%-10s %10.2f %9.3f %9.3f %9.3f %9.3f | %8.1f %8.2f %8.2f %8.2f | %s\n", size,
                     ref.Total(), f1.Total(), fN.Total(), lib1, libN, ref.Total() / fN.Total(),
                     f1.Total() / lib1, fN.Total() / lib1, fN.Total() / libN, bits.c_str());
+        std::printf("%-10s %10.2f %9.3f %9.3f %9.3f %9s | %8.1f %8.2f %8s %8s | processor seconds\n",
+                    "  cpu", ref.cpu, f1.cpu, fN.cpu, lib1Cpu, "", ref.cpu / f1.cpu, f1.cpu / lib1Cpu, "",
+                    "");
         std::fflush(stdout);
     }
     std::printf("\nsc/fN: scalar reference over fast path on all cores; f1, fN over lib1, libN: fast path\n"
-                "(1 thread, all cores) over the library (1 thread, all cores): below 1 means faster.\n");
+                "(1 thread, all cores) over the library (1 thread, all cores): below 1 means faster.\n"
+                "The cpu lines give processor seconds of the same runs (their sc column is scalar\n"
+                "over fast 1 thread), which other load on the machine does not inflate.\n");
     return 0;
 }
