@@ -5,14 +5,14 @@ namespace {
 using C = TControlId;
 
 constexpr std::array<std::string_view, kControlCount> kNames{
-    "ToolOpen",      "ToolSave",     "ToolCopy",       "ToolPaste",     "ToolTransform",
-    "Toolundo",      "ToolRec",      "ToolElipse",     "ToolStempel",   "ToolMirror",
-    "ToolResize",    "ToolZoom",     "ToolHelp",       "Toolapply",     "ToolBatchrun",
-    "ToolFilter",    "ToolLoadFilter", "ToolSaveFilter", "ToolDe",      "Toolgb",
-    "TrackKontrast", "Open1",        "Save1",          "Schlieen1",     "Beenden1",
-    "Copy1",         "Paste1",       "Transform1",     "Bereichgltten1", "Zoom1",
-    "Rechteck1",     "Kreis1",       "ApplyFilter1",   "Batchrun1",     "OpenFilter1",
-    "SaveFilter1",   "Filteransehen1", "Contexthelp1", "versioninfo1",  "about1",
+    "ToolOpen",      "ToolSave",       "ToolCopy",       "ToolPaste",      "ToolTransform",
+    "Toolundo",      "ToolRec",        "ToolElipse",     "ToolStempel",    "ToolMirror",
+    "ToolResize",    "ToolZoom",       "ToolHelp",       "Toolapply",      "ToolBatchrun",
+    "ToolFilter",    "ToolLoadFilter", "ToolSaveFilter", "ToolDe",         "Toolgb",
+    "TrackKontrast", "Open1",          "Save1",          "Schlieen1",      "Beenden1",
+    "Copy1",         "Paste1",         "Transform1",     "Bereichgltten1", "Zoom1",
+    "Rechteck1",     "Kreis1",         "ApplyFilter1",   "Batchrun1",      "OpenFilter1",
+    "SaveFilter1",   "Filteransehen1", "Contexthelp1",   "versioninfo1",   "about1",
 };
 
 constexpr std::array<TMenuMirror, 15> kMirrors{{
@@ -48,32 +48,28 @@ constexpr Cell Keep = Cell::Keep;
 // The rows whose cells do not depend on anything but the state. Toolapply
 // (filter list, stored state) and the slider (visibility) are handled apart.
 constexpr Row kRows[] = {
-    {C::ToolOpen, {On, On, Off, Keep}},
-    {C::ToolSave, {Off, On, Off, Keep}},
-    {C::Schlieen1, {Off, On, On, Keep}},
-    {C::ToolCopy, {Off, On, Off, Keep}},
-    {C::ToolPaste, {On, On, Off, Keep}},
-    {C::ToolTransform, {Off, On, On, Keep}},
-    {C::ToolZoom, {Off, On, On, Keep}},
-    {C::Toolundo, {Off, Off, On, Keep}},
-    {C::ToolRec, {Off, Off, On, Keep}},
-    {C::ToolElipse, {Off, Off, On, Keep}},
-    {C::ToolStempel, {Off, Off, On, Keep}},
-    {C::ToolResize, {Off, Off, On, Keep}},
-    {C::ToolBatchrun, {Off, On, Off, On}},
-    {C::ToolFilter, {Off, Keep, Keep, On}},
-    {C::ToolLoadFilter, {On, Keep, Keep, Keep}},
-    {C::ToolSaveFilter, {Off, Keep, Keep, On}},
+    {C::ToolOpen, {On, On, Off, Keep}},          {C::ToolSave, {Off, On, Off, Keep}},
+    {C::Schlieen1, {Off, On, On, Keep}},         {C::ToolCopy, {Off, On, Off, Keep}},
+    {C::ToolPaste, {On, On, Off, Keep}},         {C::ToolTransform, {Off, On, On, Keep}},
+    {C::ToolZoom, {Off, On, On, Keep}},          {C::Toolundo, {Off, Off, On, Keep}},
+    {C::ToolRec, {Off, Off, On, Keep}},          {C::ToolElipse, {Off, Off, On, Keep}},
+    {C::ToolStempel, {Off, Off, On, Keep}},      {C::ToolResize, {Off, Off, On, Keep}},
+    {C::ToolBatchrun, {Off, On, Off, On}},       {C::ToolFilter, {Off, Keep, Keep, On}},
+    {C::ToolLoadFilter, {On, Keep, Keep, Keep}}, {C::ToolSaveFilter, {Off, Keep, Keep, On}},
 };
 
 void ApplyCell(bool& enabled, Cell cell) {
-    if (cell == Cell::On) enabled = true;
-    else if (cell == Cell::Off) enabled = false;
+    if (cell == Cell::On)
+        enabled = true;
+    else if (cell == Cell::Off)
+        enabled = false;
 }
 
 } // namespace
 
-std::string_view ControlName(TControlId id) { return kNames[size_t(id)]; }
+std::string_view ControlName(TControlId id) {
+    return kNames[size_t(id)];
+}
 
 std::optional<TControlId> ControlByName(std::string_view name) {
     for (size_t i = 0; i < kControlCount; ++i)
@@ -84,18 +80,21 @@ std::optional<TControlId> ControlByName(std::string_view name) {
 TControlStates DesignedControlStates() {
     TControlStates s;
     s.Enabled.fill(true);
-    for (TControlId off : {C::ToolSave, C::ToolCopy, C::Toolundo, C::ToolRec, C::ToolElipse,
-                           C::ToolStempel, C::ToolResize, C::Toolapply, C::ToolBatchrun,
-                           C::ToolFilter, C::ToolSaveFilter})
+    for (TControlId off :
+         {C::ToolSave, C::ToolCopy, C::Toolundo, C::ToolRec, C::ToolElipse, C::ToolStempel,
+          C::ToolResize, C::Toolapply, C::ToolBatchrun, C::ToolFilter, C::ToolSaveFilter})
         s[off] = false;
     s.KontrastVisible = true;
     return s;
 }
 
-const std::array<TMenuMirror, 15>& MenuMirrorPairs() { return kMirrors; }
+const std::array<TMenuMirror, 15>& MenuMirrorPairs() {
+    return kMirrors;
+}
 
 void MirrorMenuItems(TControlStates& states) {
-    for (const TMenuMirror& pair : kMirrors) states[pair.MenuItem] = states[pair.Button];
+    for (const TMenuMirror& pair : kMirrors)
+        states[pair.MenuItem] = states[pair.Button];
 }
 
 TCommandStateResult ApplyCommandState(uint8_t state, uint8_t commandState,
@@ -103,7 +102,8 @@ TCommandStateResult ApplyCommandState(uint8_t state, uint8_t commandState,
     TCommandStateResult result{previous, commandState};
     TControlStates& s = result.States;
     if (state <= 3) {
-        for (const Row& row : kRows) ApplyCell(s[row.Control], row.State[state]);
+        for (const Row& row : kRows)
+            ApplyCell(s[row.Control], row.State[state]);
         switch (state) {
         case 0:
             s[C::Toolapply] = false;
@@ -131,21 +131,34 @@ TCommandStateResult ApplyCommandState(uint8_t state, uint8_t commandState,
 TDispatchGuard DispatchGuard(TCommand command) {
     using D = TDispatchSteps;
     switch (command) {
-    case TCommand::OpenImage: return {D::HelpThenEnabled, C::ToolOpen};
-    case TCommand::SaveImage: return {D::HelpThenEnabled, C::ToolSave};
-    case TCommand::CloseImage: return {D::HelpThenEnabled, C::ToolOpen};
-    case TCommand::Copy: return {D::HelpThenEnabled, C::ToolCopy};
-    case TCommand::Paste: return {D::HelpThenEnabled, C::ToolPaste};
-    case TCommand::Transform: return {D::HelpThenEnabled, C::ToolTransform};
-    case TCommand::ApplyFilter: return {D::HelpThenEnabled, C::Toolapply};
-    case TCommand::BatchRun: return {D::HelpThenEnabled, C::ToolBatchrun};
-    case TCommand::ViewFilter: return {D::HelpThenEnabled, C::ToolFilter};
-    case TCommand::OpenFilter: return {D::HelpThenEnabled, C::ToolLoadFilter};
-    case TCommand::SaveFilter: return {D::HelpThenEnabled, C::ToolSaveFilter};
-    case TCommand::ZoomWindow: return {D::EnabledThenHelp, C::ToolZoom};
+    case TCommand::OpenImage:
+        return {D::HelpThenEnabled, C::ToolOpen};
+    case TCommand::SaveImage:
+        return {D::HelpThenEnabled, C::ToolSave};
+    case TCommand::CloseImage:
+        return {D::HelpThenEnabled, C::ToolOpen};
+    case TCommand::Copy:
+        return {D::HelpThenEnabled, C::ToolCopy};
+    case TCommand::Paste:
+        return {D::HelpThenEnabled, C::ToolPaste};
+    case TCommand::Transform:
+        return {D::HelpThenEnabled, C::ToolTransform};
+    case TCommand::ApplyFilter:
+        return {D::HelpThenEnabled, C::Toolapply};
+    case TCommand::BatchRun:
+        return {D::HelpThenEnabled, C::ToolBatchrun};
+    case TCommand::ViewFilter:
+        return {D::HelpThenEnabled, C::ToolFilter};
+    case TCommand::OpenFilter:
+        return {D::HelpThenEnabled, C::ToolLoadFilter};
+    case TCommand::SaveFilter:
+        return {D::HelpThenEnabled, C::ToolSaveFilter};
+    case TCommand::ZoomWindow:
+        return {D::EnabledThenHelp, C::ToolZoom};
     case TCommand::Resize:
     case TCommand::VersionInfo:
-    case TCommand::About: return {D::None, std::nullopt};
+    case TCommand::About:
+        return {D::None, std::nullopt};
     case TCommand::Quit:
     case TCommand::SmoothArea:
     case TCommand::Undo:
@@ -156,7 +169,8 @@ TDispatchGuard DispatchGuard(TCommand command) {
     case TCommand::English:
     case TCommand::Contrast:
     case TCommand::ImageClick:
-    case TCommand::StatusBarClick: break;
+    case TCommand::StatusBarClick:
+        break;
     }
     return {D::HelpOnly, std::nullopt};
 }

@@ -27,7 +27,8 @@ const TLanguageTable& StrHolder1() {
         "Form1.h-ToolLoadFilter=Filter öffnen",
         "Form1.h-ToolSaveFilter=Filter speichern",
         "Form1.h-ToolZoom=Zoom",
-        "Form1.h-ToolHelp=Kontexthilfe/n0d/n0a(Klicken Sie auf das Element zu dem Sie Hilfe benötigen)",
+        "Form1.h-ToolHelp=Kontexthilfe/n0d/n0a(Klicken Sie auf das Element zu dem Sie Hilfe "
+        "benötigen)",
         "OpenPictureDialog.h-PreviewButton=Vorschau",
         "SavePictureDialog.h-PreviewButton=Vorschau",
         "Form1.GradientCaption1=Pixmend",
@@ -109,7 +110,8 @@ const TLanguageTable& StrHolder2() {
         "Form1.h-ToolLoadFilter=Open filter ",
         "Form1.h-ToolSaveFilter=Save filter ",
         "Form1.h-ToolZoom=Zoom",
-        "Form1.h-ToolHelp=Context-sensitive help/n0d/n0a(click on the item you want more information about)",
+        "Form1.h-ToolHelp=Context-sensitive help/n0d/n0a(click on the item you want more "
+        "information about)",
         "OpenPictureDialog.h-PreviewButton=Preview",
         "SavePictureDialog.h-PreviewButton=Preview",
         "Form1.GradientCaption1=Pixmend",
@@ -184,8 +186,10 @@ char32_t NextCodePoint(std::string_view text, size_t& pos) {
     }
     bool valid = length != 0 && pos + length <= text.size();
     for (size_t i = 1; valid && i < length; ++i) {
-        if ((byte(pos + i) & 0xC0) != 0x80) valid = false;
-        else cp = (cp << 6) | (byte(pos + i) & 0x3F);
+        if ((byte(pos + i) & 0xC0) != 0x80)
+            valid = false;
+        else
+            cp = (cp << 6) | (byte(pos + i) & 0x3F);
     }
     static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
     if (!valid || cp < kSmallest[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
@@ -238,7 +242,9 @@ std::string ExpandLineBreaks(std::string_view value) {
     return out;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 } // namespace
 
@@ -260,7 +266,8 @@ std::string LangText(const TLanguageState& state, const std::string& messageKey)
     return LookupText(state, "##" + messageKey + "##", messageKey);
 }
 
-std::string LangTextFormat(const TLanguageState& state, const std::string& messageKey, double value) {
+std::string LangTextFormat(const TLanguageState& state, const std::string& messageKey,
+                           double value) {
     const std::string format = LangText(state, messageKey);
     std::string out;
     bool filled = false;
@@ -278,14 +285,18 @@ std::string LangTextFormat(const TLanguageState& state, const std::string& messa
         // Accept "%[flags][width][.precision]f" with at most two digits for
         // width and precision, so the output stays small.
         size_t j = i + 1;
-        while (j < format.size() && std::string_view("-+ 0#").find(format[j]) != std::string_view::npos) ++j;
+        while (j < format.size() &&
+               std::string_view("-+ 0#").find(format[j]) != std::string_view::npos)
+            ++j;
         size_t digits = 0;
-        while (j < format.size() && IsDigit(format[j]) && digits < 3) ++j, ++digits;
+        while (j < format.size() && IsDigit(format[j]) && digits < 3)
+            ++j, ++digits;
         bool ok = digits <= 2;
         if (ok && j < format.size() && format[j] == '.') {
             ++j;
             digits = 0;
-            while (j < format.size() && IsDigit(format[j]) && digits < 3) ++j, ++digits;
+            while (j < format.size() && IsDigit(format[j]) && digits < 3)
+                ++j, ++digits;
             ok = digits <= 2;
         }
         ok = ok && !filled && j < format.size() && format[j] == 'f';

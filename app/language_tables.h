@@ -43,7 +43,8 @@ std::string LangText(const TLanguageState& state, const std::string& messageKey)
 // single "%[flags][width][.precision]f" conversion and "%%" are honoured;
 // anything else in the text is copied as it stands, so a table text can never
 // make the formatting read past its one argument.
-std::string LangTextFormat(const TLanguageState& state, const std::string& messageKey, double value);
+std::string LangTextFormat(const TLanguageState& state, const std::string& messageKey,
+                           double value);
 
 // Makes the table of the language current: StrHolder2 for 2, StrHolder1 for
 // every other value. Leaves state.Language alone (the caller sets it).

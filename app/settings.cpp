@@ -20,8 +20,10 @@ constexpr size_t kMaxSettingsBytes = size_t(1) << 20;
 
 std::string_view Trim(std::string_view s) {
     const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && blank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && blank(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -38,7 +40,7 @@ bool EqualAsciiIgnoringCase(std::string_view a, std::string_view b) {
 // without regard to ASCII letter case, as INI readers traditionally do; the
 // first entry of a key wins.
 class IniText {
-public:
+  public:
     explicit IniText(std::string_view text) {
         if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
         std::string_view section;
@@ -49,13 +51,15 @@ public:
             if (line.empty() || line.front() == ';' || line.front() == '#') continue;
             if (line.front() == '[') {
                 const size_t close = line.find(']');
-                section = close == std::string_view::npos ? std::string_view() : Trim(line.substr(1, close - 1));
+                section = close == std::string_view::npos ? std::string_view()
+                                                          : Trim(line.substr(1, close - 1));
                 continue;
             }
             const size_t equals = line.find('=');
             if (equals == std::string_view::npos) continue;
             std::string_view value = Trim(line.substr(equals + 1));
-            if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+            if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+                value.back() == value.front())
                 value = value.substr(1, value.size() - 2);
             entries_.push_back({section, Trim(line.substr(0, equals)), value});
         }
@@ -63,11 +67,12 @@ public:
 
     std::optional<std::string_view> Get(std::string_view section, std::string_view key) const {
         for (const Entry& e : entries_)
-            if (EqualAsciiIgnoringCase(e.Section, section) && EqualAsciiIgnoringCase(e.Key, key)) return e.Value;
+            if (EqualAsciiIgnoringCase(e.Section, section) && EqualAsciiIgnoringCase(e.Key, key))
+                return e.Value;
         return std::nullopt;
     }
 
-private:
+  private:
     struct Entry {
         std::string_view Section;
         std::string_view Key;
@@ -118,18 +123,24 @@ std::array<int32_t, 4> ParseFour(std::string_view s, const std::array<int32_t, 4
 }
 
 std::string Four(int32_t a, int32_t b, int32_t c, int32_t d) {
-    return std::to_string(a) + "," + std::to_string(b) + "," + std::to_string(c) + "," + std::to_string(d);
+    return std::to_string(a) + "," + std::to_string(b) + "," + std::to_string(c) + "," +
+           std::to_string(d);
 }
 
-const char* BoolText(bool v) { return v ? "True" : "False"; }
+const char* BoolText(bool v) {
+    return v ? "True" : "False";
+}
 
 } // namespace
 
 int32_t ShowCmdOf(TShowState state) {
     switch (state) {
-    case TShowState::Normal: return 1;
-    case TShowState::Minimized: return 2;
-    case TShowState::Maximized: break;
+    case TShowState::Normal:
+        return 1;
+    case TShowState::Minimized:
+        return 2;
+    case TShowState::Maximized:
+        break;
     }
     return 3;
 }
@@ -138,11 +149,14 @@ TShowState ShowStateOfCmd(int32_t showCmd) {
     switch (showCmd) {
     case 1:
     case 5:
-    case 9: return TShowState::Normal;
+    case 9:
+        return TShowState::Normal;
     case 2:
     case 6:
-    case 7: return TShowState::Minimized;
-    default: return TShowState::Maximized;
+    case 7:
+        return TShowState::Minimized;
+    default:
+        return TShowState::Maximized;
     }
 }
 
@@ -150,9 +164,12 @@ std::string SettingsFilePath() {
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
     if (xdg != nullptr && xdg[0] == '/') return std::string(xdg) + "/Pixmend";
     std::string home;
-    if (const char* h = std::getenv("HOME"); h != nullptr && h[0] != '\0') home = h;
-    else if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr) home = pw->pw_dir;
-    else home = ".";
+    if (const char* h = std::getenv("HOME"); h != nullptr && h[0] != '\0')
+        home = h;
+    else if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr)
+        home = pw->pw_dir;
+    else
+        home = ".";
     return home + "/.config/Pixmend";
 }
 
@@ -216,8 +233,10 @@ TRestoredSettings ParseSettings(const std::string& text, int32_t screenPixelsPer
     // absurdly large) is a damaged entry; the window keeps its own.
     const int64_t width = int64_t(r.NormalPosition.Right) - r.NormalPosition.Left;
     const int64_t height = int64_t(r.NormalPosition.Bottom) - r.NormalPosition.Top;
-    const bool sane = width > 0 && height > 0 && width <= kMaxWindowExtent && height <= kMaxWindowExtent;
-    const bool sameResolution = integer("TForm1", "PixelsPerInch").value_or(screenPixelsPerInch) == screenPixelsPerInch;
+    const bool sane =
+        width > 0 && height > 0 && width <= kMaxWindowExtent && height <= kMaxWindowExtent;
+    const bool sameResolution =
+        integer("TForm1", "PixelsPerInch").value_or(screenPixelsPerInch) == screenPixelsPerInch;
     r.ApplyPlacement = (minMax || norm) && sameResolution && sane;
     if (!r.ApplyPlacement) {
         r.Flags = 0;
@@ -246,7 +265,8 @@ TRestoredSettings ParseSettings(const std::string& text, int32_t screenPixelsPer
     return r;
 }
 
-TRestoredSettings DefaultSettings(int32_t screenPixelsPerInch, const TRect32& currentNormalPosition) {
+TRestoredSettings DefaultSettings(int32_t screenPixelsPerInch,
+                                  const TRect32& currentNormalPosition) {
     return ParseSettings(std::string(), screenPixelsPerInch, currentNormalPosition);
 }
 

@@ -58,8 +58,8 @@ struct TSettingsRecord {
     int32_t PixelsPerInch = 96;
     TPoint32 MinPosition{-1, -1};
     TPoint32 MaxPosition{-1, -1};
-    TRect32 NormalPosition;   // the normal (not maximised) geometry, right/bottom exclusive
-    bool Visible = false;     // true when written while the window is destroyed, false on close
+    TRect32 NormalPosition; // the normal (not maximised) geometry, right/bottom exclusive
+    bool Visible = false;   // true when written while the window is destroyed, false on close
     int32_t ToolBar_Left = 11;
     int32_t ToolBar1_Left = 482;
     int32_t ToolBar2_Left = 390;
@@ -117,7 +117,8 @@ TRestoredSettings ParseSettings(const std::string& text, int32_t screenPixelsPer
                                 const TRect32& currentNormalPosition);
 
 // What a first run gets: the same as parsing an empty file.
-TRestoredSettings DefaultSettings(int32_t screenPixelsPerInch, const TRect32& currentNormalPosition);
+TRestoredSettings DefaultSettings(int32_t screenPixelsPerInch,
+                                  const TRect32& currentNormalPosition);
 
 // Reads and parses the file. A file that does not exist gives the defaults;
 // one that exists but cannot be read (no permission, a folder, larger than

@@ -4,8 +4,10 @@ bool IsVisualControl(TComponentKind kind) {
     switch (kind) {
     case TComponentKind::Menu:
     case TComponentKind::MenuItem:
-    case TComponentKind::NonVisual: return false;
-    default: return true;
+    case TComponentKind::NonVisual:
+        return false;
+    default:
+        return true;
     }
 }
 
@@ -17,8 +19,10 @@ bool HasTranslatedCaption(TComponentKind kind) {
     case TComponentKind::Label:
     case TComponentKind::PushButton:
     case TComponentKind::CheckBox:
-    case TComponentKind::TabPage: return true;
-    default: return false;
+    case TComponentKind::TabPage:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -62,7 +66,8 @@ TComponent* TComponentTree::Find(const std::string& name) {
 std::vector<TComponent*> TComponentTree::All() {
     std::vector<TComponent*> all;
     all.reserve(components_.size());
-    for (TComponent& c : components_) all.push_back(&c);
+    for (TComponent& c : components_)
+        all.push_back(&c);
     return all;
 }
 
@@ -72,12 +77,15 @@ void TranslateComponents(const TLanguageState& state, TComponent& c) {
     int counter = 0;
     for (TComponent* x : c.Owned) {
         if (IsVisualControl(x->Kind)) {
-            if (x->Name.empty()) x->Name = "fname_" + std::to_string(counter);
-            else counter = 0;
+            if (x->Name.empty())
+                x->Name = "fname_" + std::to_string(counter);
+            else
+                counter = 0;
             ++counter;
             if (HasTranslatedCaption(x->Kind))
                 x->Caption = LookupText(state, OwnerName(*x) + "." + x->Name, x->Caption);
-            if (!x->Hint.empty()) x->Hint = LookupText(state, OwnerName(*x) + ".h-" + x->Name, x->Hint);
+            if (!x->Hint.empty())
+                x->Hint = LookupText(state, OwnerName(*x) + ".h-" + x->Name, x->Hint);
         }
         TranslateComponents(state, *x);
     }

@@ -22,7 +22,7 @@
 
 enum class TComponentKind : uint8_t {
     // Visual controls whose caption is translated.
-    Window,     // a window other than the main window
+    Window, // a window other than the main window
     Label,
     PushButton, // also buttons with a picture (a preview button)
     CheckBox,
@@ -32,9 +32,9 @@ enum class TComponentKind : uint8_t {
     ToolButton, // shows only an icon
     Control,    // any other visual control: image view, slider, tool bar, status bar, ...
     // Not visual: neither named automatically nor translated themselves.
-    Menu,       // the main menu component
-    MenuItem,   // a menu item, also the menu's root item
-    NonVisual,  // dialogs, language tables, settings storage, cipher, ...
+    Menu,      // the main menu component
+    MenuItem,  // a menu item, also the menu's root item
+    NonVisual, // dialogs, language tables, settings storage, cipher, ...
 };
 
 // True for the kinds that are visual controls.
@@ -45,15 +45,15 @@ struct TComponent {
     TComponentKind Kind = TComponentKind::NonVisual;
     std::string Caption;
     std::string Hint;
-    TComponent* Owner = nullptr;        // null only for the application
-    std::vector<TComponent*> Owned;     // in creation order
-    std::vector<TComponent*> SubItems;  // menu items: the items below this one, in menu order
-    void* Handle = nullptr;             // the host's object for this component; the walk ignores it
+    TComponent* Owner = nullptr;       // null only for the application
+    std::vector<TComponent*> Owned;    // in creation order
+    std::vector<TComponent*> SubItems; // menu items: the items below this one, in menu order
+    void* Handle = nullptr;            // the host's object for this component; the walk ignores it
 };
 
 // Holds the components; addresses stay valid for the tree's lifetime.
 class TComponentTree {
-public:
+  public:
     TComponentTree();
     TComponentTree(const TComponentTree&) = delete;
     TComponentTree& operator=(const TComponentTree&) = delete;
@@ -75,7 +75,7 @@ public:
     // Every component in the order of creation, the application first.
     std::vector<TComponent*> All();
 
-private:
+  private:
     std::deque<TComponent> components_;
     TComponent* application_;
 };

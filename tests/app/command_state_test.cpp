@@ -22,28 +22,20 @@ struct ExpectedRow {
     const char* Cells[4];
 };
 const ExpectedRow kTable[] = {
-    {C::ToolOpen, {"on", "on", "off", "-"}},
-    {C::ToolSave, {"off", "on", "off", "-"}},
-    {C::Schlieen1, {"off", "on", "on", "-"}},
-    {C::ToolCopy, {"off", "on", "off", "-"}},
-    {C::ToolPaste, {"on", "on", "off", "-"}},
-    {C::ToolTransform, {"off", "on", "on", "-"}},
-    {C::ToolZoom, {"off", "on", "on", "-"}},
-    {C::Toolundo, {"off", "off", "on", "-"}},
-    {C::ToolRec, {"off", "off", "on", "-"}},
-    {C::ToolElipse, {"off", "off", "on", "-"}},
-    {C::ToolStempel, {"off", "off", "on", "-"}},
-    {C::ToolResize, {"off", "off", "on", "-"}},
-    {C::ToolBatchrun, {"off", "on", "off", "on"}},
-    {C::ToolFilter, {"off", "-", "-", "on"}},
-    {C::ToolLoadFilter, {"on", "-", "-", "-"}},
-    {C::ToolSaveFilter, {"off", "-", "-", "on"}},
+    {C::ToolOpen, {"on", "on", "off", "-"}},       {C::ToolSave, {"off", "on", "off", "-"}},
+    {C::Schlieen1, {"off", "on", "on", "-"}},      {C::ToolCopy, {"off", "on", "off", "-"}},
+    {C::ToolPaste, {"on", "on", "off", "-"}},      {C::ToolTransform, {"off", "on", "on", "-"}},
+    {C::ToolZoom, {"off", "on", "on", "-"}},       {C::Toolundo, {"off", "off", "on", "-"}},
+    {C::ToolRec, {"off", "off", "on", "-"}},       {C::ToolElipse, {"off", "off", "on", "-"}},
+    {C::ToolStempel, {"off", "off", "on", "-"}},   {C::ToolResize, {"off", "off", "on", "-"}},
+    {C::ToolBatchrun, {"off", "on", "off", "on"}}, {C::ToolFilter, {"off", "-", "-", "on"}},
+    {C::ToolLoadFilter, {"on", "-", "-", "-"}},    {C::ToolSaveFilter, {"off", "-", "-", "on"}},
 };
 
 const std::set<TControlId> kMirroredMenuItems{
-    C::Open1,      C::Save1,     C::Copy1,        C::Paste1,    C::Transform1,
-    C::Bereichgltten1, C::Zoom1, C::Rechteck1,    C::Kreis1,    C::ApplyFilter1,
-    C::Batchrun1,  C::Filteransehen1, C::OpenFilter1, C::SaveFilter1, C::Contexthelp1};
+    C::Open1,          C::Save1,          C::Copy1,       C::Paste1,      C::Transform1,
+    C::Bereichgltten1, C::Zoom1,          C::Rechteck1,   C::Kreis1,      C::ApplyFilter1,
+    C::Batchrun1,      C::Filteransehen1, C::OpenFilter1, C::SaveFilter1, C::Contexthelp1};
 
 TControlStates AllSetTo(bool enabled, bool visible) {
     TControlStates s;
@@ -54,7 +46,8 @@ TControlStates AllSetTo(bool enabled, bool visible) {
 
 TControlStates Random(std::mt19937& gen) {
     TControlStates s;
-    for (bool& e : s.Enabled) e = (gen() & 1) != 0;
+    for (bool& e : s.Enabled)
+        e = (gen() & 1) != 0;
     s.KontrastVisible = (gen() & 1) != 0;
     return s;
 }
@@ -63,11 +56,13 @@ TControlStates Random(std::mt19937& gen) {
 std::set<std::string> EnabledNames(const TControlStates& s) {
     std::set<std::string> names;
     for (size_t i = 0; i < kControlCount; ++i)
-        if (s.Enabled[i] && TControlId(i) != C::TrackKontrast) names.insert(std::string(ControlName(TControlId(i))));
+        if (s.Enabled[i] && TControlId(i) != C::TrackKontrast)
+            names.insert(std::string(ControlName(TControlId(i))));
     return names;
 }
 
-void ExpectMirrored(const TControlStates& before, const TControlStates& after, const std::string& where) {
+void ExpectMirrored(const TControlStates& before, const TControlStates& after,
+                    const std::string& where) {
     for (const TMenuMirror& m : MenuMirrorPairs())
         EXPECT_EQ(after[m.MenuItem], after[m.Button]) << where << " " << ControlName(m.MenuItem);
     for (TControlId item : {C::Beenden1, C::versioninfo1, C::about1})
@@ -77,19 +72,22 @@ void ExpectMirrored(const TControlStates& before, const TControlStates& after, c
 TEST(CommandState, EveryCellOfTheTable) {
     std::mt19937 gen(5);
     std::vector<TControlStates> starts{AllSetTo(false, false), AllSetTo(true, true)};
-    for (int i = 0; i < 20; ++i) starts.push_back(Random(gen));
+    for (int i = 0; i < 20; ++i)
+        starts.push_back(Random(gen));
     for (uint8_t state = 0; state <= 3; ++state) {
         for (const TControlStates& before : starts) {
             for (uint8_t stored : {0, 1, 2}) {
                 const TCommandStateResult r = ApplyCommandState(state, stored, before, 1);
                 for (const ExpectedRow& row : kTable) {
                     const std::string cell = row.Cells[state];
-                    const bool expected = cell == "on" ? true : cell == "off" ? false : before[row.Control];
+                    const bool expected = cell == "on"    ? true
+                                          : cell == "off" ? false
+                                                          : before[row.Control];
                     EXPECT_EQ(r.States[row.Control], expected)
                         << ControlName(row.Control) << " state " << int(state) << " cell " << cell;
                 }
-                for (TControlId never : {C::ToolHelp, C::ToolMirror, C::ToolDe, C::Toolgb, C::Beenden1,
-                                         C::versioninfo1, C::about1})
+                for (TControlId never : {C::ToolHelp, C::ToolMirror, C::ToolDe, C::Toolgb,
+                                         C::Beenden1, C::versioninfo1, C::about1})
                     EXPECT_EQ(r.States[never], before[never]) << ControlName(never);
                 EXPECT_EQ(r.CommandState, state == 3 ? stored : state);
                 ExpectMirrored(before, r.States, "state " + std::to_string(state));
@@ -126,9 +124,10 @@ TEST(CommandState, ContrastSliderShownOnlyWithTheSpectrum) {
 
 TEST(CommandState, RightAfterStart) {
     const TCommandStateResult r = ApplyCommandState(0, 0, DesignedControlStates(), 0);
-    const std::set<std::string> expected{"ToolOpen", "ToolPaste", "ToolLoadFilter", "ToolHelp", "ToolMirror",
-                                         "ToolDe",   "Toolgb",    "Open1",          "Paste1",   "OpenFilter1",
-                                         "Contexthelp1", "Beenden1", "versioninfo1", "about1"};
+    const std::set<std::string> expected{
+        "ToolOpen",     "ToolPaste", "ToolLoadFilter", "ToolHelp", "ToolMirror",
+        "ToolDe",       "Toolgb",    "Open1",          "Paste1",   "OpenFilter1",
+        "Contexthelp1", "Beenden1",  "versioninfo1",   "about1"};
     EXPECT_EQ(EnabledNames(r.States), expected);
     EXPECT_FALSE(r.States.KontrastVisible);
     EXPECT_EQ(r.CommandState, 0);
@@ -136,9 +135,9 @@ TEST(CommandState, RightAfterStart) {
 
 TEST(CommandState, DesignedStatesOfTheToolBar) {
     const TControlStates d = DesignedControlStates();
-    const std::set<std::string> disabled{"ToolSave", "ToolCopy", "Toolundo", "ToolRec", "ToolElipse",
-                                         "ToolStempel", "ToolResize", "Toolapply", "ToolBatchrun",
-                                         "ToolFilter", "ToolSaveFilter"};
+    const std::set<std::string> disabled{
+        "ToolSave",   "ToolCopy",  "Toolundo",     "ToolRec",    "ToolElipse",    "ToolStempel",
+        "ToolResize", "Toolapply", "ToolBatchrun", "ToolFilter", "ToolSaveFilter"};
     for (size_t i = 0; i < kControlCount; ++i) {
         const std::string name(ControlName(TControlId(i)));
         EXPECT_EQ(d.Enabled[i], disabled.count(name) == 0) << name;
@@ -206,10 +205,11 @@ TEST(CommandState, CloseInStateOneAndResizeAlwaysOffInStateZero) {
     EXPECT_TRUE(s.States[C::ToolResize]);
     s.Set(1);
     s.Set(0);
-    for (TControlId off : {C::ToolSave, C::ToolCopy, C::ToolTransform, C::ToolZoom, C::ToolResize, C::Schlieen1,
-                           C::Save1, C::Copy1, C::Transform1, C::Zoom1})
+    for (TControlId off : {C::ToolSave, C::ToolCopy, C::ToolTransform, C::ToolZoom, C::ToolResize,
+                           C::Schlieen1, C::Save1, C::Copy1, C::Transform1, C::Zoom1})
         EXPECT_FALSE(s.States[off]) << ControlName(off);
-    for (TControlId on : {C::ToolOpen, C::ToolPaste, C::Open1, C::Paste1}) EXPECT_TRUE(s.States[on]) << ControlName(on);
+    for (TControlId on : {C::ToolOpen, C::ToolPaste, C::Open1, C::Paste1})
+        EXPECT_TRUE(s.States[on]) << ControlName(on);
     EXPECT_EQ(s.Stored, 0);
 
     // Resize enabled before the call, whatever else: state 0 switches it off.
@@ -242,7 +242,8 @@ TEST(CommandState, UnknownStateOnlyMirrors) {
 
 TEST(CommandState, MirrorPairsAndNames) {
     std::set<TControlId> items;
-    for (const TMenuMirror& m : MenuMirrorPairs()) items.insert(m.MenuItem);
+    for (const TMenuMirror& m : MenuMirrorPairs())
+        items.insert(m.MenuItem);
     EXPECT_EQ(items, kMirroredMenuItems);
     TControlStates s = AllSetTo(false, false);
     s[C::ToolStempel] = true;
@@ -306,7 +307,9 @@ TEST(DispatchGuard, StepsAndButtonsPerCommand) {
         EXPECT_EQ(g.Button, c.Button) << int(c.Command);
     }
     // Close in state 2: its menu item is on, but the guard button is off.
-    const TControlStates spectrum = ApplyCommandState(2, 1, ApplyCommandState(1, 0, DesignedControlStates(), 0).States, 0).States;
+    const TControlStates spectrum =
+        ApplyCommandState(2, 1, ApplyCommandState(1, 0, DesignedControlStates(), 0).States, 0)
+            .States;
     EXPECT_TRUE(spectrum[C::Schlieen1]);
     EXPECT_FALSE(spectrum[*DispatchGuard(TCommand::CloseImage).Button]);
 }

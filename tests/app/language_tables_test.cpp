@@ -10,7 +10,9 @@
 
 namespace {
 
-std::string KeyOf(const std::string& line) { return line.substr(0, line.find('=')); }
+std::string KeyOf(const std::string& line) {
+    return line.substr(0, line.find('='));
+}
 
 TLanguageState Active(int32_t language) {
     TLanguageState s;
@@ -29,9 +31,9 @@ TLanguageState WithTable(const TLanguageTable& table) {
 // The German-only lines: the captions of the other windows and the second
 // overwrite question.
 const std::set<std::string> kGermanOnlyKeys{
-    ".FormZoom",         ".FormHelp",         ".FormProtokol",    "FormProtokol.Delete",
-    ".FormBatch",        "FormBatch.Label1",  "FormBatch.Label2", "FormBatch.BitBtn1",
-    "FormBatch.BitBtn2", ".FormAbout",        "FormAbout.BitBtn1"};
+    ".FormZoom",         ".FormHelp",        ".FormProtokol",    "FormProtokol.Delete",
+    ".FormBatch",        "FormBatch.Label1", "FormBatch.Label2", "FormBatch.BitBtn1",
+    "FormBatch.BitBtn2", ".FormAbout",       "FormAbout.BitBtn1"};
 
 TEST(LanguageTables, SizesAndLandmarkLines) {
     const TLanguageTable& de = StrHolder1();
@@ -55,11 +57,14 @@ TEST(LanguageTables, SizesAndLandmarkLines) {
     EXPECT_EQ(de[57], "FormAbout.BitBtn1=Lizenzbedingungen ansehen");
     EXPECT_EQ(de[58], "##Red1##=Rot (1)");
     EXPECT_EQ(en[47], "##Red1##=red (1)");
-    EXPECT_EQ(de[75], "##beenden##=Sind Sie sicher, das Sie Pixmend schon beenden m\xC3\xB6" "chten?");
+    EXPECT_EQ(de[75], "##beenden##=Sind Sie sicher, das Sie Pixmend schon beenden m\xC3\xB6"
+                      "chten?");
     EXPECT_EQ(en[63], "##beenden##=Do you really want to quit Pixmend?");
     // The duplicate sits between "standby" and the untitled name.
     EXPECT_EQ(de[71], "##standby##=bereit");
-    EXPECT_EQ(de[72], "##aktuellesBild\xC3\xBC" "berschreiben##=soll das aktuelle Bild \xC3\xBC" "berschrieben werden?");
+    EXPECT_EQ(de[72], "##aktuellesBild\xC3\xBC"
+                      "berschreiben##=soll das aktuelle Bild \xC3\xBC"
+                      "berschrieben werden?");
     EXPECT_EQ(de[73], "##PixmendUntitled.bmp##=Pixmend unbenannt.bmp");
 }
 
@@ -71,11 +76,15 @@ TEST(LanguageTables, BlanksAndFormatsAreKeptByteForByte) {
     EXPECT_EQ(de[67], "##Keine24bitGrafik##= dies ist keine 24bit Grafik");
     EXPECT_EQ(de[74], "##erledigt##=%2.1f  Prozent erledigt");
     EXPECT_EQ(en[62], "##erledigt##=%2.1f  percent ...");
-    EXPECT_EQ(en[19], "Form1.h-ToolHelp=Context-sensitive help/n0d/n0a(click on the item you want more information about)");
+    EXPECT_EQ(en[19], "Form1.h-ToolHelp=Context-sensitive help/n0d/n0a(click on the item you want "
+                      "more information about)");
     // Umlauts are stored precomposed (NFC): "Öffnen" starts with C3 96.
-    EXPECT_EQ(de[28], "Form1.File10=\xC3\x96" "ffnen");
-    EXPECT_EQ(de[46], "Form1.Help12=\xC3\x9C" "ber uns");
-    EXPECT_EQ(de[30], "Form1.File12=Schlie\xC3\x9F" "en");
+    EXPECT_EQ(de[28], "Form1.File10=\xC3\x96"
+                      "ffnen");
+    EXPECT_EQ(de[46], "Form1.Help12=\xC3\x9C"
+                      "ber uns");
+    EXPECT_EQ(de[30], "Form1.File12=Schlie\xC3\x9F"
+                      "en");
 }
 
 TEST(LanguageTables, BothTablesShareTheirKeysInTheSameOrder) {
@@ -87,8 +96,13 @@ TEST(LanguageTables, BothTablesShareTheirKeysInTheSameOrder) {
         ASSERT_FALSE(KeyOf(line).empty()) << line;
         const std::string key = KeyOf(line);
         if (kGermanOnlyKeys.count(key) != 0) continue;
-        if (key == "##aktuellesBild\xC3\xBC" "berschreiben##" && duplicateSeen) continue;
-        if (key == "##aktuellesBild\xC3\xBC" "berschreiben##") duplicateSeen = true;
+        if (key == "##aktuellesBild\xC3\xBC"
+                   "berschreiben##" &&
+            duplicateSeen)
+            continue;
+        if (key == "##aktuellesBild\xC3\xBC"
+                   "berschreiben##")
+            duplicateSeen = true;
         deKeys.push_back(key);
     }
     std::vector<std::string> enKeys;
@@ -97,7 +111,8 @@ TEST(LanguageTables, BothTablesShareTheirKeysInTheSameOrder) {
         enKeys.push_back(KeyOf(StrHolder2()[i]));
     }
     EXPECT_EQ(deKeys, enKeys);
-    EXPECT_EQ(std::set<std::string>(enKeys.begin(), enKeys.end()).size(), enKeys.size()) << "a key twice";
+    EXPECT_EQ(std::set<std::string>(enKeys.begin(), enKeys.end()).size(), enKeys.size())
+        << "a key twice";
 }
 
 TEST(LangText, MessagesOfThePartExamples) {
@@ -106,9 +121,15 @@ TEST(LangText, MessagesOfThePartExamples) {
     const TLanguageState en = Active(2);
     EXPECT_EQ(LangText(none, "beenden"), "beenden");
     EXPECT_EQ(LangText(en, "beenden"), "Do you really want to quit Pixmend?");
-    EXPECT_EQ(LangText(de, "beenden"), "Sind Sie sicher, das Sie Pixmend schon beenden m\xC3\xB6" "chten?");
-    EXPECT_EQ(LangText(de, "aktuellesBild\xC3\xBC" "berschreiben"), "Soll das aktuelle Bild \xC3\xBC" "berschrieben werden?");
-    EXPECT_EQ(LangText(en, "aktuellesBild\xC3\xBC" "berschreiben"), "overwrite this image?");
+    EXPECT_EQ(LangText(de, "beenden"), "Sind Sie sicher, das Sie Pixmend schon beenden m\xC3\xB6"
+                                       "chten?");
+    EXPECT_EQ(LangText(de, "aktuellesBild\xC3\xBC"
+                           "berschreiben"),
+              "Soll das aktuelle Bild \xC3\xBC"
+              "berschrieben werden?");
+    EXPECT_EQ(LangText(en, "aktuellesBild\xC3\xBC"
+                           "berschreiben"),
+              "overwrite this image?");
     for (const TLanguageState* s : {&de, &en}) {
         EXPECT_EQ(LangText(*s, "ReInitializing"), "ReInitializing");
         EXPECT_EQ(LangText(*s, "standby"), "bereit");
@@ -126,15 +147,21 @@ TEST(LookupText, LetterCaseIsIgnoredAlsoForUmlauts) {
     const TLanguageState en = Active(2);
     EXPECT_EQ(LookupText(en, "##BEENDEN##", "x"), "Do you really want to quit Pixmend?");
     EXPECT_EQ(LookupText(en, "form1.H-TOOLOPEN", "x"), "Open image file");
-    EXPECT_EQ(LookupText(en, "##AKTUELLESBILD\xC3\x9C" "BERSCHREIBEN##", "x"), "overwrite this image?");
-    EXPECT_EQ(LookupText(Active(1), "FORM1.FILE12", "x"), "Schlie\xC3\x9F" "en");
+    EXPECT_EQ(LookupText(en,
+                         "##AKTUELLESBILD\xC3\x9C"
+                         "BERSCHREIBEN##",
+                         "x"),
+              "overwrite this image?");
+    EXPECT_EQ(LookupText(Active(1), "FORM1.FILE12", "x"), "Schlie\xC3\x9F"
+                                                          "en");
     // Near misses do not match.
     EXPECT_EQ(LookupText(en, "##beenden#", "x"), "x");
     EXPECT_EQ(LookupText(en, "##beenden## ", "x"), "x");
     EXPECT_EQ(LookupText(en, "##aktuellesBildueberschreiben##", "x"), "x");
     EXPECT_EQ(LookupText(en, "", "x"), "x");
     // Bytes that are no UTF-8 compare as themselves, never as letters.
-    const TLanguageTable table{"", "a\xFF=ff", "b\xC3=cut", "\xED\xA0\x80=surrogate", "\xC3\x9C=UE"};
+    const TLanguageTable table{"", "a\xFF=ff", "b\xC3=cut", "\xED\xA0\x80=surrogate",
+                               "\xC3\x9C=UE"};
     const TLanguageState s = WithTable(table);
     EXPECT_EQ(LookupText(s, "A\xFF", "x"), "ff");
     EXPECT_EQ(LookupText(s, "a\xDF", "x"), "x");
@@ -151,7 +178,8 @@ TEST(LookupText, LineBreaksBecomeCarriageReturnLineFeed) {
               "Context-sensitive help\r\n(click on the item you want more information about)");
     EXPECT_EQ(LookupText(Active(1), "Form1.h-ToolHelp", "x"),
               "Kontexthilfe\r\n(Klicken Sie auf das Element zu dem Sie Hilfe ben\xC3\xB6tigen)");
-    const TLanguageTable table{"", "a=/n0d/n0a/n0d/n0ax/n0d/n0a", "b=/N0D/N0A", "c=/n0d/n0", "d=x/n0d/n0d/n0a"};
+    const TLanguageTable table{"", "a=/n0d/n0a/n0d/n0ax/n0d/n0a", "b=/N0D/N0A", "c=/n0d/n0",
+                               "d=x/n0d/n0d/n0a"};
     const TLanguageState s = WithTable(table);
     EXPECT_EQ(LookupText(s, "a", "-"), "\r\n\r\nx\r\n");
     EXPECT_EQ(LookupText(s, "b", "-"), "/N0D/N0A");
@@ -160,17 +188,21 @@ TEST(LookupText, LineBreaksBecomeCarriageReturnLineFeed) {
 }
 
 TEST(LookupText, FallbacksAndFirstLineWins) {
-    EXPECT_EQ(LookupText(TLanguageState{}, "Form1.h-ToolOpen", "Bild \xC3\xB6" "ffnen"), "Bild \xC3\xB6" "ffnen");
+    EXPECT_EQ(LookupText(TLanguageState{}, "Form1.h-ToolOpen",
+                         "Bild \xC3\xB6"
+                         "ffnen"),
+              "Bild \xC3\xB6"
+              "ffnen");
     EXPECT_EQ(LookupText(Active(2), "Form1.h-ToolResize", "Resize"), "Resize");
-    const TLanguageTable table{"",        "plain",        "empty=",  "empty=late",  "eq=a=b=",
-                               "dup=one", "DUP=two",      "=nokey",  " sp = v ",    "x"};
+    const TLanguageTable table{"",        "plain",   "empty=", "empty=late", "eq=a=b=",
+                               "dup=one", "DUP=two", "=nokey", " sp = v ",   "x"};
     const TLanguageState s = WithTable(table);
-    EXPECT_EQ(LookupText(s, "plain", "fb"), "fb");           // a line without "=" never matches
-    EXPECT_EQ(LookupText(s, "empty", "fb"), "fb");           // the first match is empty: fallback
-    EXPECT_EQ(LookupText(s, "eq", "fb"), "a=b=");             // the key ends at the first "="
+    EXPECT_EQ(LookupText(s, "plain", "fb"), "fb"); // a line without "=" never matches
+    EXPECT_EQ(LookupText(s, "empty", "fb"), "fb"); // the first match is empty: fallback
+    EXPECT_EQ(LookupText(s, "eq", "fb"), "a=b=");  // the key ends at the first "="
     EXPECT_EQ(LookupText(s, "dup", "fb"), "one");
     EXPECT_EQ(LookupText(s, "", "fb"), "nokey");
-    EXPECT_EQ(LookupText(s, " sp ", "fb"), " v ");            // blanks belong to key and value
+    EXPECT_EQ(LookupText(s, " sp ", "fb"), " v "); // blanks belong to key and value
     EXPECT_EQ(LookupText(s, "sp", "fb"), "fb");
     EXPECT_EQ(LookupText(s, "x", "fb"), "fb");
     EXPECT_EQ(LangText(s, "nothing"), "nothing");
@@ -195,11 +227,8 @@ TEST(LangTextFormat, ProgressTextInBothLanguages) {
 }
 
 TEST(LangTextFormat, OnlyOneFloatConversionIsHonoured) {
-    const TLanguageTable table{"",
-                               "##a##=%s %d %n %x %p|%5.2f|%f %%",
-                               "##b##=%-6.1f|",
-                               "##c##=%999f %.999f %1.2",
-                               "##d##=100%"};
+    const TLanguageTable table{"", "##a##=%s %d %n %x %p|%5.2f|%f %%", "##b##=%-6.1f|",
+                               "##c##=%999f %.999f %1.2", "##d##=100%"};
     const TLanguageState s = WithTable(table);
     EXPECT_EQ(LangTextFormat(s, "a", 1.5), "%s %d %n %x %p| 1.50|%f %");
     EXPECT_EQ(LangTextFormat(s, "b", 2.0), "2.0   |");

@@ -20,7 +20,9 @@ namespace {
 
 const TRect32 kCurrent{100, 50, 1039, 794};
 
-TRestoredSettings Parse(const std::string& text, int32_t ppi = 96) { return ParseSettings(text, ppi, kCurrent); }
+TRestoredSettings Parse(const std::string& text, int32_t ppi = 96) {
+    return ParseSettings(text, ppi, kCurrent);
+}
 
 std::string FileText(const std::string& name) {
     const std::vector<uint8_t> bytes = ReadFileBytes(name);
@@ -29,18 +31,22 @@ std::string FileText(const std::string& name) {
 
 // Sets an environment variable for one test and puts the old value back.
 class ScopedEnv {
-public:
+  public:
     ScopedEnv(const char* name, const char* value) : name_(name) {
         if (const char* old = std::getenv(name)) old_ = old;
-        if (value != nullptr) ::setenv(name, value, 1);
-        else ::unsetenv(name);
+        if (value != nullptr)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
     }
     ~ScopedEnv() {
-        if (old_) ::setenv(name_, old_->c_str(), 1);
-        else ::unsetenv(name_);
+        if (old_)
+            ::setenv(name_, old_->c_str(), 1);
+        else
+            ::unsetenv(name_);
     }
 
-private:
+  private:
     const char* name_;
     std::optional<std::string> old_;
 };
@@ -63,26 +69,25 @@ TEST(SettingsFormat, KeysInTheirOrderWithTheirValueForms) {
     r.Toolgb_Down = true;
     r.ToolDe_Down = false;
     r.Lang = 2;
-    EXPECT_EQ(FormatSettings(r),
-              "[TForm1]\n"
-              "FormVersion=0\n"
-              "Flags=2\n"
-              "ShowCmd=1\n"
-              "PixelsPerInch=120\n"
-              "MinMaxPos=-1,-1,-8,-31\n"
-              "NormPos=10,20,949,764\n"
-              "Visible=1\n"
-              "ToolBar_Left=11\n"
-              "ToolBar1_Left=482\n"
-              "ToolBar2_Left=390\n"
-              "ToolLanguage_Left=636\n"
-              "ToolShape_Left=124\n"
-              "ToolMirror_Down=True\n"
-              "Toolgb_Down=True\n"
-              "ToolDe_Down=False\n"
-              "\n"
-              "[Prefs]\n"
-              "Lang=2\n");
+    EXPECT_EQ(FormatSettings(r), "[TForm1]\n"
+                                 "FormVersion=0\n"
+                                 "Flags=2\n"
+                                 "ShowCmd=1\n"
+                                 "PixelsPerInch=120\n"
+                                 "MinMaxPos=-1,-1,-8,-31\n"
+                                 "NormPos=10,20,949,764\n"
+                                 "Visible=1\n"
+                                 "ToolBar_Left=11\n"
+                                 "ToolBar1_Left=482\n"
+                                 "ToolBar2_Left=390\n"
+                                 "ToolLanguage_Left=636\n"
+                                 "ToolShape_Left=124\n"
+                                 "ToolMirror_Down=True\n"
+                                 "Toolgb_Down=True\n"
+                                 "ToolDe_Down=False\n"
+                                 "\n"
+                                 "[Prefs]\n"
+                                 "Lang=2\n");
     r.ShowState = TShowState::Maximized;
     r.Visible = false;
     r.Lang = 1;
@@ -128,7 +133,8 @@ TEST(SettingsFormat, WhatIsWrittenIsReadBack) {
 }
 
 TEST(SettingsParse, FirstRunIsMaximisedAndEnglish) {
-    for (const TRestoredSettings& r : {Parse(""), DefaultSettings(96, kCurrent), Parse("garbage\n[Other]\nLang=1\n")}) {
+    for (const TRestoredSettings& r :
+         {Parse(""), DefaultSettings(96, kCurrent), Parse("garbage\n[Other]\nLang=1\n")}) {
         EXPECT_TRUE(r.Read);
         EXPECT_FALSE(r.ApplyPlacement);
         EXPECT_EQ(r.NormalPosition, kCurrent);
@@ -142,32 +148,38 @@ TEST(SettingsParse, FirstRunIsMaximisedAndEnglish) {
 }
 
 TEST(SettingsParse, NegativeFormVersionStopsReading) {
-    const TRestoredSettings r = Parse("[TForm1]\nFormVersion=-1\nShowCmd=3\nNormPos=1,2,300,400\nToolBar_Left=5\n"
-                                      "[Prefs]\nLang=1\n");
+    const TRestoredSettings r =
+        Parse("[TForm1]\nFormVersion=-1\nShowCmd=3\nNormPos=1,2,300,400\nToolBar_Left=5\n"
+              "[Prefs]\nLang=1\n");
     EXPECT_FALSE(r.Read);
     EXPECT_FALSE(r.ApplyPlacement);
     EXPECT_EQ(r.ShowState, TShowState::Normal);
     EXPECT_FALSE(r.ToolBar_Left.has_value());
     // Zero, a bad number or a missing entry read on.
     for (const char* version : {"FormVersion=0\n", "FormVersion=x\n", "FormVersion=\n", ""})
-        EXPECT_TRUE(Parse(std::string("[TForm1]\n") + version + "ToolBar_Left=5\n").Read) << version;
+        EXPECT_TRUE(Parse(std::string("[TForm1]\n") + version + "ToolBar_Left=5\n").Read)
+            << version;
 }
 
 TEST(SettingsParse, ShowCommands) {
     const struct {
         const char* Value;
         TShowState State;
-    } cases[] = {{"1", TShowState::Normal},     {"5", TShowState::Normal},     {"9", TShowState::Normal},
-                 {"2", TShowState::Minimized},  {"6", TShowState::Minimized},  {"7", TShowState::Minimized},
-                 {"3", TShowState::Maximized},  {"0", TShowState::Maximized},  {"4", TShowState::Maximized},
-                 {"8", TShowState::Maximized},  {"10", TShowState::Maximized}, {"-1", TShowState::Maximized},
+    } cases[] = {{"1", TShowState::Normal},      {"5", TShowState::Normal},
+                 {"9", TShowState::Normal},      {"2", TShowState::Minimized},
+                 {"6", TShowState::Minimized},   {"7", TShowState::Minimized},
+                 {"3", TShowState::Maximized},   {"0", TShowState::Maximized},
+                 {"4", TShowState::Maximized},   {"8", TShowState::Maximized},
+                 {"10", TShowState::Maximized},  {"-1", TShowState::Maximized},
                  {"one", TShowState::Maximized}, {"", TShowState::Maximized}};
     for (const auto& c : cases)
-        EXPECT_EQ(Parse(std::string("[TForm1]\nShowCmd=") + c.Value + "\n").ShowState, c.State) << c.Value;
+        EXPECT_EQ(Parse(std::string("[TForm1]\nShowCmd=") + c.Value + "\n").ShowState, c.State)
+            << c.Value;
     EXPECT_EQ(ShowCmdOf(TShowState::Normal), 1);
     EXPECT_EQ(ShowCmdOf(TShowState::Minimized), 2);
     EXPECT_EQ(ShowCmdOf(TShowState::Maximized), 3);
-    for (int32_t cmd = 1; cmd <= 3; ++cmd) EXPECT_EQ(ShowCmdOf(ShowStateOfCmd(cmd)), cmd);
+    for (int32_t cmd = 1; cmd <= 3; ++cmd)
+        EXPECT_EQ(ShowCmdOf(ShowStateOfCmd(cmd)), cmd);
 }
 
 TEST(SettingsParse, PlacementConditions) {
@@ -178,7 +190,8 @@ TEST(SettingsParse, PlacementConditions) {
     EXPECT_FALSE(Parse("[TForm1]\nPixelsPerInch=120\nNormPos=1,2,300,400\n").ApplyPlacement);
     EXPECT_TRUE(Parse("[TForm1]\nPixelsPerInch=120\nNormPos=1,2,300,400\n", 120).ApplyPlacement);
     EXPECT_FALSE(Parse("[TForm1]\nFlags=2\nShowCmd=1\n").ApplyPlacement) << "no position entry";
-    EXPECT_FALSE(Parse("[TForm1]\nNormPos=300,2,300,400\n").ApplyPlacement) << "right not right of left";
+    EXPECT_FALSE(Parse("[TForm1]\nNormPos=300,2,300,400\n").ApplyPlacement)
+        << "right not right of left";
     EXPECT_FALSE(Parse("[TForm1]\nNormPos=300,2,100,400\n").ApplyPlacement);
     EXPECT_FALSE(Parse("[TForm1]\nNormPos=1,400,300,400\n").ApplyPlacement) << "no height";
     EXPECT_FALSE(Parse("[TForm1]\nNormPos=0,0,2000000000,900\n").ApplyPlacement) << "absurd width";
@@ -195,7 +208,8 @@ TEST(SettingsParse, PlacementConditions) {
     EXPECT_EQ(minMax.MaxPosition, (TPoint32{-8, -8}));
 
     // Not applied: the window keeps its own placement.
-    const TRestoredSettings refused = Parse("[TForm1]\nFlags=2\nPixelsPerInch=72\nNormPos=1,2,300,400\n");
+    const TRestoredSettings refused =
+        Parse("[TForm1]\nFlags=2\nPixelsPerInch=72\nNormPos=1,2,300,400\n");
     EXPECT_EQ(refused.NormalPosition, kCurrent);
     EXPECT_EQ(refused.Flags, 0);
 }
@@ -206,7 +220,8 @@ TEST(SettingsParse, BadNumbersInPositionsFallBackFieldByField) {
     EXPECT_EQ(r.MinPosition, (TPoint32{5, 0}));
     EXPECT_EQ(r.MaxPosition, (TPoint32{0, 7}));
     EXPECT_EQ(r.NormalPosition, (TRect32{10, kCurrent.Top, 500, kCurrent.Bottom}));
-    const TRestoredSettings blanks = Parse("[TForm1]\nNormPos= 10 , 20 ,30,40,50\nMinMaxPos=99999999999,1,2,3\n");
+    const TRestoredSettings blanks =
+        Parse("[TForm1]\nNormPos= 10 , 20 ,30,40,50\nMinMaxPos=99999999999,1,2,3\n");
     EXPECT_EQ(blanks.NormalPosition, (TRect32{10, 20, 30, 40}));
     EXPECT_EQ(blanks.MinPosition, (TPoint32{0, 1}));
 }
@@ -227,9 +242,9 @@ TEST(SettingsParse, LanguageValues) {
 }
 
 TEST(SettingsParse, StoredSwitchesAndToolBars) {
-    const TRestoredSettings r = Parse(
-        "[TForm1]\nToolBar_Left=20\nToolBar1_Left=abc\nToolBar2_Left=-4\nToolShape_Left=\n"
-        "ToolMirror_Down=false\nToolgb_Down=TRUE\nToolDe_Down=yes\n");
+    const TRestoredSettings r =
+        Parse("[TForm1]\nToolBar_Left=20\nToolBar1_Left=abc\nToolBar2_Left=-4\nToolShape_Left=\n"
+              "ToolMirror_Down=false\nToolgb_Down=TRUE\nToolDe_Down=yes\n");
     EXPECT_EQ(r.ToolBar_Left, 20);
     EXPECT_FALSE(r.ToolBar1_Left.has_value());
     EXPECT_EQ(r.ToolBar2_Left, -4);
@@ -243,15 +258,14 @@ TEST(SettingsParse, StoredSwitchesAndToolBars) {
 TEST(SettingsParse, IniSyntaxAsFoundInTheWild) {
     // CR LF lines, a byte order mark, blanks, comments, quotes, letter case,
     // and a repeated key (the first wins).
-    const std::string text =
-        "\xEF\xBB\xBF; written by hand\r\n"
-        "[ tform1 ]\r\n"
-        "  showcmd = 1 \r\n"
-        "NormPos=\"1,2,300,400\"\r\n"
-        "ShowCmd=3\r\n"
-        "\r\n"
-        "[PREFS]\r\n"
-        "lang=1\r\n";
+    const std::string text = "\xEF\xBB\xBF; written by hand\r\n"
+                             "[ tform1 ]\r\n"
+                             "  showcmd = 1 \r\n"
+                             "NormPos=\"1,2,300,400\"\r\n"
+                             "ShowCmd=3\r\n"
+                             "\r\n"
+                             "[PREFS]\r\n"
+                             "lang=1\r\n";
     const TRestoredSettings r = Parse(text);
     EXPECT_EQ(r.ShowState, TShowState::Normal);
     EXPECT_TRUE(r.ApplyPlacement);
@@ -259,7 +273,8 @@ TEST(SettingsParse, IniSyntaxAsFoundInTheWild) {
     EXPECT_EQ(r.Lang, 1);
     // Binary junk is no crash and gives the defaults.
     std::string junk;
-    for (int i = 0; i < 4096; ++i) junk += char((i * 131 + 7) & 0xFF);
+    for (int i = 0; i < 4096; ++i)
+        junk += char((i * 131 + 7) & 0xFF);
     EXPECT_EQ(Parse(junk).Lang, 2);
     EXPECT_EQ(Parse("[TForm1\nShowCmd=1\n[Prefs]Lang=1\n").ShowState, TShowState::Maximized);
 }
@@ -305,7 +320,8 @@ TEST(SettingsFile, FirstRunWritesAFileThatReadsBack) {
     EXPECT_EQ(back.ShowState, TShowState::Maximized);
     EXPECT_EQ(back.NormalPosition, r.NormalPosition);
     EXPECT_EQ(back.Lang, 2);
-    EXPECT_EQ(std::filesystem::directory_iterator(dir.Path() / "config/sub")->path().filename(), "Pixmend")
+    EXPECT_EQ(std::filesystem::directory_iterator(dir.Path() / "config/sub")->path().filename(),
+              "Pixmend")
         << "no temporary file left behind";
 }
 
@@ -317,7 +333,9 @@ TEST(SettingsFile, UnreadableFilesAreReportedWithTheirName) {
         ReadSettingsFile(folder, 96, kCurrent);
         FAIL() << "a folder was read as settings";
     } catch (const EFileError& e) {
-        EXPECT_EQ(std::string(e.what()), "Datei " + folder + " kann nicht ge\xC3\xB6" "ffnet werden");
+        EXPECT_EQ(std::string(e.what()), "Datei " + folder +
+                                             " kann nicht ge\xC3\xB6"
+                                             "ffnet werden");
     }
     const std::string big = dir.File("big");
     WriteFileBytes(big, std::vector<uint8_t>((size_t(1) << 20) + 1, uint8_t('x')));
@@ -367,7 +385,8 @@ TEST(SettingsFile, AFailedWriteLeavesTheOldFile) {
         ::chmod(lockedFolder.c_str(), 0755);
         EXPECT_EQ(FileText(inside), "old");
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(lockedFolder),
-                                std::filesystem::directory_iterator()), 1);
+                                std::filesystem::directory_iterator()),
+                  1);
     }
     // A writable file is replaced completely, not patched.
     const std::string good = dir.File("good");

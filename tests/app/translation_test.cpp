@@ -14,7 +14,8 @@ namespace {
 
 using K = TComponentKind;
 
-const std::string kToolHelpDe = "Kontexthilfe\r\n(Klicken Sie auf das Element zu dem Sie Hilfe ben\xC3\xB6tigen)";
+const std::string kToolHelpDe =
+    "Kontexthilfe\r\n(Klicken Sie auf das Element zu dem Sie Hilfe ben\xC3\xB6tigen)";
 
 // The main window's components in their designed order and German texts,
 // with the owners the window gives them.
@@ -29,14 +30,18 @@ struct MainWindowTree {
         TComponent& f = *Form1;
         Tree.Add(f, "ControlBar1", K::Control);
         Tree.Add(f, "ToolBar", K::Control);
-        Tree.Add(f, "ToolOpen", K::ToolButton, "ToolOpen", "Bild \xC3\xB6" "ffnen");
+        Tree.Add(f, "ToolOpen", K::ToolButton, "ToolOpen",
+                 "Bild \xC3\xB6"
+                 "ffnen");
         Tree.Add(f, "ToolSave", K::ToolButton, "ToolSave", "Bild speichern");
         Tree.Add(f, "ToolButton3", K::ToolButton);
         Tree.Add(f, "ToolCopy", K::ToolButton, "", "Kopieren in die Zwischenablage");
         Tree.Add(f, "ToolPaste", K::ToolButton, "", "Einf\xC3\xBCgen aus der Zwischenablage");
         Tree.Add(f, "ToolShape", K::Control);
         Tree.Add(f, "ToolTransform", K::ToolButton, "", "Umwandel");
-        Tree.Add(f, "Toolundo", K::ToolButton, "", "Letze Gl\xC3\xA4ttung zur\xC3\xBC" "cknehmen");
+        Tree.Add(f, "Toolundo", K::ToolButton, "",
+                 "Letze Gl\xC3\xA4ttung zur\xC3\xBC"
+                 "cknehmen");
         Tree.Add(f, "ToolRec", K::ToolButton, "", "mit Rechteck gl\xC3\xA4tten");
         Tree.Add(f, "ToolElipse", K::ToolButton, "", "mit Ellipse gl\xC3\xA4tten");
         Tree.Add(f, "ToolStempel", K::ToolButton, "", "Gl\xC3\xA4ttung anwenden");
@@ -49,7 +54,9 @@ struct MainWindowTree {
         Tree.Add(f, "Toolapply", K::ToolButton, "", "Filter anwenden");
         Tree.Add(f, "ToolBatchrun", K::ToolButton, "", "Batchlauf");
         Tree.Add(f, "ToolFilter", K::ToolButton, "", "Filter ansehen und bearbeiten");
-        Tree.Add(f, "ToolLoadFilter", K::ToolButton, "", "Filter \xC3\xB6" "ffnen");
+        Tree.Add(f, "ToolLoadFilter", K::ToolButton, "",
+                 "Filter \xC3\xB6"
+                 "ffnen");
         Tree.Add(f, "ToolSaveFilter", K::ToolButton, "", "Filter speichern");
         Tree.Add(f, "ToolLanguage", K::Control);
         Tree.Add(f, "ToolDe", K::ToolButton);
@@ -64,17 +71,35 @@ struct MainWindowTree {
 
         TComponent& menu = Tree.Add(f, "MainMenu1", K::Menu);
         TComponent& root = Tree.Add(menu, "", K::MenuItem);
-        const std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> menus{
-            {"&Datei", {{"Open1", "\xC3\x96" "ffnen"}, {"Save1", "Speichern"}, {"Schlieen1", "Schlie\xC3\x9F" "en"},
-                        {"Beenden1", "Beenden"}}},
-            {"&Bearbeiten", {{"Copy1", "Kopieren"}, {"Paste1", "Einf\xC3\xBCgen"}, {"Transform1", "Umwandeln"},
-                             {"Bereichgltten1", "Bereich gl\xC3\xA4tten"}}},
-            {"&Werkzeuge", {{"Zoom1", "Zoom"}, {"Rechteck1", "Rechteck"}, {"Kreis1", "Ellipse"}}},
-            {"&Erweitert", {{"ApplyFilter1", "Filter anwenden"}, {"Batchrun1", "Batchlauf"},
-                            {"OpenFilter1", "Filter \xC3\xB6" "ffnen"}, {"SaveFilter1", "Filter speichern"},
-                            {"Filteransehen1", "Filter ansehen"}}},
-            {"&Hilfe", {{"Contexthelp1", "Kontexthilfe"}, {"versioninfo1", "version-info"}, {"about1", "\xC3\x9C" "ber uns"}}},
-        };
+        const std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>>
+            menus{
+                {"&Datei",
+                 {{"Open1", "\xC3\x96"
+                            "ffnen"},
+                  {"Save1", "Speichern"},
+                  {"Schlieen1", "Schlie\xC3\x9F"
+                                "en"},
+                  {"Beenden1", "Beenden"}}},
+                {"&Bearbeiten",
+                 {{"Copy1", "Kopieren"},
+                  {"Paste1", "Einf\xC3\xBCgen"},
+                  {"Transform1", "Umwandeln"},
+                  {"Bereichgltten1", "Bereich gl\xC3\xA4tten"}}},
+                {"&Werkzeuge",
+                 {{"Zoom1", "Zoom"}, {"Rechteck1", "Rechteck"}, {"Kreis1", "Ellipse"}}},
+                {"&Erweitert",
+                 {{"ApplyFilter1", "Filter anwenden"},
+                  {"Batchrun1", "Batchlauf"},
+                  {"OpenFilter1", "Filter \xC3\xB6"
+                                  "ffnen"},
+                  {"SaveFilter1", "Filter speichern"},
+                  {"Filteransehen1", "Filter ansehen"}}},
+                {"&Hilfe",
+                 {{"Contexthelp1", "Kontexthilfe"},
+                  {"versioninfo1", "version-info"},
+                  {"about1", "\xC3\x9C"
+                             "ber uns"}}},
+            };
         const char* menuNames[] = {"File1", "Edit1", "Tools1", "Advanced1", "Help1"};
         for (size_t m = 0; m < menus.size(); ++m) {
             TComponent& top = Tree.Add(f, menuNames[m], K::MenuItem, menus[m].first);
@@ -104,7 +129,8 @@ struct MainWindowTree {
 
     std::map<TComponent*, std::pair<std::string, std::string>> Texts() {
         std::map<TComponent*, std::pair<std::string, std::string>> texts;
-        for (TComponent* c : Tree.All()) texts[c] = {c->Caption, c->Hint};
+        for (TComponent* c : Tree.All())
+            texts[c] = {c->Caption, c->Hint};
         return texts;
     }
 };
@@ -119,7 +145,8 @@ void Apply(TComponent& c, int32_t language) {
 TEST(TranslateComponents, EnglishHintsAndTheTwoLineHelpHint) {
     MainWindowTree w;
     Apply(*w.Form1, 2);
-    EXPECT_EQ(w.HintOf("ToolHelp"), "Context-sensitive help\r\n(click on the item you want more information about)");
+    EXPECT_EQ(w.HintOf("ToolHelp"),
+              "Context-sensitive help\r\n(click on the item you want more information about)");
     EXPECT_EQ(w.HintOf("ToolOpen"), "Open image file");
     EXPECT_EQ(w.HintOf("ToolLoadFilter"), "Open filter ");
     EXPECT_EQ(w.HintOf("Image1"), "Double click to apply");
@@ -160,7 +187,8 @@ TEST(TranslateComponents, RoundTripBackToGermanRestoresEveryText) {
     // The walk names the unnamed EmptyView; texts are what matter here.
     EXPECT_EQ(w.Texts(), designed);
     EXPECT_EQ(w.HintOf("ToolHelp"), kToolHelpDe);
-    EXPECT_EQ(w.CaptionOf("Schlieen1"), "Schlie\xC3\x9F" "en");
+    EXPECT_EQ(w.CaptionOf("Schlieen1"), "Schlie\xC3\x9F"
+                                        "en");
     // The title and the other windows are never reached.
     EXPECT_EQ(w.Form1->Caption, "Pixmend (Standard-Edition) ");
     EXPECT_EQ(w.FormZoom->Caption, "zoom-designed");
@@ -208,11 +236,25 @@ TEST(TranslateComponents, UnnamedControlsAreNamedOnceByTheCounter) {
 TEST(TranslateComponents, KeysFollowOwnersKindsAndMenuIndexes) {
     const TLanguageTable table{
         "",
-        "F.Lbl=label",       "F.h-Lbl=label hint",    "F.Btn=button",        "F.Chk=check",
-        "F.Tab=tab",         "F.Tool=tool caption",   "F.h-Tool=tool hint",  "F.Img=image caption",
-        "F.h-Img=image hint", "F.h-NoHint=never",     "F.NV=nonvisual",      "F.h-NV=nonvisual hint",
-        ".W=window",         "W.Inner=inner",         "Dlg.Prev=preview",    "Dlg.h-Prev=preview hint",
-        "F.Big10=ten",       "F.Big11=eleven",        "F.Big0=sub zero",
+        "F.Lbl=label",
+        "F.h-Lbl=label hint",
+        "F.Btn=button",
+        "F.Chk=check",
+        "F.Tab=tab",
+        "F.Tool=tool caption",
+        "F.h-Tool=tool hint",
+        "F.Img=image caption",
+        "F.h-Img=image hint",
+        "F.h-NoHint=never",
+        "F.NV=nonvisual",
+        "F.h-NV=nonvisual hint",
+        ".W=window",
+        "W.Inner=inner",
+        "Dlg.Prev=preview",
+        "Dlg.h-Prev=preview hint",
+        "F.Big10=ten",
+        "F.Big11=eleven",
+        "F.Big0=sub zero",
         "Menu.0=root zero",
     };
     TLanguageState s;
@@ -276,13 +318,16 @@ TEST(TranslateComponents, KeysFollowOwnersKindsAndMenuIndexes) {
 TEST(TranslateComponents, MissingLinesKeepThePreviousLanguage) {
     MainWindowTree w;
     Apply(*w.Form1, 2);
-    const TLanguageTable partial{"", "Form1.h-ToolOpen=Bild \xC3\xB6" "ffnen", "Form1.h-ToolSave=",
-                                 "MainMenu1.0=&Datei"};
+    const TLanguageTable partial{"",
+                                 "Form1.h-ToolOpen=Bild \xC3\xB6"
+                                 "ffnen",
+                                 "Form1.h-ToolSave=", "MainMenu1.0=&Datei"};
     TLanguageState s;
     s.Language = 1;
     s.LanguageTable = &partial;
     TranslateComponents(s, *w.Form1);
-    EXPECT_EQ(w.HintOf("ToolOpen"), "Bild \xC3\xB6" "ffnen");
+    EXPECT_EQ(w.HintOf("ToolOpen"), "Bild \xC3\xB6"
+                                    "ffnen");
     EXPECT_EQ(w.HintOf("ToolSave"), "Save image file") << "an empty value counts as missing";
     EXPECT_EQ(w.CaptionOf("File1"), "&Datei");
     EXPECT_EQ(w.CaptionOf("Open1"), "Open");
@@ -298,7 +343,8 @@ TEST(ComponentTree, OwnershipAndLookup) {
         if (c == &w.Tree.Application()) continue;
         ASSERT_NE(c->Owner, nullptr);
         int found = 0;
-        for (TComponent* o : c->Owner->Owned) found += o == c;
+        for (TComponent* o : c->Owner->Owned)
+            found += o == c;
         EXPECT_EQ(found, 1) << c->Name;
     }
     EXPECT_EQ(w.Root().Owner, w.Tree.Find("MainMenu1"));
