@@ -32,14 +32,16 @@ namespace fs = std::filesystem;
 constexpr int32_t kDefaultPort = 8642;
 constexpr size_t kMaxRequestHead = 16 * 1024;
 constexpr off_t kMaxPageBytes = 16 * 1024 * 1024;
-constexpr int kClientTimeoutSeconds = 3;  // a silent client must not stall the server for long
+constexpr int kClientTimeoutSeconds = 3; // a silent client must not stall the server for long
 
 volatile std::sig_atomic_t gStop = 0;
-void OnStopSignal(int) { gStop = 1; }
+void OnStopSignal(int) {
+    gStop = 1;
+}
 
 // A file descriptor closed when it goes out of scope.
 class TFd {
-public:
+  public:
     explicit TFd(int fd = -1) : fd_(fd) {}
     ~TFd() {
         if (fd_ >= 0) ::close(fd_);
@@ -48,11 +50,13 @@ public:
     TFd& operator=(const TFd&) = delete;
     int Get() const { return fd_; }
 
-private:
+  private:
     int fd_;
 };
 
-std::string ErrnoText() { return std::strerror(errno); }
+std::string ErrnoText() {
+    return std::strerror(errno);
+}
 
 // The pages folder when none is given: the source tree's, then one installed
 // beside or below the program.
@@ -64,7 +68,8 @@ fs::path DefaultPagesFolder() {
     std::error_code ec;
     const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
     if (!ec) {
-        candidates.push_back(exe.parent_path().parent_path() / "share" / "pixmend" / "help" / "pages");
+        candidates.push_back(exe.parent_path().parent_path() / "share" / "pixmend" / "help" /
+                             "pages");
         candidates.push_back(exe.parent_path() / "help" / "pages");
     }
     for (const fs::path& p : candidates)
@@ -102,7 +107,8 @@ int ReadRequestHead(int fd, std::string& head) {
 bool ReadPage(int folderFd, const std::string& name, std::string& body) {
     TFd fd(::openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
     struct stat st {};
-    if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxPageBytes)
+    if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        st.st_size > kMaxPageBytes)
         return false;
     body.assign(size_t(st.st_size), '\0');
     size_t have = 0;
@@ -132,8 +138,9 @@ void Answer(int client, int folderFd) {
 
     const std::string requestLine = head.substr(0, head.find_first_of("\r\n"));
     const size_t sp = requestLine.find(' ');
-    const std::string target =
-        sp == std::string::npos ? std::string() : requestLine.substr(sp + 1, requestLine.rfind(' ') - sp - 1);
+    const std::string target = sp == std::string::npos
+                                   ? std::string()
+                                   : requestLine.substr(sp + 1, requestLine.rfind(' ') - sp - 1);
 
     std::string body, type = "text/html; charset=utf-8";
     if (request.Status == 200) {
@@ -144,9 +151,9 @@ void Answer(int client, int folderFd) {
     }
     if (request.Status != 200) body = StatusPage(request.Status, target);
 
-    std::string reply = "HTTP/1.1 " + std::to_string(request.Status) + " " + StatusReason(request.Status) +
-                        "\r\nContent-Type: " + type + "\r\nContent-Length: " + std::to_string(body.size()) +
-                        "\r\n";
+    std::string reply = "HTTP/1.1 " + std::to_string(request.Status) + " " +
+                        StatusReason(request.Status) + "\r\nContent-Type: " + type +
+                        "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n";
     if (request.Status == 405) reply += "Allow: GET, HEAD\r\n";
     reply += "Cache-Control: no-cache\r\nConnection: close\r\n\r\n";
     if (!request.HeadOnly) reply += body;
@@ -173,11 +180,14 @@ void Answer(int client, int folderFd) {
 
 int RunHelpServer(const std::vector<std::string>& argv) {
     TArgs args(argv, {"port", "pages"});
-    if (!args.Positional().empty()) throw EUsage("unexpected argument '" + args.Positional()[0] + "'");
+    if (!args.Positional().empty())
+        throw EUsage("unexpected argument '" + args.Positional()[0] + "'");
     int32_t port = kDefaultPort;
     if (auto p = args.Value("port")) port = ParseIntArg(*p, "--port");
-    if (port < 0 || port > 65535) throw EUsage("--port: " + std::to_string(port) + " is not a port (0..65535)");
-    const fs::path folder = args.Value("pages") ? fs::path(*args.Value("pages")) : DefaultPagesFolder();
+    if (port < 0 || port > 65535)
+        throw EUsage("--port: " + std::to_string(port) + " is not a port (0..65535)");
+    const fs::path folder =
+        args.Value("pages") ? fs::path(*args.Value("pages")) : DefaultPagesFolder();
 
     TFd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folderFd.Get() < 0)
@@ -190,7 +200,7 @@ int RunHelpServer(const std::vector<std::string>& argv) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(uint16_t(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);  // never reachable from other machines
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK); // never reachable from other machines
     if (::bind(listener.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(listener.Get(), 16) != 0)
         throw Exception("cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + ErrnoText());
@@ -207,9 +217,10 @@ int RunHelpServer(const std::vector<std::string>& argv) {
     std::printf("serving the help pages in %s at http://127.0.0.1:%d/ (Ctrl+C stops)\n",
                 fs::absolute(folder).lexically_normal().c_str(), actualPort);
     if (actualPort != kDefaultPort)
-        std::printf("the window program finds them with HelpBase=http://127.0.0.1:%d/ in section [Prefs] "
-                    "of its settings file\n",
-                    actualPort);
+        std::printf(
+            "the window program finds them with HelpBase=http://127.0.0.1:%d/ in section [Prefs] "
+            "of its settings file\n",
+            actualPort);
     std::fflush(stdout);
 
     // Polling with a timeout lets a stop signal that arrives between two
@@ -233,4 +244,4 @@ TCommandRegistrar helpServer({"help-server", "serve the help pages to the window
                               "Another address is set with the key HelpBase in section [Prefs] of\n"
                               "the settings file. DIR defaults to the bundled help/pages folder.\n",
                               RunHelpServer});
-}  // namespace
+} // namespace

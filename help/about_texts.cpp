@@ -59,22 +59,21 @@ const char* const kVersionGerman =
     "+ Tastenkürzel für die meistbenutzten Funktionen\n"
     "+ schnellere Batchläufe über Bildarchive\n";
 
-const char* const kVersionEnglish =
-    "==========================================\n"
-    "   Pixmend (Standard Edition)  Version 1.2\n"
-    "==========================================\n"
-    "\n"
-    "Latest changes:\n"
-    "+ elliptic marking shapes for smoothing\n"
-    "+ marks can be moved and resized\n"
-    "+ new menu items: Close, Quit and Version info\n"
-    "+ spectral resize of images\n"
-    "\n"
-    "Further changes:\n"
-    "+ keyboard shortcuts for the most used functions\n"
-    "+ faster batch runs over picture archives\n";
+const char* const kVersionEnglish = "==========================================\n"
+                                    "   Pixmend (Standard Edition)  Version 1.2\n"
+                                    "==========================================\n"
+                                    "\n"
+                                    "Latest changes:\n"
+                                    "+ elliptic marking shapes for smoothing\n"
+                                    "+ marks can be moved and resized\n"
+                                    "+ new menu items: Close, Quit and Version info\n"
+                                    "+ spectral resize of images\n"
+                                    "\n"
+                                    "Further changes:\n"
+                                    "+ keyboard shortcuts for the most used functions\n"
+                                    "+ faster batch runs over picture archives\n";
 
-}  // namespace
+} // namespace
 
 const std::string& LicenceTextGerman() {
     static const std::string text = kGermanTerms;

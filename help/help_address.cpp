@@ -1,5 +1,7 @@
 #include "help/help_address.h"
 
+#include "help/html_text.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -23,22 +25,8 @@ bool SameIgnoringCase(const std::string& a, const char* b) {
 }
 
 // Text shown inside HTML: the characters that would start markup are escaped.
-std::string HtmlText(const std::string& s) {
-    std::string out;
-    out.reserve(s.size());
-    for (char c : s) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
 
-}  // namespace
+} // namespace
 
 std::string HelpPageName(int32_t topic, int32_t language) {
     return "pixmend_help_" + std::to_string(topic) + "_" + std::to_string(language) + ".htm";
@@ -83,7 +71,11 @@ std::string FailedLoadPage(const std::string& address, const std::string& reason
            "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">"
            "<title>Page not available</title></head>\n"
            "<body>\n<h2>Page not available</h2>\n"
-           "<p>The page <b>" + HtmlText(address) + "</b> could not be loaded.</p>\n"
-           "<p>" + HtmlText(reason) + "</p>\n"
+           "<p>The page <b>" +
+           HtmlText(address) +
+           "</b> could not be loaded.</p>\n"
+           "<p>" +
+           HtmlText(reason) +
+           "</p>\n"
            "</body></html>\n";
 }

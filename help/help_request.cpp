@@ -3,7 +3,8 @@
 #include "help/help_address.h"
 #include "help/help_topics.h"
 
-THelpDecision DecideHelpPage(bool online, int32_t topic, int32_t language, const std::string& base) {
+THelpDecision DecideHelpPage(bool online, int32_t topic, int32_t language,
+                             const std::string& base) {
     THelpDecision d;
     if (!online) {
         d.Answer = THelpAnswer::OfflineNotice;

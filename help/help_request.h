@@ -13,20 +13,21 @@
 
 // The three lines of the offline notice, joined by "\n" for one message box.
 inline constexpr const char* kOfflineNotice =
-    "Sorry, you are not online.\nFor accessing the helpsystem\nyou have to be connected to the internet.";
+    "Sorry, you are not online.\nFor accessing the helpsystem\nyou have to be connected to the "
+    "internet.";
 // The notice for an element without a help page.
 inline constexpr const char* kNoHelpNotice = "für dieses Element ist keine Hilfe verfügbar";
 
 enum class THelpAnswer : uint8_t {
-    OfflineNotice,  // show kOfflineNotice; the help window stays as it is
-    NoHelpNotice,   // show kNoHelpNotice
-    ShowPage,       // show (or raise) the help window and navigate to PageAddress
+    OfflineNotice, // show kOfflineNotice; the help window stays as it is
+    NoHelpNotice,  // show kNoHelpNotice
+    ShowPage,      // show (or raise) the help window and navigate to PageAddress
 };
 
 struct THelpDecision {
     THelpAnswer Answer = THelpAnswer::OfflineNotice;
-    std::string PageAddress;  // set for ShowPage only
-    std::string Notice;       // the notice text for the two notices, else empty
+    std::string PageAddress; // set for ShowPage only
+    std::string Notice;      // the notice text for the two notices, else empty
 };
 
 // The answer to a request for the page of an element with the given topic

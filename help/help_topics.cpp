@@ -56,17 +56,21 @@ constexpr std::array<THelpElement, 45> kElements{{
 }};
 
 constexpr std::array<int32_t, 19> kPageTopics{
-    kTopicToolOpen,    kTopicSave,      kTopicCopy,       kTopicPaste,      kTopicTransform,
-    kTopicUndo,        kTopicRectangle, kTopicEllipse,    kTopicSmooth,     kTopicZoom,
-    kTopicContextHelp, kTopicApplyFilter, kTopicBatchRun, kTopicViewFilter, kTopicOpenFilter,
-    kTopicSaveFilter,  kTopicLanguage,  kTopicStatusBar,  kTopicContrast,
+    kTopicToolOpen,    kTopicSave,        kTopicCopy,      kTopicPaste,      kTopicTransform,
+    kTopicUndo,        kTopicRectangle,   kTopicEllipse,   kTopicSmooth,     kTopicZoom,
+    kTopicContextHelp, kTopicApplyFilter, kTopicBatchRun,  kTopicViewFilter, kTopicOpenFilter,
+    kTopicSaveFilter,  kTopicLanguage,    kTopicStatusBar, kTopicContrast,
 };
 
-}  // namespace
+} // namespace
 
-std::span<const THelpElement> HelpElements() { return kElements; }
+std::span<const THelpElement> HelpElements() {
+    return kElements;
+}
 
-std::span<const int32_t> HelpPageTopics() { return kPageTopics; }
+std::span<const int32_t> HelpPageTopics() {
+    return kPageTopics;
+}
 
 int32_t HelpTopicOf(std::string_view elementName) {
     for (const THelpElement& e : kElements)

@@ -14,8 +14,8 @@
 #include <string_view>
 
 struct THelpElement {
-    std::string_view Name;  // control or menu item name, as in the window
-    int32_t Topic = 0;      // 0: no help page
+    std::string_view Name; // control or menu item name, as in the window
+    int32_t Topic = 0;     // 0: no help page
 };
 
 // The topics that have pages, for code that names one of them.
@@ -43,7 +43,9 @@ inline constexpr int32_t kTopicContrast = 180698650;
 inline constexpr int32_t kLastTopicWithoutPage = 100;
 
 // True when an element with this topic has a help page.
-constexpr bool HasHelpPage(int32_t topic) { return topic > kLastTopicWithoutPage; }
+constexpr bool HasHelpPage(int32_t topic) {
+    return topic > kLastTopicWithoutPage;
+}
 
 // Every control and menu item of the main window that context help can be
 // asked about, with its topic (0 for none), in layout order.

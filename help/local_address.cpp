@@ -23,7 +23,8 @@ std::optional<std::string> THostLocalAddress::Current() {
     std::optional<std::string> text;
     const auto* in = reinterpret_cast<const sockaddr_in*>(list->ai_addr);
     char buf[INET_ADDRSTRLEN] = {};
-    if (list->ai_family == AF_INET && inet_ntop(AF_INET, &in->sin_addr, buf, sizeof buf)) text = buf;
+    if (list->ai_family == AF_INET && inet_ntop(AF_INET, &in->sin_addr, buf, sizeof buf))
+        text = buf;
     freeaddrinfo(list);
     return text;
 }

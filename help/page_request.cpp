@@ -1,5 +1,7 @@
 #include "help/page_request.h"
 
+#include "help/html_text.h"
+
 #include <cctype>
 
 namespace {
@@ -29,25 +31,12 @@ bool PercentDecoded(const std::string& in, std::string& out) {
 }
 
 std::string Lower(std::string s) {
-    for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : s)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
 
-std::string HtmlText(const std::string& s) {
-    std::string out;
-    for (char c : s) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
-
-}  // namespace
+} // namespace
 
 TPageRequest ParsePageRequest(const std::string& head) {
     TPageRequest r;
@@ -58,7 +47,8 @@ TPageRequest ParsePageRequest(const std::string& head) {
     // "METHOD SP TARGET SP VERSION", single spaces, nothing else.
     const size_t sp1 = line.find(' ');
     const size_t sp2 = sp1 == std::string::npos ? std::string::npos : line.find(' ', sp1 + 1);
-    if (sp1 == std::string::npos || sp2 == std::string::npos || line.find(' ', sp2 + 1) != std::string::npos)
+    if (sp1 == std::string::npos || sp2 == std::string::npos ||
+        line.find(' ', sp2 + 1) != std::string::npos)
         return r;
     const std::string method = line.substr(0, sp1);
     const std::string target = line.substr(sp1 + 1, sp2 - sp1 - 1);
@@ -73,7 +63,7 @@ TPageRequest ParsePageRequest(const std::string& head) {
         return r;
     }
     r.HeadOnly = method == "HEAD";
-    if (target[0] != '/') return r;  // absolute or asterisk forms: not for a page server
+    if (target[0] != '/') return r; // absolute or asterisk forms: not for a page server
 
     const std::string path = target.substr(0, target.find_first_of("?#"));
     std::string name;
@@ -90,21 +80,31 @@ TPageRequest ParsePageRequest(const std::string& head) {
 
 const char* StatusReason(int32_t status) {
     switch (status) {
-    case 200: return "OK";
-    case 400: return "Bad Request";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 431: return "Request Header Fields Too Large";
-    case 500: return "Internal Server Error";
-    case 505: return "HTTP Version Not Supported";
-    default: return "Error";
+    case 200:
+        return "OK";
+    case 400:
+        return "Bad Request";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 405:
+        return "Method Not Allowed";
+    case 431:
+        return "Request Header Fields Too Large";
+    case 500:
+        return "Internal Server Error";
+    case 505:
+        return "HTTP Version Not Supported";
+    default:
+        return "Error";
     }
 }
 
 std::string ContentTypeOf(const std::string& fileName) {
     const size_t dot = fileName.rfind('.');
-    const std::string ext = dot == std::string::npos ? std::string() : Lower(fileName.substr(dot + 1));
+    const std::string ext =
+        dot == std::string::npos ? std::string() : Lower(fileName.substr(dot + 1));
     if (ext == "htm" || ext == "html") return "text/html; charset=utf-8";
     if (ext == "css") return "text/css; charset=utf-8";
     if (ext == "txt") return "text/plain; charset=utf-8";
@@ -118,12 +118,19 @@ std::string StatusPage(int32_t status, const std::string& what) {
     const std::string title = std::to_string(status) + " " + StatusReason(status);
     std::string text;
     switch (status) {
-    case 404: text = "The help page " + HtmlText(what) + " is not on this help server."; break;
-    case 403: text = "The address " + HtmlText(what) + " is outside the help pages."; break;
-    default: text = "The help server cannot answer this request."; break;
+    case 404:
+        text = "The help page " + HtmlText(what) + " is not on this help server.";
+        break;
+    case 403:
+        text = "The address " + HtmlText(what) + " is outside the help pages.";
+        break;
+    default:
+        text = "The help server cannot answer this request.";
+        break;
     }
     return "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\">\n"
            "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">"
-           "<title>" + title + "</title></head>\n<body>\n<h2>" + title + "</h2>\n<p>" + text +
+           "<title>" +
+           title + "</title></head>\n<body>\n<h2>" + title + "</h2>\n<p>" + text +
            "</p>\n<p><a href=\"/index.htm\">Help index</a></p>\n</body></html>\n";
 }

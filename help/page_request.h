@@ -12,9 +12,9 @@
 #include <string>
 
 struct TPageRequest {
-    int32_t Status = 400;   // 200 when FileName is to be served, else the error status
-    std::string FileName;   // the file below the pages folder, for status 200
-    bool HeadOnly = false;  // a HEAD request: headers without the body
+    int32_t Status = 400;  // 200 when FileName is to be served, else the error status
+    std::string FileName;  // the file below the pages folder, for status 200
+    bool HeadOnly = false; // a HEAD request: headers without the body
 };
 
 // The page served for "/".

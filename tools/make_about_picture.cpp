@@ -62,7 +62,8 @@ void PaintBackground(QPainter& p) {
     p.fillRect(0, 0, kWidth, kHeight, paper);
     // A faint ring pattern, as a spectrum's rings, behind the title.
     p.setPen(QPen(QColor(kBlue.red(), kBlue.green(), kBlue.blue(), 22), 1.0));
-    for (int r = 30; r < 520; r += 26) p.drawEllipse(QPointF(665, 0), r, r);
+    for (int r = 30; r < 520; r += 26)
+        p.drawEllipse(QPointF(665, 0), r, r);
 }
 
 // The left half of the ball as a halftone screen at 45 degrees: round dots
@@ -148,11 +149,14 @@ void PaintTexts(QPainter& p) {
     small.setPixelSize(13);
     p.setFont(small);
     p.setPen(kInk);
-    p.drawText(QPointF(288, 284), QStringLiteral("Halftone screens removed in the frequency domain"));
-    p.drawText(QPointF(288, 304), QStringLiteral("Spectral resize \u00b7 filters for whole archives \u00b7 watermarks"));
+    p.drawText(QPointF(288, 284),
+               QStringLiteral("Halftone screens removed in the frequency domain"));
+    p.drawText(
+        QPointF(288, 304),
+        QStringLiteral("Spectral resize \u00b7 filters for whole archives \u00b7 watermarks"));
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -176,7 +180,8 @@ int main(int argc, char** argv) {
         PaintBallOutline(p);
         PaintTexts(p);
     }
-    if (!image.convertToFormat(QImage::Format_RGB888).save(QString::fromLocal8Bit(argv[1]), "PNG")) {
+    if (!image.convertToFormat(QImage::Format_RGB888)
+             .save(QString::fromLocal8Bit(argv[1]), "PNG")) {
         std::fprintf(stderr, "cannot write %s\n", argv[1]);
         return 1;
     }

@@ -29,7 +29,7 @@ namespace fs = std::filesystem;
 
 // The server as a child process whose stdout we read.
 class TServer {
-public:
+  public:
     explicit TServer(const std::vector<std::string>& args) {
         int out[2];
         if (pipe(out) != 0) return;
@@ -39,8 +39,10 @@ public:
             dup2(out[1], 2);
             close(out[0]);
             close(out[1]);
-            std::vector<char*> argv{const_cast<char*>(PIXMEND_CLI_PATH), const_cast<char*>("help-server")};
-            for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            std::vector<char*> argv{const_cast<char*>(PIXMEND_CLI_PATH),
+                                    const_cast<char*>("help-server")};
+            for (const auto& a : args)
+                argv.push_back(const_cast<char*>(a.c_str()));
             argv.push_back(nullptr);
             execv(argv[0], argv.data());
             _exit(127);
@@ -99,7 +101,7 @@ public:
         return -1;
     }
 
-private:
+  private:
     pid_t pid_ = -1;
     int out_ = -1;
     int port_ = 0;
@@ -134,7 +136,8 @@ TReply Ask(int port, const std::string& request) {
     std::string all;
     char buf[4096];
     ssize_t got;
-    while ((got = recv(fd, buf, sizeof buf, 0)) > 0) all.append(buf, size_t(got));
+    while ((got = recv(fd, buf, sizeof buf, 0)) > 0)
+        all.append(buf, size_t(got));
     close(fd);
     const size_t split = all.find("\r\n\r\n");
     if (all.rfind("HTTP/1.1 ", 0) != 0 || split == std::string::npos) return reply;
@@ -157,7 +160,7 @@ void WriteText(const fs::path& p, const std::string& text) {
     WriteFileBytes(p.string(), std::vector<uint8_t>(text.begin(), text.end()));
 }
 
-}  // namespace
+} // namespace
 
 TEST(CliHelpServer, ServesPagesAndRefusesEverythingElse) {
     TTempDir dir;
@@ -194,7 +197,8 @@ TEST(CliHelpServer, ServesPagesAndRefusesEverythingElse) {
     EXPECT_EQ(missing.Status, 404);
     EXPECT_NE(missing.Body.find("pixmend_help_1_1.htm"), std::string::npos);
 
-    for (const char* target : {"/../secret.txt", "/%2e%2e/secret.txt", "/..%2fsecret.txt", "//etc/passwd"}) {
+    for (const char* target :
+         {"/../secret.txt", "/%2e%2e/secret.txt", "/..%2fsecret.txt", "//etc/passwd"}) {
         const TReply r = Get(port, target);
         EXPECT_EQ(r.Status, 403) << target;
         EXPECT_EQ(r.Body.find("do not serve me"), std::string::npos) << target;
@@ -242,12 +246,15 @@ TEST(CliHelpServer, BadOptionsAndABusyPortAreReported) {
     EXPECT_NE(busy.Line().value_or("").find("cannot listen on 127.0.0.1:" + std::to_string(port)),
               std::string::npos);
 
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"--port", "65536"}, {"--port", "-1"}, {"--port", "http"},
-          {"--pages", "/nonexistent/pixmend/pages"}, {"extra"}}) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--port", "65536"},
+                                                 {"--port", "-1"},
+                                                 {"--port", "http"},
+                                                 {"--pages", "/nonexistent/pixmend/pages"},
+                                                 {"extra"}}) {
         TServer bad(args);
         EXPECT_EQ(bad.Wait(), 2) << args[0];
-        EXPECT_NE(bad.Line().value_or("").find("pixmend-cli help-server: "), std::string::npos) << args[0];
+        EXPECT_NE(bad.Line().value_or("").find("pixmend-cli help-server: "), std::string::npos)
+            << args[0];
     }
     EXPECT_EQ(first.Stop(SIGTERM), 0);
 }

@@ -14,16 +14,20 @@ namespace {
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
     return lines;
 }
 
 // The items of the list that follows the line `caption`, up to the next blank line.
-std::vector<std::string> ListAfter(const std::vector<std::string>& lines, const std::string& caption) {
+std::vector<std::string> ListAfter(const std::vector<std::string>& lines,
+                                   const std::string& caption) {
     std::vector<std::string> items;
     size_t i = 0;
-    while (i < lines.size() && lines[i] != caption) ++i;
-    for (++i; i < lines.size() && !lines[i].empty(); ++i) items.push_back(lines[i]);
+    while (i < lines.size() && lines[i] != caption)
+        ++i;
+    for (++i; i < lines.size() && !lines[i].empty(); ++i)
+        items.push_back(lines[i]);
     return items;
 }
 
@@ -44,7 +48,7 @@ bool Contains(const std::vector<std::string>& items, const std::string& part) {
     return false;
 }
 
-}  // namespace
+} // namespace
 
 TEST(AboutTexts, VersionTextsHaveAFramedHeadingAndTwoPlusLists) {
     const auto de = Lines(VersionTextGerman());
@@ -58,10 +62,11 @@ TEST(AboutTexts, VersionTextsHaveAFramedHeadingAndTwoPlusLists) {
     const auto enFurther = ListAfter(en, "Further changes:");
     for (const auto* list : {&deLatest, &deFurther, &enLatest, &enFurther}) {
         EXPECT_FALSE(list->empty());
-        for (const auto& item : *list) EXPECT_EQ(item.rfind("+ ", 0), 0u) << item;
+        for (const auto& item : *list)
+            EXPECT_EQ(item.rfind("+ ", 0), 0u) << item;
     }
     EXPECT_EQ(deLatest.size(), 3u);
-    EXPECT_EQ(enLatest.size(), 4u);  // English adds the spectral resize
+    EXPECT_EQ(enLatest.size(), 4u); // English adds the spectral resize
     EXPECT_TRUE(Contains(deLatest, "elliptische"));
     EXPECT_TRUE(Contains(deLatest, "verschieben"));
     EXPECT_TRUE(Contains(deLatest, "Schließen, Beenden und Versionsinfo"));
@@ -83,11 +88,11 @@ TEST(AboutTexts, EnglishLicenceIsHeadingAndNoteAboveTheGermanTerms) {
     const std::string& en = LicenceTextEnglish();
     ASSERT_GT(en.size(), de.size());
     const std::string head = en.substr(0, en.size() - de.size());
-    EXPECT_EQ(en.substr(head.size()), de);  // the German terms, unchanged, at the end
+    EXPECT_EQ(en.substr(head.size()), de); // the German terms, unchanged, at the end
     EXPECT_EQ(head.rfind("Licence terms of Pixmend", 0), 0u);
     EXPECT_NE(head.find("only the German"), std::string::npos);
     EXPECT_EQ(de.rfind("Lizenzbedingungen für Pixmend", 0), 0u);
-    EXPECT_EQ(de.find("Licence"), std::string::npos);  // no English note in the German text
+    EXPECT_EQ(de.find("Licence"), std::string::npos); // no English note in the German text
     EXPECT_EQ(de.find('\r'), std::string::npos);
 }
 
@@ -107,7 +112,8 @@ TEST(AboutPicture, IsAPngOf665By362) {
     EXPECT_TRUE(std::equal(signature, signature + 8, png.begin()));
     EXPECT_EQ(std::string(png.begin() + 12, png.begin() + 16), "IHDR");
     const auto be32 = [&](size_t at) {
-        return uint32_t(png[at]) << 24 | uint32_t(png[at + 1]) << 16 | uint32_t(png[at + 2]) << 8 | png[at + 3];
+        return uint32_t(png[at]) << 24 | uint32_t(png[at + 1]) << 16 | uint32_t(png[at + 2]) << 8 |
+               png[at + 3];
     };
     EXPECT_EQ(be32(16), 665u);
     EXPECT_EQ(be32(20), 362u);

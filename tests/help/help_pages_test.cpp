@@ -26,7 +26,11 @@ std::string ReadPage(const fs::path& p) {
 bool ValidUtf8(const std::string& s) {
     for (size_t i = 0; i < s.size();) {
         const unsigned char c = static_cast<unsigned char>(s[i]);
-        size_t n = c < 0x80 ? 0 : (c >> 5) == 0x6 ? 1 : (c >> 4) == 0xe ? 2 : (c >> 3) == 0x1e ? 3 : 9;
+        size_t n = c < 0x80           ? 0
+                   : (c >> 5) == 0x6  ? 1
+                   : (c >> 4) == 0xe  ? 2
+                   : (c >> 3) == 0x1e ? 3
+                                      : 9;
         if (n == 9 || (n == 1 && c < 0xc2) || (n > 0 && i + n >= s.size())) return false;
         for (size_t k = 1; k <= n; ++k)
             if ((static_cast<unsigned char>(s[i + k]) & 0xc0) != 0x80) return false;
@@ -41,14 +45,16 @@ std::string TagNestingFault(const std::string& page) {
     static const std::set<std::string> kVoid{"meta", "br", "hr", "img", "link", "input"};
     std::vector<std::string> open;
     const std::regex tag(R"(<(/?)([a-zA-Z][a-zA-Z0-9]*)[^>]*>)");
-    for (auto it = std::sregex_iterator(page.begin(), page.end(), tag); it != std::sregex_iterator(); ++it) {
+    for (auto it = std::sregex_iterator(page.begin(), page.end(), tag);
+         it != std::sregex_iterator(); ++it) {
         const bool closing = (*it)[1].length() > 0;
         const std::string name = (*it)[2];
         if (kVoid.count(name)) continue;
         if (!closing) {
             open.push_back(name);
         } else if (open.empty() || open.back() != name) {
-            return "</" + name + "> closes " + (open.empty() ? std::string("nothing") : "<" + open.back() + ">");
+            return "</" + name + "> closes " +
+                   (open.empty() ? std::string("nothing") : "<" + open.back() + ">");
         } else {
             open.pop_back();
         }
@@ -60,7 +66,7 @@ std::string IndexPage(int32_t language) {
     return "pixmend_help_index_" + std::to_string(language) + ".htm";
 }
 
-}  // namespace
+} // namespace
 
 TEST(HelpPages, EveryTopicHasAGermanAndAnEnglishPage) {
     for (int32_t topic : HelpPageTopics())
@@ -73,9 +79,11 @@ TEST(HelpPages, EveryTopicHasAGermanAndAnEnglishPage) {
 TEST(HelpPages, TheFolderHoldsOnlyTopicPagesAndIndexes) {
     std::set<std::string> expected{"index.htm", IndexPage(1), IndexPage(2)};
     for (int32_t topic : HelpPageTopics())
-        for (int32_t language : {1, 2}) expected.insert(HelpPageName(topic, language));
+        for (int32_t language : {1, 2})
+            expected.insert(HelpPageName(topic, language));
     std::set<std::string> present;
-    for (const auto& entry : fs::directory_iterator(kPages)) present.insert(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(kPages))
+        present.insert(entry.path().filename().string());
     EXPECT_EQ(present, expected);
 }
 
@@ -88,8 +96,9 @@ TEST(HelpPages, PagesAreWellFormedAndLinked) {
         ++pages;
         SCOPED_TRACE(name);
         EXPECT_EQ(page.rfind("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01//EN\"", 0), 0u);
-        EXPECT_NE(page.find("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">"),
-                  std::string::npos);
+        EXPECT_NE(
+            page.find("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">"),
+            std::string::npos);
         EXPECT_TRUE(ValidUtf8(page));
         EXPECT_EQ(page.find('\r'), std::string::npos);
         EXPECT_EQ(TagNestingFault(page), "");
@@ -99,11 +108,13 @@ TEST(HelpPages, PagesAreWellFormedAndLinked) {
         EXPECT_NE(page.find("<h1>"), std::string::npos);
 
         std::set<std::string> targets;
-        for (auto it = std::sregex_iterator(page.begin(), page.end(), href); it != std::sregex_iterator(); ++it)
+        for (auto it = std::sregex_iterator(page.begin(), page.end(), href);
+             it != std::sregex_iterator(); ++it)
             targets.insert((*it)[1]);
         EXPECT_FALSE(targets.empty());
         for (const std::string& target : targets) {
-            EXPECT_EQ(target.find_first_of("/:\\"), std::string::npos) << target;  // relative, same folder
+            EXPECT_EQ(target.find_first_of("/:\\"), std::string::npos)
+                << target; // relative, same folder
             EXPECT_TRUE(fs::is_regular_file(kPages / target)) << target;
         }
 
@@ -113,7 +124,8 @@ TEST(HelpPages, PagesAreWellFormedAndLinked) {
         if (std::regex_match(name, parts, std::regex(R"(pixmend_help_(\d+)_([12])\.htm)"))) {
             const int32_t topic = std::stoi(parts[1]);
             const int32_t language = std::stoi(parts[2]);
-            EXPECT_NE(page.find(language == 1 ? "<html lang=\"de\">" : "<html lang=\"en\">"), std::string::npos);
+            EXPECT_NE(page.find(language == 1 ? "<html lang=\"de\">" : "<html lang=\"en\">"),
+                      std::string::npos);
             EXPECT_TRUE(targets.count(IndexPage(language)));
             EXPECT_TRUE(targets.count(HelpPageName(topic, 3 - language)));
         }
@@ -125,7 +137,8 @@ TEST(HelpPages, EachIndexLinksEveryTopicOfItsLanguage) {
     for (int32_t language : {1, 2}) {
         const std::string index = ReadPage(kPages / IndexPage(language));
         for (int32_t topic : HelpPageTopics())
-            EXPECT_NE(index.find("href=\"" + HelpPageName(topic, language) + "\""), std::string::npos)
+            EXPECT_NE(index.find("href=\"" + HelpPageName(topic, language) + "\""),
+                      std::string::npos)
                 << language << " " << topic;
     }
     const std::string root = ReadPage(kPages / "index.htm");

@@ -15,25 +15,57 @@ TEST(HelpTopics, ElementsCarryTheirTopics) {
         int32_t Topic;
     };
     const std::vector<TCase> cases{
-        {"ToolOpen", 829470095},      {"ToolSave", 588849925},      {"Save1", 588849925},
-        {"ToolCopy", 238403060},      {"Copy1", 238403060},         {"ToolPaste", 428236487},
-        {"Paste1", 428236487},        {"ToolTransform", 799439024}, {"Transform1", 799439024},
-        {"Toolundo", 126958579},      {"ToolRec", 935897028},       {"Rechteck1", 935897028},
-        {"ToolElipse", 434884197},    {"Kreis1", 434884197},        {"ToolStempel", 657374138},
-        {"Toolapply", 314881646},     {"ApplyFilter1", 314881646},  {"ToolBatchrun", 592430739},
-        {"Batchrun1", 592430739},     {"ToolFilter", 922769153},    {"Filteransehen1", 922769153},
-        {"ToolLoadFilter", 284717369}, {"OpenFilter1", 284717369},  {"ToolSaveFilter", 252075645},
-        {"SaveFilter1", 252075645},   {"ToolZoom", 832006858},      {"ToolHelp", 476602861},
-        {"Contexthelp1", 476602861},  {"ToolDe", 782302679},        {"Toolgb", 782302679},
-        {"StatusBar", 223575831},     {"TrackKontrast", 180698650},
+        {"ToolOpen", 829470095},
+        {"ToolSave", 588849925},
+        {"Save1", 588849925},
+        {"ToolCopy", 238403060},
+        {"Copy1", 238403060},
+        {"ToolPaste", 428236487},
+        {"Paste1", 428236487},
+        {"ToolTransform", 799439024},
+        {"Transform1", 799439024},
+        {"Toolundo", 126958579},
+        {"ToolRec", 935897028},
+        {"Rechteck1", 935897028},
+        {"ToolElipse", 434884197},
+        {"Kreis1", 434884197},
+        {"ToolStempel", 657374138},
+        {"Toolapply", 314881646},
+        {"ApplyFilter1", 314881646},
+        {"ToolBatchrun", 592430739},
+        {"Batchrun1", 592430739},
+        {"ToolFilter", 922769153},
+        {"Filteransehen1", 922769153},
+        {"ToolLoadFilter", 284717369},
+        {"OpenFilter1", 284717369},
+        {"ToolSaveFilter", 252075645},
+        {"SaveFilter1", 252075645},
+        {"ToolZoom", 832006858},
+        {"ToolHelp", 476602861},
+        {"Contexthelp1", 476602861},
+        {"ToolDe", 782302679},
+        {"Toolgb", 782302679},
+        {"StatusBar", 223575831},
+        {"TrackKontrast", 180698650},
         // Without a page, although some run a command whose button has one.
-        {"Open1", 0}, {"Bereichgltten1", 0}, {"Zoom1", 0}, {"Schlieen1", 0}, {"Beenden1", 0},
-        {"Image1", 0}, {"Shape", 0}, {"ToolMirror", 0}, {"ToolResize", 0}, {"about1", 0},
+        {"Open1", 0},
+        {"Bereichgltten1", 0},
+        {"Zoom1", 0},
+        {"Schlieen1", 0},
+        {"Beenden1", 0},
+        {"Image1", 0},
+        {"Shape", 0},
+        {"ToolMirror", 0},
+        {"ToolResize", 0},
+        {"about1", 0},
         {"versioninfo1", 0},
         // Not an element at all.
-        {"NoSuchControl", 0}, {"", 0}, {"toolopen", 0},
+        {"NoSuchControl", 0},
+        {"", 0},
+        {"toolopen", 0},
     };
-    for (const TCase& c : cases) EXPECT_EQ(HelpTopicOf(c.Name), c.Topic) << c.Name;
+    for (const TCase& c : cases)
+        EXPECT_EQ(HelpTopicOf(c.Name), c.Topic) << c.Name;
 }
 
 TEST(HelpTopics, PageTopicsAreTheDistinctTopicsOfTheElementsInOrder) {
@@ -42,7 +74,8 @@ TEST(HelpTopics, PageTopicsAreTheDistinctTopicsOfTheElementsInOrder) {
     for (const THelpElement& e : HelpElements()) {
         EXPECT_TRUE(names.insert(e.Name).second) << "listed twice: " << e.Name;
         EXPECT_TRUE(e.Topic == 0 || HasHelpPage(e.Topic)) << e.Name;
-        if (HasHelpPage(e.Topic) && std::find(distinct.begin(), distinct.end(), e.Topic) == distinct.end())
+        if (HasHelpPage(e.Topic) &&
+            std::find(distinct.begin(), distinct.end(), e.Topic) == distinct.end())
             distinct.push_back(e.Topic);
     }
     const auto topics = HelpPageTopics();
@@ -83,22 +116,27 @@ TEST(HelpAddress, EffectiveBaseFallsBackToTheLocalServerAndEndsInASlash) {
 TEST(HelpAddress, BaseIsReadFromThePrefsSectionOnly) {
     EXPECT_EQ(HelpBaseFromSettingsText(""), std::nullopt);
     EXPECT_EQ(HelpBaseFromSettingsText("[Prefs]\r\nLang=2\r\n"), std::nullopt);
-    EXPECT_EQ(HelpBaseFromSettingsText("[TForm1]\nHelpBase=http://wrong/\n[Prefs]\nLang=1\n"), std::nullopt);
-    EXPECT_EQ(HelpBaseFromSettingsText("[TForm1]\nVisible=1\n[Prefs]\r\nLang=2\r\nHelpBase=http://h:9/x/\r\n"),
+    EXPECT_EQ(HelpBaseFromSettingsText("[TForm1]\nHelpBase=http://wrong/\n[Prefs]\nLang=1\n"),
+              std::nullopt);
+    EXPECT_EQ(HelpBaseFromSettingsText(
+                  "[TForm1]\nVisible=1\n[Prefs]\r\nLang=2\r\nHelpBase=http://h:9/x/\r\n"),
               "http://h:9/x/");
     EXPECT_EQ(HelpBaseFromSettingsText("[ prefs ]\n helpbase = http://a/ \n"), "http://a/");
-    EXPECT_EQ(HelpBaseFromSettingsText("[Prefs]\nHelpBase=http://a/\nHelpBase=http://b/\n[Other]\nHelpBase=c"),
+    EXPECT_EQ(HelpBaseFromSettingsText(
+                  "[Prefs]\nHelpBase=http://a/\nHelpBase=http://b/\n[Other]\nHelpBase=c"),
               "http://b/");
     EXPECT_EQ(HelpBaseFromSettingsText("[Prefs]\n;HelpBase=http://a/\nHelpBase"), std::nullopt);
     EXPECT_EQ(HelpBaseFromSettingsText("[Prefs]\nHelpBase="), "");
-    EXPECT_EQ(EffectiveHelpBase(HelpBaseFromSettingsText("[Prefs]\nHelpBase=\n")), kDefaultHelpBase);
+    EXPECT_EQ(EffectiveHelpBase(HelpBaseFromSettingsText("[Prefs]\nHelpBase=\n")),
+              kDefaultHelpBase);
 }
 
 TEST(HelpAddress, FailedLoadPageShowsAddressAndReasonAsText) {
     const std::string page = FailedLoadPage("http://127.0.0.1:8642/pixmend_help_1_2.htm?a=1&b=<2>",
                                             "Connection refused");
     EXPECT_NE(page.find("<title>Page not available</title>"), std::string::npos);
-    EXPECT_NE(page.find("http://127.0.0.1:8642/pixmend_help_1_2.htm?a=1&amp;b=&lt;2&gt;"), std::string::npos);
+    EXPECT_NE(page.find("http://127.0.0.1:8642/pixmend_help_1_2.htm?a=1&amp;b=&lt;2&gt;"),
+              std::string::npos);
     EXPECT_NE(page.find("<p>Connection refused</p>"), std::string::npos);
     EXPECT_NE(page.find("charset=utf-8"), std::string::npos);
     EXPECT_EQ(FailedLoadPage("x", "<script>").find("<script>"), std::string::npos);
@@ -109,9 +147,8 @@ TEST(HelpRequest, OfflineComesFirstThenThePageThenTheNoHelpNotice) {
     for (int32_t topic : {0, 100, 101, 476602861}) {
         const THelpDecision d = DecideHelpPage(false, topic, 2, base);
         EXPECT_EQ(d.Answer, THelpAnswer::OfflineNotice) << topic;
-        EXPECT_EQ(d.Notice,
-                  "Sorry, you are not online.\nFor accessing the helpsystem\n"
-                  "you have to be connected to the internet.");
+        EXPECT_EQ(d.Notice, "Sorry, you are not online.\nFor accessing the helpsystem\n"
+                            "you have to be connected to the internet.");
         EXPECT_TRUE(d.PageAddress.empty());
     }
     for (int32_t topic : {-1, 0, 1, 100}) {
@@ -125,7 +162,8 @@ TEST(HelpRequest, OfflineComesFirstThenThePageThenTheNoHelpNotice) {
     EXPECT_EQ(open.PageAddress, "http://127.0.0.1:8642/pixmend_help_829470095_1.htm");
     EXPECT_TRUE(open.Notice.empty());
     // The menu item of the same command has no page.
-    EXPECT_EQ(DecideHelpPage(true, HelpTopicOf("Open1"), 1, base).Answer, THelpAnswer::NoHelpNotice);
+    EXPECT_EQ(DecideHelpPage(true, HelpTopicOf("Open1"), 1, base).Answer,
+              THelpAnswer::NoHelpNotice);
     EXPECT_EQ(DecideHelpPage(true, 101, 2, base).PageAddress, base + "pixmend_help_101_2.htm");
 }
 

@@ -14,7 +14,7 @@ namespace {
 
 // Answers with a scripted sequence of determinations.
 class TFakeAddress final : public ILocalAddress {
-public:
+  public:
     std::deque<std::optional<std::string>> Answers;
     int Calls = 0;
     std::optional<std::string> Current() override {
@@ -25,19 +25,19 @@ public:
     }
 };
 
-}  // namespace
+} // namespace
 
 TEST(OnlineState, FalseUntilTheFirstDetermination) {
     TOnlineState state;
     EXPECT_FALSE(state.Online());
-    state.Apply(std::nullopt);  // unresolvable keeps the start value
+    state.Apply(std::nullopt); // unresolvable keeps the start value
     EXPECT_FALSE(state.Online());
 }
 
 TEST(OnlineState, FollowsEachDeterminedAddress) {
     TFakeAddress fake;
-    fake.Answers = {"192.168.1.20", std::nullopt, "127.0.0.1", std::nullopt, "10.0.0.2", "",
-                    "127.0.1.1", std::nullopt};
+    fake.Answers = {"192.168.1.20", std::nullopt, "127.0.0.1", std::nullopt,
+                    "10.0.0.2",     "",           "127.0.1.1", std::nullopt};
     const bool want[] = {true, true, false, false, true, false, true, true};
     TOnlineState state;
     for (size_t i = 0; i < std::size(want); ++i) {

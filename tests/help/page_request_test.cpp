@@ -10,7 +10,7 @@ namespace {
 TPageRequest Get(const std::string& target, const std::string& version = "HTTP/1.1") {
     return ParsePageRequest("GET " + target + " " + version + "\r\nHost: 127.0.0.1\r\n\r\n");
 }
-}  // namespace
+} // namespace
 
 TEST(PageRequest, ServesFilesDirectlyInTheFolder) {
     struct TCase {
@@ -24,7 +24,8 @@ TEST(PageRequest, ServesFilesDirectlyInTheFolder) {
         {"/page.htm?x=../../etc", "page.htm"},
         {"/hilfe%20seite.htm", "hilfe seite.htm"},
         {"/a..b.htm", "a..b.htm"},
-        {"/%C3%BCber.htm", "\xC3\xBC" "ber.htm"},
+        {"/%C3%BCber.htm", "\xC3\xBC"
+                           "ber.htm"},
     };
     for (const TCase& c : cases) {
         for (const char* version : {"HTTP/1.0", "HTTP/1.1"}) {
@@ -43,9 +44,9 @@ TEST(PageRequest, ServesFilesDirectlyInTheFolder) {
 
 TEST(PageRequest, RefusesEverythingThatCouldLeaveTheFolder) {
     for (const char* target :
-         {"/..", "/../secret", "/../../etc/passwd", "/%2e%2e/secret", "/%2E%2E%2Fsecret", "/.hidden",
-          "/sub/page.htm", "/sub%2fpage.htm", "/..%5c..%5cwin.ini", "/a%5cb", "/page.htm%00.png",
-          "//etc/passwd", "/./index.htm"}) {
+         {"/..", "/../secret", "/../../etc/passwd", "/%2e%2e/secret", "/%2E%2E%2Fsecret",
+          "/.hidden", "/sub/page.htm", "/sub%2fpage.htm", "/..%5c..%5cwin.ini", "/a%5cb",
+          "/page.htm%00.png", "//etc/passwd", "/./index.htm"}) {
         const TPageRequest r = Get(target);
         EXPECT_EQ(r.Status, 403) << target;
         EXPECT_TRUE(r.FileName.empty()) << target;
@@ -61,13 +62,13 @@ TEST(PageRequest, MalformedMethodsAndVersionsGetTheirStatus) {
         {"", 400},
         {"\r\n\r\n", 400},
         {"GET\r\n\r\n", 400},
-        {"GET /\r\n\r\n", 400},                       // no version
-        {"GET  / HTTP/1.1\r\n\r\n", 400},             // doubled blank
+        {"GET /\r\n\r\n", 400},           // no version
+        {"GET  / HTTP/1.1\r\n\r\n", 400}, // doubled blank
         {"GET / HTTP/1.1 extra\r\n\r\n", 400},
-        {"GET index.htm HTTP/1.1\r\n\r\n", 400},      // not a path
+        {"GET index.htm HTTP/1.1\r\n\r\n", 400}, // not a path
         {"GET http://127.0.0.1/x HTTP/1.1\r\n\r\n", 400},
         {"GET * HTTP/1.1\r\n\r\n", 400},
-        {"GET /%zz HTTP/1.1\r\n\r\n", 400},           // broken escapes
+        {"GET /%zz HTTP/1.1\r\n\r\n", 400}, // broken escapes
         {"GET /a%4 HTTP/1.1\r\n\r\n", 400},
         {"GET /a% HTTP/1.1\r\n\r\n", 400},
         {"GET / FTP/1.0\r\n\r\n", 400},
@@ -75,7 +76,7 @@ TEST(PageRequest, MalformedMethodsAndVersionsGetTheirStatus) {
         {"GET / HTTP/0.9\r\n\r\n", 505},
         {"POST /index.htm HTTP/1.1\r\n\r\n", 405},
         {"DELETE /index.htm HTTP/1.1\r\n\r\n", 405},
-        {"get /index.htm HTTP/1.1\r\n\r\n", 405},     // methods are case-sensitive
+        {"get /index.htm HTTP/1.1\r\n\r\n", 405}, // methods are case-sensitive
     };
     for (const TCase& c : cases) {
         const TPageRequest r = ParsePageRequest(c.Head);
