@@ -17,12 +17,48 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace {
 
 const char* const kRowKeys[3] = {"Red1", "Green1", "Blue1"};
 const char* const kColumnKeys[3] = {"Red2", "Green2", "Blue2"};
+
+// Lane engines left over from earlier runs. Each holds about 5 MB of
+// address space (mostly never touched), which is not worth giving back and
+// taking again for every image of a batch.
+class TEngineCache {
+public:
+    std::unique_ptr<IFFTLanes> Take(TLaneSet set) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            auto& list = free_[Index(set)];
+            if (!list.empty()) {
+                std::unique_ptr<IFFTLanes> engine = std::move(list.back());
+                list.pop_back();
+                return engine;
+            }
+        }
+        return MakeFFTLanes(set);
+    }
+
+    void Give(TLaneSet set, std::unique_ptr<IFFTLanes> engine) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        auto& list = free_[Index(set)];
+        if (engine && int(list.size()) < 2 * AvailableProcessors()) list.push_back(std::move(engine));
+    }
+
+private:
+    static size_t Index(TLaneSet set) { return size_t(set); }
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<IFFTLanes>> free_[4];
+};
+
+TEngineCache& Engines() {
+    static TEngineCache cache;
+    return cache;
+}
 
 // What one thread keeps across the passes of a run.
 struct alignas(64) TWorker {
@@ -45,6 +81,10 @@ public:
                                                     : ResolveLaneSet(TLaneSet::Auto)),
           lanes_(LaneCount(laneSet_)),
           threads_(ResolveThreadCount(options.Threads)) {}
+
+    ~TFastTransform() {
+        for (TWorker& w : workers_) Engines().Give(laneSet_, std::move(w.lanes));
+    }
 
     TTransformResult Run() {
         // Everything a thread needs is allocated before any plane is touched,
@@ -111,7 +151,7 @@ private:
     }
 
     void Prepare(TWorker& w) {
-        w.lanes = MakeFFTLanes(laneSet_);
+        w.lanes = Engines().Take(laneSet_);
         w.lanes->Reserve(2 * std::max(W_, H_) - 1);
         const size_t size = size_t(lanes_) * size_t(std::max(W_, H_));
         w.x.assign(size, 0.0f);

@@ -116,14 +116,19 @@ TEST(TransformFast, SmallestSizesMatchTheReference) {
 
 // Every width to 40 (so every block remainder of every lane width, and row
 // lengths 1 .. 79 with all their factorisations) against a few heights, and
-// every height to 40 against a few widths.
+// every height to 40 against a few widths. The configurations take turns, so
+// that each size meets several of them and each configuration every
+// remainder, without running all of them on every size.
 TEST(TransformFast, EveryWidthAndHeightTo40MatchesTheReference) {
+    const std::vector<TConfig> all = Configs();
+    size_t turn = 0;
+    const auto next = [&] { return std::vector<TConfig>{all[turn++ % all.size()]}; };
     for (int32_t w = 1; w <= 40; ++w)
         for (int32_t h : {1, 2, 5, 17, 33})
-            ASSERT_NO_FATAL_FAILURE(CheckBothDirections(w, h, uint32_t(w * 1000 + h)));
+            ASSERT_NO_FATAL_FAILURE(CheckBothDirections(w, h, uint32_t(w * 1000 + h), next()));
     for (int32_t h = 1; h <= 40; ++h)
         for (int32_t w : {1, 3, 16, 19})
-            ASSERT_NO_FATAL_FAILURE(CheckBothDirections(w, h, uint32_t(h * 1000 + w)));
+            ASSERT_NO_FATAL_FAILURE(CheckBothDirections(w, h, uint32_t(h * 1000 + w), next()));
 }
 
 TEST(TransformFast, LargePrimeLengthsMatchTheReference) {
@@ -185,7 +190,7 @@ TEST(TransformFast, NaNInfinityAndSignedZerosMatchTheReference) {
 }
 
 TEST(TransformFast, ReportsTheSameProgressAsTheReference) {
-    for (auto [w, h] : {std::pair{230, 120}, std::pair{101, 401}, std::pair{100, 100}, std::pair{3, 2}}) {
+    for (auto [w, h] : {std::pair{230, 120}, std::pair{101, 201}, std::pair{100, 100}, std::pair{3, 2}}) {
         const TSpectrumStore input = RandomStore(w, h, 3);
         for (auto direction : {TTransformDirection::Forward, TTransformDirection::Inverse}) {
             TExactRecorder want;
