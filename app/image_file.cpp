@@ -23,11 +23,12 @@ std::string ReadAllBytes(const std::string& fileName) {
     const TFileSource source(fileName);
     if (source.Size() > (uint64_t(1) << 31)) throw EFileError(CannotOpenMessage(fileName));
     std::string bytes(size_t(source.Size()), '\0');
-    if (!source.ReadAt(0, bytes.data(), bytes.size())) throw EFileError(CannotOpenMessage(fileName));
+    if (!source.ReadAt(0, bytes.data(), bytes.size()))
+        throw EFileError(CannotOpenMessage(fileName));
     return bytes;
 }
 
-}  // namespace
+} // namespace
 
 std::string ImageFileExtension(const std::string& fileName) {
     const size_t slash = fileName.find_last_of('/');
@@ -59,7 +60,7 @@ void WriteImageFile(const std::string& fileName, const TBitmap24& image) {
     std::string bytes;
     try {
         bytes = LowerAscii(ImageFileExtension(fileName)) == "jpg" ? EncodeJpegFile(image)
-                                                                 : EncodeBitmapFile(image);
+                                                                  : EncodeBitmapFile(image);
     } catch (const Exception&) {
         // An image the format cannot hold (empty, or too large for it).
         throw EFileError(CannotCreateMessage(fileName));

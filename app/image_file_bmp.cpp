@@ -11,9 +11,13 @@
 
 namespace {
 
-[[noreturn]] void Invalid() { throw EInvalidGraphic("Bitmap ist ungültig"); }
+[[noreturn]] void Invalid() {
+    throw EInvalidGraphic("Bitmap ist ungültig");
+}
 
-uint16_t U16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+uint16_t U16(const uint8_t* p) {
+    return uint16_t(p[0] | (p[1] << 8));
+}
 uint32_t U32(const uint8_t* p) {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
@@ -22,14 +26,15 @@ void Put16(std::string& s, size_t at, uint16_t v) {
     s[at + 1] = char(v >> 8);
 }
 void Put32(std::string& s, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) s[at + size_t(i)] = char((v >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i)
+        s[at + size_t(i)] = char((v >> (8 * i)) & 0xFF);
 }
 
 enum : uint32_t { kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6 };
 
 // One colour channel given as a bit mask of a 16- or 32-bit pixel.
 class TMaskChannel {
-public:
+  public:
     TMaskChannel() = default;
     explicit TMaskChannel(uint32_t mask) : mask_(mask) {
         if (mask == 0) return;
@@ -45,7 +50,7 @@ public:
         return uint8_t((v * 255u + top / 2) / top);
     }
 
-private:
+  private:
     uint32_t mask_ = 0;
     int shift_ = 0;
     int bits_ = 0;
@@ -61,7 +66,7 @@ struct TLayout {
     uint64_t dataOffset = 0;
     // 256 entries, blue-green-red; entries the file does not store are black.
     std::array<std::array<uint8_t, 3>, 256> palette{};
-    std::array<uint32_t, 3> masks{};  // red, green, blue
+    std::array<uint32_t, 3> masks{}; // red, green, blue
 };
 
 TLayout ReadLayout(const TByteSource& src, uint64_t maxPixels) {
@@ -120,11 +125,18 @@ TLayout ReadLayout(const TByteSource& src, uint64_t maxPixels) {
         formatOk = L.bits == 1 || L.bits == 2 || L.bits == 4 || L.bits == 8 || L.bits == 16 ||
                    L.bits == 24 || L.bits == 32;
         break;
-    case kRle8: formatOk = L.bits == 8; break;
-    case kRle4: formatOk = L.bits == 4; break;
+    case kRle8:
+        formatOk = L.bits == 8;
+        break;
+    case kRle4:
+        formatOk = L.bits == 4;
+        break;
     case kBitFields:
-    case kAlphaBitFields: formatOk = L.bits == 16 || L.bits == 32; break;
-    default: break;
+    case kAlphaBitFields:
+        formatOk = L.bits == 16 || L.bits == 32;
+        break;
+    default:
+        break;
     }
     if (!formatOk) Invalid();
     if (L.compression == kRgb && L.bits == 16) L.masks = {0x7C00, 0x03E0, 0x001F};
@@ -148,7 +160,7 @@ TLayout ReadLayout(const TByteSource& src, uint64_t maxPixels) {
 
 // Converts one stored row of an uncompressed bitmap to blue-green-red.
 class TRowConverter {
-public:
+  public:
     explicit TRowConverter(const TLayout& L) : L_(L) {
         if (L.bits == 16 || L.bits == 32) {
             red_ = TMaskChannel(L.masks[0]);
@@ -183,16 +195,20 @@ public:
             break;
         }
         case 8:
-            for (int32_t c = 0; c < w; ++c) std::memcpy(out + 3 * size_t(c), L_.palette[in[c]].data(), 3);
+            for (int32_t c = 0; c < w; ++c)
+                std::memcpy(out + 3 * size_t(c), L_.palette[in[c]].data(), 3);
             break;
         case 16:
             for (int32_t c = 0; c < w; ++c)
                 std::memcpy(out + 3 * size_t(c), &table16_[3 * size_t(U16(in + 2 * size_t(c)))], 3);
             break;
-        case 24: std::memcpy(out, in, size_t(w) * 3); break;
+        case 24:
+            std::memcpy(out, in, size_t(w) * 3);
+            break;
         case 32:
             if (L_.compression == kRgb) {
-                for (int32_t c = 0; c < w; ++c) std::memcpy(out + 3 * size_t(c), in + 4 * size_t(c), 3);
+                for (int32_t c = 0; c < w; ++c)
+                    std::memcpy(out + 3 * size_t(c), in + 4 * size_t(c), 3);
             } else {
                 for (int32_t c = 0; c < w; ++c) {
                     const uint32_t v = U32(in + 4 * size_t(c));
@@ -203,11 +219,12 @@ public:
                 }
             }
             break;
-        default: Invalid();
+        default:
+            Invalid();
         }
     }
 
-private:
+  private:
     const TLayout& L_;
     TMaskChannel red_, green_, blue_;
     std::vector<uint8_t> table16_;
@@ -241,7 +258,7 @@ TBitmap24 DecodeUncompressed(const TByteSource& src, const TLayout& L) {
 
 // Reads a run-length stream front to back in blocks.
 class TStreamReader {
-public:
+  public:
     TStreamReader(const TByteSource& src, uint64_t start) : src_(src), pos_(start) {}
     // The next byte; false at the end of the file.
     bool Next(uint8_t& b) {
@@ -257,7 +274,7 @@ public:
         return true;
     }
 
-private:
+  private:
     const TByteSource& src_;
     uint64_t pos_;
     uint8_t buffer_[1 << 16];
@@ -266,8 +283,10 @@ private:
 
 TBitmap24 DecodeRunLength(const TByteSource& src, const TLayout& L) {
     TBitmap24 out(L.width, L.height);
-    for (int32_t c = 0; c < L.width; ++c) std::memcpy(out.Pixel(c, 0), L.palette[0].data(), 3);
-    for (int32_t r = 1; r < L.height; ++r) std::memcpy(out.Row(r), out.Row(0), out.RowBytes());
+    for (int32_t c = 0; c < L.width; ++c)
+        std::memcpy(out.Pixel(c, 0), L.palette[0].data(), 3);
+    for (int32_t r = 1; r < L.height; ++r)
+        std::memcpy(out.Row(r), out.Row(0), out.RowBytes());
 
     const bool four = L.compression == kRle4;
     TStreamReader in(src, L.dataOffset);
@@ -297,20 +316,20 @@ TBitmap24 DecodeRunLength(const TByteSource& src, const TLayout& L) {
             continue;
         }
         switch (value) {
-        case 0:  // end of line
+        case 0: // end of line
             x = 0;
             ++y;
             break;
-        case 1:  // end of bitmap
+        case 1: // end of bitmap
             return out;
-        case 2: {  // delta: move right and up (down in the image)
+        case 2: { // delta: move right and up (down in the image)
             const uint8_t dx = next();
             const uint8_t dy = next();
             x += dx;
             y += dy;
             break;
         }
-        default: {  // absolute run of `value` pixels, padded to 16 bits
+        default: { // absolute run of `value` pixels, padded to 16 bits
             unsigned stored = 0;
             uint8_t b = 0;
             for (unsigned k = 0; k < value; ++k) {
@@ -336,11 +355,12 @@ TBitmap24 DecodeRunLength(const TByteSource& src, const TLayout& L) {
     return out;
 }
 
-}  // namespace
+} // namespace
 
 TBitmap24 DecodeBitmapFile(const TByteSource& source, uint64_t maxPixels) {
     const TLayout layout = ReadLayout(source, std::min(maxPixels, kMaxImagePixels));
-    if (layout.compression == kRle8 || layout.compression == kRle4) return DecodeRunLength(source, layout);
+    if (layout.compression == kRle8 || layout.compression == kRle4)
+        return DecodeRunLength(source, layout);
     return DecodeUncompressed(source, layout);
 }
 
@@ -355,10 +375,10 @@ std::string EncodeBitmapFile(const TBitmap24& image) {
     file[0] = 'B';
     file[1] = 'M';
     Put32(file, 2, uint32_t(fileSize));
-    Put32(file, 10, 54);                     // pixel data offset
-    Put32(file, 14, 40);                     // information header size
+    Put32(file, 10, 54); // pixel data offset
+    Put32(file, 14, 40); // information header size
     Put32(file, 18, uint32_t(image.Width));
-    Put32(file, 22, uint32_t(image.Height));  // positive: bottom-up
+    Put32(file, 22, uint32_t(image.Height)); // positive: bottom-up
     Put16(file, 26, 1);                      // planes
     Put16(file, 28, 24);                     // bits per pixel
     Put32(file, 30, kRgb);

@@ -99,14 +99,15 @@ void StoreRow(const jpeg_decompress_struct& cinfo, const JSAMPLE* in, uint8_t* o
     const JDIMENSION w = cinfo.output_width;
     if (cinfo.quantize_colors) {
         const JSAMPLE* grey = cinfo.colormap[0];
-        for (JDIMENSION c = 0; c < w; ++c) std::memset(out + 3 * size_t(c), grey[in[c]], 3);
+        for (JDIMENSION c = 0; c < w; ++c)
+            std::memset(out + 3 * size_t(c), grey[in[c]], 3);
     } else if (cinfo.out_color_space == JCS_RGB) {
         for (JDIMENSION c = 0; c < w; ++c) {
             out[3 * size_t(c)] = in[3 * size_t(c) + 2];
             out[3 * size_t(c) + 1] = in[3 * size_t(c) + 1];
             out[3 * size_t(c) + 2] = in[3 * size_t(c)];
         }
-    } else {  // CMYK; Adobe's files store the inks inverted (255 = no ink)
+    } else { // CMYK; Adobe's files store the inks inverted (255 = no ink)
         const bool inverted = cinfo.saw_Adobe_marker;
         for (JDIMENSION c = 0; c < w; ++c) {
             const JSAMPLE* s = in + 4 * size_t(c);
@@ -152,7 +153,7 @@ TOutcome RunDecoder(TDecodeJob& job) {
         return TOutcome::NoMemory;
     }
     JSAMPARRAY row = (*c.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&c), JPOOL_IMAGE,
-                                             c.output_width * JDIMENSION(c.output_components), 1);
+                                            c.output_width * JDIMENSION(c.output_components), 1);
     if (!jpeg_has_multiple_scans(&c)) job.err.phase = kSingleScanRows;
     while (c.output_scanline < c.output_height) {
         const JDIMENSION r = c.output_scanline;
@@ -167,7 +168,7 @@ TOutcome RunDecoder(TDecodeJob& job) {
 
 struct TEncodeJob {
     const TBitmap24* image = nullptr;
-    unsigned char* buffer = nullptr;  // malloc'ed by the codec's memory destination
+    unsigned char* buffer = nullptr; // malloc'ed by the codec's memory destination
     unsigned long size = 0;
     int messageCode = 0;
     jpeg_compress_struct cinfo;
@@ -196,7 +197,7 @@ TOutcome RunEncoder(TEncodeJob& job) {
     jpeg_set_quality(&c, 98, TRUE);
     jpeg_start_compress(&c, TRUE);
     JSAMPARRAY row = (*c.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&c), JPOOL_IMAGE,
-                                             c.image_width * 3, 1);
+                                            c.image_width * 3, 1);
     while (c.next_scanline < c.image_height) {
         const uint8_t* in = image.Row(int32_t(c.next_scanline));
         JSAMPLE* out = row[0];
@@ -212,9 +213,11 @@ TOutcome RunEncoder(TEncodeJob& job) {
     return TOutcome::Ok;
 }
 
-std::string CodecMessage(int code) { return "JPEG-Fehler #" + std::to_string(code); }
+std::string CodecMessage(int code) {
+    return "JPEG-Fehler #" + std::to_string(code);
+}
 
-}  // namespace
+} // namespace
 
 TBitmap24 DecodeJpegFile(const uint8_t* data, size_t size) {
     TBitmap24 out;
@@ -228,11 +231,15 @@ TBitmap24 DecodeJpegFile(const uint8_t* data, size_t size) {
     const int code = job->messageCode;
     std::free(job);
     switch (outcome) {
-    case TOutcome::Ok: return out;
-    case TOutcome::CodecError: throw EInvalidGraphic(CodecMessage(code));
-    case TOutcome::NoMemory: throw std::bad_alloc();
+    case TOutcome::Ok:
+        return out;
+    case TOutcome::CodecError:
+        throw EInvalidGraphic(CodecMessage(code));
+    case TOutcome::NoMemory:
+        throw std::bad_alloc();
     case TOutcome::TooLarge:
-    case TOutcome::Unsupported: break;
+    case TOutcome::Unsupported:
+        break;
     }
     throw EInvalidGraphic("Bitmap ist ungültig");
 }

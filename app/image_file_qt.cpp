@@ -45,7 +45,8 @@ TBitmap24 FromQImage(const QImage& image) {
     // Every other format through 0xAARRGGBB words. Non-premultiplied ARGB
     // keeps the stored colours of transparent pixels, so taking red, green
     // and blue from it simply drops the alpha byte.
-    const bool direct = image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32;
+    const bool direct =
+        image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32;
     const QImage words = direct ? image : image.convertToFormat(QImage::Format_ARGB32);
     for (int r = 0; r < words.height(); ++r) {
         const auto* s = reinterpret_cast<const QRgb*>(words.constScanLine(r));
@@ -60,7 +61,8 @@ TBitmap24 FromQImage(const QImage& image) {
 }
 
 TBitmap24 DecodeQtImageFile(const char* data, size_t size) {
-    if (size > size_t(std::numeric_limits<int>::max())) throw EInvalidGraphic("Bitmap ist ungültig");
+    if (size > size_t(std::numeric_limits<int>::max()))
+        throw EInvalidGraphic("Bitmap ist ungültig");
     QByteArray bytes = QByteArray::fromRawData(data, qsizetype(size));
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);

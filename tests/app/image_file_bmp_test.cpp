@@ -28,8 +28,12 @@ void* operator new(size_t n) {
     if (void* p = std::malloc(n ? n : 1)) return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -53,7 +57,8 @@ struct TBytes {
         return *this;
     }
     void Patch32(size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i) b[at + size_t(i)] = uint8_t(v >> (8 * i));
+        for (int i = 0; i < 4; ++i)
+            b[at + size_t(i)] = uint8_t(v >> (8 * i));
     }
 };
 
@@ -64,21 +69,22 @@ struct TBmpSpec {
     unsigned bits = 24;
     uint32_t compression = 0;
     uint32_t colorsUsed = 0;
-    std::vector<uint32_t> masks;   // red, green, blue (, alpha)
-    std::vector<Bgr> palette;      // written as 4-byte entries (3 for the core header)
-    std::vector<uint8_t> pixels;   // the pixel data as stored
+    std::vector<uint32_t> masks; // red, green, blue (, alpha)
+    std::vector<Bgr> palette;    // written as 4-byte entries (3 for the core header)
+    std::vector<uint8_t> pixels; // the pixel data as stored
 };
 
 std::vector<uint8_t> MakeBmp(const TBmpSpec& s) {
     TBytes f;
-    f.U8('B').U8('M').U32(0).U32(0).U32(0);  // size and offset patched below
+    f.U8('B').U8('M').U32(0).U32(0).U32(0); // size and offset patched below
     f.U32(s.headerSize);
     if (s.headerSize == 12) {
         f.U16(uint32_t(s.width)).U16(uint32_t(s.height)).U16(1).U16(s.bits);
     } else {
         f.U32(uint32_t(s.width)).U32(uint32_t(s.height)).U16(1).U16(s.bits).U32(s.compression);
         f.U32(uint32_t(s.pixels.size())).U32(2835).U32(2835).U32(s.colorsUsed).U32(0);
-        for (uint32_t m : s.masks) f.U32(m);
+        for (uint32_t m : s.masks)
+            f.U32(m);
         if (s.headerSize > 40) f.Zeros(s.headerSize - 40 - 4 * s.masks.size());
     }
     for (const Bgr& c : s.palette) {
@@ -151,7 +157,7 @@ TEST(BitmapDecode, LastRowWithoutPaddingIsAccepted) {
     s.pixels.resize(s.pixels.size() - 3);
     const TBitmap24 img = Decode(MakeBmp(s));
     EXPECT_EQ(At(img, 2, 0), (Bgr{16, 17, 18}));
-    s.pixels.resize(s.pixels.size() - 1);  // now a pixel byte is missing
+    s.pixels.resize(s.pixels.size() - 1); // now a pixel byte is missing
     ExpectInvalid(MakeBmp(s));
 }
 
@@ -188,8 +194,10 @@ TEST(BitmapDecode, ThirtyTwoBitBitFieldsInAnyOrder) {
 
 std::vector<uint8_t> Pixels16(const std::vector<uint16_t>& values) {
     TBytes b;
-    for (uint16_t v : values) b.U16(v);
-    while (b.b.size() % 4) b.U8(0);
+    for (uint16_t v : values)
+        b.U16(v);
+    while (b.b.size() % 4)
+        b.U8(0);
     return b.b;
 }
 
@@ -203,8 +211,8 @@ TEST(BitmapDecode, SixteenBitDefaultsTo555) {
     EXPECT_EQ(At(img, 1, 0), kRed);
     EXPECT_EQ(At(img, 2, 0), kGreen);
     EXPECT_EQ(At(img, 3, 0), kBlue);
-    EXPECT_EQ(At(img, 4, 0), (Bgr{8, 0, 0}));  // 1 of 31, rounded
-    EXPECT_EQ(At(img, 5, 0), kBlack);          // the unused top bit is ignored
+    EXPECT_EQ(At(img, 4, 0), (Bgr{8, 0, 0})); // 1 of 31, rounded
+    EXPECT_EQ(At(img, 5, 0), kBlack);         // the unused top bit is ignored
 }
 
 TEST(BitmapDecode, SixteenBit565BitFields) {
@@ -218,8 +226,8 @@ TEST(BitmapDecode, SixteenBit565BitFields) {
     EXPECT_EQ(At(img, 0, 0), kWhite);
     EXPECT_EQ(At(img, 1, 0), kRed);
     EXPECT_EQ(At(img, 2, 0), kGreen);
-    EXPECT_EQ(At(img, 3, 0), (Bgr{0, 4, 0}));        // 1 of 63
-    EXPECT_EQ(At(img, 4, 0), (Bgr{132, 130, 132}));  // 16/31, 32/63, 16/31
+    EXPECT_EQ(At(img, 3, 0), (Bgr{0, 4, 0}));       // 1 of 63
+    EXPECT_EQ(At(img, 4, 0), (Bgr{132, 130, 132})); // 16/31, 32/63, 16/31
 }
 
 TEST(BitmapDecode, SixteenBitMasksInsideV4AndV5Headers) {
@@ -267,7 +275,7 @@ TEST(BitmapDecode, TwoAndFourBitIndices) {
     s.width = 5;
     s.bits = 2;
     s.palette = kFour;
-    s.pixels = {0b00011011, 0b01000000, 0, 0};  // 0 1 2 3 1
+    s.pixels = {0b00011011, 0b01000000, 0, 0}; // 0 1 2 3 1
     TBitmap24 img = Decode(MakeBmp(s));
     EXPECT_EQ(At(img, 0, 0), kRed);
     EXPECT_EQ(At(img, 1, 0), kGreen);
@@ -277,7 +285,7 @@ TEST(BitmapDecode, TwoAndFourBitIndices) {
 
     s.bits = 4;
     s.width = 3;
-    s.pixels = {0x32, 0x10, 0, 0};  // 3 2 1
+    s.pixels = {0x32, 0x10, 0, 0}; // 3 2 1
     img = Decode(MakeBmp(s));
     EXPECT_EQ(At(img, 0, 0), kWhite);
     EXPECT_EQ(At(img, 1, 0), kBlue);
@@ -289,7 +297,8 @@ TEST(BitmapDecode, EightBitPaletteGivesPaletteColours) {
     s.width = 4;
     s.height = 2;
     s.bits = 8;
-    for (int i = 0; i < 256; ++i) s.palette.push_back({uint8_t(i), uint8_t(255 - i), uint8_t(i / 2)});
+    for (int i = 0; i < 256; ++i)
+        s.palette.push_back({uint8_t(i), uint8_t(255 - i), uint8_t(i / 2)});
     s.pixels = {0, 1, 254, 255, 17, 128, 3, 9};
     const TBitmap24 img = Decode(MakeBmp(s));
     EXPECT_EQ(At(img, 0, 1), (Bgr{0, 255, 0}));
@@ -358,11 +367,11 @@ TEST(BitmapDecode, RunLength8AllEscapes) {
     s.compression = 1;
     s.palette = {kGrey, kRed, kGreen, kBlue, kWhite};
     s.pixels = {
-        3, 1, 2, 2, 0, 0,           // stored row 0: R R R G G, end of line
-        0, 3, 4, 3, 1, 0,           // row 1: absolute W B R + pad byte
-        1, 2, 0, 2, 1, 1,           // G, delta right 1 and up 1
-        1, 3, 0, 0,                 // row 2, x = 5: B; end of line
-        0, 4, 1, 2, 3, 4, 9, 4, 0, 1  // row 3: absolute R G B W, then 9 x W clipped, end of bitmap
+        3, 1, 2, 2, 0, 0,            // stored row 0: R R R G G, end of line
+        0, 3, 4, 3, 1, 0,            // row 1: absolute W B R + pad byte
+        1, 2, 0, 2, 1, 1,            // G, delta right 1 and up 1
+        1, 3, 0, 0,                  // row 2, x = 5: B; end of line
+        0, 4, 1, 2, 3, 4, 9, 4, 0, 1 // row 3: absolute R G B W, then 9 x W clipped, end of bitmap
     };
     const TBitmap24 img = Decode(MakeBmp(s));
     // Stored row y is image row 3 - y.
@@ -373,7 +382,8 @@ TEST(BitmapDecode, RunLength8AllEscapes) {
         {kRed, kRed, kRed, kGreen, kGreen, kGrey},
     };
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 6; ++c) EXPECT_EQ(At(img, c, r), want[size_t(r)][size_t(c)]) << c << "," << r;
+        for (int c = 0; c < 6; ++c)
+            EXPECT_EQ(At(img, c, r), want[size_t(r)][size_t(c)]) << c << "," << r;
 }
 
 TEST(BitmapDecode, RunLength4NibblesAndPadding) {
@@ -384,8 +394,8 @@ TEST(BitmapDecode, RunLength4NibblesAndPadding) {
     s.compression = 2;
     s.palette = {kGrey, kRed, kGreen, kBlue, kWhite};
     s.pixels = {
-        5, 0x12, 0, 0,           // R G R G R, end of line
-        0, 3, 0x34, 0x10, 0, 1,  // absolute B W R (two bytes, no pad), end of bitmap
+        5, 0x12, 0,    0,          // R G R G R, end of line
+        0, 3,    0x34, 0x10, 0, 1, // absolute B W R (two bytes, no pad), end of bitmap
     };
     TBitmap24 img = Decode(MakeBmp(s));
     const std::vector<Bgr> bottom{kRed, kGreen, kRed, kGreen, kRed, kGrey, kGrey};
@@ -400,7 +410,8 @@ TEST(BitmapDecode, RunLength4NibblesAndPadding) {
     s.pixels = {0, 5, 0x12, 0x34, 0x40, 0xEE, 2, 0x44, 0, 1};
     img = Decode(MakeBmp(s));
     const std::vector<Bgr> row{kRed, kGreen, kBlue, kWhite, kWhite, kWhite, kWhite};
-    for (int c = 0; c < 7; ++c) EXPECT_EQ(At(img, c, 0), row[size_t(c)]) << c;
+    for (int c = 0; c < 7; ++c)
+        EXPECT_EQ(At(img, c, 0), row[size_t(c)]) << c;
 }
 
 TEST(BitmapDecode, RunLengthTopDownAndEndings) {
@@ -438,7 +449,8 @@ TEST(BitmapDecode, DamagedHeadersAreRefused) {
     ASSERT_NO_THROW(Decode(good));
     auto with32 = [&](size_t at, uint32_t v) {
         std::vector<uint8_t> f = good;
-        for (int i = 0; i < 4; ++i) f[at + size_t(i)] = uint8_t(v >> (8 * i));
+        for (int i = 0; i < 4; ++i)
+            f[at + size_t(i)] = uint8_t(v >> (8 * i));
         return f;
     };
     auto with16 = [&](size_t at, uint16_t v) {
@@ -452,22 +464,22 @@ TEST(BitmapDecode, DamagedHeadersAreRefused) {
     std::vector<uint8_t> notBm = good;
     notBm[0] = 'P';
     ExpectInvalid(notBm);
-    ExpectInvalid(with32(14, 20));          // unknown header size
+    ExpectInvalid(with32(14, 20)); // unknown header size
     ExpectInvalid(with32(14, 0));
-    ExpectInvalid(with32(18, 0));           // width 0
-    ExpectInvalid(with32(18, 0x80000000));  // negative width
-    ExpectInvalid(with32(22, 0));           // height 0
-    ExpectInvalid(with32(22, 0x80000000));  // the one height that has no positive
-    ExpectInvalid(with16(28, 0));           // bits 0 (an embedded JPEG or PNG)
+    ExpectInvalid(with32(18, 0));          // width 0
+    ExpectInvalid(with32(18, 0x80000000)); // negative width
+    ExpectInvalid(with32(22, 0));          // height 0
+    ExpectInvalid(with32(22, 0x80000000)); // the one height that has no positive
+    ExpectInvalid(with16(28, 0));          // bits 0 (an embedded JPEG or PNG)
     ExpectInvalid(with16(28, 3));
     ExpectInvalid(with16(28, 64));
-    ExpectInvalid(with32(30, 1));           // RLE8 needs 8 bits
-    ExpectInvalid(with32(30, 3));           // bit fields need 16 or 32 bits
-    ExpectInvalid(with32(30, 4));           // JPEG inside
-    ExpectInvalid(with32(30, 5));           // PNG inside
-    ExpectInvalid(with32(10, uint32_t(good.size()) + 1));  // data beyond the end
-    ExpectInvalid(with32(10, 20));          // data inside the headers
-    ExpectInvalid(with32(22, 3));           // one more row than stored
+    ExpectInvalid(with32(30, 1));                         // RLE8 needs 8 bits
+    ExpectInvalid(with32(30, 3));                         // bit fields need 16 or 32 bits
+    ExpectInvalid(with32(30, 4));                         // JPEG inside
+    ExpectInvalid(with32(30, 5));                         // PNG inside
+    ExpectInvalid(with32(10, uint32_t(good.size()) + 1)); // data beyond the end
+    ExpectInvalid(with32(10, 20));                        // data inside the headers
+    ExpectInvalid(with32(22, 3));                         // one more row than stored
 }
 
 TEST(BitmapDecode, AbsurdDimensionsAreRefusedBeforeAllocating) {
@@ -581,7 +593,8 @@ TEST(BitmapDecode, RandomBitFlipsAreSafe) {
         for (int round = 0; round < 1000; ++round) {
             std::vector<uint8_t> file = seed;
             const int flips = 1 + int(rng() % 4);
-            for (int k = 0; k < flips; ++k) file[rng() % file.size()] ^= uint8_t(1u << (rng() % 8));
+            for (int k = 0; k < flips; ++k)
+                file[rng() % file.size()] ^= uint8_t(1u << (rng() % 8));
             DecodeOrInvalid(file);
         }
     }
@@ -594,12 +607,14 @@ TEST(BitmapEncode, ByteForByte) {
     std::memcpy(img.Bytes.data(), px, sizeof px);
     const std::string file = EncodeBitmapFile(img);
     const std::vector<uint8_t> want = {
-        'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,  // file header
-        40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0,  // size, width, height, planes, bits
-        0, 0, 0, 0, 16, 0, 0, 0,                          // no compression, 16 data bytes
-        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // resolution and colour counts
-        7, 8, 9, 10, 11, 12, 0, 0,                        // image row 1
-        1, 2, 3, 4, 5, 6, 0, 0,                           // image row 0
+        'B', 'M', 70, 0,  0,  0,  0, 0, 0, 0, 54, 0, 0, 0, // file header
+        40,  0,   0,  0,  2,  0,  0, 0, 2, 0, 0,  0, 1, 0,
+        24,  0,                         // size, width, height, planes, bits
+        0,   0,   0,  0,  16, 0,  0, 0, // no compression, 16 data bytes
+        0,   0,   0,  0,  0,  0,  0, 0, 0, 0, 0,  0, 0, 0,
+        0,   0,                         // resolution and colour counts
+        7,   8,   9,  10, 11, 12, 0, 0, // image row 1
+        1,   2,   3,  4,  5,  6,  0, 0, // image row 0
     };
     EXPECT_EQ(std::vector<uint8_t>(file.begin(), file.end()), want);
 }
@@ -609,7 +624,8 @@ TEST(BitmapEncode, RoundTripsEveryPadding) {
     for (int w = 1; w <= 9; ++w) {
         for (int h : {1, 2, 5}) {
             TBitmap24 img(w, h);
-            for (uint8_t& b : img.Bytes) b = uint8_t(rng());
+            for (uint8_t& b : img.Bytes)
+                b = uint8_t(rng());
             const std::string file = EncodeBitmapFile(img);
             EXPECT_EQ(file.size(), 54 + size_t((3 * w + 3) / 4 * 4) * size_t(h));
             const TMemorySource source(file.data(), file.size());
@@ -625,4 +641,4 @@ TEST(BitmapEncode, EmptyImageIsRefused) {
     EXPECT_THROW(EncodeBitmapFile(TBitmap24()), EInvalidGraphic);
 }
 
-}  // namespace
+} // namespace

@@ -21,8 +21,9 @@ namespace {
 
 // A JPEG written straight through libjpeg, for input kinds our own encoder
 // never produces (grey, CMYK).
-std::string EncodeRaw(int w, int h, int components, J_COLOR_SPACE space, const std::vector<uint8_t>& samples,
-                      int quality = 90, bool progressive = false) {
+std::string EncodeRaw(int w, int h, int components, J_COLOR_SPACE space,
+                      const std::vector<uint8_t>& samples, int quality = 90,
+                      bool progressive = false) {
     jpeg_compress_struct c;
     jpeg_error_mgr err;
     c.err = jpeg_std_error(&err);
@@ -39,7 +40,8 @@ std::string EncodeRaw(int w, int h, int components, J_COLOR_SPACE space, const s
     if (progressive) jpeg_simple_progression(&c);
     jpeg_start_compress(&c, TRUE);
     while (c.next_scanline < c.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(samples.data() + size_t(c.next_scanline) * size_t(w * components));
+        JSAMPROW row =
+            const_cast<JSAMPROW>(samples.data() + size_t(c.next_scanline) * size_t(w * components));
         jpeg_write_scanlines(&c, &row, 1);
     }
     jpeg_finish_compress(&c);
@@ -53,7 +55,9 @@ TBitmap24 Decode(const std::string& bytes) {
     return DecodeJpegFile(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
 }
 
-std::string CodecMessage(int code) { return "JPEG-Fehler #" + std::to_string(code); }
+std::string CodecMessage(int code) {
+    return "JPEG-Fehler #" + std::to_string(code);
+}
 
 // Smooth colours that JPEG keeps well: a gradient per channel.
 TBitmap24 Gradient(int w, int h) {
@@ -78,7 +82,8 @@ std::vector<int> QuantTable(const std::string& jpeg, int id) {
             for (size_t t = i + 4; t < i + 2 + len; t += 65) {
                 if ((uint8_t(jpeg[t]) & 0x0F) != id) continue;
                 std::vector<int> q;
-                for (size_t k = 1; k <= 64; ++k) q.push_back(uint8_t(jpeg[t + k]));
+                for (size_t k = 1; k <= 64; ++k)
+                    q.push_back(uint8_t(jpeg[t + k]));
                 return q;
             }
         }
@@ -136,13 +141,16 @@ TEST(JpegRoundTrip, ChannelsAreNotSwapped) {
     // Solid blocks of pure blue, green and red (blue-green-red bytes).
     TBitmap24 img(48, 16);
     for (int r = 0; r < 16; ++r)
-        for (int c = 0; c < 48; ++c) img.Pixel(c, r)[c / 16] = 255;
+        for (int c = 0; c < 48; ++c)
+            img.Pixel(c, r)[c / 16] = 255;
     const TBitmap24 back = Decode(EncodeJpegFile(img));
     for (int block = 0; block < 3; ++block) {
         const uint8_t* p = back.Pixel(block * 16 + 8, 8);
         for (int ch = 0; ch < 3; ++ch) {
-            if (ch == block) EXPECT_GT(p[ch], 240) << block;
-            else EXPECT_LT(p[ch], 15) << block << " " << ch;
+            if (ch == block)
+                EXPECT_GT(p[ch], 240) << block;
+            else
+                EXPECT_LT(p[ch], 15) << block << " " << ch;
         }
     }
 }
@@ -152,7 +160,8 @@ TEST(JpegDecode, GreyFileGivesAtMost236EqualGreyLevels) {
     const int w = 256, h = 32;
     std::vector<uint8_t> grey(size_t(w) * h);
     for (int r = 0; r < h; ++r)
-        for (int c = 0; c < w; ++c) grey[size_t(r) * w + size_t(c)] = uint8_t(c);
+        for (int c = 0; c < w; ++c)
+            grey[size_t(r) * w + size_t(c)] = uint8_t(c);
     const TBitmap24 img = Decode(EncodeRaw(w, h, 1, JCS_GRAYSCALE, grey, 100));
     ASSERT_EQ(img.Width, w);
     ASSERT_EQ(img.Height, h);
@@ -167,17 +176,19 @@ TEST(JpegDecode, GreyFileGivesAtMost236EqualGreyLevels) {
             error += std::abs(int(p[0]) - c);
         }
     EXPECT_LE(levels.size(), 236u);
-    EXPECT_GT(levels.size(), 200u);  // a real ramp, not a handful of levels
+    EXPECT_GT(levels.size(), 200u); // a real ramp, not a handful of levels
     EXPECT_LT(error / (w * h), 2.0);
 }
 
 TEST(JpegDecode, AdobeCmykBecomesRgb) {
     // Adobe stores inks inverted: 255 is no ink. White, cyan, magenta, black.
-    const std::vector<uint8_t> cmyk = {255, 255, 255, 255, 0, 255, 255, 255,
-                                       255, 0, 255, 255, 255, 255, 255, 0};
+    const std::vector<uint8_t> cmyk = {255, 255, 255, 255, 0,   255, 255, 255,
+                                       255, 0,   255, 255, 255, 255, 255, 0};
     std::vector<uint8_t> samples;
     for (int r = 0; r < 8; ++r)
-        for (int c = 0; c < 32; ++c) samples.insert(samples.end(), cmyk.begin() + 4 * (c / 8), cmyk.begin() + 4 * (c / 8) + 4);
+        for (int c = 0; c < 32; ++c)
+            samples.insert(samples.end(), cmyk.begin() + 4 * (c / 8),
+                           cmyk.begin() + 4 * (c / 8) + 4);
     const TBitmap24 img = Decode(EncodeRaw(32, 8, 4, JCS_CMYK, samples, 100));
     auto near = [&](int c, int b, int g, int red) {
         const uint8_t* p = img.Pixel(c, 4);
@@ -267,7 +278,8 @@ TEST(JpegDecode, RandomDamageIsSafe) {
     std::mt19937 rng(99);
     for (int round = 0; round < 400; ++round) {
         std::string bytes = good;
-        for (int k = 0; k < 3; ++k) bytes[rng() % bytes.size()] ^= char(1u << (rng() % 8));
+        for (int k = 0; k < 3; ++k)
+            bytes[rng() % bytes.size()] ^= char(1u << (rng() % 8));
         try {
             const TBitmap24 img = Decode(bytes);
             EXPECT_EQ(img.Bytes.size(), size_t(img.Width) * size_t(img.Height) * 3);
@@ -303,4 +315,4 @@ TEST(JpegEncode, ImagesTheFormatCannotHoldAreRefused) {
     }
 }
 
-}  // namespace
+} // namespace

@@ -11,11 +11,14 @@
 
 namespace {
 
-std::vector<uint8_t> Bytes(const TBitmap24& img) { return img.Bytes; }
+std::vector<uint8_t> Bytes(const TBitmap24& img) {
+    return img.Bytes;
+}
 
 TEST(QtBridge, ToQImageKeepsColoursAndLayout) {
     TBitmap24 img(3, 2);
-    for (size_t i = 0; i < img.Bytes.size(); ++i) img.Bytes[i] = uint8_t(10 * i + 1);
+    for (size_t i = 0; i < img.Bytes.size(); ++i)
+        img.Bytes[i] = uint8_t(10 * i + 1);
     const QImage q = ToQImage(img);
     ASSERT_EQ(q.width(), 3);
     ASSERT_EQ(q.height(), 2);
@@ -34,10 +37,10 @@ TEST(QtBridge, FromEveryFormat) {
     base.setPixel(2, 0, qRgb(0, 0, 255));
     base.setPixel(3, 0, qRgb(255, 255, 255));
     const std::vector<uint8_t> want{0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255};
-    for (QImage::Format f : {QImage::Format_RGB32, QImage::Format_ARGB32, QImage::Format_ARGB32_Premultiplied,
-                             QImage::Format_RGB888, QImage::Format_BGR888, QImage::Format_RGB16,
-                             QImage::Format_RGB555, QImage::Format_RGBX8888, QImage::Format_RGBA64,
-                             QImage::Format_Indexed8}) {
+    for (QImage::Format f :
+         {QImage::Format_RGB32, QImage::Format_ARGB32, QImage::Format_ARGB32_Premultiplied,
+          QImage::Format_RGB888, QImage::Format_BGR888, QImage::Format_RGB16, QImage::Format_RGB555,
+          QImage::Format_RGBX8888, QImage::Format_RGBA64, QImage::Format_Indexed8}) {
         const QImage q = base.convertToFormat(f);
         ASSERT_EQ(q.format(), f);
         EXPECT_EQ(Bytes(FromQImage(q)), want) << int(f);
@@ -50,7 +53,8 @@ TEST(QtBridge, PaletteGreyAndAlpha) {
     indexed.setPixel(0, 0, 2);
     indexed.setPixel(1, 0, 0);
     indexed.setPixel(2, 0, 1);
-    EXPECT_EQ(Bytes(FromQImage(indexed)), (std::vector<uint8_t>{220, 210, 200, 3, 2, 1, 60, 50, 40}));
+    EXPECT_EQ(Bytes(FromQImage(indexed)),
+              (std::vector<uint8_t>{220, 210, 200, 3, 2, 1, 60, 50, 40}));
 
     QImage mono(2, 1, QImage::Format_Mono);
     mono.setColorTable({qRgb(0, 0, 0), qRgb(255, 128, 0)});
@@ -77,4 +81,4 @@ TEST(QtBridge, SixteenBitIsWidenedToFullRange) {
     EXPECT_EQ(Bytes(FromQImage(q)), (std::vector<uint8_t>{255, 255, 255, 0, 0, 0}));
 }
 
-}  // namespace
+} // namespace

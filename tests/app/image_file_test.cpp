@@ -25,7 +25,8 @@ namespace {
 TBitmap24 Noise(int w, int h, unsigned seed) {
     TBitmap24 img(w, h);
     std::mt19937 rng(seed);
-    for (uint8_t& b : img.Bytes) b = uint8_t(rng());
+    for (uint8_t& b : img.Bytes)
+        b = uint8_t(rng());
     return img;
 }
 
@@ -46,8 +47,7 @@ std::string Head(const std::string& file, size_t n) {
     return std::string(bytes.begin(), bytes.begin() + std::ptrdiff_t(std::min(n, bytes.size())));
 }
 
-template <class E>
-void ExpectError(const std::function<void()>& f, const std::string& message) {
+template <class E> void ExpectError(const std::function<void()>& f, const std::string& message) {
     try {
         f();
         FAIL() << "no error, expected: " << message;
@@ -59,7 +59,8 @@ void ExpectError(const std::function<void()>& f, const std::string& message) {
 // Files the save left behind besides the expected ones.
 std::vector<std::string> Listing(const fs::path& dir) {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -118,7 +119,7 @@ TEST(ImageFile, JpegAndNoExtensionAreWrittenAsBitmapUnderThatName) {
 
 TEST(ImageFile, UnknownExtensionsAreNamedAsWritten) {
     TTempDir dir;
-    WriteImageFile(dir.File("x.Gif"), Noise(2, 2, 3));  // written as a bitmap
+    WriteImageFile(dir.File("x.Gif"), Noise(2, 2, 3)); // written as a bitmap
     ExpectError<EInvalidGraphic>([&] { ReadImageFile(dir.File("x.Gif")); },
                                  "Unbekannte Bilddateierweiterung (.Gif)");
     // The extension decides before the file is even looked at.
@@ -130,41 +131,50 @@ TEST(ImageFile, UnknownExtensionsAreNamedAsWritten) {
 
 TEST(ImageFile, FilesThatCannotBeOpened) {
     TTempDir dir;
-    for (const char* name : {"missing.bmp", "missing.jpg", "missing.JPEG", "missing.png", "missing.tif"}) {
+    for (const char* name :
+         {"missing.bmp", "missing.jpg", "missing.JPEG", "missing.png", "missing.tif"}) {
         const std::string path = dir.File(name);
-        ExpectError<EFileError>([&] { ReadImageFile(path); }, "Datei " + path + " kann nicht geöffnet werden");
+        ExpectError<EFileError>([&] { ReadImageFile(path); },
+                                "Datei " + path + " kann nicht geöffnet werden");
     }
     fs::create_directory(dir.Path() / "folder.bmp");
     const std::string folder = dir.File("folder.bmp");
-    ExpectError<EFileError>([&] { ReadImageFile(folder); }, "Datei " + folder + " kann nicht geöffnet werden");
+    ExpectError<EFileError>([&] { ReadImageFile(folder); },
+                            "Datei " + folder + " kann nicht geöffnet werden");
     // A named pipe without a writer would block a plain open for ever.
     for (const char* name : {"pipe.bmp", "pipe.jpg", "pipe.png"}) {
         const std::string path = dir.File(name);
         ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
-        ExpectError<EFileError>([&] { ReadImageFile(path); }, "Datei " + path + " kann nicht geöffnet werden");
+        ExpectError<EFileError>([&] { ReadImageFile(path); },
+                                "Datei " + path + " kann nicht geöffnet werden");
     }
 }
 
 TEST(ImageFile, EmptyAndDamagedFiles) {
     TTempDir dir;
     WriteFileBytes(dir.File("empty.bmp"), {});
-    ExpectError<EInvalidGraphic>([&] { ReadImageFile(dir.File("empty.bmp")); }, "Bitmap ist ungültig");
+    ExpectError<EInvalidGraphic>([&] { ReadImageFile(dir.File("empty.bmp")); },
+                                 "Bitmap ist ungültig");
     WriteFileBytes(dir.File("empty.jpg"), {});
     ExpectError<EInvalidGraphic>([&] { ReadImageFile(dir.File("empty.jpg")); },
                                  "JPEG-Fehler #" + std::to_string(JERR_INPUT_EMPTY));
     WriteFileBytes(dir.File("text.png"), {'h', 'e', 'l', 'l', 'o'});
-    ExpectError<EInvalidGraphic>([&] { ReadImageFile(dir.File("text.png")); }, "Bitmap ist ungültig");
+    ExpectError<EInvalidGraphic>([&] { ReadImageFile(dir.File("text.png")); },
+                                 "Bitmap ist ungültig");
     WriteFileBytes(dir.File("text.tiff"), {'I', 'I', 42, 0, 8, 0});
-    ExpectError<EInvalidGraphic>([&] { ReadImageFile(dir.File("text.tiff")); }, "Bitmap ist ungültig");
+    ExpectError<EInvalidGraphic>([&] { ReadImageFile(dir.File("text.tiff")); },
+                                 "Bitmap ist ungültig");
 
     // A bitmap cut short at every length, read through the file.
     WriteImageFile(dir.File("good.bmp"), Noise(5, 4, 4));
     const std::vector<uint8_t> good = ReadFileBytes(dir.File("good.bmp"));
     for (size_t n = 0; n < good.size(); ++n) {
-        WriteFileBytes(dir.File("cut.bmp"), std::vector<uint8_t>(good.begin(), good.begin() + std::ptrdiff_t(n)));
+        WriteFileBytes(dir.File("cut.bmp"),
+                       std::vector<uint8_t>(good.begin(), good.begin() + std::ptrdiff_t(n)));
         try {
             ReadImageFile(dir.File("cut.bmp"));
-            EXPECT_GE(n, good.size() - 1) << "decoded at length " << n;  // only the last padding byte may go
+            EXPECT_GE(n, good.size() - 1)
+                << "decoded at length " << n; // only the last padding byte may go
         } catch (const EInvalidGraphic& e) {
             EXPECT_STREQ(e.what(), "Bitmap ist ungültig");
         }
@@ -238,4 +248,4 @@ TEST(ImageFile, FailedSavesLoseNothingAndLeaveNothing) {
     EXPECT_EQ(Listing(dir.Path()), (std::vector<std::string>{"old.jpg", "plain", "taken.bmp"}));
 }
 
-}  // namespace
+} // namespace
