@@ -17,7 +17,9 @@ std::string CannotCreateMessage(const std::string& fileName) {
 }
 
 std::string ReadWholeFile(const std::string& fileName, size_t maxBytes) {
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a named pipe under a file's name is refused at the
+    // type check below instead of hanging the program.
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) throw EFileError(CannotOpenMessage(fileName));
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || size_t(st.st_size) > maxBytes) {

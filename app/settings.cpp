@@ -197,6 +197,7 @@ std::string FormatSettings(const TSettingsRecord& r) {
     put("ToolDe_Down", BoolText(r.ToolDe_Down));
     s += "\n[Prefs]\n";
     put("Lang", std::to_string(r.Lang));
+    if (!r.HelpBase.empty()) put("HelpBase", r.HelpBase);
     return s;
 }
 
@@ -208,6 +209,7 @@ TRestoredSettings ParseSettings(const std::string& text, int32_t screenPixelsPer
         return v ? ParseInt(*v) : std::nullopt;
     };
     TRestoredSettings r;
+    if (const auto helpBase = ini.Get("Prefs", "HelpBase")) r.HelpBase = std::string(*helpBase);
 
     if (integer("TForm1", "FormVersion").value_or(0) < 0) {
         r.Read = false;

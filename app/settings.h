@@ -69,6 +69,9 @@ struct TSettingsRecord {
     bool Toolgb_Down = false;
     bool ToolDe_Down = true;
     int32_t Lang = 2;
+    // The help server's base address as the user configured it ("Prefs",
+    // "HelpBase"); carried through unchanged, written only when not empty.
+    std::string HelpBase;
 };
 
 // What reading asks the window to do. Fields left empty mean "keep what the
@@ -98,6 +101,8 @@ struct TRestoredSettings {
     // they are (they select the German table and leave the language buttons
     // as read).
     int32_t Lang = 2;
+    // "HelpBase" in "Prefs" when present (read even when nothing else is).
+    std::optional<std::string> HelpBase;
 };
 
 // The folder-qualified name of the settings file: $XDG_CONFIG_HOME/Pixmend

@@ -396,3 +396,17 @@ TEST(SettingsFile, AFailedWriteLeavesTheOldFile) {
 }
 
 } // namespace
+
+TEST(SettingsParse, HelpBaseIsCarriedThrough) {
+    EXPECT_FALSE(Parse("[Prefs]\r\nLang=1\r\n").HelpBase.has_value());
+    const auto r = Parse("[TForm1]\nFormVersion=-1\n[Prefs]\nHelpBase=http://help.example:81/pages/\n");
+    ASSERT_TRUE(r.HelpBase.has_value());
+    EXPECT_EQ(*r.HelpBase, "http://help.example:81/pages/");
+
+    TSettingsRecord record;
+    EXPECT_EQ(FormatSettings(record).find("HelpBase"), std::string::npos);
+    record.HelpBase = "http://127.0.0.1:9000/";
+    const std::string text = FormatSettings(record);
+    EXPECT_NE(text.find("Lang=2\nHelpBase=http://127.0.0.1:9000/\n"), std::string::npos) << text;
+    EXPECT_EQ(Parse(text).HelpBase.value_or(""), "http://127.0.0.1:9000/");
+}
