@@ -10,7 +10,10 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QPushButton>
+#include <QHeaderView>
 #include <QScrollArea>
+#include <QSplitter>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <exception>
@@ -90,6 +93,13 @@ TPictureDialog::TPictureDialog(QWidget* parent, const QString& name, TPurpose pu
     connect(this, &QFileDialog::currentChanged, this, &TPictureDialog::PreviewFile);
     connect(PreviewButton, &QPushButton::clicked, this, &TPictureDialog::ShowFullPreview);
     resize(860, 500);
+    // Room for the places list and for whole names, sizes and dates.
+    if (auto* splitter = findChild<QSplitter*>("splitter")) splitter->setSizes({150, 560});
+    if (auto* details = findChild<QTreeView*>("treeView")) {
+        details->header()->resizeSection(0, 230);
+        details->header()->resizeSection(1, 90);
+        details->header()->resizeSection(2, 110);
+    }
 }
 
 const QImage& TPictureDialog::PreviewImage() const { return preview_; }
