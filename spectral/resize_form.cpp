@@ -9,6 +9,26 @@
 #include <QVBoxLayout>
 
 #include <climits>
+#include <cstdint>
+
+namespace {
+
+// An integer spin field in which a text that is no whole number counts as 0
+// (the spin box would otherwise fall back to its previous value when it
+// loses focus with, say, an empty field).
+class TIntSpinEdit : public QSpinBox {
+public:
+    using QSpinBox::QSpinBox;
+
+    void fixup(QString& input) const override {
+        QSpinBox::fixup(input);
+        bool whole = false;
+        input.trimmed().toInt(&whole, 10);
+        if (!whole) input = QStringLiteral("0");
+    }
+};
+
+}  // namespace
 
 TFResize::TFResize(QWidget* parent) : QDialog(parent) {
     setObjectName("FResize");
@@ -17,7 +37,7 @@ TFResize::TFResize(QWidget* parent) : QDialog(parent) {
     Label1 = new QLabel("Wert", this);
     Label1->setObjectName("Label1");
     Label1->setGeometry(8, 10, 40, 20);
-    SpinEdit1 = new QSpinBox(this);
+    SpinEdit1 = new TIntSpinEdit(this);
     SpinEdit1->setObjectName("SpinEdit1");
     // The value has no limit of its own; the resize checks what it can do.
     SpinEdit1->setRange(INT_MIN, INT_MAX);
@@ -43,10 +63,37 @@ TFResize::TFResize(QWidget* parent) : QDialog(parent) {
     Bcancel = new QPushButton("cancel", this);
     Bcancel->setObjectName("Bcancel");
     Bcancel->setGeometry(81, 162, 68, 24);
-    connect(Bok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(Bcancel, &QPushButton::clicked, this, &QDialog::reject);
+    Bok->setDefault(true);
+    connect(Bok, &QPushButton::clicked, this, &TFResize::BokClick);
+    connect(Bcancel, &QPushButton::clicked, this, &TFResize::BcancelClick);
 }
 
-int TFResize::Value() const { return SpinEdit1->value(); }
+bool TFResize::Execute() {
+    closedWithOk_ = false;
+    exec();
+    // Show what will be read, so an unreadable text becomes the 0 it counts as.
+    SpinEdit1->setValue(Value());
+    return closedWithOk_;
+}
 
-int TFResize::Mode() const { return modes_->checkedId(); }
+void TFResize::BokClick() {
+    closedWithOk_ = true;
+    accept();
+}
+
+void TFResize::BcancelClick() {
+    closedWithOk_ = false;
+    reject();
+}
+
+int32_t TFResize::Value() const {
+    bool whole = false;
+    const qlonglong value = SpinEdit1->cleanText().trimmed().toLongLong(&whole, 10);
+    if (!whole || value < INT32_MIN || value > INT32_MAX) return 0;
+    return int32_t(value);
+}
+
+int32_t TFResize::Mode() const {
+    const int mode = modes_->checkedId();
+    return mode < 0 ? 0 : mode;
+}

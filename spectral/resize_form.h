@@ -1,9 +1,11 @@
 #pragma once
 // The resize dialog "Resize": the value and the mode of a spectral resize.
-// Its texts are the same in both interface languages. The resize command
-// reads Value() and Mode() after an accepted exec().
+// Its texts are the same in both interface languages. It is created once and
+// only shown, so it offers the last value and mode again the next time.
 
 #include <QDialog>
+
+#include <cstdint>
 
 class QButtonGroup;
 class QGroupBox;
@@ -22,10 +24,21 @@ public:
     QPushButton* Bok = nullptr;
     QPushButton* Bcancel = nullptr;
 
-    int Value() const;
+    // Shows the dialog modally; true exactly when it was closed with Bok.
+    // Value() and Mode() hold the entries afterwards, also when cancelled.
+    bool Execute();
+
+    // The value in SpinEdit1; a text that is not a whole number in the
+    // 32-bit range (an empty field, a lone sign) reads as 0.
+    int32_t Value() const;
     // 0 "Prozent", 1 "Breite", 2 "Höhe", 3 "Max Breite", 4 "Max Höhe".
-    int Mode() const;
+    int32_t Mode() const;
+
+private slots:
+    void BokClick();
+    void BcancelClick();
 
 private:
     QButtonGroup* modes_ = nullptr;
+    bool closedWithOk_ = false;
 };
