@@ -304,9 +304,9 @@ std::string LangTextFormat(const TLanguageState& state, const std::string& messa
             out += format[i++];
             continue;
         }
-        const std::string spec = format.substr(i, j + 1 - i);
+        const std::string conversion = format.substr(i, j + 1 - i);
         char buffer[512];
-        const int n = std::snprintf(buffer, sizeof buffer, spec.c_str(), value);
+        const int n = std::snprintf(buffer, sizeof buffer, conversion.c_str(), value);
         if (n > 0) out.append(buffer, size_t(n) < sizeof buffer ? size_t(n) : sizeof buffer - 1);
         filled = true;
         i = j + 1;

@@ -13,23 +13,6 @@
 
 namespace {
 
-struct TRun {
-    int status = -1;
-    std::string out;  // stdout and stderr together
-};
-
-TRun Cli(const std::string& arguments) {
-    TRun run;
-    const std::string command = std::string(PIXMEND_CLI_PATH) + " " + arguments + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    std::array<char, 4096> buf{};
-    size_t got;
-    while ((got = fread(buf.data(), 1, buf.size(), pipe)) > 0) run.out.append(buf.data(), got);
-    const int raw = pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return run;
-}
 
 TBitmap24 TestImage(int32_t w, int32_t h) {
     TBitmap24 image(w, h);
@@ -49,7 +32,7 @@ TEST(CliTransform, SpectrumNpyHoldsTheStoreBitForBit) {
     TTempDir dir;
     const auto image = TestImage(23, 17);
     WriteImageFile(dir.File("in.bmp"), image);
-    const auto run = Cli("spectrum " + dir.File("in.bmp") + " -o " + dir.File("s.npy"));
+    const auto run = RunCli("spectrum " + dir.File("in.bmp") + " -o " + dir.File("s.npy"));
     ASSERT_EQ(run.status, 0) << run.out;
     const auto bytes = ReadFileBytes(dir.File("s.npy"));
     const std::string head(bytes.begin(), bytes.begin() + 128);
@@ -71,8 +54,8 @@ TEST(CliTransform, ImageFromStoredSpectrumGivesThePictureBack) {
     TTempDir dir;
     const auto image = TestImage(40, 30);
     WriteImageFile(dir.File("in.bmp"), image);
-    ASSERT_EQ(Cli("spectrum " + dir.File("in.bmp") + " -o " + dir.File("s.npy")).status, 0);
-    const auto run = Cli("image " + dir.File("s.npy") + " -o " + dir.File("back.bmp"));
+    ASSERT_EQ(RunCli("spectrum " + dir.File("in.bmp") + " -o " + dir.File("s.npy")).status, 0);
+    const auto run = RunCli("image " + dir.File("s.npy") + " -o " + dir.File("back.bmp"));
     ASSERT_EQ(run.status, 0) << run.out;
     const TBitmap24 back = ReadImageFile(dir.File("back.bmp"));
     ASSERT_EQ(back.Width, 40);
@@ -81,7 +64,7 @@ TEST(CliTransform, ImageFromStoredSpectrumGivesThePictureBack) {
     for (size_t i = 0; i < back.Bytes.size(); ++i)
         ASSERT_LE(std::abs(int(back.Bytes[i]) - int(image.Bytes[i])), 1) << i;
 
-    ASSERT_EQ(Cli("roundtrip " + dir.File("in.bmp") + " -o " + dir.File("rt.npy")).status, 0);
+    ASSERT_EQ(RunCli("roundtrip " + dir.File("in.bmp") + " -o " + dir.File("rt.npy")).status, 0);
     const TSpectrumStore rt = LoadStoreNpy(dir.File("rt.npy"));
     EXPECT_NEAR(rt.Planes[2][0], float(image.Bytes[2]) - 127.0f, 1e-3);
 }
@@ -89,8 +72,8 @@ TEST(CliTransform, ImageFromStoredSpectrumGivesThePictureBack) {
 TEST(CliTransform, SpectrumPictureUsesTheContrastPosition) {
     TTempDir dir;
     WriteImageFile(dir.File("in.bmp"), TestImage(16, 16));
-    ASSERT_EQ(Cli("spectrum " + dir.File("in.bmp") + " -o " + dir.File("dark.bmp") + " --contrast -50").status, 0);
-    ASSERT_EQ(Cli("spectrum " + dir.File("in.bmp") + " -o " + dir.File("bright.bmp") + " --contrast 50").status, 0);
+    ASSERT_EQ(RunCli("spectrum " + dir.File("in.bmp") + " -o " + dir.File("dark.bmp") + " --contrast -50").status, 0);
+    ASSERT_EQ(RunCli("spectrum " + dir.File("in.bmp") + " -o " + dir.File("bright.bmp") + " --contrast 50").status, 0);
     const TBitmap24 dark = ReadImageFile(dir.File("dark.bmp")), bright = ReadImageFile(dir.File("bright.bmp"));
     int darkSum = 0, brightSum = 0;
     for (size_t i = 3; i < dark.Bytes.size(); ++i) darkSum += dark.Bytes[i], brightSum += bright.Bytes[i];
@@ -100,7 +83,7 @@ TEST(CliTransform, SpectrumPictureUsesTheContrastPosition) {
 TEST(CliTransform, TooWideImageReportsTheLengthError) {
     TTempDir dir;
     WriteImageFile(dir.File("wide.bmp"), TBitmap24(10006, 1));
-    const auto run = Cli("spectrum " + dir.File("wide.bmp") + " -o " + dir.File("s.npy"));
+    const auto run = RunCli("spectrum " + dir.File("wide.bmp") + " -o " + dir.File("s.npy"));
     EXPECT_NE(run.status, 0);
     EXPECT_NE(run.out.find("Prime factor for FFT length too large"), std::string::npos) << run.out;
     EXPECT_FALSE(std::filesystem::exists(dir.File("s.npy")));
@@ -109,15 +92,15 @@ TEST(CliTransform, TooWideImageReportsTheLengthError) {
 TEST(CliTransform, ResizeGivesTheNewSize) {
     TTempDir dir;
     WriteImageFile(dir.File("in.bmp"), TestImage(60, 40));
-    auto run = Cli("resize " + dir.File("in.bmp") + " -o " + dir.File("half.bmp") + " --mode percent --value 50");
+    auto run = RunCli("resize " + dir.File("in.bmp") + " -o " + dir.File("half.bmp") + " --mode percent --value 50");
     ASSERT_EQ(run.status, 0) << run.out;
     TBitmap24 half = ReadImageFile(dir.File("half.bmp"));
     EXPECT_EQ(half.Width, 30);
     EXPECT_EQ(half.Height, 20);
-    run = Cli("resize " + dir.File("in.bmp") + " -o " + dir.File("w.bmp") + " --mode max-width --value 90");
+    run = RunCli("resize " + dir.File("in.bmp") + " -o " + dir.File("w.bmp") + " --mode max-width --value 90");
     ASSERT_EQ(run.status, 0) << run.out;
     EXPECT_EQ(ReadImageFile(dir.File("w.bmp")).Width, 60);
-    run = Cli("resize " + dir.File("in.bmp") + " -o " + dir.File("x.bmp") + " --mode sideways --value 9");
+    run = RunCli("resize " + dir.File("in.bmp") + " -o " + dir.File("x.bmp") + " --mode sideways --value 9");
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.out.find("unknown --mode"), std::string::npos) << run.out;
 }
@@ -138,23 +121,23 @@ TEST(CliTransform, BadInputGetsOneClearLine) {
     WriteFileBytes(dir.File("shape.npy"), {wrongShape.begin(), wrongShape.end()});
     WriteFileBytes(dir.File("short.npy"), {bytes.begin(), bytes.end() - 5});
     for (const char* name : {"f8.npy", "shape.npy", "short.npy"}) {
-        const auto run = Cli("image " + dir.File(name) + " -o " + dir.File("out.bmp"));
+        const auto run = RunCli("image " + dir.File(name) + " -o " + dir.File("out.bmp"));
         EXPECT_EQ(run.status, 2) << name;
         EXPECT_NE(run.out.find("not a stored spectrum"), std::string::npos) << run.out;
         EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
     }
-    auto run = Cli("spectrum " + dir.File("missing.bmp") + " -o " + dir.File("s.npy"));
+    auto run = RunCli("spectrum " + dir.File("missing.bmp") + " -o " + dir.File("s.npy"));
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.out.find("kann nicht geöffnet werden"), std::string::npos) << run.out;
-    run = Cli("spectrum");
+    run = RunCli("spectrum");
     EXPECT_EQ(run.status, 2);
-    run = Cli("spectrum a.bmp");
+    run = RunCli("spectrum a.bmp");
     EXPECT_NE(run.out.find("missing -o"), std::string::npos) << run.out;
-    run = Cli("spectrum a.bmp -o x.npy --contrast lots");
+    run = RunCli("spectrum a.bmp -o x.npy --contrast lots");
     EXPECT_NE(run.out.find("not a whole number"), std::string::npos) << run.out;
-    run = Cli("frobnicate");
+    run = RunCli("frobnicate");
     EXPECT_EQ(run.status, 2);
-    run = Cli("spectrum --help");
+    run = RunCli("spectrum --help");
     EXPECT_EQ(run.status, 0);
     EXPECT_NE(run.out.find("usage: pixmend-cli spectrum"), std::string::npos);
 }
@@ -165,9 +148,9 @@ TEST(CliTransform, FailedWriteKeepsTheOldFile) {
     WriteFileBytes(dir.File("keep.npy"), {1, 2, 3});
     std::filesystem::create_directory(dir.File("sub"));
     // The target is a folder: the write fails, nothing else is touched.
-    auto run = Cli("spectrum " + dir.File("in.bmp") + " -o " + dir.File("sub"));
+    auto run = RunCli("spectrum " + dir.File("in.bmp") + " -o " + dir.File("sub"));
     EXPECT_EQ(run.status, 2) << run.out;
-    run = Cli("spectrum " + dir.File("in.bmp") + " -o " + dir.File("in.bmp/x.npy"));
+    run = RunCli("spectrum " + dir.File("in.bmp") + " -o " + dir.File("in.bmp/x.npy"));
     EXPECT_EQ(run.status, 2) << run.out;
     EXPECT_NE(run.out.find("kann nicht erstellt werden"), std::string::npos) << run.out;
     EXPECT_EQ(ReadFileBytes(dir.File("keep.npy")), (std::vector<uint8_t>{1, 2, 3}));

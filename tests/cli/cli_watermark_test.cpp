@@ -12,24 +12,6 @@
 
 namespace {
 
-struct TRun {
-    int status = -1;
-    std::string out; // stdout and stderr together
-};
-
-TRun Cli(const std::string& arguments) {
-    TRun run;
-    const std::string command = std::string(PIXMEND_CLI_PATH) + " " + arguments + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return run;
-    std::array<char, 4096> buf{};
-    size_t got;
-    while ((got = fread(buf.data(), 1, buf.size(), pipe)) > 0)
-        run.out.append(buf.data(), got);
-    const int raw = pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return run;
-}
 
 // A small picture with smooth shading, a few shapes and fine texture; 160 x 128
 // is large enough for the mark to be detectable and quick to transform.
@@ -60,59 +42,59 @@ double LastNumber(const std::string& out) {
 TEST(CliWatermark, EmbedThenCheckFindsTheSignOnly) {
     TTempDir dir;
     WriteImageFile(dir.File("in.bmp"), Picture());
-    const auto embed = Cli("watermark embed " + dir.File("in.bmp") + " -o " +
+    const auto embed = RunCli("watermark embed " + dir.File("in.bmp") + " -o " +
                            dir.File("marked.bmp") + " --sign 'Archiv 7'");
     ASSERT_EQ(embed.status, 0) << embed.out;
     EXPECT_NE(embed.out.find("passes: "), std::string::npos) << embed.out;
     EXPECT_GT(LastNumber(embed.out), 0.99) << embed.out;
     EXPECT_EQ(ReadImageFile(dir.File("marked.bmp")).Width, 160);
 
-    const auto found = Cli("watermark check " + dir.File("marked.bmp") + " --sign 'Archiv 7'");
+    const auto found = RunCli("watermark check " + dir.File("marked.bmp") + " --sign 'Archiv 7'");
     EXPECT_EQ(found.status, 0) << found.out;
     EXPECT_EQ(found.out.rfind("Wasserzeichen gefunden, ", 0), 0u) << found.out;
     EXPECT_NE(found.out.find(" % vollst\u00e4ndig\n"), std::string::npos) << found.out;
     EXPECT_GT(LastNumber(found.out), 0.1);
 
-    const auto other = Cli("watermark check " + dir.File("marked.bmp") + " --sign 'archiv 7'");
+    const auto other = RunCli("watermark check " + dir.File("marked.bmp") + " --sign 'archiv 7'");
     EXPECT_EQ(other.status, 1) << other.out;
     EXPECT_EQ(other.out.rfind("Wasserzeichen nicht gefunden\n", 0), 0u) << other.out;
     EXPECT_LE(LastNumber(other.out), 0.1);
 
     // The unmarked picture does not carry it.
-    EXPECT_EQ(Cli("watermark check " + dir.File("in.bmp") + " --sign 'Archiv 7'").status, 1);
+    EXPECT_EQ(RunCli("watermark check " + dir.File("in.bmp") + " --sign 'Archiv 7'").status, 1);
 }
 
 TEST(CliWatermark, DefaultSignAndUnquantisedNpy) {
     TTempDir dir;
     WriteImageFile(dir.File("in.bmp"), Picture());
     const auto embed =
-        Cli("watermark embed " + dir.File("in.bmp") + " -o " + dir.File("marked.npy"));
+        RunCli("watermark embed " + dir.File("in.bmp") + " -o " + dir.File("marked.npy"));
     ASSERT_EQ(embed.status, 0) << embed.out;
     const auto bytes = ReadFileBytes(dir.File("marked.npy"));
     const std::string head(bytes.begin(), bytes.begin() + 128);
     EXPECT_NE(head.find("'shape': (3, 128, 160)"), std::string::npos) << head;
     // The .npy is a spatial store: check reads it as one, with the default sign.
     const auto check =
-        Cli("watermark check " + dir.File("marked.npy") + " --sign '(c) Pixmend Software'");
+        RunCli("watermark check " + dir.File("marked.npy") + " --sign '(c) Pixmend Software'");
     EXPECT_EQ(check.status, 0) << check.out;
-    EXPECT_EQ(Cli("watermark check " + dir.File("marked.npy")).status, 0);
+    EXPECT_EQ(RunCli("watermark check " + dir.File("marked.npy")).status, 0);
 }
 
 TEST(CliWatermark, ErrorsLeaveExistingFilesAlone) {
     TTempDir dir;
     WriteFileBytes(dir.File("keep.bmp"), {1, 2, 3});
     const auto missing =
-        Cli("watermark embed " + dir.File("nope.bmp") + " -o " + dir.File("keep.bmp"));
+        RunCli("watermark embed " + dir.File("nope.bmp") + " -o " + dir.File("keep.bmp"));
     EXPECT_EQ(missing.status, 2) << missing.out;
     EXPECT_EQ(std::count(missing.out.begin(), missing.out.end(), '\n'), 1) << missing.out;
     EXPECT_EQ(ReadFileBytes(dir.File("keep.bmp")), (std::vector<uint8_t>{1, 2, 3}));
 
     WriteFileBytes(dir.File("bad.bmp"), {'B', 'M', 0, 0});
-    EXPECT_EQ(Cli("watermark check " + dir.File("bad.bmp")).status, 2);
-    EXPECT_EQ(Cli("watermark").status, 2);
-    EXPECT_EQ(Cli("watermark stamp x").status, 2);
-    EXPECT_EQ(Cli("watermark embed " + dir.File("keep.bmp")).status, 2); // no -o
-    const auto help = Cli("watermark --help");
+    EXPECT_EQ(RunCli("watermark check " + dir.File("bad.bmp")).status, 2);
+    EXPECT_EQ(RunCli("watermark").status, 2);
+    EXPECT_EQ(RunCli("watermark stamp x").status, 2);
+    EXPECT_EQ(RunCli("watermark embed " + dir.File("keep.bmp")).status, 2); // no -o
+    const auto help = RunCli("watermark --help");
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("watermark check IMAGE"), std::string::npos);
 }

@@ -1,9 +1,12 @@
 #include "tests/support/test_support.h"
 
+#include <array>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <stdexcept>
+#include <sys/wait.h>
 
 TSpectrumStore RandomStore(int32_t w, int32_t h, uint32_t seed, float lo, float hi) {
     TSpectrumStore s;
@@ -46,4 +49,17 @@ void WriteFileBytes(const std::string& name, const std::vector<uint8_t>& bytes) 
     std::ofstream out(name, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + name);
+}
+
+TCliRun RunCli(const std::string& arguments) {
+    TCliRun run;
+    const std::string command = std::string(PIXMEND_CLI_PATH) + " " + arguments + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return run;
+    std::array<char, 4096> buf{};
+    size_t got;
+    while ((got = fread(buf.data(), 1, buf.size(), pipe)) > 0) run.out.append(buf.data(), got);
+    const int raw = pclose(pipe);
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return run;
 }

@@ -36,6 +36,14 @@ private:
     std::filesystem::path path_;
 };
 
+// Runs pixmend-cli with the arguments (a shell command line) and collects what
+// it prints on stdout and stderr together.
+struct TCliRun {
+    int status = -1;  // the exit status; -1 when it did not exit normally
+    std::string out;
+};
+TCliRun RunCli(const std::string& arguments);
+
 // Whole-file helpers.
 std::vector<uint8_t> ReadFileBytes(const std::string& name);
 void WriteFileBytes(const std::string& name, const std::vector<uint8_t>& bytes);
