@@ -157,7 +157,7 @@ void TFormBatch::FillFolderList(QListWidget* list, QLabel* path, const QString& 
     path->setText(path->fontMetrics().elidedText(QDir::toNativeSeparators(folder), Qt::ElideLeft,
                                                  path->width()));
     path->setToolTip(QDir::toNativeSeparators(folder));
-    const QString parent = CleanFolder(folder + QStringLiteral("/.."));
+    const QString parent = QFileInfo(folder).absolutePath();
     if (parent != folder) {
         auto* up = new QListWidgetItem(QStringLiteral(".."), list);
         up->setData(kPathRole, parent);

@@ -50,6 +50,9 @@ void TFormZoom::SetPicture(const QImage& picture) { Image2->SetPicture(picture);
 void TFormZoom::SetPicture(const TBitmap24& picture) { Image2->SetPicture(ToQImage(picture)); }
 
 void TFormZoom::closeEvent(QCloseEvent* event) {
+    // Any close (the close box, or a close() on the window) leaves the window
+    // hidden, and the zoom button must then show it as up; hiding it by the
+    // button itself sends no close event.
     QWidget::closeEvent(event);
-    if (event->isAccepted() && event->spontaneous()) emit closedByUser();
+    if (event->isAccepted()) emit closedByUser();
 }

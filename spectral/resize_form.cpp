@@ -20,6 +20,11 @@ class TIntSpinEdit : public QSpinBox {
 public:
     using QSpinBox::QSpinBox;
 
+    // Plain digits: the locale's grouping would turn the text into one that
+    // is no whole number (the spin box groups the lowest int32 even with
+    // grouping off).
+    QString textFromValue(int value) const override { return QString::number(value); }
+
     void fixup(QString& input) const override {
         QSpinBox::fixup(input);
         bool whole = false;

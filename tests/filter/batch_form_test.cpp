@@ -1,0 +1,168 @@
+// The batch dialog on real widgets: which files it lists, the selection in
+// list order with full paths, folder browsing in both columns, a folder that
+// cannot be read, and the modal run closed by OK or cancel.
+
+#include "filter/batch_form.h"
+#include "tests/support/test_support.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+QStringList Texts(const QListWidget* list) {
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i) texts.append(list->item(i)->text());
+    return texts;
+}
+
+QListWidgetItem* ItemNamed(QListWidget* list, const QString& text) {
+    const QList<QListWidgetItem*> found = list->findItems(text, Qt::MatchExactly);
+    return found.isEmpty() ? nullptr : found.front();
+}
+
+class BatchFormTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* name : {"b.bmp", "c.JPG", "a.Bmp", "d.jpeg", "e.png", "notes.txt", "bmp",
+                                 "z.jpg.txt", "y.jpg"})
+            std::ofstream(Dir.File(name)) << "x";
+        fs::create_directories(Dir.Path() / "sub");
+        fs::create_directories(Dir.Path() / "folder.bmp");
+        std::ofstream(Dir.File("sub/inner.jpg")) << "x";
+        Folder = QString::fromStdString(Dir.Path().string());
+    }
+
+    TTempDir Dir;
+    QString Folder;
+};
+
+TEST_F(BatchFormTest, IsAFixedDialogWithItsCaptions) {
+    TFormBatch batch;
+    EXPECT_EQ(batch.windowTitle(), "Batchconversion");
+    EXPECT_EQ(batch.size(), QSize(413, 332));
+    EXPECT_EQ(batch.minimumSize(), batch.maximumSize());
+    EXPECT_EQ(batch.Label1->text(), "Source");
+    EXPECT_EQ(batch.Label2->text(), "Target");
+    EXPECT_EQ(batch.BitBtn1->text(), "OK");
+    EXPECT_EQ(batch.BitBtn2->text(), "Cancel");
+    EXPECT_EQ(batch.FileListIn->selectionMode(), QAbstractItemView::ExtendedSelection);
+    EXPECT_EQ(batch.SourceFolder(), QDir::currentPath());
+    EXPECT_EQ(batch.TargetFolder(), QDir::currentPath());
+    // Every control lies inside the client area.
+    for (QWidget* w : batch.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        EXPECT_TRUE(batch.rect().contains(w->geometry())) << w->objectName().toStdString();
+    }
+}
+
+TEST_F(BatchFormTest, ListsOnlyBitmapAndJpegFilesInAnyLetterCase) {
+    EXPECT_TRUE(TFormBatch::IsBatchFileName("x.bmp"));
+    EXPECT_TRUE(TFormBatch::IsBatchFileName("X.JPG"));
+    EXPECT_FALSE(TFormBatch::IsBatchFileName("x.jpeg"));
+    EXPECT_FALSE(TFormBatch::IsBatchFileName("x.bmp.png"));
+    EXPECT_FALSE(TFormBatch::IsBatchFileName("bmp"));
+
+    TFormBatch batch;
+    batch.SetSourceFolder(Folder);
+    EXPECT_EQ(Texts(batch.FileListIn), (QStringList{"a.Bmp", "b.bmp", "c.JPG", "y.jpg"}))
+        << "folders named like images are not files";
+    EXPECT_EQ(Texts(batch.DirListIn), (QStringList{"..", "folder.bmp", "sub"}));
+}
+
+TEST_F(BatchFormTest, SelectionComesInListOrderWithFullPaths) {
+    TFormBatch batch;
+    batch.SetSourceFolder(Folder + "/sub/..");
+    EXPECT_EQ(batch.SourceFolder(), Folder) << "kept as a clean absolute path";
+    EXPECT_TRUE(batch.SelectedFiles().isEmpty());
+    // Chosen in reverse; the run takes them in the order of the list.
+    batch.FileListIn->item(3)->setSelected(true);
+    batch.FileListIn->item(1)->setSelected(true);
+    batch.FileListIn->item(2)->setSelected(true);
+    EXPECT_EQ(batch.SelectedFiles(),
+              (QStringList{Folder + "/b.bmp", Folder + "/c.JPG", Folder + "/y.jpg"}));
+    batch.FileListIn->selectAll();
+    EXPECT_EQ(batch.SelectedFiles().size(), 4);
+}
+
+TEST_F(BatchFormTest, FolderListsOpenFoldersAndGoUp) {
+    TFormBatch batch;
+    batch.SetSourceFolder(Folder);
+    batch.SetTargetFolder(Folder);
+    emit batch.DirListIn->itemActivated(ItemNamed(batch.DirListIn, "sub"));
+    EXPECT_EQ(batch.SourceFolder(), Folder + "/sub");
+    EXPECT_EQ(Texts(batch.FileListIn), QStringList{"inner.jpg"});
+    EXPECT_EQ(batch.TargetFolder(), Folder) << "the columns are independent";
+    emit batch.DirListIn->itemActivated(ItemNamed(batch.DirListIn, ".."));
+    EXPECT_EQ(batch.SourceFolder(), Folder);
+
+    emit batch.DirListout->itemActivated(ItemNamed(batch.DirListout, "folder.bmp"));
+    EXPECT_EQ(batch.TargetFolder(), Folder + "/folder.bmp");
+    EXPECT_EQ(batch.SourceFolder(), Folder);
+
+    batch.SetTargetFolder("/");
+    EXPECT_EQ(batch.TargetFolder(), "/");
+    EXPECT_EQ(ItemNamed(batch.DirListout, ".."), nullptr) << "no way up from the root";
+}
+
+TEST_F(BatchFormTest, AFolderThatCannotBeReadSaysSoAndOffersNothing) {
+    TFormBatch batch;
+    const QString gone = Folder + "/gone";
+    batch.SetSourceFolder(gone);
+    EXPECT_EQ(batch.SourceFolder(), gone);
+    ASSERT_EQ(batch.FileListIn->count(), 1);
+    EXPECT_TRUE(batch.FileListIn->item(0)->text().startsWith("Ordner " + gone +
+                                                             " kann nicht gelesen werden"));
+    batch.FileListIn->selectAll();
+    EXPECT_TRUE(batch.SelectedFiles().isEmpty()) << "the notice is no file";
+    ASSERT_NE(ItemNamed(batch.DirListIn, ".."), nullptr) << "the way back stays open";
+    emit batch.DirListIn->itemActivated(ItemNamed(batch.DirListIn, ".."));
+    EXPECT_EQ(batch.FileListIn->count(), 4);
+
+    if (geteuid() != 0) {  // permissions do not bind the superuser
+        const fs::path locked = Dir.Path() / "locked";
+        fs::create_directories(locked);
+        fs::permissions(locked, fs::perms::none);
+        batch.SetSourceFolder(QString::fromStdString(locked.string()));
+        EXPECT_EQ(batch.FileListIn->count(), 1);
+        EXPECT_FALSE(batch.FileListIn->item(0)->flags() & Qt::ItemIsSelectable);
+        fs::permissions(locked, fs::perms::owner_all);
+    }
+}
+
+TEST_F(BatchFormTest, ExecuteIsConfirmedOnlyByOkAndKeepsTheFolders) {
+    TFormBatch batch;
+    batch.SetSourceFolder(Folder);
+    batch.SetTargetFolder(Folder + "/sub");
+    QTimer::singleShot(0, &batch, [&] {
+        batch.FileListIn->item(0)->setSelected(true);
+        batch.BitBtn1->click();
+    });
+    EXPECT_TRUE(batch.Execute());
+    EXPECT_EQ(batch.SelectedFiles(), QStringList{Folder + "/a.Bmp"});
+    EXPECT_EQ(batch.TargetFolder(), Folder + "/sub");
+
+    // A file that appears between two runs is listed at the next one.
+    std::ofstream(Dir.File("0.jpg")) << "x";
+    QTimer::singleShot(0, &batch, [&] {
+        EXPECT_EQ(batch.FileListIn->item(0)->text(), "0.jpg");
+        batch.BitBtn2->click();
+    });
+    EXPECT_FALSE(batch.Execute());
+    EXPECT_EQ(batch.SourceFolder(), Folder);
+    EXPECT_EQ(batch.TargetFolder(), Folder + "/sub");
+
+    QTimer::singleShot(0, &batch, [&] { batch.reject(); });
+    EXPECT_FALSE(batch.Execute()) << "closing the window is no confirmation";
+}
+
+}  // namespace
