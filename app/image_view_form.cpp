@@ -8,9 +8,13 @@ TImageView::TImageView(QWidget* parent) : QWidget(parent) {
     // The view covers its area completely when it has a picture; without one
     // it is see-through, so the background picture behind it shows.
     setAttribute(Qt::WA_OpaquePaintEvent, false);
+    // The zoom follows the pointer also while no button is held.
+    setMouseTracking(true);
 }
 
 void TImageView::PictureChanged() { update(); }
+
+void TImageView::PictureChanged(const QRect& area) { update(area); }
 
 void TImageView::paintEvent(QPaintEvent*) {
     if (!HasPicture()) return;
@@ -22,18 +26,27 @@ void TImageView::paintEvent(QPaintEvent*) {
 
 void TImageView::mousePressEvent(QMouseEvent* event) {
     pressed_ = event->button() == Qt::LeftButton;
-    QWidget::mousePressEvent(event);
+    event->accept();
+    emit pointerPressed(event->position().toPoint(), event->button());
+}
+
+void TImageView::mouseMoveEvent(QMouseEvent* event) {
+    event->accept();
+    emit pointerMoved(event->position().toPoint(), event->buttons(), event->modifiers());
 }
 
 void TImageView::mouseReleaseEvent(QMouseEvent* event) {
     const bool click = pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
     pressed_ = false;
-    QWidget::mouseReleaseEvent(event);
+    event->accept();
+    emit pointerReleased(event->position().toPoint(), event->button());
     if (click) emit clicked();
 }
 
 void TImageView::mouseDoubleClickEvent(QMouseEvent* event) {
-    QWidget::mouseDoubleClickEvent(event);
+    pressed_ = event->button() == Qt::LeftButton;
+    event->accept();
+    emit pointerPressed(event->position().toPoint(), event->button());
     if (event->button() == Qt::LeftButton) emit doubleClicked();
 }
 

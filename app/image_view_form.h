@@ -11,6 +11,7 @@
 
 #include "spectral/bitmap.h"
 
+#include <QPoint>
 #include <QWidget>
 
 class TImageView : public QWidget {
@@ -23,15 +24,23 @@ public:
 
     // Repaints after the bitmap's pixels or size changed.
     void PictureChanged();
+    // Repaints the part of the view whose pixels changed.
+    void PictureChanged(const QRect& area);
     bool HasPicture() const { return !Picture.Empty(); }
 
 signals:
     void clicked();
     void doubleClicked();
+    // Pointer events in view coordinates (the picture's pixels). A double
+    // click's second press arrives as a press too.
+    void pointerPressed(QPoint viewPos, Qt::MouseButton button);
+    void pointerMoved(QPoint viewPos, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
+    void pointerReleased(QPoint viewPos, Qt::MouseButton button);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 

@@ -263,7 +263,7 @@ void TForm1::CreateClientArea() {
     SetHint(Image1, "Doppelklick zum Anwenden");
     Shape = new TShapeMark(Image1);
     Shape->setObjectName("Shape");
-    Shape->setGeometry(80, 272, 89, 89);
+    Shape->SetMark(TMarkRect{80, 272, 89, 89});
     Shape->hide();
     ScrollBox1->setWidget(canvas);
     FitScrollArea();
@@ -354,8 +354,26 @@ void TForm1::ConnectCommands() {
     connect(TrackKontrast, &QSlider::valueChanged, this,
             [this] { RunCommand([&] { TrackKontrastChange(TrackKontrast); }); });
     connect(Image1, &TImageView::clicked, this, [this] { RunCommand([&] { Image1Click(Image1); }); });
-    connect(Shape, &TShapeMark::doubleClicked, this,
-            [this] { RunCommand([&] { ToolStempelClick(Shape); }); });
+    connect(Image1, &TImageView::pointerPressed, this, [this](QPoint pos, Qt::MouseButton button) {
+        RunCommand([&] { Image1MouseDown(button, pos); });
+    });
+    connect(Image1, &TImageView::pointerMoved, this,
+            [this](QPoint pos, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
+                RunCommand([&] { Image1MouseMove(buttons, modifiers, pos); });
+            });
+    connect(Image1, &TImageView::pointerReleased, this, [this](QPoint pos, Qt::MouseButton button) {
+        RunCommand([&] { ShapeMouseUp(button, pos); });
+    });
+    connect(Shape, &TShapeMark::pointerPressed, this, [this](QPoint pos, Qt::MouseButton button, bool doubleClick) {
+        RunCommand([&] { ShapeMouseDown(button, pos, doubleClick); });
+    });
+    connect(Shape, &TShapeMark::pointerMoved, this,
+            [this](QPoint pos, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
+                RunCommand([&] { ShapeMouseMove(buttons, modifiers, pos); });
+            });
+    connect(Shape, &TShapeMark::pointerReleased, this, [this](QPoint pos, Qt::MouseButton button) {
+        RunCommand([&] { ShapeMouseUp(button, pos); });
+    });
 }
 
 void TForm1::CreationStep() {

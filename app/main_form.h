@@ -14,15 +14,22 @@
 // The implementation is split by concern: main_form.cpp (construction, command
 // states, status bar, dispatch), main_form_file.cpp (image commands, Close,
 // Quit), main_form_language.cpp (language and settings file),
-// main_form_commands.cpp (the commands whose work lives elsewhere).
+// main_form_commands.cpp (filter list, zoom and information windows),
+// main_form_spectrum.cpp (transform, display, smoothing, undo, resize),
+// main_form_mark.cpp (the mark under the pointer, the zoom picture) and
+// main_form_filter.cpp (apply filter, batch run).
 
 #include "app/command_state.h"
 #include "app/language_tables.h"
 #include "app/settings.h"
 #include "app/translation.h"
+#include "filter/mark.h"
+#include "spectral/bitmap.h"
+#include "spectral/progress.h"
 #include "spectral/store.h"
 
 #include <QMainWindow>
+#include <QPoint>
 #include <QRect>
 #include <QString>
 
@@ -64,7 +71,9 @@ struct TOtherWindows {
     TFResize* FResize = nullptr;
 };
 
-class TForm1 : public QMainWindow {
+// The window is also the progress display of its long operations: phases go
+// to status panel 0, percentages to panel 1, both repainted at once.
+class TForm1 : public QMainWindow, public IProgress {
     Q_OBJECT
 public:
     // store: the program-wide spectrum store; dialogs: the boxes and file
@@ -92,6 +101,12 @@ public:
     // Language (0 until first applied) and LanguageTable (null until then).
     TLanguageState LanguageState;
     TSpectrumStore& Store;
+    // The help server's base address as the settings file had it; written
+    // back unchanged so that a user's own address survives.
+    std::string HelpBase;
+    // The fixed pauses of a batch run after loading and after filtering,
+    // which let the user follow the run (tests shorten them).
+    int BatchPauseMs = 500;
 
     // --- Controls ---
     QToolBar* ToolBar = nullptr;
@@ -227,6 +242,28 @@ public:
     // Appends a filter entry and raises event 3.
     void AddFilterEntry(int32_t typ, float x1, float x2, float y1, float y2);
 
+    // --- Spectrum view ---
+    // Redraws columns x1..x2 and rows y1..y2 of the store into the view (or
+    // nothing while a batch runs and the spectrum is current), then repaints.
+    void DrawStoreRegion(int32_t x1, int32_t x2, int32_t y1, int32_t y2);
+    void DrawStore();
+
+    // --- Progress of long operations (status bar) ---
+    void Phase(const std::string& key) override;
+    void Percent(double percent) override;
+    void ClearPercent() override;
+
+    // --- The mark and the zoom (pointer events of the view and the mark) ---
+    void Image1MouseDown(Qt::MouseButton button, QPoint viewPos);
+    void Image1MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, QPoint viewPos);
+    void ShapeMouseDown(Qt::MouseButton button, QPoint viewPos, bool doubleClick);
+    void ShapeMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, QPoint viewPos);
+    void ShapeMouseUp(Qt::MouseButton button, QPoint viewPos);
+    // Draws the zoom picture around a view position into the zoom window.
+    void UpdateZoom(QPoint viewPos);
+    // Where the last press on the view happened: the corner new marks grow from.
+    QPoint DrawingOrigin;
+
     // Whether the command may run, after its guard steps (DispatchGuard).
     bool PassesGuard(TCommand command, QObject* sender);
 
@@ -250,6 +287,13 @@ private:
     // The scroll area's contents take the size of what they hold.
     void FitScrollArea();
     void CreateFilterDialogs();
+    // The work of Apply filter, without its guard steps (the batch run
+    // repeats it per file).
+    void ApplyFilterWork();
+    // Smooths the region of a normalised entry, redraws it and records it.
+    void SmoothAndRecord(int32_t kind, float x1, float x2, float y1, float y2);
+    // Lets pending window messages run, then waits the batch pause.
+    void BatchPause();
 
     IUserDialogs& dialogs_;
     std::unique_ptr<TComponentTree> components_;
@@ -260,4 +304,6 @@ private:
     bool settingsRead_ = false;
     bool settingsWritten_ = false;
     bool quitting_ = false;
+    // The zoom picture, kept so that pointer moves allocate nothing.
+    TBitmap24 zoomPicture_;
 };

@@ -1,6 +1,5 @@
-// The main window's commands whose work lives with other parts of the
-// program: the filter list, the zoom window, marking, transform, resize,
-// batch run and the information windows. Each handler takes its guard steps
+// The main window's commands whose work lives with other windows: the filter
+// list, the zoom window, the shape choice and the information windows. Each handler takes its guard steps
 // here, so the command states and help mode already hold for all of them.
 
 #include "app/main_form.h"
@@ -83,20 +82,6 @@ void TForm1::ToolElipseClick(QObject* sender) {
     if (!PassesGuard(TCommand::Ellipse, sender)) return;
     ToolElipse->setChecked(true);
     Shape->SetKind(TShapeMark::TKind::Ellipse);
-}
-
-// The transform, smoothing, undo, apply, batch and resize commands arrive
-// with their engines; until then they take their guard steps and stop.
-void TForm1::ButtonfftClick(QObject* sender) { PassesGuard(TCommand::Transform, sender); }
-void TForm1::ToolStempelClick(QObject* sender) { PassesGuard(TCommand::SmoothArea, sender); }
-void TForm1::ToolundoClick(QObject* sender) { PassesGuard(TCommand::Undo, sender); }
-void TForm1::ToolapplyClick(QObject* sender) { PassesGuard(TCommand::ApplyFilter, sender); }
-void TForm1::ToolBatchrunClick(QObject* sender) { PassesGuard(TCommand::BatchRun, sender); }
-void TForm1::BWatermarkClick(QObject* sender) { PassesGuard(TCommand::Resize, sender); }
-
-void TForm1::TrackKontrastChange(QObject* sender) {
-    if (!PassesGuard(TCommand::Contrast, sender)) return;
-    // Redrawing the spectrum at the new gain comes with the display.
 }
 
 void TForm1::versioninfo1Click(QObject* sender) {

@@ -11,6 +11,7 @@
 #include "app/image_file.h"
 #include "app/image_file_qt.h"
 #include "app/image_view_form.h"
+#include "app/main_form_busy.h"
 #include "app/picture_dialog_form.h"
 #include "app/user_dialogs_form.h"
 #include "spectral/errors.h"
@@ -24,24 +25,6 @@
 #include <QScrollArea>
 
 #include <algorithm>
-
-namespace {
-
-// The wait cursor for the length of an operation, also when it fails.
-class TBusyCursor {
-public:
-    TBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~TBusyCursor() { QApplication::restoreOverrideCursor(); }
-    TBusyCursor(const TBusyCursor&) = delete;
-    TBusyCursor& operator=(const TBusyCursor&) = delete;
-};
-
-// Lets the window repaint in the middle of a long operation. User input
-// waits: a click that arrived now would start a second command while this
-// one holds the image half replaced.
-void LetWindowRepaint() { QApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
-
-}  // namespace
 
 bool TForm1::ConfirmReplaceImage() {
     if (Image1->ImageModified == 1 && dialogs_.Confirm(this, LangText("aktuellesBildüberschreiben")))

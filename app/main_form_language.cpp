@@ -200,6 +200,8 @@ void TForm1::ReadSettings() {
         dialogs_.ShowError(this, QString::fromUtf8(error.what()));
         settings = DefaultSettings(ppi, current);
     }
+    // The help server's address is kept even when nothing else was read.
+    if (settings.HelpBase) HelpBase = *settings.HelpBase;
     if (!settings.Read) return;
 
     if (settings.ApplyPlacement) {
@@ -275,6 +277,7 @@ void TForm1::WriteSettings(bool visible) {
     record.Toolgb_Down = Toolgb->isChecked();
     record.ToolDe_Down = ToolDe->isChecked();
     record.Lang = LanguageState.Language;
+    record.HelpBase = HelpBase;
     try {
         WriteSettingsFile(SettingsFileName(), record);
     } catch (const std::exception& error) {

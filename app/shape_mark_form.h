@@ -2,9 +2,15 @@
 // The marking shape over the spectrum view: a rectangle or ellipse with an
 // aqua diagonal-cross hatch and a dotted outline, laid over the view as a
 // child widget so that it stays on the same cells while the view scrolls.
-// Here it is drawn and carries its kind; drawing it with the pointer, moving
-// and resizing it, and its zones belong to the marking code.
+//
+// The mark's geometry is signed (its width and height are negative while the
+// user drags up or to the left of the starting point); the widget covers the
+// cells that geometry spans. The pointer events are handed to the main
+// window in view coordinates, which are the spectrum's cell indices.
 
+#include "filter/mark.h"
+
+#include <QPoint>
 #include <QWidget>
 
 class TShapeMark : public QWidget {
@@ -17,13 +23,27 @@ public:
     TKind Kind() const { return kind_; }
     void SetKind(TKind kind);
 
+    // The signed geometry, in the coordinates of the parent view.
+    const TMarkRect& Mark() const { return mark_; }
+    void SetMark(const TMarkRect& mark);
+
 signals:
-    void doubleClicked();
+    // Positions are in the parent view's coordinates. doubleClick marks the
+    // second press of a double click.
+    void pointerPressed(QPoint viewPos, Qt::MouseButton button, bool doubleClick);
+    void pointerMoved(QPoint viewPos, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
+    void pointerReleased(QPoint viewPos, Qt::MouseButton button);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    QPoint ViewPos(const QMouseEvent* event) const;
+
     TKind kind_ = TKind::Rectangle;
+    TMarkRect mark_;
 };

@@ -6,10 +6,12 @@
 #include "app/image_file.h"
 #include "app/main_form.h"
 #include "app/user_dialogs_form.h"
+#include "filter/batch_form.h"
 #include "filter/filter_list_form.h"
 #include "filter/zoom_form.h"
 #include "help/about_form.h"
 #include "help/version_info_form.h"
+#include "spectral/resize_form.h"
 #include "tests/support/test_support.h"
 
 #include <QAbstractButton>
@@ -67,11 +69,15 @@ protected:
         Protokol = std::make_unique<TFormProtokol>();
         About = std::make_unique<TFormAbout>();
         VersionInfo = std::make_unique<TVersionInfoForm>();
+        Batch = std::make_unique<TFormBatch>();
+        Resize = std::make_unique<TFResize>();
         TOtherWindows windows;
         windows.FormZoom = Zoom.get();
         windows.FormProtokol = Protokol.get();
         windows.FormAbout = About.get();
         windows.VersionInfoForm = VersionInfo.get();
+        windows.FormBatch = Batch.get();
+        windows.FResize = Resize.get();
         Form->SetOtherWindows(windows);
     }
     void TearDown() override {
@@ -113,6 +119,8 @@ protected:
     std::unique_ptr<TFormProtokol> Protokol;
     std::unique_ptr<TFormAbout> About;
     std::unique_ptr<TVersionInfoForm> VersionInfo;
+    std::unique_ptr<TFormBatch> Batch;
+    std::unique_ptr<TFResize> Resize;
     int QuitCalls = 0;
 
 private:

@@ -1,0 +1,98 @@
+// The mark over the spectrum view under the pointer: drawing a new one from a
+// press point, moving and resizing it by the zone it was grabbed at, its
+// pointer shapes, a double click applying the smoothing, and the zoom picture
+// that follows the pointer. The geometry rules are the engine's (filter/mark.h,
+// filter/zoom.h).
+
+#include "app/main_form.h"
+
+#include "app/image_view_form.h"
+#include "app/shape_mark_form.h"
+#include "filter/zoom.h"
+#include "filter/zoom_form.h"
+
+#include <QCursor>
+
+#include <algorithm>
+#include <cstdint>
+
+namespace {
+
+Qt::CursorShape ZoneCursor(TShapeZone zone) {
+    switch (zone) {
+    case TShapeZone::Inside: return Qt::SizeAllCursor;
+    case TShapeZone::Left:
+    case TShapeZone::Right: return Qt::SizeHorCursor;
+    case TShapeZone::Top:
+    case TShapeZone::Bottom: return Qt::SizeVerCursor;
+    case TShapeZone::TopLeft:
+    case TShapeZone::BottomRight: return Qt::SizeFDiagCursor;
+    case TShapeZone::TopRight:
+    case TShapeZone::BottomLeft: return Qt::SizeBDiagCursor;
+    }
+    return Qt::ArrowCursor;
+}
+
+}  // namespace
+
+void TForm1::Image1MouseDown(Qt::MouseButton, QPoint viewPos) {
+    // Also in help mode: the click that follows shows the view's help.
+    if (CommandState != 2) return;
+    DrawingOrigin = viewPos;
+    TMarkRect mark = Shape->Mark();
+    mark.L = viewPos.x();
+    mark.T = viewPos.y();
+    Shape->SetMark(mark);
+    Shape->hide();
+}
+
+void TForm1::Image1MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers, QPoint viewPos) {
+    if (CommandState == 2 && (buttons & Qt::LeftButton)) {
+        // Drawing: the mark spans from the press point to the pointer.
+        Shape->SetMark(MarkSpanning(DrawingOrigin.x(), DrawingOrigin.y(), viewPos.x(), viewPos.y()));
+        if (Shape->isHidden()) Shape->show();
+        return;
+    }
+    if (CommandState == 1 || CommandState == 2) UpdateZoom(viewPos);
+}
+
+void TForm1::ShapeMouseDown(Qt::MouseButton, QPoint, bool doubleClick) {
+    ShapeGrabZone = ShapeHoverZone;
+    if (HelpMode) {
+        ShowElementHelp(Shape);
+        return;
+    }
+    // Only the second press of a double click applies, so a double click
+    // smooths once.
+    if (doubleClick) ToolStempelClick(Shape);
+}
+
+void TForm1::ShapeMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, QPoint viewPos) {
+    TMarkRect mark = Shape->Mark();
+    const int64_t x = int64_t(viewPos.x()) - mark.L;
+    const int64_t y = int64_t(viewPos.y()) - mark.T;
+    const auto clamp32 = [](int64_t v) { return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+    const TShapeZone zone = ::ShapeHoverZone(clamp32(x), clamp32(y), mark.W, mark.H);
+    this->ShapeHoverZone = int32_t(zone);
+    Shape->setCursor(ZoneCursor(zone));
+    if (buttons & Qt::LeftButton) {
+        const auto grab = TShapeZone(std::clamp(ShapeGrabZone, 0, 8));
+        DragMark(mark, grab, clamp32(int64_t(viewPos.x()) - ShapeLastLeft),
+                 clamp32(int64_t(viewPos.y()) - ShapeLastTop));
+        Shape->SetMark(mark);
+    }
+    ShapeLastLeft = viewPos.x();
+    ShapeLastTop = viewPos.y();
+    if (buttons == Qt::NoButton && modifiers == Qt::NoModifier) UpdateZoom(viewPos);
+}
+
+void TForm1::ShapeMouseUp(Qt::MouseButton, QPoint) {
+    TMarkRect mark = Shape->Mark();
+    NormaliseMark(mark);
+    Shape->SetMark(mark);
+}
+
+void TForm1::UpdateZoom(QPoint viewPos) {
+    RenderZoom(Store, viewPos.x(), viewPos.y(), zoomPicture_);
+    if (Windows.FormZoom) Windows.FormZoom->SetPicture(zoomPicture_);
+}

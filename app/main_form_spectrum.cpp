@@ -1,0 +1,173 @@
+// The main window's spectrum work: the Transform command, the spectrum view
+// and its contrast slider, smoothing and its undo, and the Resize command.
+// The computations are the engine's; here they are wired to the controls,
+// the status bar and the filter list.
+
+#include "app/main_form.h"
+
+#include "app/image_view_form.h"
+#include "app/main_form_busy.h"
+#include "app/shape_mark_form.h"
+#include "filter/filter_list_form.h"
+#include "filter/mark.h"
+#include "filter/smoothing.h"
+#include "spectral/display.h"
+#include "spectral/resize.h"
+#include "spectral/resize_form.h"
+#include "spectral/transform.h"
+
+#include <QScrollArea>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QToolButton>
+
+void TForm1::Phase(const std::string& key) { ShowStatus(LangText(key), 0); }
+
+void TForm1::Percent(double percent) {
+    ShowStatus(QString::fromStdString(LangTextFormat(LanguageState, "erledigt", percent)), 1);
+}
+
+void TForm1::ClearPercent() { ShowStatus(QString(), 1); }
+
+void TForm1::ButtonfftClick(QObject* sender) {
+    if (!PassesGuard(TCommand::Transform, sender)) return;
+    if (CommandState != 1 && CommandState != 2) return;
+    const uint8_t before = CommandState;
+    const bool forward = before == 1;
+    const int previousContrast = TrackKontrast->value();
+    const bool markWasVisible = Shape->isVisible();
+
+    TBusyCursor busy;
+    Image1->hide();
+    {
+        // The view is hidden and drawn once at the end: a redraw for the
+        // slider's change now would only cost time.
+        const QSignalBlocker quiet(TrackKontrast);
+        TrackKontrast->setValue(0);
+    }
+    SetCommandState(forward ? 2 : 1);
+    Shape->setVisible(forward);
+
+    // The bitmap is the source only while it is what the store was filled
+    // from; after a transform the store's unclipped values are the better one.
+    const TBitmap24* source = nullptr;
+    if (forward && Image1->ImageModified != 1 && Image1->Picture.Width == Store.Cols &&
+        Image1->Picture.Height == Store.Rows)
+        source = &Image1->Picture;
+
+    TTransformResult result;
+    try {
+        result = TransformStore(Store, forward ? TTransformDirection::Forward : TTransformDirection::Inverse, source,
+                                *this);
+    } catch (...) {
+        // The transform refuses a length before any plane changes: give the
+        // user back the window as it was, then let the error be shown.
+        SetCommandState(before);
+        Shape->setVisible(markWasVisible);
+        {
+            const QSignalBlocker quiet(TrackKontrast);
+            TrackKontrast->setValue(previousContrast);
+        }
+        ClearPercent();
+        Image1->show();
+        throw;
+    }
+
+    if (forward) {
+        const QSignalBlocker quiet(TrackKontrast);
+        TrackKontrast->setValue(result.ContrastPreset);
+    }
+    DrawStore();
+    ClearPercent();
+    ShowStatus(LangText("Transformed"), 0);
+    Image1->show();
+    Image1->ImageModified = 1;
+}
+
+void TForm1::DrawStore() { DrawStoreRegion(0, Store.Cols - 1, 0, Store.Rows - 1); }
+
+void TForm1::DrawStoreRegion(int32_t x1, int32_t x2, int32_t y1, int32_t y2) {
+    // Nobody looks at the spectrum of a batch run; its images are shown.
+    if (BatchRunning && CommandState != 1) return;
+    if (Image1->Picture.Width != Store.Cols || Image1->Picture.Height != Store.Rows) {
+        // A resize gave the store a new size: the bitmap and the view follow.
+        Image1->Picture = TBitmap24(Store.Cols, Store.Rows);
+        Image1->resize(Store.Cols, Store.Rows);
+        FitScrollArea();
+        x1 = 0;
+        x2 = Store.Cols - 1;
+        y1 = 0;
+        y2 = Store.Rows - 1;
+    }
+    RenderStoreRegion(Store, CommandState == 1, TrackKontrast->value(), x1, x2, y1, y2, Image1->Picture);
+    const int32_t left = std::max(0, x1), top = std::max(0, y1);
+    const int32_t right = std::min(x2, Store.Cols - 1), bottom = std::min(y2, Store.Rows - 1);
+    if (right >= left && bottom >= top)
+        Image1->PictureChanged(QRect(left, top, right - left + 1, bottom - top + 1));
+    else
+        Image1->PictureChanged(QRect());
+}
+
+void TForm1::TrackKontrastChange(QObject* sender) {
+    if (!PassesGuard(TCommand::Contrast, sender)) return;
+    if (CommandState == 2) DrawStore();
+}
+
+void TForm1::SmoothAndRecord(int32_t kind, float x1, float x2, float y1, float y2) {
+    const int32_t W = Store.Cols, H = Store.Rows;
+    const int32_t c1 = CellBound(W, x1), c2 = CellBound(W, x2);
+    const int32_t r1 = CellBound(H, y1), r2 = CellBound(H, y2);
+    SmoothRegion(Store, c1, c2, r1, r2, kind != 0, TSmoothDirection::Smooth);
+    DrawStoreRegion(c1, c2, r1, r2);
+    AddFilterEntry(kind, x1, x2, y1, y2);
+}
+
+void TForm1::ToolStempelClick(QObject* sender) {
+    if (!PassesGuard(TCommand::SmoothArea, sender)) return;
+    // Smoothing an image instead of its spectrum would be plain damage.
+    if (CommandState != 2 || Store.Cols <= 0 || Store.Rows <= 0) return;
+    TMarkRect mark = Shape->Mark();
+    NormaliseMark(mark);
+    Shape->SetMark(mark);
+    const TNormalisedRegion region = MarkRegion(mark, Store.Cols, Store.Rows);
+    const int32_t kind = Shape->Kind() == TShapeMark::TKind::Ellipse ? 1 : 0;
+    SmoothAndRecord(kind, region.x1, region.x2, region.y1, region.y2);
+    if (ToolMirror->isChecked()) {
+        const TNormalisedRegion mirrored = MirroredRegion(region);
+        SmoothAndRecord(kind, mirrored.x1, mirrored.x2, mirrored.y1, mirrored.y2);
+    }
+}
+
+void TForm1::ToolundoClick(QObject* sender) {
+    if (!PassesGuard(TCommand::Undo, sender)) return;
+    if (!Windows.FormProtokol || Windows.FormProtokol->EntryCount() == 0) return;
+    if (CommandState != 2) return;
+    const TFilterEntry entry = Windows.FormProtokol->GetEntry(Windows.FormProtokol->EntryCount() - 1);
+    // A resize entry has no region: undoing it only removes it (its value as
+    // a fraction could name cells far outside any number range).
+    const bool resize = entry.typ >= 100 && entry.typ <= 200;
+    if (!resize) {
+        const int32_t W = Store.Cols, H = Store.Rows;
+        SmoothRegion(Store, CellBound(W, entry.x1), CellBound(W, entry.x2), CellBound(H, entry.y1),
+                     CellBound(H, entry.y2), entry.typ != 0, TSmoothDirection::Restore);
+    }
+    Windows.FormProtokol->DeleteLastEntry();
+    DrawStore();
+}
+
+void TForm1::BWatermarkClick(QObject* sender) {
+    PassesGuard(TCommand::Resize, sender);
+    // The dialog is only offered on a spectrum; resizing an image's pixels
+    // as if they were frequencies would ruin it.
+    if (CommandState != 2 || !Windows.FResize) return;
+    if (!Windows.FResize->Execute()) return;
+    const int32_t value = Windows.FResize->Value();
+    const int32_t mode = Windows.FResize->Mode();
+    {
+        TBusyCursor busy;
+        const TResizeOutcome outcome = ResizeSpectrum(Store, value, mode, *this);
+        if (outcome.Changed) DrawStore();
+    }
+    // Recorded also when the size stayed, so that the filter repeats it.
+    AddFilterEntry(100 + mode, float(value), 0.0f, 0.0f, 0.0f);
+}
