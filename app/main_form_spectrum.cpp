@@ -105,7 +105,7 @@ void TForm1::DrawStoreRegion(int32_t x1, int32_t x2, int32_t y1, int32_t y2) {
     if (right >= left && bottom >= top)
         Image1->PictureChanged(QRect(left, top, right - left + 1, bottom - top + 1));
     else
-        Image1->PictureChanged(QRect());
+        Image1->PictureChanged();
 }
 
 void TForm1::TrackKontrastChange(QObject* sender) {
