@@ -176,6 +176,37 @@ TEST_F(MainFormSpectrumTest, ProgressTextsInTheCurrentLanguage) {
     EXPECT_EQ(Status(1), "");
 }
 
+// Records the texts a status panel is painted with.
+class TPaintedTexts : public QObject {
+public:
+    explicit TPaintedTexts(QLabel* label) : label_(label) { label->installEventFilter(this); }
+    std::vector<QString> Texts;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint && (Texts.empty() || Texts.back() != label_->text()))
+            Texts.push_back(label_->text());
+        return false;
+    }
+
+private:
+    QLabel* label_;
+};
+
+TEST_F(MainFormSpectrumTest, TransformShowsItsPhasesAndProgressWhileItRuns) {
+    Open(WriteBitmap("scan.bmp", 150, 120, 1));
+    TPaintedTexts phases(Form->StatusPanels[0]);
+    TPaintedTexts progress(Form->StatusPanels[1]);
+    Form->ToolTransform->click();
+    EXPECT_EQ(phases.Texts, (std::vector<QString>{"red (1)", "red (2)", "green (1)", "green (2)", "blue (1)",
+                                                  "blue (2)", "Transformed"}));
+    // Rows 0 and 100 (r/H * 50/3 + p * 33.3), columns 0 and 100
+    // ((c/W * 50 + 50)/3 + p * 33.3) of each plane, then emptied.
+    EXPECT_EQ(progress.Texts,
+              (std::vector<QString>{"0.0  percent ...", "13.9  percent ...", "16.7  percent ...", "27.8  percent ...",
+                                    "33.3  percent ...", "47.2  percent ...", "50.0  percent ...",
+                                    "61.1  percent ...", "66.6  percent ...", "80.5  percent ...",
+                                    "83.3  percent ...", "94.4  percent ...", ""}));
+}
+
 TEST_F(MainFormSpectrumTest, TransformLengthErrorLeavesTheWindowUsable) {
     // 2 * 10006 - 1 has a prime factor beyond what the FFT takes.
     Open(WriteBitmap("wide.bmp", 10006, 1));
