@@ -42,7 +42,8 @@ void TForm1::BatchPause() {
 
 void TForm1::ToolBatchrunClick(QObject* sender) {
     if (!PassesGuard(TCommand::BatchRun, sender)) return;
-    if (!Windows.FormProtokol || Windows.FormProtokol->EntryCount() == 0 || !Windows.FormBatch) return;
+    if (!Windows.FormProtokol || Windows.FormProtokol->EntryCount() == 0 || !Windows.FormBatch)
+        return;
     // Cleared however the run ends, an error at some file included.
     struct TRunning {
         bool& Flag;

@@ -20,20 +20,25 @@ namespace {
 
 Qt::CursorShape ZoneCursor(TShapeZone zone) {
     switch (zone) {
-    case TShapeZone::Inside: return Qt::SizeAllCursor;
+    case TShapeZone::Inside:
+        return Qt::SizeAllCursor;
     case TShapeZone::Left:
-    case TShapeZone::Right: return Qt::SizeHorCursor;
+    case TShapeZone::Right:
+        return Qt::SizeHorCursor;
     case TShapeZone::Top:
-    case TShapeZone::Bottom: return Qt::SizeVerCursor;
+    case TShapeZone::Bottom:
+        return Qt::SizeVerCursor;
     case TShapeZone::TopLeft:
-    case TShapeZone::BottomRight: return Qt::SizeFDiagCursor;
+    case TShapeZone::BottomRight:
+        return Qt::SizeFDiagCursor;
     case TShapeZone::TopRight:
-    case TShapeZone::BottomLeft: return Qt::SizeBDiagCursor;
+    case TShapeZone::BottomLeft:
+        return Qt::SizeBDiagCursor;
     }
     return Qt::ArrowCursor;
 }
 
-}  // namespace
+} // namespace
 
 void TForm1::Image1MouseDown(Qt::MouseButton, QPoint viewPos) {
     // Also in help mode: the click that follows shows the view's help.
@@ -49,7 +54,8 @@ void TForm1::Image1MouseDown(Qt::MouseButton, QPoint viewPos) {
 void TForm1::Image1MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers, QPoint viewPos) {
     if (CommandState == 2 && (buttons & Qt::LeftButton)) {
         // Drawing: the mark spans from the press point to the pointer.
-        Shape->SetMark(MarkSpanning(DrawingOrigin.x(), DrawingOrigin.y(), viewPos.x(), viewPos.y()));
+        Shape->SetMark(
+            MarkSpanning(DrawingOrigin.x(), DrawingOrigin.y(), viewPos.x(), viewPos.y()));
         if (Shape->isHidden()) Shape->show();
         return;
     }
@@ -67,11 +73,14 @@ void TForm1::ShapeMouseDown(Qt::MouseButton, QPoint, bool doubleClick) {
     if (doubleClick) ToolStempelClick(Shape);
 }
 
-void TForm1::ShapeMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, QPoint viewPos) {
+void TForm1::ShapeMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers,
+                            QPoint viewPos) {
     TMarkRect mark = Shape->Mark();
     const int64_t x = int64_t(viewPos.x()) - mark.L;
     const int64_t y = int64_t(viewPos.y()) - mark.T;
-    const auto clamp32 = [](int64_t v) { return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); };
+    const auto clamp32 = [](int64_t v) {
+        return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+    };
     const TShapeZone zone = ::ShapeHoverZone(clamp32(x), clamp32(y), mark.W, mark.H);
     this->ShapeHoverZone = int32_t(zone);
     Shape->setCursor(ZoneCursor(zone));

@@ -16,18 +16,23 @@
 #include "spectral/resize_form.h"
 #include "spectral/transform.h"
 
-#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QToolButton>
 
-void TForm1::Phase(const std::string& key) { ShowStatus(LangText(key), 0); }
+#include <algorithm>
+
+void TForm1::Phase(const std::string& key) {
+    ShowStatus(LangText(key), 0);
+}
 
 void TForm1::Percent(double percent) {
     ShowStatus(QString::fromStdString(LangTextFormat(LanguageState, "erledigt", percent)), 1);
 }
 
-void TForm1::ClearPercent() { ShowStatus(QString(), 1); }
+void TForm1::ClearPercent() {
+    ShowStatus(QString(), 1);
+}
 
 void TForm1::ButtonfftClick(QObject* sender) {
     if (!PassesGuard(TCommand::Transform, sender)) return;
@@ -57,8 +62,9 @@ void TForm1::ButtonfftClick(QObject* sender) {
 
     TTransformResult result;
     try {
-        result = TransformStore(Store, forward ? TTransformDirection::Forward : TTransformDirection::Inverse, source,
-                                *this);
+        result = TransformStore(
+            Store, forward ? TTransformDirection::Forward : TTransformDirection::Inverse, source,
+            *this);
     } catch (...) {
         // The transform refuses a length before any plane changes: give the
         // user back the window as it was, then let the error be shown.
@@ -84,7 +90,9 @@ void TForm1::ButtonfftClick(QObject* sender) {
     Image1->ImageModified = 1;
 }
 
-void TForm1::DrawStore() { DrawStoreRegion(0, Store.Cols - 1, 0, Store.Rows - 1); }
+void TForm1::DrawStore() {
+    DrawStoreRegion(0, Store.Cols - 1, 0, Store.Rows - 1);
+}
 
 void TForm1::DrawStoreRegion(int32_t x1, int32_t x2, int32_t y1, int32_t y2) {
     // Nobody looks at the spectrum of a batch run; its images are shown.
@@ -99,7 +107,8 @@ void TForm1::DrawStoreRegion(int32_t x1, int32_t x2, int32_t y1, int32_t y2) {
         y1 = 0;
         y2 = Store.Rows - 1;
     }
-    RenderStoreRegion(Store, CommandState == 1, TrackKontrast->value(), x1, x2, y1, y2, Image1->Picture);
+    RenderStoreRegion(Store, CommandState == 1, TrackKontrast->value(), x1, x2, y1, y2,
+                      Image1->Picture);
     const int32_t left = std::max(0, x1), top = std::max(0, y1);
     const int32_t right = std::min(x2, Store.Cols - 1), bottom = std::min(y2, Store.Rows - 1);
     if (right >= left && bottom >= top)
@@ -142,7 +151,8 @@ void TForm1::ToolundoClick(QObject* sender) {
     if (!PassesGuard(TCommand::Undo, sender)) return;
     if (!Windows.FormProtokol || Windows.FormProtokol->EntryCount() == 0) return;
     if (CommandState != 2) return;
-    const TFilterEntry entry = Windows.FormProtokol->GetEntry(Windows.FormProtokol->EntryCount() - 1);
+    const TFilterEntry entry =
+        Windows.FormProtokol->GetEntry(Windows.FormProtokol->EntryCount() - 1);
     // A resize entry has no region: undoing it only removes it (its value as
     // a fraction could name cells far outside any number range).
     const bool resize = entry.typ >= 100 && entry.typ <= 200;

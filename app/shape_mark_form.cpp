@@ -22,7 +22,9 @@ void TShapeMark::SetMark(const TMarkRect& mark) {
     // The widget spans the cells between the corner and the opposite corner,
     // whichever way the mark was dragged. Sizes beyond what a widget can
     // have are cut; the signed geometry keeps its true values.
-    auto clampCoord = [](int64_t v) { return int(std::clamp<int64_t>(v, -(int64_t(1) << 24), int64_t(1) << 24)); };
+    auto clampCoord = [](int64_t v) {
+        return int(std::clamp<int64_t>(v, -(int64_t(1) << 24), int64_t(1) << 24));
+    };
     const int64_t left = mark.W < 0 ? int64_t(mark.L) + mark.W : mark.L;
     const int64_t top = mark.H < 0 ? int64_t(mark.T) + mark.H : mark.T;
     setGeometry(clampCoord(left), clampCoord(top), clampCoord(std::llabs(int64_t(mark.W))),

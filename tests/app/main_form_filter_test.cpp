@@ -21,7 +21,7 @@
 namespace {
 
 class MainFormFilterTest : public MainFormTest {
-protected:
+  protected:
     void SetUp() override {
         MainFormTest::SetUp();
         ShowForm();
@@ -48,13 +48,15 @@ protected:
     }
     // Runs the batch with the dialog answered: these files of `source`
     // selected, results into `target`.
-    void RunBatch(const std::string& source, const std::vector<QString>& names, const std::string& target) {
+    void RunBatch(const std::string& source, const std::vector<QString>& names,
+                  const std::string& target) {
         QTimer::singleShot(0, Batch.get(), [=, this] {
             Batch->SetSourceFolder(QString::fromStdString(source));
             Batch->SetTargetFolder(QString::fromStdString(target));
             for (int row = 0; row < Batch->FileListIn->count(); ++row) {
                 QListWidgetItem* item = Batch->FileListIn->item(row);
-                item->setSelected(std::find(names.begin(), names.end(), item->text()) != names.end());
+                item->setSelected(std::find(names.begin(), names.end(), item->text()) !=
+                                  names.end());
             }
             Batch->BitBtn1->click();
         });
@@ -102,7 +104,8 @@ TEST_F(MainFormFilterTest, BatchOverTwoFilesInOneFolderWritesBoth) {
     ASSERT_TRUE(On(TControlId::ToolBatchrun)) << "a batch may start with no image open";
     RunBatch(source, {"a.bmp", "b.bmp"}, target);
 
-    EXPECT_TRUE(Dialogs.Errors.empty()) << (Dialogs.Errors.empty() ? "" : Dialogs.Errors[0].toStdString());
+    EXPECT_TRUE(Dialogs.Errors.empty())
+        << (Dialogs.Errors.empty() ? "" : Dialogs.Errors[0].toStdString());
     EXPECT_FALSE(Form->BatchRunning);
     EXPECT_TRUE(ReadImageFile(target + "/a.bmp").Bytes == Expected(a).Bytes);
     const TBitmap24 lastExpected = Expected(b);
@@ -154,4 +157,4 @@ TEST_F(MainFormFilterTest, CancelledOrEmptyBatchProcessesNothing) {
     EXPECT_TRUE(Dialogs.Errors.empty());
 }
 
-}  // namespace
+} // namespace

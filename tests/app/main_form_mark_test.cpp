@@ -16,7 +16,7 @@
 namespace {
 
 class MainFormMarkTest : public MainFormTest {
-protected:
+  protected:
     void SetUp() override {
         MainFormTest::SetUp();
         ShowForm();
@@ -31,13 +31,18 @@ protected:
     // A pointer event at `pos` in the widget's own coordinates.
     static void Send(QWidget* widget, QEvent::Type type, QPoint pos, Qt::MouseButton button,
                      Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QMouseEvent event(type, QPointF(pos), widget->mapToGlobal(QPointF(pos)), button, buttons, modifiers);
+        QMouseEvent event(type, QPointF(pos), widget->mapToGlobal(QPointF(pos)), button, buttons,
+                          modifiers);
         QApplication::sendEvent(widget, &event);
     }
-    void Press(QWidget* w, QPoint p) { Send(w, QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton); }
+    void Press(QWidget* w, QPoint p) {
+        Send(w, QEvent::MouseButtonPress, p, Qt::LeftButton, Qt::LeftButton);
+    }
     void Drag(QWidget* w, QPoint p) { Send(w, QEvent::MouseMove, p, Qt::NoButton, Qt::LeftButton); }
     void Hover(QWidget* w, QPoint p) { Send(w, QEvent::MouseMove, p, Qt::NoButton, Qt::NoButton); }
-    void Release(QWidget* w, QPoint p) { Send(w, QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton); }
+    void Release(QWidget* w, QPoint p) {
+        Send(w, QEvent::MouseButtonRelease, p, Qt::LeftButton, Qt::NoButton);
+    }
     void DoubleClick(QWidget* w, QPoint p) {
         Press(w, p);
         Release(w, p);
@@ -58,7 +63,8 @@ TEST_F(MainFormMarkTest, DraggingOnTheViewDrawsTheMarkAndReleaseNormalisesIt) {
     EXPECT_FALSE(Form->Shape->isHidden()) << "the first drawing move shows it";
     Drag(view, {180, 120});
     EXPECT_EQ(Mark(), (TMarkRect{200, 150, -20, -30}));
-    EXPECT_EQ(Form->Shape->geometry(), QRect(180, 120, 20, 30)) << "the widget covers the spanned cells";
+    EXPECT_EQ(Form->Shape->geometry(), QRect(180, 120, 20, 30))
+        << "the widget covers the spanned cells";
     Release(view, {180, 120});
     EXPECT_EQ(Mark(), (TMarkRect{180, 120, 20, 30}));
     EXPECT_EQ(Form->Shape->geometry(), QRect(180, 120, 20, 30));
@@ -72,7 +78,7 @@ TEST_F(MainFormMarkTest, APressWithoutMoveKeepsTheSizeAndNothingHappensOnAnImage
     EXPECT_EQ(Mark(), (TMarkRect{50, 60, 33, 44}));
     EXPECT_TRUE(Form->Shape->isHidden());
 
-    Form->ToolTransform->click();  // the image: presses and drags draw nothing
+    Form->ToolTransform->click(); // the image: presses and drags draw nothing
     Press(Form->Image1, {5, 6});
     Drag(Form->Image1, {30, 30});
     Release(Form->Image1, {30, 30});
@@ -89,9 +95,11 @@ TEST_F(MainFormMarkTest, HoverZonesOfA40x40MarkSetZoneAndPointerShape) {
         Qt::CursorShape Cursor;
     };
     const TCase cases[] = {
-        {{3, 3}, 2, Qt::SizeFDiagCursor},  {{3, 37}, 8, Qt::SizeBDiagCursor}, {{20, 20}, 0, Qt::SizeAllCursor},
-        {{37, 20}, 5, Qt::SizeHorCursor},  {{2, 20}, 1, Qt::SizeHorCursor},   {{20, 1}, 3, Qt::SizeVerCursor},
-        {{38, 2}, 4, Qt::SizeBDiagCursor}, {{38, 38}, 6, Qt::SizeFDiagCursor}, {{20, 39}, 7, Qt::SizeVerCursor},
+        {{3, 3}, 2, Qt::SizeFDiagCursor},  {{3, 37}, 8, Qt::SizeBDiagCursor},
+        {{20, 20}, 0, Qt::SizeAllCursor},  {{37, 20}, 5, Qt::SizeHorCursor},
+        {{2, 20}, 1, Qt::SizeHorCursor},   {{20, 1}, 3, Qt::SizeVerCursor},
+        {{38, 2}, 4, Qt::SizeBDiagCursor}, {{38, 38}, 6, Qt::SizeFDiagCursor},
+        {{20, 39}, 7, Qt::SizeVerCursor},
     };
     for (const TCase& c : cases) {
         Hover(shape, c.At);
@@ -112,14 +120,14 @@ TEST_F(MainFormMarkTest, DraggingMovesOrResizesByTheGrabbedZone) {
     EXPECT_EQ(Form->ShapeGrabZone, 0);
     Drag(shape, {25, 27});
     EXPECT_EQ(Mark(), (TMarkRect{35, 27, 40, 40}));
-    Release(shape, {20, 20});  // the widget moved with the mark
+    Release(shape, {20, 20}); // the widget moved with the mark
 
     // The bottom-right corner: resizes, and past the top-left corner the
     // mark turns over until the release normalises it.
     Hover(shape, {38, 38});
     Press(shape, {38, 38});
     EXPECT_EQ(Form->ShapeGrabZone, 6);
-    Drag(shape, {38 - 50, 38 - 45});  // moved by (-50, -45)
+    Drag(shape, {38 - 50, 38 - 45}); // moved by (-50, -45)
     EXPECT_EQ(Mark(), (TMarkRect{35, 27, -10, -5}));
     Release(shape, {0, 0});
     EXPECT_EQ(Mark(), (TMarkRect{25, 22, 10, 5}));
@@ -189,4 +197,4 @@ TEST_F(MainFormMarkTest, ZoomPictureFollowsThePointerNearACorner) {
     EXPECT_FALSE(Zoom->isVisible());
 }
 
-}  // namespace
+} // namespace

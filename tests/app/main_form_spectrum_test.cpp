@@ -25,10 +25,10 @@
 namespace {
 
 class MainFormSpectrumTest : public MainFormTest {
-protected:
+  protected:
     void SetUp() override {
         MainFormTest::SetUp();
-        ShowForm();  // English, as on a first run
+        ShowForm(); // English, as on a first run
     }
 
     void Open(const std::string& path) {
@@ -53,7 +53,8 @@ bool SamePlanes(const TSpectrumStore& a, const TSpectrumStore& b) {
 }
 
 // The view shows exactly what the display makes of the store.
-void ExpectViewShows(const TForm1& form, const TSpectrumStore& store, bool imageShown, int32_t contrast) {
+void ExpectViewShows(const TForm1& form, const TSpectrumStore& store, bool imageShown,
+                     int32_t contrast) {
     const TBitmap24 expected = RenderStore(store, imageShown, contrast);
     ASSERT_EQ(form.Image1->Picture.Width, expected.Width);
     ASSERT_EQ(form.Image1->Picture.Height, expected.Height);
@@ -69,8 +70,10 @@ TEST_F(MainFormSpectrumTest, TransformForwardShowsTheSpectrumWithThePresetContra
         expected.Rows = 23;
         expected.Cols = 37;
         expected.WorkPlane.assign(37 * 23, 0.0f);
-        for (auto& plane : expected.Planes) plane.assign(37 * 23, 0.0f);
-        const TTransformResult r = TransformStore(expected, TTransformDirection::Forward, &bitmap, quiet);
+        for (auto& plane : expected.Planes)
+            plane.assign(37 * 23, 0.0f);
+        const TTransformResult r =
+            TransformStore(expected, TTransformDirection::Forward, &bitmap, quiet);
         ASSERT_LT(r.ContrastPreset, 0) << "a patterned image has large coefficients";
     }
     Open(path);
@@ -79,18 +82,19 @@ TEST_F(MainFormSpectrumTest, TransformForwardShowsTheSpectrumWithThePresetContra
     EXPECT_TRUE(Dialogs.Errors.empty());
     EXPECT_EQ(Form->CommandState, 2);
     for (int p = 0; p < 3; ++p)
-        EXPECT_TRUE(Store.Planes[size_t(p)] == expected.Planes[size_t(p)]) << "plane " << p << " bit for bit";
-    const int32_t preset = ContrastPresetFor(
-        [&] {
-            TNoProgress quiet;
-            TSpectrumStore again;
-            const TBitmap24 bitmap = ReadImageFile(path);
-            again.Rows = 23;
-            again.Cols = 37;
-            again.WorkPlane.assign(37 * 23, 0.0f);
-            for (auto& plane : again.Planes) plane.assign(37 * 23, 0.0f);
-            return TransformStore(again, TTransformDirection::Forward, &bitmap, quiet).Maximum;
-        }());
+        EXPECT_TRUE(Store.Planes[size_t(p)] == expected.Planes[size_t(p)])
+            << "plane " << p << " bit for bit";
+    const int32_t preset = ContrastPresetFor([&] {
+        TNoProgress quiet;
+        TSpectrumStore again;
+        const TBitmap24 bitmap = ReadImageFile(path);
+        again.Rows = 23;
+        again.Cols = 37;
+        again.WorkPlane.assign(37 * 23, 0.0f);
+        for (auto& plane : again.Planes)
+            plane.assign(37 * 23, 0.0f);
+        return TransformStore(again, TTransformDirection::Forward, &bitmap, quiet).Maximum;
+    }());
     EXPECT_EQ(Form->TrackKontrast->value(), preset);
     EXPECT_FALSE(Form->TrackKontrast->isHidden());
     EXPECT_FALSE(Form->Shape->isHidden()) << "the mark shows with the spectrum";
@@ -134,7 +138,8 @@ TEST_F(MainFormSpectrumTest, StateSequenceThroughSmoothUndoResizeAndBack) {
     EXPECT_EQ(Form->CommandState, 2);
     EXPECT_EQ(Store.Cols, 30);
     EXPECT_EQ(Store.Rows, 20);
-    EXPECT_EQ(Lines(), std::vector<std::string>{"typ=resize100,x1=5000.00000,x2=0.00000,y1=0.00000,y2=0.00000"});
+    EXPECT_EQ(Lines(), std::vector<std::string>{
+                           "typ=resize100,x1=5000.00000,x2=0.00000,y1=0.00000,y2=0.00000"});
     ExpectViewShows(*Form, Store, false, Form->TrackKontrast->value());
 
     Form->ToolTransform->click();
@@ -159,7 +164,8 @@ TEST_F(MainFormSpectrumTest, InverseAfterForwardGivesTheImageBack) {
     // Rounding may move a pixel by one step, never more.
     ASSERT_EQ(Form->Image1->Picture.Bytes.size(), original.Bytes.size());
     for (size_t i = 0; i < original.Bytes.size(); ++i)
-        ASSERT_LE(std::abs(int(Form->Image1->Picture.Bytes[i]) - int(original.Bytes[i])), 1) << "byte " << i;
+        ASSERT_LE(std::abs(int(Form->Image1->Picture.Bytes[i]) - int(original.Bytes[i])), 1)
+            << "byte " << i;
 }
 
 TEST_F(MainFormSpectrumTest, ProgressTextsInTheCurrentLanguage) {
@@ -178,7 +184,7 @@ TEST_F(MainFormSpectrumTest, ProgressTextsInTheCurrentLanguage) {
 
 // Records the texts a status panel is painted with.
 class TPaintedTexts : public QObject {
-public:
+  public:
     explicit TPaintedTexts(QLabel* label) : label_(label) { label->installEventFilter(this); }
     std::vector<QString> Texts;
     bool eventFilter(QObject*, QEvent* event) override {
@@ -187,7 +193,7 @@ public:
         return false;
     }
 
-private:
+  private:
     QLabel* label_;
 };
 
@@ -196,15 +202,16 @@ TEST_F(MainFormSpectrumTest, TransformShowsItsPhasesAndProgressWhileItRuns) {
     TPaintedTexts phases(Form->StatusPanels[0]);
     TPaintedTexts progress(Form->StatusPanels[1]);
     Form->ToolTransform->click();
-    EXPECT_EQ(phases.Texts, (std::vector<QString>{"red (1)", "red (2)", "green (1)", "green (2)", "blue (1)",
-                                                  "blue (2)", "Transformed"}));
+    EXPECT_EQ(phases.Texts, (std::vector<QString>{"red (1)", "red (2)", "green (1)", "green (2)",
+                                                  "blue (1)", "blue (2)", "Transformed"}));
     // Rows 0 and 100 (r/H * 50/3 + p * 33.3), columns 0 and 100
     // ((c/W * 50 + 50)/3 + p * 33.3) of each plane, then emptied.
-    EXPECT_EQ(progress.Texts,
-              (std::vector<QString>{"0.0  percent ...", "13.9  percent ...", "16.7  percent ...", "27.8  percent ...",
-                                    "33.3  percent ...", "47.2  percent ...", "50.0  percent ...",
-                                    "61.1  percent ...", "66.6  percent ...", "80.5  percent ...",
-                                    "83.3  percent ...", "94.4  percent ...", ""}));
+    EXPECT_EQ(
+        progress.Texts,
+        (std::vector<QString>{"0.0  percent ...", "13.9  percent ...", "16.7  percent ...",
+                              "27.8  percent ...", "33.3  percent ...", "47.2  percent ...",
+                              "50.0  percent ...", "61.1  percent ...", "66.6  percent ...",
+                              "80.5  percent ...", "83.3  percent ...", "94.4  percent ...", ""}));
 }
 
 TEST_F(MainFormSpectrumTest, TransformLengthErrorLeavesTheWindowUsable) {
@@ -215,8 +222,9 @@ TEST_F(MainFormSpectrumTest, TransformLengthErrorLeavesTheWindowUsable) {
     Form->ToolTransform->click();
 
     ASSERT_EQ(Dialogs.Errors.size(), 1u);
-    EXPECT_EQ(Dialogs.Errors[0],
-              "Prime factor for FFT length too large. Change value for cMaxPrimeFactor in FFTs unit");
+    EXPECT_EQ(
+        Dialogs.Errors[0],
+        "Prime factor for FFT length too large. Change value for cMaxPrimeFactor in FFTs unit");
     EXPECT_EQ(Form->CommandState, 1) << "the image state is back";
     EXPECT_TRUE(On(TControlId::ToolOpen));
     EXPECT_TRUE(On(TControlId::ToolSave));
@@ -254,7 +262,8 @@ TEST_F(MainFormSpectrumTest, RegionRedrawTouchesOnlyTheRegion) {
     EXPECT_EQ(view.Pixel(39, 0)[0], full.Pixel(39, 0)[0]);
     std::fill(view.Bytes.begin(), view.Bytes.end(), uint8_t(0x5A));
     Form->DrawStoreRegion(9, 3, 0, 29);
-    EXPECT_TRUE(std::all_of(view.Bytes.begin(), view.Bytes.end(), [](uint8_t b) { return b == 0x5A; }));
+    EXPECT_TRUE(
+        std::all_of(view.Bytes.begin(), view.Bytes.end(), [](uint8_t b) { return b == 0x5A; }));
 }
 
 TEST_F(MainFormSpectrumTest, ContrastSliderRedrawsOnlyTheSpectrum) {
@@ -279,8 +288,9 @@ TEST_F(MainFormSpectrumTest, NothingIsDrawnDuringABatchWhileTheSpectrumIsCurrent
     std::fill(view.Bytes.begin(), view.Bytes.end(), uint8_t(7));
     Form->BatchRunning = true;
     Form->DrawStore();
-    EXPECT_TRUE(std::all_of(view.Bytes.begin(), view.Bytes.end(), [](uint8_t b) { return b == 7; }));
-    Form->ToolTransform->click();  // back to the image: drawn as always
+    EXPECT_TRUE(
+        std::all_of(view.Bytes.begin(), view.Bytes.end(), [](uint8_t b) { return b == 7; }));
+    Form->ToolTransform->click(); // back to the image: drawn as always
     Form->BatchRunning = false;
     ExpectViewShows(*Form, Store, true, 0);
 }
@@ -289,15 +299,17 @@ TEST_F(MainFormSpectrumTest, MirroredSmoothingOn800x600RecordsBothRegions) {
     Open(WriteBitmap("big.bmp", 800, 600));
     Form->ToolTransform->click();
     ASSERT_EQ(Form->CommandState, 2);
-    for (auto& plane : Store.Planes) std::fill(plane.begin(), plane.end(), 1000.0f);
+    for (auto& plane : Store.Planes)
+        std::fill(plane.begin(), plane.end(), 1000.0f);
     Form->DrawStore();
     const TSpectrumStore before = Store;
     ASSERT_TRUE(Form->ToolMirror->isChecked()) << "the mirror is down by design";
     Form->Shape->SetMark({100, 50, 40, 20});
     Form->ToolStempel->click();
 
-    EXPECT_EQ(Lines(), (std::vector<std::string>{"typ=rec,x1=12.50000,x2=17.50000,y1=8.33333,y2=11.66667",
-                                                 "typ=rec,x1=8.33333,x2=11.66667,y1=12.50000,y2=17.50000"}));
+    EXPECT_EQ(Lines(),
+              (std::vector<std::string>{"typ=rec,x1=12.50000,x2=17.50000,y1=8.33333,y2=11.66667",
+                                        "typ=rec,x1=8.33333,x2=11.66667,y1=12.50000,y2=17.50000"}));
     // Columns 100..140 x rows 50..70, and the mirrored 67..93 x 75..105.
     auto inFirst = [](int c, int r) { return c > 100 && c < 140 && r > 50 && r < 70; };
     auto inMirror = [](int c, int r) { return c > 67 && c < 93 && r > 75 && r < 105; };
@@ -308,7 +320,8 @@ TEST_F(MainFormSpectrumTest, MirroredSmoothingOn800x600RecordsBothRegions) {
         }
     EXPECT_EQ(Store.At(0, 120, 60),
               float(1000.0f / SmoothingFactor(800, 600, 100, 140, 50, 70, false, 120, 60)));
-    EXPECT_EQ(Store.At(2, 80, 90), float(1000.0f / SmoothingFactor(800, 600, 67, 93, 75, 105, false, 80, 90)));
+    EXPECT_EQ(Store.At(2, 80, 90),
+              float(1000.0f / SmoothingFactor(800, 600, 67, 93, 75, 105, false, 80, 90)));
     ExpectViewShows(*Form, Store, false, Form->TrackKontrast->value());
 
     // Undo reverses the mirrored half first, then the first one.
@@ -322,7 +335,7 @@ TEST_F(MainFormSpectrumTest, MirroredSmoothingOn800x600RecordsBothRegions) {
         for (size_t i = 0; i < Store.Planes[size_t(p)].size(); i += 97)
             ASSERT_NEAR(Store.Planes[size_t(p)][i], 1000.0f, 1e-3f);
     ExpectViewShows(*Form, Store, false, Form->TrackKontrast->value());
-    Form->Toolundo->click();  // an empty list: nothing
+    Form->Toolundo->click(); // an empty list: nothing
     EXPECT_EQ(Protokol->EntryCount(), 0u);
     EXPECT_TRUE(Dialogs.Errors.empty());
 }
@@ -336,7 +349,8 @@ TEST_F(MainFormSpectrumTest, SmoothingUsesTheEllipseAndANormalisedMark) {
     Form->ToolStempel->click();
     EXPECT_EQ(Form->Shape->Mark(), (TMarkRect{20, 20, 10, 20}));
     EXPECT_EQ(Form->Shape->geometry(), QRect(20, 20, 10, 20));
-    EXPECT_EQ(Lines(), std::vector<std::string>{"typ=ell,x1=31.25000,x2=46.87500,y1=31.25000,y2=62.50000"});
+    EXPECT_EQ(Lines(),
+              std::vector<std::string>{"typ=ell,x1=31.25000,x2=46.87500,y1=31.25000,y2=62.50000"});
 }
 
 TEST_F(MainFormSpectrumTest, UndoOfAResizeEntryOnlyRemovesIt) {
@@ -368,7 +382,8 @@ TEST_F(MainFormSpectrumTest, ResizeThatChangesNothingStillRecordsItsEntry) {
     });
     Form->ToolResize->click();
     EXPECT_TRUE(SamePlanes(Store, before));
-    EXPECT_EQ(Lines(), std::vector<std::string>{"typ=resize100,x1=100.00000,x2=0.00000,y1=0.00000,y2=0.00000"});
+    EXPECT_EQ(Lines(), std::vector<std::string>{
+                           "typ=resize100,x1=100.00000,x2=0.00000,y1=0.00000,y2=0.00000"});
 }
 
 TEST_F(MainFormSpectrumTest, FilterSaveAndOpenRoundTripTheWindowsLines) {
@@ -401,7 +416,8 @@ TEST_F(MainFormSpectrumTest, FilterSaveAndOpenRoundTripTheWindowsLines) {
 TEST_F(MainFormSpectrumTest, HelpBaseReadAtStartIsWrittenBack) {
     Form.reset();
     {
-        const std::string text = "[TForm1]\r\nFormVersion=-1\r\n[Prefs]\r\nLang=1\r\nHelpBase=http://help.example:81/pages/\r\n";
+        const std::string text = "[TForm1]\r\nFormVersion=-1\r\n[Prefs]\r\nLang=1\r\nHelpBase=http:"
+                                 "//help.example:81/pages/\r\n";
         std::FILE* f = std::fopen(Config.File("Pixmend").c_str(), "wb");
         ASSERT_NE(f, nullptr);
         std::fwrite(text.data(), 1, text.size(), f);
@@ -420,4 +436,4 @@ TEST_F(MainFormSpectrumTest, HelpBaseReadAtStartIsWrittenBack) {
     EXPECT_TRUE(text[end] == '\r' || text[end] == '\n') << "the whole value, nothing appended";
 }
 
-}  // namespace
+} // namespace
