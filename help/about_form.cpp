@@ -1,22 +1,41 @@
 #include "help/about_form.h"
 
 #include "help/about_texts.h"
+#include "help/fitted_font_form.h"
 
 #include <QLabel>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStringList>
 #include <QShowEvent>
 
 namespace {
+
+// The terms are written with hard line breaks for a wide box. In the narrow
+// memo they read better wrapped by the memo: a break after a full-length line
+// inside a paragraph becomes a blank; headings, short last lines of
+// paragraphs and blank lines stay as they are.
+QString Reflowed(const std::string& text) {
+    constexpr int kFullLine = 50;
+    const QStringList lines = QString::fromStdString(text).split('\n');
+    QString out;
+    for (int i = 0; i < lines.size(); ++i) {
+        out += lines[i];
+        if (i + 1 == lines.size()) break;
+        const bool joins = lines[i].size() >= kFullLine && !lines[i + 1].trimmed().isEmpty() &&
+                           !lines[i].trimmed().startsWith("---");
+        out += joins ? QChar(' ') : QChar('\n');
+    }
+    return out;
+}
 
 QPlainTextEdit* MakeLicenceMemo(QWidget* parent, const char* name, const std::string& text, int top) {
     auto* memo = new QPlainTextEdit(parent);
     memo->setObjectName(name);
     memo->setReadOnly(true);
-    memo->setLineWrapMode(QPlainTextEdit::NoWrap);
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    memo->setPlainText(QString::fromStdString(text));
+    memo->setPlainText(Reflowed(text));
     memo->setGeometry(256, top, 409, 361);
     memo->hide();
     return memo;
@@ -42,6 +61,9 @@ TFormAbout::TFormAbout(QWidget* parent) : QDialog(parent) {
     BitBtn1 = new QPushButton("Lizenzbedingungen ansehen", this);
     BitBtn1->setObjectName("BitBtn1");
     BitBtn1->setGeometry(400, 216, 153, 25);
+    // The caption is long for the button's designed width: a smaller font
+    // keeps it whole instead of clipping both ends.
+    BitBtn1->setFont(FontFittingLines(BitBtn1->font(), {BitBtn1->text()}, 153 - 12));
     connect(BitBtn1, &QPushButton::clicked, this, &TFormAbout::BitBtn1Click);
 
     Memo1 = MakeLicenceMemo(this, "Memo1", LicenceTextGerman(), 0);

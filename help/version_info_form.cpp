@@ -1,11 +1,14 @@
 #include "help/version_info_form.h"
 
 #include "help/about_texts.h"
+#include "help/fitted_font_form.h"
 
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStyle>
+#include <QTextDocument>
 
 namespace {
 
@@ -17,9 +20,14 @@ QPlainTextEdit* MakeVersionMemo(QWidget* parent, const char* name, const std::st
     memo->setReadOnly(true);
     memo->setFrameShape(QFrame::NoFrame);
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // The heading's rules of "=" read as rules only on one line each: the
+    // bold font is made small enough for the longest line to fit beside the
+    // scroll bar (the memo wraps only what still does not fit).
     QFont font = memo->font();
     font.setBold(true);
-    memo->setFont(font);
+    const int room =
+        393 - memo->verticalScrollBar()->sizeHint().width() - 2 * int(memo->document()->documentMargin()) - 4;
+    memo->setFont(FontFittingLines(font, QString::fromStdString(text).split('\n'), room));
     QPalette palette = memo->palette();
     palette.setColor(QPalette::Base, parent->palette().color(QPalette::Window));
     memo->setPalette(palette);

@@ -4,10 +4,12 @@
 
 #include "help/about_texts.h"
 
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -16,6 +18,11 @@ namespace {
 
 QString Text(const std::string& s) {
     return QString::fromStdString(s);
+}
+
+// The words of a text, whatever its line breaks.
+QStringList Words(const QString& s) {
+    return s.split(QRegularExpression("\\s+"), Qt::SkipEmptyParts);
 }
 
 TEST(AboutForm, AsDesignedWithThePicture) {
@@ -27,6 +34,8 @@ TEST(AboutForm, AsDesignedWithThePicture) {
     EXPECT_EQ(about.BitBtn1->geometry(), QRect(400, 216, 153, 25));
     EXPECT_EQ(about.Memo1->geometry(), QRect(256, 0, 409, 361));
     EXPECT_EQ(about.Memo2->geometry(), QRect(256, 1, 409, 361));
+    EXPECT_LE(QFontMetrics(about.BitBtn1->font()).horizontalAdvance(about.BitBtn1->text()), 153 - 12)
+        << "the caption is not clipped";
     EXPECT_TRUE(about.Memo1->isReadOnly());
     EXPECT_TRUE(about.Memo2->isReadOnly());
 
@@ -55,15 +64,19 @@ TEST(AboutForm, LicenceButtonShowsTheTextOfTheLanguage) {
     QTest::mouseClick(about.BitBtn1, Qt::LeftButton);
     EXPECT_TRUE(about.Memo1->isVisible());
     EXPECT_FALSE(about.Memo2->isVisible());
-    EXPECT_EQ(about.Memo1->toPlainText(), Text(LicenceTextGerman()));
+    // The whole text, only its paragraphs rewrapped for the memo; headings
+    // keep their own lines.
+    EXPECT_EQ(Words(about.Memo1->toPlainText()), Words(Text(LicenceTextGerman())));
+    EXPECT_TRUE(about.Memo1->toPlainText().contains("\n1. Nutzungsrecht\n"));
 
     about.SetLanguage(2);
     about.BitBtn1Click();
     EXPECT_FALSE(about.Memo1->isVisible());
     EXPECT_TRUE(about.Memo2->isVisible());
-    EXPECT_EQ(about.Memo2->toPlainText(), Text(LicenceTextEnglish()));
-    // The English text carries the German terms below its note.
-    EXPECT_TRUE(about.Memo2->toPlainText().contains(Text(LicenceTextGerman())));
+    EXPECT_EQ(Words(about.Memo2->toPlainText()), Words(Text(LicenceTextEnglish())));
+    // The English text: its heading first, the German terms below its note.
+    EXPECT_TRUE(about.Memo2->toPlainText().startsWith(Text(LicenceTextEnglish()).section('\n', 0, 0)));
+    EXPECT_TRUE(about.Memo2->toPlainText().contains(about.Memo1->toPlainText()));
     EXPECT_NE(about.Memo2->toPlainText(), about.Memo1->toPlainText());
 
     // Any language other than German is English.
@@ -123,11 +136,17 @@ TEST(VersionInfoForm, AsDesigned) {
     EXPECT_EQ(info.BitBtn1->geometry(), QRect(104, 320, 193, 25));
     EXPECT_EQ(info.Memo1->geometry(), QRect(8, 8, 393, 297));
     EXPECT_EQ(info.Memo2->geometry(), QRect(7, 8, 393, 297));
+    info.show(); // lays out the memos' viewports
     for (QPlainTextEdit* memo : {info.Memo1, info.Memo2}) {
+        memo->show();
         EXPECT_TRUE(memo->isReadOnly());
         EXPECT_TRUE(memo->font().bold());
         EXPECT_EQ(memo->frameShape(), QFrame::NoFrame);
         EXPECT_EQ(memo->palette().color(QPalette::Base), info.palette().color(QPalette::Window));
+        // The heading's rules of "=" stay one line each.
+        const QFontMetrics metrics(memo->font());
+        for (const QString& line : memo->toPlainText().split('\n'))
+            EXPECT_LT(metrics.horizontalAdvance(line), memo->viewport()->width() + 8) << line.toStdString();
     }
     EXPECT_EQ(info.Memo1->toPlainText(), Text(VersionTextGerman()));
     EXPECT_EQ(info.Memo2->toPlainText(), Text(VersionTextEnglish()));
