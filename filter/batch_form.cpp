@@ -22,7 +22,9 @@ constexpr int kPathRole = Qt::UserRole;
 
 // File names go through the system's file name encoding both ways, so a
 // name that is not valid UTF-8 still leads back to its file.
-fs::path FsPath(const QString& folder) { return fs::path(QFile::encodeName(folder).toStdString()); }
+fs::path FsPath(const QString& folder) {
+    return fs::path(QFile::encodeName(folder).toStdString());
+}
 
 // Names in a folder of one kind (folders or regular files), sorted the way
 // a reader expects (case-insensitive, then exact). Sets `error` when the
@@ -63,7 +65,7 @@ QString CleanFolder(const QString& folder) {
     return QDir::cleanPath(QDir(folder).absolutePath());
 }
 
-}  // namespace
+} // namespace
 
 TFormBatch::TFormBatch(QWidget* parent) : QDialog(parent) {
     setObjectName("FormBatch");
@@ -191,6 +193,8 @@ void TFormBatch::OpenFolderItem(QListWidget* list, QListWidgetItem* item) {
     if (!item) return;
     const QVariant path = item->data(kPathRole);
     if (!path.isValid()) return;
-    if (list == DirListIn) SetSourceFolder(path.toString());
-    else SetTargetFolder(path.toString());
+    if (list == DirListIn)
+        SetSourceFolder(path.toString());
+    else
+        SetTargetFolder(path.toString());
 }

@@ -21,7 +21,7 @@ class QPushButton;
 
 class TFormBatch : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit TFormBatch(QWidget* parent = nullptr);
 
     QLabel* Label1 = nullptr;
@@ -31,8 +31,8 @@ public:
     QListWidget* DirListIn = nullptr;
     QListWidget* FileListIn = nullptr;
     QListWidget* DirListout = nullptr;
-    QPushButton* BitBtn1 = nullptr;  // OK
-    QPushButton* BitBtn2 = nullptr;  // cancel
+    QPushButton* BitBtn1 = nullptr; // OK
+    QPushButton* BitBtn2 = nullptr; // cancel
 
     // Shows the dialog modally; true exactly when it was closed with OK.
     bool Execute();
@@ -53,7 +53,7 @@ public:
     // image reader accepts them).
     static bool IsBatchFileName(const QString& name);
 
-private:
+  private:
     void FillFolderList(QListWidget* list, QLabel* path, const QString& folder);
     void FillFileList();
     void OpenFolderItem(QListWidget* list, QListWidgetItem* item);

@@ -14,7 +14,7 @@ QString ShownLine(const std::string& line) {
     return text;
 }
 
-}  // namespace
+} // namespace
 
 TFormProtokol::TFormProtokol(QWidget* parent) : QWidget(parent, Qt::Tool) {
     setObjectName("FormProtokol");
@@ -67,7 +67,9 @@ void TFormProtokol::LoadFilterFile(const std::string& path) {
     emit listChanged();
 }
 
-void TFormProtokol::SaveFilterFile(const std::string& path) const { list_.SaveFilterFile(path); }
+void TFormProtokol::SaveFilterFile(const std::string& path) const {
+    list_.SaveFilterFile(path);
+}
 
 void TFormProtokol::DeleteClick() {
     const QList<QListWidgetItem*> chosen = ListBox1->selectedItems();
@@ -86,6 +88,7 @@ void TFormProtokol::Reload() {
     ListBox1->clear();
     QStringList lines;
     lines.reserve(qsizetype(list_.EntryCount()));
-    for (const std::string& line : list_.Lines()) lines.append(ShownLine(line));
+    for (const std::string& line : list_.Lines())
+        lines.append(ShownLine(line));
     ListBox1->addItems(lines);
 }

@@ -19,7 +19,7 @@ class QPushButton;
 
 class TFormProtokol : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TFormProtokol(QWidget* parent = nullptr);
 
     QListWidget* ListBox1 = nullptr;
@@ -47,9 +47,9 @@ public:
     // The Delete button: removes the selected line, if one is selected.
     void DeleteClick();
 
-signals:
+  signals:
     void listChanged();
 
-private:
+  private:
     TFilterList list_;
 };

@@ -45,9 +45,13 @@ TFormZoom::TFormZoom(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::WindowSta
     resize(192, 192);
 }
 
-void TFormZoom::SetPicture(const QImage& picture) { Image2->SetPicture(picture); }
+void TFormZoom::SetPicture(const QImage& picture) {
+    Image2->SetPicture(picture);
+}
 
-void TFormZoom::SetPicture(const TBitmap24& picture) { Image2->SetPicture(ToQImage(picture)); }
+void TFormZoom::SetPicture(const TBitmap24& picture) {
+    Image2->SetPicture(ToQImage(picture));
+}
 
 void TFormZoom::closeEvent(QCloseEvent* event) {
     // Any close (the close box, or a close() on the window) leaves the window

@@ -17,7 +17,7 @@ namespace {
 // (the spin box would otherwise fall back to its previous value when it
 // loses focus with, say, an empty field).
 class TIntSpinEdit : public QSpinBox {
-public:
+  public:
     using QSpinBox::QSpinBox;
 
     // Plain digits: the locale's grouping would turn the text into one that
@@ -33,7 +33,7 @@ public:
     }
 };
 
-}  // namespace
+} // namespace
 
 TFResize::TFResize(QWidget* parent) : QDialog(parent) {
     setObjectName("FResize");

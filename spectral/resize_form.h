@@ -15,7 +15,7 @@ class QSpinBox;
 
 class TFResize : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit TFResize(QWidget* parent = nullptr);
 
     QLabel* Label1 = nullptr;
@@ -34,11 +34,11 @@ public:
     // 0 "Prozent", 1 "Breite", 2 "Höhe", 3 "Max Breite", 4 "Max Höhe".
     int32_t Mode() const;
 
-private slots:
+  private slots:
     void BokClick();
     void BcancelClick();
 
-private:
+  private:
     QButtonGroup* modes_ = nullptr;
     bool closedWithOk_ = false;
 };

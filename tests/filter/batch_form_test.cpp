@@ -22,7 +22,8 @@ namespace fs = std::filesystem;
 
 QStringList Texts(const QListWidget* list) {
     QStringList texts;
-    for (int i = 0; i < list->count(); ++i) texts.append(list->item(i)->text());
+    for (int i = 0; i < list->count(); ++i)
+        texts.append(list->item(i)->text());
     return texts;
 }
 
@@ -32,7 +33,7 @@ QListWidgetItem* ItemNamed(QListWidget* list, const QString& text) {
 }
 
 class BatchFormTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         for (const char* name : {"b.bmp", "c.JPG", "a.Bmp", "d.jpeg", "e.png", "notes.txt", "bmp",
                                  "z.jpg.txt", "y.jpg"})
@@ -128,7 +129,7 @@ TEST_F(BatchFormTest, AFolderThatCannotBeReadSaysSoAndOffersNothing) {
     emit batch.DirListIn->itemActivated(ItemNamed(batch.DirListIn, ".."));
     EXPECT_EQ(batch.FileListIn->count(), 4);
 
-    if (geteuid() != 0) {  // permissions do not bind the superuser
+    if (geteuid() != 0) { // permissions do not bind the superuser
         const fs::path locked = Dir.Path() / "locked";
         fs::create_directories(locked);
         fs::permissions(locked, fs::perms::none);
@@ -165,4 +166,4 @@ TEST_F(BatchFormTest, ExecuteIsConfirmedOnlyByOkAndKeepsTheFolders) {
     EXPECT_FALSE(batch.Execute()) << "closing the window is no confirmation";
 }
 
-}  // namespace
+} // namespace

@@ -74,7 +74,8 @@ TEST(FilterListFormTest, ShowsEveryLineAndSignalsEveryChange) {
 
 TEST(FilterListFormTest, DeleteRemovesOnlyTheChosenLine) {
     TFormProtokol window;
-    for (const char* line : {"a", "b", "c", "d"}) window.AppendLine(line);
+    for (const char* line : {"a", "b", "c", "d"})
+        window.AppendLine(line);
     QSignalSpy changed(&window, &TFormProtokol::listChanged);
 
     window.Delete->click();
@@ -130,4 +131,4 @@ TEST(FilterListFormTest, LoadShowsTheFileLinesAndAFailedLoadKeepsTheList) {
     EXPECT_EQ(ReadFileBytes(saved), std::vector<uint8_t>(expected.begin(), expected.end()));
 }
 
-}  // namespace
+} // namespace

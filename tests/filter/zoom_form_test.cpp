@@ -19,7 +19,8 @@ namespace {
 TBitmap24 RandomPicture(uint32_t seed) {
     TBitmap24 picture(kZoomSize, kZoomSize);
     std::mt19937 random(seed);
-    for (uint8_t& byte : picture.Bytes) byte = uint8_t(random());
+    for (uint8_t& byte : picture.Bytes)
+        byte = uint8_t(random());
     return picture;
 }
 
@@ -73,7 +74,6 @@ TEST(ZoomWindowTest, AnyWindowSizeShowsOnlyCellColoursInOrder) {
         // Each screen pixel takes the colour of a cell at or next to the one
         // under it: a blended colour would match none of them.
         int blended = 0;
-        int lastColumn = -1;
         for (int y = 0; y < size.height(); ++y)
             for (int x = 0; x < size.width(); ++x) {
                 const int c = x * kZoomSize / size.width();
@@ -93,7 +93,6 @@ TEST(ZoomWindowTest, AnyWindowSizeShowsOnlyCellColoursInOrder) {
         EXPECT_EQ(shown.pixel(0, 0), Rgb(picture, 0, 0));
         EXPECT_EQ(shown.pixel(size.width() - 1, size.height() - 1),
                   Rgb(picture, kZoomSize - 1, kZoomSize - 1));
-        (void)lastColumn;
     }
 }
 
@@ -102,7 +101,8 @@ TEST(ZoomWindowTest, ShowsTheEngineZoomInItsChannels) {
     store.Resize(40, 40);
     // Plane 2 (red) rises along the columns, the others stay flat at 0.
     for (int r = 0; r < 40; ++r)
-        for (int c = 0; c < 40; ++c) store.At(2, c, r) = float(c);
+        for (int c = 0; c < 40; ++c)
+            store.At(2, c, r) = float(c);
     TFormZoom zoom;
     zoom.SetPicture(RenderZoom(store, 20, 20));
     zoom.resize(128, 128);
@@ -132,4 +132,4 @@ TEST(ZoomWindowTest, ClosingTellsTheMainWindowHidingDoesNot) {
     EXPECT_TRUE(zoom.isVisible()) << "it can be shown again after a close";
 }
 
-}  // namespace
+} // namespace

@@ -49,9 +49,10 @@ TEST(ResizeFormTest, HasItsControlsAndFixedTexts) {
     EXPECT_EQ(dialog.RadioGroup1->title(), "Resize Modus");
     const QList<QRadioButton*> modes = dialog.RadioGroup1->findChildren<QRadioButton*>();
     ASSERT_EQ(modes.size(), 5);
-    const QStringList names = {"Prozent", "Breite", QString::fromUtf8("H\xc3\xb6he"),
-                               "Max Breite", QString::fromUtf8("Max H\xc3\xb6he")};
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(modes[i]->text(), names[i]);
+    const QStringList names = {"Prozent", "Breite", QString::fromUtf8("H\xc3\xb6he"), "Max Breite",
+                               QString::fromUtf8("Max H\xc3\xb6he")};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(modes[i]->text(), names[i]);
     EXPECT_TRUE(modes[0]->isChecked());
     EXPECT_EQ(dialog.Bok->text(), "ok");
     EXPECT_EQ(dialog.Bcancel->text(), "cancel");
@@ -127,4 +128,4 @@ TEST(ResizeFormTest, TextThatIsNoWholeNumberReadsAsZero) {
     }
 }
 
-}  // namespace
+} // namespace
