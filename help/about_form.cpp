@@ -7,8 +7,8 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QStringList>
 #include <QShowEvent>
+#include <QStringList>
 
 namespace {
 
@@ -30,7 +30,8 @@ QString Reflowed(const std::string& text) {
     return out;
 }
 
-QPlainTextEdit* MakeLicenceMemo(QWidget* parent, const char* name, const std::string& text, int top) {
+QPlainTextEdit* MakeLicenceMemo(QWidget* parent, const char* name, const std::string& text,
+                                int top) {
     auto* memo = new QPlainTextEdit(parent);
     memo->setObjectName(name);
     memo->setReadOnly(true);
@@ -45,7 +46,9 @@ QPlainTextEdit* MakeLicenceMemo(QWidget* parent, const char* name, const std::st
 
 // The picture is compiled into this static library; naming its resource keeps
 // the linker from dropping it.
-static void InitHelpResources() { Q_INIT_RESOURCE(help); }
+static void InitHelpResources() {
+    Q_INIT_RESOURCE(help);
+}
 
 TFormAbout::TFormAbout(QWidget* parent) : QDialog(parent) {
     InitHelpResources();

@@ -10,7 +10,8 @@ QFont FontFittingLines(QFont font, const QStringList& lines, int width, qreal mi
         font.setPointSizeF(size);
         const QFontMetrics metrics(font);
         int widest = 0;
-        for (const QString& line : lines) widest = std::max(widest, metrics.horizontalAdvance(line));
+        for (const QString& line : lines)
+            widest = std::max(widest, metrics.horizontalAdvance(line));
         if (widest <= width) break;
     }
     return font;

@@ -20,7 +20,8 @@ QByteArray CharsetOf(const QByteArray& contentType) {
         const QByteArray p = part.trimmed();
         if (p.toLower().startsWith("charset=")) {
             QByteArray name = p.mid(8).trimmed();
-            if (name.size() >= 2 && name.startsWith('"') && name.endsWith('"')) name = name.mid(1, name.size() - 2);
+            if (name.size() >= 2 && name.startsWith('"') && name.endsWith('"'))
+                name = name.mid(1, name.size() - 2);
             return name;
         }
     }
@@ -47,7 +48,8 @@ bool IsWebAddress(const QUrl& url) {
 
 } // namespace
 
-TFormHelp::TFormHelp(QWidget* parent, std::unique_ptr<ILocalAddress> address, int32_t watchIntervalMs)
+TFormHelp::TFormHelp(QWidget* parent, std::unique_ptr<ILocalAddress> address,
+                     int32_t watchIntervalMs)
     : QWidget(parent, Qt::Tool), helpBase_(EffectiveHelpBase(std::nullopt)) {
     setObjectName("FormHelp");
     setWindowTitle("Help");
@@ -106,7 +108,8 @@ void TFormHelp::Navigate(const QString& address) {
 void TFormHelp::FollowLink(const QUrl& link) {
     const QUrl target = current_.resolved(link);
     // A jump inside the page shown needs no fetch.
-    if (target.hasFragment() && target.adjusted(QUrl::RemoveFragment) == current_.adjusted(QUrl::RemoveFragment) &&
+    if (target.hasFragment() &&
+        target.adjusted(QUrl::RemoveFragment) == current_.adjusted(QUrl::RemoveFragment) &&
         !Loading()) {
         current_ = target;
         WebBrowser1->scrollToAnchor(target.fragment());
@@ -157,8 +160,11 @@ void TFormHelp::LoadFinished(QNetworkReply* reply) {
     }
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (status.isValid() && status.toInt() >= 400) {
-        const QString phrase = reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
-        ShowFailure(requested, QString("The server answered %1 %2.").arg(status.toInt()).arg(phrase).trimmed());
+        const QString phrase =
+            reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString();
+        ShowFailure(
+            requested,
+            QString("The server answered %1 %2.").arg(status.toInt()).arg(phrase).trimmed());
         return;
     }
     if (reply->error() != QNetworkReply::NoError) {
@@ -170,7 +176,8 @@ void TFormHelp::LoadFinished(QNetworkReply* reply) {
     const QByteArray contentType = reply->header(QNetworkRequest::ContentTypeHeader).toByteArray();
     // Redirects were followed: relative links count from where the page is.
     current_ = reply->url();
-    if (requested.hasFragment() && !current_.hasFragment()) current_.setFragment(requested.fragment());
+    if (requested.hasFragment() && !current_.hasFragment())
+        current_.setFragment(requested.fragment());
     WebBrowser1->document()->setBaseUrl(current_.adjusted(QUrl::RemoveFragment));
     const QString text = DecodePage(body, contentType);
     if (contentType.toLower().startsWith("text/plain"))

@@ -3,7 +3,8 @@
 #include <QThread>
 #include <QTimer>
 
-TOnlineWatcher::TOnlineWatcher(std::unique_ptr<ILocalAddress> source, int32_t intervalMs, QObject* parent)
+TOnlineWatcher::TOnlineWatcher(std::unique_ptr<ILocalAddress> source, int32_t intervalMs,
+                               QObject* parent)
     : QObject(parent), source_(source ? std::move(source) : std::make_unique<THostLocalAddress>()) {
     setObjectName("IPWatch1");
     timerThread_ = new QThread(this);

@@ -25,8 +25,8 @@ class TOnlineWatcher : public QObject {
 
     // source: where the local address comes from (the host's own name when
     // null). intervalMs: the time between determinations.
-    explicit TOnlineWatcher(std::unique_ptr<ILocalAddress> source = nullptr, int32_t intervalMs = kIntervalMs,
-                            QObject* parent = nullptr);
+    explicit TOnlineWatcher(std::unique_ptr<ILocalAddress> source = nullptr,
+                            int32_t intervalMs = kIntervalMs, QObject* parent = nullptr);
     ~TOnlineWatcher() override;
 
     bool Online() const { return state_.Online(); }

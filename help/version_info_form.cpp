@@ -14,7 +14,8 @@ namespace {
 
 // Borderless, bold, in the window's background colour: the text reads as part
 // of the dialog rather than as an input field.
-QPlainTextEdit* MakeVersionMemo(QWidget* parent, const char* name, const std::string& text, int left) {
+QPlainTextEdit* MakeVersionMemo(QWidget* parent, const char* name, const std::string& text,
+                                int left) {
     auto* memo = new QPlainTextEdit(parent);
     memo->setObjectName(name);
     memo->setReadOnly(true);
@@ -25,8 +26,8 @@ QPlainTextEdit* MakeVersionMemo(QWidget* parent, const char* name, const std::st
     // scroll bar (the memo wraps only what still does not fit).
     QFont font = memo->font();
     font.setBold(true);
-    const int room =
-        393 - memo->verticalScrollBar()->sizeHint().width() - 2 * int(memo->document()->documentMargin()) - 4;
+    const int room = 393 - memo->verticalScrollBar()->sizeHint().width() -
+                     2 * int(memo->document()->documentMargin()) - 4;
     memo->setFont(FontFittingLines(font, QString::fromStdString(text).split('\n'), room));
     QPalette palette = memo->palette();
     palette.setColor(QPalette::Base, parent->palette().color(QPalette::Window));
@@ -38,7 +39,8 @@ QPlainTextEdit* MakeVersionMemo(QWidget* parent, const char* name, const std::st
 
 } // namespace
 
-TVersionInfoForm::TVersionInfoForm(QWidget* parent) : QWidget(parent, Qt::Dialog | Qt::WindowStaysOnTopHint) {
+TVersionInfoForm::TVersionInfoForm(QWidget* parent)
+    : QWidget(parent, Qt::Dialog | Qt::WindowStaysOnTopHint) {
     setObjectName("VersionInfoForm");
     setWindowTitle("Version-info");
     setGeometry(290, 258, 408, 345);

@@ -34,14 +34,16 @@ TEST(AboutForm, AsDesignedWithThePicture) {
     EXPECT_EQ(about.BitBtn1->geometry(), QRect(400, 216, 153, 25));
     EXPECT_EQ(about.Memo1->geometry(), QRect(256, 0, 409, 361));
     EXPECT_EQ(about.Memo2->geometry(), QRect(256, 1, 409, 361));
-    EXPECT_LE(QFontMetrics(about.BitBtn1->font()).horizontalAdvance(about.BitBtn1->text()), 153 - 12)
+    EXPECT_LE(QFontMetrics(about.BitBtn1->font()).horizontalAdvance(about.BitBtn1->text()),
+              153 - 12)
         << "the caption is not clipped";
     EXPECT_TRUE(about.Memo1->isReadOnly());
     EXPECT_TRUE(about.Memo2->isReadOnly());
 
     // The picture is the shipped one, pixel for pixel.
     const QImage shown = about.Image1->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
-    const QImage file = QImage(PIXMEND_SOURCE_DIR "/help/about.png").convertToFormat(QImage::Format_RGB32);
+    const QImage file =
+        QImage(PIXMEND_SOURCE_DIR "/help/about.png").convertToFormat(QImage::Format_RGB32);
     ASSERT_FALSE(file.isNull());
     EXPECT_EQ(shown.size(), QSize(665, 362));
     EXPECT_TRUE(shown == file);
@@ -75,7 +77,8 @@ TEST(AboutForm, LicenceButtonShowsTheTextOfTheLanguage) {
     EXPECT_TRUE(about.Memo2->isVisible());
     EXPECT_EQ(Words(about.Memo2->toPlainText()), Words(Text(LicenceTextEnglish())));
     // The English text: its heading first, the German terms below its note.
-    EXPECT_TRUE(about.Memo2->toPlainText().startsWith(Text(LicenceTextEnglish()).section('\n', 0, 0)));
+    EXPECT_TRUE(
+        about.Memo2->toPlainText().startsWith(Text(LicenceTextEnglish()).section('\n', 0, 0)));
     EXPECT_TRUE(about.Memo2->toPlainText().contains(about.Memo1->toPlainText()));
     EXPECT_NE(about.Memo2->toPlainText(), about.Memo1->toPlainText());
 
@@ -146,7 +149,8 @@ TEST(VersionInfoForm, AsDesigned) {
         // The heading's rules of "=" stay one line each.
         const QFontMetrics metrics(memo->font());
         for (const QString& line : memo->toPlainText().split('\n'))
-            EXPECT_LT(metrics.horizontalAdvance(line), memo->viewport()->width() + 8) << line.toStdString();
+            EXPECT_LT(metrics.horizontalAdvance(line), memo->viewport()->width() + 8)
+                << line.toStdString();
     }
     EXPECT_EQ(info.Memo1->toPlainText(), Text(VersionTextGerman()));
     EXPECT_EQ(info.Memo2->toPlainText(), Text(VersionTextEnglish()));

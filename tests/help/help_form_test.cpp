@@ -69,8 +69,9 @@ class TPageServer {
         asked.push_back(path);
         TAnswer a{404, "Content-Type: text/html\r\n", "<html><body>no such page</body></html>"};
         if (auto it = pages_.find(path); it != pages_.end()) a = it->second;
-        QByteArray out = "HTTP/1.1 " + QByteArray::number(a.status) + (a.status == 200 ? " OK" : " Not Found") +
-                         "\r\n" + a.headers + "Content-Length: " + QByteArray::number(a.body.size()) +
+        QByteArray out = "HTTP/1.1 " + QByteArray::number(a.status) +
+                         (a.status == 200 ? " OK" : " Not Found") + "\r\n" + a.headers +
+                         "Content-Length: " + QByteArray::number(a.body.size()) +
                          "\r\nConnection: close\r\n\r\n" + a.body;
         s->write(out);
         s->disconnectFromHost();
@@ -84,10 +85,12 @@ class TPageServer {
 struct THelpFixture : ::testing::Test {
     void SetUp() override { MakeWindow(std::string("192.168.1.20")); }
     void MakeWindow(std::optional<std::string> address) {
-        form = std::make_unique<TFormHelp>(nullptr, std::make_unique<TFixedAddress>(std::move(address)), 5);
+        form = std::make_unique<TFormHelp>(nullptr,
+                                           std::make_unique<TFixedAddress>(std::move(address)), 5);
         form->ShowNotice = [this](const QString& text) { notices.push_back(text); };
         loads.clear();
-        QObject::connect(form.get(), &TFormHelp::PageLoaded, [this](bool ok) { loads.push_back(ok); });
+        QObject::connect(form.get(), &TFormHelp::PageLoaded,
+                         [this](bool ok) { loads.push_back(ok); });
     }
     // Runs the event loop until n loads have finished; the last one's result.
     std::optional<bool> WaitForLoads(size_t n) {
@@ -104,12 +107,14 @@ struct THelpFixture : ::testing::Test {
     std::vector<bool> loads;
 };
 
-const QByteArray kFirstPage = "<html><head><title>One</title></head><body><h1>Status bar</h1>"
-                              "<p>The left panel shows what Pixmend is doing.</p>"
-                              "<p><a href=\"sub/second.htm\">Next page</a> <a href=\"#end\">down</a></p>"
-                              "<p><a name=\"end\">End</a></p></body></html>";
-const QByteArray kSecondPage = "<html><body><h1>Second page</h1><p><a href=\"../first.htm\">back</a></p>"
-                               "<p><a href=\"file:///etc/passwd\">local</a></p></body></html>";
+const QByteArray kFirstPage =
+    "<html><head><title>One</title></head><body><h1>Status bar</h1>"
+    "<p>The left panel shows what Pixmend is doing.</p>"
+    "<p><a href=\"sub/second.htm\">Next page</a> <a href=\"#end\">down</a></p>"
+    "<p><a name=\"end\">End</a></p></body></html>";
+const QByteArray kSecondPage =
+    "<html><body><h1>Second page</h1><p><a href=\"../first.htm\">back</a></p>"
+    "<p><a href=\"file:///etc/passwd\">local</a></p></body></html>";
 
 TEST_F(THelpFixture, WindowAsDesigned) {
     EXPECT_EQ(form->windowTitle(), "Help");
@@ -142,7 +147,8 @@ TEST_F(THelpFixture, PageLoadsAndItsLinksAreFollowed) {
     emit form->WebBrowser1->anchorClicked(QUrl("../first.htm"));
     ASSERT_EQ(WaitForLoads(3), true);
     EXPECT_TRUE(Shown().contains("Status bar"));
-    EXPECT_EQ(server.asked, (std::vector<QByteArray>{"/first.htm", "/sub/second.htm", "/first.htm"}));
+    EXPECT_EQ(server.asked,
+              (std::vector<QByteArray>{"/first.htm", "/sub/second.htm", "/first.htm"}));
 
     // A jump inside the page fetches nothing.
     emit form->WebBrowser1->anchorClicked(QUrl("#end"));
@@ -205,7 +211,8 @@ TEST_F(THelpFixture, OnlyWebAddressesAreFetched) {
 
 TEST_F(THelpFixture, OversizedPageIsRefused) {
     TPageServer server;
-    server.Set("/big.htm", {200, "Content-Type: text/html\r\n", QByteArray(TFormHelp::kMaxPageBytes + 1, 'a')});
+    server.Set("/big.htm",
+               {200, "Content-Type: text/html\r\n", QByteArray(TFormHelp::kMaxPageBytes + 1, 'a')});
     form->Navigate(server.Base() + "big.htm");
     ASSERT_EQ(WaitForLoads(1), false);
     EXPECT_TRUE(Shown().contains("Page not available"));
@@ -227,7 +234,8 @@ TEST_F(THelpFixture, PageTextInTheServersCharacterSet) {
     TPageServer server;
     server.SetHtml("/de.htm", "<html><body><p>Kontexthilfe f\xc3\xbcr Elemente</p></body></html>");
     server.Set("/latin.htm", {200, "Content-Type: text/html; charset=iso-8859-1\r\n",
-                              "<html><body><p>Gr\xf6\xdf" "e</p></body></html>"});
+                              "<html><body><p>Gr\xf6\xdf"
+                              "e</p></body></html>"});
     form->Navigate(server.Base() + "de.htm");
     ASSERT_EQ(WaitForLoads(1), true);
     EXPECT_TRUE(Shown().contains(QString::fromUtf8("Kontexthilfe für Elemente")));
@@ -238,7 +246,8 @@ TEST_F(THelpFixture, PageTextInTheServersCharacterSet) {
 
 TEST_F(THelpFixture, HelpRequestOnlineLoadsThePageOfTopicAndLanguage) {
     TPageServer server;
-    server.SetHtml("/pixmend_help_223575831_2.htm", "<html><body>English status bar help</body></html>");
+    server.SetHtml("/pixmend_help_223575831_2.htm",
+                   "<html><body>English status bar help</body></html>");
     server.SetHtml("/pixmend_help_223575831_1.htm", "<html><body>Deutsche Hilfe</body></html>");
     form->SetHelpBase(server.Base().toStdString());
     WaitOnline();
@@ -284,13 +293,15 @@ TEST_F(THelpFixture, BaseAddressWithoutTrailingSlashStillFormsThePageAddress) {
 }
 
 TEST_F(THelpFixture, OfflineRequestsGetTheOfflineNoticeAndTheWindowStaysHidden) {
-    for (std::optional<std::string> address : {std::optional<std::string>("127.0.0.1"),
-                                               std::optional<std::string>(""), std::optional<std::string>()}) {
+    for (std::optional<std::string> address :
+         {std::optional<std::string>("127.0.0.1"), std::optional<std::string>(""),
+          std::optional<std::string>()}) {
         MakeWindow(address);
         WaitOnline();
         notices.clear();
         EXPECT_EQ(form->ShowHelpPage(223575831, 2), THelpAnswer::OfflineNotice);
-        EXPECT_EQ(form->ShowHelpPage(0, 1), THelpAnswer::OfflineNotice) << "the online test comes first";
+        EXPECT_EQ(form->ShowHelpPage(0, 1), THelpAnswer::OfflineNotice)
+            << "the online test comes first";
         EXPECT_FALSE(form->isVisible());
         ASSERT_EQ(notices.size(), 2u);
         EXPECT_EQ(notices[0], QString::fromUtf8(kOfflineNotice));
@@ -311,7 +322,8 @@ TEST_F(THelpFixture, RequestBeforeTheFirstDeterminationIsOffline) {
 // The command-line help server with the shipped pages, as a user runs it.
 TEST_F(THelpFixture, ShippedPagesFromTheHelpServer) {
     QProcess server;
-    server.start(PIXMEND_CLI_PATH, {"help-server", "--port", "0", "--pages", PIXMEND_SOURCE_DIR "/help/pages"});
+    server.start(PIXMEND_CLI_PATH,
+                 {"help-server", "--port", "0", "--pages", PIXMEND_SOURCE_DIR "/help/pages"});
     ASSERT_TRUE(server.waitForStarted(5000));
     QByteArray out;
     const QRegularExpression portLine("http://127\\.0\\.0\\.1:(\\d+)/");

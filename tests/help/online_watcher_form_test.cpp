@@ -18,7 +18,8 @@ namespace {
 // it was asked.
 class TScriptedAddress final : public ILocalAddress {
   public:
-    explicit TScriptedAddress(std::deque<std::optional<std::string>> answers) : answers_(std::move(answers)) {}
+    explicit TScriptedAddress(std::deque<std::optional<std::string>> answers)
+        : answers_(std::move(answers)) {}
     std::optional<std::string> Current() override {
         ++calls;
         if (QThread::currentThread() != QCoreApplication::instance()->thread()) ++offThreadCalls;
@@ -70,11 +71,9 @@ TEST(OnlineWatcher, AddressTextDecidesTheFlag) {
         bool online;
     };
     const TCase cases[] = {
-        {std::string("192.168.1.20"), true},
-        {std::string("10.0.0.1"), true},
+        {std::string("192.168.1.20"), true}, {std::string("10.0.0.1"), true},
         {std::string("127.0.0.2"), true}, // only the one loopback text counts as offline
-        {std::string("127.0.0.1"), false},
-        {std::string(""), false},
+        {std::string("127.0.0.1"), false},   {std::string(""), false},
     };
     for (const auto& c : cases) {
         auto w = MakeWatch({c.address});
@@ -86,13 +85,15 @@ TEST(OnlineWatcher, AddressTextDecidesTheFlag) {
 TEST(OnlineWatcher, UndeterminedAddressKeepsThePreviousValue) {
     // online, cannot determine (stays online), offline, cannot determine
     // (stays offline), online again.
-    auto w = MakeWatch({std::string("192.168.1.20"), std::nullopt, std::string("127.0.0.1"), std::nullopt,
-                        std::string("10.1.2.3")});
+    auto w = MakeWatch({std::string("192.168.1.20"), std::nullopt, std::string("127.0.0.1"),
+                        std::nullopt, std::string("10.1.2.3")});
     std::vector<bool> seen;
-    QObject::connect(w.watcher.get(), &TOnlineWatcher::Determined, [&](bool online) { seen.push_back(online); });
+    QObject::connect(w.watcher.get(), &TOnlineWatcher::Determined,
+                     [&](bool online) { seen.push_back(online); });
     ASSERT_TRUE(WaitForDeterminations(*w.watcher, 5));
     ASSERT_GE(seen.size(), 5u);
-    EXPECT_EQ(std::vector<bool>(seen.begin(), seen.begin() + 5), (std::vector<bool>{true, true, false, false, true}));
+    EXPECT_EQ(std::vector<bool>(seen.begin(), seen.begin() + 5),
+              (std::vector<bool>{true, true, false, false, true}));
 }
 
 TEST(OnlineWatcher, NeverDeterminedStaysOffline) {
