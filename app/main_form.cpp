@@ -6,6 +6,7 @@
 #include "app/shape_mark_form.h"
 #include "app/user_dialogs_form.h"
 #include "filter/filter_list_form.h"
+#include "help/help_form.h"
 
 #include <QAction>
 #include <QApplication>
@@ -512,9 +513,16 @@ void TForm1::SetHelpMode(bool on) {
     ToolHelp->setDown(on);
 }
 
-void TForm1::ShowElementHelp(QObject*) {
-    // Fetching the element's help page comes with the help window; leaving
-    // help mode is what every caller relies on.
+void TForm1::ShowElementHelp(QObject* sender) {
+    // The help window decides between the element's page, the offline notice
+    // and the no-help notice; its notices go through our boxes. Help mode ends
+    // whatever the answer.
+    const int32_t topic = sender ? sender->property("Tag").toInt() : 0;
+    if (TFormHelp* help = Windows.FormHelp) {
+        help->ShowNotice = [this](const QString& text) { dialogs_.ShowInformation(this, text); };
+        help->SetHelpBase(HelpBase.empty() ? std::nullopt : std::optional<std::string>(HelpBase));
+        help->ShowHelpPage(topic, LanguageState.Language);
+    }
     SetHelpMode(false);
 }
 

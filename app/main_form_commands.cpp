@@ -86,15 +86,13 @@ void TForm1::ToolElipseClick(QObject* sender) {
 
 void TForm1::versioninfo1Click(QObject* sender) {
     PassesGuard(TCommand::VersionInfo, sender);
-    if (Windows.VersionInfoForm) {
-        Windows.VersionInfoForm->show();
-        Windows.VersionInfoForm->raise();
-    }
+    if (Windows.VersionInfoForm) Windows.VersionInfoForm->ShowVersionInfo(LanguageState.Language);
 }
 
 void TForm1::about1Click(QObject* sender) {
     PassesGuard(TCommand::About, sender);
     if (Windows.FormAbout) {
+        Windows.FormAbout->SetLanguage(LanguageState.Language);
         Windows.FormAbout->show();
         Windows.FormAbout->raise();
     }

@@ -10,6 +10,8 @@
 #include "filter/filter_list_form.h"
 #include "filter/zoom_form.h"
 #include "help/about_form.h"
+#include "help/help_form.h"
+#include "help/local_address.h"
 #include "help/version_info_form.h"
 #include "spectral/resize_form.h"
 #include "tests/support/test_support.h"
@@ -71,7 +73,13 @@ protected:
         VersionInfo = std::make_unique<TVersionInfoForm>();
         Batch = std::make_unique<TFormBatch>();
         Resize = std::make_unique<TFResize>();
+        // A machine whose name resolves to the loopback address: offline.
+        struct TLoopback final : ILocalAddress {
+            std::optional<std::string> Current() override { return "127.0.0.1"; }
+        };
+        Help = std::make_unique<TFormHelp>(nullptr, std::make_unique<TLoopback>());
         TOtherWindows windows;
+        windows.FormHelp = Help.get();
         windows.FormZoom = Zoom.get();
         windows.FormProtokol = Protokol.get();
         windows.FormAbout = About.get();
@@ -117,6 +125,7 @@ protected:
     std::unique_ptr<TForm1> Form;
     std::unique_ptr<TFormZoom> Zoom;
     std::unique_ptr<TFormProtokol> Protokol;
+    std::unique_ptr<TFormHelp> Help;
     std::unique_ptr<TFormAbout> About;
     std::unique_ptr<TVersionInfoForm> VersionInfo;
     std::unique_ptr<TFormBatch> Batch;
