@@ -12,7 +12,8 @@ constexpr std::array<std::string_view, kControlCount> kNames{
     "TrackKontrast", "Open1",          "Save1",          "Schlieen1",      "Beenden1",
     "Copy1",         "Paste1",         "Transform1",     "Bereichgltten1", "Zoom1",
     "Rechteck1",     "Kreis1",         "ApplyFilter1",   "Batchrun1",      "OpenFilter1",
-    "SaveFilter1",   "Filteransehen1", "Contexthelp1",   "versioninfo1",   "about1",
+    "SaveFilter1",   "Filteransehen1", "SetWatermark1",  "CheckWatermark1", "Contexthelp1",
+    "versioninfo1",  "about1",
 };
 
 constexpr std::array<TMenuMirror, 15> kMirrors{{
@@ -56,6 +57,8 @@ constexpr Row kRows[] = {
     {C::ToolStempel, {Off, Off, On, Keep}},      {C::ToolResize, {Off, Off, On, Keep}},
     {C::ToolBatchrun, {Off, On, Off, On}},       {C::ToolFilter, {Off, Keep, Keep, On}},
     {C::ToolLoadFilter, {On, Keep, Keep, Keep}}, {C::ToolSaveFilter, {Off, Keep, Keep, On}},
+    // The watermark works on whatever the store holds, image or spectrum.
+    {C::SetWatermark1, {Off, On, On, Keep}},     {C::CheckWatermark1, {Off, On, On, Keep}},
 };
 
 void ApplyCell(bool& enabled, Cell cell) {
@@ -170,6 +173,10 @@ TDispatchGuard DispatchGuard(TCommand command) {
     case TCommand::Contrast:
     case TCommand::ImageClick:
     case TCommand::StatusBarClick:
+    // The watermark commands need a filled store; on an empty one they
+    // raise the division error themselves, after the sign prompt.
+    case TCommand::SetWatermark:
+    case TCommand::CheckWatermark:
         break;
     }
     return {D::HelpOnly, std::nullopt};

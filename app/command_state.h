@@ -59,6 +59,8 @@ enum class TControlId : uint8_t {
     OpenFilter1,
     SaveFilter1,
     Filteransehen1,
+    SetWatermark1,
+    CheckWatermark1,
     Contexthelp1,
     versioninfo1,
     about1,
@@ -111,8 +113,8 @@ struct TMenuMirror {
 const std::array<TMenuMirror, 15>& MenuMirrorPairs();
 
 // Step 3 of SetCommandState on its own: every paired menu item takes its
-// button's enabled state; the others (Schlieen1, Beenden1, versioninfo1,
-// about1) keep theirs.
+// button's enabled state; the others (Schlieen1, Beenden1, the watermark
+// items, versioninfo1, about1) keep theirs.
 void MirrorMenuItems(TControlStates& states);
 
 // The commands of the window and the guard steps their handlers take first.
@@ -143,6 +145,8 @@ enum class TCommand : uint8_t {
     Contrast,
     ImageClick,
     StatusBarClick,
+    SetWatermark,
+    CheckWatermark,
 };
 
 // Guard steps: "help" = in help mode show the sender's help page, leave help

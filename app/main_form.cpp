@@ -233,6 +233,9 @@ void TForm1::CreateMenu() {
     OpenFilter1 = makeItem(Advanced1, "OpenFilter1", "Filter öffnen", 2, 284717369);
     SaveFilter1 = makeItem(Advanced1, "SaveFilter1", "Filter speichern", 3, 252075645);
     Filteransehen1 = makeItem(Advanced1, "Filteransehen1", "Filter ansehen", 9, 922769153);
+    Advanced1->addSeparator();
+    SetWatermark1 = makeItem(Advanced1, "SetWatermark1", "Wasserzeichen setzen", -1, 0);
+    CheckWatermark1 = makeItem(Advanced1, "CheckWatermark1", "Wasserzeichen prüfen", -1, 0);
     Help1 = makeMenu("Help1", "&Hilfe");
     Contexthelp1 = makeItem(Help1, "Contexthelp1", "Kontexthilfe", 0, 476602861);
     versioninfo1 = makeItem(Help1, "versioninfo1", "version-info", -1, 0);
@@ -347,6 +350,8 @@ void TForm1::ConnectCommands() {
     bindButton(ToolSaveFilter, &TForm1::ToolSaveFilterClick);
     bindItem(SaveFilter1, &TForm1::ToolSaveFilterClick);
     bindButton(ToolHelp, &TForm1::ToolHelpClick);
+    bindItem(SetWatermark1, &TForm1::BSetWatermarkClick);
+    bindItem(CheckWatermark1, &TForm1::BCheckWaterClick);
     bindItem(Contexthelp1, &TForm1::ToolHelpClick);
     bindItem(versioninfo1, &TForm1::versioninfo1Click);
     bindItem(about1, &TForm1::about1Click);
@@ -435,6 +440,8 @@ QObject* TForm1::Control(TControlId id) const {
     case TControlId::OpenFilter1: return OpenFilter1;
     case TControlId::SaveFilter1: return SaveFilter1;
     case TControlId::Filteransehen1: return Filteransehen1;
+    case TControlId::SetWatermark1: return SetWatermark1;
+    case TControlId::CheckWatermark1: return CheckWatermark1;
     case TControlId::Contexthelp1: return Contexthelp1;
     case TControlId::versioninfo1: return versioninfo1;
     case TControlId::about1: return about1;

@@ -16,8 +16,9 @@
 // Quit), main_form_language.cpp (language and settings file),
 // main_form_commands.cpp (filter list, zoom and information windows),
 // main_form_spectrum.cpp (transform, display, smoothing, undo, resize),
-// main_form_mark.cpp (the mark under the pointer, the zoom picture) and
-// main_form_filter.cpp (apply filter, batch run).
+// main_form_mark.cpp (the mark under the pointer, the zoom picture),
+// main_form_filter.cpp (apply filter, batch run) and main_form_watermark.cpp
+// (embedding and checking the watermark).
 
 #include "app/command_state.h"
 #include "app/language_tables.h"
@@ -156,6 +157,8 @@ public:
     QAction* OpenFilter1 = nullptr;
     QAction* SaveFilter1 = nullptr;
     QAction* Filteransehen1 = nullptr;
+    QAction* SetWatermark1 = nullptr;
+    QAction* CheckWatermark1 = nullptr;
     QAction* Contexthelp1 = nullptr;
     QAction* versioninfo1 = nullptr;
     QAction* about1 = nullptr;
@@ -238,6 +241,8 @@ public:
     void TrackKontrastChange(QObject* sender);
     void Image1Click(QObject* sender);
     void StatusBarClick(QObject* sender);
+    void BSetWatermarkClick(QObject* sender);
+    void BCheckWaterClick(QObject* sender);
 
     // Appends a filter entry and raises event 3.
     void AddFilterEntry(int32_t typ, float x1, float x2, float y1, float y2);
@@ -294,6 +299,8 @@ private:
     void SmoothAndRecord(int32_t kind, float x1, float x2, float y1, float y2);
     // Lets pending window messages run, then waits the batch pause.
     void BatchPause();
+    // The sign prompt of the watermark commands; Cancel gives the default sign.
+    std::string AskSign();
 
     IUserDialogs& dialogs_;
     std::unique_ptr<TComponentTree> components_;

@@ -91,9 +91,5 @@ void TForm1::versioninfo1Click(QObject* sender) {
 
 void TForm1::about1Click(QObject* sender) {
     PassesGuard(TCommand::About, sender);
-    if (Windows.FormAbout) {
-        Windows.FormAbout->SetLanguage(LanguageState.Language);
-        Windows.FormAbout->show();
-        Windows.FormAbout->raise();
-    }
+    if (Windows.FormAbout) Windows.FormAbout->ShowAbout(LanguageState.Language);
 }

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCompleter>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -54,4 +55,17 @@ std::optional<QString> TUserDialogs::RunFileDialog(QFileDialog& dialog) {
     const QStringList files = dialog.selectedFiles();
     if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;
     return files.front();
+}
+
+std::optional<QString> TUserDialogs::AskText(QWidget* parent, const QString& caption, const QString& prompt,
+                                             const QString& text) {
+    QInputDialog dialog(parent);
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(prompt);
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setTextValue(text);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    Reactivate(parent);
+    if (!accepted) return std::nullopt;
+    return dialog.textValue();
 }

@@ -22,6 +22,10 @@ public:
     virtual void ShowInformation(QWidget* parent, const QString& text) = 0;
     // Runs a prepared file dialog; the chosen file, or none when cancelled.
     virtual std::optional<QString> RunFileDialog(QFileDialog& dialog) = 0;
+    // A one-line text prompt with OK and Cancel, filled in with `text`; the
+    // text confirmed (possibly empty), or none when cancelled.
+    virtual std::optional<QString> AskText(QWidget* parent, const QString& caption,
+                                           const QString& prompt, const QString& text) = 0;
 };
 
 // The real boxes and dialogs, modal.
@@ -31,4 +35,6 @@ public:
     void ShowError(QWidget* parent, const QString& message) override;
     void ShowInformation(QWidget* parent, const QString& text) override;
     std::optional<QString> RunFileDialog(QFileDialog& dialog) override;
+    std::optional<QString> AskText(QWidget* parent, const QString& caption, const QString& prompt,
+                                   const QString& text) override;
 };

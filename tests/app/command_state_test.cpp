@@ -30,6 +30,7 @@ const ExpectedRow kTable[] = {
     {C::ToolStempel, {"off", "off", "on", "-"}},   {C::ToolResize, {"off", "off", "on", "-"}},
     {C::ToolBatchrun, {"off", "on", "off", "on"}}, {C::ToolFilter, {"off", "-", "-", "on"}},
     {C::ToolLoadFilter, {"on", "-", "-", "-"}},    {C::ToolSaveFilter, {"off", "-", "-", "on"}},
+    {C::SetWatermark1, {"off", "on", "on", "-"}},  {C::CheckWatermark1, {"off", "on", "on", "-"}},
 };
 
 const std::set<TControlId> kMirroredMenuItems{
@@ -297,6 +298,8 @@ TEST(DispatchGuard, StepsAndButtonsPerCommand) {
         {TCommand::Quit, D::HelpOnly, std::nullopt},
         {TCommand::ImageClick, D::HelpOnly, std::nullopt},
         {TCommand::StatusBarClick, D::HelpOnly, std::nullopt},
+        {TCommand::SetWatermark, D::HelpOnly, std::nullopt},
+        {TCommand::CheckWatermark, D::HelpOnly, std::nullopt},
         {TCommand::Resize, D::None, std::nullopt},
         {TCommand::VersionInfo, D::None, std::nullopt},
         {TCommand::About, D::None, std::nullopt},

@@ -40,6 +40,8 @@ public:
     std::vector<QString> Errors;
     std::vector<QString> Informations;
     std::vector<QString> FileDialogs;            // object names of the dialogs run
+    std::deque<std::optional<QString>> Texts;    // text prompt results; cancel when empty
+    std::vector<QString> Prompts;                // caption, prompt and preset text of each
 
     bool Confirm(QWidget*, const QString& text) override {
         Questions.push_back(text);
@@ -56,6 +58,14 @@ public:
         auto file = Files.front();
         Files.pop_front();
         return file;
+    }
+    std::optional<QString> AskText(QWidget*, const QString& caption, const QString& prompt,
+                                   const QString& text) override {
+        Prompts.push_back(caption + "|" + prompt + "|" + text);
+        if (Texts.empty()) return std::nullopt;
+        auto answer = Texts.front();
+        Texts.pop_front();
+        return answer;
     }
 };
 

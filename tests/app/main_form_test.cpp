@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 
 #include <fstream>
@@ -292,8 +293,14 @@ TEST_F(MainFormStateTest, HelpModeTakesTheClickInstead) {
     // About runs in help mode and leaves help mode on.
     Form->Contexthelp1->trigger();
     ASSERT_TRUE(Form->HelpMode);
-    Form->about1->trigger();
-    EXPECT_TRUE(About->isVisible());
+    bool aboutShownModally = false;
+    QTimer::singleShot(0, About.get(), [&] {
+        aboutShownModally = About->isVisible() && About->isModal();
+        About->close();
+    });
+    Form->about1->trigger(); // returns once the dialog is closed
+    EXPECT_TRUE(aboutShownModally);
+    EXPECT_FALSE(About->isVisible());
     EXPECT_TRUE(Form->HelpMode);
     Form->versioninfo1->trigger();
     EXPECT_TRUE(VersionInfo->isVisible());

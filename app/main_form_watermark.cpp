@@ -1,0 +1,57 @@
+// The watermark commands of the main window: embedding a sign into the store
+// as it stands and checking for one. Both ask for the sign first; the
+// messages are German in both interface languages.
+
+#include "app/image_view_form.h"
+#include "app/main_form.h"
+#include "app/main_form_busy.h"
+#include "app/user_dialogs_form.h"
+#include "watermark/watermark.h"
+
+#include <QLocale>
+
+namespace {
+
+// The locale's decimal separator when it is a single plain character, else
+// the point.
+char DecimalSeparator() {
+    const QString point = QLocale().decimalPoint();
+    if (point.size() == 1 && point.front().unicode() > 0 && point.front().unicode() < 0x80)
+        return char(point.front().unicode());
+    return '.';
+}
+
+} // namespace
+
+std::string TForm1::AskSign() {
+    const std::optional<QString> answer = dialogs_.AskText(
+        this, "Ihr Zeichen", "geben Sie bitte Ihr Zeichen ein", QString::fromUtf8(kDefaultSign));
+    return answer ? answer->toStdString() : std::string(kDefaultSign);
+}
+
+void TForm1::BSetWatermarkClick(QObject* sender) {
+    if (!PassesGuard(TCommand::SetWatermark, sender)) return;
+    const std::string sign = AskSign();
+    TBusyCursor busy;
+    EmbedWatermark(Store, sign);
+    // On the spectrum the mark only changes values nobody looks at until the
+    // transform back. On the image the store now differs from the picture
+    // shown, and the picture is what Save, Copy and the next transform take:
+    // show the marked image, and treat it as unsaved work.
+    if (CommandState == 1) {
+        DrawStore();
+        Image1->ImageModified = 1;
+    }
+}
+
+void TForm1::BCheckWaterClick(QObject* sender) {
+    if (!PassesGuard(TCommand::CheckWatermark, sender)) return;
+    const std::string sign = AskSign();
+    double measure = 0.0;
+    {
+        TBusyCursor busy;
+        measure = WatermarkMeasure(Store, sign);
+    }
+    dialogs_.ShowInformation(
+        this, QString::fromStdString(WatermarkResultText(measure, DecimalSeparator())));
+}
