@@ -88,6 +88,11 @@ protected:
             std::optional<std::string> Current() override { return "127.0.0.1"; }
         };
         Help = std::make_unique<TFormHelp>(nullptr, std::make_unique<TLoopback>());
+        ConnectOtherWindows();
+    }
+    // Hands the fixture's other windows to the main window (again, after a
+    // test replaced one of them).
+    void ConnectOtherWindows() {
         TOtherWindows windows;
         windows.FormHelp = Help.get();
         windows.FormZoom = Zoom.get();

@@ -40,15 +40,7 @@ class MainFormHelpTest : public MainFormTest {
                                            std::make_unique<TFixedAddress>(std::move(address)), 5);
         QObject::connect(Help.get(), &TFormHelp::PageLoaded,
                          [this](bool ok) { Loads.push_back(ok); });
-        TOtherWindows windows;
-        windows.FormHelp = Help.get();
-        windows.FormZoom = Zoom.get();
-        windows.FormProtokol = Protokol.get();
-        windows.FormAbout = About.get();
-        windows.VersionInfoForm = VersionInfo.get();
-        windows.FormBatch = Batch.get();
-        windows.FResize = Resize.get();
-        Form->SetOtherWindows(windows);
+        ConnectOtherWindows();
         ShowForm();
         ASSERT_TRUE(QTest::qWaitFor([&] { return Help->IPWatch1->Determinations() > 0; }, 5000));
     }
