@@ -23,11 +23,6 @@ protected:
         ShowForm();  // English, as on a first run
     }
 
-    void Open(const std::string& path) {
-        Dialogs.Files.push_back(QString::fromStdString(path));
-        Form->ToolOpen->click();
-    }
-
     QString Status() const { return Form->StatusPanels[0]->text(); }
 };
 

@@ -27,11 +27,6 @@ class MainFormFilterTest : public MainFormTest {
         ShowForm();
         Form->BatchPauseMs = 0;
     }
-    void Open(const std::string& path) {
-        Dialogs.Files.push_back(QString::fromStdString(path));
-        Form->ToolOpen->click();
-        ASSERT_EQ(Form->CommandState, 1);
-    }
     // The filter the window would record, through the window.
     void RecordFilter() {
         Form->AddFilterEntry(100, 50.0f, 0, 0, 0);
@@ -66,7 +61,7 @@ class MainFormFilterTest : public MainFormTest {
 
 TEST_F(MainFormFilterTest, ApplyWithAResizeBeforeSmoothingsMatchesTheEngine) {
     const std::string path = WriteBitmap("scan.bmp", 64, 48, 3);
-    Open(path);
+    OpenImage(path);
     RecordFilter();
     ASSERT_TRUE(On(TControlId::Toolapply));
     Form->Toolapply->click();
@@ -83,7 +78,7 @@ TEST_F(MainFormFilterTest, ApplyWithAResizeBeforeSmoothingsMatchesTheEngine) {
 }
 
 TEST_F(MainFormFilterTest, ApplyStopsAtAnUnreadableEntryWithItsMessage) {
-    Open(WriteBitmap("scan.bmp", 40, 30, 3));
+    OpenImage(WriteBitmap("scan.bmp", 40, 30, 3));
     Form->AddFilterEntry(0, 0.1f, 0.3f, 0.2f, 0.4f);
     Protokol->AppendLine("typ=resize");
     Form->Toolapply->click();

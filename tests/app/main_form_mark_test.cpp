@@ -21,13 +21,6 @@ class MainFormMarkTest : public MainFormTest {
         MainFormTest::SetUp();
         ShowForm();
     }
-    void OpenSpectrum(int32_t w, int32_t h) {
-        Dialogs.Files.push_back(QString::fromStdString(WriteBitmap("scan.bmp", w, h, 11)));
-        Form->ToolOpen->click();
-        ASSERT_EQ(Form->CommandState, 1);
-        Form->ToolTransform->click();
-        ASSERT_EQ(Form->CommandState, 2);
-    }
     // A pointer event at `pos` in the widget's own coordinates.
     static void Send(QWidget* widget, QEvent::Type type, QPoint pos, Qt::MouseButton button,
                      Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
@@ -53,7 +46,7 @@ class MainFormMarkTest : public MainFormTest {
 };
 
 TEST_F(MainFormMarkTest, DraggingOnTheViewDrawsTheMarkAndReleaseNormalisesIt) {
-    OpenSpectrum(256, 200);
+    OpenSpectrum(256, 200, 11);
     QWidget* view = Form->Image1;
     Press(view, {200, 150});
     EXPECT_TRUE(Form->Shape->isHidden()) << "a press hides the mark";
@@ -71,7 +64,7 @@ TEST_F(MainFormMarkTest, DraggingOnTheViewDrawsTheMarkAndReleaseNormalisesIt) {
 }
 
 TEST_F(MainFormMarkTest, APressWithoutMoveKeepsTheSizeAndNothingHappensOnAnImage) {
-    OpenSpectrum(128, 100);
+    OpenSpectrum(128, 100, 11);
     Form->Shape->SetMark({10, 10, 33, 44});
     Press(Form->Image1, {50, 60});
     Release(Form->Image1, {50, 60});
@@ -86,7 +79,7 @@ TEST_F(MainFormMarkTest, APressWithoutMoveKeepsTheSizeAndNothingHappensOnAnImage
 }
 
 TEST_F(MainFormMarkTest, HoverZonesOfA40x40MarkSetZoneAndPointerShape) {
-    OpenSpectrum(128, 100);
+    OpenSpectrum(128, 100, 11);
     Form->Shape->SetMark({30, 20, 40, 40});
     QWidget* shape = Form->Shape;
     struct TCase {
@@ -111,7 +104,7 @@ TEST_F(MainFormMarkTest, HoverZonesOfA40x40MarkSetZoneAndPointerShape) {
 }
 
 TEST_F(MainFormMarkTest, DraggingMovesOrResizesByTheGrabbedZone) {
-    OpenSpectrum(128, 100);
+    OpenSpectrum(128, 100, 11);
     Form->Shape->SetMark({30, 20, 40, 40});
     QWidget* shape = Form->Shape;
     // Inside: moves.
@@ -135,7 +128,7 @@ TEST_F(MainFormMarkTest, DraggingMovesOrResizesByTheGrabbedZone) {
 }
 
 TEST_F(MainFormMarkTest, DoubleClickOnTheMarkAppliesOnce) {
-    OpenSpectrum(128, 100);
+    OpenSpectrum(128, 100, 11);
     Form->ToolMirror->setChecked(false);
     Form->Shape->SetMark({30, 20, 40, 40});
     Form->Shape->show();
@@ -153,7 +146,7 @@ TEST_F(MainFormMarkTest, DoubleClickOnTheMarkAppliesOnce) {
 }
 
 TEST_F(MainFormMarkTest, ShapeChoiceSwitchesButtonsAndKind) {
-    OpenSpectrum(64, 64);
+    OpenSpectrum(64, 64, 11);
     Form->ToolElipse->click();
     EXPECT_EQ(Form->Shape->Kind(), TShapeMark::TKind::Ellipse);
     EXPECT_TRUE(Form->ToolElipse->isChecked());
@@ -165,7 +158,7 @@ TEST_F(MainFormMarkTest, ShapeChoiceSwitchesButtonsAndKind) {
 }
 
 TEST_F(MainFormMarkTest, ZoomPictureFollowsThePointerNearACorner) {
-    OpenSpectrum(200, 150);
+    OpenSpectrum(200, 150, 11);
     Form->ToolZoom->click();
     EXPECT_TRUE(Zoom->isVisible());
     Form->Shape->hide();

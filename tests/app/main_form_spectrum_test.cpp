@@ -31,17 +31,6 @@ class MainFormSpectrumTest : public MainFormTest {
         ShowForm(); // English, as on a first run
     }
 
-    void Open(const std::string& path) {
-        Dialogs.Files.push_back(QString::fromStdString(path));
-        Form->ToolOpen->click();
-        ASSERT_EQ(Form->CommandState, 1) << "opened " << path;
-    }
-    // Opens a w x h image and shows its spectrum.
-    void OpenSpectrum(int32_t w, int32_t h, uint8_t seed = 0) {
-        Open(WriteBitmap("scan.bmp", w, h, seed));
-        Form->ToolTransform->click();
-        ASSERT_EQ(Form->CommandState, 2);
-    }
     QString Status(int panel = 0) const { return Form->StatusPanels[size_t(panel)]->text(); }
     std::vector<std::string> Lines() const { return Protokol->List().Lines(); }
 };
@@ -76,7 +65,7 @@ TEST_F(MainFormSpectrumTest, TransformForwardShowsTheSpectrumWithThePresetContra
             TransformStore(expected, TTransformDirection::Forward, &bitmap, quiet);
         ASSERT_LT(r.ContrastPreset, 0) << "a patterned image has large coefficients";
     }
-    Open(path);
+    OpenImage(path);
     Form->ToolTransform->click();
 
     EXPECT_TRUE(Dialogs.Errors.empty());
@@ -155,7 +144,7 @@ TEST_F(MainFormSpectrumTest, StateSequenceThroughSmoothUndoResizeAndBack) {
 
 TEST_F(MainFormSpectrumTest, InverseAfterForwardGivesTheImageBack) {
     const std::string path = WriteBitmap("scan.bmp", 31, 17, 3);
-    Open(path);
+    OpenImage(path);
     const TBitmap24 original = Form->Image1->Picture;
     Form->ToolTransform->click();
     Form->ToolTransform->click();
@@ -198,7 +187,7 @@ class TPaintedTexts : public QObject {
 };
 
 TEST_F(MainFormSpectrumTest, TransformShowsItsPhasesAndProgressWhileItRuns) {
-    Open(WriteBitmap("scan.bmp", 150, 120, 1));
+    OpenImage(WriteBitmap("scan.bmp", 150, 120, 1));
     TPaintedTexts phases(Form->StatusPanels[0]);
     TPaintedTexts progress(Form->StatusPanels[1]);
     Form->ToolTransform->click();
@@ -216,7 +205,7 @@ TEST_F(MainFormSpectrumTest, TransformShowsItsPhasesAndProgressWhileItRuns) {
 
 TEST_F(MainFormSpectrumTest, TransformLengthErrorLeavesTheWindowUsable) {
     // 2 * 10006 - 1 has a prime factor beyond what the FFT takes.
-    Open(WriteBitmap("wide.bmp", 10006, 1));
+    OpenImage(WriteBitmap("wide.bmp", 10006, 1));
     const TSpectrumStore before = Store;
     const TBitmap24 shown = Form->Image1->Picture;
     Form->ToolTransform->click();
@@ -238,7 +227,7 @@ TEST_F(MainFormSpectrumTest, TransformLengthErrorLeavesTheWindowUsable) {
     EXPECT_EQ(Form->Image1->ImageModified, 0);
 
     // And it goes on working: another image opens and transforms.
-    Open(WriteBitmap("small.bmp", 8, 8));
+    OpenImage(WriteBitmap("small.bmp", 8, 8));
     Form->ToolTransform->click();
     EXPECT_EQ(Form->CommandState, 2);
     EXPECT_EQ(Dialogs.Errors.size(), 1u);
@@ -296,7 +285,7 @@ TEST_F(MainFormSpectrumTest, NothingIsDrawnDuringABatchWhileTheSpectrumIsCurrent
 }
 
 TEST_F(MainFormSpectrumTest, MirroredSmoothingOn800x600RecordsBothRegions) {
-    Open(WriteBitmap("big.bmp", 800, 600));
+    OpenImage(WriteBitmap("big.bmp", 800, 600));
     Form->ToolTransform->click();
     ASSERT_EQ(Form->CommandState, 2);
     for (auto& plane : Store.Planes)

@@ -34,11 +34,6 @@ class MainFormWatermarkTest : public MainFormTest {
         MainFormTest::TearDown();
     }
 
-    void Open(const std::string& path) {
-        Dialogs.Files.push_back(QString::fromStdString(path));
-        Form->ToolOpen->click();
-        ASSERT_EQ(Form->CommandState, 1) << "opened " << path;
-    }
     // Runs a watermark menu item with the given answer to the sign prompt
     // (none: Cancel).
     void Run(QAction* item, std::optional<QString> sign) {
@@ -103,7 +98,7 @@ TEST_F(MainFormWatermarkTest, OfferedWhileTheStoreHoldsAnImageOrASpectrum) {
         return std::pair(On(TControlId::SetWatermark1), On(TControlId::CheckWatermark1));
     };
     EXPECT_EQ(offered(), std::pair(false, false));
-    Open(WriteBitmap("a.bmp", 24, 16));
+    OpenImage(WriteBitmap("a.bmp", 24, 16));
     EXPECT_EQ(offered(), std::pair(true, true));
     Form->ToolTransform->click();
     ASSERT_EQ(Form->CommandState, 2);
@@ -119,7 +114,7 @@ TEST_F(MainFormWatermarkTest, OfferedWhileTheStoreHoldsAnImageOrASpectrum) {
 }
 
 TEST_F(MainFormWatermarkTest, EmbedThenCheckOnALoadedImage) {
-    Open(WritePhoto("scan.bmp", 160, 120, 3));
+    OpenImage(WritePhoto("scan.bmp", 160, 120, 3));
     const TBitmap24 before = Form->Image1->Picture;
 
     Run(Form->SetWatermark1, std::nullopt); // Cancel: the default sign
@@ -147,7 +142,7 @@ TEST_F(MainFormWatermarkTest, EmbedThenCheckOnALoadedImage) {
 }
 
 TEST_F(MainFormWatermarkTest, TheSignTypedIsTheSignUsed) {
-    Open(WritePhoto("scan.bmp", 150, 100, 9));
+    OpenImage(WritePhoto("scan.bmp", 150, 100, 9));
     Run(Form->SetWatermark1, QString::fromUtf8("Grüße von Anna"));
     Run(Form->CheckWatermark1, std::nullopt); // the default sign was not embedded
     EXPECT_EQ(LastBox(), kNotFound);
@@ -156,7 +151,7 @@ TEST_F(MainFormWatermarkTest, TheSignTypedIsTheSignUsed) {
 }
 
 TEST_F(MainFormWatermarkTest, SavedMarkedImageIsFoundAfterReopening) {
-    Open(WritePhoto("scan.bmp", 160, 120, 1));
+    OpenImage(WritePhoto("scan.bmp", 160, 120, 1));
     Run(Form->SetWatermark1, std::nullopt);
     const std::string saved = Files.File("marked.bmp");
     Dialogs.Files.push_back(QString::fromStdString(saved));
@@ -164,13 +159,13 @@ TEST_F(MainFormWatermarkTest, SavedMarkedImageIsFoundAfterReopening) {
     ASSERT_EQ(Form->Image1->ImageModified, 0);
 
     Form->Schlieen1->trigger();
-    Open(saved);
+    OpenImage(saved);
     Run(Form->CheckWatermark1, std::nullopt);
     EXPECT_TRUE(IsFoundText(LastBox())) << LastBox().toStdString();
 }
 
 TEST_F(MainFormWatermarkTest, MarkedInTheSpectrumSavedAndFoundInTheSpectrumAgain) {
-    Open(WritePhoto("scan.bmp", 160, 120, 5));
+    OpenImage(WritePhoto("scan.bmp", 160, 120, 5));
     Form->ToolTransform->click();
     ASSERT_EQ(Form->CommandState, 2);
     const TBitmap24 spectrumShown = Form->Image1->Picture;
@@ -193,7 +188,7 @@ TEST_F(MainFormWatermarkTest, MarkedInTheSpectrumSavedAndFoundInTheSpectrumAgain
     Dialogs.Files.push_back(QString::fromStdString(saved));
     Form->ToolSave->click();
     Form->Schlieen1->trigger();
-    Open(saved);
+    OpenImage(saved);
     Form->ToolTransform->click();
     ASSERT_EQ(Form->CommandState, 2);
     Run(Form->CheckWatermark1, std::nullopt);
@@ -203,7 +198,7 @@ TEST_F(MainFormWatermarkTest, MarkedInTheSpectrumSavedAndFoundInTheSpectrumAgain
 }
 
 TEST_F(MainFormWatermarkTest, PercentageUsesTheLocaleDecimalSeparator) {
-    Open(WritePhoto("scan.bmp", 128, 128, 2));
+    OpenImage(WritePhoto("scan.bmp", 128, 128, 2));
     Run(Form->SetWatermark1, std::nullopt);
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     Run(Form->CheckWatermark1, std::nullopt);
@@ -228,7 +223,7 @@ TEST_F(MainFormWatermarkTest, EmptyStoreGivesTheDivisionErrorAfterThePromptAndCh
 }
 
 TEST_F(MainFormWatermarkTest, InHelpModeTheItemsAskForHelpInstead) {
-    Open(WriteBitmap("scan.bmp", 32, 32));
+    OpenImage(WriteBitmap("scan.bmp", 32, 32));
     const auto plane0 = Store.Planes[0];
     for (QAction* item : {Form->SetWatermark1, Form->CheckWatermark1}) {
         const size_t boxes = Dialogs.Informations.size();

@@ -4,6 +4,7 @@
 #include "spectral/display.h"
 #include "spectral/errors.h"
 #include "spectral/store_fill.h"
+#include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -71,16 +72,6 @@ private:
     std::map<std::string, TBitmap24> files_;
 };
 
-TBitmap24 Picture(int32_t w, int32_t h, uint32_t seed) {
-    TBitmap24 b(w, h);
-    uint32_t x = seed * 2654435761u + 7;
-    for (auto& v : b.Bytes) {
-        x = x * 1664525u + 1013904223u;
-        v = uint8_t(x >> 24);
-    }
-    return b;
-}
-
 TEST(ApplyFilterToFiles, ParallelRunsEqualSingleRunsAndFailuresStayAlone) {
     TFilterList filter;
     filter.AppendLine("typ=rec,x1=10,x2=30,y1=10,y2=30");
@@ -90,7 +81,7 @@ TEST(ApplyFilterToFiles, ParallelRunsEqualSingleRunsAndFailuresStayAlone) {
     TSharedDisk disk;
     for (int i = 0; i < 9; ++i) {
         const std::string name = "/in/" + std::string(i == 4 ? "bad" : "f") + std::to_string(i) + ".bmp";
-        disk.Put(name, Picture(20 + 3 * i, 17 + i, uint32_t(i)));
+        disk.Put(name, RandomBitmap(20 + 3 * i, 17 + i, uint32_t(i)));
         sources.push_back(name);
     }
     std::map<unsigned, std::vector<TBitmap24>> results;

@@ -206,16 +206,6 @@ struct TFakeDisk {
     }
 };
 
-TBitmap24 Picture(int32_t w, int32_t h, uint32_t seed) {
-    TBitmap24 b(w, h);
-    uint32_t x = seed * 2654435761u + 1;
-    for (auto& v : b.Bytes) {
-        x = x * 1103515245u + 12345u;
-        v = uint8_t(x >> 24);
-    }
-    return b;
-}
-
 class TEvents final : public IBatchEvents {
 public:
     std::vector<std::string> log;
@@ -229,9 +219,9 @@ public:
 
 TEST(RunBatch, WritesEachResultUnderItsNameAndStopsAtTheFirstError) {
     TFakeDisk disk;
-    disk.files["/in/b.bmp"] = Picture(24, 16, 1);
-    disk.files["/in/c.JPG"] = Picture(20, 20, 2);
-    disk.files["/in/e.bmp"] = Picture(8, 8, 3);
+    disk.files["/in/b.bmp"] = RandomBitmap(24, 16, 1);
+    disk.files["/in/c.JPG"] = RandomBitmap(20, 20, 2);
+    disk.files["/in/e.bmp"] = RandomBitmap(8, 8, 3);
     const TFilterList f = Filter({"typ=rec,x1=10,x2=60,y1=10,y2=60"});
     TSpectrumStore store;
     TEvents events;
@@ -259,7 +249,7 @@ TEST(RunBatch, WritesEachResultUnderItsNameAndStopsAtTheFirstError) {
 
 TEST(RunBatch, EmptyFilterProcessesNothingAndPathsJoin) {
     TFakeDisk disk;
-    disk.files["a.bmp"] = Picture(8, 8, 4);
+    disk.files["a.bmp"] = RandomBitmap(8, 8, 4);
     TSpectrumStore store;
     TNoProgress quiet;
     EXPECT_EQ(RunBatch(TFilterList{}, {"a.bmp"}, "/out", disk.Access(), store, quiet), 0u);

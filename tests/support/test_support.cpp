@@ -19,6 +19,16 @@ TSpectrumStore RandomStore(int32_t w, int32_t h, uint32_t seed, float lo, float 
     return s;
 }
 
+TBitmap24 RandomBitmap(int32_t w, int32_t h, uint32_t seed) {
+    TBitmap24 b(w, h);
+    uint32_t x = seed * 2654435761u + 1;
+    for (auto& v : b.Bytes) {
+        x = x * 1103515245u + 12345u;
+        v = uint8_t(x >> 24);
+    }
+    return b;
+}
+
 TTempDir::TTempDir() {
     std::random_device rd;
     const auto base = std::filesystem::temp_directory_path();

@@ -1,6 +1,7 @@
 #pragma once
 // Helpers shared by the test programs.
 
+#include "spectral/bitmap.h"
 #include "spectral/store.h"
 
 #include <cstdint>
@@ -20,6 +21,9 @@ inline uint32_t FloatBits(float v) {
 // [lo, hi); the same seed gives the same store on every machine.
 TSpectrumStore RandomStore(int32_t w, int32_t h, uint32_t seed, float lo = -127.0f,
                            float hi = 128.0f);
+
+// A w x h bitmap of reproducible pseudo-random bytes for the seed.
+TBitmap24 RandomBitmap(int32_t w, int32_t h, uint32_t seed);
 
 // A fresh, empty folder below the system's temporary folder, removed when the
 // object goes out of scope.
