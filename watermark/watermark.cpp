@@ -184,6 +184,21 @@ TWatermarkResult Embed(TSpectrumStore& store, TRowSource& rows) {
     return result;
 }
 
+// Checks the store, then runs work over the row keystreams of the sign,
+// cached for the whole operation or computed afresh row by row.
+template <class TWork>
+auto WithRowSource(const TSpectrumStore& store, const std::string& sign, TKeystreamPolicy policy,
+                   TWork&& work) {
+    RequireFilledStore(store);
+    if (policy == TKeystreamPolicy::Recompute) {
+        TRowSource rows(sign, store.Cols);
+        return work(rows);
+    }
+    const TRowKeystreams cache(sign, store.Cols, store.Rows);
+    TRowSource rows(cache);
+    return work(rows);
+}
+
 } // namespace
 
 double WatermarkMeasureFromProfile(const float profile[9], int32_t cols, int32_t rows) {
@@ -220,26 +235,13 @@ double WatermarkMeasureFromProfile(const float profile[9], int32_t cols, int32_t
 
 TWatermarkResult EmbedWatermark(TSpectrumStore& store, const std::string& sign,
                                 TKeystreamPolicy policy) {
-    RequireFilledStore(store);
-    if (policy == TKeystreamPolicy::Recompute) {
-        TRowSource rows(sign, store.Cols);
-        return Embed(store, rows);
-    }
-    const TRowKeystreams cache(sign, store.Cols, store.Rows);
-    TRowSource rows(cache);
-    return Embed(store, rows);
+    return WithRowSource(store, sign, policy, [&](TRowSource& rows) { return Embed(store, rows); });
 }
 
 double WatermarkMeasure(const TSpectrumStore& store, const std::string& sign,
                         TKeystreamPolicy policy) {
-    RequireFilledStore(store);
-    if (policy == TKeystreamPolicy::Recompute) {
-        TRowSource rows(sign, store.Cols);
-        return Measure(store, rows);
-    }
-    const TRowKeystreams cache(sign, store.Cols, store.Rows);
-    TRowSource rows(cache);
-    return Measure(store, rows);
+    return WithRowSource(store, sign, policy,
+                         [&](TRowSource& rows) { return Measure(store, rows); });
 }
 
 double WatermarkMeasure(const TSpectrumStore& store, const TRowKeystreams& keystreams) {
