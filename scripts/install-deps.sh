@@ -13,6 +13,11 @@ packages=(
 if [ "${PIXMEND_GUI_TOOLS:-0}" = 1 ]; then
   packages+=(xvfb xdotool imagemagick)
 fi
+# The photographs the descreening benchmark prints and scans by default
+# (bench/descreen_quality.cpp).
+if [ "${PIXMEND_BENCH_DATA:-0}" = 1 ]; then
+  packages+=(mate-backgrounds opencv-doc)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

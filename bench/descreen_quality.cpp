@@ -1,0 +1,389 @@
+// How well halftone screens are removed: photographs are printed with rotated
+// CMYK round-dot screens and scanned back at twice and at once the print's
+// resolution (bench/halftone_sim.h), then cleaned by each method and scored
+// against the photograph itself with PSNR and SSIM (bench/image_quality.h;
+// scans at 2x are reduced by 2 x 2 means first).
+//
+// usage: descreen_quality [PHOTO|FOLDER...] [--images N] [--only 2x|1x]
+//                         [--strength S] [--dump DIR]
+//
+// Without photos it takes a default set from Debian packages that
+// `PIXMEND_BENCH_DATA=1 scripts/install-deps.sh` installs. Every run with the
+// same photos prints the same table: the screens, rulings, angles, blur and
+// noise are drawn from fixed seeds per image.
+
+#include "app/image_file.h"
+#include "bench/halftone_sim.h"
+#include "bench/image_quality.h"
+#include "filter/apply_filter.h"
+#include "filter/filter_list.h"
+#include "spectral/display.h"
+#include "spectral/store_fill.h"
+
+#if __has_include("filter/descreen.h")
+#include "filter/descreen.h"
+#define PIXMEND_BENCH_HAVE_DESCREEN 1
+#else
+#define PIXMEND_BENCH_HAVE_DESCREEN 0
+#endif
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Real photographs of varied content: landscape, close-up texture, bright
+// and dark scenes, saturated colours, a face of fur, lettering, buildings.
+const char* const kDefaultPhotos[] = {
+    "/usr/share/backgrounds/mate/nature/Dune.jpg",
+    "/usr/share/backgrounds/mate/nature/YellowFlower.jpg",
+    "/usr/share/backgrounds/mate/nature/Wood.jpg",
+    "/usr/share/backgrounds/mate/nature/Storm.jpg",
+    "/usr/share/backgrounds/mate/nature/LadyBird.jpg",
+    "/usr/share/doc/opencv-doc/examples/data/baboon.jpg",
+    "/usr/share/doc/opencv-doc/examples/text/scenetext01.jpg",
+    "/usr/share/doc/opencv-doc/examples/data/building.jpg",
+    "/usr/share/doc/opencv-doc/examples/data/leuvenA.jpg",
+};
+// The photograph printed without a screen for the control.
+const char* const kControlPhoto = "/usr/share/doc/opencv-doc/examples/data/fruits.jpg";
+
+// The print's size: photographs are reduced to fit this.
+constexpr int32_t kMaxPrintWidth = 1000;
+constexpr int32_t kMaxPrintHeight = 800;
+
+struct TScore {
+    double Psnr = NAN;
+    double Ssim = NAN;
+};
+
+struct TMethodScores {
+    std::optional<TScore> Scan[2]; // [0] 2x, [1] 1x
+    double Sigma[2] = {NAN, NAN};  // best blur only
+};
+
+enum TMethod { kRaw, kBlur, kAuto, kMethodCount };
+const char* const kMethodNames[kMethodCount] = {"raw scan", "best Gaussian blur",
+                                                "automatic descreen"};
+
+struct TOptions {
+    std::vector<std::string> Photos;
+    size_t Images = 0; // 0: all
+    bool Do2x = true;
+    bool Do1x = true;
+    double Strength = 1.0;
+    std::string DumpFolder;
+};
+
+[[noreturn]] void Usage(const std::string& error) {
+    if (!error.empty()) std::fprintf(stderr, "descreen_quality: %s\n", error.c_str());
+    std::fprintf(stderr, "usage: descreen_quality [PHOTO|FOLDER...] [--images N] [--only 2x|1x] "
+                         "[--strength S] [--dump DIR]\n");
+    std::exit(2);
+}
+
+bool IsPicture(const fs::path& p) {
+    std::string ext = p.extension().string();
+    std::transform(ext.begin(), ext.end(), ext.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    return ext == ".jpg" || ext == ".jpeg" || ext == ".png" || ext == ".bmp" || ext == ".tif" ||
+           ext == ".tiff";
+}
+
+TOptions ParseOptions(int argc, char** argv) {
+    TOptions o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) Usage(a + " needs a value");
+            return argv[++i];
+        };
+        if (a == "--images") {
+            const int n = std::atoi(value().c_str());
+            if (n < 1) Usage("--images needs a positive number");
+            o.Images = size_t(n);
+        } else if (a == "--only") {
+            const std::string v = value();
+            if (v == "2x")
+                o.Do1x = false;
+            else if (v == "1x")
+                o.Do2x = false;
+            else
+                Usage("--only takes 2x or 1x");
+        } else if (a == "--strength") {
+            o.Strength = std::atof(value().c_str());
+        } else if (a == "--dump") {
+            o.DumpFolder = value();
+        } else if (a == "--help" || a == "-h") {
+            Usage("");
+        } else if (!a.empty() && a[0] == '-') {
+            Usage("unknown option " + a);
+        } else if (fs::is_directory(a)) {
+            std::vector<std::string> found;
+            for (const auto& e : fs::directory_iterator(a))
+                if (e.is_regular_file() && IsPicture(e.path())) found.push_back(e.path().string());
+            std::sort(found.begin(), found.end());
+            o.Photos.insert(o.Photos.end(), found.begin(), found.end());
+        } else {
+            o.Photos.push_back(a);
+        }
+    }
+    if (o.Photos.empty()) {
+        for (const char* p : kDefaultPhotos) {
+            if (fs::exists(p))
+                o.Photos.push_back(p);
+            else
+                std::fprintf(
+                    stderr,
+                    "descreen_quality: missing %s (PIXMEND_BENCH_DATA=1 scripts/install-deps.sh)\n",
+                    p);
+        }
+    }
+    if (o.Images > 0 && o.Photos.size() > o.Images) o.Photos.resize(o.Images);
+    return o;
+}
+
+int32_t LargestPrimeFactor(int32_t n) {
+    int32_t largest = 1;
+    for (int32_t p = 2; p * p <= n; ++p)
+        while (n % p == 0) {
+            largest = p;
+            n /= p;
+        }
+    return std::max(largest, n);
+}
+
+// The largest length up to n whose transform lengths at 1x and at 2x
+// (2n - 1 and 4n - 1) have only small prime factors, so that no method's
+// time goes into a slow FFT length.
+int32_t FriendlyLength(int32_t n) {
+    for (int32_t m = n; m > 16; --m)
+        if (LargestPrimeFactor(2 * m - 1) <= 61 && LargestPrimeFactor(4 * m - 1) <= 61) return m;
+    return n;
+}
+
+// The photograph at print size: reduced to fit, cropped around its centre to
+// a friendly size.
+TBitmap24 PrintPicture(const TBitmap24& photo) {
+    const double scale = std::min(
+        {1.0, double(kMaxPrintWidth) / photo.Width, double(kMaxPrintHeight) / photo.Height});
+    const int32_t w =
+        FriendlyLength(std::max<int32_t>(17, int32_t(std::lround(photo.Width * scale))));
+    const int32_t h =
+        FriendlyLength(std::max<int32_t>(17, int32_t(std::lround(photo.Height * scale))));
+    const int32_t cw = std::min<int32_t>(photo.Width, int32_t(std::lround(w / scale)));
+    const int32_t ch = std::min<int32_t>(photo.Height, int32_t(std::lround(h / scale)));
+    const int32_t x0 = (photo.Width - cw) / 2, y0 = (photo.Height - ch) / 2;
+    TBitmap24 crop(cw, ch);
+    for (int32_t r = 0; r < ch; ++r)
+        std::copy_n(photo.Pixel(x0, y0 + r), size_t(cw) * 3u, crop.Row(r));
+    return ResizeByArea(crop, w, h);
+}
+
+TScore Score(const TBitmap24& result, int32_t factor, const TImageF& reference) {
+    TImageF f = ToFloatImage(result);
+    if (factor == 2) f = Reduce2x2(f);
+    return {Psnr(f, reference), Ssim(f, reference)};
+}
+
+// The blur whose result scores the best PSNR, found by a golden-section
+// search over log sigma (PSNR against sigma has one peak); SSIM is scored
+// for that blur only.
+TScore BestBlur(const TBitmap24& scan, int32_t factor, const TImageF& reference,
+                double& bestSigma) {
+    const TImageF input = ToFloatImage(scan);
+    auto blurred = [&](double sigma) {
+        TImageF f = ToFloatImage(ToBitmap(GaussianBlur(input, sigma)));
+        return factor == 2 ? Reduce2x2(f) : f;
+    };
+    auto eval = [&](double logSigma) { return Psnr(blurred(std::exp(logSigma)), reference); };
+    const double g = (std::sqrt(5.0) - 1.0) / 2.0;
+    double a = std::log(0.2), b = std::log(6.0);
+    double c = b - g * (b - a), d = a + g * (b - a);
+    double pc = eval(c), pd = eval(d);
+    while (b - a > 0.04) {
+        if (pc >= pd) {
+            b = d;
+            d = c;
+            pd = pc;
+            c = b - g * (b - a);
+            pc = eval(c);
+        } else {
+            a = c;
+            c = d;
+            pc = pd;
+            d = a + g * (b - a);
+            pd = eval(d);
+        }
+    }
+    bestSigma = std::exp(pc >= pd ? c : d);
+    const TImageF best = blurred(bestSigma);
+    return {Psnr(best, reference), Ssim(best, reference)};
+}
+
+// The store is filled from the scan, cleaned and rendered as the image view
+// shows it, which is exactly what the command-line tool writes.
+std::optional<TBitmap24> AutoDescreen(const TBitmap24& scan, double strength) {
+#if PIXMEND_BENCH_HAVE_DESCREEN
+    TSpectrumStore store;
+    FillStoreFromBitmap(scan, store);
+    TNoProgress progress;
+    TDescreenOptions options;
+    options.Strength = strength;
+    DescreenStore(store, progress, options);
+    return RenderStore(store, true, 0);
+#else
+    (void)scan;
+    (void)strength;
+    return std::nullopt;
+#endif
+}
+
+void Dump(const TOptions& o, const std::string& name, const TBitmap24& image) {
+    if (o.DumpFolder.empty()) return;
+    WriteImageFile((fs::path(o.DumpFolder) / (name + ".bmp")).string(), image);
+}
+
+std::string Cell(const std::optional<TScore>& s, bool psnr) {
+    char buf[32];
+    if (!s) return "      -";
+    std::snprintf(buf, sizeof buf, psnr ? "%7.2f" : " %6.4f", psnr ? s->Psnr : s->Ssim);
+    return buf;
+}
+
+void PrintRow(const std::string& label, const TMethodScores& m) {
+    std::printf("  %-36s %s %s   %s %s\n", label.c_str(), Cell(m.Scan[0], true).c_str(),
+                Cell(m.Scan[0], false).c_str(), Cell(m.Scan[1], true).c_str(),
+                Cell(m.Scan[1], false).c_str());
+}
+
+void PrintHeader() {
+    std::printf("  %-36s %7s %7s   %7s %7s\n", "method", "2x PSNR", "SSIM", "1x PSNR", "SSIM");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const TOptions o = ParseOptions(argc, argv);
+    if (o.Photos.empty()) Usage("no photographs");
+    if (!o.DumpFolder.empty()) fs::create_directories(o.DumpFolder);
+    const auto started = std::chrono::steady_clock::now();
+
+    std::printf(
+        "Descreen quality: PSNR (dB, all three channels) and SSIM (luminance, Gaussian window "
+        "1.5)\n"
+        "against the unscreened picture; 2x scans reduced by 2 x 2 means before scoring.\n");
+    if (!PIXMEND_BENCH_HAVE_DESCREEN)
+        std::printf("(the automatic descreen is not built yet: its row stays empty)\n");
+
+    std::vector<TMethodScores> sums(kMethodCount);
+    std::vector<size_t> counts[2] = {std::vector<size_t>(kMethodCount),
+                                     std::vector<size_t>(kMethodCount)};
+    std::vector<TMethodScores> means(kMethodCount);
+    for (auto& m : means)
+        for (auto& s : m.Scan)
+            s = TScore{0.0, 0.0};
+
+    for (size_t index = 0; index < o.Photos.size(); ++index) {
+        const auto t0 = std::chrono::steady_clock::now();
+        const std::string path = o.Photos[index];
+        const std::string name = fs::path(path).stem().string();
+        TBitmap24 picture;
+        try {
+            picture = PrintPicture(ReadImageFile(path));
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "descreen_quality: %s: %s\n", path.c_str(), e.what());
+            return 1;
+        }
+        std::mt19937 gen(uint32_t(20261208u + index * 7919u));
+        std::uniform_real_distribution<double> unit(0.0, 1.0);
+        auto uniform = [&](double lo, double hi) { return lo + (hi - lo) * unit(gen); };
+        TScreenSetup screen;
+        screen.CellPixels = uniform(1.7, 2.3);
+        screen.PageRotation = uniform(0.3, 1.5) * (unit(gen) < 0.5 ? -1.0 : 1.0);
+        screen.BlackShare = uniform(0.4, 0.9);
+        for (auto& ph : screen.Phase)
+            ph[0] = unit(gen), ph[1] = unit(gen);
+        TScanSetup scans[2];
+        scans[0] = {2, uniform(0.4, 0.8), uniform(0.5, 2.0), uint32_t(gen())};
+        scans[1] = {1, uniform(0.35, 0.6), uniform(0.5, 2.0), uint32_t(gen())};
+
+        const TImageF reference = ToFloatImage(picture);
+        const TPrintedPage page = PrintHalftone(picture, screen);
+        Dump(o, name + "_reference", picture);
+
+        std::vector<TMethodScores> rows(kMethodCount);
+        for (int s = 0; s < 2; ++s) {
+            if ((s == 0 && !o.Do2x) || (s == 1 && !o.Do1x)) continue;
+            const TBitmap24 scan = ScanPage(page, scans[s]);
+            Dump(o, name + (s == 0 ? "_scan2x" : "_scan1x"), scan);
+            rows[kRaw].Scan[s] = Score(scan, scans[s].Factor, reference);
+            rows[kBlur].Scan[s] = BestBlur(scan, scans[s].Factor, reference, rows[kBlur].Sigma[s]);
+            if (auto cleaned = AutoDescreen(scan, o.Strength)) {
+                rows[kAuto].Scan[s] = Score(*cleaned, scans[s].Factor, reference);
+                Dump(o, name + (s == 0 ? "_auto2x" : "_auto1x"), *cleaned);
+            }
+        }
+        std::printf("\n%s (%d x %d print, %.2f px per cell, page %+.2f deg; scan blur %.2f/%.2f "
+                    "px, noise %.1f/%.1f)\n",
+                    name.c_str(), picture.Width, picture.Height, screen.CellPixels,
+                    screen.PageRotation, scans[0].BlurSigma, scans[1].BlurSigma,
+                    scans[0].NoiseSigma, scans[1].NoiseSigma);
+        PrintHeader();
+        for (int m = 0; m < kMethodCount; ++m) {
+            std::string label = kMethodNames[m];
+            if (m == kBlur) {
+                char buf[64];
+                std::snprintf(buf, sizeof buf, " (sigma %.2f/%.2f)", rows[m].Sigma[0],
+                              rows[m].Sigma[1]);
+                label += buf;
+            }
+            PrintRow(label, rows[m]);
+            for (int s = 0; s < 2; ++s)
+                if (rows[m].Scan[s]) {
+                    means[m].Scan[s]->Psnr += rows[m].Scan[s]->Psnr;
+                    means[m].Scan[s]->Ssim += rows[m].Scan[s]->Ssim;
+                    ++counts[s][size_t(m)];
+                }
+        }
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s: %.1f s\n", name.c_str(),
+                     std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    }
+
+    std::printf("\nMean over %zu photographs\n", o.Photos.size());
+    std::printf("  %-36s %7s %7s   %7s %7s   %8s\n", "method", "2x PSNR", "SSIM", "1x PSNR", "SSIM",
+                "all PSNR");
+    for (int m = 0; m < kMethodCount; ++m) {
+        TMethodScores mean;
+        double all = 0.0;
+        size_t allCount = 0;
+        for (int s = 0; s < 2; ++s)
+            if (counts[s][size_t(m)] > 0) {
+                const double n = double(counts[s][size_t(m)]);
+                mean.Scan[s] = TScore{means[m].Scan[s]->Psnr / n, means[m].Scan[s]->Ssim / n};
+                all += means[m].Scan[s]->Psnr;
+                allCount += counts[s][size_t(m)];
+            }
+        std::printf("  %-36s %s %s   %s %s   ", kMethodNames[m], Cell(mean.Scan[0], true).c_str(),
+                    Cell(mean.Scan[0], false).c_str(), Cell(mean.Scan[1], true).c_str(),
+                    Cell(mean.Scan[1], false).c_str());
+        if (allCount > 0)
+            std::printf("%8.2f\n", all / double(allCount));
+        else
+            std::printf("%8s\n", "-");
+    }
+    std::fprintf(stderr, "total: %.1f s\n",
+                 std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+    return 0;
+}
