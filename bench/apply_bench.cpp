@@ -8,7 +8,8 @@
 // Usage: apply_bench [--images N] [--size WxH]
 
 #include "app/image_file.h"
-#include "filter/apply_files.h"
+#include "filter/batch_runner.h"
+#include "spectral/thread_team.h"
 #include "filter/image_file_access.h"
 
 #include <algorithm>
@@ -82,7 +83,7 @@ int main(int argc, char** argv) {
         WriteImageFile(sources.back(), Scan(w, h, i));
     }
     const TFilterList filter = BenchFilter();
-    const unsigned cores = CoreCount();
+    const unsigned cores = unsigned(AvailableProcessors());
     std::printf("apply: %d images of %d x %d, %zu filter entries, %u cores\n", images, w, h,
                 filter.EntryCount(), cores);
     int status = 0;
@@ -90,10 +91,12 @@ int main(int argc, char** argv) {
     for (unsigned jobs : {1u, cores}) {
         const fs::path out = dir / ("out" + std::to_string(jobs));
         fs::create_directories(out);
-        auto plan = PlanFileJobs(sources, out.string());
+        const auto plan = PlanBatchFiles(sources, out.string());
         const auto start = Clock::now();
         const std::clock_t cpuStart = std::clock();
-        const size_t failed = ApplyFilterToFiles(filter, plan, ImageFileAccess(), jobs);
+        TBatchOptions options;
+        options.Jobs = jobs;
+        const size_t failed = RunBatch(plan, FilterFileWork(filter), ImageFileAccess(), options).Failed;
         const double s = std::chrono::duration<double>(Clock::now() - start).count();
         const double cpu = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
         // CPU seconds per image tell the cost even on a machine busy with

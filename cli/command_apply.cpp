@@ -6,8 +6,9 @@
 // all it can get, and to know which ones to look at.
 #include "cli/cli_support.h"
 
-#include "filter/apply_files.h"
+#include "filter/batch_runner.h"
 #include "filter/image_file_access.h"
+#include "spectral/thread_team.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -19,7 +20,7 @@ int RunApply(const std::vector<std::string>& argv) {
     const auto& positional = args.Positional();
     if (positional.size() < 2) throw EUsage("expected FILTER.flt and at least one IMAGE");
     const std::string folder = args.Required("output");
-    unsigned requested = CoreCount();
+    unsigned requested = unsigned(AvailableProcessors());
     if (auto j = args.Value("jobs")) {
         const int32_t n = ParseIntArg(*j, "--jobs");
         if (n < 1) throw EUsage("--jobs: needs at least 1");
@@ -31,17 +32,29 @@ int RunApply(const std::vector<std::string>& argv) {
 
     TFilterList filter;
     filter.LoadFilterFile(positional[0]);
-    std::vector<TFileJob> jobs =
-        PlanFileJobs(std::vector<std::string>(positional.begin() + 1, positional.end()), folder);
-    const size_t failed = ApplyFilterToFiles(filter, jobs, ImageFileAccess(), requested, [](const TFileJob& job) {
-        if (job.Done)
-            std::printf("%s -> %s\n", job.Source.c_str(), job.Target.c_str());
-        else
-            std::fprintf(stderr, "pixmend-cli apply: %s: %s\n", job.Source.c_str(), job.Error.c_str());
-        std::fflush(stdout);
-    });
-    if (failed > 0) {
-        std::fprintf(stderr, "pixmend-cli apply: %zu of %zu files failed\n", failed, jobs.size());
+    const std::vector<TBatchFile> files =
+        PlanBatchFiles(std::vector<std::string>(positional.begin() + 1, positional.end()), folder);
+    // Each file's line as soon as it is finished, so a long run shows where it is.
+    class TLines final : public IBatchEvents {
+      public:
+        void FileStarted(size_t, size_t, const TBatchFile&) override {}
+        void FileDone(size_t, size_t, const TBatchFile& file, const TBitmap24&,
+                      const TFilterList&) override {
+            std::printf("%s -> %s\n", file.Source.c_str(), file.Target.c_str());
+            std::fflush(stdout);
+        }
+        void FileFailed(size_t, size_t, const TBatchFile& file, const std::string& reason) override {
+            std::fprintf(stderr, "pixmend-cli apply: %s: %s\n", file.Source.c_str(), reason.c_str());
+        }
+        void Cancelled(size_t, size_t) override {}
+    } lines;
+    TBatchOptions options;
+    options.Jobs = requested;
+    const TBatchSummary summary =
+        RunBatch(files, FilterFileWork(filter), ImageFileAccess(), options, &lines);
+    if (summary.Failed > 0) {
+        std::fprintf(stderr, "pixmend-cli apply: %zu of %zu files failed\n", summary.Failed,
+                     files.size());
         return 1;
     }
     return 0;

@@ -1,6 +1,7 @@
 #include "watermark/watermark.h"
 
 #include "spectral/errors.h"
+#include "spectral/thread_team.h"
 #include "watermark/cipher.h"
 
 #include <algorithm>
@@ -8,8 +9,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <system_error>
-#include <thread>
 
 // ---------------------------------------------------------------------------
 // Row keystreams
@@ -35,18 +34,8 @@ TRowKeystreams::TRowKeystreams(const std::string& sign, int32_t cols, int32_t ro
         for (int32_t r; (r = next.fetch_add(1)) < rows_;)
             ComputeRow(signBytes, r, bytes_.data() + size_t(r) * length_, length_);
     };
-    std::vector<std::thread> helpers;
-    const unsigned cores = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
-    if (rows_ >= 16) {
-        try {
-            for (unsigned t = 1; t < cores; ++t)
-                helpers.emplace_back(work);
-        } catch (const std::system_error&) {
-        }
-    }
-    work();
-    for (auto& t : helpers)
-        t.join();
+    const int cores = std::min(AvailableProcessors(), 8);
+    RunOnThreads(rows_ >= 16 ? cores : 1, [&](int) { work(); });
 }
 
 namespace {

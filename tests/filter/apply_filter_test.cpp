@@ -1,18 +1,15 @@
-// Applying a filter to the store and the batch run, against the operations
-// they replay called by hand.
+// Applying a filter to the store, against facts worked out by hand: which
+// cells a region covers, the factor a cell is divided by (1 plus the squared
+// distance to the nearest border times 5000 / (W + H), over the region's
+// smaller side), the size after a resize, and what the transforms around the
+// entries do to a flat image.
 #include "filter/apply_filter.h"
-#include "filter/mark.h"
-#include "filter/smoothing.h"
-#include "spectral/display.h"
 #include "spectral/errors.h"
-#include "spectral/resize.h"
-#include "spectral/store_fill.h"
-#include "spectral/transform.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <map>
+#include <cmath>
 #include <random>
 
 namespace {
@@ -32,6 +29,21 @@ TFilterList Filter(std::initializer_list<const char*> lines) {
     return f;
 }
 
+// A store of w x h whose every cell in every plane holds v.
+TSpectrumStore Flat(int32_t w, int32_t h, float v) {
+    TSpectrumStore s;
+    s.Resize(w, h);
+    for (auto& p : s.Planes) std::fill(p.begin(), p.end(), v);
+    return s;
+}
+
+// The cell's value in all three planes (they must agree).
+float Cell(const TSpectrumStore& s, int c, int r) {
+    EXPECT_EQ(FloatBits(s.At(0, c, r)), FloatBits(s.At(1, c, r))) << c << "," << r;
+    EXPECT_EQ(FloatBits(s.At(0, c, r)), FloatBits(s.At(2, c, r))) << c << "," << r;
+    return s.At(0, c, r);
+}
+
 void ExpectSameStore(const TSpectrumStore& a, const TSpectrumStore& b) {
     ASSERT_EQ(a.Cols, b.Cols);
     ASSERT_EQ(a.Rows, b.Rows);
@@ -43,58 +55,79 @@ void ExpectSameStore(const TSpectrumStore& a, const TSpectrumStore& b) {
 // A spectrum-like store: random values, as a transform would leave them.
 TSpectrumStore Spectrum(int32_t w, int32_t h, uint32_t seed) { return RandomStore(w, h, seed, -500, 500); }
 
-TEST(ApplyFilterEntries, ReplaysEachEntryInOrder) {
-    TFilterList f;
-    const TNormalisedRegion r = MarkRegion({100, 50, 40, 20}, 200, 150);
-    const TNormalisedRegion m = MirroredRegion(r);
-    f.AppendEntry(0, r.x1, r.x2, r.y1, r.y2);
-    f.AppendEntry(0, m.x1, m.x2, m.y1, m.y2);
-    f.AppendEntry(1, 0.1f, 0.4f, 0.2f, 0.5f);
-    f.AppendLine("typ=resize7,x1=5,x2=30,y1=5,y2=30");  // kind 7: an ellipse
-    f.AppendLine("typ=REC,x1=1,x2=90,y1=1,y2=90");      // unrecognised: skipped
-    f.AppendLine("");
-    f.AppendLine("typ=resize250,x1=50");                 // beyond 200: skipped
-    f.AppendLine("typ=resize150,x1=50");                 // mode 50: changes nothing
-
-    TSpectrumStore got = Spectrum(200, 150, 1), want = got;
+TEST(ApplyFilterEntries, SmoothsEachRecognisedEntryAndSkipsTheOthers) {
+    // 100 x 100, so W + H = 200 and a percentage is a cell number.
+    const TFilterList f = Filter({
+        "typ=rec,x1=10,x2=30,y1=20,y2=40",
+        "typ=rec,x1=10,x2=30,y1=20,y2=40",    // the same region again: divided twice
+        "typ=ell,x1=50,x2=90,y1=50,y2=90",
+        "typ=resize7,x1=50,x2=90,y1=0,y2=40", // kind 7 smooths as an ellipse
+        "typ=REC,x1=1,x2=99,y1=1,y2=99",      // unrecognised: skipped
+        "",
+        "typ=resize250,x1=50",                // beyond 200: skipped
+        "typ=resize150,x1=50",                // mode 50 changes nothing
+    });
+    TSpectrumStore s = Flat(100, 100, 1.0f);
     TRecorder progress;
-    ApplyFilterEntries(got, f, progress);
-    SmoothRegion(want, 100, 140, 50, 70, false, TSmoothDirection::Smooth);
-    SmoothRegion(want, CellBound(200, m.x1), CellBound(200, m.x2), CellBound(150, m.y1),
-                 CellBound(150, m.y2), false, TSmoothDirection::Smooth);
-    SmoothRegion(want, 20, 80, 30, 75, true, TSmoothDirection::Smooth);
-    SmoothRegion(want, 10, 60, 8, 45, true, TSmoothDirection::Smooth);
-    ExpectSameStore(got, want);
-    EXPECT_TRUE(progress.phases.empty());
+    ApplyFilterEntries(s, f, progress);
+    ASSERT_EQ(s.Cols, 100);
+    ASSERT_EQ(s.Rows, 100);
+    // Rectangle 10..30 x 20..40, smaller side 20: the centre is 10 from every
+    // border, 10 * 10 * 5000 / 200 / 20 + 1 = 126; two cells in, 2 * 2 * 25 / 20 + 1 = 6.
+    EXPECT_FLOAT_EQ(Cell(s, 20, 30), 1.0f / 126 / 126);
+    EXPECT_FLOAT_EQ(Cell(s, 12, 30), 1.0f / 6 / 6);
+    EXPECT_EQ(Cell(s, 10, 30), 1.0f) << "the border is divided by 1";
+    EXPECT_EQ(Cell(s, 9, 30), 1.0f) << "outside";
+    // Ellipse 50..90 x 50..90, smaller side 40: the centre 20 * 20 * 25 / 40 + 1 = 251;
+    // the rectangle's corner region lies outside the ellipse.
+    EXPECT_FLOAT_EQ(Cell(s, 70, 70), 1.0f / 251);
+    EXPECT_EQ(Cell(s, 52, 52), 1.0f);
+    // Kind 7 as an ellipse over 50..90 x 0..40: a rectangle would divide (51, 1).
+    EXPECT_FLOAT_EQ(Cell(s, 70, 20), 1.0f / 251);
+    EXPECT_EQ(Cell(s, 51, 1), 1.0f);
+    EXPECT_EQ(Cell(s, 5, 60), 1.0f) << "the unrecognised line smoothed";
+    EXPECT_TRUE(progress.phases.empty()) << "no resize changed the store";
 }
 
 TEST(ApplyFilterEntries, ResizeChangesTheSizeForTheEntriesAfterIt) {
-    const TFilterList f = Filter({"typ=rec,x1=10,x2=30,y1=20,y2=40", "typ=resize100,x1=5000",
-                                  "typ=ell,x1=10,x2=30,y1=20,y2=40", "typ=resize102,x1=4550"});
-    TSpectrumStore got = Spectrum(120, 80, 2), want = got;
-    TRecorder progress;
-    ApplyFilterEntries(got, f, progress);
+    const TFilterList resized = Filter({"typ=rec,x1=10,x2=30,y1=20,y2=40", "typ=resize100,x1=5000"});
+    TSpectrumStore before = Flat(120, 80, 1.0f);
     TNoProgress quiet;
-    SmoothRegion(want, 12, 36, 16, 32, false, TSmoothDirection::Smooth);
-    ResizeSpectrum(want, 50, 0, quiet);
-    ASSERT_EQ(want.Cols, 60);
-    SmoothRegion(want, 6, 18, 8, 16, true, TSmoothDirection::Smooth);
-    ResizeSpectrum(want, 46, 2, quiet);  // round(45.5) = 46, halves to even
-    ExpectSameStore(got, want);
-    EXPECT_EQ(got.Rows, 46);
+    ApplyFilterEntries(before, resized, quiet);
+    ASSERT_EQ(before.Cols, 60);
+    ASSERT_EQ(before.Rows, 40);
+
+    TFilterList more = resized;
+    more.AppendLine("typ=ell,x1=10,x2=30,y1=20,y2=40");
+    TRecorder progress;
+    TSpectrumStore s = Flat(120, 80, 1.0f);
+    ApplyFilterEntries(s, more, progress);
+    // The ellipse smoothed 6..18 x 8..16 of 60 x 40 (not 12..36 x 16..32):
+    // at its centre 4 * 4 * 5000 / 100 / 8 + 1 = 101.
+    EXPECT_FLOAT_EQ(s.At(0, 12, 12) / before.At(0, 12, 12), 1.0f / 101);
+    EXPECT_EQ(FloatBits(s.At(0, 24, 24)), FloatBits(before.At(0, 24, 24))) << "outside the new region";
+    // A height of 45.5 rounds to 46 (halves to even); the width follows, 60 * 46 / 40.
+    ApplyFilterEntries(s, Filter({"typ=resize102,x1=4550"}), progress);
+    EXPECT_EQ(s.Rows, 46);
+    EXPECT_EQ(s.Cols, 69);
     EXPECT_EQ(progress.phases, (std::vector<std::string>{"ReInitializing", "ReInitializing ok",
                                                           "ReInitializing", "ReInitializing ok"}));
 }
 
 TEST(ApplyFilterEntries, SameFilterOnDifferentSizesUsesTheSameFractions) {
-    const TFilterList f = Filter({"typ=ell,x1=25,x2=50,y1=10,y2=60"});
-    for (auto [w, h] : {std::pair(64, 64), std::pair(101, 37), std::pair(300, 200)}) {
-        TSpectrumStore got = Spectrum(w, h, 3), want = got;
+    // ell 25..50 % x 10..60 %, bounds rounded with halves to the even cell.
+    struct TCase {
+        int32_t w, h, x1, x2, y1, y2;
+    };
+    for (const TCase k : {TCase{64, 64, 16, 32, 6, 38}, TCase{101, 37, 25, 50, 4, 22},
+                          TCase{300, 200, 75, 150, 20, 120}}) {
+        TSpectrumStore s = Flat(k.w, k.h, 1.0f);
         TNoProgress quiet;
-        ApplyFilterEntries(got, f, quiet);
-        SmoothRegion(want, CellBound(w, 0.25f), CellBound(w, 0.5f), CellBound(h, 0.1f),
-                     CellBound(h, 0.6f), true, TSmoothDirection::Smooth);
-        ExpectSameStore(got, want);
+        ApplyFilterEntries(s, Filter({"typ=ell,x1=25,x2=50,y1=10,y2=60"}), quiet);
+        // On the centre row exactly the cells strictly between the borders change.
+        const int32_t row = (k.y1 + k.y2) / 2;
+        for (int32_t c = 0; c < k.w; ++c)
+            EXPECT_EQ(Cell(s, c, row) != 1.0f, c > k.x1 && c < k.x2) << k.w << "x" << k.h << " cell " << c;
     }
 }
 
@@ -109,25 +142,29 @@ TEST(ApplyFilterEntries, BadEntriesStopWithAMessageAndEarlierOnesStay) {
     };
     for (const auto& [bad, message] : cases) {
         const TFilterList f = Filter({"typ=rec,x1=10,x2=30,y1=20,y2=40", bad, "typ=rec,x1=50,x2=90,y1=50,y2=90"});
-        TSpectrumStore got = Spectrum(50, 40, 4), want = got;
+        TSpectrumStore s = Flat(50, 40, 1.0f);
         TNoProgress quiet;
         try {
-            ApplyFilterEntries(got, f, quiet);
+            ApplyFilterEntries(s, f, quiet);
             ADD_FAILURE() << bad << " was applied";
         } catch (const Exception& e) {
             EXPECT_STREQ(e.what(), message) << bad;
         }
-        SmoothRegion(want, 5, 15, 8, 16, false, TSmoothDirection::Smooth);
-        ExpectSameStore(got, want);
+        EXPECT_NE(Cell(s, 10, 12), 1.0f) << "the first entry stays applied";
+        EXPECT_EQ(Cell(s, 35, 28), 1.0f) << "the entry after the bad one did not run";
     }
-    // Values that read as 0 or as harmless numbers apply.
+    // Values that read as 0 or as harmless numbers apply: the first line is an
+    // empty region, the second the whole 50 x 40 store, the resizes keep the size.
     const TFilterList odd = Filter({"typ=rec,x1=nan,x2=-0,y1=-0,y2=50", "typ=rec,x1=1e-999,x2=1e2,y1=0,y2=100",
                                     "typ=resize100,x1=-1e9", "typ=resize104,x1=1e9", "typ=resize101,x1=nan"});
-    TSpectrumStore s = Spectrum(50, 40, 5), want = s;
+    TSpectrumStore s = Flat(50, 40, 1.0f);
     TNoProgress quiet;
     EXPECT_NO_THROW(ApplyFilterEntries(s, odd, quiet));
-    SmoothRegion(want, 0, 50, 0, 40, false, TSmoothDirection::Smooth);
-    ExpectSameStore(s, want);
+    ASSERT_EQ(s.Cols, 50);
+    ASSERT_EQ(s.Rows, 40);
+    EXPECT_EQ(Cell(s, 0, 0), 1.0f);
+    // The centre is 20 from the nearest border: 400 * 5000 / 90 / 40 + 1.
+    EXPECT_NEAR(Cell(s, 25, 20), 1.0 / (400.0 * 5000 / 90 / 40 + 1), 1e-9);
 }
 
 TEST(ApplyFilterEntries, HostileFiltersApplyOrFailWithAMessage) {
@@ -166,96 +203,25 @@ TEST(ApplyFilterEntries, AbsurdResizeIsRefusedBeforeAnyAllocation) {
 }
 
 TEST(ApplyFilterToStore, TransformsAroundTheEntries) {
-    TSpectrumStore got = RandomStore(30, 20, 7), want = got;
-    const TFilterList f = Filter({"typ=rec,x1=10,x2=60,y1=10,y2=60"});
+    // A flat image has only the constant coefficient at (0, 0). An empty
+    // filter gives the image back; one whose region holds (0, 0) four cells
+    // inside divides it, and so the whole image, by 4 * 4 * 5000 / 50 / 4 + 1.
     TRecorder progress;
-    ApplyFilterToStore(got, f, progress);
-    TNoProgress quiet;
-    TransformStore(want, TTransformDirection::Forward, nullptr, quiet);
-    SmoothRegion(want, 3, 18, 2, 12, false, TSmoothDirection::Smooth);
-    TransformStore(want, TTransformDirection::Inverse, nullptr, quiet);
-    ExpectSameStore(got, want);
+    TSpectrumStore plain = Flat(30, 20, 100.0f);
+    ApplyFilterToStore(plain, TFilterList{}, progress);
+    TSpectrumStore smoothed = Flat(30, 20, 100.0f);
+    ApplyFilterToStore(smoothed, Filter({"typ=rec,x1=-10,x2=10,y1=-10,y2=10"}), progress);
+    for (size_t i = 0; i < plain.CellCount(); ++i) {
+        ASSERT_NEAR(plain.Planes[1][i], 100.0f, 1e-3) << i;
+        ASSERT_NEAR(smoothed.Planes[1][i], 100.0f / 101, 1e-3) << i;
+    }
     ASSERT_FALSE(progress.phases.empty());
     EXPECT_EQ(progress.phases.front(), "Red1");
     EXPECT_EQ(progress.phases.back(), "Transformed");
-    EXPECT_EQ(std::count(progress.phases.begin(), progress.phases.end(), "Transformed"), 2);
-
-    // An empty filter runs only the transforms.
-    TSpectrumStore plain = RandomStore(30, 20, 8), twice = plain;
-    ApplyFilterToStore(plain, TFilterList{}, quiet);
-    TransformStore(twice, TTransformDirection::Forward, nullptr, quiet);
-    TransformStore(twice, TTransformDirection::Inverse, nullptr, quiet);
-    ExpectSameStore(plain, twice);
+    EXPECT_EQ(std::count(progress.phases.begin(), progress.phases.end(), "Transformed"), 4);
 }
 
-// Image files in memory; a file whose name contains "bad" cannot be read.
-struct TFakeDisk {
-    std::map<std::string, TBitmap24> files;
-    std::vector<std::string> reads, writes;
-    TImageAccess Access() {
-        return {[this](const std::string& name) {
-                    reads.push_back(name);
-                    if (name.find("bad") != std::string::npos || !files.count(name))
-                        throw EInvalidGraphic("Bitmap ist ungültig");
-                    return files.at(name);
-                },
-                [this](const std::string& name, const TBitmap24& image) {
-                    writes.push_back(name);
-                    files[name] = image;
-                }};
-    }
-};
-
-class TEvents final : public IBatchEvents {
-public:
-    std::vector<std::string> log;
-    void FileStarted(size_t i, const std::string& source) override {
-        log.push_back("start " + std::to_string(i) + " " + source);
-    }
-    void FileDone(size_t i, const std::string& target, const TBitmap24&) override {
-        log.push_back("done " + std::to_string(i) + " " + target);
-    }
-};
-
-TEST(RunBatch, WritesEachResultUnderItsNameAndStopsAtTheFirstError) {
-    TFakeDisk disk;
-    disk.files["/in/b.bmp"] = RandomBitmap(24, 16, 1);
-    disk.files["/in/c.JPG"] = RandomBitmap(20, 20, 2);
-    disk.files["/in/e.bmp"] = RandomBitmap(8, 8, 3);
-    const TFilterList f = Filter({"typ=rec,x1=10,x2=60,y1=10,y2=60"});
-    TSpectrumStore store;
-    TEvents events;
-    TNoProgress quiet;
-    try {
-        RunBatch(f, {"/in/b.bmp", "/in/c.JPG", "/in/bad.bmp", "/in/e.bmp"}, "/out", disk.Access(), store,
-                 quiet, &events);
-        ADD_FAILURE() << "the damaged file went through";
-    } catch (const EInvalidGraphic& e) {
-        EXPECT_STREQ(e.what(), "Bitmap ist ungültig");
-    }
-    EXPECT_EQ(disk.writes, (std::vector<std::string>{"/out/b.bmp", "/out/c.JPG"}));
-    EXPECT_EQ(disk.reads, (std::vector<std::string>{"/in/b.bmp", "/in/c.JPG", "/in/bad.bmp"}));
-    EXPECT_EQ(events.log, (std::vector<std::string>{"start 0 /in/b.bmp", "done 0 /out/b.bmp",
-                                                     "start 1 /in/c.JPG", "done 1 /out/c.JPG",
-                                                     "start 2 /in/bad.bmp"}));
-    // Each result is the image mapping of the filtered store.
-    TSpectrumStore check;
-    FillStoreFromBitmap(disk.files["/in/c.JPG"], check);
-    ApplyFilterToStore(check, f, quiet);
-    EXPECT_EQ(disk.files["/out/c.JPG"].Bytes, RenderStore(check, true, 0).Bytes);
-    // The store keeps the last processed image.
-    ExpectSameStore(store, check);
-}
-
-TEST(RunBatch, EmptyFilterProcessesNothingAndPathsJoin) {
-    TFakeDisk disk;
-    disk.files["a.bmp"] = RandomBitmap(8, 8, 4);
-    TSpectrumStore store;
-    TNoProgress quiet;
-    EXPECT_EQ(RunBatch(TFilterList{}, {"a.bmp"}, "/out", disk.Access(), store, quiet), 0u);
-    EXPECT_TRUE(disk.reads.empty());
-    EXPECT_EQ(RunBatch(Filter({"x"}), {"a.bmp"}, "/out/", disk.Access(), store, quiet), 1u);
-    EXPECT_EQ(disk.writes, (std::vector<std::string>{"/out/a.bmp"}));
+TEST(BatchTargetPath, JoinsFolderAndName) {
     EXPECT_EQ(BatchTargetPath("/x/y/z.jpeg", "/t"), "/t/z.jpeg");
     EXPECT_EQ(BatchTargetPath("z.bmp", "t/"), "t/z.bmp");
     EXPECT_EQ(BatchTargetPath("/x/z.bmp", ""), "z.bmp");

@@ -1,0 +1,105 @@
+#include "filter/batch_runner.h"
+
+#include "spectral/display.h"
+#include "spectral/store_fill.h"
+#include "spectral/thread_team.h"
+
+#include <algorithm>
+#include <map>
+#include <mutex>
+#include <new>
+
+std::vector<TBatchFile> PlanBatchFiles(const std::vector<std::string>& sources,
+                                       const std::string& folder) {
+    std::vector<TBatchFile> files;
+    std::map<std::string, std::string> claimed;
+    for (const auto& source : sources) {
+        TBatchFile file{source, BatchTargetPath(source, folder), {}};
+        const auto [it, fresh] = claimed.emplace(file.Target, source);
+        if (!fresh) file.Error = "has the same output name as " + it->second;
+        files.push_back(std::move(file));
+    }
+    return files;
+}
+
+TFileWork FilterFileWork(const TFilterList& filter) {
+    return [filter](TSpectrumStore& store, const TTransformOptions& options) {
+        TNoProgress quiet;
+        ApplyFilterToStore(store, filter, quiet, options);
+        return filter;
+    };
+}
+
+TThreadBudget BudgetThreads(unsigned requestedJobs, size_t files, unsigned cores) {
+    TThreadBudget budget;
+    budget.Jobs = unsigned(std::clamp<size_t>(requestedJobs, 1, std::max<size_t>(files, 1)));
+    budget.ThreadsPerJob = std::max(1u, std::max(cores, 1u) / budget.Jobs);
+    return budget;
+}
+
+TBatchSummary RunBatch(const std::vector<TBatchFile>& files, const TFileWork& work,
+                       const TImageAccess& images, const TBatchOptions& options,
+                       IBatchEvents* events) {
+    const size_t count = files.size();
+    const TThreadBudget budget =
+        BudgetThreads(options.Jobs, count, unsigned(AvailableProcessors()));
+    TTransformOptions transform;
+    transform.Threads = int(budget.ThreadsPerJob);
+
+    std::mutex reporting; // events and the summary, one thread at a time
+    TBatchSummary summary;
+    std::atomic<size_t> next{0};
+    std::atomic<size_t> started{0};
+    std::atomic<bool> stopped{false};
+    const auto cancelled = [&] { return options.Cancel && options.Cancel->load(); };
+
+    // Each worker claims the next file; results do not depend on which worker
+    // ran a file, or when.
+    const auto worker = [&](int) {
+        TSpectrumStore store; // kept from file to file, so its planes are reused
+        for (;;) {
+            if (stopped || cancelled()) return;
+            const size_t i = next++;
+            if (i >= count) return;
+            ++started;
+            const TBatchFile& file = files[i];
+            std::string error = file.Error;
+            TBitmap24 image;
+            TFilterList applied;
+            if (error.empty()) {
+                {
+                    const std::lock_guard<std::mutex> lock(reporting);
+                    if (events) events->FileStarted(i, count, file);
+                }
+                try {
+                    FillStoreFromBitmap(images.Read(file.Source), store);
+                    applied = work(store, transform);
+                    image = RenderStore(store, true, 0);
+                    images.Write(file.Target, image);
+                } catch (const std::bad_alloc&) {
+                    error = "not enough memory";
+                } catch (const std::exception& e) {
+                    error = e.what();
+                    if (error.empty()) error = "unknown error";
+                }
+                // The store of a failed file may be half-way; release it.
+                if (!error.empty()) store = TSpectrumStore{};
+            }
+            const std::lock_guard<std::mutex> lock(reporting);
+            if (error.empty()) {
+                ++summary.Written;
+                if (events) events->FileDone(i, count, file, image, applied);
+            } else {
+                ++summary.Failed;
+                if (options.StopAtFailure) stopped = true;
+                if (events) events->FileFailed(i, count, file, error);
+            }
+        }
+    };
+    RunOnThreads(int(budget.Jobs), worker);
+
+    summary.NotStarted = count - std::min(count, started.load());
+    summary.Cancelled = summary.NotStarted > 0 && cancelled() && !stopped;
+    if (summary.Cancelled && events) events->Cancelled(summary.NotStarted, count);
+    return summary;
+}
