@@ -50,18 +50,30 @@ class TThresholds {
     std::vector<double> table_;
 };
 
-// Coverage (0..1) of one fine sample: antialiased across the dot's edge by
-// the spot function's slope over the sample's width.
-double DotCoverage(double tone, double x, double y, double cosA, double sinA, double cell,
-                   const double* phase, const TThresholds& thresholds) {
+// A point turning around the unit circle in equal steps: cos and sin of
+// 2 pi t along a row of samples without calling them per sample.
+struct TTurn {
+    double C = 1.0, S = 0.0;   // cos, sin of the current angle
+    double Cs = 1.0, Ss = 0.0; // of the step
+    TTurn(double start, double step)
+        : C(std::cos(2 * kPi * start)), S(std::sin(2 * kPi * start)), Cs(std::cos(2 * kPi * step)),
+          Ss(std::sin(2 * kPi * step)) {}
+    void Next() {
+        const double c = C * Cs - S * Ss;
+        S = S * Cs + C * Ss;
+        C = c;
+    }
+};
+
+// Coverage (0..1) of one fine sample from the cosines and sines of its cell
+// coordinates: antialiased across the dot's edge by the spot function's
+// slope over the sample's width.
+double DotCoverage(double tone, const TTurn& u, const TTurn& v, double cell,
+                   const TThresholds& thresholds) {
     if (tone <= 0.0) return 0.0;
     if (tone >= 1.0) return 1.0;
-    const double u = (x * cosA + y * sinA) / cell + phase[0];
-    const double v = (-x * sinA + y * cosA) / cell + phase[1];
-    const double su = std::sin(2 * kPi * u), cu = std::cos(2 * kPi * u);
-    const double sv = std::sin(2 * kPi * v), cv = std::cos(2 * kPi * v);
-    const double s = Spot(cu, cv);
-    const double slope = (kPi / 2.0) * std::sqrt(su * su + sv * sv) / cell; // per print pixel
+    const double s = Spot(u.C, v.C);
+    const double slope = (kPi / 2.0) * std::sqrt(u.S * u.S + v.S * v.S) / cell; // per print pixel
     const double width = std::max(slope / kPrintSupersampling, 1e-9);
     return std::clamp((thresholds(tone) - s) / width + 0.5, 0.0, 1.0);
 }
@@ -129,6 +141,15 @@ TPrintedPage PrintHalftone(const TBitmap24& picture, const TScreenSetup& screen)
             const double ty = std::clamp(y - 0.5, 0.0, double(h - 1));
             const int32_t r0 = std::min<int32_t>(int32_t(ty), h - 1), r1 = std::min(r0 + 1, h - 1);
             const double fy = ty - r0;
+            // Each ink's cell coordinates (u, v) grow linearly along the row.
+            std::vector<TTurn> us, vs;
+            for (int k = 0; k < 4; ++k) {
+                const double cell = screen.CellPixels, x0 = 0.5 / s;
+                us.emplace_back((x0 * cosA[k] + y * sinA[k]) / cell + screen.Phase[k][0],
+                                cosA[k] / (cell * s));
+                vs.emplace_back((-x0 * sinA[k] + y * cosA[k]) / cell + screen.Phase[k][1],
+                                -sinA[k] / (cell * s));
+            }
             for (int32_t i = 0; i < fw; ++i) {
                 const double x = (i + 0.5) / s;
                 const double tx = std::clamp(x - 0.5, 0.0, double(w - 1));
@@ -142,8 +163,10 @@ TPrintedPage PrintHalftone(const TBitmap24& picture, const TScreenSetup& screen)
                     };
                     const double tone = (at(c0, r0) * (1 - fx) + at(c1, r0) * fx) * (1 - fy) +
                                         (at(c0, r1) * (1 - fx) + at(c1, r1) * fx) * fy;
-                    cover[k] = DotCoverage(tone, x, y, cosA[k], sinA[k], screen.CellPixels,
-                                           screen.Phase[k], thresholds);
+                    cover[k] = DotCoverage(tone, us[size_t(k)], vs[size_t(k)], screen.CellPixels,
+                                           thresholds);
+                    us[size_t(k)].Next();
+                    vs[size_t(k)].Next();
                 }
                 const double paper = 1.0 - cover[3];
                 float* out = page.Reflectance.data() + (size_t(j) * size_t(fw) + size_t(i)) * 3u;

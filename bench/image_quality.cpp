@@ -92,38 +92,38 @@ TImageF Reduce2x2(const TImageF& image) {
 TImageF GaussianBlur(const TImageF& image, double sigma) {
     if (sigma <= 0.0 || image.Width <= 0 || image.Height <= 0) return image;
     const int32_t radius = std::max<int32_t>(1, int32_t(std::ceil(4.0 * sigma)));
-    const std::vector<double> k = GaussianKernel(sigma, radius);
+    std::vector<float> k;
+    for (double v : GaussianKernel(sigma, radius))
+        k.push_back(float(v));
     const int32_t w = image.Width, h = image.Height;
+    const size_t rowValues = size_t(w) * 3u;
+    // Whole rows are added up tap by tap, so that the inner loops run over
+    // contiguous floats.
     TImageF rows(w, h);
     ParallelRows(h, [&](int32_t y0, int32_t y1) {
-        for (int32_t y = y0; y < y1; ++y)
-            for (int32_t x = 0; x < w; ++x) {
-                double s[3] = {0.0, 0.0, 0.0};
-                for (int32_t t = -radius; t <= radius; ++t) {
-                    const float* p = image.Pixel(Mirror(x + t, w), y);
-                    const double kt = k[size_t(t + radius)];
-                    for (int ch = 0; ch < 3; ++ch)
-                        s[ch] += kt * p[ch];
-                }
-                float* o = rows.Pixel(x, y);
-                for (int ch = 0; ch < 3; ++ch)
-                    o[ch] = float(s[ch]);
+        std::vector<float> padded(size_t(w + 2 * radius) * 3u);
+        for (int32_t y = y0; y < y1; ++y) {
+            for (int32_t x = -radius; x < w + radius; ++x)
+                std::copy_n(image.Pixel(Mirror(x, w), y), 3,
+                            padded.data() + size_t(x + radius) * 3u);
+            float* o = rows.Pixel(0, y);
+            for (int32_t t = 0; t <= 2 * radius; ++t) {
+                const float kt = k[size_t(t)];
+                const float* p = padded.data() + size_t(t) * 3u;
+                for (size_t i = 0; i < rowValues; ++i)
+                    o[i] += kt * p[i];
             }
+        }
     });
     TImageF out(w, h);
     ParallelRows(h, [&](int32_t y0, int32_t y1) {
         for (int32_t y = y0; y < y1; ++y) {
-            for (int32_t x = 0; x < w; ++x) {
-                double s[3] = {0.0, 0.0, 0.0};
-                for (int32_t t = -radius; t <= radius; ++t) {
-                    const float* p = rows.Pixel(x, Mirror(y + t, h));
-                    const double kt = k[size_t(t + radius)];
-                    for (int ch = 0; ch < 3; ++ch)
-                        s[ch] += kt * p[ch];
-                }
-                float* o = out.Pixel(x, y);
-                for (int ch = 0; ch < 3; ++ch)
-                    o[ch] = float(s[ch]);
+            float* o = out.Pixel(0, y);
+            for (int32_t t = -radius; t <= radius; ++t) {
+                const float kt = k[size_t(t + radius)];
+                const float* p = rows.Pixel(0, Mirror(y + t, h));
+                for (size_t i = 0; i < rowValues; ++i)
+                    o[i] += kt * p[i];
             }
         }
     });
