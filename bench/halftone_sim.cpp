@@ -18,24 +18,51 @@ double Spot(double cu, double cv) {
     return 1.0 - (cu + cv + 2.0) / 4.0;
 }
 
-// Threshold of each tone such that the dot covers exactly that share of the
-// cell: the tone's quantile of the spot function's values over the cell.
+// The dot's edge is antialiased by a linear ramp one sample wide across the
+// spot function's threshold (see DotCoverage).
+double RampWidth(double su, double sv, double cell) {
+    const double slope = (kPi / 2.0) * std::sqrt(su * su + sv * sv) / cell; // per print pixel
+    return std::max(slope / kPrintSupersampling, 1e-9);
+}
+
+double Ramp(double threshold, double spot, double width) {
+    return std::clamp((threshold - spot) / width + 0.5, 0.0, 1.0);
+}
+
+// Threshold of each tone such that the antialiased dots cover exactly that
+// share of the page: the ramp overstates small dots and understates small
+// holes, so the coverage is measured over the cell for many thresholds and
+// the tone's threshold interpolated from them.
 class TThresholds {
   public:
-    TThresholds() {
-        constexpr int32_t n = 512;
-        std::vector<double> values;
-        values.reserve(size_t(n) * n);
+    explicit TThresholds(double cell) {
+        constexpr int32_t n = 128, steps = 2048;
+        std::vector<double> spot, width;
         for (int32_t j = 0; j < n; ++j)
-            for (int32_t i = 0; i < n; ++i)
-                values.push_back(
-                    Spot(std::cos(2 * kPi * (i + 0.5) / n), std::cos(2 * kPi * (j + 0.5) / n)));
-        std::sort(values.begin(), values.end());
+            for (int32_t i = 0; i < n; ++i) {
+                const double u = 2 * kPi * (i + 0.5) / n, v = 2 * kPi * (j + 0.5) / n;
+                spot.push_back(Spot(std::cos(u), std::cos(v)));
+                width.push_back(RampWidth(std::sin(u), std::sin(v), cell));
+            }
+        // Coverage for thresholds from a little below 0 to a little above 1.
+        std::vector<double> thresholds, coverage;
+        for (int32_t t = 0; t <= steps; ++t) {
+            const double threshold = -0.1 + 1.2 * t / steps;
+            double sum = 0.0;
+            for (size_t k = 0; k < spot.size(); ++k)
+                sum += Ramp(threshold, spot[k], width[k]);
+            thresholds.push_back(threshold);
+            coverage.push_back(sum / double(spot.size()));
+        }
         table_.resize(kSteps + 1);
+        size_t at = 0;
         for (int32_t t = 0; t <= kSteps; ++t) {
-            const size_t at =
-                std::min(values.size() - 1, size_t(double(t) / kSteps * double(values.size())));
-            table_[size_t(t)] = values[at];
+            const double tone = double(t) / kSteps;
+            while (at + 2 < coverage.size() && coverage[at + 1] < tone)
+                ++at;
+            const double span = coverage[at + 1] - coverage[at];
+            const double f = span > 0 ? std::clamp((tone - coverage[at]) / span, 0.0, 1.0) : 0.0;
+            table_[size_t(t)] = thresholds[at] * (1.0 - f) + thresholds[at + 1] * f;
         }
     }
     double operator()(double tone) const {
@@ -66,16 +93,12 @@ struct TTurn {
 };
 
 // Coverage (0..1) of one fine sample from the cosines and sines of its cell
-// coordinates: antialiased across the dot's edge by the spot function's
-// slope over the sample's width.
+// coordinates.
 double DotCoverage(double tone, const TTurn& u, const TTurn& v, double cell,
                    const TThresholds& thresholds) {
     if (tone <= 0.0) return 0.0;
     if (tone >= 1.0) return 1.0;
-    const double s = Spot(u.C, v.C);
-    const double slope = (kPi / 2.0) * std::sqrt(u.S * u.S + v.S * v.S) / cell; // per print pixel
-    const double width = std::max(slope / kPrintSupersampling, 1e-9);
-    return std::clamp((thresholds(tone) - s) / width + 0.5, 0.0, 1.0);
+    return Ramp(thresholds(tone), Spot(u.C, v.C), RampWidth(u.S, v.S, cell));
 }
 
 int32_t Mirror(int32_t i, int32_t n) {
@@ -107,7 +130,7 @@ void CheckPicture(const TBitmap24& picture) {
 
 TPrintedPage PrintHalftone(const TBitmap24& picture, const TScreenSetup& screen) {
     CheckPicture(picture);
-    static const TThresholds thresholds;
+    const TThresholds thresholds(screen.CellPixels);
     const int32_t w = picture.Width, h = picture.Height, s = kPrintSupersampling;
     // Separation: black replaces the given share of the grey that all three
     // colours share; the colour inks make up the rest, so that the inks'
