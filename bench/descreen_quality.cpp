@@ -19,6 +19,7 @@
 #include "filter/filter_list.h"
 #include "spectral/display.h"
 #include "spectral/store_fill.h"
+#include "spectral/transform.h"
 
 #if __has_include("filter/descreen.h")
 #include "filter/descreen.h"
@@ -72,9 +73,16 @@ struct TMethodScores {
     double Sigma[2] = {NAN, NAN};  // best blur only
 };
 
-enum TMethod { kRaw, kBlur, kAuto, kMethodCount };
-const char* const kMethodNames[kMethodCount] = {"raw scan", "best Gaussian blur",
-                                                "automatic descreen"};
+enum TMethod { kRaw, kBlur, kAuto, kOracle, kMethodCount };
+const char* const kMethodNames[kMethodCount] = {
+    "raw scan", "best Gaussian blur", "automatic descreen", "oracle: best damping per coefficient"};
+
+// The screen angles' assignments to cyan, magenta, yellow and black that
+// printers use; yellow, the least visible, always takes 0 degrees.
+const double kAngleSets[][4] = {{15.0, 75.0, 0.0, 45.0},
+                                {75.0, 15.0, 0.0, 45.0},
+                                {15.0, 45.0, 0.0, 75.0},
+                                {45.0, 75.0, 0.0, 15.0}};
 
 struct TOptions {
     std::vector<std::string> Photos;
@@ -260,6 +268,36 @@ std::optional<TBitmap24> AutoDescreen(const TBitmap24& scan, double strength) {
 #endif
 }
 
+// Every pixel becomes a 2 x 2 block: the picture at a 2x scan's size, whose
+// 2 x 2 means are the picture again.
+TBitmap24 Enlarge2x(const TBitmap24& picture) {
+    TBitmap24 out(picture.Width * 2, picture.Height * 2);
+    for (int32_t r = 0; r < out.Height; ++r)
+        for (int32_t c = 0; c < out.Width; ++c)
+            std::copy_n(picture.Pixel(c / 2, r / 2), 3, out.Pixel(c, r));
+    return out;
+}
+
+// What damping alone could reach if it knew the answer: every coefficient of
+// the scan's spectrum is scaled towards the target's, by a factor between 0
+// and 1. No method can get there; it shows how much is left to gain.
+TBitmap24 OracleDamping(const TBitmap24& scan, const TBitmap24& target) {
+    TSpectrumStore store, wanted;
+    FillStoreFromBitmap(scan, store);
+    FillStoreFromBitmap(target, wanted);
+    TNoProgress progress;
+    TransformStore(store, TTransformDirection::Forward, nullptr, progress);
+    TransformStore(wanted, TTransformDirection::Forward, nullptr, progress);
+    for (int p = 0; p < 3; ++p)
+        for (size_t i = 0; i < store.CellCount(); ++i) {
+            const float have = store.Planes[p][i], want = wanted.Planes[p][i];
+            if (have != 0.0f)
+                store.Planes[p][i] = float(have * std::clamp(double(want) / have, 0.0, 1.0));
+        }
+    TransformStore(store, TTransformDirection::Inverse, nullptr, progress);
+    return RenderStore(store, true, 0);
+}
+
 void Dump(const TOptions& o, const std::string& name, const TBitmap24& image) {
     if (o.DumpFolder.empty()) return;
     WriteImageFile((fs::path(o.DumpFolder) / (name + ".bmp")).string(), image);
@@ -402,6 +440,8 @@ int main(int argc, char** argv) {
         TScanSetup scans[2];
         scans[0] = {2, uniform(0.4, 0.8), uniform(0.5, 2.0), uint32_t(gen())};
         scans[1] = {1, uniform(0.35, 0.6), uniform(0.5, 2.0), uint32_t(gen())};
+        const size_t angleSet = size_t(gen() % std::size(kAngleSets));
+        std::copy_n(kAngleSets[angleSet], 4, screen.InkAngles);
 
         const TImageF reference = ToFloatImage(picture);
         const TPrintedPage page = PrintHalftone(picture, screen);
@@ -418,12 +458,16 @@ int main(int argc, char** argv) {
                 rows[kAuto].Scan[s] = Score(*cleaned, scans[s].Factor, reference);
                 Dump(o, name + (s == 0 ? "_auto2x" : "_auto1x"), *cleaned);
             }
+            rows[kOracle].Scan[s] =
+                Score(OracleDamping(scan, scans[s].Factor == 2 ? Enlarge2x(picture) : picture),
+                      scans[s].Factor, reference);
         }
-        std::printf("\n%s (%d x %d print, %.2f px per cell, page %+.2f deg; scan blur %.2f/%.2f "
-                    "px, noise %.1f/%.1f)\n",
+        std::printf("\n%s (%d x %d print, %.2f px per cell, CMYK at %g/%g/%g/%g deg, page %+.2f "
+                    "deg; scan blur %.2f/%.2f px, noise %.1f/%.1f)\n",
                     name.c_str(), picture.Width, picture.Height, screen.CellPixels,
-                    screen.PageRotation, scans[0].BlurSigma, scans[1].BlurSigma,
-                    scans[0].NoiseSigma, scans[1].NoiseSigma);
+                    screen.InkAngles[0], screen.InkAngles[1], screen.InkAngles[2],
+                    screen.InkAngles[3], screen.PageRotation, scans[0].BlurSigma,
+                    scans[1].BlurSigma, scans[0].NoiseSigma, scans[1].NoiseSigma);
         PrintHeader();
         for (int m = 0; m < kMethodCount; ++m) {
             std::string label = kMethodNames[m];
