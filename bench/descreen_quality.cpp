@@ -44,7 +44,8 @@ namespace {
 namespace fs = std::filesystem;
 
 // Real photographs of varied content: landscape, close-up texture, bright
-// and dark scenes, saturated colours, a face of fur, lettering, buildings.
+// and dark scenes, saturated colours, a face of fur, lettering, buildings,
+// people.
 const char* const kDefaultPhotos[] = {
     "/usr/share/backgrounds/mate/nature/Dune.jpg",
     "/usr/share/backgrounds/mate/nature/YellowFlower.jpg",
@@ -55,6 +56,7 @@ const char* const kDefaultPhotos[] = {
     "/usr/share/doc/opencv-doc/examples/text/scenetext01.jpg",
     "/usr/share/doc/opencv-doc/examples/data/building.jpg",
     "/usr/share/doc/opencv-doc/examples/data/leuvenA.jpg",
+    "/usr/share/doc/opencv-doc/examples/data/messi5.jpg",
 };
 // The photograph printed without a screen for the control.
 const char* const kControlPhoto = "/usr/share/doc/opencv-doc/examples/data/fruits.jpg";
