@@ -2,6 +2,7 @@
 // its own command_*.cpp and registers itself; this file dispatches and is the
 // one place where errors become a line on stderr and an exit status.
 
+#include "app/data_folder.h"
 #include "cli/cli_support.h"
 
 #include <cstdio>
@@ -15,6 +16,12 @@ void PrintOverview(std::FILE* out) {
     for (const auto& [name, command] : RegisteredCommands())
         std::fprintf(out, "  %-12s %s\n", name.c_str(), command.Summary.c_str());
     std::fprintf(out, "\n'pixmend-cli COMMAND --help' describes a command.\n");
+    // Where a new user finds something to try the commands on.
+    const auto sample = FindDataPath("samples/halftone.bmp");
+    const auto filter = FindDataPath("samples/halftone.flt");
+    if (sample && filter)
+        std::fprintf(out, "\nA scanned halftone print to try, and a filter that cleans it:\n  %s\n  %s\n",
+                     sample->c_str(), filter->c_str());
 }
 }  // namespace
 

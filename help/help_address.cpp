@@ -36,10 +36,45 @@ std::string HelpPageAddress(const std::string& base, int32_t topic, int32_t lang
     return base + HelpPageName(topic, language);
 }
 
-std::string EffectiveHelpBase(const std::optional<std::string>& configured) {
+std::string EffectiveHelpBase(const std::optional<std::string>& configured,
+                              const std::string& fallback) {
     const std::string base = configured ? Trimmed(*configured) : std::string();
-    if (base.empty()) return kDefaultHelpBase;
+    if (base.empty()) return fallback;
     return base.back() == '/' ? base : base + "/";
+}
+
+bool HelpBaseIsOnThisMachine(const std::string& base) {
+    const size_t schemeEnd = base.find("://");
+    if (schemeEnd == std::string::npos) return false;
+    std::string scheme = base.substr(0, schemeEnd);
+    for (char& c : scheme) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (scheme == "file") return true;
+    // The authority: up to the path, without user information and port.
+    std::string host = base.substr(schemeEnd + 3);
+    host = host.substr(0, host.find_first_of("/?#"));
+    if (const size_t at = host.rfind('@'); at != std::string::npos) host = host.substr(at + 1);
+    if (!host.empty() && host.front() == '[') {
+        host = host.substr(1, host.find(']') - 1);
+    } else {
+        host = host.substr(0, host.find(':'));
+    }
+    for (char& c : host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (host == "localhost" || host == "::1") return true;
+    // 127.0.0.0/8: four decimal parts, the first 127.
+    int parts = 0;
+    size_t pos = 0;
+    while (pos <= host.size()) {
+        const size_t dot = std::min(host.find('.', pos), host.size());
+        const std::string part = host.substr(pos, dot - pos);
+        if (part.empty() || part.size() > 3 ||
+            !std::all_of(part.begin(), part.end(), [](unsigned char c) { return std::isdigit(c); }) ||
+            std::stoi(part) > 255)
+            return false;
+        if (parts == 0 && part != "127") return false;
+        ++parts;
+        pos = dot + 1;
+    }
+    return parts == 4;
 }
 
 std::optional<std::string> HelpBaseFromSettingsText(const std::string& settingsText) {

@@ -1,9 +1,13 @@
 #include "help/help_form.h"
 
+#include "app/data_folder.h"
 #include "help/help_address.h"
 #include "help/online_watcher_form.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -50,7 +54,7 @@ bool IsWebAddress(const QUrl& url) {
 
 TFormHelp::TFormHelp(QWidget* parent, std::unique_ptr<ILocalAddress> address,
                      int32_t watchIntervalMs)
-    : QWidget(parent, Qt::Tool), helpBase_(EffectiveHelpBase(std::nullopt)) {
+    : QWidget(parent, Qt::Tool) {
     setObjectName("FormHelp");
     setWindowTitle("Help");
     resize(790, 605);
@@ -72,6 +76,9 @@ TFormHelp::TFormHelp(QWidget* parent, std::unique_ptr<ILocalAddress> address,
     ShowNotice = [this](const QString& text) {
         QMessageBox::information(parentWidget(), QApplication::applicationName(), text);
     };
+
+    const auto pages = FindDataPath("help/pages");
+    SetLocalPages(pages ? QString::fromStdString(pages->string()) : QString());
 }
 
 TFormHelp::~TFormHelp() {
@@ -82,7 +89,19 @@ TFormHelp::~TFormHelp() {
 }
 
 void TFormHelp::SetHelpBase(const std::optional<std::string>& configured) {
-    helpBase_ = EffectiveHelpBase(configured);
+    configuredBase_ = configured;
+    // Without shipped pages the local help server is the best guess.
+    const std::string local =
+        localPages_.isEmpty()
+            ? std::string(kDefaultHelpBase)
+            : QUrl::fromLocalFile(localPages_ + "/").toString(QUrl::FullyEncoded).toStdString();
+    helpBase_ = EffectiveHelpBase(configured, local);
+}
+
+void TFormHelp::SetLocalPages(const QString& folder) {
+    const QFileInfo info(folder);
+    localPages_ = folder.isEmpty() || !info.isDir() ? QString() : info.canonicalFilePath();
+    SetHelpBase(configuredBase_);
 }
 
 bool TFormHelp::Online() const {
@@ -128,8 +147,12 @@ void TFormHelp::Load(const QUrl& url) {
         old->deleteLater();
     }
     current_ = url;
-    // Only web pages are fetched: a page must not make the window read local
-    // files or other schemes through a link.
+    if (url.isLocalFile()) {
+        LoadLocalFile(url);
+        return;
+    }
+    // Only web pages are fetched: a page must not make the window use other
+    // schemes through a link.
     if (!IsWebAddress(url)) {
         ShowFailure(url, "Only http and https addresses can be shown.");
         return;
@@ -146,6 +169,32 @@ void TFormHelp::Load(const QUrl& url) {
         }
     });
     connect(reply, &QNetworkReply::finished, this, [this, reply] { LoadFinished(reply); });
+}
+
+void TFormHelp::LoadLocalFile(const QUrl& url) {
+    // Only the shipped pages are read: a link in a page (or a help base
+    // pointing elsewhere) must not make the window show other local files.
+    const QFileInfo info(url.toLocalFile());
+    const QString path = info.canonicalFilePath();
+    if (localPages_.isEmpty() || path.isEmpty() || !path.startsWith(localPages_ + "/")) {
+        ShowFailure(url, info.exists() ? "Only the help pages that come with Pixmend can be shown."
+                                       : "There is no such page.");
+        return;
+    }
+    QFile file(path);
+    if (info.size() > kMaxPageBytes) {
+        ShowFailure(url, QString("The page is larger than %1 bytes.").arg(kMaxPageBytes));
+        return;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        ShowFailure(url, file.errorString());
+        return;
+    }
+    const QByteArray body = file.read(kMaxPageBytes);
+    WebBrowser1->document()->setBaseUrl(url.adjusted(QUrl::RemoveFragment));
+    WebBrowser1->setHtml(DecodePage(body, QByteArray()));
+    if (url.hasFragment()) WebBrowser1->scrollToAnchor(url.fragment());
+    emit PageLoaded(true);
 }
 
 void TFormHelp::LoadFinished(QNetworkReply* reply) {

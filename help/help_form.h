@@ -1,10 +1,11 @@
 #pragma once
 // The help window "Help": a sizeable tool window whose whole client area
-// shows context-help pages fetched over HTTP from the help server. It is not
-// modal and keeps its last page until the user closes it; closing only
-// hides it. Links inside a page are followed in the window, fetched the
-// same way. A page the server does not have, or a server that cannot be
-// reached, shows the failed-load page and nothing more.
+// shows context-help pages: those that ship with the program, read straight
+// from their folder, or, when the settings name a help base, pages fetched
+// over HTTP from that server. It is not modal and keeps its last page until
+// the user closes it; closing only hides it. Links inside a page are
+// followed in the window, fetched the same way. A missing page, or a server
+// that cannot be reached, shows the failed-load page and nothing more.
 //
 // The window also carries the online watcher, whose flag decides whether a
 // help request is answered at all.
@@ -44,8 +45,13 @@ class TFormHelp : public QWidget {
     ~TFormHelp() override;
 
     // The base address of the help pages, from the configured value (none or
-    // blank: the local help server's default).
+    // blank: the shipped pages' folder).
     void SetHelpBase(const std::optional<std::string>& configured);
+    // The folder of the shipped pages (found beside the installed program or
+    // in the source tree at construction). Only files inside it are ever
+    // read from disk.
+    void SetLocalPages(const QString& folder);
+    const QString& LocalPages() const { return localPages_; }
     const std::string& HelpBase() const { return helpBase_; }
 
     // Answers a help request for an element with the given help topic (0 for
@@ -78,6 +84,7 @@ class TFormHelp : public QWidget {
 
   private:
     void Load(const QUrl& url);
+    void LoadLocalFile(const QUrl& url);
     void LoadFinished(QNetworkReply* reply);
     void ShowFailure(const QUrl& url, const QString& reason);
     void FollowLink(const QUrl& link);
@@ -86,4 +93,6 @@ class TFormHelp : public QWidget {
     QNetworkReply* reply_ = nullptr;
     QUrl current_;
     std::string helpBase_;
+    std::optional<std::string> configuredBase_;
+    QString localPages_;
 };

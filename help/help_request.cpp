@@ -6,7 +6,7 @@
 THelpDecision DecideHelpPage(bool online, int32_t topic, int32_t language,
                              const std::string& base) {
     THelpDecision d;
-    if (!online) {
+    if (!online && !HelpBaseIsOnThisMachine(base)) {
         d.Answer = THelpAnswer::OfflineNotice;
         d.Notice = kOfflineNotice;
     } else if (HasHelpPage(topic)) {

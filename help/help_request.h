@@ -4,8 +4,10 @@
 // navigating to the address), and ShowElementHelp ends help mode whatever
 // the answer was.
 //
-// The online test comes first: without a network address even an element
-// without a page gets the offline notice. The two notices are the same in
+// The online test comes first, and guards only pages on another machine:
+// without a network address even an element without a page gets the offline
+// notice, while pages on this machine (the shipped pages, a loopback server)
+// are always shown. The two notices are the same in
 // both interface languages.
 
 #include <cstdint>

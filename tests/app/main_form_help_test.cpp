@@ -114,7 +114,9 @@ TEST_F(MainFormHelpTest, LanguageButtonShowsItsPageAndKeepsTheLanguage) {
     EXPECT_TRUE(Shown().contains("The language buttons"));
 }
 
-TEST_F(MainFormHelpTest, OfflineMachineGetsTheNoticeAndNoWindow) {
+TEST_F(MainFormHelpTest, OfflineMachineGetsTheNoticeForPagesOnAnotherMachine) {
+    std::ofstream(Config.File("Pixmend"), std::ios::binary)
+        << "[Prefs]\nHelpBase=http://help.example.org/pixmend/\n";
     for (std::optional<std::string> address :
          {std::optional<std::string>("127.0.0.1"), std::optional<std::string>()}) {
         Dialogs.Informations.clear();
@@ -128,6 +130,21 @@ TEST_F(MainFormHelpTest, OfflineMachineGetsTheNoticeAndNoWindow) {
         EXPECT_TRUE(Dialogs.FileDialogs.empty());
     }
     QTest::qWait(20);
+    EXPECT_TRUE(Server.asked.empty());
+}
+
+TEST_F(MainFormHelpTest, WithoutAHelpBaseTheShippedPagesAreShownAlsoOffline) {
+    std::ofstream(Config.File("Pixmend"), std::ios::binary) << "[Prefs]\nLang=2\n";
+    Start("127.0.0.1");
+    ASSERT_FALSE(Help->Online());
+    Form->ToolHelp->click();
+    Form->ToolOpen->click();
+    ASSERT_TRUE(WaitForLoads(1));
+    EXPECT_TRUE(Dialogs.Informations.empty());
+    EXPECT_TRUE(Help->isVisible());
+    EXPECT_EQ(Help->CurrentAddress(),
+              QUrl::fromLocalFile(Help->LocalPages() + "/pixmend_help_829470095_2.htm"));
+    EXPECT_FALSE(Shown().contains("Page not available"));
     EXPECT_TRUE(Server.asked.empty());
 }
 

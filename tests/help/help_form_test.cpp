@@ -7,6 +7,7 @@
 #include "help/online_watcher_form.h"
 #include "tests/support/page_server_form.h"
 
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
@@ -62,7 +63,9 @@ TEST_F(THelpFixture, WindowAsDesigned) {
     EXPECT_EQ(form->objectName(), "FormHelp");
     EXPECT_TRUE(form->windowFlags().testFlag(Qt::Tool));
     EXPECT_FALSE(form->isVisible()) << "created hidden";
-    EXPECT_EQ(form->HelpBase(), kDefaultHelpBase);
+    // Without configuration: the shipped pages, read from disk.
+    EXPECT_EQ(form->LocalPages(), QFileInfo(PIXMEND_SOURCE_DIR "/help/pages").canonicalFilePath());
+    EXPECT_EQ(form->HelpBase(), QUrl::fromLocalFile(form->LocalPages() + "/").toString().toStdString());
     form->show();
     EXPECT_EQ(form->WebBrowser1->geometry(), form->rect()) << "the view fills the client area";
     form->close();
@@ -229,8 +232,9 @@ TEST_F(THelpFixture, BaseAddressWithoutTrailingSlashStillFormsThePageAddress) {
     EXPECT_EQ(form->ShowHelpPage(476602861, 1), THelpAnswer::ShowPage);
     ASSERT_EQ(WaitForLoads(1), true);
     EXPECT_TRUE(Shown().contains("Kontexthilfe"));
+    form->SetLocalPages(QString());
     form->SetHelpBase(std::nullopt);
-    EXPECT_EQ(form->HelpBase(), kDefaultHelpBase);
+    EXPECT_EQ(form->HelpBase(), kDefaultHelpBase) << "no shipped pages: the local help server";
 }
 
 TEST_F(THelpFixture, OfflineRequestsGetTheOfflineNoticeAndTheWindowStaysHidden) {
@@ -238,6 +242,7 @@ TEST_F(THelpFixture, OfflineRequestsGetTheOfflineNoticeAndTheWindowStaysHidden) 
          {std::optional<std::string>("127.0.0.1"), std::optional<std::string>(""),
           std::optional<std::string>()}) {
         MakeWindow(address);
+        form->SetHelpBase("http://help.example.org/pixmend/");
         WaitOnline();
         notices.clear();
         EXPECT_EQ(form->ShowHelpPage(223575831, 2), THelpAnswer::OfflineNotice);
@@ -254,10 +259,37 @@ TEST_F(THelpFixture, OfflineRequestsGetTheOfflineNoticeAndTheWindowStaysHidden) 
 TEST_F(THelpFixture, RequestBeforeTheFirstDeterminationIsOffline) {
     form = std::make_unique<TFormHelp>(nullptr, std::make_unique<TFixedAddress>("192.168.1.20"));
     form->ShowNotice = [this](const QString& text) { notices.push_back(text); };
+    form->SetHelpBase("http://help.example.org/pixmend/");
     EXPECT_FALSE(form->Online());
     EXPECT_EQ(form->ShowHelpPage(223575831, 2), THelpAnswer::OfflineNotice);
     EXPECT_FALSE(form->isVisible());
     ASSERT_TRUE(QTest::qWaitFor([&] { return form->Online(); }, 3000));
+}
+
+TEST_F(THelpFixture, ShippedPagesAreReadFromTheirFolderOnly) {
+    MakeWindow(std::string("127.0.0.1"));
+    WaitOnline();
+    ASSERT_FALSE(form->Online());
+    EXPECT_EQ(form->ShowHelpPage(223575831, 2), THelpAnswer::ShowPage);
+    ASSERT_EQ(WaitForLoads(1), true);
+    EXPECT_TRUE(Shown().contains("The left panel shows what Pixmend is doing"));
+    emit form->WebBrowser1->anchorClicked(QUrl("pixmend_help_223575831_1.htm"));
+    ASSERT_EQ(WaitForLoads(2), true);
+    EXPECT_EQ(form->CurrentAddress().fileName(), "pixmend_help_223575831_1.htm");
+
+    // Outside the pages' folder nothing is read, also through "..".
+    for (const char* link : {"file:///etc/passwd", "../../../../../../../etc/passwd",
+                             "../help_form.cpp"}) {
+        const size_t before = loads.size();
+        emit form->WebBrowser1->anchorClicked(QUrl(link));
+        ASSERT_EQ(WaitForLoads(before + 1), false) << link;
+        EXPECT_TRUE(Shown().contains("Page not available")) << link;
+        EXPECT_FALSE(Shown().contains("root:")) << link;
+    }
+    EXPECT_EQ(form->ShowHelpPage(1234567, 2), THelpAnswer::ShowPage);
+    ASSERT_EQ(WaitForLoads(loads.size()), false);
+    EXPECT_TRUE(Shown().contains("no such page"));
+    EXPECT_TRUE(notices.empty());
 }
 
 // The command-line help server with the shipped pages, as a user runs it.

@@ -143,7 +143,7 @@ TEST(HelpAddress, FailedLoadPageShowsAddressAndReasonAsText) {
 }
 
 TEST(HelpRequest, OfflineComesFirstThenThePageThenTheNoHelpNotice) {
-    const std::string base = "http://127.0.0.1:8642/";
+    const std::string base = "http://help.example.org/";
     for (int32_t topic : {0, 100, 101, 476602861}) {
         const THelpDecision d = DecideHelpPage(false, topic, 2, base);
         EXPECT_EQ(d.Answer, THelpAnswer::OfflineNotice) << topic;
@@ -159,12 +159,35 @@ TEST(HelpRequest, OfflineComesFirstThenThePageThenTheNoHelpNotice) {
     }
     const THelpDecision open = DecideHelpPage(true, HelpTopicOf("ToolOpen"), 1, base);
     EXPECT_EQ(open.Answer, THelpAnswer::ShowPage);
-    EXPECT_EQ(open.PageAddress, "http://127.0.0.1:8642/pixmend_help_829470095_1.htm");
+    EXPECT_EQ(open.PageAddress, "http://help.example.org/pixmend_help_829470095_1.htm");
     EXPECT_TRUE(open.Notice.empty());
     // The menu item of the same command has no page.
     EXPECT_EQ(DecideHelpPage(true, HelpTopicOf("Open1"), 1, base).Answer,
               THelpAnswer::NoHelpNotice);
     EXPECT_EQ(DecideHelpPage(true, 101, 2, base).PageAddress, base + "pixmend_help_101_2.htm");
+}
+
+TEST(HelpRequest, PagesOnThisMachineAreShownOffline) {
+    for (const char* base : {"file:///usr/share/pixmend/help/pages/", "http://127.0.0.1:8642/",
+                             "http://localhost/help/", "HTTP://LocalHost:81", "http://127.1.2.3/",
+                             "http://[::1]:8642/", "http://user@127.0.0.1/"}) {
+        EXPECT_TRUE(HelpBaseIsOnThisMachine(base)) << base;
+        EXPECT_EQ(DecideHelpPage(false, HelpTopicOf("ToolOpen"), 2, base).Answer,
+                  THelpAnswer::ShowPage)
+            << base;
+        EXPECT_EQ(DecideHelpPage(false, 0, 2, base).Answer, THelpAnswer::NoHelpNotice) << base;
+    }
+    for (const char* base : {"http://help.example.org/", "http://127.0.0.1.example.org/",
+                             "http://localhost.example.org/", "http://128.0.0.1/",
+                             "http://127.0.0/", "http://127.0.0.256/", "http://127.0.0.1@evil/",
+                             "relative/", ""}) {
+        EXPECT_FALSE(HelpBaseIsOnThisMachine(base)) << base;
+        EXPECT_EQ(DecideHelpPage(false, HelpTopicOf("ToolOpen"), 2, base).Answer,
+                  THelpAnswer::OfflineNotice)
+            << base;
+    }
+    EXPECT_EQ(EffectiveHelpBase(std::nullopt, "file:///p/"), "file:///p/");
+    EXPECT_EQ(EffectiveHelpBase(" ", "file:///p/"), "file:///p/");
 }
 
 TEST(HelpRequest, ContextHelpClickShowsItsOwnPageOnlyInHelpMode) {

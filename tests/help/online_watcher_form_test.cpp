@@ -110,14 +110,29 @@ TEST(OnlineWatcher, DeterminesOnTheUserInterfaceThreadAndKeepsTicking) {
 }
 
 TEST(OnlineWatcher, DestroyedWhileTicksArePending) {
-    // Ticks queued for a watcher that is gone must not reach it.
+    // Ticks still queued for a watcher that is gone must not reach it: the
+    // address is never asked again once the watcher is destroyed.
+    struct TCounted final : ILocalAddress {
+        explicit TCounted(std::shared_ptr<int> calls) : calls_(std::move(calls)) {}
+        std::optional<std::string> Current() override {
+            ++*calls_;
+            return std::string("192.168.1.20");
+        }
+        std::shared_ptr<int> calls_;
+    };
     for (int i = 0; i < 5; ++i) {
-        auto w = MakeWatch({std::string("192.168.1.20")}, 1);
-        QThread::msleep(20); // let ticks pile up in the queue
-        w.watcher.reset();
+        auto calls = std::make_shared<int>(0);
+        auto watcher = std::make_unique<TOnlineWatcher>(std::make_unique<TCounted>(calls), 1);
+        // The timer thread goes on ticking into the queue while this one
+        // only looks at the count.
+        ASSERT_TRUE(WaitForDeterminations(*watcher, 2));
+        watcher.reset();
+        const int atDestruction = *calls;
+        EXPECT_EQ(calls.use_count(), 1) << "the address source went with the watcher";
         QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents();
+        EXPECT_EQ(*calls, atDestruction);
     }
-    SUCCEED();
 }
 
 } // namespace
