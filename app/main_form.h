@@ -194,6 +194,12 @@ public:
     void RunCommand(const std::function<void()>& work);
 
     // Image input and output.
+    // Open image after its guard steps: the question before a changed image
+    // is replaced, then the file dialog, or fileName when one is given (a
+    // file named on the command line or dropped onto the window).
+    void OpenImage(const QString& fileName = QString());
+    // Open filter after its guard steps: the file dialog, or fileName.
+    void OpenFilterFile(const QString& fileName = QString());
     bool LoadImageFile(const QString& fileName);
     void InitializeImage();
     void SaveImageFile(const QString& fileName);

@@ -51,10 +51,15 @@ void TForm1::ToolFilterClick(QObject* sender) {
 
 void TForm1::ToolLoadfilterClick(QObject* sender) {
     if (!PassesGuard(TCommand::OpenFilter, sender)) return;
-    const std::optional<QString> fileName = dialogs_.RunFileDialog(*OpenFilter);
-    if (!fileName || !Windows.FormProtokol) return;
+    OpenFilterFile();
+}
+
+void TForm1::OpenFilterFile(const QString& fileName) {
+    const std::optional<QString> chosen =
+        fileName.isEmpty() ? dialogs_.RunFileDialog(*OpenFilter) : std::optional<QString>(fileName);
+    if (!chosen || !Windows.FormProtokol) return;
     // A failed load leaves the list and the command state as they were.
-    Windows.FormProtokol->LoadFilterFile(fileName->toStdString());
+    Windows.FormProtokol->LoadFilterFile(chosen->toStdString());
     SetCommandState(3);
 }
 

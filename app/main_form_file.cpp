@@ -34,11 +34,16 @@ bool TForm1::ConfirmReplaceImage() {
 
 void TForm1::BopenClick(QObject* sender) {
     if (!PassesGuard(TCommand::OpenImage, sender)) return;
+    OpenImage();
+}
+
+void TForm1::OpenImage(const QString& fileName) {
     if (!ConfirmReplaceImage()) return;
     if (CommandState != 0 && CommandState != 1) return;
-    const std::optional<QString> fileName = dialogs_.RunFileDialog(*OpenPictureDialog);
-    if (!fileName) return;
-    if (LoadImageFile(*fileName)) Image1->ImageModified = 0;
+    const std::optional<QString> chosen =
+        fileName.isEmpty() ? dialogs_.RunFileDialog(*OpenPictureDialog) : std::optional<QString>(fileName);
+    if (!chosen) return;
+    if (LoadImageFile(*chosen)) Image1->ImageModified = 0;
 }
 
 bool TForm1::LoadImageFile(const QString& fileName) {

@@ -1,0 +1,78 @@
+#include "app/file_drop_form.h"
+
+#include "app/main_form.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QToolButton>
+#include <QUrl>
+
+namespace {
+
+bool IsFilterFile(const QString& name) {
+    return QFileInfo(name).suffix().compare("flt", Qt::CaseInsensitive) == 0;
+}
+
+QStringList LocalFiles(const QMimeData* data) {
+    QStringList files;
+    if (!data || !data->hasUrls()) return files;
+    for (const QUrl& url : data->urls())
+        if (url.isLocalFile()) files << url.toLocalFile();
+    return files;
+}
+
+} // namespace
+
+TFilesToOpen ChooseFilesToOpen(const QStringList& files) {
+    TFilesToOpen chosen;
+    for (const QString& f : files) {
+        QString& slot = IsFilterFile(f) ? chosen.Filter : chosen.Image;
+        if (slot.isEmpty()) slot = f;
+    }
+    return chosen;
+}
+
+void OpenFiles(TForm1& form, const QStringList& files) {
+    const TFilesToOpen chosen = ChooseFilesToOpen(files);
+    // The enabled steps of Open image and Open filter: nothing replaces the
+    // spectrum while it is shown, or the image during a batch run.
+    if (!chosen.Image.isEmpty() && form.ToolOpen->isEnabled())
+        form.RunCommand([&] { form.OpenImage(chosen.Image); });
+    if (!chosen.Filter.isEmpty() && form.ToolLoadFilter->isEnabled())
+        form.RunCommand([&] { form.OpenFilterFile(chosen.Filter); });
+}
+
+TFileDrop::TFileDrop(TForm1& form) : QObject(&form), form_(form) {
+    form.setAcceptDrops(true);
+    form.installEventFilter(this);
+}
+
+bool TFileDrop::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (LocalFiles(drag->mimeData()).isEmpty())
+            drag->ignore();
+        else
+            drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QStringList files = LocalFiles(drop->mimeData());
+        if (files.isEmpty()) {
+            drop->ignore();
+            return true;
+        }
+        drop->acceptProposedAction();
+        QMetaObject::invokeMethod(
+            &form_, [form = &form_, files] { OpenFiles(*form, files); }, Qt::QueuedConnection);
+        return true;
+    }
+    default:
+        return QObject::eventFilter(watched, event);
+    }
+}
