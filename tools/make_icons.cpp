@@ -3,6 +3,10 @@
 // line (normally app/icons). The PNGs are committed; run this only to change
 // the artwork:  pixmend-make-icons app/icons
 //
+// With --app-icon it paints the program's own icon instead, in the sizes the
+// desktop's icon theme wants (packaging/icons/pixmend-<size>.png):
+//   pixmend-make-icons --app-icon packaging/icons
+//
 // Every icon is drawn on the same grid with the same outline colour and
 // palette, so the set reads as one family. For each icon a greyed version is
 // written as well ("*_disabled.png"), which the tool buttons and menu items
@@ -19,6 +23,7 @@
 #include <QPolygonF>
 #include <QRadialGradient>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -381,13 +386,85 @@ QImage Background() {
     return image;
 }
 
+// The program's icon: a scanned print on a rounded tile, its left half still
+// a halftone screen of round dots, its right half clean continuous tone, in
+// the tool icons' palette. Drawn on a 64-unit grid at any size; the dots are
+// fewer and larger at small sizes so they stay dots.
+QImage AppIcon(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 64.0, size / 64.0);
+    const qreal line = size < 32 ? 64.0 / size : 1.5;
+
+    const QRectF tile(3, 3, 58, 58);
+    QLinearGradient sky(0, 3, 0, 61);
+    sky.setColorAt(0, kLightBlue.lighter(112));
+    sky.setColorAt(1, kBlue);
+    p.setPen(QPen(kInk, line));
+    p.setBrush(sky);
+    p.drawRoundedRect(tile, 10, 10);
+
+    // A sun-lit ball over the tile, clipped to the tile.
+    QPainterPath clip;
+    clip.addRoundedRect(tile.adjusted(line / 2, line / 2, -line / 2, -line / 2), 10, 10);
+    p.setClipPath(clip);
+    const QPointF centre(32, 34);
+    const qreal radius = 21;
+    QRadialGradient shade(centre - QPointF(7, 8), radius * 1.4);
+    shade.setColorAt(0, QColor(0xff, 0xf4, 0xd6));
+    shade.setColorAt(0.55, kAmber);
+    shade.setColorAt(1, kRed.darker(115));
+    p.setPen(Qt::NoPen);
+    p.setBrush(shade);
+    p.drawEllipse(centre, radius, radius);
+
+    // Left of the middle: the same picture as a screen of ink dots whose size
+    // follows the darkness beneath, on paper.
+    const QRectF left(3, 3, 29, 58);
+    p.setBrush(kPaper);
+    p.drawRect(left);
+    const qreal pitch = size <= 24 ? 8.0 : (size <= 48 ? 6.0 : 4.0);
+    for (qreal y = 3 + pitch / 2; y < 61; y += pitch) {
+        for (qreal x = 3 + pitch / 2; x < 32; x += pitch) {
+            const QPointF at(x, y);
+            const qreal d = std::hypot(x - centre.x(), y - centre.y());
+            qreal darkness = 0.18 + 0.5 * (y - 3) / 58; // the sky
+            if (d < radius) darkness = 0.35 + 0.55 * d / radius; // the ball
+            const qreal r = pitch / 2 * std::sqrt(std::min(darkness, 1.0)) * 0.95;
+            p.setBrush(d < radius ? kRed.darker(120) : kInk);
+            p.drawEllipse(at, r, r);
+        }
+    }
+    p.setClipping(false);
+    // The seam between screen and clean tone, and the tile's outline on top.
+    p.setPen(QPen(kInk, line * 0.8));
+    p.drawLine(QPointF(32, 3), QPointF(32, 61));
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(kInk, line));
+    p.drawRoundedRect(tile, 10, 10);
+    p.end();
+    return image.convertToFormat(QImage::Format_ARGB32);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QGuiApplication app(argc, argv);
+    if (argc == 3 && QString::fromLocal8Bit(argv[1]) == "--app-icon") {
+        const QDir out(QString::fromLocal8Bit(argv[2]));
+        for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+            if (!AppIcon(size).save(out.filePath(QString("pixmend-%1.png").arg(size)))) {
+                std::fprintf(stderr, "cannot write the %d pixel icon\n", size);
+                return 1;
+            }
+        }
+        return 0;
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: pixmend-make-icons <output folder>\n");
+        std::fprintf(stderr, "usage: pixmend-make-icons [--app-icon] <output folder>\n");
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
