@@ -2,10 +2,13 @@
 
 #include "app/file_io.h"
 #include "app/image_file_bmp.h"
+#include "app/image_file_info.h"
 #include "app/image_file_jpeg.h"
 #include "app/image_file_qt.h"
 #include "app/image_file_source.h"
+#include "spectral/display.h"
 #include "spectral/errors.h"
+#include "spectral/store_fill.h"
 
 #include <algorithm>
 
@@ -38,32 +41,126 @@ std::string ImageFileExtension(const std::string& fileName) {
     return fileName.substr(dot + 1);
 }
 
-TBitmap24 ReadImageFile(const std::string& fileName) {
+namespace {
+
+enum class TFormat { Bmp, Jpeg, Png, Tiff };
+
+TFormat FormatOf(const std::string& fileName) {
     const std::string extension = ImageFileExtension(fileName);
     const std::string kind = LowerAscii(extension);
-    if (kind == "bmp") {
-        const TFileSource source(fileName);
-        return DecodeBitmapFile(source);
-    }
-    if (kind == "jpg" || kind == "jpeg") {
-        const std::string bytes = ReadAllBytes(fileName);
-        return DecodeJpegFile(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-    }
-    if (kind == "png" || kind == "tif" || kind == "tiff") {
-        const std::string bytes = ReadAllBytes(fileName);
-        return DecodeQtImageFile(bytes.data(), bytes.size());
-    }
+    if (kind == "bmp") return TFormat::Bmp;
+    if (kind == "jpg" || kind == "jpeg") return TFormat::Jpeg;
+    if (kind == "png") return TFormat::Png;
+    if (kind == "tif" || kind == "tiff") return TFormat::Tiff;
     throw EInvalidGraphic("Unbekannte Bilddateierweiterung (." + extension + ")");
 }
 
-void WriteImageFile(const std::string& fileName, const TBitmap24& image) {
+// 16-bit samples to 8 bits, to the nearest (v / 257 rounded).
+TBitmap24 Narrow(const TBitmap48& deep) {
+    TBitmap24 out(deep.Width, deep.Height);
+    for (size_t i = 0; i < deep.Samples.size(); ++i) out.Bytes[i] = uint8_t((uint32_t(deep.Samples[i]) + 128) / 257);
+    return out;
+}
+
+}  // namespace
+
+void CheckImageFileName(const std::string& fileName) { FormatOf(fileName); }
+
+TBitmap24 ReadImageFile(const std::string& fileName) {
+    switch (FormatOf(fileName)) {
+    case TFormat::Bmp: {
+        const TFileSource source(fileName);
+        return DecodeBitmapFile(source);
+    }
+    case TFormat::Jpeg: {
+        const std::string bytes = ReadAllBytes(fileName);
+        return DecodeJpegFile(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    }
+    case TFormat::Png:
+    case TFormat::Tiff:
+        break;
+    }
+    const std::string bytes = ReadAllBytes(fileName);
+    return DecodeQtImageFile(bytes.data(), bytes.size());
+}
+
+TImageFile ReadImageFileWithInfo(const std::string& fileName) {
+    TImageFile out;
+    switch (FormatOf(fileName)) {
+    case TFormat::Bmp: {
+        const TFileSource source(fileName);
+        out.Bitmap = DecodeBitmapFile(source);
+        out.Info = ReadBitmapInfo(source);
+        return out;
+    }
+    case TFormat::Jpeg: {
+        const std::string bytes = ReadAllBytes(fileName);
+        out.Bitmap = DecodeJpegFile(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        out.Info = ReadJpegInfo(bytes);
+        return out;
+    }
+    case TFormat::Png:
+    case TFormat::Tiff:
+        break;
+    }
+    const std::string bytes = ReadAllBytes(fileName);
+    return DecodeQtImageFileWithInfo(bytes.data(), bytes.size());
+}
+
+namespace {
+
+void WriteImage(const std::string& fileName, const TBitmap24& bitmap, const TBitmap48& deepImage,
+                const TImageInfo& info) {
+    const TFormat format = FormatOf(fileName);
     std::string bytes;
     try {
-        bytes = LowerAscii(ImageFileExtension(fileName)) == "jpg" ? EncodeJpegFile(image)
-                                                                  : EncodeBitmapFile(image);
+        const bool deep = !deepImage.Empty();
+        switch (format) {
+        case TFormat::Bmp:
+            bytes = EncodeBitmapFile(deep ? Narrow(deepImage) : bitmap);
+            PutBitmapResolution(bytes, info);
+            break;
+        case TFormat::Jpeg:
+            bytes = EncodeJpegFile(deep ? Narrow(deepImage) : bitmap);
+            PutJpegInfo(bytes, info);
+            break;
+        case TFormat::Png:
+            bytes = EncodeQtImageFile(bitmap, deepImage, info, "png");
+            break;
+        case TFormat::Tiff:
+            bytes = EncodeQtImageFile(bitmap, deepImage, info, "tiff");
+            break;
+        }
     } catch (const Exception&) {
         // An image the format cannot hold (empty, or too large for it).
         throw EFileError(CannotCreateMessage(fileName));
     }
     WriteFileAtomically(fileName, bytes);
+}
+
+}  // namespace
+
+void WriteImageFile(const std::string& fileName, const TBitmap24& image) {
+    WriteImage(fileName, image, TBitmap48(), TImageInfo());
+}
+
+void WriteImageFileWithInfo(const std::string& fileName, const TImageFile& image) {
+    WriteImage(fileName, image.Bitmap, image.Deep, image.Info);
+}
+
+TImageInfo LoadImageStore(const std::string& fileName, TSpectrumStore& store) {
+    const TImageFile file = ReadImageFileWithInfo(fileName);
+    if (file.Info.Deep)
+        FillStoreFromBitmap48(file.Deep, store);
+    else
+        FillStoreFromBitmap(file.Bitmap, store);
+    return file.Info;
+}
+
+void SaveImageStore(const std::string& fileName, const TSpectrumStore& store, const TImageInfo& info) {
+    const TFormat format = FormatOf(fileName);
+    if (info.Deep && (format == TFormat::Png || format == TFormat::Tiff))
+        WriteImage(fileName, TBitmap24(), RenderStoreImage48(store), info);
+    else
+        WriteImage(fileName, RenderStore(store, true, 0), TBitmap48(), info);
 }

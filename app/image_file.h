@@ -1,13 +1,14 @@
 #pragma once
-// Image files: decoding into and encoding from the 24-bit in-memory bitmap.
+// Image files: decoding into and encoding from the in-memory bitmaps.
 //
-// Reading chooses the decoder by the name's extension in any letter case:
-// "bmp" (every pixel format, app/image_file_bmp.h), "jpg"/"jpeg" (libjpeg,
-// app/image_file_jpeg.h), and also "png", "tif", "tiff" (Qt's readers).
-// Writing: ".jpg" (lower-cased) gives a baseline JPEG of quality 98, anything
-// else, ".jpeg" and no extension included, a 24-bit bottom-up Windows bitmap
-// under exactly the given name. Writes go to a temporary file renamed over
-// the target, so a failure never costs the old file.
+// The format follows the name's extension in any letter case, for reading
+// and for writing: "bmp" (every pixel format in, 24 bits out,
+// app/image_file_bmp.h), "jpg"/"jpeg" (libjpeg, baseline quality 98 out,
+// app/image_file_jpeg.h), "png", "tif", "tiff" (Qt's readers and writers).
+// Any other extension, or none, is refused before anything is read, encoded
+// or written: a file whose name lies about its format is worse than none.
+// Writes go to a temporary file renamed over the target, so a failure never
+// costs the old file.
 //
 // Errors (exact texts): EInvalidGraphic "Unbekannte Bilddateierweiterung
 // (.%s)" with the extension as written (a name without one gives "(.)"),
@@ -16,6 +17,8 @@
 // erstellt werden".
 
 #include "spectral/bitmap.h"
+#include "spectral/image_info.h"
+#include "spectral/store.h"
 
 #include <string>
 
@@ -25,3 +28,29 @@ void WriteImageFile(const std::string& fileName, const TBitmap24& image);
 // The extension of the name's last path component, as written and without
 // its dot; empty when there is none.
 std::string ImageFileExtension(const std::string& fileName);
+
+// Throws the unknown-extension error unless the name has one we write.
+void CheckImageFileName(const std::string& fileName);
+
+// An image file with what it says about its pixels. 16-bit PNG and TIFF
+// files fill Deep and leave Bitmap empty; every other file fills Bitmap.
+struct TImageFile {
+    TBitmap24 Bitmap;
+    TBitmap48 Deep;
+    TImageInfo Info;
+};
+TImageFile ReadImageFileWithInfo(const std::string& fileName);
+
+// Writes the image in the name's format with as much of the information as
+// the format holds: resolution everywhere, the profile in JPEG, PNG and TIFF,
+// grey and 16 bits in PNG and TIFF. A 16-bit image written to a bitmap or
+// JPEG is rounded to 8 bits.
+void WriteImageFileWithInfo(const std::string& fileName, const TImageFile& image);
+
+// The file into the store (8-bit pixels as the window loads them, 16-bit
+// ones with their fractions); returns what the file says about them.
+TImageInfo LoadImageStore(const std::string& fileName, TSpectrumStore& store);
+
+// The image in the store (spatial domain) to the file: 16 bits when the info
+// says so and the format holds them, else the 8-bit image the window shows.
+void SaveImageStore(const std::string& fileName, const TSpectrumStore& store, const TImageInfo& info);

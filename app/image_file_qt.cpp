@@ -5,9 +5,14 @@
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QColorSpace>
 #include <QImageReader>
+#include <QImageWriter>
+#include <QRgba64>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 
@@ -60,7 +65,10 @@ TBitmap24 FromQImage(const QImage& image) {
     return out;
 }
 
-TBitmap24 DecodeQtImageFile(const char* data, size_t size) {
+namespace {
+
+// Qt's readers, with our size limit checked on the header and on the result.
+QImage ReadQImage(const char* data, size_t size) {
     if (size > size_t(std::numeric_limits<int>::max()))
         throw EInvalidGraphic("Bitmap ist ungültig");
     QByteArray bytes = QByteArray::fromRawData(data, qsizetype(size));
@@ -80,5 +88,181 @@ TBitmap24 DecodeQtImageFile(const char* data, size_t size) {
     if (!reader.read(&image) || image.isNull()) throw EInvalidGraphic("Bitmap ist ungültig");
     if (uint64_t(image.width()) * uint64_t(image.height()) > kMaxImagePixels)
         throw EInvalidGraphic("Bitmap ist ungültig");
-    return FromQImage(image);
+    return image;
+}
+
+constexpr double kMetresPerInch = 0.0254;
+
+uint32_t Be32(const char* p) {
+    const auto* u = reinterpret_cast<const uint8_t*>(p);
+    return uint32_t(u[0]) << 24 | uint32_t(u[1]) << 16 | uint32_t(u[2]) << 8 | u[3];
+}
+
+bool IsPng(const char* data, size_t size) { return size >= 8 && std::memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0; }
+
+// Calls visit(offset of the chunk, type, body offset, body length) for each
+// chunk of PNG bytes until IDAT or until a chunk does not fit.
+template <typename Visit>
+void WalkPngChunks(const char* data, size_t size, Visit visit) {
+    size_t i = 8;
+    while (i + 12 <= size) {
+        const uint32_t length = Be32(data + i);
+        if (length > size - i - 12) return;
+        const std::string type(data + i + 4, 4);
+        if (type == "IDAT" || !visit(i, type, i + 8, size_t(length))) return;
+        i += 12 + length;
+    }
+}
+
+// The pHYs chunk's resolution when its unit is the metre. Qt cannot say
+// whether a file stated one, since its images always have one.
+void ReadPngResolution(const char* data, size_t size, TImageInfo& info) {
+    WalkPngChunks(data, size, [&](size_t, const std::string& type, size_t body, size_t length) {
+        if (type != "pHYs" || length != 9) return true;
+        const uint32_t x = Be32(data + body), y = Be32(data + body + 4);
+        if (data[body + 8] == 1 && x > 0 && y > 0 && x <= INT32_MAX && y <= INT32_MAX) {
+            info.DpiX = x * kMetresPerInch;
+            info.DpiY = y * kMetresPerInch;
+        }
+        return false;
+    });
+}
+
+// Qt writes a resolution into every PNG; one the image did not state goes.
+void DropPngResolution(std::string& bytes) {
+    size_t at = 0, length = 0;
+    WalkPngChunks(bytes.data(), bytes.size(), [&](size_t chunk, const std::string& type, size_t, size_t n) {
+        if (type != "pHYs") return true;
+        at = chunk;
+        length = 12 + n;
+        return false;
+    });
+    if (length > 0) bytes.erase(at, length);
+}
+
+bool IsDeep(QImage::Format f) {
+    return f == QImage::Format_Grayscale16 || f == QImage::Format_RGBX64 || f == QImage::Format_RGBA64 ||
+           f == QImage::Format_RGBA64_Premultiplied;
+}
+
+bool IsGrey(const QImage& image) {
+    const auto f = image.format();
+    if (f == QImage::Format_Grayscale8 || f == QImage::Format_Grayscale16) return true;
+    return image.depth() <= 8 && image.colorCount() > 0 && image.isGrayscale();
+}
+
+TBitmap48 FromQImage48(const QImage& image) {
+    TBitmap48 out(image.width(), image.height());
+    if (image.format() == QImage::Format_Grayscale16) {
+        for (int r = 0; r < image.height(); ++r) {
+            const auto* s = reinterpret_cast<const quint16*>(image.constScanLine(r));
+            uint16_t* d = out.Row(r);
+            for (int c = 0; c < image.width(); ++c) d[3 * c] = d[3 * c + 1] = d[3 * c + 2] = s[c];
+        }
+        return out;
+    }
+    // Straight (not premultiplied) channels, the alpha dropped as in 8 bits.
+    const QImage words = image.format() == QImage::Format_RGBA64_Premultiplied
+                             ? image.convertToFormat(QImage::Format_RGBA64)
+                             : image;
+    for (int r = 0; r < words.height(); ++r) {
+        const auto* s = reinterpret_cast<const QRgba64*>(words.constScanLine(r));
+        uint16_t* d = out.Row(r);
+        for (int c = 0; c < words.width(); ++c) {
+            d[3 * c] = s[c].blue();
+            d[3 * c + 1] = s[c].green();
+            d[3 * c + 2] = s[c].red();
+        }
+    }
+    return out;
+}
+
+// The mean of three channels, rounded: the channel itself when they agree.
+template <typename T>
+T Mean(const T* px) {
+    return T((uint32_t(px[0]) + px[1] + px[2] + 1) / 3);
+}
+
+QImage ToQImageWithInfo(const TBitmap24& bitmap, const TBitmap48& deepImage, const TImageInfo& info) {
+    const bool deep = !deepImage.Empty();
+    const int32_t W = deep ? deepImage.Width : bitmap.Width;
+    const int32_t H = deep ? deepImage.Height : bitmap.Height;
+    QImage out;
+    if (deep) {
+        out = QImage(W, H, info.Grey ? QImage::Format_Grayscale16 : QImage::Format_RGBX64);
+        if (out.isNull()) return out;
+        for (int32_t r = 0; r < H; ++r) {
+            const uint16_t* s = deepImage.Row(r);
+            if (info.Grey) {
+                auto* d = reinterpret_cast<quint16*>(out.scanLine(r));
+                for (int32_t c = 0; c < W; ++c) d[c] = Mean(s + 3 * c);
+            } else {
+                auto* d = reinterpret_cast<QRgba64*>(out.scanLine(r));
+                for (int32_t c = 0; c < W; ++c) d[c] = QRgba64::fromRgba64(s[3 * c + 2], s[3 * c + 1], s[3 * c], 65535);
+            }
+        }
+    } else if (info.Grey) {
+        out = QImage(W, H, QImage::Format_Grayscale8);
+        if (out.isNull()) return out;
+        for (int32_t r = 0; r < H; ++r) {
+            const uint8_t* s = bitmap.Row(r);
+            uchar* d = out.scanLine(r);
+            for (int32_t c = 0; c < W; ++c) d[c] = Mean(s + 3 * c);
+        }
+    } else {
+        out = ToQImage(bitmap);
+        if (out.isNull()) return out;
+    }
+    if (info.DpiX > 0 && info.DpiY > 0) {
+        out.setDotsPerMeterX(int(std::lround(std::min(info.DpiX / kMetresPerInch, 1e9))));
+        out.setDotsPerMeterY(int(std::lround(std::min(info.DpiY / kMetresPerInch, 1e9))));
+    }
+    if (!info.IccProfile.empty() && !info.Grey) {
+        const QColorSpace space = QColorSpace::fromIccProfile(
+            QByteArray(info.IccProfile.data(), qsizetype(info.IccProfile.size())));
+        if (space.isValid()) out.setColorSpace(space);
+    }
+    return out;
+}
+
+}  // namespace
+
+TBitmap24 DecodeQtImageFile(const char* data, size_t size) { return FromQImage(ReadQImage(data, size)); }
+
+TImageFile DecodeQtImageFileWithInfo(const char* data, size_t size) {
+    const QImage image = ReadQImage(data, size);
+    TImageFile out;
+    out.Info.Grey = IsGrey(image);
+    out.Info.Deep = IsDeep(image.format());
+    if (out.Info.Deep)
+        out.Deep = FromQImage48(image);
+    else
+        out.Bitmap = FromQImage(image);
+    if (IsPng(data, size)) {
+        ReadPngResolution(data, size, out.Info);
+    } else if (image.dotsPerMeterX() != QImage(1, 1, image.format()).dotsPerMeterX() ||
+               image.dotsPerMeterY() != QImage(1, 1, image.format()).dotsPerMeterY()) {
+        // A TIFF without resolution tags keeps Qt's default; we cannot tell it
+        // from a file that states exactly that, and take it as not stated.
+        out.Info.DpiX = image.dotsPerMeterX() * kMetresPerInch;
+        out.Info.DpiY = image.dotsPerMeterY() * kMetresPerInch;
+    }
+    const QByteArray icc = image.colorSpace().iccProfile();
+    out.Info.IccProfile.assign(icc.constData(), size_t(icc.size()));
+    return out;
+}
+
+std::string EncodeQtImageFile(const TBitmap24& bitmap, const TBitmap48& deep, const TImageInfo& info,
+                              const char* format) {
+    const QImage qimage = ToQImageWithInfo(bitmap, deep, info);
+    if (qimage.isNull()) throw EInvalidGraphic("Bitmap ist ungültig");
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    if (std::strcmp(format, "tiff") == 0) writer.setCompression(1);  // LZW, lossless
+    if (!writer.write(qimage)) throw EInvalidGraphic("Bitmap ist ungültig");
+    std::string out(bytes.constData(), size_t(bytes.size()));
+    if (std::strcmp(format, "png") == 0 && !(info.DpiX > 0 && info.DpiY > 0)) DropPngResolution(out);
+    return out;
 }

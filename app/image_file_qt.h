@@ -1,13 +1,15 @@
 #pragma once
-// Bridges between the 24-bit in-memory image and QtGui's QImage, for the
-// window program (clipboard, image view) and for the picture kinds we leave
-// to Qt's image readers (PNG, TIFF).
+// Bridges between the in-memory images and QtGui's QImage, for the window
+// program (clipboard, image view) and for the picture kinds we leave to Qt's
+// image readers and writers (PNG, TIFF).
 
+#include "app/image_file.h"
 #include "spectral/bitmap.h"
 
 #include <QImage>
 
 #include <cstddef>
+#include <string>
 
 // An RGB888 image with the same pixels; a null image for an empty bitmap.
 QImage ToQImage(const TBitmap24& image);
@@ -22,3 +24,16 @@ TBitmap24 FromQImage(const QImage& image);
 // "Bitmap ist ungültig" when they cannot be decoded or the image is larger
 // than kMaxImagePixels.
 TBitmap24 DecodeQtImageFile(const char* data, size_t size);
+
+// The same, keeping 16-bit channels (in Deep), the grey colour type, the
+// resolution and the colour profile. 8-bit pixels are those of
+// DecodeQtImageFile.
+TImageFile DecodeQtImageFileWithInfo(const char* data, size_t size);
+
+// PNG ("png") or TIFF ("tiff", LZW-compressed) bytes of the image: deep when
+// it is not empty, else bitmap; grey (the mean of the three channels, exact
+// for grey pixels) when info.Grey. A profile is written where the writer
+// can hold it: Qt understands RGB profiles only, and a grey image takes
+// none. Throws EInvalidGraphic "Bitmap ist ungültig" when Qt cannot encode.
+std::string EncodeQtImageFile(const TBitmap24& bitmap, const TBitmap48& deep, const TImageInfo& info,
+                              const char* format);

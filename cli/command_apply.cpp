@@ -64,8 +64,9 @@ TCommandRegistrar apply({"apply", "apply a filter file to image files",
                          "usage: pixmend-cli apply FILTER.flt IMAGE... -o FOLDER [--jobs N]\n\n"
                          "Applies the filter to every IMAGE (forward transform, every entry in\n"
                          "order, inverse transform) and writes each result under its own name into\n"
-                         "FOLDER, replacing what is there: a JPEG for names ending in .jpg, a 24-bit\n"
-                         "bitmap otherwise. Every file is tried; each failure is reported on one line\n"
+                         "FOLDER, replacing what is there, in the format its extension names, with\n"
+                         "its resolution, profile, grey and 16 bits. Every file is tried; each\n"
+                         "failure is reported on one line\n"
                          "and the exit status is 1 if any file failed. N files are processed at once\n"
                          "(default: the number of cores); the results do not depend on N.\n",
                          RunApply});

@@ -2,9 +2,7 @@
 #include "cli/cli_support.h"
 
 #include "app/image_file.h"
-#include "spectral/display.h"
 #include "spectral/resize.h"
-#include "spectral/store_fill.h"
 #include "spectral/transform.h"
 
 #include <cstdio>
@@ -25,18 +23,23 @@ int RunResize(const std::vector<std::string>& argv) {
     const int32_t mode = ModeNamed(args.Required("mode"));
     const int32_t value = ParseIntArg(args.Required("value"), "--value");
 
+    if (!IsNpyName(out)) CheckImageFileName(out);
+
     TSpectrumStore store;
-    FillStoreFromBitmap(ReadImageFile(args.Positional()[0]), store);
+    TImageInfo info = LoadImageStore(args.Positional()[0], store);
     const int32_t oldCols = store.Cols, oldRows = store.Rows;
     TCliProgress progress("resize");
-    TransformStore(store, TTransformDirection::Forward, nullptr, progress);
+    TTransformOptions options;
+    if (info.Deep) options.ZeroBelow = 0;  // a 16-bit image keeps its fractions
+    TransformStore(store, TTransformDirection::Forward, nullptr, progress, options);
     const TResizeOutcome outcome = ResizeSpectrum(store, value, mode, progress);
-    TransformStore(store, TTransformDirection::Inverse, nullptr, progress);
+    TransformStore(store, TTransformDirection::Inverse, nullptr, progress, options);
     progress.Finish();
+    ScaleResolution(info, oldCols, oldRows, store.Cols, store.Rows);
     if (IsNpyName(out))
         SaveStoreNpy(store, out);
     else
-        WriteImageFile(out, RenderStore(store, true, 0));
+        SaveImageStore(out, store, info);
     if (outcome.Changed)
         std::printf("resized %d x %d to %d x %d, wrote %s\n", oldCols, oldRows, store.Cols, store.Rows, out.c_str());
     else
@@ -57,6 +60,7 @@ TCommandRegistrar resize({"resize", "resize an image through its spectrum",
                           "Enlarging (and 100 %) tapers the highest tenth of the frequencies.\n"
                           "A factor that gives fewer than 4 rows or columns leaves the size as it is.\n"
                           "OUT ending in .npy receives the unclipped planes; otherwise an image file\n"
-                          "(.jpg: JPEG quality 98, else a 24-bit bitmap).\n",
+                          "in the format its extension names (.bmp, .jpg/.jpeg, .png, .tif/.tiff),\n"
+                          "its resolution scaled so that the printed size stays the same.\n",
                           RunResize});
 }  // namespace

@@ -3,7 +3,6 @@
 
 #include "app/image_file.h"
 #include "spectral/display.h"
-#include "spectral/store_fill.h"
 #include "spectral/transform.h"
 
 #include <algorithm>
@@ -11,23 +10,30 @@
 
 namespace {
 
-// Loads an image file into a store, as opening it in the window does.
-TSpectrumStore LoadImageStore(const std::string& fileName) {
-    TSpectrumStore store;
-    FillStoreFromBitmap(ReadImageFile(fileName), store);
-    return store;
+// An output name we cannot write is refused before any work is done.
+void CheckOutputName(const std::string& out) {
+    if (!IsNpyName(out)) CheckImageFileName(out);
 }
 
-void WriteStore(const TSpectrumStore& store, bool imageShown, int32_t contrast, const std::string& out) {
+// The image keeps the input's resolution, profile, colour type and depth; a
+// spectrum is a picture of its own and takes none of them.
+void WriteStore(const TSpectrumStore& store, bool imageShown, int32_t contrast, const std::string& out,
+                const TImageInfo& info = {}) {
     if (IsNpyName(out))
         SaveStoreNpy(store, out);
+    else if (imageShown)
+        SaveImageStore(out, store, info);
     else
         WriteImageFile(out, RenderStore(store, imageShown, contrast));
 }
 
-TTransformResult Transform(TSpectrumStore& store, TTransformDirection direction, const char* label) {
+// A 16-bit image keeps its fractions through the transforms.
+TTransformResult Transform(TSpectrumStore& store, TTransformDirection direction, const char* label,
+                           bool deep = false) {
     TCliProgress progress(label);
-    return TransformStore(store, direction, nullptr, progress);
+    TTransformOptions options;
+    if (deep) options.ZeroBelow = 0;
+    return TransformStore(store, direction, nullptr, progress, options);
 }
 
 int RunSpectrum(const std::vector<std::string>& argv) {
@@ -36,7 +42,9 @@ int RunSpectrum(const std::vector<std::string>& argv) {
     const std::string out = args.Required("output");
     std::optional<int32_t> contrast;
     if (auto c = args.Value("contrast")) contrast = ParseIntArg(*c, "--contrast");
-    TSpectrumStore store = LoadImageStore(args.Positional()[0]);
+    CheckOutputName(out);
+    TSpectrumStore store;
+    LoadImageStore(args.Positional()[0], store);
     const TTransformResult result = Transform(store, TTransformDirection::Forward, "forward transform");
     const int32_t position = std::clamp(contrast.value_or(result.ContrastPreset), kContrastMin, kContrastMax);
     WriteStore(store, false, position, out);
@@ -49,6 +57,7 @@ int RunImage(const std::vector<std::string>& argv) {
     TArgs args(argv, {"output"});
     if (args.Positional().size() != 1) throw EUsage("expected one SPECTRUM.npy");
     const std::string out = args.Required("output");
+    CheckOutputName(out);
     TSpectrumStore store = LoadStoreNpy(args.Positional()[0]);
     Transform(store, TTransformDirection::Inverse, "inverse transform");
     WriteStore(store, true, 0, out);
@@ -60,10 +69,12 @@ int RunRoundtrip(const std::vector<std::string>& argv) {
     TArgs args(argv, {"output"});
     if (args.Positional().size() != 1) throw EUsage("expected one IMAGE");
     const std::string out = args.Required("output");
-    TSpectrumStore store = LoadImageStore(args.Positional()[0]);
-    Transform(store, TTransformDirection::Forward, "forward transform");
-    Transform(store, TTransformDirection::Inverse, "inverse transform");
-    WriteStore(store, true, 0, out);
+    CheckOutputName(out);
+    TSpectrumStore store;
+    const TImageInfo info = LoadImageStore(args.Positional()[0], store);
+    Transform(store, TTransformDirection::Forward, "forward transform", info.Deep);
+    Transform(store, TTransformDirection::Inverse, "inverse transform", info.Deep);
+    WriteStore(store, true, 0, out, info);
     std::printf("wrote the image (%d x %d) to %s\n", store.Cols, store.Rows, out.c_str());
     return 0;
 }
@@ -78,12 +89,14 @@ TCommandRegistrar spectrum({"spectrum", "transform an image into its spectrum",
 TCommandRegistrar image({"image", "transform a stored spectrum back into an image",
                          "usage: pixmend-cli image SPECTRUM.npy -o OUT\n\n"
                          "Inverse transform of a spectrum stored by 'spectrum'. OUT ending in .npy\n"
-                         "receives the unclipped planes; any other name receives the image\n"
-                         "(.jpg: JPEG quality 98, else a 24-bit bitmap).\n",
+                         "receives the unclipped planes; any other name receives the image in\n"
+                         "the format its extension names (.bmp, .jpg/.jpeg, .png, .tif/.tiff).\n",
                          RunImage});
 TCommandRegistrar roundtrip({"roundtrip", "forward and inverse transform of an image",
                              "usage: pixmend-cli roundtrip IMAGE -o OUT\n\n"
                              "Transforms IMAGE forward and back and writes the result (OUT .npy:\n"
-                             "the unclipped planes; otherwise an image file).\n",
+                             "the unclipped planes; otherwise an image file in the format its\n"
+                             "extension names, keeping the input's resolution, colour profile,\n"
+                             "grey colour type and 16-bit precision where the format holds them).\n",
                              RunRoundtrip});
 }  // namespace

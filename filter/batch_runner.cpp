@@ -72,10 +72,22 @@ TBatchSummary RunBatch(const std::vector<TBatchFile>& files, const TFileWork& wo
                     if (events) events->FileStarted(i, count, file);
                 }
                 try {
-                    FillStoreFromBitmap(images.Read(file.Source), store);
-                    applied = work(store, transform);
-                    image = RenderStore(store, true, 0);
-                    images.Write(file.Target, image);
+                    if (images.Load && images.Save) {
+                        TImageInfo info = images.Load(file.Source, store);
+                        const int32_t cols = store.Cols, rows = store.Rows;
+                        TTransformOptions fileTransform = transform;
+                        if (info.Deep) fileTransform.ZeroBelow = 0;  // keep the 16-bit fractions
+                        applied = work(store, fileTransform);
+                        // A resize keeps the printed size.
+                        ScaleResolution(info, cols, rows, store.Cols, store.Rows);
+                        images.Save(file.Target, store, info);
+                        if (events) image = RenderStore(store, true, 0);
+                    } else {
+                        FillStoreFromBitmap(images.Read(file.Source), store);
+                        applied = work(store, transform);
+                        image = RenderStore(store, true, 0);
+                        images.Write(file.Target, image);
+                    }
                 } catch (const std::bad_alloc&) {
                     error = "not enough memory";
                 } catch (const std::exception& e) {

@@ -2,4 +2,4 @@
 
 #include "app/image_file.h"
 
-TImageAccess ImageFileAccess() { return {ReadImageFile, WriteImageFile}; }
+TImageAccess ImageFileAccess() { return {ReadImageFile, WriteImageFile, LoadImageStore, SaveImageStore}; }

@@ -3,6 +3,7 @@
 
 #include "filter/apply_filter.h"
 
-// Reading and writing through ReadImageFile and WriteImageFile: any readable
-// format in, JPEG for ".jpg" names and 24-bit bitmaps otherwise out.
+// Reading and writing through the image-file layer: every format in and out
+// by its name's extension, the source's resolution, profile, colour type and
+// 16-bit samples carried to the target where its format holds them.
 TImageAccess ImageFileAccess();

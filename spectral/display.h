@@ -5,6 +5,7 @@
 // picture of the three planes' spectra.
 
 #include "spectral/bitmap.h"
+#include "spectral/image_info.h"
 #include "spectral/store.h"
 
 #include <cstdint>
@@ -22,3 +23,8 @@ void RenderStoreRegion(const TSpectrumStore& store, bool imageShown, int32_t con
 
 // The whole store into a bitmap of its size.
 TBitmap24 RenderStore(const TSpectrumStore& store, bool imageShown, int32_t contrastPosition);
+
+// The image in the store as 16-bit pixels: (value + 127) * 257, rounded to
+// the nearest and clamped to 0..65535 (NaN gives 0); the inverse of
+// FillStoreFromBitmap48.
+TBitmap48 RenderStoreImage48(const TSpectrumStore& store);

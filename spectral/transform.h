@@ -26,7 +26,8 @@ struct TTransformResult {
     int32_t ContrastPreset = 0;
 };
 
-// How a transform shares the machine. The result never depends on these.
+// How a transform shares the machine (the result never depends on that), and
+// which values it rounds to zero.
 struct TTransformOptions {
     // Threads to use: 0 = all processors. A batch running several jobs at
     // once gives each job its share, so that jobs and transform threads
@@ -35,12 +36,18 @@ struct TTransformOptions {
     // The SIMD registers to use; Auto picks the widest the processor has. A
     // set the processor lacks falls back to the widest it has.
     TLaneSet Lanes = TLaneSet::Auto;
+    // Results of magnitude below this are stored as 0. That is right for
+    // 8-bit images, whose pixels are whole numbers; 16-bit images hold
+    // fractions of those steps, which an inverse transform would flatten
+    // near the middle grey, so their runs pass 0.
+    double ZeroBelow = 0.1;
 };
 
 // Transforms the three planes in place. In a forward run the rows are read
 // from `source` (pixel bytes minus 127) when it is given, else from the
 // planes; an inverse run always reads the planes. `source` must be the size of
-// the store. Coefficients of magnitude below 0.1 are stored as 0.
+// the store. Coefficients of magnitude below 0.1 (options.ZeroBelow) are
+// stored as 0.
 //
 // Reports "Red1".."Blue2" as phases and the percentage every 100 rows or
 // columns; the caller reports the end ("Transformed").

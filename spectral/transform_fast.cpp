@@ -80,7 +80,8 @@ public:
           laneSet_(LaneSetSupported(options.Lanes) ? ResolveLaneSet(options.Lanes)
                                                     : ResolveLaneSet(TLaneSet::Auto)),
           lanes_(LaneCount(laneSet_)),
-          threads_(ResolveThreadCount(options.Threads)) {}
+          threads_(ResolveThreadCount(options.Threads)),
+          zeroBelow_(options.ZeroBelow) {}
 
     ~TFastTransform() {
         for (TWorker& w : workers_) Engines().Give(laneSet_, std::move(w.lanes));
@@ -204,7 +205,7 @@ private:
             float* out = plane + size_t(k) * size_t(W_) + size_t(c0);
             const float* v = y + size_t(k) * lanes_;
             for (int32_t l = 0; l < n; ++l) {
-                out[l] = std::fabs(double(v[l])) < 0.1 ? 0.0f : v[l];
+                out[l] = std::fabs(double(v[l])) < zeroBelow_ ? 0.0f : v[l];
                 if (v[l] > m && k > 0 && c0 + l > 0) m = v[l];
             }
         }
@@ -219,6 +220,7 @@ private:
     const TLaneSet laneSet_;
     const int32_t lanes_;
     const int threads_;
+    const double zeroBelow_;
     std::vector<TWorker> workers_;
     std::unique_ptr<TFFTPlan> rowPlan_, columnPlan_;
 };

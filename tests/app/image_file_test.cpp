@@ -99,30 +99,29 @@ TEST(ImageFile, JpgInAnyCaseIsWrittenAsJpeg) {
     }
 }
 
-TEST(ImageFile, JpegAndNoExtensionAreWrittenAsBitmapUnderThatName) {
+TEST(ImageFile, EachNameIsWrittenInTheFormatItSays) {
     TTempDir dir;
     const TBitmap24 img = Noise(3, 3, 2);
-    WriteImageFile(dir.File("scan.jpeg"), img);
-    WriteImageFile(dir.File("scan"), img);
-    WriteImageFile(dir.File("scan.png"), img);
-    EXPECT_EQ(Listing(dir.Path()), (std::vector<std::string>{"scan", "scan.jpeg", "scan.png"}));
-    for (const char* name : {"scan.jpeg", "scan", "scan.png"}) {
-        EXPECT_EQ(Head(dir.File(name), 2), "BM") << name;
-        EXPECT_EQ(ReadFileBytes(dir.File(name)).size(), 54u + 3 * 12);
-    }
-    // Read back, ".jpeg" goes to the JPEG decoder, which finds a bitmap.
-    ExpectError<EInvalidGraphic>([&] { ReadImageFile(dir.File("scan.jpeg")); },
-                                 "JPEG-Fehler #" + std::to_string(JERR_NO_SOI));
-    ExpectError<EInvalidGraphic>([&] { ReadImageFile(dir.File("scan")); },
-                                 "Unbekannte Bilddateierweiterung (.)");
+    for (const char* name : {"a.jpeg", "b.JPEG", "c.png", "d.Tif", "e.tiff", "f.bmp"})
+        WriteImageFile(dir.File(name), img);
+    EXPECT_EQ(Head(dir.File("a.jpeg"), 3), "\xFF\xD8\xFF");
+    EXPECT_EQ(Head(dir.File("b.JPEG"), 3), "\xFF\xD8\xFF");
+    EXPECT_EQ(Head(dir.File("c.png"), 4), "\x89PNG");
+    EXPECT_EQ(Head(dir.File("d.Tif"), 4), std::string("II*\0", 4));
+    EXPECT_EQ(Head(dir.File("e.tiff"), 4), std::string("II*\0", 4));
+    EXPECT_EQ(Head(dir.File("f.bmp"), 2), "BM");
+    for (const char* name : {"c.png", "d.Tif", "e.tiff", "f.bmp"})
+        EXPECT_EQ(ReadImageFile(dir.File(name)).Bytes, img.Bytes) << name;
 }
 
 TEST(ImageFile, UnknownExtensionsAreNamedAsWritten) {
     TTempDir dir;
-    WriteImageFile(dir.File("x.Gif"), Noise(2, 2, 3)); // written as a bitmap
-    ExpectError<EInvalidGraphic>([&] { ReadImageFile(dir.File("x.Gif")); },
+    // Refused before anything is written, and before the file is looked at.
+    ExpectError<EInvalidGraphic>([&] { WriteImageFile(dir.File("x.Gif"), Noise(2, 2, 3)); },
                                  "Unbekannte Bilddateierweiterung (.Gif)");
-    // The extension decides before the file is even looked at.
+    ExpectError<EInvalidGraphic>([&] { WriteImageFile(dir.File("scan"), Noise(2, 2, 3)); },
+                                 "Unbekannte Bilddateierweiterung (.)");
+    EXPECT_TRUE(Listing(dir.Path()).empty());
     ExpectError<EInvalidGraphic>([&] { ReadImageFile(dir.File("missing.txt")); },
                                  "Unbekannte Bilddateierweiterung (.txt)");
     ExpectError<EInvalidGraphic>([&] { ReadImageFile("/no.such.dir/scan"); },

@@ -1,0 +1,44 @@
+#pragma once
+// What an image file says about its pixels beyond their values, and pixels
+// of 16 bits per channel. Both travel next to the store from reading to
+// writing, so that a scan keeps its printed size, its colour profile, its
+// colour type and its precision; the store's arithmetic never sees them.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct TImageInfo {
+    // Resolution in dots per inch; 0 when the file does not state one.
+    double DpiX = 0;
+    double DpiY = 0;
+    // The embedded ICC profile as stored; empty when there is none.
+    std::string IccProfile;
+    // The file holds one grey channel (written back as grey where the
+    // output format has a grey colour type).
+    bool Grey = false;
+    // The file holds 16 bits per channel.
+    bool Deep = false;
+};
+
+// A resize keeps the printed size: the resolution scales with the pixel
+// count along each axis. Nothing changes when no resolution is stated.
+void ScaleResolution(TImageInfo& info, int32_t oldCols, int32_t oldRows, int32_t newCols,
+                     int32_t newRows);
+
+// W x H pixels of three 16-bit channels, blue, green, red, row 0 at the top:
+// the 16-bit counterpart of TBitmap24.
+struct TBitmap48 {
+    int32_t Width = 0;
+    int32_t Height = 0;
+    std::vector<uint16_t> Samples;  // Height rows of 3 * Width samples
+
+    TBitmap48() = default;
+    TBitmap48(int32_t width, int32_t height)
+        : Width(width), Height(height), Samples(size_t(width) * size_t(height) * 3u, 0) {}
+
+    bool Empty() const { return Width <= 0 || Height <= 0; }
+    uint16_t* Row(int32_t r) { return Samples.data() + size_t(r) * size_t(Width) * 3u; }
+    const uint16_t* Row(int32_t r) const { return Samples.data() + size_t(r) * size_t(Width) * 3u; }
+};

@@ -1,0 +1,133 @@
+// Each format written and read back with what it holds besides the pixels:
+// resolution, colour profile, grey colour type and 16-bit samples.
+#include "app/image_file.h"
+#include "spectral/errors.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <QColorSpace>
+
+namespace {
+
+std::string AdobeRgbProfile() {
+    const QByteArray icc = QColorSpace(QColorSpace::AdobeRgb).iccProfile();
+    return std::string(icc.constData(), size_t(icc.size()));
+}
+
+// A picture with grey or colour pixels in 8 or 16 bits, stated at 300 x 150 dpi.
+TImageFile Picture(bool deep, bool grey, std::string profile = {}) {
+    TImageFile f;
+    f.Info = {300, 150, std::move(profile), grey, deep};
+    const TBitmap24 bytes = RandomBitmap(9, 7, 5);
+    if (deep) {
+        f.Deep = TBitmap48(9, 7);
+        for (size_t i = 0; i < f.Deep.Samples.size(); ++i)
+            f.Deep.Samples[i] = uint16_t(grey ? bytes.Bytes[i / 3 * 3] * 251 + i / 3 : bytes.Bytes[i] * 257 + i);
+    } else {
+        f.Bitmap = bytes;
+        if (grey)
+            for (size_t i = 0; i < bytes.Bytes.size(); ++i) f.Bitmap.Bytes[i] = bytes.Bytes[i / 3 * 3];
+    }
+    return f;
+}
+
+TImageFile RoundTrip(const TImageFile& f, const std::string& name) {
+    TTempDir dir;
+    WriteImageFileWithInfo(dir.File(name), f);
+    return ReadImageFileWithInfo(dir.File(name));
+}
+
+void ExpectSameInfo(const TImageInfo& got, const TImageInfo& want, double dpiTolerance) {
+    EXPECT_NEAR(got.DpiX, want.DpiX, dpiTolerance);
+    EXPECT_NEAR(got.DpiY, want.DpiY, dpiTolerance);
+    EXPECT_EQ(got.IccProfile, want.IccProfile);
+    EXPECT_EQ(got.Grey, want.Grey);
+    EXPECT_EQ(got.Deep, want.Deep);
+}
+
+}  // namespace
+
+TEST(ImageFileFormats, PngKeepsEverything) {
+    for (const bool deep : {false, true})
+        for (const bool grey : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "deep " << deep << " grey " << grey);
+            // Qt knows RGB profiles only; a grey image carries none.
+            const TImageFile f = Picture(deep, grey, grey ? "" : AdobeRgbProfile());
+            const TImageFile back = RoundTrip(f, "a.png");
+            ExpectSameInfo(back.Info, f.Info, 0.02);  // pixels per metre
+            EXPECT_EQ(back.Bitmap.Bytes, f.Bitmap.Bytes);
+            EXPECT_EQ(back.Deep.Samples, f.Deep.Samples);
+        }
+}
+
+TEST(ImageFileFormats, TiffKeepsEverything) {
+    for (const bool deep : {false, true})
+        for (const bool grey : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "deep " << deep << " grey " << grey);
+            const TImageFile f = Picture(deep, grey, grey ? "" : AdobeRgbProfile());
+            const TImageFile back = RoundTrip(f, "a.tif");
+            ExpectSameInfo(back.Info, f.Info, 0.02);
+            EXPECT_EQ(back.Bitmap.Bytes, f.Bitmap.Bytes);
+            EXPECT_EQ(back.Deep.Samples, f.Deep.Samples);
+        }
+}
+
+TEST(ImageFileFormats, JpegKeepsResolutionAndProfile) {
+    // Any profile bytes, larger than one marker segment holds.
+    std::string profile(70000, '\0');
+    for (size_t i = 0; i < profile.size(); ++i) profile[i] = char(i * 7);
+    TImageFile f = Picture(false, false, profile);
+    const TImageFile back = RoundTrip(f, "a.jpeg");
+    f.Info.DpiY = 150;
+    ExpectSameInfo(back.Info, f.Info, 0);
+    EXPECT_EQ(back.Bitmap.Width, 9);
+    EXPECT_EQ(back.Bitmap.Height, 7);
+    // Without resolution and profile the bytes are the codec's alone.
+    TTempDir dir;
+    WriteImageFile(dir.File("plain.jpg"), f.Bitmap);
+    WriteImageFileWithInfo(dir.File("info.jpg"), TImageFile{f.Bitmap, {}, {}});
+    EXPECT_EQ(ReadFileBytes(dir.File("plain.jpg")), ReadFileBytes(dir.File("info.jpg")));
+    EXPECT_EQ(ReadImageFileWithInfo(dir.File("plain.jpg")).Info.DpiX, 0);
+}
+
+TEST(ImageFileFormats, BitmapKeepsResolutionAndTakes16BitsRounded) {
+    const TImageFile f = Picture(true, false);
+    const TImageFile back = RoundTrip(f, "a.bmp");
+    ExpectSameInfo(back.Info, {300, 150, "", false, false}, 0.02);
+    ASSERT_EQ(back.Bitmap.Bytes.size(), f.Deep.Samples.size());
+    for (size_t i = 0; i < f.Deep.Samples.size(); ++i)
+        ASSERT_EQ(back.Bitmap.Bytes[i], (f.Deep.Samples[i] + 128) / 257) << i;
+    // Without a resolution the bytes are those of the plain writer.
+    TTempDir dir;
+    WriteImageFile(dir.File("plain.bmp"), back.Bitmap);
+    WriteImageFileWithInfo(dir.File("info.bmp"), TImageFile{back.Bitmap, {}, {}});
+    EXPECT_EQ(ReadFileBytes(dir.File("plain.bmp")), ReadFileBytes(dir.File("info.bmp")));
+}
+
+TEST(ImageFileFormats, DamagedFilesAreRefused) {
+    TTempDir dir;
+    WriteImageFileWithInfo(dir.File("deep.png"), Picture(true, false));
+    std::vector<uint8_t> png = ReadFileBytes(dir.File("deep.png"));
+    png[png.size() - 20] ^= 0x55;  // inside the last IDAT chunk: its CRC fails
+    WriteFileBytes(dir.File("bad.png"), png);
+    EXPECT_THROW(ReadImageFileWithInfo(dir.File("bad.png")), EInvalidGraphic);
+
+    WriteImageFileWithInfo(dir.File("a.tif"), Picture(false, false));
+    std::vector<uint8_t> tif = ReadFileBytes(dir.File("a.tif"));
+    // Compression tag 259 in the first directory, set to a scheme nobody has.
+    const uint32_t ifd = tif[4] | tif[5] << 8 | tif[6] << 16 | uint32_t(tif[7]) << 24;
+    const unsigned entries = tif[ifd] | tif[ifd + 1] << 8;
+    bool patched = false;
+    for (unsigned e = 0; e < entries; ++e) {
+        uint8_t* entry = &tif[ifd + 2 + 12 * e];
+        if ((entry[0] | entry[1] << 8) == 259) {
+            entry[8] = 0x39;
+            entry[9] = 0x30;
+            patched = true;
+        }
+    }
+    ASSERT_TRUE(patched);
+    WriteFileBytes(dir.File("bad.tif"), tif);
+    EXPECT_THROW(ReadImageFileWithInfo(dir.File("bad.tif")), EInvalidGraphic);
+}

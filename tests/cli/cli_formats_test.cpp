@@ -1,0 +1,70 @@
+// pixmend-cli with the image formats of archival scanners: the format follows
+// the output name, and 16-bit, grey, resolution and profile survive a run.
+#include "app/image_file.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+// A 16-bit ramp over the whole range, different in each channel.
+TImageFile Ramp(bool grey) {
+    TImageFile f;
+    f.Info = {600, 600, {}, grey, true};
+    f.Deep = TBitmap48(64, 48);
+    for (int32_t r = 0; r < 48; ++r)
+        for (int32_t c = 0; c < 64; ++c)
+            for (int p = 0; p < 3; ++p)
+                f.Deep.Row(r)[3 * c + p] = uint16_t(grey ? (c * 48 + r) * 21 : ((c * 48 + r) * 21 + p * 9000) % 65536);
+    return f;
+}
+
+}  // namespace
+
+TEST(CliFormats, SixteenBitRampComesBackWithinFourUnits) {
+    for (const char* ext : {"png", "tif"})
+        for (const bool grey : {false, true}) {
+            SCOPED_TRACE(testing::Message() << ext << " grey " << grey);
+            TTempDir dir;
+            const TImageFile ramp = Ramp(grey);
+            const std::string in = dir.File(std::string("in.") + ext), out = dir.File(std::string("out.") + ext);
+            WriteImageFileWithInfo(in, ramp);
+            const auto run = RunCli("roundtrip " + in + " -o " + out);
+            ASSERT_EQ(run.status, 0) << run.out;
+            const TImageFile back = ReadImageFileWithInfo(out);
+            EXPECT_TRUE(back.Info.Deep);
+            EXPECT_EQ(back.Info.Grey, grey);
+            EXPECT_NEAR(back.Info.DpiX, 600, 0.02);
+            ASSERT_EQ(back.Deep.Samples.size(), ramp.Deep.Samples.size());
+            int worst = 0;
+            for (size_t i = 0; i < ramp.Deep.Samples.size(); ++i)
+                worst = std::max(worst, std::abs(int(back.Deep.Samples[i]) - int(ramp.Deep.Samples[i])));
+            EXPECT_LE(worst, 4);
+        }
+}
+
+TEST(CliFormats, ResizeKeepsThePrintedSize) {
+    TTempDir dir;
+    TImageFile f;
+    f.Bitmap = RandomBitmap(40, 20, 3);
+    f.Info.DpiX = f.Info.DpiY = 300;
+    WriteImageFileWithInfo(dir.File("in.jpg"), f);
+    const auto run = RunCli("resize " + dir.File("in.jpg") + " -o " + dir.File("out.png") + " --mode percent --value 50");
+    ASSERT_EQ(run.status, 0) << run.out;
+    const TImageFile back = ReadImageFileWithInfo(dir.File("out.png"));
+    EXPECT_EQ(back.Bitmap.Width, 20);
+    EXPECT_NEAR(back.Info.DpiX, 150, 0.02);
+    EXPECT_NEAR(back.Info.DpiY, 150, 0.02);
+}
+
+TEST(CliFormats, UnknownOutputExtensionFailsBeforeAnyWork) {
+    TTempDir dir;
+    // The input does not even exist: the name is judged first.
+    const auto run = RunCli("roundtrip " + dir.File("missing.bmp") + " -o " + dir.File("out.gif"));
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.out.find("(.gif)"), std::string::npos) << run.out;
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
+}
