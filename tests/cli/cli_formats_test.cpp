@@ -68,3 +68,18 @@ TEST(CliFormats, UnknownOutputExtensionFailsBeforeAnyWork) {
     EXPECT_NE(run.out.find("(.gif)"), std::string::npos) << run.out;
     EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
 }
+
+TEST(CliFormats, ApplyCarriesDepthGreyAndResolution) {
+    TTempDir dir;
+    std::filesystem::create_directory(dir.Path() / "out");
+    ASSERT_EQ(RunCli("filter add " + dir.File("half.flt") + " --resize percent 50").status, 0);
+    WriteImageFileWithInfo(dir.File("scan.tiff"), Ramp(true));
+    const auto run = RunCli("apply " + dir.File("half.flt") + " " + dir.File("scan.tiff") + " -o " + dir.File("out"));
+    ASSERT_EQ(run.status, 0) << run.out;
+    const TImageFile back = ReadImageFileWithInfo(dir.File("out/scan.tiff"));
+    EXPECT_TRUE(back.Info.Deep);
+    EXPECT_TRUE(back.Info.Grey);
+    EXPECT_EQ(back.Deep.Width, 32);
+    EXPECT_EQ(back.Deep.Height, 24);
+    EXPECT_NEAR(back.Info.DpiX, 300, 0.02);
+}
