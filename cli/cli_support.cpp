@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <unistd.h>
 
@@ -90,7 +91,94 @@ double ParseDoubleArg(const std::string& text, const std::string& what) {
     return v;
 }
 
-TCliProgress::TCliProgress(std::string label) : label_(std::move(label)), tty_(::isatty(2) == 1) {}
+namespace {
+bool quiet = false;
+
+bool StartsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
+bool EndsWith(const std::string& s, const std::string& suffix) {
+    return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+std::string LowerExtension(const std::string& fileName) {
+    const auto slash = fileName.find_last_of('/');
+    const auto dot = fileName.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    std::string ext = fileName.substr(dot + 1);
+    for (auto& ch : ext) ch = char(std::tolower(static_cast<unsigned char>(ch)));
+    return ext;
+}
+
+// Why a file cannot be opened, as far as the file system tells.
+std::string OpenReason(const std::string& fileName) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(fileName, ec);
+    if (!std::filesystem::exists(status)) return "no such file";
+    if (std::filesystem::is_directory(status)) return "is a folder";
+    if (!std::filesystem::is_regular_file(status)) return "not a regular file";
+    if (::access(fileName.c_str(), R_OK) != 0) return "permission denied";
+    return "cannot be read";
+}
+
+std::string CreateReason(const std::string& fileName) {
+    const auto slash = fileName.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : fileName.substr(0, slash + 1);
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec)) return "the folder does not exist";
+    if (std::filesystem::is_directory(fileName, ec)) return "is a folder";
+    if (::access(folder.c_str(), W_OK) != 0) return "permission denied";
+    return "the image does not fit the format";
+}
+}  // namespace
+
+TFileMessage EnglishMessage(const std::string& message, const std::string& fileName) {
+    static const std::string open = " kann nicht geöffnet werden", create = " kann nicht erstellt werden";
+    if (StartsWith(message, "Datei ") && EndsWith(message, open)) {
+        const std::string named = message.substr(6, message.size() - 6 - open.size());
+        return {named, "cannot open (" + OpenReason(named) + ")"};
+    }
+    if (StartsWith(message, "Datei ") && EndsWith(message, create)) {
+        const std::string named = message.substr(6, message.size() - 6 - create.size());
+        return {named, "cannot write (" + CreateReason(named) + ")"};
+    }
+    static const std::string tooLarge = " ist zu groß für eine Filterdatei";
+    if (StartsWith(message, "Datei ") && EndsWith(message, tooLarge))
+        return {message.substr(6, message.size() - 6 - tooLarge.size()), "too large for a filter file"};
+    std::string text = message;
+    if (message == "Bitmap ist ungültig") {
+        const std::string ext = LowerExtension(fileName);
+        text = ext == "png"                   ? "not a valid PNG image"
+               : ext == "tif" || ext == "tiff" ? "not a valid TIFF image (damaged, or a compression we cannot read)"
+                                               : "not a valid bitmap";
+    } else if (StartsWith(message, "JPEG-Fehler #")) {
+        text = "not a valid JPEG file (codec error " + message.substr(13) + ")";
+    } else if (StartsWith(message, "Unbekannte Bilddateierweiterung (")) {
+        text = "unknown image file extension " + message.substr(std::strlen("Unbekannte Bilddateierweiterung ")) +
+               "; use .bmp, .jpg, .jpeg, .png, .tif or .tiff";
+    } else if (EndsWith(message, "' ist kein gültiger Integerwert")) {
+        text = message.substr(0, message.size() - std::strlen("' ist kein gültiger Integerwert")) +
+               "' is not a valid whole number";
+    } else if (StartsWith(message, "Listenindex überschreitet das Maximum (")) {
+        text = "list index out of range " + message.substr(message.find('('));
+    } else if (message == "Ungültige Gleitkommaoperation") {
+        text = "invalid floating-point operation";
+    } else if (StartsWith(message, "Die neue Bildgröße ") && EndsWith(message, " ist zu groß")) {
+        const size_t head = std::strlen("Die neue Bildgröße "), tail = std::strlen(" ist zu groß");
+        text = "the new image size " + message.substr(head, message.size() - head - tail) + " is too large";
+    } else if (StartsWith(message, "Prime factor for FFT length too large")) {
+        text = "a side of this length cannot be transformed (2n-1 has too large a prime factor)";
+    }
+    for (auto& ch : text)
+        if (ch == '\n' || ch == '\r') ch = ' ';
+    // Messages that start with the file's own name already say which file.
+    if (!fileName.empty() && StartsWith(text, fileName + ": ")) text = text.substr(fileName.size() + 2);
+    return {fileName, text};
+}
+
+void SetQuiet(bool q) { quiet = q; }
+bool Quiet() { return quiet; }
+bool ProgressWanted() { return !quiet && ::isatty(2) == 1; }
+
+TCliProgress::TCliProgress(std::string label) : label_(std::move(label)), tty_(ProgressWanted()) {}
 
 TCliProgress::~TCliProgress() { Finish(); }
 

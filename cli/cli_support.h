@@ -6,6 +6,8 @@
 #include "spectral/progress.h"
 #include "spectral/store.h"
 
+#include <utility>
+
 #include <map>
 #include <optional>
 #include <set>
@@ -17,6 +19,50 @@ class EUsage : public Exception {
 public:
     using Exception::Exception;
 };
+
+// An error about one file, printed as "pixmend-cli: FILE: message"; exit
+// status 1.
+class EFileFailure : public Exception {
+public:
+    EFileFailure(std::string fileName, const std::string& message)
+        : Exception(message), file_(std::move(fileName)) {}
+    const std::string& File() const { return file_; }
+
+private:
+    std::string file_;
+};
+
+// The engine's messages speak the window's language; the tool speaks English.
+// Returns the file a message is about (the given one, or the one the message
+// names) and the English text without that name, on one line.
+struct TFileMessage {
+    std::string File;
+    std::string Text;
+};
+TFileMessage EnglishMessage(const std::string& message, const std::string& fileName = {});
+
+// Runs fn; an error of the engine becomes an EFileFailure naming the file.
+template <typename F>
+decltype(auto) ForFile(const std::string& fileName, F&& fn) {
+    try {
+        return fn();
+    } catch (const EFileFailure&) {
+        throw;
+    } catch (const EUsage&) {
+        throw;
+    } catch (const Exception& e) {
+        const TFileMessage m = EnglishMessage(e.what(), fileName);
+        throw EFileFailure(m.File, m.Text);
+    }
+}
+
+// --quiet, given anywhere on the command line: no progress on stderr and no
+// report lines on stdout; errors are still printed.
+void SetQuiet(bool quiet);
+bool Quiet();
+
+// True when progress lines go to a terminal (and --quiet was not given).
+bool ProgressWanted();
 
 // One command of the tool. run gets the arguments after the command's name and
 // returns the exit status; errors are thrown and reported by main.
@@ -58,7 +104,8 @@ private:
 int32_t ParseIntArg(const std::string& text, const std::string& what);
 double ParseDoubleArg(const std::string& text, const std::string& what);
 
-// Progress on stderr: one updating line on a terminal, nothing otherwise.
+// Progress on stderr: one updating line on a terminal, nothing otherwise
+// (nor with --quiet).
 class TCliProgress final : public IProgress {
 public:
     explicit TCliProgress(std::string label = {});

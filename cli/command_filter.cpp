@@ -59,7 +59,7 @@ std::string Visible(const std::string& line) {
 int RunShow(const TArgs& args) {
     if (args.Positional().size() != 2) throw EUsage("expected one FILE.flt");
     TFilterList filter;
-    filter.LoadFilterFile(args.Positional()[1]);
+    ForFile(args.Positional()[1], [&] { filter.LoadFilterFile(args.Positional()[1]); });
     int status = 0;
     for (size_t i = 0; i < filter.EntryCount(); ++i) {
         const std::string line = Visible(filter.Line(i));
@@ -70,7 +70,7 @@ int RunShow(const TArgs& args) {
                         Number(e.y2).c_str(), line.c_str());
         } catch (const EConvertError& e) {
             // Applying the filter would stop at this line.
-            std::printf("%zu: unreadable (%s) | %s\n", i + 1, e.what(), line.c_str());
+            std::printf("%zu: unreadable (%s) | %s\n", i + 1, EnglishMessage(e.what()).Text.c_str(), line.c_str());
             status = 1;
         }
     }
@@ -149,7 +149,7 @@ int RunAdd(const TArgs& args) {
             filter.AppendEntry(kind, m.x1, m.x2, m.y1, m.y2);
         }
     }
-    AppendToFilterFile(path, filter.Lines());
+    ForFile(path, [&] { AppendToFilterFile(path, filter.Lines()); });
     for (const auto& line : filter.Lines()) std::printf("%s\n", line.c_str());
     return 0;
 }

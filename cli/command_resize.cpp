@@ -23,23 +23,32 @@ int RunResize(const std::vector<std::string>& argv) {
     const int32_t mode = ModeNamed(args.Required("mode"));
     const int32_t value = ParseIntArg(args.Required("value"), "--value");
 
-    if (!IsNpyName(out)) CheckImageFileName(out);
+    if (!IsNpyName(out)) ForFile(out, [&] { CheckImageFileName(out); });
 
+    const std::string in = args.Positional()[0];
     TSpectrumStore store;
-    TImageInfo info = LoadImageStore(args.Positional()[0], store);
-    const int32_t oldCols = store.Cols, oldRows = store.Rows;
-    TCliProgress progress("resize");
-    TTransformOptions options;
-    if (info.Deep) options.ZeroBelow = 0;  // a 16-bit image keeps its fractions
-    TransformStore(store, TTransformDirection::Forward, nullptr, progress, options);
-    const TResizeOutcome outcome = ResizeSpectrum(store, value, mode, progress);
-    TransformStore(store, TTransformDirection::Inverse, nullptr, progress, options);
-    progress.Finish();
+    TImageInfo info;
+    int32_t oldCols = 0, oldRows = 0;
+    const TResizeOutcome outcome = ForFile(in, [&] {
+        info = LoadImageStore(in, store);
+        oldCols = store.Cols;
+        oldRows = store.Rows;
+        TCliProgress progress("resize");
+        TTransformOptions options;
+        if (info.Deep) options.ZeroBelow = 0;  // a 16-bit image keeps its fractions
+        TransformStore(store, TTransformDirection::Forward, nullptr, progress, options);
+        const TResizeOutcome result = ResizeSpectrum(store, value, mode, progress);
+        TransformStore(store, TTransformDirection::Inverse, nullptr, progress, options);
+        return result;
+    });
     ScaleResolution(info, oldCols, oldRows, store.Cols, store.Rows);
-    if (IsNpyName(out))
-        SaveStoreNpy(store, out);
-    else
-        SaveImageStore(out, store, info);
+    ForFile(out, [&] {
+        if (IsNpyName(out))
+            SaveStoreNpy(store, out);
+        else
+            SaveImageStore(out, store, info);
+    });
+    if (Quiet()) return 0;
     if (outcome.Changed)
         std::printf("resized %d x %d to %d x %d, wrote %s\n", oldCols, oldRows, store.Cols, store.Rows, out.c_str());
     else

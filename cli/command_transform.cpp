@@ -12,19 +12,25 @@ namespace {
 
 // An output name we cannot write is refused before any work is done.
 void CheckOutputName(const std::string& out) {
-    if (!IsNpyName(out)) CheckImageFileName(out);
+    if (!IsNpyName(out)) ForFile(out, [&] { CheckImageFileName(out); });
 }
 
 // The image keeps the input's resolution, profile, colour type and depth; a
 // spectrum is a picture of its own and takes none of them.
 void WriteStore(const TSpectrumStore& store, bool imageShown, int32_t contrast, const std::string& out,
                 const TImageInfo& info = {}) {
-    if (IsNpyName(out))
-        SaveStoreNpy(store, out);
-    else if (imageShown)
-        SaveImageStore(out, store, info);
-    else
-        WriteImageFile(out, RenderStore(store, imageShown, contrast));
+    ForFile(out, [&] {
+        if (IsNpyName(out))
+            SaveStoreNpy(store, out);
+        else if (imageShown)
+            SaveImageStore(out, store, info);
+        else
+            WriteImageFile(out, RenderStore(store, imageShown, contrast));
+    });
+}
+
+void Report(const std::string& line) {
+    if (!Quiet()) std::printf("%s\n", line.c_str());
 }
 
 // A 16-bit image keeps its fractions through the transforms.
@@ -43,13 +49,16 @@ int RunSpectrum(const std::vector<std::string>& argv) {
     std::optional<int32_t> contrast;
     if (auto c = args.Value("contrast")) contrast = ParseIntArg(*c, "--contrast");
     CheckOutputName(out);
+    const std::string in = args.Positional()[0];
     TSpectrumStore store;
-    LoadImageStore(args.Positional()[0], store);
-    const TTransformResult result = Transform(store, TTransformDirection::Forward, "forward transform");
+    const TTransformResult result = ForFile(in, [&] {
+        LoadImageStore(in, store);
+        return Transform(store, TTransformDirection::Forward, "forward transform");
+    });
     const int32_t position = std::clamp(contrast.value_or(result.ContrastPreset), kContrastMin, kContrastMax);
     WriteStore(store, false, position, out);
-    std::printf("wrote the spectrum (%d x %d, contrast %d) to %s\n", store.Cols, store.Rows, position,
-                out.c_str());
+    Report("wrote the spectrum (" + std::to_string(store.Cols) + " x " + std::to_string(store.Rows) +
+           ", contrast " + std::to_string(position) + ") to " + out);
     return 0;
 }
 
@@ -58,10 +67,14 @@ int RunImage(const std::vector<std::string>& argv) {
     if (args.Positional().size() != 1) throw EUsage("expected one SPECTRUM.npy");
     const std::string out = args.Required("output");
     CheckOutputName(out);
-    TSpectrumStore store = LoadStoreNpy(args.Positional()[0]);
-    Transform(store, TTransformDirection::Inverse, "inverse transform");
+    const std::string in = args.Positional()[0];
+    TSpectrumStore store;
+    ForFile(in, [&] {
+        store = LoadStoreNpy(in);
+        Transform(store, TTransformDirection::Inverse, "inverse transform");
+    });
     WriteStore(store, true, 0, out);
-    std::printf("wrote the image (%d x %d) to %s\n", store.Cols, store.Rows, out.c_str());
+    Report("wrote the image (" + std::to_string(store.Cols) + " x " + std::to_string(store.Rows) + ") to " + out);
     return 0;
 }
 
@@ -70,12 +83,16 @@ int RunRoundtrip(const std::vector<std::string>& argv) {
     if (args.Positional().size() != 1) throw EUsage("expected one IMAGE");
     const std::string out = args.Required("output");
     CheckOutputName(out);
+    const std::string in = args.Positional()[0];
     TSpectrumStore store;
-    const TImageInfo info = LoadImageStore(args.Positional()[0], store);
-    Transform(store, TTransformDirection::Forward, "forward transform", info.Deep);
-    Transform(store, TTransformDirection::Inverse, "inverse transform", info.Deep);
+    const TImageInfo info = ForFile(in, [&] {
+        const TImageInfo read = LoadImageStore(in, store);
+        Transform(store, TTransformDirection::Forward, "forward transform", read.Deep);
+        Transform(store, TTransformDirection::Inverse, "inverse transform", read.Deep);
+        return read;
+    });
     WriteStore(store, true, 0, out, info);
-    std::printf("wrote the image (%d x %d) to %s\n", store.Cols, store.Rows, out.c_str());
+    Report("wrote the image (" + std::to_string(store.Cols) + " x " + std::to_string(store.Rows) + ") to " + out);
     return 0;
 }
 

@@ -14,14 +14,16 @@ namespace {
 // An image file, or a spatial store saved as .npy, as opening it in the window
 // does; then the forward transform, since both operations work on the spectrum.
 TSpectrumStore LoadSpectrum(const std::string& fileName) {
-    TSpectrumStore store;
-    if (IsNpyName(fileName))
-        store = LoadStoreNpy(fileName);
-    else
-        FillStoreFromBitmap(ReadImageFile(fileName), store);
-    TCliProgress progress("forward transform");
-    TransformStore(store, TTransformDirection::Forward, nullptr, progress);
-    return store;
+    return ForFile(fileName, [&] {
+        TSpectrumStore store;
+        if (IsNpyName(fileName))
+            store = LoadStoreNpy(fileName);
+        else
+            FillStoreFromBitmap(ReadImageFile(fileName), store);
+        TCliProgress progress("forward transform");
+        TransformStore(store, TTransformDirection::Forward, nullptr, progress);
+        return store;
+    });
 }
 
 int RunEmbed(const std::vector<std::string>& argv) {
@@ -29,17 +31,20 @@ int RunEmbed(const std::vector<std::string>& argv) {
     if (args.Positional().size() != 1) throw EUsage("expected one IMAGE");
     const std::string out = args.Required("output");
     const std::string sign = args.Value("sign").value_or(kDefaultSign);
+    if (!IsNpyName(out)) ForFile(out, [&] { CheckImageFileName(out); });
     TSpectrumStore store = LoadSpectrum(args.Positional()[0]);
     const TWatermarkResult result = EmbedWatermark(store, sign);
     {
         TCliProgress progress("inverse transform");
         TransformStore(store, TTransformDirection::Inverse, nullptr, progress);
     }
-    if (IsNpyName(out))
-        SaveStoreNpy(store, out);
-    else
-        WriteImageFile(out, RenderStore(store, true, 0));
-    std::printf("passes: %d\nmeasure: %.9f\n", result.Passes, result.Measure);
+    ForFile(out, [&] {
+        if (IsNpyName(out))
+            SaveStoreNpy(store, out);
+        else
+            WriteImageFile(out, RenderStore(store, true, 0));
+    });
+    if (!Quiet()) std::printf("passes: %d\nmeasure: %.9f\n", result.Passes, result.Measure);
     return 0;
 }
 

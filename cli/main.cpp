@@ -5,6 +5,8 @@
 #include "app/data_folder.h"
 #include "cli/cli_support.h"
 
+#include <QtGlobal>
+
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -15,7 +17,9 @@ void PrintOverview(std::FILE* out) {
     std::fprintf(out, "usage: pixmend-cli COMMAND [ARGS...]\n\ncommands:\n");
     for (const auto& [name, command] : RegisteredCommands())
         std::fprintf(out, "  %-12s %s\n", name.c_str(), command.Summary.c_str());
-    std::fprintf(out, "\n'pixmend-cli COMMAND --help' describes a command.\n");
+    std::fprintf(out, "\n'pixmend-cli COMMAND --help' describes a command. --quiet (-q) anywhere\n"
+                      "turns off progress and report lines. Exit status: 0 done, 1 a file\n"
+                      "failed, 2 a wrong command line.\n");
     // Where a new user finds something to try the commands on.
     const auto sample = FindDataPath("samples/halftone.bmp");
     const auto filter = FindDataPath("samples/halftone.flt");
@@ -26,7 +30,17 @@ void PrintOverview(std::FILE* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    // The image plug-ins report damaged files through Qt's message log as well
+    // as through their result; the result becomes our one line, the log goes.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--quiet" || a == "-q")
+            SetQuiet(true);
+        else
+            args.push_back(a);
+    }
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         PrintOverview(args.empty() ? stderr : stdout);
         return args.empty() ? 2 : 0;
@@ -44,15 +58,24 @@ int main(int argc, char** argv) {
             std::fputs(command.Help.c_str(), stdout);
             return 0;
         }
+    // Exit status: 0 done, 1 a file (or the work on it) failed, 2 the command
+    // line was wrong.
     try {
         return command.Run(args);
     } catch (const EUsage& e) {
         std::fprintf(stderr, "pixmend-cli %s: %s (see pixmend-cli %s --help)\n", command.Name.c_str(),
                      e.what(), command.Name.c_str());
+        return 2;
     } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "pixmend-cli %s: not enough memory\n", command.Name.c_str());
+        std::fprintf(stderr, "pixmend-cli: not enough memory\n");
+    } catch (const EFileFailure& e) {
+        std::fprintf(stderr, "pixmend-cli: %s: %s\n", e.File().c_str(), e.what());
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "pixmend-cli %s: %s\n", command.Name.c_str(), e.what());
+        const TFileMessage m = EnglishMessage(e.what());
+        if (m.File.empty())
+            std::fprintf(stderr, "pixmend-cli: %s\n", m.Text.c_str());
+        else
+            std::fprintf(stderr, "pixmend-cli: %s: %s\n", m.File.c_str(), m.Text.c_str());
     }
-    return 2;
+    return 1;
 }

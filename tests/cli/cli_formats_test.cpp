@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -82,4 +83,35 @@ TEST(CliFormats, ApplyCarriesDepthGreyAndResolution) {
     EXPECT_EQ(back.Deep.Width, 32);
     EXPECT_EQ(back.Deep.Height, 24);
     EXPECT_NEAR(back.Info.DpiX, 300, 0.02);
+}
+
+TEST(CliFormats, DamagedFilesGiveOneLineAndWriteNothing) {
+    TTempDir dir;
+    WriteImageFileWithInfo(dir.File("deep.png"), Ramp(false));
+    std::vector<uint8_t> png = ReadFileBytes(dir.File("deep.png"));
+    png[png.size() - 20] ^= 0x55;  // inside the last data chunk
+    WriteFileBytes(dir.File("bad.png"), png);
+    WriteImageFileWithInfo(dir.File("a.tif"), Ramp(true));
+    std::vector<uint8_t> tif = ReadFileBytes(dir.File("a.tif"));
+    const uint32_t ifd = tif[4] | tif[5] << 8 | tif[6] << 16 | uint32_t(tif[7]) << 24;
+    for (unsigned e = 0, n = tif[ifd] | tif[ifd + 1] << 8; e < n; ++e)
+        if ((tif[ifd + 2 + 12 * e] | tif[ifd + 3 + 12 * e] << 8) == 259) tif[ifd + 10 + 12 * e] = 0x39;  // no such compression
+    WriteFileBytes(dir.File("bad.tif"), tif);
+    for (const auto& [in, text] : {std::pair{"bad.png", "not a valid PNG image"},
+                                   std::pair{"bad.tif", "not a valid TIFF image"}}) {
+        const auto run = RunCli("roundtrip " + dir.File(in) + " -o " + dir.File("out.png"));
+        EXPECT_EQ(run.status, 1);
+        // Our line is the last; the codec libraries may have printed theirs before it.
+        EXPECT_NE(run.out.find("pixmend-cli: " + dir.File(in) + ": " + text), std::string::npos) << run.out;
+        EXPECT_EQ(run.out.back(), '\n');
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out.png")));
+}
+
+TEST(CliFormats, QuietPrintsNothingButErrors) {
+    TTempDir dir;
+    WriteImageFileWithInfo(dir.File("in.png"), Ramp(true));
+    EXPECT_EQ(RunCli("roundtrip --quiet " + dir.File("in.png") + " -o " + dir.File("out.png")).out, "");
+    EXPECT_EQ(RunCli("roundtrip -q " + dir.File("in.png") + " -o " + dir.File("out.bad")).status, 1);
+    EXPECT_EQ(RunCli("roundtrip -q --frobnicate").status, 2);
 }

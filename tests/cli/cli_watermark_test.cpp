@@ -85,12 +85,13 @@ TEST(CliWatermark, ErrorsLeaveExistingFilesAlone) {
     WriteFileBytes(dir.File("keep.bmp"), {1, 2, 3});
     const auto missing =
         RunCli("watermark embed " + dir.File("nope.bmp") + " -o " + dir.File("keep.bmp"));
-    EXPECT_EQ(missing.status, 2) << missing.out;
+    EXPECT_EQ(missing.status, 1) << missing.out;
     EXPECT_EQ(std::count(missing.out.begin(), missing.out.end(), '\n'), 1) << missing.out;
     EXPECT_EQ(ReadFileBytes(dir.File("keep.bmp")), (std::vector<uint8_t>{1, 2, 3}));
 
     WriteFileBytes(dir.File("bad.bmp"), {'B', 'M', 0, 0});
-    EXPECT_EQ(RunCli("watermark check " + dir.File("bad.bmp")).status, 2);
+    EXPECT_EQ(RunCli("watermark check " + dir.File("bad.bmp")).out,
+              "pixmend-cli: " + dir.File("bad.bmp") + ": not a valid bitmap\n");
     EXPECT_EQ(RunCli("watermark").status, 2);
     EXPECT_EQ(RunCli("watermark stamp x").status, 2);
     EXPECT_EQ(RunCli("watermark embed " + dir.File("keep.bmp")).status, 2); // no -o
