@@ -34,14 +34,23 @@ TFilesToOpen ChooseFilesToOpen(const QStringList& files) {
     return chosen;
 }
 
+namespace {
+
+// The enabled steps of Open image and Open filter: nothing replaces the
+// spectrum while it is shown, or the image during a batch run.
+bool CanOpenImage(const TForm1& form, const TFilesToOpen& chosen) {
+    return !chosen.Image.isEmpty() && form.ToolOpen->isEnabled();
+}
+bool CanOpenFilter(const TForm1& form, const TFilesToOpen& chosen) {
+    return !chosen.Filter.isEmpty() && form.ToolLoadFilter->isEnabled();
+}
+
+} // namespace
+
 void OpenFiles(TForm1& form, const QStringList& files) {
     const TFilesToOpen chosen = ChooseFilesToOpen(files);
-    // The enabled steps of Open image and Open filter: nothing replaces the
-    // spectrum while it is shown, or the image during a batch run.
-    if (!chosen.Image.isEmpty() && form.ToolOpen->isEnabled())
-        form.RunCommand([&] { form.OpenImage(chosen.Image); });
-    if (!chosen.Filter.isEmpty() && form.ToolLoadFilter->isEnabled())
-        form.RunCommand([&] { form.OpenFilterFile(chosen.Filter); });
+    if (CanOpenImage(form, chosen)) form.RunCommand([&] { form.OpenImage(chosen.Image); });
+    if (CanOpenFilter(form, chosen)) form.RunCommand([&] { form.OpenFilterFile(chosen.Filter); });
 }
 
 TFileDrop::TFileDrop(TForm1& form) : QObject(&form), form_(form) {
@@ -53,11 +62,13 @@ bool TFileDrop::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {
+        // The pointer shows at once whether the window would take the files.
         auto* drag = static_cast<QDragMoveEvent*>(event);
-        if (LocalFiles(drag->mimeData()).isEmpty())
-            drag->ignore();
-        else
+        const TFilesToOpen chosen = ChooseFilesToOpen(LocalFiles(drag->mimeData()));
+        if (CanOpenImage(form_, chosen) || CanOpenFilter(form_, chosen))
             drag->acceptProposedAction();
+        else
+            drag->ignore();
         return true;
     }
     case QEvent::Drop: {

@@ -5,7 +5,6 @@
 #include "help/online_watcher_form.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>

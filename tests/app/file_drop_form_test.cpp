@@ -99,10 +99,13 @@ TEST_F(FileDropTest, DroppedFilesOpenLikeOpen) {
     EXPECT_EQ(Protokol->EntryCount(), 1u);
     EXPECT_TRUE(Dialogs.FileDialogs.empty());
 
-    // What is no local file is not taken.
+    // What is no local file is not taken, nor an image while the spectrum is shown.
     auto* text = new QMimeData;
     text->setText("scan.bmp");
     EXPECT_FALSE(Drop(text));
+    Form->ToolTransform->click();
+    EXPECT_FALSE(Drop(FileList({WriteBitmap("fourth.bmp", 8, 8)})));
+    EXPECT_TRUE(Drop(FileList({WriteFilter("g.flt")})));
 }
 
 TEST_F(FileDropTest, ADroppedDamagedFileShowsTheErrorAndKeepsTheImage) {
