@@ -73,6 +73,7 @@ struct TScore {
 struct TMethodScores {
     std::optional<TScore> Scan[2]; // [0] 2x, [1] 1x
     double Sigma[2] = {NAN, NAN};  // best blur only
+    long Entries[2] = {-1, -1};    // automatic descreen only: the filter entries it applied
 };
 
 enum TMethod { kRaw, kBlur, kAuto, kOracle, kMethodCount };
@@ -249,7 +250,9 @@ size_t gAutoRuns = 0;
 
 // The store is filled from the scan, cleaned and rendered as the image view
 // shows it, which is exactly what the command-line tool writes.
-std::optional<TBitmap24> AutoDescreen(const TBitmap24& scan, double strength) {
+// entries receives the number of filter entries it applied.
+std::optional<TBitmap24> AutoDescreen(const TBitmap24& scan, double strength,
+                                      long* entries = nullptr) {
 #if PIXMEND_BENCH_HAVE_DESCREEN
     const auto started = std::chrono::steady_clock::now();
     TSpectrumStore store;
@@ -257,7 +260,8 @@ std::optional<TBitmap24> AutoDescreen(const TBitmap24& scan, double strength) {
     TNoProgress progress;
     TDescreenOptions options;
     options.Strength = strength;
-    DescreenStore(store, progress, options);
+    const TFilterList applied = DescreenStore(store, progress, options);
+    if (entries) *entries = long(applied.EntryCount());
     TBitmap24 out = RenderStore(store, true, 0);
     gAutoSeconds +=
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -266,6 +270,7 @@ std::optional<TBitmap24> AutoDescreen(const TBitmap24& scan, double strength) {
 #else
     (void)scan;
     (void)strength;
+    (void)entries;
     return std::nullopt;
 #endif
 }
@@ -318,6 +323,15 @@ void PrintRow(const std::string& label, const TMethodScores& m) {
                 Cell(m.Scan[1], false).c_str());
 }
 
+// The automatic descreen's row names how many filter entries it applied to
+// the 2x and the 1x scan ("-" where it did not run).
+std::string AutoLabel(const TMethodScores& m) {
+    std::string label = kMethodNames[kAuto];
+    if (m.Entries[0] < 0 && m.Entries[1] < 0) return label;
+    auto count = [](long n) { return n < 0 ? std::string("-") : std::to_string(n); };
+    return label + " (" + count(m.Entries[0]) + "/" + count(m.Entries[1]) + " entries)";
+}
+
 void PrintHeader() {
     std::printf("  %-36s %7s %7s   %7s %7s\n", "method", "2x PSNR", "SSIM", "1x PSNR", "SSIM");
 }
@@ -342,7 +356,7 @@ void RunSampleScreenCase(const TOptions& o, const std::string& path) {
     TMethodScores raw, blur, automatic, hand;
     raw.Scan[1] = Score(scan, 1, reference);
     blur.Scan[1] = BestBlur(scan, 1, reference, blur.Sigma[1]);
-    if (auto cleaned = AutoDescreen(scan, o.Strength))
+    if (auto cleaned = AutoDescreen(scan, o.Strength, &automatic.Entries[1]))
         automatic.Scan[1] = Score(*cleaned, 1, reference);
     TFilterList filter;
     filter.LoadFilterFile(std::string(PIXMEND_SOURCE_DIR) + "/samples/halftone.flt");
@@ -360,7 +374,7 @@ void RunSampleScreenCase(const TOptions& o, const std::string& path) {
     char label[64];
     std::snprintf(label, sizeof label, "%s (sigma %.2f)", kMethodNames[kBlur], blur.Sigma[1]);
     PrintRow(label, blur);
-    PrintRow(kMethodNames[kAuto], automatic);
+    PrintRow(AutoLabel(automatic), automatic);
     PrintRow("hand-made filter samples/halftone.flt", hand);
 }
 
@@ -379,7 +393,7 @@ void RunControl(const TOptions& o, const std::string& path) {
         const TBitmap24 scan = ScanPage(page, {factor, 0.5, 1.0, 4500u + uint32_t(s)});
         Dump(o, name + (s == 0 ? "_unscreened_scan2x" : "_unscreened_scan1x"), scan);
         raw.Scan[s] = Score(scan, factor, reference);
-        if (auto cleaned = AutoDescreen(scan, o.Strength)) {
+        if (auto cleaned = AutoDescreen(scan, o.Strength, &automatic.Entries[s])) {
             automatic.Scan[s] = Score(*cleaned, factor, reference);
             unchanged[s] = Psnr(ToFloatImage(*cleaned), ToFloatImage(scan));
         }
@@ -387,7 +401,7 @@ void RunControl(const TOptions& o, const std::string& path) {
     std::printf("\nControl: %s scanned without a screen (blur 0.5 px, noise 1.0)\n", name.c_str());
     PrintHeader();
     PrintRow(kMethodNames[kRaw], raw);
-    PrintRow(kMethodNames[kAuto], automatic);
+    PrintRow(AutoLabel(automatic), automatic);
     std::printf("  automatic descreen against its input (practically unchanged: >= 45 dB):");
     for (int s = 0; s < 2; ++s)
         if (unchanged[s])
@@ -456,7 +470,7 @@ int main(int argc, char** argv) {
             Dump(o, name + (s == 0 ? "_scan2x" : "_scan1x"), scan);
             rows[kRaw].Scan[s] = Score(scan, scans[s].Factor, reference);
             rows[kBlur].Scan[s] = BestBlur(scan, scans[s].Factor, reference, rows[kBlur].Sigma[s]);
-            if (auto cleaned = AutoDescreen(scan, o.Strength)) {
+            if (auto cleaned = AutoDescreen(scan, o.Strength, &rows[kAuto].Entries[s])) {
                 rows[kAuto].Scan[s] = Score(*cleaned, scans[s].Factor, reference);
                 Dump(o, name + (s == 0 ? "_auto2x" : "_auto1x"), *cleaned);
             }
@@ -479,6 +493,7 @@ int main(int argc, char** argv) {
                               rows[m].Sigma[1]);
                 label += buf;
             }
+            if (m == kAuto) label = AutoLabel(rows[m]);
             PrintRow(label, rows[m]);
             for (int s = 0; s < 2; ++s)
                 if (rows[m].Scan[s]) {
