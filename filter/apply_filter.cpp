@@ -1,6 +1,8 @@
 #include "filter/apply_filter.h"
 
+#include "filter/band_damping.h"
 #include "filter/mark.h"
+#include "filter/notch.h"
 #include "filter/smoothing.h"
 #include "spectral/resize.h"
 
@@ -18,6 +20,15 @@ void ApplyFilterEntries(TSpectrumStore& store, const TFilterList& filter, IProgr
     for (size_t i = 0; i < n; ++i) {
         const TFilterEntry e = filter.GetEntry(i);
         const int32_t W = store.Cols, H = store.Rows;
+        if (e.typ == kFilterNotch) {
+            DampNotch(store, CellBound(W, e.x1), CellBound(W, e.x2), CellBound(H, e.y1),
+                      CellBound(H, e.y2));
+            continue;
+        }
+        if (e.typ == kFilterBand) {
+            DampScreenBand(store, e.x1, e.x2, e.y1);
+            continue;
+        }
         if (e.typ < 0 || e.typ > 200) continue;
         if (e.typ < 100) {
             SmoothRegion(store, CellBound(W, e.x1), CellBound(W, e.x2), CellBound(H, e.y1),

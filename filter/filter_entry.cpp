@@ -151,6 +151,10 @@ std::optional<std::string> FormatEntryLine(int32_t typ, float x1, float x2, floa
         line = "typ=ell";
     else if (typ >= kFilterResizeBase && typ <= kFilterResizeBase + 4)
         line = "typ=resize" + std::to_string(typ);
+    else if (typ == kFilterNotch)
+        line = "typ=notch";
+    else if (typ == kFilterBand)
+        line = "typ=band";
     else
         return std::nullopt;
     line += ",x1=" + FormatField(x1);
@@ -168,6 +172,10 @@ TFilterEntry ParseEntryLine(const std::string& line) {
         entry.typ = kFilterRectangle;
     else if (kind == "ell")
         entry.typ = kFilterEllipse;
+    else if (kind == "notch")
+        entry.typ = kFilterNotch;
+    else if (kind == "band")
+        entry.typ = kFilterBand;
     else if (kind.compare(0, 6, "resize") == 0 && kind.size() >= 6)
         entry.typ = ResizeKind(kind);
     entry.x1 = ReadField(items, "x1");

@@ -27,10 +27,19 @@ struct TFilterEntry {
 constexpr int32_t kFilterRectangle = 0;
 constexpr int32_t kFilterEllipse = 1;
 constexpr int32_t kFilterResizeBase = 100;  // + mode 0..4
+// A screen notch ("typ=notch"): damps the coefficients inside the ellipse
+// inscribed in the region down to the level of the spectrum around it.
+// Readers that know only the kinds above read the line as unrecognised and
+// skip it. The number lies beyond what a "resize" kind can spell (three
+// characters, at most 999), so no line of another kind can be taken for it.
+constexpr int32_t kFilterNotch = 1000;
+// A screen band damping ("typ=band"): x1 and x2 the normalised radii of the
+// band on which the picture's own spectrum is fitted, y1 the strength.
+constexpr int32_t kFilterBand = 1001;
 
 // The line of an entry ("typ=rec,x1=12.50000,..."), each field as its value
 // times 100 with five decimals and "." whatever the locale. Nothing for a
-// kind other than 0, 1 and 100..104.
+// kind other than 0, 1, 100..104, the notch and the band.
 std::optional<std::string> FormatEntryLine(int32_t typ, float x1, float x2, float y1, float y2);
 
 // Reads a line. Never fails, except for a "resize" kind whose next three

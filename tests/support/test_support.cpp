@@ -1,9 +1,12 @@
 #include "tests/support/test_support.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <numbers>
 #include <random>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -26,6 +29,26 @@ TBitmap24 RandomBitmap(int32_t w, int32_t h, uint32_t seed) {
         x = x * 1103515245u + 12345u;
         v = uint8_t(x >> 24);
     }
+    return b;
+}
+
+TBitmap24 ScreenedPicture(int32_t w, int32_t h, double cell) {
+    const double angles[3] = {15.0, 75.0, 45.0};
+    TBitmap24 b(w, h);
+    for (int32_t r = 0; r < h; ++r)
+        for (int32_t c = 0; c < w; ++c)
+            for (int p = 0; p < 3; ++p) {
+                const double x = double(c) / w, y = double(r) / h;
+                const double disc = std::exp(-((x - 0.6) * (x - 0.6) + (y - 0.4) * (y - 0.4)) * 18.0);
+                double v = 128.0 + 50.0 * std::sin(6.0 * x + p) * std::cos(4.0 * y) + 60.0 * disc - 20.0 * p;
+                if (cell > 0) {
+                    const double a = angles[p] * std::numbers::pi / 180.0;
+                    const double u = c * std::cos(a) + r * std::sin(a), t = -c * std::sin(a) + r * std::cos(a);
+                    const double k = 2.0 * std::numbers::pi / cell;
+                    v += 35.0 * (std::cos(k * u) + std::cos(k * t));
+                }
+                b.Pixel(c, r)[p] = uint8_t(std::clamp(std::lround(v), 0L, 255L));
+            }
     return b;
 }
 

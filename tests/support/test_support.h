@@ -25,6 +25,12 @@ TSpectrumStore RandomStore(int32_t w, int32_t h, uint32_t seed, float lo = -127.
 // A w x h bitmap of reproducible pseudo-random bytes for the seed.
 TBitmap24 RandomBitmap(int32_t w, int32_t h, uint32_t seed);
 
+// A smooth colour picture (slow waves and a soft disc) of w x h pixels, and
+// with cell > 0 a dot screen of that many pixels per period laid over it: two
+// crossed waves per plane, each plane's grid turned to its own angle, as the
+// inks of a colour print lie on grids turned against each other.
+TBitmap24 ScreenedPicture(int32_t w, int32_t h, double cell);
+
 // A fresh, empty folder below the system's temporary folder, removed when the
 // object goes out of scope.
 class TTempDir {

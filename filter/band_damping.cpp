@@ -1,0 +1,49 @@
+#include "filter/band_damping.h"
+
+#include "filter/spectrum_levels.h"
+
+#include <algorithm>
+#include <cmath>
+
+void DampScreenBand(TSpectrumStore& store, float lo, float hi, float power) {
+    const int32_t W = store.Cols, H = store.Rows;
+    if (store.Empty() || store.WorkPlane.size() != store.CellCount()) return;
+    if (!(lo > 0.0f && hi > lo && power > 0.0f && std::isfinite(hi) && std::isfinite(power))) return;
+    float* levels = store.WorkPlane.data();
+    CombinedLevels(store, levels);
+    TRadialProfile rings(W, H);
+    rings.Measure(levels);
+
+    // Least squares of level on log2 radius over the band's rings.
+    double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
+    for (int b = 0; b < TRadialProfile::kBins; ++b) {
+        const double radius = TRadialProfile::BinRadius(b);
+        if (radius < lo || radius > hi) continue;
+        const double x = std::log2(radius), y = rings.Median(b);
+        n += 1;
+        sx += x;
+        sy += y;
+        sxx += x * x;
+        sxy += x * y;
+    }
+    if (n < 3) return;
+    const double slope = std::min(0.0, (n * sxy - sx * sy) / (n * sxx - sx * sx));
+    const double intercept = (sy - slope * sx) / n;
+
+    // Damping starts three quarters of the way up the band: below that the
+    // fit is the spectrum itself, and a picture's spectrum is lumpier than a
+    // power law, so damping there would take away picture.
+    const double start = double(lo) + 0.75 * (double(hi) - double(lo));
+    const TBlockLevels blocks(levels, W, H, TBlockLevels::BlockFor(W, H));
+    for (int64_t r = 0; r < H; ++r)
+        for (int64_t c = 0; c < W; ++c) {
+            const double radius = rings.Radius(c, r);
+            if (radius < start) continue;
+            const double expected = intercept + slope * std::log2(radius);
+            const double measured = blocks.At(c, r);
+            if (measured <= expected) continue;
+            const double gain = std::exp2(double(power) * (expected - measured) / kLevelsPerOctave);
+            const size_t i = size_t(r) * size_t(W) + size_t(c);
+            for (auto& plane : store.Planes) plane[i] = float(double(plane[i]) * gain);
+        }
+}

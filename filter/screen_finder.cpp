@@ -1,0 +1,185 @@
+#include "filter/screen_finder.h"
+
+#include "filter/spectrum_levels.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <tuple>
+
+namespace {
+
+// How the finder judges peaks, in eighths of an octave above the background.
+struct TThresholds {
+    int32_t peak;    // a local maximum this far above counts as a peak
+    int32_t edge;    // a notch reaches as far as its peak stays this far above
+    int32_t strong;  // peaks this far above make a screen
+};
+
+TThresholds ThresholdsFor(double strength) {
+    const double s = std::clamp(strength, 0.25, 4.0);
+    TThresholds t;
+    t.peak = LevelsOf(64.0) - LevelsOf(s * s);
+    t.edge = std::max<int32_t>(LevelsOf(1.5), LevelsOf(4.0) - LevelsOf(s));
+    t.strong = LevelsOf(256.0) - LevelsOf(s);
+    return t;
+}
+
+class TFinder {
+public:
+    TFinder(TSpectrumStore& store, const TScreenFinderOptions& options)
+        : s_(store), W_(store.Cols), H_(store.Rows), t_(ThresholdsFor(options.Strength)),
+          strength_(std::clamp(options.Strength, 0.25, 4.0)) {}
+
+    std::vector<TScreenPeak> Run() {
+        if (W_ < 16 || H_ < 16) return {};
+        Levels();
+        return Peaks();
+    }
+
+private:
+    size_t Index(int64_t c, int64_t r) const { return size_t(r) * size_t(W_) + size_t(c); }
+    // Frequency in cycles per pixel of cell (c, r).
+    double Frequency(int64_t c, int64_t r) const {
+        const double fx = double(c) / double(2 * int64_t(W_) - 1);
+        const double fy = double(r) / double(2 * int64_t(H_) - 1);
+        return std::sqrt(fx * fx + fy * fy);
+    }
+
+    // Levels relative to their ring, so that the steep fall of a picture's
+    // spectrum away from the constant term does not look like peaks, and the
+    // background of blocks of those.
+    void Levels() {
+        float* level = s_.WorkPlane.data();
+        CombinedLevels(s_, level);
+        ring_.Measure(level);
+        for (int64_t r = 0; r < H_; ++r)
+            for (int64_t c = 0; c < W_; ++c) level[Index(c, r)] -= float(ring_.Median(ring_.Bin(c, r)));
+        blocks_.emplace(level, W_, H_, TBlockLevels::BlockFor(W_, H_));
+        block_ = blocks_->Block();
+    }
+
+    int32_t Excess(int64_t c, int64_t r) const {
+        return int32_t(s_.WorkPlane[Index(c, r)]) - int32_t(std::lround(blocks_->At(c, r)));
+    }
+
+    bool IsLocalMaximum(int64_t c, int64_t r, int32_t e) const {
+        for (int64_t dr = -2; dr <= 2; ++dr)
+            for (int64_t dc = -2; dc <= 2; ++dc) {
+                const int64_t u = c + dc, v = r + dr;
+                if ((dc == 0 && dr == 0) || u < 0 || v < 0 || u >= W_ || v >= H_) continue;
+                const int32_t o = Excess(u, v);
+                // Of two equal neighbours the first in reading order wins.
+                if (o > e || (o == e && (dr < 0 || (dr == 0 && dc < 0)))) return false;
+            }
+        return true;
+    }
+
+    // The excess at distance d in each of the eight directions (cells outside
+    // the spectrum count as no excess).
+    static constexpr int kDirections[8][2] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0}, {-1, -1}, {0, -1}, {1, -1}};
+    int32_t ExcessToward(int64_t c, int64_t r, int k, int64_t d) const {
+        const int64_t u = c + kDirections[k][0] * d, v = r + kDirections[k][1] * d;
+        if (u < 0 || v < 0 || u >= W_ || v >= H_) return -kLevelCount;
+        return Excess(u, v);
+    }
+
+    // A screen peak is compact: a few cells away it has fallen off in most
+    // directions. The lines that a picture's straight edges draw through its
+    // spectrum stay high in two opposite directions (four where they cross).
+    bool Isolated(int64_t c, int64_t r, int32_t e) const {
+        int32_t ring[8];
+        for (int k = 0; k < 8; ++k) ring[k] = ExcessToward(c, r, k, 3);
+        std::sort(ring, ring + 8, std::greater<int32_t>());
+        return ring[1] < e - LevelsOf(8.0);
+    }
+
+    // Row 0 and column 0 hold the spectra of the picture's column and row
+    // means, far stronger than the cells beside them; a peak there has to
+    // stand out from its own line.
+    int32_t ExcessOnAxis(int64_t c, int64_t r) const {
+        std::vector<int32_t> line;
+        const int64_t n = r == 0 ? W_ : H_, at = r == 0 ? c : r;
+        for (int64_t k = std::max<int64_t>(1, at - 2 * block_); k <= std::min(n - 1, at + 2 * block_); ++k)
+            if (k != at) line.push_back(int32_t(s_.WorkPlane[r == 0 ? Index(k, 0) : Index(0, k)]));
+        if (line.empty()) return 0;
+        std::nth_element(line.begin(), line.begin() + std::ptrdiff_t(line.size() / 2), line.end());
+        return int32_t(s_.WorkPlane[Index(c, r)]) - line[line.size() / 2];
+    }
+
+    // Half the side of the notch: how far the peak stays above the edge
+    // threshold, the median over the eight directions, plus a margin.
+    int32_t RadiusOf(int64_t c, int64_t r) const {
+        const int32_t limit = std::max<int32_t>(4, std::min(W_, H_) / 40);
+        int32_t reach[8];
+        for (int k = 0; k < 8; ++k) {
+            int32_t d = 1;
+            while (d < limit && ExcessToward(c, r, k, d) >= t_.edge) ++d;
+            reach[k] = d;
+        }
+        std::sort(reach, reach + 8);
+        const double median = (reach[3] + reach[4]) / 2.0;
+        return std::clamp<int32_t>(int32_t(std::ceil(median * std::sqrt(strength_))) + 1, 2, limit);
+    }
+
+    std::vector<TScreenPeak> Peaks() {
+        // A wave of amplitude A grey levels gives coefficients of about
+        // A W H; waves too faint to change a pixel are no screen, only the
+        // rounding noise a blank page leaves in its spectrum.
+        const int32_t floor = PowerLevel(std::pow(kFaintest * double(W_) * double(H_), 2.0));
+        std::vector<TScreenPeak> found;
+        for (int64_t r = 0; r < H_; ++r)
+            for (int64_t c = 0; c < W_; ++c) {
+                if (Frequency(c, r) < kLowestFrequency) continue;
+                int32_t e = Excess(c, r);
+                if (e < t_.peak || s_.WorkPlane[Index(c, r)] + float(ring_.Median(ring_.Bin(c, r))) < float(floor)) continue;
+                if (!IsLocalMaximum(c, r, e) || !Isolated(c, r, e)) continue;
+                if (c == 0 || r == 0) e = std::min(e, ExcessOnAxis(c, r));
+                if (e < t_.peak) continue;
+                found.push_back({int32_t(c), int32_t(r), 0, e});
+            }
+        std::sort(found.begin(), found.end(), [](const TScreenPeak& a, const TScreenPeak& b) {
+            return std::tie(b.Excess, a.Row, a.Column) < std::tie(a.Excess, b.Row, b.Column);
+        });
+        int strong = 0;
+        for (const TScreenPeak& p : found)
+            if (p.Excess >= t_.strong && Frequency(p.Column, p.Row) >= kScreenFrequency) ++strong;
+        if (strong < 3) return {};
+
+        std::vector<TScreenPeak> peaks;
+        for (TScreenPeak p : found) {
+            if (peaks.size() >= kMaxPeaks) break;
+            const bool covered = std::any_of(peaks.begin(), peaks.end(), [&](const TScreenPeak& q) {
+                return std::abs(q.Column - p.Column) <= q.Radius && std::abs(q.Row - p.Row) <= q.Radius;
+            });
+            if (covered) continue;
+            p.Radius = RadiusOf(p.Column, p.Row);
+            peaks.push_back(p);
+        }
+        return peaks;
+    }
+
+    static constexpr size_t kMaxPeaks = 400;
+    // Below this (cycles per pixel) a picture's own spectrum is too steep to
+    // tell peaks from it.
+    static constexpr double kLowestFrequency = 0.012;
+    // The strong peaks that make a screen lie at least this high: finer
+    // rulings than a tenth of the scan's resolution do not occur.
+    static constexpr double kScreenFrequency = 0.05;
+    static constexpr double kFaintest = 0.25;
+
+    TSpectrumStore& s_;
+    const int32_t W_, H_;
+    const TThresholds t_;
+    const double strength_;
+    TRadialProfile ring_{W_, H_};
+    std::optional<TBlockLevels> blocks_;
+    int32_t block_ = 8;
+};
+
+}  // namespace
+
+std::vector<TScreenPeak> FindScreenPeaks(TSpectrumStore& spectrum, const TScreenFinderOptions& options) {
+    if (spectrum.Empty() || spectrum.WorkPlane.size() != spectrum.CellCount()) return {};
+    return TFinder(spectrum, options).Run();
+}

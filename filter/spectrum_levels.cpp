@@ -1,0 +1,113 @@
+#include "filter/spectrum_levels.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+int32_t PowerLevel(double power) {
+    const float p = float(power);
+    if (!(p >= 0.0f) || std::isinf(p)) return 0;
+    uint32_t bits;
+    std::memcpy(&bits, &p, sizeof bits);
+    return int32_t(bits >> 20);
+}
+
+int32_t LevelsOf(double ratio) { return int32_t(std::lround(kLevelsPerOctave * std::log2(ratio))); }
+
+void CombinedLevels(const TSpectrumStore& store, float* levels) {
+    const size_t n = store.CellCount();
+    const float* p0 = store.Planes[0].data();
+    const float* p1 = store.Planes[1].data();
+    const float* p2 = store.Planes[2].data();
+    for (size_t i = 0; i < n; ++i) {
+        const double power = double(p0[i]) * double(p0[i]) + double(p1[i]) * double(p1[i]) +
+                             double(p2[i]) * double(p2[i]);
+        levels[i] = float(PowerLevel(power));
+    }
+}
+
+double TRadialProfile::Radius(int64_t c, int64_t r) const {
+    const double u = double(c) / double(W_), v = double(r) / double(H_);
+    return std::sqrt(u * u + v * v);
+}
+
+int TRadialProfile::Bin(int64_t c, int64_t r) const {
+    return std::min(int(Radius(c, r) / 1.4142135623730951 * kBins), kBins - 1);
+}
+
+namespace {
+// The first level where the running count reaches half the total.
+int32_t HistogramMedian(const uint32_t* counts) {
+    uint64_t total = 0;
+    for (int i = 0; i < kLevelCount; ++i) total += counts[i];
+    uint64_t seen = 0;
+    for (int i = 0; i < kLevelCount && total > 0; ++i) {
+        seen += counts[i];
+        if (2 * seen >= total) return i;
+    }
+    return 0;
+}
+
+template <size_t N>
+int32_t MedianOf(int32_t (&window)[N], int n) {
+    std::nth_element(window, window + n / 2, window + n);
+    return window[n / 2];
+}
+}  // namespace
+
+void TRadialProfile::Measure(const float* levels) {
+    std::vector<uint32_t> hist(size_t(kBins) * kLevelCount, 0);
+    for (int64_t r = 0; r < H_; ++r)
+        for (int64_t c = 0; c < W_; ++c)
+            ++hist[size_t(Bin(c, r)) * kLevelCount + size_t(levels[size_t(r) * size_t(W_) + size_t(c)])];
+    std::vector<int32_t> raw(kBins);
+    for (int b = 0; b < kBins; ++b) raw[size_t(b)] = HistogramMedian(&hist[size_t(b) * kLevelCount]);
+    // Rings near the constant term hold few cells.
+    for (int b = 0; b < kBins; ++b) {
+        int32_t window[5];
+        int n = 0;
+        for (int k = std::max(0, b - 2); k <= std::min(kBins - 1, b + 2); ++k) window[n++] = raw[size_t(k)];
+        median_[size_t(b)] = MedianOf(window, n);
+    }
+}
+
+int32_t TBlockLevels::BlockFor(int32_t W, int32_t H) {
+    return std::clamp<int32_t>(int32_t(std::lround(std::min(W, H) / 96.0)), 6, 32);
+}
+
+TBlockLevels::TBlockLevels(const float* levels, int32_t W, int32_t H, int32_t block)
+    : block_(block), bx_((W + block - 1) / block), by_((H + block - 1) / block) {
+    std::vector<int32_t> median(size_t(bx_) * size_t(by_));
+    std::vector<int32_t> cells;
+    for (int32_t j = 0; j < by_; ++j)
+        for (int32_t i = 0; i < bx_; ++i) {
+            cells.clear();
+            for (int64_t r = int64_t(j) * block; r < std::min<int64_t>(H, int64_t(j + 1) * block); ++r)
+                for (int64_t c = int64_t(i) * block; c < std::min<int64_t>(W, int64_t(i + 1) * block); ++c)
+                    cells.push_back(int32_t(levels[size_t(r) * size_t(W) + size_t(c)]));
+            std::nth_element(cells.begin(), cells.begin() + std::ptrdiff_t(cells.size() / 2), cells.end());
+            median[size_t(j) * size_t(bx_) + size_t(i)] = cells[cells.size() / 2];
+        }
+    level_.assign(median.size(), 0);
+    for (int32_t j = 0; j < by_; ++j)
+        for (int32_t i = 0; i < bx_; ++i) {
+            int32_t window[9];
+            int n = 0;
+            for (int32_t v = std::max(0, j - 1); v <= std::min(by_ - 1, j + 1); ++v)
+                for (int32_t u = std::max(0, i - 1); u <= std::min(bx_ - 1, i + 1); ++u)
+                    window[n++] = median[size_t(v) * size_t(bx_) + size_t(u)];
+            level_[size_t(j) * size_t(bx_) + size_t(i)] = MedianOf(window, n);
+        }
+}
+
+double TBlockLevels::At(int64_t c, int64_t r) const {
+    const double u = (double(c) + 0.5) / block_ - 0.5, v = (double(r) + 0.5) / block_ - 0.5;
+    const int32_t i0 = std::clamp<int32_t>(int32_t(std::floor(u)), 0, bx_ - 1);
+    const int32_t j0 = std::clamp<int32_t>(int32_t(std::floor(v)), 0, by_ - 1);
+    const int32_t i1 = std::min(i0 + 1, bx_ - 1), j1 = std::min(j0 + 1, by_ - 1);
+    const double fu = std::clamp(u - i0, 0.0, 1.0), fv = std::clamp(v - j0, 0.0, 1.0);
+    const auto at = [&](int32_t i, int32_t j) { return double(level_[size_t(j) * size_t(bx_) + size_t(i)]); };
+    const double top = at(i0, j0) * (1.0 - fu) + at(i1, j0) * fu;
+    const double bottom = at(i0, j1) * (1.0 - fu) + at(i1, j1) * fu;
+    return top * (1.0 - fv) + bottom * fv;
+}
