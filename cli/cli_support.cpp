@@ -324,3 +324,55 @@ TSpectrumStore LoadStoreNpy(const std::string& fileName) {
         std::memcpy(store.Planes[p].data(), data.data() + body + size_t(p) * cells * 4, cells * 4);
     return store;
 }
+
+double StrengthArg(const TArgs& args) {
+    const auto text = args.Value("strength");
+    if (!text) return 1.0;
+    const double strength = ParseDoubleArg(*text, "--strength");
+    if (!(strength >= 0.25 && strength <= 4.0)) throw EUsage("--strength: must lie between 0.25 and 4");
+    return strength;
+}
+
+void TCliBatchLines::FileDone(size_t, size_t, const TBatchFile& file, const TBitmap24&,
+                              const TFilterList& applied) {
+    ClearProgress();
+    if (!Quiet()) {
+        const std::string note = Note(file, applied);
+        std::printf("%s -> %s%s\n", file.Source.c_str(), file.Target.c_str(),
+                    note.empty() ? "" : (" (" + note + ")").c_str());
+    }
+    std::fflush(stdout);
+    Finished();
+}
+
+void TCliBatchLines::FileFailed(size_t, size_t, const TBatchFile& file, const std::string& reason) {
+    ClearProgress();
+    const TFileMessage m = EnglishMessage(reason, file.Source);
+    std::fprintf(stderr, "pixmend-cli: %s: %s\n", m.File.c_str(), m.Text.c_str());
+    Finished();
+}
+
+void TCliBatchLines::Failed(const TBatchFile& file, const std::string& reason) {
+    ++lateFailures_;
+    ClearProgress();
+    const TFileMessage m = EnglishMessage(reason, file.Source);
+    std::fprintf(stderr, "pixmend-cli: %s: %s\n", m.File.c_str(), m.Text.c_str());
+}
+
+void TCliBatchLines::ClearProgress() {
+    if (!drawn_) return;
+    std::fprintf(stderr, "\r\033[K");
+    drawn_ = false;
+}
+
+void TCliBatchLines::Finished() {
+    ++done_;
+    if (!ProgressWanted()) return;
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    const double rate = seconds > 0 ? double(done_) / seconds : 0;
+    const double left = rate > 0 ? double(count_ - done_) / rate : 0;
+    std::fprintf(stderr, "\r\033[K%s: %zu of %zu files, %.2f files/s, %d:%02d left", command_.c_str(), done_,
+                 count_, rate, int(left) / 60, int(left) % 60);
+    std::fflush(stderr);
+    drawn_ = true;
+}

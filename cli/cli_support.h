@@ -2,12 +2,14 @@
 // What the commands of pixmend-cli share: the command registry, argument
 // parsing, progress on stderr, and stored spectra as .npy files.
 
+#include "filter/batch_runner.h"
 #include "spectral/errors.h"
 #include "spectral/progress.h"
 #include "spectral/store.h"
 
 #include <utility>
 
+#include <chrono>
 #include <map>
 #include <optional>
 #include <set>
@@ -103,6 +105,38 @@ private:
 // Whole numbers and decimals from the command line; EUsage when malformed.
 int32_t ParseIntArg(const std::string& text, const std::string& what);
 double ParseDoubleArg(const std::string& text, const std::string& what);
+
+// What a batch command prints: each file's line as soon as it is finished,
+// so a long run shows where it is, failures one line each on stderr, and on a
+// terminal a progress line (files done, rate, time left). `Note` adds to a
+// written file's line.
+class TCliBatchLines : public IBatchEvents {
+public:
+    TCliBatchLines(std::string command, size_t count) : command_(std::move(command)), count_(count) {}
+    ~TCliBatchLines() override { ClearProgress(); }
+    void FileStarted(size_t, size_t, const TBatchFile&) override {}
+    void FileDone(size_t, size_t, const TBatchFile& file, const TBitmap24&, const TFilterList& applied) override;
+    void FileFailed(size_t, size_t, const TBatchFile& file, const std::string& reason) override;
+    void Cancelled(size_t, size_t) override {}
+    void ClearProgress();
+    // Reports a failure that came after the file was written.
+    void Failed(const TBatchFile& file, const std::string& reason);
+    size_t LateFailures() const { return lateFailures_; }
+
+protected:
+    virtual std::string Note(const TBatchFile&, const TFilterList&) { return {}; }
+
+private:
+    void Finished();
+    const std::string command_;
+    const size_t count_;
+    size_t done_ = 0, lateFailures_ = 0;
+    bool drawn_ = false;
+    const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+// The screen finder's --strength: 0.25 to 4, 1 when it is not given.
+double StrengthArg(const TArgs& args);
 
 // Progress on stderr: one updating line on a terminal, nothing otherwise
 // (nor with --quiet).

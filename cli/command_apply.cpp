@@ -10,7 +10,6 @@
 #include "filter/image_file_access.h"
 #include "spectral/thread_team.h"
 
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 
@@ -35,51 +34,7 @@ int RunApply(const std::vector<std::string>& argv) {
     ForFile(positional[0], [&] { filter.LoadFilterFile(positional[0]); });
     const std::vector<TBatchFile> files =
         PlanBatchFiles(std::vector<std::string>(positional.begin() + 1, positional.end()), folder);
-    // Each file's line as soon as it is finished, so a long run shows where it
-    // is; on a terminal also a progress line (files done, rate, time left).
-    class TLines final : public IBatchEvents {
-      public:
-        explicit TLines(size_t count) : count_(count) {}
-        ~TLines() override { ClearProgress(); }
-        void FileStarted(size_t, size_t, const TBatchFile&) override {}
-        void FileDone(size_t, size_t, const TBatchFile& file, const TBitmap24&,
-                      const TFilterList&) override {
-            ClearProgress();
-            if (!Quiet()) std::printf("%s -> %s\n", file.Source.c_str(), file.Target.c_str());
-            std::fflush(stdout);
-            Finished();
-        }
-        void FileFailed(size_t, size_t, const TBatchFile& file, const std::string& reason) override {
-            ClearProgress();
-            const TFileMessage m = EnglishMessage(reason, file.Source);
-            std::fprintf(stderr, "pixmend-cli: %s: %s\n", m.File.c_str(), m.Text.c_str());
-            Finished();
-        }
-        void Cancelled(size_t, size_t) override {}
-        void ClearProgress() {
-            if (!drawn_) return;
-            std::fprintf(stderr, "\r\033[K");
-            drawn_ = false;
-        }
-
-      private:
-        void Finished() {
-            ++done_;
-            if (!ProgressWanted()) return;
-            const double seconds =
-                std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-            const double rate = seconds > 0 ? double(done_) / seconds : 0;
-            const double left = rate > 0 ? double(count_ - done_) / rate : 0;
-            std::fprintf(stderr, "\r\033[Kapply: %zu of %zu files, %.2f files/s, %d:%02d left", done_, count_,
-                         rate, int(left) / 60, int(left) % 60);
-            std::fflush(stderr);
-            drawn_ = true;
-        }
-        const size_t count_;
-        size_t done_ = 0;
-        bool drawn_ = false;
-        const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-    } lines(files.size());
+    TCliBatchLines lines("apply", files.size());
     TBatchOptions options;
     options.Jobs = requested;
     const TBatchSummary summary =

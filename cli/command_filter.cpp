@@ -3,8 +3,11 @@
 #include "cli/cli_support.h"
 
 #include "app/file_io.h"
+#include "app/image_file.h"
+#include "filter/descreen.h"
 #include "filter/filter_list.h"
 #include "filter/mark.h"
+#include "spectral/store_fill.h"
 
 #include <charconv>
 #include <cstdio>
@@ -27,6 +30,8 @@ std::string KindText(int32_t typ) {
     if (typ >= 0 && typ < 100) return "ellipse (kind " + std::to_string(typ) + ")";
     if (typ >= 100 && typ <= 104) return std::string("resize ") + kModeNames[typ - 100];
     if (typ > 104 && typ <= 200) return "resize mode " + std::to_string(typ - 100) + " (changes nothing)";
+    if (typ == kFilterNotch) return "screen notch";
+    if (typ == kFilterBand) return "screen band damping";
     if (typ == -1) return "unrecognised";
     return "unrecognised (kind " + std::to_string(typ) + ")";
 }
@@ -154,10 +159,34 @@ int RunAdd(const TArgs& args) {
     return 0;
 }
 
+// The notches that remove the screen of the image, as a filter file.
+int RunDetect(const TArgs& args) {
+    const std::string image = args.Positional()[1], output = args.Required("output");
+    TDescreenOptions options;
+    options.Strength = StrengthArg(args);
+    TSpectrumStore store;
+    ForFile(image, [&] { FillStoreFromBitmap(ReadImageFile(image), store); });
+    TCliProgress progress("forward transform");
+    TransformStore(store, TTransformDirection::Forward, nullptr, progress);
+    progress.Finish();
+    const TFilterList filter = DetectScreen(store, options);
+    ForFile(output, [&] { filter.SaveFilterFile(output); });
+    if (filter.Empty())
+        std::printf("%s: no screen found; %s holds no entries\n", image.c_str(), output.c_str());
+    else
+        std::printf("%s: %zu entries written to %s\n", image.c_str(), filter.EntryCount(), output.c_str());
+    return 0;
+}
+
 int RunFilter(const std::vector<std::string>& argv) {
-    TArgs args(argv, {"rect", "ellipse", "size", "resize"}, {"mirror"});
-    if (args.Positional().empty()) throw EUsage("expected 'show' or 'add'");
+    TArgs args(argv, {"rect", "ellipse", "size", "resize", "output", "strength"}, {"mirror"});
+    if (args.Positional().empty()) throw EUsage("expected 'show', 'add' or 'detect'");
     const std::string& sub = args.Positional()[0];
+    if (sub == "detect") {
+        if (args.Positional().size() != 2) throw EUsage("expected one IMAGE");
+        return RunDetect(args);
+    }
+    if (args.Value("output") || args.Value("strength")) throw EUsage("-o and --strength belong to 'filter detect'");
     if (sub == "show") {
         if (args.Value("rect") || args.Value("ellipse") || args.Value("size") || args.Value("resize") ||
             args.Flag("mirror"))
@@ -165,13 +194,14 @@ int RunFilter(const std::vector<std::string>& argv) {
         return RunShow(args);
     }
     if (sub == "add") return RunAdd(args);
-    throw EUsage("unknown filter command '" + sub + "' (show, add)");
+    throw EUsage("unknown filter command '" + sub + "' (show, add, detect)");
 }
 
-TCommandRegistrar filter({"filter", "show a filter file, or add entries to one",
+TCommandRegistrar filter({"filter", "show a filter file, add entries to one, or detect a screen",
                           "usage: pixmend-cli filter show FILE.flt\n"
                           "       pixmend-cli filter add FILE.flt --rect|--ellipse L,T,W,H --size WxH [--mirror]\n"
-                          "       pixmend-cli filter add FILE.flt --resize MODE VALUE\n\n"
+                          "       pixmend-cli filter add FILE.flt --resize MODE VALUE\n"
+                          "       pixmend-cli filter detect IMAGE -o FILE.flt [--strength S]\n\n"
                           "show: one line per entry: its number, what applying does with it, its four\n"
                           "numbers as read, and the line as it stands in the file. Exit status 1 when\n"
                           "a line cannot be read (applying the filter would stop there).\n\n"
@@ -181,7 +211,11 @@ TCommandRegistrar filter({"filter", "show a filter file, or add entries to one",
                           "--resize appends a resize entry; MODE is percent, width, height,\n"
                           "max-width or max-height, VALUE a whole number. The file is created when\n"
                           "missing; what it holds already is kept byte for byte. The new lines are\n"
-                          "printed.\n",
+                          "printed.\n\n"
+                          "detect: finds the halftone screen in IMAGE's spectrum and writes one notch\n"
+                          "entry per peak to FILE.flt (replacing it), for review in the window or to\n"
+                          "replay with 'apply' on other scans of the same print. A picture without a\n"
+                          "screen gives an empty file. --strength as for 'descreen'.\n",
                           RunFilter});
 
 }  // namespace
