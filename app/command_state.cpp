@@ -52,7 +52,7 @@ constexpr Row kRows[] = {
     {C::ToolOpen, {On, On, Off, Keep}},          {C::ToolSave, {Off, On, Off, Keep}},
     {C::Schlieen1, {Off, On, On, Keep}},         {C::ToolCopy, {Off, On, Off, Keep}},
     {C::ToolPaste, {On, On, Off, Keep}},         {C::ToolTransform, {Off, On, On, Keep}},
-    {C::ToolZoom, {Off, On, On, Keep}},          {C::Toolundo, {Off, Off, On, Keep}},
+    {C::ToolZoom, {Off, On, On, Keep}},          {C::Toolundo, {Off, Off, Keep, Keep}},
     {C::ToolRec, {Off, Off, On, Keep}},          {C::ToolElipse, {Off, Off, On, Keep}},
     {C::ToolStempel, {Off, Off, On, Keep}},      {C::ToolResize, {Off, Off, On, Keep}},
     {C::ToolBatchrun, {Off, On, Off, On}},       {C::ToolFilter, {Off, Keep, Keep, On}},
@@ -101,7 +101,8 @@ void MirrorMenuItems(TControlStates& states) {
 }
 
 TCommandStateResult ApplyCommandState(uint8_t state, uint8_t commandState,
-                                      const TControlStates& previous, size_t filterEntries) {
+                                      const TControlStates& previous, size_t filterEntries,
+                                      size_t undoSteps) {
     TCommandStateResult result{previous, commandState};
     TControlStates& s = result.States;
     if (state <= 3) {
@@ -118,11 +119,14 @@ TCommandStateResult ApplyCommandState(uint8_t state, uint8_t commandState,
             break;
         case 2:
             s[C::Toolapply] = false;
+            s[C::Toolundo] = undoSteps > 0;
             s.KontrastVisible = true;
             break;
         default:
             // The event only offers Apply filter where it can run: on an image.
             if (commandState == 1) s[C::Toolapply] = true;
+            // Undo follows what there is to undo on the spectrum shown.
+            if (commandState == 2) s[C::Toolundo] = undoSteps > 0;
             break;
         }
         if (state != 3) result.CommandState = state;
@@ -139,7 +143,7 @@ TDispatchGuard DispatchGuard(TCommand command) {
     case TCommand::SaveImage:
         return {D::HelpThenEnabled, C::ToolSave};
     case TCommand::CloseImage:
-        return {D::HelpThenEnabled, C::ToolOpen};
+        return {D::HelpThenEnabled, C::Schlieen1};
     case TCommand::Copy:
         return {D::HelpThenEnabled, C::ToolCopy};
     case TCommand::Paste:

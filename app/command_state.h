@@ -98,10 +98,13 @@ struct TCommandStateResult {
 // event 3) to `previous`, stores the state unless it is 3, then mirrors the
 // tool buttons into their menu items. `commandState` is the stored state
 // before the call (event 3 reads it), `filterEntries` the number of lines of
-// the filter list. A value above 3 applies no row and stores nothing; the
-// mirroring still runs.
+// the filter list, `undoSteps` the number of user actions on the spectrum
+// shown that Undo can take back (Undo is on only in state 2 with at least
+// one). A value above 3 applies no row and stores nothing; the mirroring
+// still runs.
 TCommandStateResult ApplyCommandState(uint8_t state, uint8_t commandState,
-                                      const TControlStates& previous, size_t filterEntries);
+                                      const TControlStates& previous, size_t filterEntries,
+                                      size_t undoSteps = 0);
 
 // A tool button and the menu item that runs the same handler.
 struct TMenuMirror {
@@ -112,7 +115,7 @@ struct TMenuMirror {
 // The fifteen button/menu item pairs, in tool bar order.
 const std::array<TMenuMirror, 15>& MenuMirrorPairs();
 
-// Step 3 of SetCommandState on its own: every paired menu item takes its
+// The menu's half of a state change: every paired menu item takes its
 // button's enabled state; the others (Schlieen1, Beenden1, the watermark
 // items, versioninfo1, about1) keep theirs.
 void MirrorMenuItems(TControlStates& states);
@@ -163,6 +166,6 @@ struct TDispatchGuard {
     std::optional<TControlId> Button; // tested by the enabled step
 };
 
-// The guard of a command. Close tests ToolOpen, so it acts only in states 0
-// and 1 even though its menu item is enabled in state 2.
+// The guard of a command. Close tests its own menu item, so it acts on the
+// image and on the spectrum alike (after asking about unsaved work).
 TDispatchGuard DispatchGuard(TCommand command);

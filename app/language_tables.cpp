@@ -84,7 +84,7 @@ const TLanguageTable& StrHolder1() {
         "##aktuellesBildüberschreiben##=soll das aktuelle Bild überschrieben werden?",
         "##PixmendUntitled.bmp##=Pixmend unbenannt.bmp",
         "##erledigt##=%2.1f  Prozent erledigt",
-        "##beenden##=Sind Sie sicher, das Sie Pixmend schon beenden möchten?",
+        "##beenden##=Sind Sie sicher, dass Sie Pixmend schon beenden möchten?",
     };
     return table;
 }

@@ -1,6 +1,7 @@
 #include "app/main_form.h"
 
 #include "app/application_form.h"
+#include "app/interface_texts.h"
 #include "app/image_view_form.h"
 #include "app/picture_dialog_form.h"
 #include "app/shape_mark_form.h"
@@ -18,6 +19,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
 #include <QScrollArea>
 #include <QSlider>
 #include <QStatusBar>
@@ -70,6 +73,28 @@ void SetOwnEnabled(QObject* object, bool on) {
     else if (auto* action = qobject_cast<QAction*>(object)) action->setEnabled(on);
 }
 
+// The before-and-after button: a picture split at its diagonal into a
+// rough and a smooth half.
+QIcon CompareIcon() {
+    QIcon icon;
+    for (const bool enabled : {true, false}) {
+        QPixmap pixmap(16, 16);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        const QColor ink = enabled ? QColor(40, 60, 120) : QColor(150, 150, 150);
+        painter.setPen(ink);
+        painter.drawRect(1, 1, 13, 13);
+        for (int y = 2; y < 14; ++y)
+            for (int x = 2; x < 14; ++x)
+                if (x + y < 15 && (x + y) % 2 == 0) painter.drawPoint(x, y);
+        painter.fillRect(QRect(8, 8, 6, 6), enabled ? QColor(120, 160, 220) : QColor(200, 200, 200));
+        painter.drawLine(2, 14, 14, 2);
+        painter.end();
+        icon.addPixmap(pixmap, enabled ? QIcon::Normal : QIcon::Disabled);
+    }
+    return icon;
+}
+
 enum class TButtonKind { Push, Check, Grouped };
 
 // A blank gap of the designed width between buttons of a tool bar.
@@ -102,6 +127,7 @@ TForm1::TForm1(TSpectrumStore& store, IUserDialogs& dialogs, QWidget* parent)
     CreateComponentTree();
     ConnectCommands();
     CreationStep();
+    TranslateOtherTexts();
 }
 
 TForm1::~TForm1() {
@@ -191,6 +217,9 @@ void TForm1::CreateToolBars() {
                284717369);
     makeButton(ToolBar1, ToolSaveFilter, "ToolSaveFilter", 3, "Filter speichern", TButtonKind::Push, false, false,
                252075645);
+    AddGap(ToolBar1, 8);
+    makeButton(ToolBar1, ToolCompare, "ToolCompare", 9, QString(), TButtonKind::Check, false, false, 0);
+    ToolCompare->setIcon(CompareIcon());
 
     makeButton(ToolLanguage, ToolDe, "ToolDe", 16, QString(), TButtonKind::Check, true, true, 782302679, 26);
     makeButton(ToolLanguage, Toolgb, "Toolgb", 15, QString(), TButtonKind::Check, true, false, 782302679, 26);
@@ -357,6 +386,14 @@ void TForm1::ConnectCommands() {
     bindItem(about1, &TForm1::about1Click);
     bindButton(ToolDe, &TForm1::ToolDeClick);
     bindButton(Toolgb, &TForm1::ToolgbClick);
+    bindButton(ToolCompare, &TForm1::ToolCompareClick);
+    // The key flips at once (a button's own shortcut would click it only
+    // after its pressed look has been shown).
+    auto* compareKey = new QAction(this);
+    compareKey->setObjectName("CompareKey");
+    compareKey->setShortcut(QKeySequence(Qt::Key_F8));
+    addAction(compareKey);
+    bindItem(compareKey, &TForm1::ToolCompareClick);
     connect(TrackKontrast, &QSlider::valueChanged, this,
             [this] { RunCommand([&] { TrackKontrastChange(TrackKontrast); }); });
     connect(Image1, &TImageView::clicked, this, [this] { RunCommand([&] { Image1Click(Image1); }); });
@@ -461,7 +498,8 @@ TControlStates TForm1::CurrentControlStates() const {
 
 void TForm1::SetCommandState(uint8_t state) {
     const size_t entries = Windows.FormProtokol ? Windows.FormProtokol->EntryCount() : 0;
-    const TCommandStateResult result = ApplyCommandState(state, CommandState, CurrentControlStates(), entries);
+    const TCommandStateResult result =
+        ApplyCommandState(state, CommandState, CurrentControlStates(), entries, undoSteps_.size());
     for (size_t i = 0; i < kControlCount; ++i) {
         const auto id = TControlId(i);
         if (id == TControlId::TrackKontrast) continue;
@@ -469,6 +507,9 @@ void TForm1::SetCommandState(uint8_t state) {
     }
     TrackKontrast->setVisible(result.States.KontrastVisible);
     CommandState = result.CommandState;
+    ToolCompare->setEnabled(CommandState == 1 && beforeFilter_.has_value());
+    if (Windows.FormProtokol)
+        Windows.FormProtokol->SetSpectrumSize(CommandState == 0 ? 0 : Store.Cols, CommandState == 0 ? 0 : Store.Rows);
 }
 
 void TForm1::ShowStatus(const QString& text, int panel) {
@@ -480,12 +521,21 @@ void TForm1::ShowStatus(const QString& text, int panel) {
 }
 
 QString TForm1::LangText(const std::string& messageKey) const {
-    return QString::fromStdString(::LangText(LanguageState, messageKey));
+    // Keys without a line of their own in the English table ("ReInitializing",
+    // or "standby", whose line there is German) get their English form here.
+    return QString::fromStdString(
+        InterfaceText(LanguageState.Language, ::LangText(LanguageState, messageKey)));
 }
 
-void TForm1::RunCommand(const std::function<void()>& work) { ShowErrorsOf(dialogs_, this, work); }
+QString TForm1::Tr(const char* german) const {
+    return QString::fromStdString(InterfaceText(LanguageState.Language, german));
+}
+
 
 bool TForm1::PassesGuard(TCommand command, QObject* sender) {
+    // Every command works on the filtered picture, never on the one shown
+    // for comparison.
+    ShowBeforeFilter(false);
     const TDispatchGuard guard = DispatchGuard(command);
     auto helpStep = [&] {
         if (!HelpMode) return true;

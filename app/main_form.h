@@ -38,6 +38,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 class QAction;
 class QFileDialog;
@@ -135,6 +137,8 @@ public:
     QToolButton* ToolSaveFilter = nullptr;
     QToolButton* ToolDe = nullptr;
     QToolButton* Toolgb = nullptr;
+    // Flips between the picture before and after the filter (F8).
+    QToolButton* ToolCompare = nullptr;
 
     QMenu* File1 = nullptr;
     QMenu* Edit1 = nullptr;
@@ -184,6 +188,8 @@ public:
     void ShowStatus(const QString& text, int panel);
     // The text of a message key in the current language.
     QString LangText(const std::string& messageKey) const;
+    // A German text the tables do not hold, in the current language.
+    QString Tr(const char* german) const;
 
     // The tool button or menu item of a control of the command table.
     QObject* Control(TControlId id) const;
@@ -249,6 +255,7 @@ public:
     void StatusBarClick(QObject* sender);
     void BSetWatermarkClick(QObject* sender);
     void BCheckWaterClick(QObject* sender);
+    void ToolCompareClick(QObject* sender);
 
     // Appends a filter entry and raises event 3.
     void AddFilterEntry(int32_t typ, float x1, float x2, float y1, float y2);
@@ -319,4 +326,24 @@ private:
     bool quitting_ = false;
     // The zoom picture, kept so that pointer moves allocate nothing.
     TBitmap24 zoomPicture_;
+
+    // Editing state (main_form_edit.cpp). Each undo step is the number of
+    // filter entries one user action recorded on the spectrum shown.
+    std::vector<size_t> undoSteps_;
+    bool ownListChange_ = false;
+    void FilterListChanged();
+    // The picture as loaded, kept from its first transform on so that the
+    // filtered result can be compared with it; comparing_ while it is shown.
+    std::optional<TBitmap24> beforeFilter_;
+    bool pictureAsLoaded_ = false;
+    bool comparing_ = false;
+    void ShowBeforeFilter(bool before);
+    // The file the image came from or was saved to (empty after a paste),
+    // where the save dialog starts.
+    QString imageFile_;
+    // The file a failing load or save was working on, named by the error box.
+    QString failedFile_;
+    void ReportError(const std::string& message);
+    // The texts the tables do not hold, in the current language.
+    void TranslateOtherTexts();
 };

@@ -15,9 +15,13 @@
 #include <QToolButton>
 
 void TForm1::SetOtherWindows(const TOtherWindows& windows) {
+    if (Windows.FormProtokol) disconnect(Windows.FormProtokol, nullptr, this, nullptr);
     Windows = windows;
     if (Windows.FormZoom)
         connect(Windows.FormZoom, &TFormZoom::closedByUser, this, [this] { ToolZoom->setChecked(false); });
+    if (Windows.FormProtokol)
+        connect(Windows.FormProtokol, &TFormProtokol::listChanged, this, [this] { FilterListChanged(); });
+    TranslateOtherTexts();
 }
 
 void TForm1::CreateFilterDialogs() {
@@ -55,6 +59,10 @@ void TForm1::ToolLoadfilterClick(QObject* sender) {
 }
 
 void TForm1::OpenFilterFile(const QString& fileName) {
+    // Entries changed since they were loaded or saved would be lost.
+    if (Windows.FormProtokol && Windows.FormProtokol->Modified() &&
+        !dialogs_.Confirm(this, Tr("Die Filtereintr\u00e4ge sind nicht gespeichert. Sollen sie ersetzt werden?")))
+        return;
     const std::optional<QString> chosen =
         fileName.isEmpty() ? dialogs_.RunFileDialog(*OpenFilter) : std::optional<QString>(fileName);
     if (!chosen || !Windows.FormProtokol) return;

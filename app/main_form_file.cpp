@@ -13,6 +13,7 @@
 #include "app/image_view_form.h"
 #include "app/main_form_busy.h"
 #include "app/picture_dialog_form.h"
+#include "app/shape_mark_form.h"
 #include "app/user_dialogs_form.h"
 #include "spectral/errors.h"
 #include "spectral/store_fill.h"
@@ -23,6 +24,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QScrollArea>
+#include <QToolButton>
 
 #include <algorithm>
 
@@ -48,12 +50,16 @@ void TForm1::OpenImage(const QString& fileName) {
 
 bool TForm1::LoadImageFile(const QString& fileName) {
     TBusyCursor busy;
+    // Named by the error box should the load fail.
+    failedFile_ = fileName;
     ShowStatus(LangText("Loading"), 0);
     TBitmap24 picture = ReadImageFile(fileName.toStdString());
+    failedFile_.clear();
     LetWindowRepaint();
     Image1->Picture = std::move(picture);
     InitializeImage();
     SetTitle(QFileInfo(fileName).fileName());
+    imageFile_ = QFileInfo(fileName).absoluteFilePath();
     return true;
 }
 
@@ -61,6 +67,12 @@ void TForm1::InitializeImage() {
     TBusyCursor busy;
     const int32_t w = Image1->Picture.Width;
     const int32_t h = Image1->Picture.Height;
+    // A new picture: nothing to compare it with until it is filtered.
+    comparing_ = false;
+    beforeFilter_.reset();
+    pictureAsLoaded_ = true;
+    ToolCompare->setChecked(false);
+    imageFile_.clear();
     Image1->resize(w, h);
     Image1->PictureChanged();
     FitScrollArea();
@@ -74,16 +86,27 @@ void TForm1::InitializeImage() {
 void TForm1::BsaveClick(QObject* sender) {
     if (!PassesGuard(TCommand::SaveImage, sender)) return;
     if (CommandState != 1) return;
+    // Start where the image came from, under its name; a pasted image under
+    // the name its title shows.
+    if (!imageFile_.isEmpty()) {
+        SavePictureDialog->setDirectory(QFileInfo(imageFile_).absolutePath());
+        SavePictureDialog->selectFile(QFileInfo(imageFile_).fileName());
+    } else {
+        SavePictureDialog->selectFile(LangText("PixmendUntitled.bmp"));
+    }
     const std::optional<QString> fileName = dialogs_.RunFileDialog(*SavePictureDialog);
     if (!fileName) return;
     SaveImageFile(*fileName);
     Image1->ImageModified = 0;
     SetTitle(QFileInfo(*fileName).fileName());
+    imageFile_ = QFileInfo(*fileName).absoluteFilePath();
 }
 
 void TForm1::SaveImageFile(const QString& fileName) {
+    failedFile_ = fileName;
     ShowStatus(LangText("Saving"), 0);
     WriteImageFile(fileName.toStdString(), Image1->Picture);
+    failedFile_.clear();
     ShowStatus(LangText("standby"), 0);
 }
 
@@ -105,6 +128,13 @@ void TForm1::ToolPasteClick(QObject* sender) {
 
 void TForm1::Schlieen1Click(QObject* sender) {
     if (!PassesGuard(TCommand::CloseImage, sender)) return;
+    // Closing throws the picture away: the same question as before Open.
+    if (!ConfirmReplaceImage()) return;
+    undoSteps_.clear();
+    beforeFilter_.reset();
+    pictureAsLoaded_ = false;
+    imageFile_.clear();
+    Shape->hide();
     SetCommandState(0);
     CopyImageView(*Image1, *EmptyView);
     FitScrollArea();

@@ -15,7 +15,10 @@
 #include "app/picture_dialog_form.h"
 #include "app/shape_mark_form.h"
 #include "app/user_dialogs_form.h"
+#include "filter/filter_list_form.h"
 #include "filter/zoom_form.h"
+#include "help/about_form.h"
+#include "spectral/resize_form.h"
 
 #include <QAbstractButton>
 #include <QPushButton>
@@ -159,6 +162,8 @@ void TForm1::ApplyLanguage() {
         if (object->objectName().isEmpty() && !c->Name.empty()) object->setObjectName(QString::fromStdString(c->Name));
     }
 
+    TranslateOtherTexts();
+
     if (LanguageState.Language == 1) {
         ToolDe->setChecked(true);
         Toolgb->setChecked(false);
@@ -166,6 +171,23 @@ void TForm1::ApplyLanguage() {
         Toolgb->setChecked(true);
         ToolDe->setChecked(false);
     }
+}
+
+void TForm1::TranslateOtherTexts() {
+    const int32_t language = LanguageState.Language;
+    dialogs_.SetLanguage(language);
+    SetWatermark1->setText(Tr("Wasserzeichen setzen"));
+    CheckWatermark1->setText(Tr("Wasserzeichen pr\u00fcfen"));
+    // Buttons the tables have no hint for still tell what they do; their
+    // Hint stays as designed, only the tooltip is set.
+    ToolMirror->setToolTip(Tr("Auch den an der Diagonale gespiegelten Bereich gl\u00e4tten"));
+    ToolDe->setToolTip(Tr("Deutsch"));
+    Toolgb->setToolTip(Tr("English"));
+    ToolResize->setToolTip(Tr("Resize"));
+    ToolCompare->setToolTip(Tr("Vorher und nachher (F8)"));
+    if (Windows.FResize) Windows.FResize->SetLanguage(language);
+    if (Windows.FormProtokol) Windows.FormProtokol->SetLanguage(language);
+    if (Windows.FormAbout) Windows.FormAbout->SetLanguage(language);
 }
 
 void TForm1::ToolDeClick(QObject* sender) {

@@ -16,6 +16,7 @@
 #include "spectral/resize_form.h"
 #include "spectral/transform.h"
 
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QToolButton>
@@ -43,6 +44,13 @@ void TForm1::ButtonfftClick(QObject* sender) {
     const bool markWasVisible = Shape->isVisible();
 
     TBusyCursor busy;
+    // A new spectrum, or the image again: what was done on the old one can
+    // no longer be taken back step by step.
+    undoSteps_.clear();
+    if (forward && pictureAsLoaded_) {
+        beforeFilter_ = Image1->Picture;
+        pictureAsLoaded_ = false;
+    }
     Image1->hide();
     {
         // The view is hidden and drawn once at the end: a redraw for the
@@ -140,29 +148,44 @@ void TForm1::ToolStempelClick(QObject* sender) {
     Shape->SetMark(mark);
     const TNormalisedRegion region = MarkRegion(mark, Store.Cols, Store.Rows);
     const int32_t kind = Shape->Kind() == TShapeMark::TKind::Ellipse ? 1 : 0;
-    SmoothAndRecord(kind, region.x1, region.x2, region.y1, region.y2);
-    if (ToolMirror->isChecked()) {
-        const TNormalisedRegion mirrored = MirroredRegion(region);
-        SmoothAndRecord(kind, mirrored.x1, mirrored.x2, mirrored.y1, mirrored.y2);
+    const size_t before = Windows.FormProtokol ? Windows.FormProtokol->EntryCount() : 0;
+    {
+        const QScopedValueRollback own(ownListChange_, true);
+        SmoothAndRecord(kind, region.x1, region.x2, region.y1, region.y2);
+        if (ToolMirror->isChecked()) {
+            const TNormalisedRegion mirrored = MirroredRegion(region);
+            SmoothAndRecord(kind, mirrored.x1, mirrored.x2, mirrored.y1, mirrored.y2);
+        }
     }
+    const size_t after = Windows.FormProtokol ? Windows.FormProtokol->EntryCount() : 0;
+    if (after > before) undoSteps_.push_back(after - before);
+    SetCommandState(3);
 }
 
 void TForm1::ToolundoClick(QObject* sender) {
     if (!PassesGuard(TCommand::Undo, sender)) return;
-    if (!Windows.FormProtokol || Windows.FormProtokol->EntryCount() == 0) return;
-    if (CommandState != 2) return;
-    const TFilterEntry entry =
-        Windows.FormProtokol->GetEntry(Windows.FormProtokol->EntryCount() - 1);
-    // A resize entry has no region: undoing it only removes it (its value as
-    // a fraction could name cells far outside any number range).
-    const bool resize = entry.typ >= 100 && entry.typ <= 200;
-    if (!resize) {
-        const int32_t W = Store.Cols, H = Store.Rows;
-        SmoothRegion(Store, CellBound(W, entry.x1), CellBound(W, entry.x2), CellBound(H, entry.y1),
-                     CellBound(H, entry.y2), entry.typ != 0, TSmoothDirection::Restore);
+    if (!Windows.FormProtokol || CommandState != 2 || undoSteps_.empty()) return;
+    const size_t lines = std::min(undoSteps_.back(), Windows.FormProtokol->EntryCount());
+    undoSteps_.pop_back();
+    {
+        const QScopedValueRollback own(ownListChange_, true);
+        for (size_t i = 0; i < lines; ++i) {
+            const TFilterEntry entry =
+                Windows.FormProtokol->GetEntry(Windows.FormProtokol->EntryCount() - 1);
+            // A resize entry has no region: undoing it only removes it (its
+            // value as a fraction could name cells far outside any range).
+            const bool resize = entry.typ >= 100 && entry.typ <= 200;
+            if (!resize) {
+                const int32_t W = Store.Cols, H = Store.Rows;
+                SmoothRegion(Store, CellBound(W, entry.x1), CellBound(W, entry.x2),
+                             CellBound(H, entry.y1), CellBound(H, entry.y2), entry.typ != 0,
+                             TSmoothDirection::Restore);
+            }
+            Windows.FormProtokol->DeleteLastEntry();
+        }
     }
-    Windows.FormProtokol->DeleteLastEntry();
     DrawStore();
+    SetCommandState(3);
 }
 
 void TForm1::BWatermarkClick(QObject* sender) {
@@ -179,5 +202,9 @@ void TForm1::BWatermarkClick(QObject* sender) {
         if (outcome.Changed) DrawStore();
     }
     // Recorded also when the size stayed, so that the filter repeats it.
-    AddFilterEntry(100 + mode, float(value), 0.0f, 0.0f, 0.0f);
+    {
+        const QScopedValueRollback own(ownListChange_, true);
+        undoSteps_.push_back(1);
+        AddFilterEntry(100 + mode, float(value), 0.0f, 0.0f, 0.0f);
+    }
 }

@@ -1,8 +1,9 @@
 // The watermark commands of the main window: embedding a sign into the store
-// as it stands and checking for one. Both ask for the sign first; the
-// messages are German in both interface languages.
+// as it stands and checking for one. Both ask for the sign first; prompt and
+// result speak the interface language.
 
 #include "app/image_view_form.h"
+#include "app/interface_texts.h"
 #include "app/main_form.h"
 #include "app/main_form_busy.h"
 #include "app/user_dialogs_form.h"
@@ -25,7 +26,7 @@ char DecimalSeparator() {
 
 std::string TForm1::AskSign() {
     const std::optional<QString> answer = dialogs_.AskText(
-        this, "Ihr Zeichen", "geben Sie bitte Ihr Zeichen ein", QString::fromUtf8(kDefaultSign));
+        this, Tr("Ihr Zeichen"), Tr("geben Sie bitte Ihr Zeichen ein"), QString::fromUtf8(kDefaultSign));
     return answer ? answer->toStdString() : std::string(kDefaultSign);
 }
 
@@ -52,6 +53,6 @@ void TForm1::BCheckWaterClick(QObject* sender) {
         TBusyCursor busy;
         measure = WatermarkMeasure(Store, sign);
     }
-    dialogs_.ShowInformation(
-        this, QString::fromStdString(WatermarkResultText(measure, DecimalSeparator())));
+    dialogs_.ShowInformation(this, QString::fromStdString(MessageText(
+                                       LanguageState.Language, WatermarkResultText(measure, DecimalSeparator()))));
 }

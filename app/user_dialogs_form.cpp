@@ -1,11 +1,14 @@
 #include "app/user_dialogs_form.h"
 
+#include "app/interface_texts.h"
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCompleter>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 
 namespace {
@@ -20,9 +23,16 @@ void Reactivate(QWidget* parent) {
 
 }  // namespace
 
+QString TUserDialogs::ButtonText(const char* german) const {
+    return QString::fromStdString(InterfaceText(language_, german));
+}
+
 bool TUserDialogs::Confirm(QWidget* parent, const QString& text) {
-    const bool yes = QMessageBox::question(parent, BoxTitle(), text, QMessageBox::Yes | QMessageBox::No,
-                                           QMessageBox::Yes) == QMessageBox::Yes;
+    QMessageBox box(QMessageBox::Question, BoxTitle(), text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.button(QMessageBox::Yes)->setText(ButtonText("Ja"));
+    box.button(QMessageBox::No)->setText(ButtonText("Nein"));
+    const bool yes = box.exec() == QMessageBox::Yes;
     Reactivate(parent);
     return yes;
 }
@@ -64,6 +74,8 @@ std::optional<QString> TUserDialogs::AskText(QWidget* parent, const QString& cap
     dialog.setLabelText(prompt);
     dialog.setInputMode(QInputDialog::TextInput);
     dialog.setTextValue(text);
+    dialog.setOkButtonText("OK");
+    dialog.setCancelButtonText(ButtonText("Abbrechen"));
     const bool accepted = dialog.exec() == QDialog::Accepted;
     Reactivate(parent);
     if (!accepted) return std::nullopt;

@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <optional>
 
 class QFileDialog;
@@ -26,6 +27,9 @@ public:
     // text confirmed (possibly empty), or none when cancelled.
     virtual std::optional<QString> AskText(QWidget* parent, const QString& caption,
                                            const QString& prompt, const QString& text) = 0;
+    // The interface language the boxes' own buttons speak (1 German, 2
+    // English), set by the window's language switch.
+    virtual void SetLanguage(int32_t language) { (void)language; }
 };
 
 // The real boxes and dialogs, modal.
@@ -37,4 +41,10 @@ public:
     std::optional<QString> RunFileDialog(QFileDialog& dialog) override;
     std::optional<QString> AskText(QWidget* parent, const QString& caption, const QString& prompt,
                                    const QString& text) override;
+    void SetLanguage(int32_t language) override { language_ = language; }
+
+private:
+    // Qt's own button texts follow the system; these follow the program.
+    QString ButtonText(const char* german) const;
+    int32_t language_ = 2;
 };

@@ -1,7 +1,14 @@
 #include "filter/filter_list_form.h"
 
-#include <QListWidget>
+#include "app/interface_texts.h"
+#include "filter/mark.h"
+
+#include <QHeaderView>
 #include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <exception>
 
 namespace {
 
@@ -14,81 +21,159 @@ QString ShownLine(const std::string& line) {
     return text;
 }
 
+// The resize dialog's mode names, by mode.
+constexpr const char* kResizeModes[5] = {"Prozent", "Breite", "H\u00f6he", "Max Breite", "Max H\u00f6he"};
+
 } // namespace
 
 TFormProtokol::TFormProtokol(QWidget* parent) : QWidget(parent, Qt::Tool) {
     setObjectName("FormProtokol");
     setWindowTitle("Filter list");
-    resize(255, 211);
+    // Wide enough for a whole line of a saved filter beside its columns.
+    resize(700, 240);
     Delete = new QPushButton("delete", this);
     Delete->setObjectName("Delete");
-    Delete->setGeometry(8, 3, 42, 17);
-    ListBox1 = new QListWidget(this);
+    Delete->setFixedSize(60, 22);
+    ListBox1 = new QTreeWidget(this);
     ListBox1->setObjectName("ListBox1");
-    ListBox1->setGeometry(8, 24, 241, 177);
+    ListBox1->setColumnCount(ColumnCount);
+    ListBox1->setRootIsDecorated(false);
     ListBox1->setSortingEnabled(false);
     ListBox1->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ListBox1->setTextElideMode(Qt::ElideRight);
     // Every row holds one short line; equal rows keep long lists fast.
-    ListBox1->setUniformItemSizes(true);
+    ListBox1->setUniformRowHeights(true);
+    QHeaderView* header = ListBox1->header();
+    header->setStretchLastSection(true);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    ListBox1->setColumnWidth(ColumnKind, 80);
+    ListBox1->setColumnWidth(ColumnPosition, 70);
+    ListBox1->setColumnWidth(ColumnSize, 80);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(8, 3, 8, 8);
+    column->setSpacing(4);
+    column->addWidget(Delete);
+    column->addWidget(ListBox1, 1);
+    SetLanguage(language_);
     connect(Delete, &QPushButton::clicked, this, &TFormProtokol::DeleteClick);
+}
+
+QString TFormProtokol::Text(const char* german) const {
+    return QString::fromStdString(InterfaceText(language_, german));
+}
+
+void TFormProtokol::SetLanguage(int32_t language) {
+    language_ = language;
+    ListBox1->setHeaderLabels({Text("Art"), Text("Position"), Text("Gr\u00f6\u00dfe"), Text("Zeile")});
+    for (int row = 0; row < ListBox1->topLevelItemCount(); ++row)
+        FillRow(row);
+}
+
+void TFormProtokol::SetSpectrumSize(int32_t width, int32_t height) {
+    if (width == width_ && height == height_) return;
+    width_ = width;
+    height_ = height;
+    for (int row = 0; row < ListBox1->topLevelItemCount(); ++row)
+        FillRow(row);
+}
+
+void TFormProtokol::AddRow(const std::string& line) {
+    auto* item = new QTreeWidgetItem(ListBox1);
+    item->setText(ColumnLine, ShownLine(line));
+    item->setToolTip(ColumnLine, item->text(ColumnLine));
+    FillRow(ListBox1->topLevelItemCount() - 1);
+}
+
+void TFormProtokol::FillRow(int row) {
+    QTreeWidgetItem* item = ListBox1->topLevelItem(row);
+    if (!item || size_t(row) >= list_.EntryCount()) return;
+    TFilterEntry entry{};
+    bool known = true;
+    try {
+        entry = list_.GetEntry(size_t(row));
+    } catch (const std::exception&) {
+        known = false; // a resize kind without a number
+    }
+    QString kind = Text("unbekannt"), position, size;
+    if (known && (entry.typ == 0 || entry.typ == 1)) {
+        kind = Text(entry.typ == 0 ? "Rechteck" : "Ellipse");
+        if (width_ > 0 && height_ > 0) {
+            const int32_t x1 = CellBound(width_, entry.x1), x2 = CellBound(width_, entry.x2);
+            const int32_t y1 = CellBound(height_, entry.y1), y2 = CellBound(height_, entry.y2);
+            position = QString("%1, %2").arg(x1).arg(y1);
+            size = QString("%1 \u00d7 %2").arg(x2 - x1).arg(y2 - y1);
+        }
+    } else if (known && entry.typ >= 100 && entry.typ <= 104) {
+        kind = Text("Resize");
+        position = Text(kResizeModes[entry.typ - 100]);
+        size = QString::number(double(entry.x1), 'g', 10) + (entry.typ == 100 ? " %" : "");
+    }
+    item->setText(ColumnKind, kind);
+    item->setText(ColumnPosition, position);
+    item->setText(ColumnSize, size);
+}
+
+void TFormProtokol::Changed() {
+    modified_ = true;
+    emit listChanged();
 }
 
 bool TFormProtokol::AppendEntry(int32_t typ, float x1, float x2, float y1, float y2) {
     const bool added = list_.AppendEntry(typ, x1, x2, y1, y2);
     if (added) {
-        ListBox1->addItem(ShownLine(list_.Lines().back()));
-        emit listChanged();
+        AddRow(list_.Lines().back());
+        Changed();
     }
     return added;
 }
 
 void TFormProtokol::AppendLine(const std::string& line) {
     list_.AppendLine(line);
-    ListBox1->addItem(ShownLine(line));
-    emit listChanged();
+    AddRow(line);
+    Changed();
 }
 
 void TFormProtokol::DeleteLastEntry() {
     if (list_.Empty()) return;
     list_.DeleteLastEntry();
-    delete ListBox1->takeItem(ListBox1->count() - 1);
-    emit listChanged();
+    delete ListBox1->takeTopLevelItem(ListBox1->topLevelItemCount() - 1);
+    Changed();
 }
 
 void TFormProtokol::Clear() {
     list_.Clear();
     ListBox1->clear();
-    emit listChanged();
+    Changed();
 }
 
 void TFormProtokol::LoadFilterFile(const std::string& path) {
     list_.LoadFilterFile(path);
     Reload();
+    modified_ = false;
     emit listChanged();
 }
 
-void TFormProtokol::SaveFilterFile(const std::string& path) const {
+void TFormProtokol::SaveFilterFile(const std::string& path) {
     list_.SaveFilterFile(path);
+    modified_ = false;
 }
 
 void TFormProtokol::DeleteClick() {
-    const QList<QListWidgetItem*> chosen = ListBox1->selectedItems();
+    const QList<QTreeWidgetItem*> chosen = ListBox1->selectedItems();
     if (chosen.isEmpty()) return;
-    const int row = ListBox1->row(chosen.front());
+    const int row = ListBox1->indexOfTopLevelItem(chosen.front());
     if (row < 0 || size_t(row) >= list_.EntryCount()) return;
     list_.DeleteEntry(size_t(row));
     // Taking the item also drops the selection, so a second click on Delete
     // does not remove the next line by surprise.
-    delete ListBox1->takeItem(row);
+    delete ListBox1->takeTopLevelItem(row);
     ListBox1->clearSelection();
-    emit listChanged();
+    Changed();
 }
 
 void TFormProtokol::Reload() {
     ListBox1->clear();
-    QStringList lines;
-    lines.reserve(qsizetype(list_.EntryCount()));
     for (const std::string& line : list_.Lines())
-        lines.append(ShownLine(line));
-    ListBox1->addItems(lines);
+        AddRow(line);
 }

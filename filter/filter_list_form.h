@@ -1,8 +1,11 @@
 #pragma once
 // The filter list window "Filter list": holds the program's filter list for
-// the whole run and shows its lines in ListBox1, one per entry; the Delete
-// button removes the selected line. The list lives here, independent of any
-// image, so one filter can be applied to image after image.
+// the whole run and shows it in ListBox1, one row per entry, in columns: the
+// kind, the region's position and size in cells of the current spectrum, and
+// the raw line as stored (so lines the program does not understand still
+// show what they hold). The Delete button removes the selected line. The list
+// lives here, independent of any image, so one filter can be applied to
+// image after image.
 //
 // Every change goes through this window so that ListBox1 always shows exactly
 // the lines of the list; each change emits listChanged().
@@ -14,7 +17,7 @@
 #include <cstdint>
 #include <string>
 
-class QListWidget;
+class QTreeWidget;
 class QPushButton;
 
 class TFormProtokol : public QWidget {
@@ -22,7 +25,10 @@ class TFormProtokol : public QWidget {
   public:
     explicit TFormProtokol(QWidget* parent = nullptr);
 
-    QListWidget* ListBox1 = nullptr;
+    // Columns of ListBox1.
+    enum TColumn { ColumnKind, ColumnPosition, ColumnSize, ColumnLine, ColumnCount };
+
+    QTreeWidget* ListBox1 = nullptr;
     QPushButton* Delete = nullptr;
 
     const TFilterList& List() const { return list_; }
@@ -40,9 +46,19 @@ class TFormProtokol : public QWidget {
     void Clear();
     // On an error the list and the list box stay as they were.
     void LoadFilterFile(const std::string& path);
-    void SaveFilterFile(const std::string& path) const;
+    void SaveFilterFile(const std::string& path);
     // Shows the list's lines anew.
     void Reload();
+
+    // True when the lines changed since they were last loaded or saved (an
+    // empty list counts as saved: nothing would be lost).
+    bool Modified() const { return modified_ && !list_.Empty(); }
+
+    // The spectrum the positions and sizes are shown in cells of (0 x 0:
+    // none, the cell columns stay empty).
+    void SetSpectrumSize(int32_t width, int32_t height);
+    // The interface language of the column titles and kinds (2 English).
+    void SetLanguage(int32_t language);
 
     // The Delete button: removes the selected line, if one is selected.
     void DeleteClick();
@@ -51,5 +67,14 @@ class TFormProtokol : public QWidget {
     void listChanged();
 
   private:
+    void AddRow(const std::string& line);
+    void FillRow(int row);
+    void Changed();
+    QString Text(const char* german) const;
+
     TFilterList list_;
+    bool modified_ = false;
+    int32_t width_ = 0;
+    int32_t height_ = 0;
+    int32_t language_ = 2;
 };

@@ -1,5 +1,7 @@
 #include "help/about_form.h"
 
+#include "app/interface_texts.h"
+
 #include "help/about_texts.h"
 #include "help/fitted_font_form.h"
 
@@ -61,16 +63,22 @@ TFormAbout::TFormAbout(QWidget* parent) : QDialog(parent) {
     Image1->setGeometry(0, 0, 665, 362);
     Image1->setPixmap(QPixmap(":/help/about.png"));
 
-    BitBtn1 = new QPushButton("Lizenzbedingungen ansehen", this);
+    BitBtn1 = new QPushButton(this);
     BitBtn1->setObjectName("BitBtn1");
     BitBtn1->setGeometry(400, 216, 153, 25);
-    // The caption is long for the button's designed width: a smaller font
-    // keeps it whole instead of clipping both ends.
-    BitBtn1->setFont(FontFittingLines(BitBtn1->font(), {BitBtn1->text()}, 153 - 12));
+    SetLanguage(1);
     connect(BitBtn1, &QPushButton::clicked, this, &TFormAbout::BitBtn1Click);
 
     Memo1 = MakeLicenceMemo(this, "Memo1", LicenceTextGerman(), 0);
     Memo2 = MakeLicenceMemo(this, "Memo2", LicenceTextEnglish(), 1);
+}
+
+void TFormAbout::SetLanguage(int32_t language) {
+    language_ = language;
+    BitBtn1->setText(QString::fromStdString(InterfaceText(language, "Lizenzbedingungen ansehen")));
+    // The German caption is long for the button's designed width: a smaller
+    // font keeps it whole instead of clipping both ends.
+    BitBtn1->setFont(FontFittingLines(font(), {BitBtn1->text()}, 153 - 12));
 }
 
 int TFormAbout::ShowAbout(int32_t language) {

@@ -19,7 +19,8 @@ class TFormAbout : public QDialog {
 
     // The interface language the licence button chooses by (1 German,
     // anything else English).
-    void SetLanguage(int32_t language) { language_ = language; }
+    // The licence button's caption follows it.
+    void SetLanguage(int32_t language);
     int32_t Language() const { return language_; }
 
     // The about command: opens the dialog with the picture alone, modally,

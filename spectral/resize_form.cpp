@@ -1,5 +1,7 @@
 #include "spectral/resize_form.h"
 
+#include "app/interface_texts.h"
+
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QLabel>
@@ -33,6 +35,9 @@ class TIntSpinEdit : public QSpinBox {
     }
 };
 
+// The captions as designed, German.
+constexpr const char* kModeNames[5] = {"Prozent", "Breite", "Höhe", "Max Breite", "Max Höhe"};
+
 } // namespace
 
 TFResize::TFResize(QWidget* parent) : QDialog(parent) {
@@ -55,9 +60,8 @@ TFResize::TFResize(QWidget* parent) : QDialog(parent) {
     auto* column = new QVBoxLayout(RadioGroup1);
     column->setContentsMargins(6, 2, 6, 2);
     column->setSpacing(0);
-    const char* names[] = {"Prozent", "Breite", "Höhe", "Max Breite", "Max Höhe"};
     for (int i = 0; i < 5; ++i) {
-        auto* button = new QRadioButton(QString::fromUtf8(names[i]), RadioGroup1);
+        auto* button = new QRadioButton(QString::fromUtf8(kModeNames[i]), RadioGroup1);
         modes_->addButton(button, i);
         column->addWidget(button);
     }
@@ -101,4 +105,12 @@ int32_t TFResize::Value() const {
 int32_t TFResize::Mode() const {
     const int mode = modes_->checkedId();
     return mode < 0 ? 0 : mode;
+}
+
+void TFResize::SetLanguage(int32_t language) {
+    auto text = [language](const char* german) { return QString::fromStdString(InterfaceText(language, german)); };
+    Label1->setText(text("Wert"));
+    RadioGroup1->setTitle(text("Resize Modus"));
+    for (int i = 0; i < 5; ++i)
+        modes_->button(i)->setText(text(kModeNames[i]));
 }

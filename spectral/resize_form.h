@@ -1,6 +1,6 @@
 #pragma once
 // The resize dialog "Resize": the value and the mode of a spectral resize.
-// Its texts are the same in both interface languages. It is created once and
+// Its texts are German unless the interface speaks English. It is created once and
 // only shown, so it offers the last value and mode again the next time.
 
 #include <QDialog>
@@ -33,6 +33,9 @@ class TFResize : public QDialog {
     int32_t Value() const;
     // 0 "Prozent", 1 "Breite", 2 "Höhe", 3 "Max Breite", 4 "Max Höhe".
     int32_t Mode() const;
+
+    // The interface language of the captions (1 German, 2 English).
+    void SetLanguage(int32_t language);
 
   private slots:
     void BokClick();

@@ -14,25 +14,6 @@ namespace {
 
 using C = TControlId;
 
-// The table as the window's designer wrote it: "on", "off" or "-" (keep) for
-// states 0, 1, 2 and event 3. Toolapply and the slider depend on more than
-// the state and are checked in their own tests.
-struct ExpectedRow {
-    TControlId Control;
-    const char* Cells[4];
-};
-const ExpectedRow kTable[] = {
-    {C::ToolOpen, {"on", "on", "off", "-"}},       {C::ToolSave, {"off", "on", "off", "-"}},
-    {C::Schlieen1, {"off", "on", "on", "-"}},      {C::ToolCopy, {"off", "on", "off", "-"}},
-    {C::ToolPaste, {"on", "on", "off", "-"}},      {C::ToolTransform, {"off", "on", "on", "-"}},
-    {C::ToolZoom, {"off", "on", "on", "-"}},       {C::Toolundo, {"off", "off", "on", "-"}},
-    {C::ToolRec, {"off", "off", "on", "-"}},       {C::ToolElipse, {"off", "off", "on", "-"}},
-    {C::ToolStempel, {"off", "off", "on", "-"}},   {C::ToolResize, {"off", "off", "on", "-"}},
-    {C::ToolBatchrun, {"off", "on", "off", "on"}}, {C::ToolFilter, {"off", "-", "-", "on"}},
-    {C::ToolLoadFilter, {"on", "-", "-", "-"}},    {C::ToolSaveFilter, {"off", "-", "-", "on"}},
-    {C::SetWatermark1, {"off", "on", "on", "-"}},  {C::CheckWatermark1, {"off", "on", "on", "-"}},
-};
-
 const std::set<TControlId> kMirroredMenuItems{
     C::Open1,          C::Save1,          C::Copy1,       C::Paste1,      C::Transform1,
     C::Bereichgltten1, C::Zoom1,          C::Rechteck1,   C::Kreis1,      C::ApplyFilter1,
@@ -70,31 +51,54 @@ void ExpectMirrored(const TControlStates& before, const TControlStates& after,
         EXPECT_EQ(after[item], before[item]) << where << " " << ControlName(item);
 }
 
-TEST(CommandState, EveryCellOfTheTable) {
-    std::mt19937 gen(5);
-    std::vector<TControlStates> starts{AllSetTo(false, false), AllSetTo(true, true)};
-    for (int i = 0; i < 20; ++i)
-        starts.push_back(Random(gen));
-    for (uint8_t state = 0; state <= 3; ++state) {
-        for (const TControlStates& before : starts) {
-            for (uint8_t stored : {0, 1, 2}) {
-                const TCommandStateResult r = ApplyCommandState(state, stored, before, 1);
-                for (const ExpectedRow& row : kTable) {
-                    const std::string cell = row.Cells[state];
-                    const bool expected = cell == "on"    ? true
-                                          : cell == "off" ? false
-                                                          : before[row.Control];
-                    EXPECT_EQ(r.States[row.Control], expected)
-                        << ControlName(row.Control) << " state " << int(state) << " cell " << cell;
-                }
-                for (TControlId never : {C::ToolHelp, C::ToolMirror, C::ToolDe, C::Toolgb,
-                                         C::Beenden1, C::versioninfo1, C::about1})
-                    EXPECT_EQ(r.States[never], before[never]) << ControlName(never);
-                EXPECT_EQ(r.CommandState, state == 3 ? stored : state);
-                ExpectMirrored(before, r.States, "state " + std::to_string(state));
-            }
-        }
-    }
+// The commands a user finds enabled as the work goes on: no image, an image,
+// its spectrum, a smoothing on it, the image again, closed. Each set is what
+// the user can do at that point, stated independently of the table.
+TEST(CommandState, WhatTheUserCanDoAsTheWorkGoesOn) {
+    const std::set<std::string> always{"ToolOpen", "ToolPaste",   "ToolLoadFilter", "ToolHelp",
+                                       "ToolMirror", "ToolDe",    "Toolgb",         "Beenden1",
+                                       "versioninfo1", "about1"};
+    auto with = [&](std::set<std::string> base, std::initializer_list<const char*> more,
+                    std::initializer_list<const char*> less = {}) {
+        for (const char* name : more) base.insert(name);
+        for (const char* name : less) base.erase(name);
+        // A menu item is on exactly when its button is.
+        for (const TMenuMirror& m : MenuMirrorPairs())
+            if (base.count(std::string(ControlName(m.Button)))) base.insert(std::string(ControlName(m.MenuItem)));
+        return base;
+    };
+    const auto image = with(always, {"ToolSave", "ToolCopy", "ToolTransform", "ToolZoom", "ToolBatchrun",
+                                     "Schlieen1", "SetWatermark1", "CheckWatermark1"});
+    const auto spectrum = with(always,
+                               {"ToolTransform", "ToolZoom", "ToolRec", "ToolElipse", "ToolStempel",
+                                "ToolResize", "Schlieen1", "SetWatermark1", "CheckWatermark1"},
+                               {"ToolOpen", "ToolPaste"});
+
+    TCommandStateResult r = ApplyCommandState(0, 0, DesignedControlStates(), 0);
+    EXPECT_EQ(EnabledNames(r.States), with(always, {}));
+    r = ApplyCommandState(1, r.CommandState, r.States, 0);
+    EXPECT_EQ(EnabledNames(r.States), image);
+    r = ApplyCommandState(2, r.CommandState, r.States, 0);
+    EXPECT_EQ(EnabledNames(r.States), spectrum) << "nothing to undo on a fresh spectrum";
+    EXPECT_TRUE(r.States.KontrastVisible);
+    r = ApplyCommandState(3, r.CommandState, r.States, 2, 1); // a mirrored smoothing: two lines, one step
+    EXPECT_EQ(EnabledNames(r.States), with(spectrum, {"Toolundo", "ToolBatchrun", "ToolFilter", "ToolSaveFilter"}));
+    r = ApplyCommandState(1, r.CommandState, r.States, 2);
+    EXPECT_EQ(EnabledNames(r.States), with(image, {"ToolFilter", "ToolSaveFilter", "Toolapply"}))
+        << "back on the image the filter applies, and its commands stay";
+    r = ApplyCommandState(0, r.CommandState, r.States, 2);
+    EXPECT_EQ(EnabledNames(r.States), with(always, {}))
+        << "closed: the filter commands wait for the next image or filter";
+    EXPECT_FALSE(r.States.KontrastVisible);
+}
+
+TEST(CommandState, UndoFollowsWhatThereIsToUndo) {
+    const TControlStates on = AllSetTo(true, true);
+    EXPECT_FALSE(ApplyCommandState(2, 1, on, 5, 0).States[C::Toolundo]) << "lines, but none of this spectrum";
+    EXPECT_TRUE(ApplyCommandState(2, 1, on, 0, 1).States[C::Toolundo]);
+    EXPECT_FALSE(ApplyCommandState(3, 2, on, 1, 0).States[C::Toolundo]) << "the last step undone";
+    EXPECT_FALSE(ApplyCommandState(1, 2, on, 1, 1).States[C::Toolundo]) << "only on the spectrum";
+    EXPECT_TRUE(ApplyCommandState(3, 1, on, 1, 0).States[C::Toolundo]) << "event 3 on an image keeps it";
 }
 
 TEST(CommandState, ApplyFilterFollowsFilterListAndStoredState) {
@@ -277,7 +281,7 @@ TEST(DispatchGuard, StepsAndButtonsPerCommand) {
     } cases[] = {
         {TCommand::OpenImage, D::HelpThenEnabled, C::ToolOpen},
         {TCommand::SaveImage, D::HelpThenEnabled, C::ToolSave},
-        {TCommand::CloseImage, D::HelpThenEnabled, C::ToolOpen},
+        {TCommand::CloseImage, D::HelpThenEnabled, C::Schlieen1},
         {TCommand::Copy, D::HelpThenEnabled, C::ToolCopy},
         {TCommand::Paste, D::HelpThenEnabled, C::ToolPaste},
         {TCommand::Transform, D::HelpThenEnabled, C::ToolTransform},
@@ -309,12 +313,12 @@ TEST(DispatchGuard, StepsAndButtonsPerCommand) {
         EXPECT_EQ(g.Steps, c.Steps) << int(c.Command);
         EXPECT_EQ(g.Button, c.Button) << int(c.Command);
     }
-    // Close in state 2: its menu item is on, but the guard button is off.
-    const TControlStates spectrum =
-        ApplyCommandState(2, 1, ApplyCommandState(1, 0, DesignedControlStates(), 0).States, 0)
-            .States;
-    EXPECT_TRUE(spectrum[C::Schlieen1]);
-    EXPECT_FALSE(spectrum[*DispatchGuard(TCommand::CloseImage).Button]);
+    // Close acts on the image and on its spectrum, not with nothing shown.
+    TControlStates states = DesignedControlStates();
+    for (uint8_t state : {uint8_t(1), uint8_t(2), uint8_t(0)}) {
+        states = ApplyCommandState(state, 0, states, 0).States;
+        EXPECT_EQ(states[*DispatchGuard(TCommand::CloseImage).Button], state != 0) << int(state);
+    }
 }
 
 } // namespace

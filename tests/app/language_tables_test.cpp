@@ -57,7 +57,7 @@ TEST(LanguageTables, SizesAndLandmarkLines) {
     EXPECT_EQ(de[57], "FormAbout.BitBtn1=Lizenzbedingungen ansehen");
     EXPECT_EQ(de[58], "##Red1##=Rot (1)");
     EXPECT_EQ(en[47], "##Red1##=red (1)");
-    EXPECT_EQ(de[75], "##beenden##=Sind Sie sicher, das Sie Pixmend schon beenden m\xC3\xB6"
+    EXPECT_EQ(de[75], "##beenden##=Sind Sie sicher, dass Sie Pixmend schon beenden m\xC3\xB6"
                       "chten?");
     EXPECT_EQ(en[63], "##beenden##=Do you really want to quit Pixmend?");
     // The duplicate sits between "standby" and the untitled name.
@@ -121,7 +121,7 @@ TEST(LangText, MessagesOfThePartExamples) {
     const TLanguageState en = Active(2);
     EXPECT_EQ(LangText(none, "beenden"), "beenden");
     EXPECT_EQ(LangText(en, "beenden"), "Do you really want to quit Pixmend?");
-    EXPECT_EQ(LangText(de, "beenden"), "Sind Sie sicher, das Sie Pixmend schon beenden m\xC3\xB6"
+    EXPECT_EQ(LangText(de, "beenden"), "Sind Sie sicher, dass Sie Pixmend schon beenden m\xC3\xB6"
                                        "chten?");
     EXPECT_EQ(LangText(de, "aktuellesBild\xC3\xBC"
                            "berschreiben"),

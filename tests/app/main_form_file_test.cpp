@@ -9,6 +9,7 @@
 #include <QPushButton>
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QClipboard>
 #include <QMimeData>
 
@@ -97,14 +98,17 @@ TEST_F(MainFormFileTest, ADamagedFileLeavesEverythingAsItWas) {
     WriteFileBytes(Files.File("cut.bmp"), bytes);
     Open(Files.File("cut.bmp"));
     ASSERT_EQ(Dialogs.Errors.size(), 1u);
-    EXPECT_EQ(Dialogs.Errors[0], "Bitmap ist ungültig");
+    // The box names the file and says what is wrong, in the interface's language.
+    EXPECT_TRUE(Dialogs.Errors[0].startsWith(QString::fromStdString(Files.File("cut.bmp")) + "\n"));
+    EXPECT_TRUE(Dialogs.Errors[0].endsWith("The picture is not valid: the file is damaged, truncated or of an "
+                                           "unsupported kind")) << Dialogs.Errors[0].toStdString();
     EXPECT_EQ(Form->Image1->Picture.Bytes, before.Bytes);
     EXPECT_EQ(Form->Image1->size(), QSize(12, 10));
     EXPECT_EQ(Store.Planes[2], plane);
     EXPECT_EQ(Store.Cols, 12);
     EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) good.bmp");
     EXPECT_EQ(Form->CommandState, 1);
-    EXPECT_EQ(Status(), "loading image ...") << "panel 0 keeps the loading text";
+    EXPECT_EQ(Status(), "ready") << "the status bar does not go on claiming to load";
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
     // Unknown extension and a missing file: the same.
@@ -112,8 +116,9 @@ TEST_F(MainFormFileTest, ADamagedFileLeavesEverythingAsItWas) {
     Open(Files.File("x.gif"));
     Open(Files.File("nothing.bmp"));
     ASSERT_EQ(Dialogs.Errors.size(), 3u);
-    EXPECT_EQ(Dialogs.Errors[1], "Unbekannte Bilddateierweiterung (.gif)");
-    EXPECT_NE(Dialogs.Errors[2].indexOf("kann nicht geöffnet werden"), -1);
+    EXPECT_TRUE(Dialogs.Errors[1].endsWith("\n\nUnknown image file extension (.gif)"));
+    EXPECT_EQ(Dialogs.Errors[2], QString::fromStdString("Cannot open the file " + Files.File("nothing.bmp")))
+        << "a message naming the file is not prefixed with it again";
     EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) good.bmp");
     EXPECT_EQ(Form->Image1->Picture.Bytes, before.Bytes);
 }
@@ -165,29 +170,27 @@ TEST_F(MainFormFileTest, SaveWritesByTheTypedNameAndClearsTheMark) {
     EXPECT_EQ(bytes[1], 0xD8);
     EXPECT_EQ(Form->Image1->ImageModified, 0);
     EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) out.JPG");
-    EXPECT_EQ(Status(), "bereit");
+    EXPECT_EQ(Status(), "ready");
     EXPECT_EQ(Form->CommandState, 1);
 
-    // No extension: a bitmap file under exactly that name, read back equal.
+    // No extension says no format: refused, nothing written.
     const std::string plain = Files.File("noext");
     Dialogs.Files.push_back(QString::fromStdString(plain));
     Form->Save1->trigger();
-    const std::vector<uint8_t> bmp = ReadFileBytes(plain);
-    ASSERT_GE(bmp.size(), 2u);
-    EXPECT_EQ(bmp[0], 'B');
-    EXPECT_EQ(bmp[1], 'M');
+    EXPECT_EQ(Dialogs.Errors.size(), 1u);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(plain)));
 }
 
-TEST_F(MainFormFileTest, AFailedSaveKeepsMarkTitleAndSavingText) {
+TEST_F(MainFormFileTest, AFailedSaveKeepsMarkAndTitle) {
     Open(WriteBitmap("in.bmp", 4, 4));
     Form->Image1->ImageModified = 1;
     Dialogs.Files.push_back(QString::fromStdString(Files.File("no/such/folder/out.bmp")));
     Form->ToolSave->click();
     ASSERT_EQ(Dialogs.Errors.size(), 1u);
-    EXPECT_NE(Dialogs.Errors[0].indexOf("kann nicht erstellt werden"), -1) << Dialogs.Errors[0].toStdString();
+    EXPECT_NE(Dialogs.Errors[0].indexOf("Cannot create the file"), -1) << Dialogs.Errors[0].toStdString();
     EXPECT_EQ(Form->Image1->ImageModified, 1);
     EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) in.bmp");
-    EXPECT_EQ(Status(), "saving image ...");
+    EXPECT_EQ(Status(), "ready");
 }
 
 TEST_F(MainFormFileTest, CopyAndPasteGoThroughTheClipboard) {
@@ -216,7 +219,7 @@ TEST_F(MainFormFileTest, PastingSomethingElseIsRefusedAndChangesNothing) {
     QApplication::clipboard()->setText("just text");
     Form->ToolPaste->click();
     ASSERT_EQ(Dialogs.Errors.size(), 1u);
-    EXPECT_EQ(Dialogs.Errors[0], "Format der Zwischenablage wird nicht unterstützt");
+    EXPECT_EQ(Dialogs.Errors[0], "The clipboard holds no picture in a supported format");
     EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) keep.bmp");
     EXPECT_EQ(Form->Image1->size(), QSize(6, 6));
     EXPECT_EQ(Store.Cols, 6);

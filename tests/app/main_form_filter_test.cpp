@@ -83,7 +83,7 @@ TEST_F(MainFormFilterTest, ApplyStopsAtAnUnreadableEntryWithItsMessage) {
     Protokol->AppendLine("typ=resize");
     Form->Toolapply->click();
     ASSERT_EQ(Dialogs.Errors.size(), 1u);
-    EXPECT_EQ(Dialogs.Errors[0], "'' ist kein gültiger Integerwert");
+    EXPECT_EQ(Dialogs.Errors[0], "'' is not a valid integer value");
     EXPECT_EQ(Form->CommandState, 2) << "stopped between the transforms";
 }
 

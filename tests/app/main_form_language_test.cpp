@@ -64,7 +64,7 @@ TEST_F(MainFormLanguageTest, FirstRunOpensMaximisedInEnglish) {
     EXPECT_EQ(Form->Image1->property("Hint").toString(), "Double click to apply");
     EXPECT_TRUE(Form->Image1->toolTip().isEmpty()) << "the view's hint is never shown";
     EXPECT_EQ(Form->ToolResize->property("Hint").toString(), "Resize");
-    EXPECT_TRUE(Form->ToolResize->toolTip().isEmpty());
+    EXPECT_EQ(Form->ToolResize->toolTip(), "Resize") << "every tool button explains itself";
     EXPECT_EQ(Form->File1->title(), "&File");
     EXPECT_EQ(FileMenu(), (QStringList{"Open", "Save", "Close", "Quit"}));
     EXPECT_EQ(Form->Help1->actions()[0]->text(), "Context-sensitive help");

@@ -14,7 +14,9 @@
 #include "spectral/resize_form.h"
 
 #include <QApplication>
-#include <QListWidget>
+#include <QClipboard>
+#include <QTest>
+#include <QTreeWidget>
 #include <QPushButton>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -22,6 +24,7 @@
 #include <QToolBar>
 
 #include <fstream>
+#include <memory>
 #include <set>
 
 namespace {
@@ -79,59 +82,65 @@ TEST_F(MainFormStateTest, StartsInStateZeroWithExactlyTheStartCommands) {
     EXPECT_EQ(Form->LangText("beenden"), "beenden");
 }
 
-TEST_F(MainFormStateTest, DesignedControlsAreAsLaidOut) {
-    // The kinds and designed down states of the buttons.
-    EXPECT_FALSE(Form->ToolOpen->isCheckable());
-    EXPECT_TRUE(Form->ToolRec->isCheckable());
+TEST_F(MainFormStateTest, ShapeButtonsAreOneGroupAndEveryButtonGreysOut) {
     EXPECT_TRUE(Form->ToolRec->isChecked());
-    EXPECT_FALSE(Form->ToolElipse->isChecked());
     Form->ToolElipse->setEnabled(true);
     Form->ToolElipse->click();
     EXPECT_FALSE(Form->ToolRec->isChecked()) << "rectangle and ellipse are one group";
-    EXPECT_TRUE(Form->ToolMirror->isChecked());
-    EXPECT_TRUE(Form->ToolDe->isChecked());
-    EXPECT_FALSE(Form->Toolgb->isChecked());
-    EXPECT_TRUE(Form->ToolZoom->isCheckable());
-    // Help topics.
-    EXPECT_EQ(Form->ToolOpen->property("Tag").toInt(), 829470095);
-    EXPECT_EQ(Form->Open1->property("Tag").toInt(), 0);
-    EXPECT_EQ(Form->Save1->property("Tag").toInt(), 588849925);
-    EXPECT_EQ(Form->ToolDe->property("Tag").toInt(), 782302679);
-    EXPECT_EQ(Form->Toolgb->property("Tag").toInt(), 782302679);
-    EXPECT_EQ(Form->StatusBar->property("Tag").toInt(), 223575831);
-    EXPECT_EQ(Form->TrackKontrast->property("Tag").toInt(), 180698650);
-    // Every tool button shows a 16 x 16 icon with a disabled form.
+    // A disabled button looks different from an enabled one.
     for (QToolButton* b : Form->findChildren<QToolButton*>()) {
         if (b->objectName().startsWith("qt_")) continue;
-        EXPECT_FALSE(b->icon().isNull()) << b->objectName().toStdString();
         const QImage normal = b->icon().pixmap(16, 16, QIcon::Normal).toImage();
         const QImage greyed = b->icon().pixmap(16, 16, QIcon::Disabled).toImage();
-        EXPECT_EQ(normal.size(), QSize(16, 16));
+        EXPECT_EQ(normal.size(), QSize(16, 16)) << b->objectName().toStdString();
         EXPECT_NE(normal, greyed) << b->objectName().toStdString();
     }
-    // Shortcuts.
-    EXPECT_EQ(Form->about1->shortcut(), QKeySequence(Qt::Key_F1));
-    EXPECT_EQ(Form->Open1->shortcut(), QKeySequence(Qt::Key_F2));
-    EXPECT_EQ(Form->Save1->shortcut(), QKeySequence(Qt::Key_F3));
-    EXPECT_EQ(Form->Schlieen1->shortcut(), QKeySequence(Qt::Key_F4));
-    EXPECT_EQ(Form->Transform1->shortcut(), QKeySequence(Qt::Key_F5));
-    EXPECT_EQ(Form->ApplyFilter1->shortcut(), QKeySequence(Qt::Key_F6));
-    EXPECT_EQ(Form->Batchrun1->shortcut(), QKeySequence(Qt::Key_F7));
-    EXPECT_EQ(Form->Copy1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
-    EXPECT_EQ(Form->Paste1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_V));
-    // The slider, the view, the mark and the empty view.
-    EXPECT_EQ(Form->TrackKontrast->minimum(), -50);
-    EXPECT_EQ(Form->TrackKontrast->maximum(), 50);
-    EXPECT_EQ(Form->TrackKontrast->orientation(), Qt::Vertical);
-    EXPECT_EQ(Form->Image1->geometry(), QRect(0, 0, 737, 705));
-    EXPECT_EQ(Form->Image2->geometry(), QRect(0, 160, 692, 530));
-    EXPECT_EQ(Form->Shape->geometry(), QRect(80, 272, 89, 89));
-    EXPECT_TRUE(Form->Shape->isHidden());
-    EXPECT_EQ(Form->EmptyView->geometry(), QRect(0, 0, 737, 705));
-    EXPECT_TRUE(Form->EmptyView->isHidden());
-    EXPECT_FALSE(Form->EmptyView->HasPicture());
-    // Tool bars in their designed order.
-    EXPECT_EQ(Form->findChildren<QToolBar*>().size(), 5);
+}
+
+// The keys the README promises, pressed as a user presses them.
+TEST_F(MainFormStateTest, EveryKeyRunsItsCommand) {
+    ShowForm();
+    Form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+    auto press = [&](QKeySequence key) { QTest::keySequence(Form.get(), key); };
+    // The modal window a key brings up, closed again at once.
+    auto modalOf = [&](QKeySequence key) {
+        auto shown = std::make_shared<QWidget*>(nullptr);
+        QTimer::singleShot(0, [shown] {
+            *shown = QApplication::activeModalWidget();
+            if (*shown) (*shown)->close();
+        });
+        press(key);
+        return *shown;
+    };
+    Dialogs.Files.push_back(QString::fromStdString(WriteBitmap("k.bmp", 16, 8)));
+    press(Qt::Key_F2);
+    EXPECT_EQ(Form->CommandState, 1) << "F2 opens";
+    press(Qt::Key_F3);
+    EXPECT_EQ(Dialogs.FileDialogs.back(), "SavePictureDialog") << "F3 saves";
+    press(QKeySequence(Qt::CTRL | Qt::Key_C));
+    EXPECT_FALSE(QApplication::clipboard()->image().isNull()) << "Ctrl+C copies";
+    press(Qt::Key_F5);
+    EXPECT_EQ(Form->CommandState, 2) << "F5 transforms";
+    press(Qt::Key_F5);
+    EXPECT_EQ(Form->CommandState, 1) << "and back";
+    Protokol->AppendLine("typ=rec,x1=10,x2=20,y1=10,y2=20");
+    Form->SetCommandState(3);
+    press(Qt::Key_F6);
+    EXPECT_TRUE(Form->ToolCompare->isEnabled()) << "F6 applies the filter";
+    press(Qt::Key_F8);
+    EXPECT_TRUE(Form->ToolCompare->isChecked()) << "F8 shows the picture before";
+    press(Qt::Key_F8);
+    EXPECT_FALSE(Form->ToolCompare->isChecked());
+    Dialogs.Answers = {true};
+    press(Qt::Key_F4);
+    EXPECT_EQ(Form->CommandState, 0) << "F4 closes after asking";
+    press(QKeySequence(Qt::CTRL | Qt::Key_V));
+    EXPECT_EQ(Form->CommandState, 1) << "Ctrl+V pastes";
+    EXPECT_EQ(modalOf(Qt::Key_F7), Batch.get()) << "F7 offers the batch run";
+    Form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+    EXPECT_EQ(modalOf(Qt::Key_F1), About.get()) << "F1 shows About";
 }
 
 TEST_F(MainFormStateTest, EveryStateMirrorsTheMenu) {
@@ -158,7 +167,8 @@ TEST_F(MainFormStateTest, StatesFollowTheTable) {
 
     Form->SetCommandState(2);
     EXPECT_EQ(Form->CommandState, 2);
-    EXPECT_TRUE(On(C::ToolResize) && On(C::Toolundo) && On(C::ToolRec) && On(C::ToolStempel));
+    EXPECT_TRUE(On(C::ToolResize) && On(C::ToolRec) && On(C::ToolStempel));
+    EXPECT_FALSE(On(C::Toolundo)) << "nothing done on this spectrum yet";
     EXPECT_FALSE(On(C::ToolOpen) || On(C::ToolSave) || On(C::ToolPaste) || On(C::ToolBatchrun));
     EXPECT_FALSE(Form->TrackKontrast->isHidden());
 
@@ -181,7 +191,7 @@ TEST_F(MainFormStateTest, OpeningAFilterInStateZeroAndOne) {
     Form->ToolLoadFilter->click();
     EXPECT_EQ(Dialogs.FileDialogs, std::vector<QString>{"OpenFilter"});
     EXPECT_EQ(Protokol->EntryCount(), 2u);
-    EXPECT_EQ(Protokol->ListBox1->count(), 2);
+    EXPECT_EQ(Protokol->ListBox1->topLevelItemCount(), 2);
     EXPECT_EQ(Form->CommandState, 0);
     EXPECT_TRUE(On(C::ToolBatchrun) && On(C::ToolFilter) && On(C::ToolSaveFilter));
     EXPECT_TRUE(On(C::Batchrun1) && On(C::Filteransehen1) && On(C::SaveFilter1));
@@ -222,7 +232,9 @@ TEST_F(MainFormStateTest, CloseInStateOneEmptiesTheView) {
     Form->Image1->ImageModified = 1;
     Form->Image1->move(5, 6);
 
+    Dialogs.Answers = {true};
     Form->Schlieen1->trigger();
+    EXPECT_EQ(Dialogs.Questions.size(), 1u) << "unsaved work: Close asks first";
     EXPECT_EQ(Form->CommandState, 0);
     EXPECT_EQ(Form->Image1->geometry(), QRect(0, 0, 737, 705));
     EXPECT_FALSE(Form->Image1->HasPicture());
@@ -237,12 +249,13 @@ TEST_F(MainFormStateTest, CloseInStateOneEmptiesTheView) {
     EXPECT_EQ(Store.Rows, 30);
 }
 
-TEST_F(MainFormStateTest, CloseInStateTwoDoesNothing) {
+TEST_F(MainFormStateTest, CloseInStateTwoAnsweredNoKeepsTheSpectrum) {
     Dialogs.Files.push_back(QString::fromStdString(WriteBitmap("a.bmp", 8, 8)));
     Form->ToolOpen->click();
-    Form->SetCommandState(2);
+    Form->ToolTransform->click();
     ASSERT_TRUE(On(C::Schlieen1));
     Form->Schlieen1->trigger();
+    EXPECT_EQ(Dialogs.Questions.size(), 1u);
     EXPECT_EQ(Form->CommandState, 2);
     EXPECT_TRUE(Form->Image1->HasPicture());
     EXPECT_NE(Form->windowTitle(), Form->CaptionBase);
@@ -261,7 +274,7 @@ TEST_F(MainFormStateTest, QuitAnsweredNoChangesNothing) {
     Form->ToolDe->click();
     Dialogs.Answers = {true};
     Form->Beenden1->trigger();
-    EXPECT_EQ(Dialogs.Questions.back(), "Sind Sie sicher, das Sie Pixmend schon beenden möchten?");
+    EXPECT_EQ(Dialogs.Questions.back(), "Sind Sie sicher, dass Sie Pixmend schon beenden möchten?");
     EXPECT_EQ(QuitCalls, 1);
 }
 
@@ -388,7 +401,6 @@ TEST(OtherWindowsTest, AreCreatedHiddenWithCaptionAndSize) {
     const std::vector<std::tuple<QWidget*, QString, QString, QSize>> windows = {
         {&zoom, "FormZoom", "zoom", QSize(192, 192)},
         {&help, "FormHelp", "Help", QSize(790, 605)},
-        {&protokol, "FormProtokol", "Filter list", QSize(255, 211)},
         {&batch, "FormBatch", "Batchconversion", QSize(413, 332)},
         {&about, "FormAbout", "About", QSize(665, 362)},
         {&versionInfo, "VersionInfoForm", "Version-info", QSize(408, 345)},
@@ -411,14 +423,14 @@ TEST(FilterListWindowTest, DeletesOnlyTheSelectedLine) {
     protokol.AppendEntry(0, 0.125f, 0.175f, 0.083333336f, 0.11666667f);
     protokol.AppendEntry(1, 0.0f, 0.0f, 0.0f, 0.0f);
     EXPECT_FALSE(protokol.AppendEntry(2, 0, 0, 0, 0));
-    ASSERT_EQ(protokol.ListBox1->count(), 2);
-    EXPECT_EQ(protokol.ListBox1->item(0)->text(), "typ=rec,x1=12.50000,x2=17.50000,y1=8.33333,y2=11.66667");
+    ASSERT_EQ(protokol.ListBox1->topLevelItemCount(), 2);
+    EXPECT_EQ(protokol.ListBox1->topLevelItem(0)->text(TFormProtokol::ColumnLine), "typ=rec,x1=12.50000,x2=17.50000,y1=8.33333,y2=11.66667");
     protokol.DeleteClick();
     EXPECT_EQ(protokol.EntryCount(), 2u) << "nothing selected";
-    protokol.ListBox1->setCurrentRow(0);
+    protokol.ListBox1->setCurrentItem(protokol.ListBox1->topLevelItem(0));
     protokol.Delete->click();
     EXPECT_EQ(protokol.EntryCount(), 1u);
-    EXPECT_EQ(protokol.ListBox1->item(0)->text().left(7), "typ=ell");
+    EXPECT_EQ(protokol.ListBox1->topLevelItem(0)->text(TFormProtokol::ColumnLine).left(7), "typ=ell");
 }
 
 }  // namespace
