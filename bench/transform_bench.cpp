@@ -17,6 +17,7 @@
 #include "spectral/store.h"
 #include "spectral/thread_team.h"
 #include "spectral/transform.h"
+#include "tests/support/reference_transform.h"
 
 #include <sys/resource.h>
 #include <time.h>

@@ -11,6 +11,7 @@
 #include "spectral/complex.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 constexpr int32_t cMaxPrimeFactor = 20007;
@@ -38,20 +39,18 @@ extern const char* const kFFTLengthErrorMessage;
 // above cMaxPrimeFactor). n <= 0 is accepted.
 void CheckFFTLength(int32_t n);
 
-// Small DFT kernels, in place on z[0..r-1]; exposed so that the lane-parallel
-// transform can be checked against them.
-void Kernel2(TComplex* z);
-void Kernel3(TComplex* z);
-void Kernel4(TComplex* z);
-void Kernel5(TComplex* z);
-void Kernel8(TComplex* z);
-void Kernel10(TComplex* z);
+class IFFTLanes;
+class TFFTPlan;
 
-// One transform engine with its fixed-capacity working arrays (about 640 KB).
-// Not thread-safe; give each thread its own.
+// One transform engine: the one-lane case of the lane-parallel FFT
+// (fft_lanes_impl.h), with the tables of the last length it was given. Not
+// thread-safe; give each thread its own.
 class TFFTEngine {
 public:
     TFFTEngine();
+    ~TFFTEngine();
+    TFFTEngine(const TFFTEngine&) = delete;
+    TFFTEngine& operator=(const TFFTEngine&) = delete;
 
     // output[k] = sum_j input[j] e^(-2 pi i jk/n), unscaled. output may be input.
     void Forward(const TComplex* input, TComplex* output, int32_t n);
@@ -59,14 +58,11 @@ public:
     void Inverse(const TComplex* input, TComplex* output, int32_t n);
 
 private:
-    void Permute(const TComplex* input, TComplex* output, int32_t n,
-                 const std::vector<int32_t>& factors, const int32_t* rest);
-    void RadixPass(TComplex* y, int32_t s, int32_t r, int32_t q);
-    void OddPrimeKernel(TComplex* z, int32_t p);
+    void Transform(const TComplex* input, TComplex* output, int32_t n, bool inverse);
 
-    std::vector<TComplex> root_, z_, twiddle_, sum_, dif_;
-    std::vector<TComplex> temp_;  // the permuted copy of the in-place case
-    std::vector<TComplex> conj_;  // the conjugated input of the inverse
+    std::unique_ptr<IFFTLanes> lane_;
+    std::unique_ptr<TFFTPlan> plan_;
+    std::vector<float> xre_, xim_, yre_, yim_;  // the split input and output
 };
 
 // Convenience forms on a per-thread engine.

@@ -8,6 +8,7 @@
 #include <numbers>
 
 // Defined in the files compiled for each instruction set.
+IFFTLanes* NewFFTLanesScalar();
 IFFTLanes* NewFFTLanesSse2();
 IFFTLanes* NewFFTLanesAvx2();
 IFFTLanes* NewFFTLanesAvx512();
@@ -15,6 +16,7 @@ IFFTLanes* NewFFTLanesAvx512();
 bool LaneSetSupported(TLaneSet set) {
     switch (set) {
     case TLaneSet::Auto:
+    case TLaneSet::Scalar:
     case TLaneSet::SSE2: return true;
     case TLaneSet::AVX2: return __builtin_cpu_supports("avx2");
     case TLaneSet::AVX512: return __builtin_cpu_supports("avx512f");
@@ -33,6 +35,7 @@ int LaneCount(TLaneSet set) {
     switch (ResolveLaneSet(set)) {
     case TLaneSet::AVX512: return 16;
     case TLaneSet::AVX2: return 8;
+    case TLaneSet::Scalar: return 1;
     default: return 4;
     }
 }
@@ -40,6 +43,7 @@ int LaneCount(TLaneSet set) {
 const char* LaneSetName(TLaneSet set) {
     switch (set) {
     case TLaneSet::Auto: return "auto";
+    case TLaneSet::Scalar: return "scalar";
     case TLaneSet::SSE2: return "SSE2";
     case TLaneSet::AVX2: return "AVX2";
     case TLaneSet::AVX512: return "AVX-512";
@@ -51,13 +55,16 @@ std::unique_ptr<IFFTLanes> MakeFFTLanes(TLaneSet set) {
     switch (ResolveLaneSet(set)) {
     case TLaneSet::AVX512: return std::unique_ptr<IFFTLanes>(NewFFTLanesAvx512());
     case TLaneSet::AVX2: return std::unique_ptr<IFFTLanes>(NewFFTLanesAvx2());
+    case TLaneSet::Scalar: return std::unique_ptr<IFFTLanes>(NewFFTLanesScalar());
     default: return std::unique_ptr<IFFTLanes>(NewFFTLanesSse2());
     }
 }
 
-// The tables are built by the very operations of TFFTEngine (double-precision
-// angles rounded to float, then repeated float multiplication), once per
-// length instead of once per sequence; the lanes only read them.
+// The tables of every stage, once per length instead of once per sequence;
+// the lanes only read them. Stage order, the digit-reversed permutation and
+// the tables are part of the defined result: roots and twiddles are
+// double-precision angles rounded to float, and their powers are built by
+// repeated float multiplication, never computed directly.
 TFFTPlan::TFFTPlan(int32_t realLength) : TFFTPlan(realLength, 2 * realLength - 1) {}
 
 std::unique_ptr<TFFTPlan> TFFTPlan::Complex(int32_t n) {
@@ -84,7 +91,9 @@ TFFTPlan::TFFTPlan(int32_t realLength, int32_t n) : L_(realLength), n_(n) {
         if (j > 1) span_[size_t(j) - 1] = span_[size_t(j) - 2] * factors_[size_t(j) - 2];
     }
 
-    // Digit-reversed order, counted incrementally like the scalar engine, then
+    // Digit-reversed order: output i takes input k(i) = sum_j c_j rest(j) for
+    // the mixed-radix digits c_j of i (c_1 the fastest), counted
+    // incrementally; the last sample stays in place. The indices are then
     // folded back onto the unmirrored samples: position k >= L of the mirrored
     // sequence holds x[2L - 1 - k]. A complex plan (L = n) folds nothing.
     source_.resize(size_t(n_));

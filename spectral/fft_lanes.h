@@ -1,12 +1,12 @@
 #pragma once
-// The mirrored real transform of many rows (or columns) at once, one sequence
-// per lane of a SIMD register.
+// The FFT of many sequences at once, one sequence per lane of a SIMD
+// register, and the mirrored real transform of the image's rows and columns.
 //
-// Every lane runs exactly the float operations of TFFTEngine in the same
-// order: the same permutation, the same kernels, the same root and twiddle
-// tables (built once per length by the same scalar multiplications and shared
-// by all lanes). Only the number of sequences per instruction changes, so each
-// lane's result is bit-identical to the scalar engine's.
+// Every lane runs the same float operations in the same order: the same
+// permutation, the same kernels, the same root and twiddle tables (built once
+// per length in a TFFTPlan and shared by all lanes). Only the number of
+// sequences per instruction changes, so each lane's result is bit-identical
+// whatever the lane count. The plain FFT of fft.h is the one-lane case.
 //
 // The instruction set is chosen at run time, so one binary runs on any x86-64
 // processor: SSE2 (4 lanes) is always there, AVX2 (8 lanes) and AVX-512
@@ -18,7 +18,8 @@
 #include <memory>
 #include <vector>
 
-enum class TLaneSet { Auto, SSE2, AVX2, AVX512 };
+// Scalar is the one-lane case: plain float registers, one sequence at a time.
+enum class TLaneSet { Auto, Scalar, SSE2, AVX2, AVX512 };
 
 // Whether this processor can run the given lane set (Auto always can).
 bool LaneSetSupported(TLaneSet set);
@@ -36,7 +37,7 @@ public:
     // transformed; nothing else has happened then.
     explicit TFFTPlan(int32_t realLength);
     // The tables of a plain complex FFT of length n (no mirroring), for
-    // IFFTLanes::Forward.
+    // IFFTLanes::ComplexTransform.
     static std::unique_ptr<TFFTPlan> Complex(int32_t n);
     TFFTPlan(const TFFTPlan&) = delete;  // the view points into the tables
     TFFTPlan& operator=(const TFFTPlan&) = delete;
@@ -93,12 +94,13 @@ public:
     // of each mirrored sequence. x and y may not overlap.
     virtual void RealTransform(const TFFTPlan::TView& plan, bool inverse, const float* x,
                                float* y) = 0;
-    // The plain forward FFT of Lanes() complex sequences of plan.n values
-    // (a complex plan), split into real and imaginary parts, lane-major; the
-    // outputs may not overlap the inputs. The image transform never needs the
-    // even radices; this keeps every kernel checkable against the scalar one.
-    virtual void Forward(const TFFTPlan::TView& plan, const float* xre, const float* xim,
-                         float* yre, float* yim) = 0;
+    // The plain complex FFT of Lanes() sequences of plan.n values (a complex
+    // plan), split into real and imaginary parts, lane-major; the outputs may
+    // not overlap the inputs. Forward: y[k] = sum_j x[j] e^(-2 pi i jk/n),
+    // unscaled. Inverse: the forward transform of the conjugated input,
+    // conjugated and scaled by 1/n.
+    virtual void ComplexTransform(const TFFTPlan::TView& plan, bool inverse, const float* xre,
+                                  const float* xim, float* yre, float* yim) = 0;
 };
 
 // A transformer for a supported lane set (Auto: the widest available).

@@ -1,17 +1,19 @@
 #pragma once
-// The lane-parallel FFT, written once for any register type. Each instruction
-// set's file defines its register type V in an anonymous namespace and
-// instantiates TLaneEngine<V>; the instantiations therefore stay private to
-// files compiled for that instruction set. This code must not call inline
-// library functions on types of other files (containers of ints, algorithms):
-// the linker could otherwise pick a copy compiled for a wider instruction set
-// for the whole program. Templates instantiated on V's own types are private
-// to the file like V itself.
+// The FFT, written once for any register type: the kernels, the radix passes
+// and the mirrored fill. Each instruction set's file defines its register
+// type V in an anonymous namespace and instantiates TLaneEngine<V>; plain
+// floats (one lane) are the scalar engine. The instantiations therefore stay
+// private to files compiled for that instruction set. This code must not call
+// inline library functions on types of other files (containers of ints,
+// algorithms): the linker could otherwise pick a copy compiled for a wider
+// instruction set for the whole program. Templates instantiated on V's own
+// types are private to the file like V itself.
 //
 // V provides: V::kLanes, V::Load(const float*), V::Store(float*, V),
 // V::Splat(float), the operators + - * and unary -, each one IEEE float
-// operation per lane (no fused multiply-add, no reassociation), so every lane
-// repeats the scalar engine's operations in its order.
+// operation per lane (no fused multiply-add, no reassociation; unary minus
+// flips the sign bit), so every lane performs the operations below in their
+// order and rounds each result to float.
 
 #include "spectral/fft.h"
 #include "spectral/fft_lanes.h"
@@ -61,19 +63,30 @@ public:
         }
     }
 
-    void Forward(const TFFTPlan::TView& plan, const float* xre, const float* xim, float* yre,
-                 float* yim) override {
+    void ComplexTransform(const TFFTPlan::TView& plan, bool inverse, const float* xre,
+                          const float* xim, float* yre, float* yim) override {
         const int32_t n = plan.n;
         Reserve(n);
         LC* b = data_;
+        // The inverse transforms the conjugate (negation only flips the sign
+        // bit), then conjugates and scales the result.
         for (int32_t i = 0; i < n; ++i) {
-            b[i].re = V::Load(xre + ptrdiff_t(plan.source[i]) * kLanes);
-            b[i].im = V::Load(xim + ptrdiff_t(plan.source[i]) * kLanes);
+            const ptrdiff_t at = ptrdiff_t(plan.source[i]) * kLanes;
+            b[i].re = V::Load(xre + at);
+            b[i].im = inverse ? -V::Load(xim + at) : V::Load(xim + at);
         }
         Passes(plan, b, false);
-        for (int32_t k = 0; k < n; ++k) {
-            V::Store(yre + ptrdiff_t(k) * kLanes, b[k].re);
-            V::Store(yim + ptrdiff_t(k) * kLanes, b[k].im);
+        if (inverse) {
+            const V scale = V::Splat(plan.inverseScale);
+            for (int32_t k = 0; k < n; ++k) {
+                V::Store(yre + ptrdiff_t(k) * kLanes, scale * b[k].re);
+                V::Store(yim + ptrdiff_t(k) * kLanes, -(scale * b[k].im));
+            }
+        } else {
+            for (int32_t k = 0; k < n; ++k) {
+                V::Store(yre + ptrdiff_t(k) * kLanes, b[k].re);
+                V::Store(yim + ptrdiff_t(k) * kLanes, b[k].im);
+            }
         }
     }
 
@@ -210,10 +223,13 @@ private:
         z[9] = Sub(a[4], b[4]);
     }
 
-    // The general odd kernel. Two output pairs are accumulated side by side:
-    // they share the loads of sum and dif and give the processor independent
-    // chains, while each accumulator still adds its terms in the order i = 1,
-    // 2, ... as the scalar kernel does.
+    // The general kernel for any odd size p (and 1): with sum[i] and dif[i]
+    // the symmetric and antisymmetric parts of z[i] and z[p-i], z[j] and
+    // z[p-j] start at z[0] and add, for i = 1, 2, ..., h-1 in this order, the
+    // products of root[i*j mod p] with sum[i] and dif[i]; z[0] adds the sums
+    // last. Two output pairs are accumulated side by side: they share the
+    // loads of sum and dif and give the processor independent chains, while
+    // each accumulator still adds its terms in the order i = 1, 2, ...
     void OddPrimeKernel(LC* z, int32_t p, const TComplex* root) {
         const int32_t h = (p + 1) / 2;
         LC* sum = sum_;
@@ -284,7 +300,7 @@ private:
     // real parts of z[0 .. h-1] can reach a kept output: output d + t*s of
     // that pass is kept when it is below L = (n+1)/2, and with n = s*r, r odd,
     // that means t <= (r-1)/2. Those real parts are computed by exactly the
-    // scalar kernel's operations; only results nobody reads are skipped.
+    // full kernel's operations; only results nobody reads are skipped.
     // The real parts of z[0 .. h-1] of the general kernel, nothing else: per
     // term only the products a and b and the difference a - b that the full
     // kernel adds to z[j].re, in the same order. Four outputs are accumulated

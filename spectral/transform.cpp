@@ -1,22 +1,24 @@
+// The image transform: a block of rows (columns) in the lanes of SIMD
+// registers, each lane transformed by the same float operations as one row
+// (column) alone, and the blocks shared among threads.
+//
+// Why the result cannot depend on the thread count or the lane width: every
+// row and column is transformed by the same float operations whatever lane
+// or thread it lands in, each writes only its own cells, and the running
+// maximum is a maximum, which does not depend on the order it is taken in.
+
 #include "spectral/transform.h"
 
-#include "spectral/fft.h"
+#include "spectral/fft_lanes.h"
+#include "spectral/thread_team.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstring>
+#include <memory>
+#include <mutex>
 #include <vector>
-
-void RealTransform1D(const float* x, float* y, int32_t L, TTransformDirection direction,
-                     TComplex* a, TComplex* b) {
-    for (int32_t k = 0; k < L; ++k) a[k] = {x[k], 0.0f};
-    for (int32_t k = L; k < 2 * L; ++k) a[k] = {x[2 * L - 1 - k], 0.0f};
-    const int32_t n = 2 * L - 1;
-    if (direction == TTransformDirection::Forward)
-        ForwardFFT(a, b, n);
-    else
-        InverseFFT(a, b, n);
-    for (int32_t k = 0; k < L; ++k) y[k] = b[k].re;
-}
 
 int32_t ContrastPresetFor(double maximum) {
     const double position = -2.0 * std::trunc(std::log(maximum));
@@ -24,56 +26,220 @@ int32_t ContrastPresetFor(double maximum) {
 }
 
 namespace {
+
 const char* const kRowKeys[3] = {"Red1", "Green1", "Blue1"};
 const char* const kColumnKeys[3] = {"Red2", "Green2", "Blue2"};
-}  // namespace
 
-TTransformResult TransformStoreReference(TSpectrumStore& store, TTransformDirection direction,
-                                         const TBitmap24* source, IProgress& progress) {
-    const int32_t W = store.Cols;
-    const int32_t H = store.Rows;
-    TTransformResult result;
-    if (W <= 0 || H <= 0) return result;
-    const bool fromBitmap = direction == TTransformDirection::Forward && source != nullptr;
-    double m = 1.0;
-
-    std::vector<TComplex> a, b;
-    std::vector<float> x(size_t(std::max(W, H))), y(size_t(std::max(W, H)));
-    for (int p = 0; p < 3; ++p) {
-        progress.Phase(kRowKeys[p]);
-        a.assign(size_t(2) * size_t(W), {});
-        b.assign(size_t(2) * size_t(W), {});
-        float* plane = store.Planes[p].data();
-        float* work = store.WorkPlane.data();
-        for (int32_t r = 0; r < H; ++r) {
-            if (r % 100 == 0) progress.Percent(double(r) / double(H) * 50.0 / 3.0 + p * 33.3);
-            const float* row;
-            if (fromBitmap) {
-                const uint8_t* px = source->Row(r);
-                for (int32_t c = 0; c < W; ++c) x[c] = float(px[size_t(c) * 3 + size_t(p)]) - 127.0f;
-                row = x.data();
-            } else {
-                row = plane + size_t(r) * size_t(W);
+// Lane engines left over from earlier runs. Each holds about 5 MB of
+// address space (mostly never touched), which is not worth giving back and
+// taking again for every image of a batch.
+class TEngineCache {
+public:
+    std::unique_ptr<IFFTLanes> Take(TLaneSet set) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            auto& list = free_[Index(set)];
+            if (!list.empty()) {
+                std::unique_ptr<IFFTLanes> engine = std::move(list.back());
+                list.pop_back();
+                return engine;
             }
-            RealTransform1D(row, work + size_t(r) * size_t(W), W, direction, a.data(), b.data());
         }
+        return MakeFFTLanes(set);
+    }
 
-        progress.Phase(kColumnKeys[p]);
-        a.assign(size_t(2) * size_t(H), {});
-        b.assign(size_t(2) * size_t(H), {});
-        for (int32_t c = 0; c < W; ++c) {
-            if (c % 100 == 0)
-                progress.Percent((double(c) / double(W) * 50.0 + 50.0) / 3.0 + p * 33.3);
-            for (int32_t r = 0; r < H; ++r) x[r] = work[size_t(r) * size_t(W) + size_t(c)];
-            RealTransform1D(x.data(), y.data(), H, direction, a.data(), b.data());
-            for (int32_t k = 0; k < H; ++k) {
-                const float v = y[k];
-                plane[size_t(k) * size_t(W) + size_t(c)] = std::fabs(double(v)) < 0.1 ? 0.0f : v;
-                if (v > m && k > 0 && c > 0) m = v;
+    void Give(TLaneSet set, std::unique_ptr<IFFTLanes> engine) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        auto& list = free_[Index(set)];
+        if (engine && int(list.size()) < 2 * AvailableProcessors()) list.push_back(std::move(engine));
+    }
+
+private:
+    static size_t Index(TLaneSet set) { return size_t(set); }
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<IFFTLanes>> free_[size_t(TLaneSet::AVX512) + 1];
+};
+
+TEngineCache& Engines() {
+    static TEngineCache cache;
+    return cache;
+}
+
+// What one thread keeps across the passes of a run.
+struct alignas(64) TWorker {
+    std::unique_ptr<IFFTLanes> lanes;
+    std::vector<float> x, y;  // lane-major input and output of one block
+    float maximum = 1.0f;     // running maximum of the blocks this thread did
+};
+
+class TFastTransform {
+public:
+    TFastTransform(TSpectrumStore& store, TTransformDirection direction, const TBitmap24* source,
+                   IProgress& progress, const TTransformOptions& options)
+        : store_(store),
+          progress_(progress),
+          W_(store.Cols),
+          H_(store.Rows),
+          inverse_(direction == TTransformDirection::Inverse),
+          source_(direction == TTransformDirection::Forward ? source : nullptr),
+          laneSet_(LaneSetSupported(options.Lanes) ? ResolveLaneSet(options.Lanes)
+                                                    : ResolveLaneSet(TLaneSet::Auto)),
+          lanes_(LaneCount(laneSet_)),
+          threads_(ResolveThreadCount(options.Threads)),
+          zeroBelow_(options.ZeroBelow) {}
+
+    ~TFastTransform() {
+        for (TWorker& w : workers_) Engines().Give(laneSet_, std::move(w.lanes));
+    }
+
+    TTransformResult Run() {
+        // Everything a thread needs is allocated before any plane is touched,
+        // so that running out of memory cannot leave a plane half transformed.
+        const int32_t blocks = (std::max(W_, H_) + lanes_ - 1) / lanes_;
+        workers_.resize(size_t(std::min<int32_t>(threads_, blocks)));
+        for (TWorker& w : workers_) Prepare(w);
+
+        for (int p = 0; p < 3; ++p) {
+            progress_.Phase(kRowKeys[p]);
+            RunPass(H_, [&](int32_t r) { return double(r) / double(H_) * 50.0 / 3.0 + p * 33.3; },
+                    rowPlan_, W_, [&](int32_t block, TWorker& w) { RowBlock(p, block, w); });
+            progress_.Phase(kColumnKeys[p]);
+            RunPass(W_,
+                    [&](int32_t c) { return (double(c) / double(W_) * 50.0 + 50.0) / 3.0 + p * 33.3; },
+                    columnPlan_, H_, [&](int32_t block, TWorker& w) { ColumnBlock(p, block, w); });
+        }
+        double m = 1.0;
+        for (const TWorker& w : workers_) m = std::max(m, double(w.maximum));
+        TTransformResult result;
+        result.Maximum = m;
+        result.ContrastPreset = ContrastPresetFor(m);
+        return result;
+    }
+
+private:
+    // One pass over `count` rows or columns, each a sequence of `length`
+    // samples. The percentage of every hundredth item is reported from the
+    // calling thread as that item is started, and all of them before the
+    // pass returns, so the host sees the reports of a one-row-at-a-time
+    // transform in their order. The plan is made after the first report,
+    // where that transform meets the length error at its first row or column.
+    template <class PercentOf, class Block>
+    void RunPass(int32_t count, PercentOf percentOf, std::unique_ptr<TFFTPlan>& plan,
+                 int32_t length, Block block) {
+        int32_t reported = 0;  // the next item whose percentage is due
+        const auto reportUpTo = [&](int32_t item) {
+            for (; reported <= item && reported < count; reported += 100)
+                progress_.Percent(percentOf(reported));
+        };
+        reportUpTo(0);
+        if (!plan) plan = std::make_unique<TFFTPlan>(length);
+
+        const int32_t blocks = (count + lanes_ - 1) / lanes_;
+        std::atomic<int32_t> next{0};
+        std::atomic<bool> failed{false};
+        const int team = std::min<int32_t>(int32_t(workers_.size()), blocks);
+        RunOnThreads(team, [&](int worker) {
+            TWorker& w = workers_[size_t(worker)];
+            try {
+                for (;;) {
+                    if (failed.load(std::memory_order_relaxed)) return;
+                    const int32_t b = next.fetch_add(1, std::memory_order_relaxed);
+                    if (b >= blocks) return;
+                    if (worker == 0) reportUpTo(std::min(count, (b + 1) * lanes_) - 1);
+                    block(b, w);
+                }
+            } catch (...) {
+                failed = true;
+                throw;
             }
+        });
+        reportUpTo(count - 1);
+    }
+
+    void Prepare(TWorker& w) {
+        w.lanes = Engines().Take(laneSet_);
+        w.lanes->Reserve(2 * std::max(W_, H_) - 1);
+        const size_t size = size_t(lanes_) * size_t(std::max(W_, H_));
+        w.x.assign(size, 0.0f);
+        w.y.assign(size, 0.0f);
+    }
+
+    // Rows r0 .. r0+n-1 into the lanes; lanes past the last row hold zeros and
+    // are transformed but never stored.
+    void RowBlock(int p, int32_t block, TWorker& w) {
+        const int32_t r0 = block * lanes_;
+        const int32_t n = std::min(lanes_, H_ - r0);
+        float* x = w.x.data();
+        for (int32_t l = 0; l < lanes_; ++l) {
+            if (l >= n) {
+                for (int32_t c = 0; c < W_; ++c) x[size_t(c) * lanes_ + l] = 0.0f;
+            } else if (source_) {
+                const uint8_t* px = source_->Row(r0 + l);
+                for (int32_t c = 0; c < W_; ++c)
+                    x[size_t(c) * lanes_ + l] = float(px[size_t(c) * 3 + size_t(p)]) - 127.0f;
+            } else {
+                const float* row = store_.Planes[p].data() + size_t(r0 + l) * size_t(W_);
+                for (int32_t c = 0; c < W_; ++c) x[size_t(c) * lanes_ + l] = row[c];
+            }
+        }
+        w.lanes->RealTransform(rowPlan_->View(), inverse_, x, w.y.data());
+        const float* y = w.y.data();
+        for (int32_t l = 0; l < n; ++l) {
+            float* out = store_.WorkPlane.data() + size_t(r0 + l) * size_t(W_);
+            for (int32_t c = 0; c < W_; ++c) out[c] = y[size_t(c) * lanes_ + l];
         }
     }
-    result.Maximum = m;
-    result.ContrastPreset = ContrastPresetFor(m);
-    return result;
+
+    // Columns c0 .. c0+n-1 into the lanes. Adjacent columns are adjacent in
+    // memory, so each row of the block is one short copy.
+    void ColumnBlock(int p, int32_t block, TWorker& w) {
+        const int32_t c0 = block * lanes_;
+        const int32_t n = std::min(lanes_, W_ - c0);
+        float* x = w.x.data();
+        const float* work = store_.WorkPlane.data();
+        for (int32_t r = 0; r < H_; ++r) {
+            float* dst = x + size_t(r) * lanes_;
+            std::memcpy(dst, work + size_t(r) * size_t(W_) + size_t(c0), size_t(n) * sizeof(float));
+            for (int32_t l = n; l < lanes_; ++l) dst[l] = 0.0f;
+        }
+        w.lanes->RealTransform(columnPlan_->View(), inverse_, x, w.y.data());
+        const float* y = w.y.data();
+        float* plane = store_.Planes[p].data();
+        float m = w.maximum;
+        for (int32_t k = 0; k < H_; ++k) {
+            float* out = plane + size_t(k) * size_t(W_) + size_t(c0);
+            const float* v = y + size_t(k) * lanes_;
+            for (int32_t l = 0; l < n; ++l) {
+                out[l] = std::fabs(double(v[l])) < zeroBelow_ ? 0.0f : v[l];
+                if (v[l] > m && k > 0 && c0 + l > 0) m = v[l];
+            }
+        }
+        w.maximum = m;
+    }
+
+    TSpectrumStore& store_;
+    IProgress& progress_;
+    const int32_t W_, H_;
+    const bool inverse_;
+    const TBitmap24* source_;
+    const TLaneSet laneSet_;
+    const int32_t lanes_;
+    const int threads_;
+    const double zeroBelow_;
+    std::vector<TWorker> workers_;
+    std::unique_ptr<TFFTPlan> rowPlan_, columnPlan_;
+};
+
+}  // namespace
+
+TTransformResult TransformStore(TSpectrumStore& store, TTransformDirection direction,
+                                const TBitmap24* source, IProgress& progress,
+                                const TTransformOptions& options) {
+    if (store.Cols <= 0 || store.Rows <= 0) return {};
+    return TFastTransform(store, direction, source, progress, options).Run();
+}
+
+TTransformResult TransformStore(TSpectrumStore& store, TTransformDirection direction,
+                                const TBitmap24* source, IProgress& progress) {
+    return TransformStore(store, direction, source, progress, TTransformOptions{});
 }

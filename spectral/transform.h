@@ -8,7 +8,6 @@
 // spectrum is too, and the same steps with the inverse FFT give the image back.
 
 #include "spectral/bitmap.h"
-#include "spectral/complex.h"
 #include "spectral/fft_lanes.h"
 #include "spectral/progress.h"
 #include "spectral/store.h"
@@ -56,24 +55,15 @@ struct TTransformOptions {
 // too large a prime factor; no plane has been changed then.
 //
 // Many rows (columns) are transformed at once in SIMD lanes and blocks of them
-// on several threads; every value is bit-identical to TransformStoreReference
-// and the progress reports come from the calling thread, in the same order
-// and with the same values.
+// on several threads; every value is bit-identical to transforming one row or
+// column at a time with ForwardFFT or InverseFFT, and the progress reports
+// come from the calling thread, in the order and with the values that the
+// one-at-a-time transform reports.
 TTransformResult TransformStore(TSpectrumStore& store, TTransformDirection direction,
                                 const TBitmap24* source, IProgress& progress);
 TTransformResult TransformStore(TSpectrumStore& store, TTransformDirection direction,
                                 const TBitmap24* source, IProgress& progress,
                                 const TTransformOptions& options);
-
-// The same transform one row or column at a time with the scalar FFT: the
-// reference that defines every bit of the result.
-TTransformResult TransformStoreReference(TSpectrumStore& store, TTransformDirection direction,
-                                         const TBitmap24* source, IProgress& progress);
-
-// One mirrored real transform of length L: y[k] for k < L from x[0..L-1].
-// a and b are scratch buffers of at least 2L elements.
-void RealTransform1D(const float* x, float* y, int32_t L, TTransformDirection direction,
-                     TComplex* a, TComplex* b);
 
 // The contrast slider's range and the gain of a position.
 constexpr int32_t kContrastMin = -50;

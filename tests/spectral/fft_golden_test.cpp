@@ -11,6 +11,7 @@
 #include "spectral/fft.h"
 #include "spectral/fft_lanes.h"
 #include "spectral/transform.h"
+#include "tests/support/reference_transform.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -188,7 +189,7 @@ std::vector<float> Sequence(int sequence, int32_t n, uint32_t seed) {
 
 std::vector<TLaneSet> SupportedLaneSets() {
     std::vector<TLaneSet> sets;
-    for (TLaneSet s : {TLaneSet::SSE2, TLaneSet::AVX2, TLaneSet::AVX512})
+    for (TLaneSet s : {TLaneSet::Scalar, TLaneSet::SSE2, TLaneSet::AVX2, TLaneSet::AVX512})
         if (LaneSetSupported(s)) sets.push_back(s);
     return sets;
 }
@@ -234,21 +235,24 @@ TEST(GoldenDigests, ComplexFFT) {
             const auto lanes = MakeFFTLanes(set);
             const int W = lanes->Lanes();
             std::vector<float> xre(size_t(n) * W), xim(xre.size()), yre(xre.size()), yim(xre.size());
-            TDigest digest;
-            for (int s0 = 0; s0 < kSequences; s0 += W) {
-                for (int l = 0; l < W; ++l)
-                    for (int32_t k = 0; k < n; ++k) {
-                        xre[size_t(k) * W + l] = in[size_t(s0 + l)][size_t(k)].re;
-                        xim[size_t(k) * W + l] = in[size_t(s0 + l)][size_t(k)].im;
-                    }
-                lanes->Forward(plan->View(), xre.data(), xim.data(), yre.data(), yim.data());
-                for (int l = 0; l < W; ++l)
-                    for (int32_t k = 0; k < n; ++k) {
-                        digest.Add(yre[size_t(k) * W + l]);
-                        digest.Add(yim[size_t(k) * W + l]);
-                    }
+            for (bool inverse : {false, true}) {
+                TDigest digest;
+                for (int s0 = 0; s0 < kSequences; s0 += W) {
+                    for (int l = 0; l < W; ++l)
+                        for (int32_t k = 0; k < n; ++k) {
+                            xre[size_t(k) * W + l] = in[size_t(s0 + l)][size_t(k)].re;
+                            xim[size_t(k) * W + l] = in[size_t(s0 + l)][size_t(k)].im;
+                        }
+                    lanes->ComplexTransform(plan->View(), inverse, xre.data(), xim.data(), yre.data(),
+                                            yim.data());
+                    for (int l = 0; l < W; ++l)
+                        for (int32_t k = 0; k < n; ++k) {
+                            digest.Add(yre[size_t(k) * W + l]);
+                            digest.Add(yim[size_t(k) * W + l]);
+                        }
+                }
+                ExpectGolden(Name("fft", n, inverse), LaneSetName(set), digest.Value());
             }
-            ExpectGolden(Name("fft", n, false), LaneSetName(set), digest.Value());
         }
     }
 }

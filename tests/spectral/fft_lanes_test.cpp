@@ -4,6 +4,7 @@
 #include "spectral/fft.h"
 #include "spectral/fft_lanes.h"
 #include "spectral/transform.h"
+#include "tests/support/reference_transform.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -76,7 +77,7 @@ void CheckComplexForward(int32_t n, bool special, const std::vector<TLaneSet>& s
                 xre[size_t(k) * W + l] = re[size_t(l) * n + k];
                 xim[size_t(k) * W + l] = im[size_t(l) * n + k];
             }
-        lanes->Forward(plan->View(), xre.data(), xim.data(), yre.data(), yim.data());
+        lanes->ComplexTransform(plan->View(), false, xre.data(), xim.data(), yre.data(), yim.data());
         for (int l = 0; l < W; ++l) {
             std::vector<TComplex> in(static_cast<size_t>(n)), out(static_cast<size_t>(n));
             for (int32_t k = 0; k < n; ++k) in[k] = {re[size_t(l) * n + k], im[size_t(l) * n + k]};
@@ -126,6 +127,7 @@ TEST(FFTLanes, LaneSetsResolveToWhatTheProcessorHas) {
     const TLaneSet best = ResolveLaneSet(TLaneSet::Auto);
     EXPECT_NE(best, TLaneSet::Auto);
     EXPECT_TRUE(LaneSetSupported(best));
+    EXPECT_EQ(LaneCount(TLaneSet::Scalar), 1);
     EXPECT_EQ(LaneCount(TLaneSet::SSE2), 4);
     EXPECT_EQ(LaneCount(TLaneSet::AVX2), 8);
     EXPECT_EQ(LaneCount(TLaneSet::AVX512), 16);

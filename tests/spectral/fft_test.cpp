@@ -206,15 +206,3 @@ TEST(FFT, TooLargePrimeFactorRaisesTheLengthErrorBeforeWriting) {
     EXPECT_NO_THROW(CheckFFTLength(20007));
     EXPECT_NO_THROW(CheckFFTLength(59991));
 }
-
-TEST(FFT, KernelsComputeTheirSmallTransforms) {
-    using Kernel = void (*)(TComplex*);
-    const std::pair<int, Kernel> kernels[] = {{2, Kernel2}, {3, Kernel3}, {4, Kernel4},
-                                              {5, Kernel5}, {8, Kernel8}, {10, Kernel10}};
-    for (const auto& [r, kernel] : kernels) {
-        const auto x = RandomSignal(r, 1000u + uint32_t(r));
-        auto z = x;
-        kernel(z.data());
-        EXPECT_LE(MaxRelativeError(ReferenceDFT(x, -1), z), 1e-6) << "size " << r;
-    }
-}

@@ -5,6 +5,7 @@
 #include "spectral/store_fill.h"
 #include "spectral/thread_team.h"
 #include "spectral/transform.h"
+#include "tests/support/reference_transform.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
