@@ -45,12 +45,9 @@ namespace {
 
 enum class TFormat { Bmp, Jpeg, Png, Tiff };
 
-// A name without an extension claims no format and is written as a bitmap,
-// as the window program always has; it is read by no decoder.
-TFormat FormatOf(const std::string& fileName, bool writing = false) {
+TFormat FormatOf(const std::string& fileName) {
     const std::string extension = ImageFileExtension(fileName);
     const std::string kind = LowerAscii(extension);
-    if (writing && extension.empty()) return TFormat::Bmp;
     if (kind == "bmp") return TFormat::Bmp;
     if (kind == "jpg" || kind == "jpeg") return TFormat::Jpeg;
     if (kind == "png") return TFormat::Png;
@@ -67,7 +64,7 @@ TBitmap24 Narrow(const TBitmap48& deep) {
 
 }  // namespace
 
-void CheckImageFileName(const std::string& fileName) { FormatOf(fileName, true); }
+void CheckImageFileName(const std::string& fileName) { FormatOf(fileName); }
 
 TBitmap24 ReadImageFile(const std::string& fileName) {
     switch (FormatOf(fileName)) {
@@ -114,7 +111,7 @@ namespace {
 
 void WriteImage(const std::string& fileName, const TBitmap24& bitmap, const TBitmap48& deepImage,
                 const TImageInfo& info) {
-    const TFormat format = FormatOf(fileName, true);
+    const TFormat format = FormatOf(fileName);
     std::string bytes;
     try {
         const bool deep = !deepImage.Empty();
@@ -161,7 +158,7 @@ TImageInfo LoadImageStore(const std::string& fileName, TSpectrumStore& store) {
 }
 
 void SaveImageStore(const std::string& fileName, const TSpectrumStore& store, const TImageInfo& info) {
-    const TFormat format = FormatOf(fileName, true);
+    const TFormat format = FormatOf(fileName);
     if (info.Deep && (format == TFormat::Png || format == TFormat::Tiff))
         WriteImage(fileName, TBitmap24(), RenderStoreImage48(store), info);
     else

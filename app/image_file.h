@@ -5,9 +5,8 @@
 // and for writing: "bmp" (every pixel format in, 24 bits out,
 // app/image_file_bmp.h), "jpg"/"jpeg" (libjpeg, baseline quality 98 out,
 // app/image_file_jpeg.h), "png", "tif", "tiff" (Qt's readers and writers).
-// Any other extension is refused before anything is read, encoded or
-// written: a file whose name lies about its format is worse than none. A name
-// without an extension is written as a 24-bit bitmap and read by no decoder.
+// Any other extension, or none, is refused before anything is read, encoded
+// or written: a file whose name lies about its format is worse than none.
 // Writes go to a temporary file renamed over the target, so a failure never
 // costs the old file.
 //
@@ -30,7 +29,7 @@ void WriteImageFile(const std::string& fileName, const TBitmap24& image);
 // its dot; empty when there is none.
 std::string ImageFileExtension(const std::string& fileName);
 
-// Throws the unknown-extension error unless we write names like this one.
+// Throws the unknown-extension error unless the name has one we write.
 void CheckImageFileName(const std::string& fileName);
 
 // An image file with what it says about its pixels. 16-bit PNG and TIFF
