@@ -85,6 +85,21 @@ const TLanguageTable& StrHolder1() {
         "##PixmendUntitled.bmp##=Pixmend unbenannt.bmp",
         "##erledigt##=%2.1f  Prozent erledigt",
         "##beenden##=Sind Sie sicher, dass Sie Pixmend schon beenden möchten?",
+        // The batch run and its dialog.
+        "##BatchRun##=Batchlauf",
+        "##BatchFile##=Datei %1 von %2: %3",
+        "##BatchCancel##=Abbrechen",
+        "##BatchStopping##=Wird nach der laufenden Datei angehalten ...",
+        "##BatchWritten##=%1 von %2 Dateien geschrieben nach %3.",
+        "##BatchFailedList##=Fehlgeschlagen:",
+        "##BatchCancelled##=Abgebrochen: %1 Dateien nicht bearbeitet.",
+        "##BatchStopped##=Nach dem Fehler angehalten: %1 Dateien nicht bearbeitet.",
+        "##BatchNewFolder##=Neuer Ordner",
+        "##BatchFolderName##=Name des neuen Ordners:",
+        "##BatchNoFolder##=Der Zielordner %1 existiert nicht.",
+        "##BatchCannotCreate##=Ordner %1 kann nicht erstellt werden (%2)",
+        "##BatchCannotRead##=Ordner %1 kann nicht gelesen werden (%2)",
+        "##BatchTargetHint##=Der Ordner, in den die Ergebnisse geschrieben werden",
     };
     return table;
 }
@@ -156,6 +171,21 @@ const TLanguageTable& StrHolder2() {
         "##PixmendUntitled.bmp##=Pixmend untitled.bmp",
         "##erledigt##=%2.1f  percent ...",
         "##beenden##=Do you really want to quit Pixmend?",
+        // The batch run and its dialog.
+        "##BatchRun##=Batch run",
+        "##BatchFile##=File %1 of %2: %3",
+        "##BatchCancel##=Cancel",
+        "##BatchStopping##=Stopping after the current file ...",
+        "##BatchWritten##=%1 of %2 files written to %3.",
+        "##BatchFailedList##=Failed:",
+        "##BatchCancelled##=Cancelled: %1 files not processed.",
+        "##BatchStopped##=Stopped at the failure: %1 files not processed.",
+        "##BatchNewFolder##=New folder",
+        "##BatchFolderName##=Name of the new folder:",
+        "##BatchNoFolder##=The target folder %1 does not exist.",
+        "##BatchCannotCreate##=Folder %1 cannot be created (%2)",
+        "##BatchCannotRead##=Folder %1 cannot be read (%2)",
+        "##BatchTargetHint##=The folder the results are written to",
     };
     return table;
 }

@@ -14,7 +14,8 @@
 
 using TLanguageTable = std::vector<std::string>;
 
-// The German table (76 lines) and the English table (64 lines), UTF-8.
+// The German table (90 lines) and the English table (78 lines), UTF-8: the
+// designed lines, then the texts of later features, in both tables alike.
 const TLanguageTable& StrHolder1();
 const TLanguageTable& StrHolder2();
 

@@ -131,6 +131,7 @@ TForm1::TForm1(TSpectrumStore& store, IUserDialogs& dialogs, QWidget* parent)
 }
 
 TForm1::~TForm1() {
+    StopBatch();
     // Quit destroys the window without closing it: the settings are written
     // now, unless the close already did.
     if (!settingsWritten_) WriteSettings(true);
@@ -498,18 +499,23 @@ TControlStates TForm1::CurrentControlStates() const {
 
 void TForm1::SetCommandState(uint8_t state) {
     const size_t entries = Windows.FormProtokol ? Windows.FormProtokol->EntryCount() : 0;
-    const TCommandStateResult result =
+    TCommandStateResult result =
         ApplyCommandState(state, CommandState, CurrentControlStates(), entries, undoSteps_.size());
-    for (size_t i = 0; i < kControlCount; ++i) {
-        const auto id = TControlId(i);
-        if (id == TControlId::TrackKontrast) continue;
-        if (QObject* control = Control(id)) SetOwnEnabled(control, result.States.Enabled[i]);
-    }
-    TrackKontrast->setVisible(result.States.KontrastVisible);
+    BlockDuringBatch(result.States);
+    WriteControlStates(result.States);
     CommandState = result.CommandState;
     ToolCompare->setEnabled(CommandState == 1 && beforeFilter_.has_value());
     if (Windows.FormProtokol)
         Windows.FormProtokol->SetSpectrumSize(CommandState == 0 ? 0 : Store.Cols, CommandState == 0 ? 0 : Store.Rows);
+}
+
+void TForm1::WriteControlStates(const TControlStates& states) {
+    for (size_t i = 0; i < kControlCount; ++i) {
+        const auto id = TControlId(i);
+        if (id == TControlId::TrackKontrast) continue;
+        if (QObject* control = Control(id)) SetOwnEnabled(control, states.Enabled[i]);
+    }
+    TrackKontrast->setVisible(states.KontrastVisible);
 }
 
 void TForm1::ShowStatus(const QString& text, int panel) {
@@ -548,13 +554,17 @@ bool TForm1::PassesGuard(TCommand command, QObject* sender) {
         return false;
     };
     auto enabledStep = [&] { return !guard.Button || OwnEnabled(Control(*guard.Button)); };
-    switch (guard.Steps) {
-    case TDispatchSteps::HelpThenEnabled: return helpStep() && enabledStep();
-    case TDispatchSteps::EnabledThenHelp: return enabledStep() && helpStep();
-    case TDispatchSteps::HelpOnly: return helpStep();
-    case TDispatchSteps::None: return true;
-    }
-    return false;
+    const auto steps = [&] {
+        switch (guard.Steps) {
+        case TDispatchSteps::HelpThenEnabled: return helpStep() && enabledStep();
+        case TDispatchSteps::EnabledThenHelp: return enabledStep() && helpStep();
+        case TDispatchSteps::HelpOnly: return helpStep();
+        case TDispatchSteps::None: return true;
+        }
+        return false;
+    };
+    // Also when a command's own control does not say so (Undo, Resize).
+    return steps() && !BatchBlocks(command);
 }
 
 void TForm1::SetTitle(const QString& name) { setWindowTitle(CaptionBase + name); }

@@ -24,6 +24,7 @@
 #include "app/language_tables.h"
 #include "app/settings.h"
 #include "app/translation.h"
+#include "filter/apply_filter.h"
 #include "filter/mark.h"
 #include "spectral/bitmap.h"
 #include "spectral/progress.h"
@@ -45,6 +46,7 @@ class QAction;
 class QFileDialog;
 class QLabel;
 class QMenu;
+class QProgressDialog;
 class QScrollArea;
 class QSlider;
 class QStatusBar;
@@ -62,6 +64,7 @@ class TImageView;
 class TPictureDialog;
 class TShapeMark;
 class TVersionInfoForm;
+struct TBatchSummary;
 
 // The other windows, created after the main window; set by the start-up.
 struct TOtherWindows {
@@ -107,9 +110,12 @@ public:
     // The help server's base address as the settings file had it; written
     // back unchanged so that a user's own address survives.
     std::string HelpBase;
-    // The fixed pauses of a batch run after loading and after filtering,
-    // which let the user follow the run (tests shorten them).
-    int BatchPauseMs = 500;
+    // The progress window of a batch run (file n of m, Cancel); created at
+    // the first run.
+    QProgressDialog* BatchProgress = nullptr;
+    // How a batch run reads and writes image files (called on the worker
+    // thread): the image files of the disk; tests wrap it.
+    TImageAccess BatchImages;
 
     // --- Controls ---
     QToolBar* ToolBar = nullptr;
@@ -285,6 +291,10 @@ public:
     // Whether the command may run, after its guard steps (DispatchGuard).
     bool PassesGuard(TCommand command, QObject* sender);
 
+signals:
+    // A batch run has ended, however; the window shows its outcome.
+    void BatchFinished();
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -310,8 +320,20 @@ private:
     void ApplyFilterWork();
     // Smooths the region of a normalised entry, redraws it and records it.
     void SmoothAndRecord(int32_t kind, float x1, float x2, float y1, float y2);
-    // Lets pending window messages run, then waits the batch pause.
-    void BatchPause();
+    // The batch run: its files go through the engine's runner on a worker
+    // thread; the window hears of each file through queued calls.
+    struct TBatchRun;
+    void StartBatch(const QStringList& sources, const QString& target);
+    void BatchFileStarted(size_t index, size_t count, const QString& name);
+    void BatchFileFailed(const QString& name, const QString& reason);
+    void EndBatch(const TBatchSummary& summary);
+    // Cancels a running batch and waits for its current file (closing down).
+    void StopBatch();
+    // Commands that would replace the image or touch the store do not run
+    // while a batch runs; their controls are disabled meanwhile.
+    bool BatchBlocks(TCommand command) const;
+    void BlockDuringBatch(TControlStates& states) const;
+    void WriteControlStates(const TControlStates& states);
     // The sign prompt of the watermark commands; Cancel gives the default sign.
     std::string AskSign();
 
@@ -346,4 +368,6 @@ private:
     void ReportError(const std::string& message);
     // The texts the tables do not hold, in the current language.
     void TranslateOtherTexts();
+    // The running batch, shared with its worker thread; null when none runs.
+    std::shared_ptr<TBatchRun> batch_;
 };

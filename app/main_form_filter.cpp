@@ -1,18 +1,32 @@
 // Apply filter and the batch run: the recorded filter replayed on the current
 // image, and on a selection of image files whose results go into a target
-// folder. Both run the Transform command on either side of the entries, so
-// the status bar and the view show what a transform by hand would show.
+// folder. Apply runs the Transform command on either side of the entries, so
+// the status bar and the view show what a transform by hand would show. The
+// batch runs the engine's batch runner on a worker thread, exactly as the
+// command-line tool does, so the window stays responsive: a progress window
+// shows "file n of m" and can cancel after the current file, a summary tells
+// what was written and what failed, and the last processed image is shown.
 
 #include "app/main_form.h"
 
 #include "app/image_view_form.h"
 #include "app/main_form_busy.h"
+#include "app/user_dialogs_form.h"
 #include "filter/apply_filter.h"
 #include "filter/batch_form.h"
+#include "filter/batch_runner.h"
 #include "filter/filter_list_form.h"
+#include "filter/image_file_access.h"
 
+#include <QFileInfo>
+#include <QDir>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QThread>
 #include <QToolButton>
+
+#include <atomic>
+#include <memory>
 
 void TForm1::ToolapplyClick(QObject* sender) {
     if (!PassesGuard(TCommand::ApplyFilter, sender)) return;
@@ -35,32 +49,240 @@ void TForm1::ApplyFilterWork() {
     if (before == 1) ButtonfftClick(ToolTransform);
 }
 
-void TForm1::BatchPause() {
-    LetWindowRepaint();
-    if (BatchPauseMs > 0) QThread::msleep(unsigned(BatchPauseMs));
+// What a batch run shares between the window and its worker thread. The
+// worker writes Last* only; the window reads them after the thread ended.
+struct TForm1::TBatchRun {
+    std::vector<TBatchFile> Files;
+    TFilterList Filter;
+    std::atomic<bool> Cancel{false};
+    std::unique_ptr<QThread> Thread;
+    // The result of the last file written, for the window to show.
+    TBitmap24 LastImage;
+    std::string LastSource;
+    bool HasImage = false;
+    // Kept by the window from the events.
+    QString Target;
+    QStringList Failures;
+    TControlStates Before;
+};
+
+namespace {
+
+// The controls of commands that replace the image or change the store.
+constexpr TControlId kBlockedByBatch[] = {
+    TControlId::ToolOpen,     TControlId::ToolSave,     TControlId::ToolCopy,
+    TControlId::ToolPaste,    TControlId::ToolTransform, TControlId::Toolundo,
+    TControlId::ToolRec,      TControlId::ToolElipse,   TControlId::ToolStempel,
+    TControlId::ToolResize,   TControlId::Toolapply,    TControlId::ToolBatchrun,
+    TControlId::Schlieen1,    TControlId::SetWatermark1, TControlId::CheckWatermark1,
+};
+
+QString FileName(const std::string& path) {
+    return QFileInfo(QString::fromStdString(path)).fileName();
+}
+
+} // namespace
+
+bool TForm1::BatchBlocks(TCommand command) const {
+    if (!batch_) return false;
+    switch (command) {
+    case TCommand::OpenImage:
+    case TCommand::SaveImage:
+    case TCommand::CloseImage:
+    case TCommand::Copy:
+    case TCommand::Paste:
+    case TCommand::Transform:
+    case TCommand::SmoothArea:
+    case TCommand::Undo:
+    case TCommand::Rectangle:
+    case TCommand::Ellipse:
+    case TCommand::Resize:
+    case TCommand::ApplyFilter:
+    case TCommand::BatchRun:
+    case TCommand::SetWatermark:
+    case TCommand::CheckWatermark: return true;
+    default: return false;
+    }
+}
+
+void TForm1::BlockDuringBatch(TControlStates& states) const {
+    if (!batch_) return;
+    for (const TControlId id : kBlockedByBatch) states[id] = false;
+    MirrorMenuItems(states);
 }
 
 void TForm1::ToolBatchrunClick(QObject* sender) {
     if (!PassesGuard(TCommand::BatchRun, sender)) return;
     if (!Windows.FormProtokol || Windows.FormProtokol->EntryCount() == 0 || !Windows.FormBatch)
         return;
-    // Cleared however the run ends, an error at some file included.
-    struct TRunning {
-        bool& Flag;
-        explicit TRunning(bool& flag) : Flag(flag) { Flag = true; }
-        ~TRunning() { Flag = false; }
-    } running(BatchRunning);
+    // Set while the dialog is open and for the whole run; cleared however it
+    // ends (EndBatch), or here when no run starts.
+    BatchRunning = true;
+    struct TNoRun {
+        TForm1& Form;
+        ~TNoRun() {
+            if (!Form.batch_) Form.BatchRunning = false;
+        }
+    } noRun{*this};
 
-    if (!Windows.FormBatch->Execute()) return;
-    const QStringList sources = Windows.FormBatch->SelectedFiles();
-    const std::string target = Windows.FormBatch->TargetFolder().toStdString();
-    for (const QString& source : sources) {
-        LoadImageFile(source);
-        Image1->ImageModified = 0;
-        BatchPause();
-        ApplyFilterWork();
-        BatchPause();
-        SaveImageFile(QString::fromStdString(BatchTargetPath(source.toStdString(), target)));
-        LetWindowRepaint();
+    TFormBatch& dialog = *Windows.FormBatch;
+    dialog.ApplyTexts([this](const std::string& key, const QString& fallback) {
+        return QString::fromStdString(LookupText(LanguageState, key, fallback.toStdString()));
+    });
+    if (!dialog.Execute()) return;
+    const QStringList sources = dialog.SelectedFiles();
+    if (sources.isEmpty()) return;
+    StartBatch(sources, dialog.TargetFolder());
+}
+
+void TForm1::StartBatch(const QStringList& sources, const QString& target) {
+    auto run = std::make_shared<TBatchRun>();
+    std::vector<std::string> paths;
+    for (const QString& source : sources) paths.push_back(source.toStdString());
+    run->Files = PlanBatchFiles(paths, target.toStdString());
+    run->Filter = Windows.FormProtokol->List();
+    run->Target = target;
+    run->Before = CurrentControlStates();
+
+    if (!BatchProgress) {
+        BatchProgress = new QProgressDialog(this);
+        BatchProgress->setObjectName("BatchProgress");
+        BatchProgress->setWindowModality(Qt::NonModal);
+        BatchProgress->setAutoClose(false);
+        BatchProgress->setAutoReset(false);
+        BatchProgress->setMinimumWidth(360);
+        // Cancel asks the run to stop after its current file; the window
+        // stays up to say so, instead of vanishing as it would by itself.
+        disconnect(BatchProgress, &QProgressDialog::canceled, BatchProgress,
+                   &QProgressDialog::cancel);
+        connect(BatchProgress, &QProgressDialog::canceled, this, [this] {
+            if (!batch_) return;
+            batch_->Cancel = true;
+            BatchProgress->setLabelText(LangText("BatchStopping"));
+            if (auto* button = BatchProgress->findChild<QPushButton*>()) button->setEnabled(false);
+        });
     }
+    BatchProgress->setWindowTitle(LangText("BatchRun"));
+    BatchProgress->setCancelButtonText(LangText("BatchCancel"));
+    if (auto* button = BatchProgress->findChild<QPushButton*>()) button->setEnabled(true);
+    BatchProgress->setRange(0, int(run->Files.size()));
+    BatchProgress->setValue(0);
+    BatchProgress->setLabelText(LangText("BatchFile")
+                                    .arg(1)
+                                    .arg(run->Files.size())
+                                    .arg(FileName(run->Files.front().Source)));
+
+    batch_ = run;
+    SetCommandState(uint8_t(255)); // no row: only blocks the commands and mirrors the menu
+    BatchProgress->show();
+
+    // The worker's events reach the window as queued calls; a call that
+    // arrives after the window is gone is dropped by Qt.
+    class TRelay final : public IBatchEvents {
+      public:
+        TRelay(TForm1* form, TBatchRun& run) : form_(form), run_(run) {}
+        void FileStarted(size_t index, size_t count, const TBatchFile& file) override {
+            QMetaObject::invokeMethod(
+                form_,
+                [form = form_, index, count, name = FileName(file.Source)] {
+                    form->BatchFileStarted(index, count, name);
+                },
+                Qt::QueuedConnection);
+        }
+        void FileDone(size_t, size_t, const TBatchFile& file, const TBitmap24& image,
+                      const TFilterList&) override {
+            run_.LastImage = image;
+            run_.LastSource = file.Source;
+            run_.HasImage = true;
+        }
+        void FileFailed(size_t, size_t, const TBatchFile& file, const std::string& reason) override {
+            QMetaObject::invokeMethod(
+                form_,
+                [form = form_, name = FileName(file.Source), why = QString::fromStdString(reason)] {
+                    form->BatchFileFailed(name, why);
+                },
+                Qt::QueuedConnection);
+        }
+        void Cancelled(size_t, size_t) override {}
+
+      private:
+        TForm1* form_;
+        TBatchRun& run_;
+    };
+    const TImageAccess images = BatchImages.Read ? BatchImages : ImageFileAccess();
+    run->Thread.reset(QThread::create([this, run, images] {
+        TRelay relay(this, *run);
+        TBatchOptions options;
+        // The window's run stops at the first file that fails: the user
+        // looks at the reason before the rest is converted.
+        options.StopAtFailure = true;
+        options.Cancel = &run->Cancel;
+        TBatchSummary summary;
+        try {
+            summary = RunBatch(run->Files, FilterFileWork(run->Filter), images, options, &relay);
+        } catch (const std::exception& e) {
+            // Nothing of a file escapes the runner; a thread that could not
+            // even start its work still ends the run in the window.
+            summary.NotStarted = run->Files.size();
+            relay.FileFailed(0, run->Files.size(), run->Files.front(), e.what());
+        }
+        QMetaObject::invokeMethod(this, [this, summary] { EndBatch(summary); },
+                                  Qt::QueuedConnection);
+    }));
+    run->Thread->start();
+}
+
+void TForm1::BatchFileStarted(size_t index, size_t count, const QString& name) {
+    if (!batch_ || batch_->Cancel) return;
+    BatchProgress->setValue(int(index));
+    BatchProgress->setLabelText(LangText("BatchFile").arg(index + 1).arg(count).arg(name));
+}
+
+void TForm1::BatchFileFailed(const QString& name, const QString& reason) {
+    if (batch_) batch_->Failures.append(name + ": " + reason);
+}
+
+void TForm1::EndBatch(const TBatchSummary& summary) {
+    if (!batch_) return;
+    const std::shared_ptr<TBatchRun> run = batch_;
+    run->Thread->wait(); // it has posted this call as its last act
+    batch_.reset();
+    BatchRunning = false;
+    BatchProgress->setValue(BatchProgress->maximum());
+    BatchProgress->hide();
+
+    // The last processed image is shown, as after a run by hand; with none
+    // written the commands come back as they were.
+    if (run->HasImage) {
+        Image1->Picture = std::move(run->LastImage);
+        InitializeImage();
+        Image1->ImageModified = 1;
+        SetTitle(FileName(run->LastSource));
+    } else {
+        TControlStates states = CurrentControlStates();
+        for (const TControlId id : kBlockedByBatch) states[id] = run->Before[id];
+        MirrorMenuItems(states);
+        WriteControlStates(states);
+    }
+    ShowStatus(LangText("standby"), 0);
+
+    QStringList lines{LangText("BatchWritten")
+                          .arg(summary.Written)
+                          .arg(run->Files.size())
+                          .arg(QDir::toNativeSeparators(run->Target))};
+    if (!run->Failures.isEmpty()) lines << QString() << LangText("BatchFailedList") << run->Failures;
+    if (summary.NotStarted > 0)
+        lines << QString()
+              << LangText(summary.Cancelled ? "BatchCancelled" : "BatchStopped").arg(summary.NotStarted);
+    if (run->Failures.isEmpty())
+        dialogs_.ShowInformation(this, lines.join('\n'));
+    else
+        dialogs_.ShowError(this, lines.join('\n'));
+    emit BatchFinished();
+}
+
+void TForm1::StopBatch() {
+    if (!batch_) return;
+    batch_->Cancel = true;
+    batch_->Thread->wait();
 }

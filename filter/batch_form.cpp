@@ -3,9 +3,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalBlocker>
 
 #include <algorithm>
 #include <filesystem>
@@ -56,11 +59,6 @@ void AddNotice(QListWidget* list, const QString& text) {
     item->setFlags(Qt::NoItemFlags);
 }
 
-QString CannotReadText(const QString& folder, const std::error_code& error) {
-    return QStringLiteral("Ordner %1 kann nicht gelesen werden (%2)")
-        .arg(QDir::toNativeSeparators(folder), QString::fromStdString(error.message()));
-}
-
 QString CleanFolder(const QString& folder) {
     return QDir::cleanPath(QDir(folder).absolutePath());
 }
@@ -77,25 +75,34 @@ TFormBatch::TFormBatch(QWidget* parent) : QDialog(parent) {
     Label1->setGeometry(8, 6, 193, 16);
     SourcePath = new QLabel(this);
     SourcePath->setObjectName("SourcePath");
-    SourcePath->setGeometry(8, 24, 193, 16);
+    SourcePath->setGeometry(8, 24, 193, 18);
     DirListIn = new QListWidget(this);
     DirListIn->setObjectName("DirListIn");
-    DirListIn->setGeometry(8, 42, 193, 112);
+    DirListIn->setGeometry(8, 46, 193, 110);
     FileListIn = new QListWidget(this);
     FileListIn->setObjectName("FileListIn");
-    FileListIn->setGeometry(8, 160, 193, 128);
+    FileListIn->setGeometry(8, 162, 193, 126);
     FileListIn->setSelectionMode(QAbstractItemView::ExtendedSelection);
 
     Label2 = new QLabel("Target", this);
     Label2->setObjectName("Label2");
     Label2->setGeometry(212, 6, 193, 16);
-    TargetPath = new QLabel(this);
+    TargetPath = new QLineEdit(this);
     TargetPath->setObjectName("TargetPath");
-    TargetPath->setGeometry(212, 24, 193, 16);
+    TargetPath->setGeometry(212, 22, 193, 22);
     DirListout = new QListWidget(this);
     DirListout->setObjectName("DirListout");
-    DirListout->setGeometry(212, 42, 193, 246);
+    DirListout->setGeometry(212, 46, 193, 214);
+    NewFolder = new QPushButton("New folder", this);
+    NewFolder->setObjectName("NewFolder");
+    NewFolder->setGeometry(212, 264, 193, 24);
+    NewFolder->setAutoDefault(false);
 
+    Note = new QLabel(this);
+    Note->setObjectName("Note");
+    Note->setGeometry(8, 292, 222, 38);
+    Note->setWordWrap(true);
+    Note->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     BitBtn1 = new QPushButton("OK", this);
     BitBtn1->setObjectName("BitBtn1");
     BitBtn1->setGeometry(236, 298, 80, 26);
@@ -103,22 +110,65 @@ TFormBatch::TFormBatch(QWidget* parent) : QDialog(parent) {
     BitBtn2 = new QPushButton("Cancel", this);
     BitBtn2->setObjectName("BitBtn2");
     BitBtn2->setGeometry(325, 298, 80, 26);
+    BitBtn2->setAutoDefault(false);
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+    connect(NewFolder, &QPushButton::clicked, this, [this] { NewFolderClick(); });
 
     for (QListWidget* list : {DirListIn, DirListout})
         connect(list, &QListWidget::itemActivated, this,
                 [this, list](QListWidgetItem* item) { OpenFolderItem(list, item); });
+    connect(DirListout, &QListWidget::itemSelectionChanged, this,
+            [this] { TargetSelectionChanged(); });
+    connect(TargetPath, &QLineEdit::editingFinished, this, [this] {
+        if (TargetPath->text() != QDir::toNativeSeparators(targetFolder_)) TakeTypedTarget();
+    });
+
+    AskFolderName = [this](const QString& caption, const QString& prompt) -> std::optional<QString> {
+        bool ok = false;
+        const QString name = QInputDialog::getText(this, caption, prompt, QLineEdit::Normal, {}, &ok);
+        if (!ok) return std::nullopt;
+        return name;
+    };
 
     const QString start = QDir::currentPath();
     SetSourceFolder(start);
     SetTargetFolder(start);
 }
 
+QString TFormBatch::Text(const char* key, const char* fallback) const {
+    const QString english = QString::fromUtf8(fallback);
+    return texts_ ? texts_(key, english) : english;
+}
+
+void TFormBatch::ApplyTexts(const TTexts& texts) {
+    texts_ = texts;
+    setWindowTitle(Text(".FormBatch", "Batchconversion"));
+    Label1->setText(Text("FormBatch.Label1", "Source"));
+    Label2->setText(Text("FormBatch.Label2", "Target"));
+    BitBtn1->setText(Text("FormBatch.BitBtn1", "OK"));
+    BitBtn2->setText(Text("FormBatch.BitBtn2", "Cancel"));
+    NewFolder->setText(Text("##BatchNewFolder##", "New folder"));
+    TargetPath->setToolTip(Text("##BatchTargetHint##", "The folder the results are written to"));
+    Note->clear();
+    Refresh();
+}
+
 bool TFormBatch::Execute() {
     // The folders may have changed since the last run.
+    Note->clear();
     Refresh();
     return exec() == QDialog::Accepted;
+}
+
+void TFormBatch::accept() {
+    if (TargetPath->text() != QDir::toNativeSeparators(targetFolder_) && !TakeTypedTarget()) return;
+    if (!QFileInfo(targetFolder_).isDir()) {
+        Note->setText(Text("##BatchNoFolder##", "The target folder %1 does not exist.")
+                          .arg(QDir::toNativeSeparators(targetFolder_)));
+        return;
+    }
+    QDialog::accept();
 }
 
 QStringList TFormBatch::SelectedFiles() const {
@@ -134,19 +184,93 @@ QStringList TFormBatch::SelectedFiles() const {
 
 void TFormBatch::SetSourceFolder(const QString& folder) {
     sourceFolder_ = CleanFolder(folder);
-    FillFolderList(DirListIn, SourcePath, sourceFolder_);
+    SourcePath->setText(SourcePath->fontMetrics().elidedText(
+        QDir::toNativeSeparators(sourceFolder_), Qt::ElideLeft, SourcePath->width()));
+    SourcePath->setToolTip(QDir::toNativeSeparators(sourceFolder_));
+    FillFolderList(DirListIn, sourceFolder_);
     FillFileList();
 }
 
 void TFormBatch::SetTargetFolder(const QString& folder) {
-    targetFolder_ = CleanFolder(folder);
-    FillFolderList(DirListout, TargetPath, targetFolder_);
+    targetShown_ = targetFolder_ = CleanFolder(folder);
+    {
+        const QSignalBlocker quiet(DirListout);
+        FillFolderList(DirListout, targetShown_);
+    }
+    ShowTarget();
 }
 
 void TFormBatch::Refresh() {
-    FillFolderList(DirListIn, SourcePath, sourceFolder_);
-    FillFileList();
-    FillFolderList(DirListout, TargetPath, targetFolder_);
+    SetSourceFolder(sourceFolder_);
+    // A selected subfolder stays the target if it is still listed.
+    const QString selected = targetFolder_;
+    SetTargetFolder(targetShown_);
+    const QSignalBlocker quiet(DirListout);
+    for (int row = 0; row < DirListout->count(); ++row) {
+        QListWidgetItem* item = DirListout->item(row);
+        if (item->text() != QStringLiteral("..") && item->data(kPathRole).toString() == selected) {
+            DirListout->setCurrentItem(item);
+            targetFolder_ = selected;
+            ShowTarget();
+        }
+    }
+}
+
+void TFormBatch::ShowTarget() {
+    TargetPath->setText(QDir::toNativeSeparators(targetFolder_));
+    TargetPath->setCursorPosition(int(TargetPath->text().size()));
+}
+
+void TFormBatch::TargetSelectionChanged() {
+    const QList<QListWidgetItem*> selected = DirListout->selectedItems();
+    const QVariant path = selected.isEmpty() ? QVariant() : selected.front()->data(kPathRole);
+    targetFolder_ = path.isValid() ? path.toString() : targetShown_;
+    Note->clear();
+    ShowTarget();
+}
+
+bool TFormBatch::TakeTypedTarget() {
+    const QString typed = QDir::fromNativeSeparators(TargetPath->text().trimmed());
+    const QString folder = CleanFolder(QDir(targetShown_).absoluteFilePath(typed));
+    if (typed.isEmpty() || !QFileInfo(folder).isDir()) {
+        Note->setText(Text("##BatchNoFolder##", "The target folder %1 does not exist.")
+                          .arg(QDir::toNativeSeparators(typed.isEmpty() ? folder : typed)));
+        return false;
+    }
+    Note->clear();
+    SetTargetFolder(folder);
+    return true;
+}
+
+bool TFormBatch::MakeFolder(const QString& name) {
+    const QString clean = name.trimmed();
+    const QString path = QDir(targetFolder_).filePath(clean);
+    std::error_code error;
+    if (clean.isEmpty() || clean == QStringLiteral(".") || clean == QStringLiteral("..") ||
+        clean.contains(QLatin1Char('/')))
+        error = std::make_error_code(std::errc::invalid_argument);
+    else if (!fs::create_directory(FsPath(path), error) && !error)
+        error = std::make_error_code(std::errc::file_exists);
+    if (error) {
+        Note->setText(Text("##BatchCannotCreate##", "Folder %1 cannot be created (%2)")
+                          .arg(QDir::toNativeSeparators(path), QString::fromStdString(error.message())));
+        return false;
+    }
+    // Listed among its siblings and selected, so it is the target.
+    SetTargetFolder(targetFolder_);
+    const QList<QListWidgetItem*> found = DirListout->findItems(clean, Qt::MatchExactly);
+    if (!found.isEmpty()) DirListout->setCurrentItem(found.front());
+    return true;
+}
+
+void TFormBatch::NewFolderClick() {
+    // A path typed but not yet confirmed is where the folder goes.
+    if (TargetPath->text() != QDir::toNativeSeparators(targetFolder_) && !TakeTypedTarget()) return;
+    const QString caption = Text("##BatchNewFolder##", "New folder");
+    const std::optional<QString> name =
+        AskFolderName ? AskFolderName(caption, Text("##BatchFolderName##", "Name of the new folder:"))
+                      : std::nullopt;
+    if (name) MakeFolder(*name);
 }
 
 bool TFormBatch::IsBatchFileName(const QString& name) {
@@ -154,11 +278,8 @@ bool TFormBatch::IsBatchFileName(const QString& name) {
            name.endsWith(QStringLiteral(".jpg"), Qt::CaseInsensitive);
 }
 
-void TFormBatch::FillFolderList(QListWidget* list, QLabel* path, const QString& folder) {
+void TFormBatch::FillFolderList(QListWidget* list, const QString& folder) {
     list->clear();
-    path->setText(path->fontMetrics().elidedText(QDir::toNativeSeparators(folder), Qt::ElideLeft,
-                                                 path->width()));
-    path->setToolTip(QDir::toNativeSeparators(folder));
     const QString parent = QFileInfo(folder).absolutePath();
     if (parent != folder) {
         auto* up = new QListWidgetItem(QStringLiteral(".."), list);
@@ -167,7 +288,8 @@ void TFormBatch::FillFolderList(QListWidget* list, QLabel* path, const QString& 
     std::error_code error;
     const QStringList names = FolderEntries(folder, true, error);
     if (error) {
-        AddNotice(list, CannotReadText(folder, error));
+        AddNotice(list, Text("##BatchCannotRead##", "Folder %1 cannot be read (%2)")
+                              .arg(QDir::toNativeSeparators(folder), QString::fromStdString(error.message())));
         return;
     }
     const QDir dir(folder);
@@ -182,7 +304,9 @@ void TFormBatch::FillFileList() {
     std::error_code error;
     const QStringList names = FolderEntries(sourceFolder_, false, error);
     if (error) {
-        AddNotice(FileListIn, CannotReadText(sourceFolder_, error));
+        AddNotice(FileListIn, Text("##BatchCannotRead##", "Folder %1 cannot be read (%2)")
+                                  .arg(QDir::toNativeSeparators(sourceFolder_),
+                                       QString::fromStdString(error.message())));
         return;
     }
     for (const QString& name : names)

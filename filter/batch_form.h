@@ -3,9 +3,16 @@
 // user picks source files and a target folder for a batch run. Left column
 // "Source": the folder list DirListIn and the multi-select file list
 // FileListIn with the folder's "*.bmp;*.jpg" files; right column "Target":
-// the folder list DirListout. This system has no drive letters, so there are
-// no drive selectors; a folder list starts with ".." to go up, and a double
-// click (or Enter) on a folder opens it.
+// the path field TargetPath, the folder list DirListout and the button
+// NewFolder. This system has no drive letters, so there are no drive
+// selectors; a folder list starts with ".." to go up, and a double click (or
+// Enter) on a folder opens it.
+//
+// The target is the folder the user selected: a single click on a folder of
+// DirListout makes it the target and the path field shows it; with nothing
+// selected it is the folder the list shows. A path typed into the field and
+// confirmed with Enter (or OK) is opened, if it is a folder. New folders are
+// made inside the target and become the target.
 //
 // The dialog is created once at start and keeps its folders from one batch
 // run to the next. It only chooses: the run itself belongs to the main window.
@@ -14,7 +21,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <optional>
+#include <string>
+
 class QLabel;
+class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
 class QPushButton;
@@ -27,12 +39,24 @@ class TFormBatch : public QDialog {
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
     QLabel* SourcePath = nullptr;
-    QLabel* TargetPath = nullptr;
+    QLineEdit* TargetPath = nullptr;
     QListWidget* DirListIn = nullptr;
     QListWidget* FileListIn = nullptr;
     QListWidget* DirListout = nullptr;
+    QPushButton* NewFolder = nullptr;
+    QLabel* Note = nullptr;          // why OK or a new folder did not go through
     QPushButton* BitBtn1 = nullptr; // OK
     QPushButton* BitBtn2 = nullptr; // cancel
+
+    // The texts of the current language: the text of a full key of the
+    // language tables, or the fallback. Without one the designed texts stay.
+    using TTexts = std::function<QString(const std::string& fullKey, const QString& fallback)>;
+    void ApplyTexts(const TTexts& texts);
+
+    // Asks the name of a new folder (caption, prompt); none when cancelled.
+    // A modal input box unless replaced (tests).
+    std::function<std::optional<QString>(const QString& caption, const QString& prompt)>
+        AskFolderName;
 
     // Shows the dialog modally; true exactly when it was closed with OK.
     bool Execute();
@@ -40,6 +64,7 @@ class TFormBatch : public QDialog {
     // The selected files of FileListIn as full paths, in list order.
     QStringList SelectedFiles() const;
     QString SourceFolder() const { return sourceFolder_; }
+    // The folder the results go to.
     QString TargetFolder() const { return targetFolder_; }
 
     // Open a folder in a column (an absolute, cleaned path is kept). A folder
@@ -48,16 +73,29 @@ class TFormBatch : public QDialog {
     void SetTargetFolder(const QString& folder);
     // Lists the source folder's files and both folder lists again.
     void Refresh();
+    // Makes a folder of that name inside the target and selects it; false
+    // (with the reason in Note) when it cannot be made.
+    bool MakeFolder(const QString& name);
 
     // Whether a file name matches "*.bmp;*.jpg" (letters in any case, as the
     // image reader accepts them).
     static bool IsBatchFileName(const QString& name);
 
+    void accept() override;
+
   private:
-    void FillFolderList(QListWidget* list, QLabel* path, const QString& folder);
+    QString Text(const char* key, const char* fallback) const;
+    void FillFolderList(QListWidget* list, const QString& folder);
     void FillFileList();
     void OpenFolderItem(QListWidget* list, QListWidgetItem* item);
+    void TargetSelectionChanged();
+    // Takes the path field's text as the target; false when it is no folder.
+    bool TakeTypedTarget();
+    void ShowTarget();
+    void NewFolderClick();
 
+    TTexts texts_;
     QString sourceFolder_;
+    QString targetShown_; // the folder whose subfolders DirListout lists
     QString targetFolder_;
 };

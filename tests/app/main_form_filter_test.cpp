@@ -1,7 +1,9 @@
 // Apply filter and the batch run from the main window, on real widgets and
 // real files: the result against the engine's own replay, a resize entry
-// before smoothings, batches writing every file, and a batch ending at a
-// damaged file with the earlier results kept.
+// before smoothings; batches writing into the folder clicked in the dialog,
+// byte for byte what pixmend-cli apply writes, ending at a damaged file with
+// the earlier results kept, cancelled after the current file, and the window
+// answering while the worker holds a file.
 
 #include "tests/app/main_form_fixture_test.h"
 
@@ -10,13 +12,20 @@
 #include "spectral/display.h"
 #include "spectral/store_fill.h"
 
+#include "filter/image_file_access.h"
+
 #include <QApplication>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
 #include <QTimer>
 
 #include <filesystem>
 #include <fstream>
+#include <future>
 
 namespace {
 
@@ -25,7 +34,6 @@ class MainFormFilterTest : public MainFormTest {
     void SetUp() override {
         MainFormTest::SetUp();
         ShowForm();
-        Form->BatchPauseMs = 0;
     }
     // The filter the window would record, through the window.
     void RecordFilter() {
@@ -42,12 +50,25 @@ class MainFormFilterTest : public MainFormTest {
         return RenderStore(store, true, 0);
     }
     // Runs the batch with the dialog answered: these files of `source`
-    // selected, results into `target`.
+    // selected; the target chosen as a user does, by a single click on the
+    // folder `target` in the list of its parent. Returns once the run ended.
     void RunBatch(const std::string& source, const std::vector<QString>& names,
                   const std::string& target) {
+        StartBatch(source, names, target);
+        WaitForBatch();
+    }
+    void StartBatch(const std::string& source, const std::vector<QString>& names,
+                    const std::string& target) {
         QTimer::singleShot(0, Batch.get(), [=, this] {
             Batch->SetSourceFolder(QString::fromStdString(source));
-            Batch->SetTargetFolder(QString::fromStdString(target));
+            const std::filesystem::path folder(target);
+            Batch->SetTargetFolder(QString::fromStdString(folder.parent_path().string()));
+            const auto found = Batch->DirListout->findItems(
+                QString::fromStdString(folder.filename().string()), Qt::MatchExactly);
+            ASSERT_EQ(found.size(), 1);
+            QWidget* viewport = Batch->DirListout->viewport();
+            QTest::mouseClick(viewport, Qt::LeftButton, {},
+                              Batch->DirListout->visualItemRect(found.front()).center());
             for (int row = 0; row < Batch->FileListIn->count(); ++row) {
                 QListWidgetItem* item = Batch->FileListIn->item(row);
                 item->setSelected(std::find(names.begin(), names.end(), item->text()) !=
@@ -56,6 +77,12 @@ class MainFormFilterTest : public MainFormTest {
             Batch->BitBtn1->click();
         });
         Form->ToolBatchrun->click();
+    }
+    void WaitForBatch() {
+        QSignalSpy finished(Form.get(), &TForm1::BatchFinished);
+        if (Form->BatchRunning) {
+            ASSERT_TRUE(finished.wait(120000));
+        }
     }
 };
 
@@ -87,28 +114,38 @@ TEST_F(MainFormFilterTest, ApplyStopsAtAnUnreadableEntryWithItsMessage) {
     EXPECT_EQ(Form->CommandState, 2) << "stopped between the transforms";
 }
 
-TEST_F(MainFormFilterTest, BatchOverTwoFilesInOneFolderWritesBoth) {
-    const std::string source = Files.File("in");
-    const std::string target = Files.File("out");
-    std::filesystem::create_directories(source);
-    std::filesystem::create_directories(target);
-    const std::string a = WriteBitmap("in/a.bmp", 40, 30, 1);
-    const std::string b = WriteBitmap("in/b.bmp", 36, 20, 2);
-    Form->AddFilterEntry(0, 0.1f, 0.3f, 0.2f, 0.4f);
-    Form->AddFilterEntry(1, 0.5f, 0.7f, 0.05f, 0.45f);
+TEST_F(MainFormFilterTest, BatchWritesIntoTheClickedFolderWhatTheCommandLineToolWrites) {
+    for (const char* folder : {"in", "parent/out", "parent/other", "cli"})
+        std::filesystem::create_directories(Files.File(folder));
+    Form->ToolDe->click();
+    const std::string source = Files.File("in"), target = Files.File("parent/out");
+    WriteBitmap("in/a.bmp", 40, 30, 1);
+    WriteBitmap("in/b.bmp", 36, 20, 2);
+    RecordFilter();
+    Protokol->SaveFilterFile(Files.File("f.flt"));
     ASSERT_TRUE(On(TControlId::ToolBatchrun)) << "a batch may start with no image open";
     RunBatch(source, {"a.bmp", "b.bmp"}, target);
 
-    EXPECT_TRUE(Dialogs.Errors.empty())
-        << (Dialogs.Errors.empty() ? "" : Dialogs.Errors[0].toStdString());
     EXPECT_FALSE(Form->BatchRunning);
-    EXPECT_TRUE(ReadImageFile(target + "/a.bmp").Bytes == Expected(a).Bytes);
-    const TBitmap24 lastExpected = Expected(b);
-    EXPECT_TRUE(ReadImageFile(target + "/b.bmp").Bytes == lastExpected.Bytes);
-    // The last image stays shown, in the image state.
+    ASSERT_TRUE(Dialogs.Errors.empty()) << Dialogs.Errors[0].toStdString();
+    EXPECT_TRUE(std::filesystem::is_empty(Files.File("parent/other")));
+    const TCliRun cli = RunCli("apply '" + Files.File("f.flt") + "' '" + source + "/a.bmp' '" + source +
+                               "/b.bmp' -o '" + Files.File("cli") + "'");
+    ASSERT_EQ(cli.status, 0) << cli.out;
+    for (const char* name : {"/a.bmp", "/b.bmp"}) {
+        const auto written = ReadFileBytes(target + name);
+        EXPECT_FALSE(written.empty()) << name;
+        EXPECT_EQ(written, ReadFileBytes(Files.File("cli") + name)) << name;
+    }
+    // The last image stays shown, in the image state; the summary says where
+    // the results went.
     EXPECT_EQ(Form->CommandState, 1);
-    EXPECT_TRUE(Form->Image1->Picture.Bytes == lastExpected.Bytes);
+    EXPECT_TRUE(Form->Image1->Picture.Bytes == ReadImageFile(target + "/b.bmp").Bytes);
     EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) b.bmp");
+    EXPECT_TRUE(On(TControlId::ToolOpen));
+    EXPECT_TRUE(On(TControlId::Toolapply));
+    ASSERT_EQ(Dialogs.Informations.size(), 1u);
+    EXPECT_EQ(Dialogs.Informations[0], "2 von 2 Dateien geschrieben nach " + QString::fromStdString(target) + ".");
 }
 
 TEST_F(MainFormFilterTest, BatchStopsAtADamagedFileKeepingEarlierResults) {
@@ -122,10 +159,18 @@ TEST_F(MainFormFilterTest, BatchStopsAtADamagedFileKeepingEarlierResults) {
         damaged << "BM this is no bitmap";
     }
     WriteBitmap("in/c.bmp", 30, 30, 3);
+    Form->ToolDe->click();
     Form->AddFilterEntry(0, 0.1f, 0.3f, 0.2f, 0.4f);
     RunBatch(source, {"a.bmp", "b.bmp", "c.bmp"}, target);
 
-    ASSERT_EQ(Dialogs.Errors.size(), 1u) << "one error box for the run";
+    ASSERT_EQ(Dialogs.Errors.size(), 1u) << "one box for the run";
+    const QStringList summary = Dialogs.Errors[0].split('\n');
+    ASSERT_EQ(summary.size(), 6) << Dialogs.Errors[0].toStdString();
+    EXPECT_EQ(summary[0], "1 von 3 Dateien geschrieben nach " + QString::fromStdString(target) + ".");
+    EXPECT_EQ(summary[2], "Fehlgeschlagen:");
+    EXPECT_TRUE(summary[3].startsWith("b.bmp: ")) << summary[3].toStdString();
+    EXPECT_GT(summary[3].size(), 10) << "with its reason";
+    EXPECT_EQ(summary[5], "Nach dem Fehler angehalten: 1 Dateien nicht bearbeitet.");
     EXPECT_FALSE(Form->BatchRunning);
     const TBitmap24 first = Expected(a);
     EXPECT_TRUE(ReadImageFile(target + "/a.bmp").Bytes == first.Bytes);
@@ -133,6 +178,91 @@ TEST_F(MainFormFilterTest, BatchStopsAtADamagedFileKeepingEarlierResults) {
     EXPECT_FALSE(std::filesystem::exists(target + "/c.bmp")) << "no file after the failing one";
     EXPECT_EQ(Form->CommandState, 1);
     EXPECT_TRUE(Form->Image1->Picture.Bytes == first.Bytes) << "the last processed image stays";
+}
+
+TEST_F(MainFormFilterTest, CancelStopsAfterTheCurrentFileWhileTheWindowAnswers) {
+    Form->Toolgb->click(); // English
+    const std::string source = Files.File("in");
+    const std::string target = Files.File("out");
+    std::filesystem::create_directories(source);
+    std::filesystem::create_directories(target);
+    for (const char* name : {"in/a.bmp", "in/b.bmp", "in/c.bmp"}) WriteBitmap(name, 32, 24, 4);
+    OpenSpectrum(20, 16);
+    Form->AddFilterEntry(0, 0.1f, 0.3f, 0.2f, 0.4f); // state 2, event 3: Batch run is on
+    // The worker holds b.bmp until the test lets it go.
+    std::promise<void> reached, go;
+    std::shared_future<void> released = go.get_future().share();
+    const TImageAccess disk = ImageFileAccess();
+    Form->BatchImages = {[&, released](const std::string& name) {
+                             if (name.ends_with("b.bmp")) {
+                                 reached.set_value();
+                                 released.wait();
+                             }
+                             return disk.Read(name);
+                         },
+                         disk.Write};
+    StartBatch(source, {"a.bmp", "b.bmp", "c.bmp"}, target);
+    reached.get_future().wait();
+    QCoreApplication::processEvents(); // the events the worker posted so far
+
+    EXPECT_TRUE(Form->BatchRunning);
+    ASSERT_NE(Form->BatchProgress, nullptr);
+    EXPECT_TRUE(Form->BatchProgress->isVisible());
+    EXPECT_EQ(Form->BatchProgress->labelText(), "File 2 of 3: b.bmp");
+    EXPECT_EQ(Form->BatchProgress->value(), 1);
+    // Commands that would touch the image are off and do nothing.
+    EXPECT_FALSE(On(TControlId::ToolTransform));
+    EXPECT_FALSE(On(TControlId::Transform1));
+    EXPECT_FALSE(On(TControlId::ToolBatchrun));
+    Form->ToolTransform->click();
+    Form->ToolundoClick(Form->Toolundo);
+    EXPECT_EQ(Form->CommandState, 2);
+    EXPECT_EQ(Protokol->EntryCount(), 1u);
+    Form->AddFilterEntry(1, 0.5f, 0.7f, 0.05f, 0.45f); // event 3 keeps them off
+    EXPECT_FALSE(On(TControlId::ToolBatchrun));
+
+    QPushButton* cancel = Form->BatchProgress->findChild<QPushButton*>();
+    ASSERT_NE(cancel, nullptr);
+    EXPECT_EQ(cancel->text(), "Cancel");
+    cancel->click();
+    EXPECT_EQ(Form->BatchProgress->labelText(), "Stopping after the current file ...");
+    go.set_value();
+    WaitForBatch();
+
+    EXPECT_FALSE(Form->BatchRunning);
+    EXPECT_TRUE(std::filesystem::exists(target + "/a.bmp"));
+    EXPECT_TRUE(std::filesystem::exists(target + "/b.bmp")) << "the current file is finished";
+    EXPECT_FALSE(std::filesystem::exists(target + "/c.bmp"));
+    ASSERT_EQ(Dialogs.Informations.size(), 1u);
+    EXPECT_EQ(Dialogs.Informations[0], "2 of 3 files written to " + QString::fromStdString(target) +
+                                           ".\n\nCancelled: 1 files not processed.");
+    EXPECT_EQ(Form->CommandState, 1);
+    EXPECT_TRUE(On(TControlId::ToolTransform));
+}
+
+TEST_F(MainFormFilterTest, TheDialogsTargetIsTheTypedOrNewFolder) {
+    const std::string source = Files.File("in");
+    std::filesystem::create_directories(source);
+    WriteBitmap("in/a.bmp", 20, 20, 1);
+    Form->ToolDe->click();
+    Form->AddFilterEntry(0, 0.1f, 0.3f, 0.2f, 0.4f);
+    Batch->AskFolderName = [](const QString&, const QString&) { return QString("made"); };
+    QTimer::singleShot(0, Batch.get(), [&] {
+        EXPECT_EQ(Batch->NewFolder->text(), "Neuer Ordner");
+        Batch->SetSourceFolder(QString::fromStdString(source));
+        Batch->FileListIn->selectAll();
+        // A folder that does not exist is refused with a reason.
+        Batch->TargetPath->setText("nowhere");
+        Batch->BitBtn1->click();
+        EXPECT_TRUE(Batch->isVisible());
+        EXPECT_TRUE(Batch->Note->text().startsWith("Der Zielordner")) << Batch->Note->text().toStdString();
+        Batch->TargetPath->setText(QString::fromStdString(Files.Path().string()));
+        Batch->NewFolder->click();
+        Batch->BitBtn1->click();
+    });
+    Form->ToolBatchrun->click();
+    WaitForBatch();
+    EXPECT_TRUE(std::filesystem::exists(Files.File("made/a.bmp")));
 }
 
 TEST_F(MainFormFilterTest, CancelledOrEmptyBatchProcessesNothing) {

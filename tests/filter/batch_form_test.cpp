@@ -1,14 +1,18 @@
 // The batch dialog on real widgets: which files it lists, the selection in
-// list order with full paths, folder browsing in both columns, a folder that
+// list order with full paths, folder browsing in both columns, the target
+// chosen by a single click, a typed path or a new folder, a folder that
 // cannot be read, and the modal run closed by OK or cancel.
 
+#include "app/language_tables.h"
 #include "filter/batch_form.h"
 #include "tests/support/test_support.h"
 
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -115,8 +119,52 @@ TEST_F(BatchFormTest, FolderListsOpenFoldersAndGoUp) {
     EXPECT_EQ(ItemNamed(batch.DirListout, ".."), nullptr) << "no way up from the root";
 }
 
+TEST_F(BatchFormTest, ASingleClickMakesAFolderTheTargetAndThePathFieldShowsIt) {
+    TFormBatch batch;
+    batch.SetTargetFolder(Folder);
+    batch.show();
+    QListWidget* list = batch.DirListout;
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(ItemNamed(list, "sub")).center());
+    EXPECT_EQ(batch.TargetFolder(), Folder + "/sub");
+    EXPECT_EQ(batch.TargetPath->text(), QDir::toNativeSeparators(Folder + "/sub"));
+    EXPECT_EQ(Texts(list), (QStringList{"..", "folder.bmp", "sub"})) << "the list stays where it is";
+    batch.Refresh();
+    EXPECT_EQ(batch.TargetFolder(), Folder + "/sub") << "kept over a refresh";
+    list->clearSelection();
+    EXPECT_EQ(batch.TargetFolder(), Folder) << "nothing selected: the folder shown";
+
+    // A typed path is opened when confirmed; one that is no folder is refused.
+    batch.TargetPath->setText(Folder + "/folder.bmp");
+    emit batch.TargetPath->editingFinished();
+    EXPECT_EQ(batch.TargetFolder(), Folder + "/folder.bmp");
+    EXPECT_EQ(Texts(list), QStringList{".."});
+    batch.TargetPath->setText(Folder + "/nowhere");
+    batch.accept();
+    EXPECT_EQ(batch.result(), QDialog::Rejected) << "not closed with a missing target";
+    EXPECT_EQ(batch.Note->text(), "The target folder " + Folder + "/nowhere does not exist.");
+
+    // A new folder is made inside the target and becomes the target.
+    batch.SetTargetFolder(Folder);
+    ASSERT_TRUE(batch.MakeFolder("made"));
+    EXPECT_TRUE(fs::is_directory(Dir.Path() / "made"));
+    EXPECT_EQ(batch.TargetFolder(), Folder + "/made");
+    EXPECT_EQ(list->currentItem()->text(), "made");
+    EXPECT_FALSE(batch.MakeFolder("../escape"));
+    batch.SetTargetFolder(Folder);
+    EXPECT_FALSE(batch.MakeFolder("made"));
+    EXPECT_TRUE(batch.Note->text().startsWith("Folder " + Folder + "/made cannot be created ("));
+}
+
 TEST_F(BatchFormTest, AFolderThatCannotBeReadSaysSoAndOffersNothing) {
     TFormBatch batch;
+    // In German, as the main window hands the texts over.
+    TLanguageState german;
+    SelectLanguageTable(german, 1);
+    batch.ApplyTexts([&](const std::string& key, const QString& fallback) {
+        return QString::fromStdString(LookupText(german, key, fallback.toStdString()));
+    });
+    EXPECT_EQ(batch.BitBtn2->text(), "Abbrechen");
     const QString gone = Folder + "/gone";
     batch.SetSourceFolder(gone);
     EXPECT_EQ(batch.SourceFolder(), gone);
