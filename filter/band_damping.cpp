@@ -35,7 +35,8 @@ void DampScreenBand(TSpectrumStore& store, float lo, float hi, float power) {
     // power law, so damping there would take away picture.
     const double start = double(lo) + 0.75 * (double(hi) - double(lo));
     const TBlockLevels blocks(levels, W, H, TBlockLevels::BlockFor(W, H));
-    for (int64_t r = 0; r < H; ++r)
+    ForRowBands(H, [&](int32_t r0, int32_t r1) {
+    for (int64_t r = r0; r < r1; ++r)
         for (int64_t c = 0; c < W; ++c) {
             const double radius = rings.Radius(c, r);
             if (radius < start) continue;
@@ -46,4 +47,5 @@ void DampScreenBand(TSpectrumStore& store, float lo, float hi, float power) {
             const size_t i = size_t(r) * size_t(W) + size_t(c);
             for (auto& plane : store.Planes) plane[i] = float(double(plane[i]) * gain);
         }
+    });
 }

@@ -53,8 +53,10 @@ private:
         float* level = s_.WorkPlane.data();
         CombinedLevels(s_, level);
         ring_.Measure(level);
-        for (int64_t r = 0; r < H_; ++r)
-            for (int64_t c = 0; c < W_; ++c) level[Index(c, r)] -= float(ring_.Median(ring_.Bin(c, r)));
+        ForRowBands(H_, [&](int32_t r0, int32_t r1) {
+            for (int64_t r = r0; r < r1; ++r)
+                for (int64_t c = 0; c < W_; ++c) level[Index(c, r)] -= float(ring_.Median(ring_.Bin(c, r)));
+        });
         blocks_.emplace(level, W_, H_, TBlockLevels::BlockFor(W_, H_));
         block_ = blocks_->Block();
     }
@@ -127,10 +129,12 @@ private:
         // A W H; waves too faint to change a pixel are no screen, only the
         // rounding noise a blank page leaves in its spectrum.
         const int32_t floor = PowerLevel(std::pow(kFaintest * double(W_) * double(H_), 2.0));
+        // No cell reads a background below the lowest block's.
+        const float hopeless = float(blocks_->Lowest() + t_.peak);
         std::vector<TScreenPeak> found;
         for (int64_t r = 0; r < H_; ++r)
             for (int64_t c = 0; c < W_; ++c) {
-                if (Frequency(c, r) < kLowestFrequency) continue;
+                if (s_.WorkPlane[Index(c, r)] < hopeless || Frequency(c, r) < kLowestFrequency) continue;
                 int32_t e = Excess(c, r);
                 if (e < t_.peak || s_.WorkPlane[Index(c, r)] + float(ring_.Median(ring_.Bin(c, r))) < float(floor)) continue;
                 if (!IsLocalMaximum(c, r, e) || !Isolated(c, r, e)) continue;

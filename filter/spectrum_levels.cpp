@@ -1,8 +1,12 @@
 #include "filter/spectrum_levels.h"
 
+#include "spectral/thread_team.h"
+
 #include <algorithm>
 #include <cmath>
+#include <atomic>
 #include <cstring>
+#include <mutex>
 
 int32_t PowerLevel(double power) {
     const float p = float(power);
@@ -14,16 +18,27 @@ int32_t PowerLevel(double power) {
 
 int32_t LevelsOf(double ratio) { return int32_t(std::lround(kLevelsPerOctave * std::log2(ratio))); }
 
+void ForRowBands(int32_t rows, const std::function<void(int32_t r0, int32_t r1)>& rowWork) {
+    constexpr int32_t kBand = 64;
+    const int32_t bands = (rows + kBand - 1) / kBand;
+    std::atomic<int32_t> next{0};
+    RunOnThreads(std::min(AvailableProcessors(), std::max(bands, 1)), [&](int) {
+        for (int32_t b = next++; b < bands; b = next++) rowWork(b * kBand, std::min(rows, (b + 1) * kBand));
+    });
+}
+
 void CombinedLevels(const TSpectrumStore& store, float* levels) {
-    const size_t n = store.CellCount();
     const float* p0 = store.Planes[0].data();
     const float* p1 = store.Planes[1].data();
     const float* p2 = store.Planes[2].data();
-    for (size_t i = 0; i < n; ++i) {
-        const double power = double(p0[i]) * double(p0[i]) + double(p1[i]) * double(p1[i]) +
-                             double(p2[i]) * double(p2[i]);
-        levels[i] = float(PowerLevel(power));
-    }
+    const size_t W = size_t(store.Cols);
+    ForRowBands(store.Rows, [&](int32_t r0, int32_t r1) {
+        for (size_t i = size_t(r0) * W; i < size_t(r1) * W; ++i) {
+            const double power = double(p0[i]) * double(p0[i]) + double(p1[i]) * double(p1[i]) +
+                                 double(p2[i]) * double(p2[i]);
+            levels[i] = float(PowerLevel(power));
+        }
+    });
 }
 
 double TRadialProfile::Radius(int64_t c, int64_t r) const {
@@ -56,10 +71,18 @@ int32_t MedianOf(int32_t (&window)[N], int n) {
 }  // namespace
 
 void TRadialProfile::Measure(const float* levels) {
+    // Counts per band of rows, added up afterwards: sums of whole numbers do
+    // not depend on the order they are taken in.
     std::vector<uint32_t> hist(size_t(kBins) * kLevelCount, 0);
-    for (int64_t r = 0; r < H_; ++r)
-        for (int64_t c = 0; c < W_; ++c)
-            ++hist[size_t(Bin(c, r)) * kLevelCount + size_t(levels[size_t(r) * size_t(W_) + size_t(c)])];
+    std::mutex adding;
+    ForRowBands(H_, [&](int32_t r0, int32_t r1) {
+        std::vector<uint32_t> own(size_t(kBins) * kLevelCount, 0);
+        for (int64_t r = r0; r < r1; ++r)
+            for (int64_t c = 0; c < W_; ++c)
+                ++own[size_t(Bin(c, r)) * kLevelCount + size_t(levels[size_t(r) * size_t(W_) + size_t(c)])];
+        const std::lock_guard<std::mutex> lock(adding);
+        for (size_t i = 0; i < own.size(); ++i) hist[i] += own[i];
+    });
     std::vector<int32_t> raw(kBins);
     for (int b = 0; b < kBins; ++b) raw[size_t(b)] = HistogramMedian(&hist[size_t(b) * kLevelCount]);
     // Rings near the constant term hold few cells.
@@ -98,6 +121,7 @@ TBlockLevels::TBlockLevels(const float* levels, int32_t W, int32_t H, int32_t bl
                     window[n++] = median[size_t(v) * size_t(bx_) + size_t(u)];
             level_[size_t(j) * size_t(bx_) + size_t(i)] = MedianOf(window, n);
         }
+    lowest_ = level_.empty() ? 0 : *std::min_element(level_.begin(), level_.end());
 }
 
 double TBlockLevels::At(int64_t c, int64_t r) const {

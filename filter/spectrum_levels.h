@@ -13,6 +13,7 @@
 #include "spectral/store.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 constexpr int32_t kLevelsPerOctave = 8;
@@ -22,6 +23,11 @@ constexpr int32_t kLevelCount = 2048;
 int32_t PowerLevel(double power);
 // A power ratio in levels, rounded.
 int32_t LevelsOf(double ratio);
+
+// Runs rowWork(r0, r1) over bands of rows on the processors this process may
+// use. Each row is one worker's alone, so what is computed per cell does not
+// depend on the thread count.
+void ForRowBands(int32_t rows, const std::function<void(int32_t r0, int32_t r1)>& rowWork);
 
 // The level of v0^2 + v1^2 + v2^2 at every cell, into levels[r * W + c].
 void CombinedLevels(const TSpectrumStore& store, float* levels);
@@ -53,8 +59,11 @@ public:
     TBlockLevels(const float* levels, int32_t W, int32_t H, int32_t block);
     double At(int64_t c, int64_t r) const;
     int32_t Block() const { return block_; }
+    // The lowest block level: nothing reads below it.
+    int32_t Lowest() const { return lowest_; }
 
 private:
     int32_t block_, bx_, by_;
+    int32_t lowest_ = 0;
     std::vector<int32_t> level_;
 };
