@@ -4,7 +4,7 @@
 
 namespace {
 
-constexpr std::array<THelpElement, 45> kElements{{
+constexpr std::array<THelpElement, 47> kElements{{
     // Tool buttons, bar by bar.
     {"ToolOpen", kTopicToolOpen},
     {"ToolSave", kTopicSave},
@@ -24,6 +24,7 @@ constexpr std::array<THelpElement, 45> kElements{{
     {"ToolFilter", kTopicViewFilter},
     {"ToolLoadFilter", kTopicOpenFilter},
     {"ToolSaveFilter", kTopicSaveFilter},
+    {"ToolFindScreen", kTopicFindScreen},
     {"ToolDe", kTopicLanguage},
     {"Toolgb", kTopicLanguage},
     // Menu items.
@@ -43,6 +44,7 @@ constexpr std::array<THelpElement, 45> kElements{{
     {"OpenFilter1", kTopicOpenFilter},
     {"SaveFilter1", kTopicSaveFilter},
     {"Filteransehen1", kTopicViewFilter},
+    {"FindScreen1", kTopicFindScreen},
     {"Contexthelp1", kTopicContextHelp},
     {"versioninfo1", 0},
     {"about1", 0},
@@ -55,11 +57,11 @@ constexpr std::array<THelpElement, 45> kElements{{
     {"ScrollBox1", 0},
 }};
 
-constexpr std::array<int32_t, 19> kPageTopics{
+constexpr std::array<int32_t, 20> kPageTopics{
     kTopicToolOpen,    kTopicSave,        kTopicCopy,      kTopicPaste,      kTopicTransform,
     kTopicUndo,        kTopicRectangle,   kTopicEllipse,   kTopicSmooth,     kTopicZoom,
     kTopicContextHelp, kTopicApplyFilter, kTopicBatchRun,  kTopicViewFilter, kTopicOpenFilter,
-    kTopicSaveFilter,  kTopicLanguage,    kTopicStatusBar, kTopicContrast,
+    kTopicSaveFilter,  kTopicFindScreen,  kTopicLanguage,  kTopicStatusBar,  kTopicContrast,
 };
 
 } // namespace

@@ -38,6 +38,7 @@ inline constexpr int32_t kTopicContextHelp = 476602861;
 inline constexpr int32_t kTopicLanguage = 782302679;
 inline constexpr int32_t kTopicStatusBar = 223575831;
 inline constexpr int32_t kTopicContrast = 180698650;
+inline constexpr int32_t kTopicFindScreen = 611047293;
 
 // Topics up to this value mean "no page".
 inline constexpr int32_t kLastTopicWithoutPage = 100;

@@ -80,7 +80,7 @@ TEST(HelpTopics, PageTopicsAreTheDistinctTopicsOfTheElementsInOrder) {
     }
     const auto topics = HelpPageTopics();
     EXPECT_EQ(std::vector<int32_t>(topics.begin(), topics.end()), distinct);
-    EXPECT_EQ(topics.size(), 19u);
+    EXPECT_EQ(topics.size(), 20u);
 }
 
 TEST(HelpTopics, APageExistsExactlyAboveOneHundred) {
