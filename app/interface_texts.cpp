@@ -29,6 +29,11 @@ const TPairs& PlainTexts() {
         {"Ihr Zeichen", "Your sign"},
         {"geben Sie bitte Ihr Zeichen ein", "please enter your sign"},
         {"Wasserzeichen nicht gefunden", "Watermark not found"},
+        // Find screen.
+        {"Raster finden", "Find screen"},
+        {"Raster suchen …", "Looking for a screen …"},
+        {"Kein Raster gefunden", "No screen found"},
+        {"Raster gefunden und gedämpft: %1 Einträge", "Screen found and damped: %1 entries"},
         // Standard buttons of the boxes.
         {"Ja", "Yes"},
         {"Nein", "No"},
@@ -46,6 +51,8 @@ const TPairs& PlainTexts() {
         {"Gr\u00f6\u00dfe", "Size"},
         {"Zeile", "Line"},
         {"Rechteck", "Rectangle"},
+        {"Rasterkerbe", "Screen notch"},
+        {"Rasterband", "Screen band"},
         {"Ellipse", "Ellipse"},
         {"unbekannt", "unknown"},
         // Questions.

@@ -8,6 +8,7 @@
 #include "app/user_dialogs_form.h"
 #include "filter/filter_list_form.h"
 #include "help/help_form.h"
+#include "help/help_topics.h"
 
 #include <QAction>
 #include <QApplication>
@@ -89,6 +90,28 @@ QIcon CompareIcon() {
                 if (x + y < 15 && (x + y) % 2 == 0) painter.drawPoint(x, y);
         painter.fillRect(QRect(8, 8, 6, 6), enabled ? QColor(120, 160, 220) : QColor(200, 200, 200));
         painter.drawLine(2, 14, 14, 2);
+        painter.end();
+        icon.addPixmap(pixmap, enabled ? QIcon::Normal : QIcon::Disabled);
+    }
+    return icon;
+}
+
+// The find-screen button: a grid of dots under a magnifying glass.
+QIcon FindScreenIcon() {
+    QIcon icon;
+    for (const bool enabled : {true, false}) {
+        QPixmap pixmap(16, 16);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        const QColor ink = enabled ? QColor(40, 60, 120) : QColor(150, 150, 150);
+        painter.setPen(ink);
+        for (int y = 1; y < 11; y += 3)
+            for (int x = 1; x < 11; x += 3) painter.drawPoint(x, y);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(ink, 1.5));
+        painter.setBrush(enabled ? QColor(200, 220, 245, 180) : QColor(220, 220, 220, 180));
+        painter.drawEllipse(QRectF(4.5, 4.5, 7, 7));
+        painter.drawLine(QPointF(11, 11), QPointF(14.5, 14.5));
         painter.end();
         icon.addPixmap(pixmap, enabled ? QIcon::Normal : QIcon::Disabled);
     }
@@ -221,6 +244,9 @@ void TForm1::CreateToolBars() {
     AddGap(ToolBar1, 8);
     makeButton(ToolBar1, ToolCompare, "ToolCompare", 9, QString(), TButtonKind::Check, false, false, 0);
     ToolCompare->setIcon(CompareIcon());
+    makeButton(ToolBar1, ToolFindScreen, "ToolFindScreen", 9, QString(), TButtonKind::Push, false, false,
+               kTopicFindScreen);
+    ToolFindScreen->setIcon(FindScreenIcon());
 
     makeButton(ToolLanguage, ToolDe, "ToolDe", 16, QString(), TButtonKind::Check, true, true, 782302679, 26);
     makeButton(ToolLanguage, Toolgb, "Toolgb", 15, QString(), TButtonKind::Check, true, false, 782302679, 26);
@@ -263,6 +289,8 @@ void TForm1::CreateMenu() {
     OpenFilter1 = makeItem(Advanced1, "OpenFilter1", "Filter öffnen", 2, 284717369);
     SaveFilter1 = makeItem(Advanced1, "SaveFilter1", "Filter speichern", 3, 252075645);
     Filteransehen1 = makeItem(Advanced1, "Filteransehen1", "Filter ansehen", 9, 922769153);
+    FindScreen1 = makeItem(Advanced1, "FindScreen1", "Raster finden", -1, kTopicFindScreen);
+    FindScreen1->setIcon(FindScreenIcon());
     Advanced1->addSeparator();
     SetWatermark1 = makeItem(Advanced1, "SetWatermark1", "Wasserzeichen setzen", -1, 0);
     CheckWatermark1 = makeItem(Advanced1, "CheckWatermark1", "Wasserzeichen prüfen", -1, 0);
@@ -388,6 +416,8 @@ void TForm1::ConnectCommands() {
     bindButton(ToolDe, &TForm1::ToolDeClick);
     bindButton(Toolgb, &TForm1::ToolgbClick);
     bindButton(ToolCompare, &TForm1::ToolCompareClick);
+    bindButton(ToolFindScreen, &TForm1::ToolFindScreenClick);
+    bindItem(FindScreen1, &TForm1::ToolFindScreenClick);
     // The key flips at once (a button's own shortcut would click it only
     // after its pressed look has been shown).
     auto* compareKey = new QAction(this);
@@ -505,6 +535,8 @@ void TForm1::SetCommandState(uint8_t state) {
     WriteControlStates(result.States);
     CommandState = result.CommandState;
     ToolCompare->setEnabled(CommandState == 1 && beforeFilter_.has_value());
+    ToolFindScreen->setEnabled(CommandState == 2);
+    FindScreen1->setEnabled(CommandState == 2);
     if (Windows.FormProtokol)
         Windows.FormProtokol->SetSpectrumSize(CommandState == 0 ? 0 : Store.Cols, CommandState == 0 ? 0 : Store.Rows);
 }

@@ -38,6 +38,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -145,6 +146,8 @@ public:
     QToolButton* Toolgb = nullptr;
     // Flips between the picture before and after the filter (F8).
     QToolButton* ToolCompare = nullptr;
+    // Finds the screen in the spectrum shown and damps it.
+    QToolButton* ToolFindScreen = nullptr;
 
     QMenu* File1 = nullptr;
     QMenu* Edit1 = nullptr;
@@ -169,6 +172,7 @@ public:
     QAction* Filteransehen1 = nullptr;
     QAction* SetWatermark1 = nullptr;
     QAction* CheckWatermark1 = nullptr;
+    QAction* FindScreen1 = nullptr;
     QAction* Contexthelp1 = nullptr;
     QAction* versioninfo1 = nullptr;
     QAction* about1 = nullptr;
@@ -262,6 +266,7 @@ public:
     void BSetWatermarkClick(QObject* sender);
     void BCheckWaterClick(QObject* sender);
     void ToolCompareClick(QObject* sender);
+    void ToolFindScreenClick(QObject* sender);
 
     // Appends a filter entry and raises event 3.
     void AddFilterEntry(int32_t typ, float x1, float x2, float y1, float y2);
@@ -352,6 +357,10 @@ private:
     // Editing state (main_form_edit.cpp). Each undo step is the number of
     // filter entries one user action recorded on the spectrum shown.
     std::vector<size_t> undoSteps_;
+    // The planes as they were before a Find screen, for the undo step it
+    // recorded (keyed by that step's place in undoSteps_): its dampings
+    // depend on the values, so their entries cannot take them back.
+    std::map<size_t, std::array<tdline, 3>> screenUndo_;
     bool ownListChange_ = false;
     void FilterListChanged();
     // The picture as loaded, kept from its first transform on so that the

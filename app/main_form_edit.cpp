@@ -23,6 +23,7 @@
 void TForm1::FilterListChanged() {
     if (ownListChange_ || undoSteps_.empty()) return;
     undoSteps_.clear();
+    screenUndo_.clear();
     SetCommandState(3);
 }
 

@@ -131,6 +131,7 @@ void TForm1::Schlieen1Click(QObject* sender) {
     // Closing throws the picture away: the same question as before Open.
     if (!ConfirmReplaceImage()) return;
     undoSteps_.clear();
+    screenUndo_.clear();
     beforeFilter_.reset();
     pictureAsLoaded_ = false;
     imageFile_.clear();

@@ -185,6 +185,8 @@ void TForm1::TranslateOtherTexts() {
     Toolgb->setToolTip(Tr("English"));
     ToolResize->setToolTip(Tr("Resize"));
     ToolCompare->setToolTip(Tr("Vorher und nachher (F8)"));
+    ToolFindScreen->setToolTip(Tr("Raster finden"));
+    FindScreen1->setText(Tr("Raster finden"));
     if (Windows.FResize) Windows.FResize->SetLanguage(language);
     if (Windows.FormProtokol) Windows.FormProtokol->SetLanguage(language);
     if (Windows.FormAbout) Windows.FormAbout->SetLanguage(language);

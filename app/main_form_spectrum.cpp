@@ -47,6 +47,7 @@ void TForm1::ButtonfftClick(QObject* sender) {
     // A new spectrum, or the image again: what was done on the old one can
     // no longer be taken back step by step.
     undoSteps_.clear();
+    screenUndo_.clear();
     if (forward && pictureAsLoaded_) {
         beforeFilter_ = Image1->Picture;
         pictureAsLoaded_ = false;
@@ -167,6 +168,12 @@ void TForm1::ToolundoClick(QObject* sender) {
     if (!Windows.FormProtokol || CommandState != 2 || undoSteps_.empty()) return;
     const size_t lines = std::min(undoSteps_.back(), Windows.FormProtokol->EntryCount());
     undoSteps_.pop_back();
+    // A Find screen step comes back whole from the planes it kept.
+    const auto kept = screenUndo_.find(undoSteps_.size());
+    if (kept != screenUndo_.end()) {
+        for (int p = 0; p < 3; ++p) Store.Planes[p] = std::move(kept->second[size_t(p)]);
+        screenUndo_.erase(kept);
+    }
     {
         const QScopedValueRollback own(ownListChange_, true);
         for (size_t i = 0; i < lines; ++i) {
@@ -175,7 +182,10 @@ void TForm1::ToolundoClick(QObject* sender) {
             // A resize entry has no region: undoing it only removes it (its
             // value as a fraction could name cells far outside any range).
             const bool resize = entry.typ >= 100 && entry.typ <= 200;
-            if (!resize) {
+            // The screen's dampings depend on the values; they cannot be
+            // reversed from their entries.
+            const bool screen = entry.typ == kFilterNotch || entry.typ == kFilterBand;
+            if (!resize && !screen) {
                 const int32_t W = Store.Cols, H = Store.Rows;
                 SmoothRegion(Store, CellBound(W, entry.x1), CellBound(W, entry.x2),
                              CellBound(H, entry.y1), CellBound(H, entry.y2), entry.typ != 0,

@@ -104,6 +104,17 @@ void TFormProtokol::FillRow(int row) {
             position = QString("%1, %2").arg(x1).arg(y1);
             size = QString("%1 \u00d7 %2").arg(x2 - x1).arg(y2 - y1);
         }
+    } else if (known && entry.typ == kFilterNotch) {
+        kind = Text("Rasterkerbe");
+        if (width_ > 0 && height_ > 0) {
+            const int32_t x1 = CellBound(width_, entry.x1), x2 = CellBound(width_, entry.x2);
+            const int32_t y1 = CellBound(height_, entry.y1), y2 = CellBound(height_, entry.y2);
+            position = QString("%1, %2").arg((x1 + x2) / 2).arg((y1 + y2) / 2);
+            size = QString("%1 \u00d7 %2").arg(x2 - x1).arg(y2 - y1);
+        }
+    } else if (known && entry.typ == kFilterBand) {
+        kind = Text("Rasterband");
+        if (width_ > 0 && height_ > 0) position = QString("%1 \u2013 %2").arg(double(entry.x1), 0, 'f', 3).arg(double(entry.x2), 0, 'f', 3);
     } else if (known && entry.typ >= 100 && entry.typ <= 104) {
         kind = Text("Resize");
         position = Text(kResizeModes[entry.typ - 100]);

@@ -1,0 +1,42 @@
+// Find screen: the screen finder on the spectrum shown. What it finds is
+// applied at once and recorded in the filter list as one undo step, so the
+// user sees the damped spots in the spectrum, can look at the entries, save
+// them as a filter or take them back with one Undo. The dampings adapt to
+// the values, so unlike smoothings they cannot be reversed from their
+// entries: the step keeps the planes as they were.
+
+#include "app/main_form.h"
+#include "app/main_form_busy.h"
+#include "filter/apply_filter.h"
+#include "filter/descreen.h"
+#include "filter/filter_list_form.h"
+#include "help/help_topics.h"
+
+#include <QScopedValueRollback>
+#include <QToolButton>
+
+void TForm1::ToolFindScreenClick(QObject* sender) {
+    if (HelpMode) {
+        ShowElementHelp(sender);
+        return;
+    }
+    if (!ToolFindScreen->isEnabled() || CommandState != 2 || !Windows.FormProtokol) return;
+    TBusyCursor busy;
+    ShowStatus(Tr("Raster suchen \u2026"), 0);
+    const TFilterList found = DetectScreen(Store);
+    if (found.Empty()) {
+        ShowStatus(Tr("Kein Raster gefunden"), 0);
+        return;
+    }
+    std::array<tdline, 3> before{Store.Planes[0], Store.Planes[1], Store.Planes[2]};
+    ApplyFilterEntries(Store, found, *this);
+    {
+        const QScopedValueRollback own(ownListChange_, true);
+        for (const std::string& line : found.Lines()) Windows.FormProtokol->AppendLine(line);
+        screenUndo_[undoSteps_.size()] = std::move(before);
+        undoSteps_.push_back(found.EntryCount());
+    }
+    SetCommandState(3);
+    DrawStore();
+    ShowStatus(Tr("Raster gefunden und ged\u00e4mpft: %1 Eintr\u00e4ge").arg(found.EntryCount()), 0);
+}
