@@ -47,9 +47,10 @@ TFormProtokol::TFormProtokol(QWidget* parent) : QWidget(parent, Qt::Tool) {
     QHeaderView* header = ListBox1->header();
     header->setStretchLastSection(true);
     header->setSectionResizeMode(QHeaderView::Interactive);
-    ListBox1->setColumnWidth(ColumnKind, 80);
-    ListBox1->setColumnWidth(ColumnPosition, 70);
-    ListBox1->setColumnWidth(ColumnSize, 80);
+    // Wide enough for "Screen notch" and a position on a page-sized spectrum.
+    ListBox1->setColumnWidth(ColumnKind, 100);
+    ListBox1->setColumnWidth(ColumnPosition, 95);
+    ListBox1->setColumnWidth(ColumnSize, 70);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(8, 3, 8, 8);
     column->setSpacing(4);
