@@ -333,8 +333,63 @@ double StrengthArg(const TArgs& args) {
     return strength;
 }
 
-void TCliBatchLines::FileDone(size_t, size_t, const TBatchFile& file, const TBitmap24&,
+namespace {
+std::string JsonString(const std::string& text) {
+    std::string out = "\"";
+    for (const char ch : text) {
+        const auto u = static_cast<unsigned char>(ch);
+        if (ch == '"' || ch == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (u < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", u);
+            out += buf;
+        } else {
+            out += ch;
+        }
+    }
+    return out + "\"";
+}
+} // namespace
+
+TCliReport::TCliReport(const std::optional<std::string>& fileName) {
+    if (!fileName) return;
+    file_ = std::fopen(fileName->c_str(), "a");
+    if (!file_) {
+        const TFileMessage m = EnglishMessage("Datei " + *fileName + " kann nicht erstellt werden");
+        throw EFileFailure(m.File, m.Text);
+    }
+}
+
+TCliReport::~TCliReport() {
+    if (file_) std::fclose(file_);
+}
+
+void TCliReport::Line(const TBatchFile& file, const char* status, const std::string& message, double seconds) {
+    if (!file_) return;
+    char time[32];
+    std::snprintf(time, sizeof time, "%.3f", seconds);
+    const std::string line = "{\"input\": " + JsonString(file.Source) + ", \"output\": " + JsonString(file.Target) +
+                             ", \"status\": \"" + status + "\", \"message\": " + JsonString(message) +
+                             ", \"seconds\": " + time + "}\n";
+    std::fputs(line.c_str(), file_);
+    std::fflush(file_);
+}
+
+void TCliBatchLines::FileStarted(size_t index, size_t, const TBatchFile&) {
+    started_[index] = std::chrono::steady_clock::now();
+}
+
+double TCliBatchLines::Seconds(size_t index) const {
+    const auto it = started_.find(index);
+    if (it == started_.end()) return 0;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - it->second).count();
+}
+
+void TCliBatchLines::FileDone(size_t index, size_t, const TBatchFile& file, const TBitmap24&,
                               const TFilterList& applied) {
+    if (report_) report_->Line(file, "done", "", Seconds(index));
     ClearProgress();
     if (!Quiet()) {
         const std::string note = Note(file, applied);
@@ -345,9 +400,10 @@ void TCliBatchLines::FileDone(size_t, size_t, const TBatchFile& file, const TBit
     Finished();
 }
 
-void TCliBatchLines::FileFailed(size_t, size_t, const TBatchFile& file, const std::string& reason) {
+void TCliBatchLines::FileFailed(size_t index, size_t, const TBatchFile& file, const std::string& reason) {
     ClearProgress();
     const TFileMessage m = EnglishMessage(reason, file.Source);
+    if (report_) report_->Line(file, "failed", m.File == file.Source ? m.Text : m.File + ": " + m.Text, Seconds(index));
     std::fprintf(stderr, "pixmend-cli: %s: %s\n", m.File.c_str(), m.Text.c_str());
     Finished();
 }

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include <chrono>
+#include <cstdio>
 #include <map>
 #include <optional>
 #include <set>
@@ -106,15 +107,31 @@ private:
 int32_t ParseIntArg(const std::string& text, const std::string& what);
 double ParseDoubleArg(const std::string& text, const std::string& what);
 
+// The report of a batch command: one complete JSON line per file (input,
+// output, status, message, seconds), appended and flushed at once, so a run
+// that is killed leaves every line it finished intact. No file, no report.
+class TCliReport {
+public:
+    explicit TCliReport(const std::optional<std::string>& fileName);
+    ~TCliReport();
+    TCliReport(const TCliReport&) = delete;
+    TCliReport& operator=(const TCliReport&) = delete;
+    void Line(const TBatchFile& file, const char* status, const std::string& message, double seconds);
+
+private:
+    std::FILE* file_ = nullptr;
+};
+
 // What a batch command prints: each file's line as soon as it is finished,
 // so a long run shows where it is, failures one line each on stderr, and on a
 // terminal a progress line (files done, rate, time left). `Note` adds to a
 // written file's line.
 class TCliBatchLines : public IBatchEvents {
 public:
-    TCliBatchLines(std::string command, size_t count) : command_(std::move(command)), count_(count) {}
+    TCliBatchLines(std::string command, size_t count, TCliReport* report = nullptr)
+        : command_(std::move(command)), count_(count), report_(report) {}
     ~TCliBatchLines() override { ClearProgress(); }
-    void FileStarted(size_t, size_t, const TBatchFile&) override {}
+    void FileStarted(size_t index, size_t, const TBatchFile&) override;
     void FileDone(size_t, size_t, const TBatchFile& file, const TBitmap24&, const TFilterList& applied) override;
     void FileFailed(size_t, size_t, const TBatchFile& file, const std::string& reason) override;
     void Cancelled(size_t, size_t) override {}
@@ -128,8 +145,11 @@ protected:
 
 private:
     void Finished();
+    double Seconds(size_t index) const;
     const std::string command_;
     const size_t count_;
+    TCliReport* report_;
+    std::map<size_t, std::chrono::steady_clock::time_point> started_;
     size_t done_ = 0, lateFailures_ = 0;
     bool drawn_ = false;
     const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
