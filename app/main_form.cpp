@@ -29,6 +29,7 @@
 #include <QToolButton>
 
 #include <exception>
+#include <functional>
 
 // Resources of a static library are registered by hand.
 static void InitIconResources() { Q_INIT_RESOURCE(icons); }
@@ -74,9 +75,9 @@ void SetOwnEnabled(QObject* object, bool on) {
     else if (auto* action = qobject_cast<QAction*>(object)) action->setEnabled(on);
 }
 
-// The before-and-after button: a picture split at its diagonal into a
-// rough and a smooth half.
-QIcon CompareIcon() {
+// A 16 x 16 icon with its greyed version: paint draws one in the ink given,
+// knowing which of the two it is drawing.
+QIcon TwoStateIcon(const std::function<void(QPainter&, const QColor& ink, bool enabled)>& paint) {
     QIcon icon;
     for (const bool enabled : {true, false}) {
         QPixmap pixmap(16, 16);
@@ -84,27 +85,29 @@ QIcon CompareIcon() {
         QPainter painter(&pixmap);
         const QColor ink = enabled ? QColor(40, 60, 120) : QColor(150, 150, 150);
         painter.setPen(ink);
-        painter.drawRect(1, 1, 13, 13);
-        for (int y = 2; y < 14; ++y)
-            for (int x = 2; x < 14; ++x)
-                if (x + y < 15 && (x + y) % 2 == 0) painter.drawPoint(x, y);
-        painter.fillRect(QRect(8, 8, 6, 6), enabled ? QColor(120, 160, 220) : QColor(200, 200, 200));
-        painter.drawLine(2, 14, 14, 2);
+        paint(painter, ink, enabled);
         painter.end();
         icon.addPixmap(pixmap, enabled ? QIcon::Normal : QIcon::Disabled);
     }
     return icon;
 }
 
+// The before-and-after button: a picture split at its diagonal into a
+// rough and a smooth half.
+QIcon CompareIcon() {
+    return TwoStateIcon([](QPainter& painter, const QColor&, bool enabled) {
+        painter.drawRect(1, 1, 13, 13);
+        for (int y = 2; y < 14; ++y)
+            for (int x = 2; x < 14; ++x)
+                if (x + y < 15 && (x + y) % 2 == 0) painter.drawPoint(x, y);
+        painter.fillRect(QRect(8, 8, 6, 6), enabled ? QColor(120, 160, 220) : QColor(200, 200, 200));
+        painter.drawLine(2, 14, 14, 2);
+    });
+}
+
 // The find-screen button: a grid of dots under a magnifying glass.
 QIcon FindScreenIcon() {
-    QIcon icon;
-    for (const bool enabled : {true, false}) {
-        QPixmap pixmap(16, 16);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        const QColor ink = enabled ? QColor(40, 60, 120) : QColor(150, 150, 150);
-        painter.setPen(ink);
+    return TwoStateIcon([](QPainter& painter, const QColor& ink, bool enabled) {
         for (int y = 1; y < 11; y += 3)
             for (int x = 1; x < 11; x += 3) painter.drawPoint(x, y);
         painter.setRenderHint(QPainter::Antialiasing);
@@ -112,10 +115,7 @@ QIcon FindScreenIcon() {
         painter.setBrush(enabled ? QColor(200, 220, 245, 180) : QColor(220, 220, 220, 180));
         painter.drawEllipse(QRectF(4.5, 4.5, 7, 7));
         painter.drawLine(QPointF(11, 11), QPointF(14.5, 14.5));
-        painter.end();
-        icon.addPixmap(pixmap, enabled ? QIcon::Normal : QIcon::Disabled);
-    }
-    return icon;
+    });
 }
 
 enum class TButtonKind { Push, Check, Grouped };

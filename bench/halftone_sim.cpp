@@ -101,14 +101,6 @@ double DotCoverage(double tone, const TTurn& u, const TTurn& v, double cell,
     return Ramp(thresholds(tone), Spot(u.C, v.C), RampWidth(u.S, v.S, cell));
 }
 
-int32_t Mirror(int32_t i, int32_t n) {
-    if (n == 1) return 0;
-    const int32_t period = 2 * (n - 1);
-    i %= period;
-    if (i < 0) i += period;
-    return i < n ? i : period - i;
-}
-
 std::vector<float> Kernel(double sigma) {
     if (sigma <= 0.0) return {1.0f};
     const int32_t radius = std::max<int32_t>(1, int32_t(std::ceil(3.5 * sigma)));
@@ -239,7 +231,7 @@ TBitmap24 ScanPage(const TPrintedPage& page, const TScanSetup& scan) {
             for (int32_t i = 0; i < fw; ++i) {
                 float acc[3] = {0, 0, 0};
                 for (int32_t t = -radius; t <= radius; ++t) {
-                    const float* p = src + size_t(Mirror(i + t, fw)) * 3u;
+                    const float* p = src + size_t(MirrorIndex(i + t, fw)) * 3u;
                     for (int ch = 0; ch < 3; ++ch)
                         acc[ch] += k[size_t(t + radius)] * p[ch];
                 }
@@ -267,7 +259,7 @@ TBitmap24 ScanPage(const TPrintedPage& page, const TScanSetup& scan) {
                         float acc = 0.0f;
                         for (int32_t t = -radius; t <= radius; ++t)
                             acc += k[size_t(t + radius)] *
-                                   rows[(size_t(Mirror(j + t, fh)) * size_t(ow) + size_t(c)) * 3u +
+                                   rows[(size_t(MirrorIndex(j + t, fh)) * size_t(ow) + size_t(c)) * 3u +
                                         size_t(ch)];
                         sum += acc;
                     }

@@ -8,15 +8,6 @@
 
 namespace {
 
-// Mirrors an index into 0..n-1 without repeating the edge: -1 -> 1, n -> n-2.
-int32_t Mirror(int32_t i, int32_t n) {
-    if (n == 1) return 0;
-    const int32_t period = 2 * (n - 1);
-    i %= period;
-    if (i < 0) i += period;
-    return i < n ? i : period - i;
-}
-
 std::vector<double> GaussianKernel(double sigma, int32_t radius) {
     std::vector<double> k(size_t(2 * radius + 1));
     double sum = 0.0;
@@ -104,7 +95,7 @@ TImageF GaussianBlur(const TImageF& image, double sigma) {
         std::vector<float> padded(size_t(w + 2 * radius) * 3u);
         for (int32_t y = y0; y < y1; ++y) {
             for (int32_t x = -radius; x < w + radius; ++x)
-                std::copy_n(image.Pixel(Mirror(x, w), y), 3,
+                std::copy_n(image.Pixel(MirrorIndex(x, w), y), 3,
                             padded.data() + size_t(x + radius) * 3u);
             float* o = rows.Pixel(0, y);
             for (int32_t t = 0; t <= 2 * radius; ++t) {
@@ -121,7 +112,7 @@ TImageF GaussianBlur(const TImageF& image, double sigma) {
             float* o = out.Pixel(0, y);
             for (int32_t t = -radius; t <= radius; ++t) {
                 const float kt = k[size_t(t + radius)];
-                const float* p = rows.Pixel(0, Mirror(y + t, h));
+                const float* p = rows.Pixel(0, MirrorIndex(y + t, h));
                 for (size_t i = 0; i < rowValues; ++i)
                     o[i] += kt * p[i];
             }
@@ -185,4 +176,12 @@ double Ssim(const TImageF& a, const TImageF& b) {
                ((ma[i] * ma[i] + mb[i] * mb[i] + c1) * (va + vb + c2));
     }
     return sum / double(ma.size());
+}
+
+int32_t MirrorIndex(int32_t i, int32_t n) {
+    if (n == 1) return 0;
+    const int32_t period = 2 * (n - 1);
+    i %= period;
+    if (i < 0) i += period;
+    return i < n ? i : period - i;
 }

@@ -44,6 +44,9 @@ TImageF Reduce2x2(const TImageF& image);
 TImageF GaussianBlur(const TImageF& image, double sigma);
 
 // The PSNR cap: what identical images score, so that means stay finite.
+// Mirrors an index into 0..n-1 without repeating the edge: -1 -> 1, n -> n-2.
+int32_t MirrorIndex(int32_t i, int32_t n);
+
 constexpr double kPsnrCap = 100.0;
 
 // Mean squared error over all pixels and all three channels; the images must
