@@ -29,6 +29,8 @@ const TPairs& PlainTexts() {
         {"Ihr Zeichen", "Your sign"},
         {"geben Sie bitte Ihr Zeichen ein", "please enter your sign"},
         {"Wasserzeichen nicht gefunden", "Watermark not found"},
+        {"Wasserzeichen gesetzt (Durchl\u00e4ufe: %1, Ma\u00df: %2 %)",
+         "Watermark embedded (passes: %1, measure: %2 %)"},
         // Find screen.
         {"Raster finden", "Find screen"},
         {"Raster suchen …", "Looking for a screen …"},

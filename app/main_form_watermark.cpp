@@ -34,7 +34,7 @@ void TForm1::BSetWatermarkClick(QObject* sender) {
     if (!PassesGuard(TCommand::SetWatermark, sender)) return;
     const std::string sign = AskSign();
     TBusyCursor busy;
-    EmbedWatermark(Store, sign);
+    const TWatermarkResult result = EmbedWatermark(Store, sign);
     // On the spectrum the mark only changes values nobody looks at until the
     // transform back. On the image the store now differs from the picture
     // shown, and the picture is what Save, Copy and the next transform take:
@@ -43,6 +43,14 @@ void TForm1::BSetWatermarkClick(QObject* sender) {
         DrawStore();
         Image1->ImageModified = 1;
     }
+    // The embedding shows nothing on a spectrum: the status bar says that it
+    // ran and how sure the check will be.
+    QString percent = QString::number(result.Measure * 100.0, 'f', 1);
+    percent.replace('.', QChar(DecimalSeparator()));
+    ShowStatus(Tr("Wasserzeichen gesetzt (Durchl\u00e4ufe: %1, Ma\u00df: %2 %)")
+                   .arg(result.Passes)
+                   .arg(percent),
+               0);
 }
 
 void TForm1::BCheckWaterClick(QObject* sender) {

@@ -142,6 +142,26 @@ TEST_F(MainFormWatermarkTest, EmbedThenCheckOnALoadedImage) {
     EXPECT_TRUE(Dialogs.Errors.empty());
 }
 
+TEST_F(MainFormWatermarkTest, EmbeddingReportsItsPassesAndMeasureInTheStatusBar) {
+    OpenImage(WritePhoto("scan.bmp", 160, 120, 3));
+    Form->ToolTransform->click();
+    Run(Form->SetWatermark1, std::nullopt);
+    // The measure reported is that of the store as the last pass left it.
+    const double measure = WatermarkMeasure(Store, kDefaultSign);
+    ASSERT_GT(measure, 0.995);
+    const QRegularExpressionMatch m =
+        QRegularExpression(QString::fromUtf8("^Wasserzeichen gesetzt \\(Durchläufe: (\\d+), Maß: (.+) %\\)$"))
+            .match(Form->StatusPanels[0]->text());
+    ASSERT_TRUE(m.hasMatch()) << Form->StatusPanels[0]->text().toStdString();
+    EXPECT_GE(m.captured(1).toInt(), 1);
+    EXPECT_LE(m.captured(1).toInt(), kWatermarkPasses);
+    EXPECT_EQ(m.captured(2), QString::number(measure * 100.0, 'f', 1));
+    Form->Toolgb->click();
+    Run(Form->SetWatermark1, std::nullopt);
+    EXPECT_TRUE(Form->StatusPanels[0]->text().startsWith("Watermark embedded (passes: "))
+        << Form->StatusPanels[0]->text().toStdString();
+}
+
 TEST_F(MainFormWatermarkTest, TheSignTypedIsTheSignUsed) {
     OpenImage(WritePhoto("scan.bmp", 150, 100, 9));
     Run(Form->SetWatermark1, QString::fromUtf8("Grüße von Anna"));
