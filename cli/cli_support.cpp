@@ -1,6 +1,7 @@
 #include "cli/cli_support.h"
 
 #include "app/file_io.h"
+#include "spectral/thread_team.h"
 
 #include <cerrno>
 #include <cmath>
@@ -8,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iostream>
 #include <limits>
 #include <unistd.h>
 
@@ -353,7 +356,9 @@ std::string JsonString(const std::string& text) {
 }
 } // namespace
 
-TCliReport::TCliReport(const std::optional<std::string>& fileName) {
+TCliReport::TCliReport(const std::optional<std::string>& fileName) { Open(fileName); }
+
+void TCliReport::Open(const std::optional<std::string>& fileName) {
     if (!fileName) return;
     file_ = std::fopen(fileName->c_str(), "a");
     if (!file_) {
@@ -391,8 +396,10 @@ void TCliBatchLines::FileDone(size_t index, size_t, const TBatchFile& file, cons
                               const TFilterList& applied) {
     if (report_) report_->Line(file, "done", "", Seconds(index));
     ClearProgress();
+    // The note may do work of its own (descreen saves the filter there), so it
+    // is asked for even when nothing is printed.
+    const std::string note = Note(file, applied);
     if (!Quiet()) {
-        const std::string note = Note(file, applied);
         std::printf("%s -> %s%s\n", file.Source.c_str(), file.Target.c_str(),
                     note.empty() ? "" : (" (" + note + ")").c_str());
     }
@@ -431,4 +438,98 @@ void TCliBatchLines::Finished() {
                  count_, rate, int(left) / 60, int(left) % 60);
     std::fflush(stderr);
     drawn_ = true;
+}
+
+namespace {
+
+// "K/N": this process takes the files whose place in the list, counted from
+// 0, leaves K when divided by N.
+std::pair<size_t, size_t> ParseShard(const std::string& text) {
+    const auto slash = text.find('/');
+    const std::string bad = "--shard: '" + text + "' is not K/N with 0 <= K < N";
+    if (slash == std::string::npos) throw EUsage(bad);
+    int32_t k = 0, n = 0;
+    try {
+        k = ParseIntArg(text.substr(0, slash), "--shard");
+        n = ParseIntArg(text.substr(slash + 1), "--shard");
+    } catch (const EUsage&) {
+        throw EUsage(bad);
+    }
+    if (n < 1 || k < 0 || k >= n) throw EUsage(bad);
+    return {size_t(k), size_t(n)};
+}
+
+// One name per line; empty lines are skipped, a CR before the line end goes.
+std::vector<std::string> ReadFileList(const std::string& list) {
+    std::ifstream file;
+    if (list != "-") {
+        file.open(list);
+        if (!file) throw EFileFailure(list, "cannot open the file list");
+    }
+    std::istream& in = list == "-" ? std::cin : file;
+    std::vector<std::string> names;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) names.push_back(line);
+    }
+    if (in.bad()) throw EFileFailure(list, "cannot read the file list");
+    return names;
+}
+
+} // namespace
+
+std::set<std::string> TBatchCommand::ValueOptions(std::set<std::string> own) {
+    own.insert({"output", "jobs", "files-from", "shard", "report"});
+    return own;
+}
+
+std::set<std::string> TBatchCommand::Flags(std::set<std::string> own) {
+    own.insert("skip-existing");
+    return own;
+}
+
+TBatchCommand::TBatchCommand(const TArgs& args, std::vector<std::string> sources,
+                             const std::function<void(std::vector<TBatchFile>&)>& checkAll,
+                             const std::function<bool(const TBatchFile&)>& complete)
+    : report_(std::nullopt) {
+    const auto listName = args.Value("files-from");
+    if (sources.empty() && !listName) throw EUsage("expected at least one IMAGE (or --files-from LIST)");
+    std::pair<size_t, size_t> shard{0, 1};
+    if (auto sh = args.Value("shard")) shard = ParseShard(*sh);
+    const std::string folder = args.Required("output");
+    options_.Jobs = unsigned(AvailableProcessors());
+    if (auto j = args.Value("jobs")) {
+        const int32_t n = ParseIntArg(*j, "--jobs");
+        if (n < 1) throw EUsage("--jobs: needs at least 1");
+        options_.Jobs = unsigned(n);
+    }
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec)) throw EFileFailure(folder, "the output folder does not exist");
+    if (listName) {
+        const std::vector<std::string> listed = ReadFileList(*listName);
+        sources.insert(sources.end(), listed.begin(), listed.end());
+    }
+    report_.Open(args.Value("report"));
+    std::vector<TBatchFile> all = PlanBatchFiles(sources, folder);
+    if (checkAll) checkAll(all);
+    const bool skipExisting = args.Flag("skip-existing");
+    for (size_t i = shard.first; i < all.size(); i += shard.second) {
+        TBatchFile& file = all[i];
+        if (skipExisting && file.Error.empty() &&
+            (complete ? complete(file) : std::filesystem::exists(file.Target, ec))) {
+            report_.Line(file, "skipped", "the output exists", 0);
+            ++skipped_;
+            continue;
+        }
+        files_.push_back(std::move(file));
+    }
+}
+
+int TBatchCommand::Finish(size_t failed) const {
+    if (failed > 0) {
+        std::fprintf(stderr, "pixmend-cli: %zu of %zu files failed\n", failed, files_.size());
+        return 1;
+    }
+    if (skipped_ > 0 && !Quiet()) std::printf("%zu files skipped: their outputs exist\n", skipped_);
+    return 0;
 }

@@ -11,6 +11,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -116,6 +117,8 @@ public:
     ~TCliReport();
     TCliReport(const TCliReport&) = delete;
     TCliReport& operator=(const TCliReport&) = delete;
+    // Opens the file named (appending), closing none; no name, no report.
+    void Open(const std::optional<std::string>& fileName);
     void Line(const TBatchFile& file, const char* status, const std::string& message, double seconds);
 
 private:
@@ -153,6 +156,36 @@ private:
     size_t done_ = 0, lateFailures_ = 0;
     bool drawn_ = false;
     const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+// What apply and descreen share around the batch runner: the output folder,
+// --jobs, and the options that spread one run over many processes and resume
+// it: --files-from (names from a file or stdin), --shard K/N (every N-th file
+// of one stable list, from K), --skip-existing and --report. Output names
+// are checked over the whole list, so every shard agrees on which of two
+// sources with one output name fails.
+class TBatchCommand {
+public:
+    // The value options and flags these add to a command's own.
+    static std::set<std::string> ValueOptions(std::set<std::string> own);
+    static std::set<std::string> Flags(std::set<std::string> own);
+    // `sources` are the names from the command line. `checkAll` sees the
+    // planned files of every shard before this one's are taken; `complete`
+    // says whether a file's results already exist (--skip-existing).
+    TBatchCommand(const TArgs& args, std::vector<std::string> sources,
+                  const std::function<void(std::vector<TBatchFile>&)>& checkAll = {},
+                  const std::function<bool(const TBatchFile&)>& complete = {});
+    std::vector<TBatchFile>& Files() { return files_; }
+    const TBatchOptions& Options() const { return options_; }
+    TCliReport* Report() { return &report_; }
+    // The closing lines and the exit status: 1 when any file failed.
+    int Finish(size_t failed) const;
+
+private:
+    TBatchOptions options_;
+    TCliReport report_;
+    std::vector<TBatchFile> files_;
+    size_t skipped_ = 0;
 };
 
 // The screen finder's --strength: 0.25 to 4, 1 when it is not given.

@@ -13,103 +13,22 @@
 
 #include "filter/batch_runner.h"
 #include "filter/image_file_access.h"
-#include "spectral/thread_team.h"
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iostream>
 
 namespace {
 
-// "K/N": this process takes the files whose place in the list, counted from
-// 0, leaves K when divided by N.
-std::pair<size_t, size_t> ParseShard(const std::string& text) {
-    const auto slash = text.find('/');
-    const std::string bad = "--shard: '" + text + "' is not K/N with 0 <= K < N";
-    if (slash == std::string::npos) throw EUsage(bad);
-    int32_t k = 0, n = 0;
-    try {
-        k = ParseIntArg(text.substr(0, slash), "--shard");
-        n = ParseIntArg(text.substr(slash + 1), "--shard");
-    } catch (const EUsage&) {
-        throw EUsage(bad);
-    }
-    if (n < 1 || k < 0 || k >= n) throw EUsage(bad);
-    return {size_t(k), size_t(n)};
-}
-
-// One name per line; empty lines are skipped, a CR before the line end goes.
-std::vector<std::string> ReadFileList(const std::string& list) {
-    std::ifstream file;
-    if (list != "-") {
-        file.open(list);
-        if (!file) throw EFileFailure(list, "cannot open the file list");
-    }
-    std::istream& in = list == "-" ? std::cin : file;
-    std::vector<std::string> names;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (!line.empty()) names.push_back(line);
-    }
-    if (in.bad()) throw EFileFailure(list, "cannot read the file list");
-    return names;
-}
-
 int RunApply(const std::vector<std::string>& argv) {
-    TArgs args(argv, {"output", "jobs", "files-from", "shard", "report"}, {"skip-existing"});
+    TArgs args(argv, TBatchCommand::ValueOptions({}), TBatchCommand::Flags({}));
     const auto& positional = args.Positional();
-    const auto listName = args.Value("files-from");
-    if (positional.empty() || (positional.size() < 2 && !listName))
-        throw EUsage("expected FILTER.flt and at least one IMAGE (or --files-from LIST)");
-    std::pair<size_t, size_t> shard{0, 1};
-    if (auto sh = args.Value("shard")) shard = ParseShard(*sh);
-    const std::string folder = args.Required("output");
-    unsigned requested = unsigned(AvailableProcessors());
-    if (auto j = args.Value("jobs")) {
-        const int32_t n = ParseIntArg(*j, "--jobs");
-        if (n < 1) throw EUsage("--jobs: needs at least 1");
-        requested = unsigned(n);
-    }
-    std::error_code ec;
-    if (!std::filesystem::is_directory(folder, ec))
-        throw EFileFailure(folder, "the output folder does not exist");
-
+    if (positional.empty()) throw EUsage("expected FILTER.flt and at least one IMAGE (or --files-from LIST)");
+    TBatchCommand batch(args, std::vector<std::string>(positional.begin() + 1, positional.end()));
     TFilterList filter;
     ForFile(positional[0], [&] { filter.LoadFilterFile(positional[0]); });
-    std::vector<std::string> sources(positional.begin() + 1, positional.end());
-    if (listName) {
-        const std::vector<std::string> listed = ReadFileList(*listName);
-        sources.insert(sources.end(), listed.begin(), listed.end());
-    }
-    TCliReport report(args.Value("report"));
-    // Output names are checked over the whole list, so every shard agrees on
-    // which of two sources with one output name fails.
-    std::vector<TBatchFile> files;
-    size_t skipped = 0;
-    {
-        std::vector<TBatchFile> all = PlanBatchFiles(sources, folder);
-        for (size_t i = shard.first; i < all.size(); i += shard.second) {
-            if (args.Flag("skip-existing") && all[i].Error.empty() && std::filesystem::exists(all[i].Target, ec)) {
-                report.Line(all[i], "skipped", "the output exists", 0);
-                ++skipped;
-                continue;
-            }
-            files.push_back(std::move(all[i]));
-        }
-    }
-    TCliBatchLines lines("apply", files.size(), &report);
-    TBatchOptions options;
-    options.Jobs = requested;
+    TCliBatchLines lines("apply", batch.Files().size(), batch.Report());
     const TBatchSummary summary =
-        RunBatch(files, FilterFileWork(filter), ImageFileAccess(), options, &lines);
+        RunBatch(batch.Files(), FilterFileWork(filter), ImageFileAccess(), batch.Options(), &lines);
     lines.ClearProgress();
-    if (summary.Failed > 0) {
-        std::fprintf(stderr, "pixmend-cli: %zu of %zu files failed\n", summary.Failed, files.size());
-        return 1;
-    }
-    if (skipped > 0 && !Quiet()) std::printf("%zu files skipped: their outputs exist\n", skipped);
-    return 0;
+    return batch.Finish(summary.Failed);
 }
 
 TCommandRegistrar apply({"apply", "apply a filter file to image files",

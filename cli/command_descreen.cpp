@@ -6,9 +6,7 @@
 #include "filter/batch_runner.h"
 #include "filter/descreen.h"
 #include "filter/image_file_access.h"
-#include "spectral/thread_team.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <map>
 
@@ -24,7 +22,8 @@ std::string FilterPathFor(const std::string& target) {
 // filter saved next to it when asked.
 class TDescreenLines final : public TCliBatchLines {
 public:
-    TDescreenLines(size_t count, bool saveFilters) : TCliBatchLines("descreen", count), saveFilters_(saveFilters) {}
+    TDescreenLines(size_t count, bool saveFilters, TCliReport* report)
+        : TCliBatchLines("descreen", count, report), saveFilters_(saveFilters) {}
 
 protected:
     std::string Note(const TBatchFile& file, const TFilterList& applied) override {
@@ -43,31 +42,25 @@ private:
 };
 
 int RunDescreen(const std::vector<std::string>& argv) {
-    TArgs args(argv, {"output", "jobs", "strength"}, {"save-filters"});
-    const auto& positional = args.Positional();
-    if (positional.empty()) throw EUsage("expected at least one IMAGE");
-    const std::string folder = args.Required("output");
-    TBatchOptions options;
-    options.Jobs = unsigned(AvailableProcessors());
-    if (auto j = args.Value("jobs")) {
-        const int32_t n = ParseIntArg(*j, "--jobs");
-        if (n < 1) throw EUsage("--jobs: needs at least 1");
-        options.Jobs = unsigned(n);
-    }
+    TArgs args(argv, TBatchCommand::ValueOptions({"strength"}), TBatchCommand::Flags({"save-filters"}));
     const double strength = StrengthArg(args);
     const bool saveFilters = args.Flag("save-filters");
-    std::error_code ec;
-    if (!std::filesystem::is_directory(folder, ec))
-        throw EFileFailure(folder, "the output folder does not exist");
-
-    std::vector<TBatchFile> files = PlanBatchFiles(positional, folder);
-    if (saveFilters) {
+    // With filters saved next to the results, two results must not share a
+    // filter name, and a file is done only when its filter is written too.
+    const auto checkAll = [saveFilters](std::vector<TBatchFile>& files) {
+        if (!saveFilters) return;
         std::map<std::string, std::string> claimed;
         for (TBatchFile& file : files) {
             const auto [it, fresh] = claimed.emplace(FilterPathFor(file.Target), file.Source);
             if (!fresh && file.Error.empty()) file.Error = "has the same filter file name as " + it->second;
         }
-    }
+    };
+    const auto complete = [saveFilters](const TBatchFile& file) {
+        std::error_code ec;
+        return std::filesystem::exists(file.Target, ec) &&
+               (!saveFilters || std::filesystem::exists(FilterPathFor(file.Target), ec));
+    };
+    TBatchCommand batch(args, args.Positional(), checkAll, complete);
     const TFileWork work = [strength](TSpectrumStore& store, const TTransformOptions& transform) {
         TDescreenOptions descreen;
         descreen.Strength = strength;
@@ -75,20 +68,16 @@ int RunDescreen(const std::vector<std::string>& argv) {
         TNoProgress quiet;
         return DescreenStore(store, quiet, descreen);
     };
-    TDescreenLines lines(files.size(), saveFilters);
-    const TBatchSummary summary = RunBatch(files, work, ImageFileAccess(), options, &lines);
+    TDescreenLines lines(batch.Files().size(), saveFilters, batch.Report());
+    const TBatchSummary summary = RunBatch(batch.Files(), work, ImageFileAccess(), batch.Options(), &lines);
     lines.ClearProgress();
-    const size_t failed = summary.Failed + lines.LateFailures();
-    if (failed > 0) {
-        std::fprintf(stderr, "pixmend-cli: %zu of %zu files failed\n", failed, files.size());
-        return 1;
-    }
-    return 0;
+    return batch.Finish(summary.Failed + lines.LateFailures());
 }
 
 TCommandRegistrar descreen({"descreen", "find and remove the halftone screen of each image",
-                            "usage: pixmend-cli descreen IMAGE... -o FOLDER [--jobs N] [--strength S]\n"
-                            "                            [--save-filters]\n\n"
+                            "usage: pixmend-cli descreen [IMAGE...] -o FOLDER [--jobs N] [--strength S]\n"
+                            "         [--save-filters] [--files-from LIST] [--shard K/N]\n"
+                            "         [--skip-existing] [--report FILE]\n\n"
                             "Finds the screen in each IMAGE's spectrum on its own, damps it and writes\n"
                             "the result under its own name into FOLDER, as 'apply' does. A picture\n"
                             "without a screen is written unchanged but for the round trip through the\n"
@@ -97,7 +86,9 @@ TCommandRegistrar descreen({"descreen", "find and remove the halftone screen of 
                             "--save-filters also writes what was applied as NAME.flt next to each\n"
                             "result, to replay with 'apply' on other scans of the same print. Every\n"
                             "file is tried; each failure is reported on one line and the exit status\n"
-                            "is 1 if any file failed.\n",
+                            "is 1 if any file failed. --files-from, --shard, --skip-existing and\n"
+                            "--report work as for 'apply' (with --save-filters a file counts as done\n"
+                            "when its filter is written too).\n",
                             RunDescreen});
 
 }  // namespace

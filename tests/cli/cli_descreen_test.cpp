@@ -36,3 +36,35 @@ TEST(CliDescreen, CleansEachFileGoesOnPastABrokenOneAndSavesWhatItDid) {
     EXPECT_NE(show.out.find("screen notch"), std::string::npos) << show.out;
     EXPECT_EQ(RunCli("descreen '" + dir.File("plain.bmp") + "' -o '" + dir.File("out") + "' --strength 9").status, 2);
 }
+
+// The archive options are apply's: two shards from a list write every file
+// once, and a rerun with --skip-existing redoes only the file whose filter
+// is missing, as after a run killed between the image and its filter.
+TEST(CliDescreen, ShardsFromAListAndResumes) {
+    TTempDir dir;
+    std::filesystem::create_directories(dir.Path() / "out");
+    std::string list;
+    for (int i = 0; i < 4; ++i) {
+        WriteImageFile(dir.File("s" + std::to_string(i) + ".bmp"), ScreenedPicture(120, 90, 3.0 + i * 0.2));
+        list += dir.File("s" + std::to_string(i) + ".bmp") + "\n";
+    }
+    WriteFileBytes(dir.File("list.txt"), std::vector<uint8_t>(list.begin(), list.end()));
+    const std::string common = "descreen -q --files-from '" + dir.File("list.txt") + "' -o '" + dir.File("out") +
+                               "' --save-filters --report '" + dir.File("r.jsonl") + "' ";
+    ASSERT_EQ(RunCli(common + "--shard 0/2").status, 0);
+    EXPECT_TRUE(std::filesystem::exists(dir.File("out/s2.flt")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out/s1.bmp")));
+    ASSERT_EQ(RunCli(common + "--shard 1/2").status, 0);
+    std::filesystem::remove(dir.File("out/s3.flt"));
+    const auto s0 = ReadFileBytes(dir.File("out/s0.bmp"));
+    ASSERT_EQ(RunCli(common + "--skip-existing").status, 0);
+    EXPECT_EQ(ReadFileBytes(dir.File("out/s0.bmp")), s0);
+    const auto report = ReadFileBytes(dir.File("r.jsonl"));
+    const std::string text(report.begin(), report.end());
+    size_t skipped = 0, done = 0;
+    for (size_t at = 0; (at = text.find("\"status\": \"", at)) != std::string::npos; ++at)
+        (text.compare(at + 11, 7, "skipped") == 0 ? skipped : done) += 1;
+    EXPECT_EQ(skipped, 3u) << text;
+    EXPECT_EQ(done, 5u) << text;
+    EXPECT_TRUE(std::filesystem::exists(dir.File("out/s3.flt")));
+}
