@@ -145,6 +145,14 @@ TFFTPlan::TFFTPlan(int32_t realLength, int32_t n) : L_(realLength), n_(n) {
         }
     }
 
+    // Computed, not written as constants: the sign of each zero is the sign
+    // of the float root, whatever rounding gave it.
+    const float zero = 0.0f;
+    for (int32_t t = 0; t < factors_[0]; ++t) {
+        const TComplex r = roots_[size_t(t)];
+        realZeros_.push_back({r.re * zero, r.im * zero});
+    }
+
     view_.L = L_;
     view_.n = n_;
     view_.stages = m;
@@ -157,4 +165,5 @@ TFFTPlan::TFFTPlan(int32_t realLength, int32_t n) : L_(realLength), n_(n) {
     view_.twiddles = twiddles_.data();
     view_.twiddleOffset = twiddleOffset_.data();
     view_.inverseScale = float(1.0 / double(n_));
+    view_.realZeros = realZeros_.data();
 }

@@ -65,6 +65,9 @@ public:
         const TComplex* twiddles = nullptr;     // per stage with span > 1: span * factor entries
         const int64_t* twiddleOffset = nullptr; // start of stage j's twiddles
         float inverseScale = 1.0f;              // 1/n rounded to float
+        // The first stage's roots multiplied by +0 (signed zeros): the
+        // products that real input, with all imaginary parts zero, gives.
+        const TComplex* realZeros = nullptr;
     };
     const TView& View() const { return view_; }
 
@@ -73,7 +76,7 @@ private:
 
     int32_t L_ = 0, n_ = 0, largest_ = 0;
     std::vector<int32_t> factors_, span_, rest_, source_;
-    std::vector<TComplex> roots_, twiddles_;
+    std::vector<TComplex> roots_, twiddles_, realZeros_;
     std::vector<int64_t> rootOffset_, twiddleOffset_;
     TView view_;
 };

@@ -54,7 +54,7 @@ public:
             b[i].re = V::Load(x + ptrdiff_t(plan.source[i]) * kLanes);
             b[i].im = im;
         }
-        Passes(plan, b, true);
+        Passes(plan, b, true, inverse);
         if (inverse) {
             const V scale = V::Splat(plan.inverseScale);
             for (int32_t k = 0; k < plan.L; ++k) V::Store(y + ptrdiff_t(k) * kLanes, scale * b[k].re);
@@ -75,7 +75,7 @@ public:
             b[i].re = V::Load(xre + at);
             b[i].im = inverse ? -V::Load(xim + at) : V::Load(xim + at);
         }
-        Passes(plan, b, false);
+        Passes(plan, b, false, inverse);
         if (inverse) {
             const V scale = V::Splat(plan.inverseScale);
             for (int32_t k = 0; k < n; ++k) {
@@ -95,6 +95,10 @@ private:
         V re, im;
     };
 
+    // What a pass knows about its input: nothing, or that every imaginary
+    // part is +0 (or every one -0).
+    enum class TPassInput { Complex, RealPlusZero, RealMinusZero };
+
     static LC Add(LC a, LC b) { return {a.re + b.re, a.im + b.im}; }
     static LC Sub(LC a, LC b) { return {a.re - b.re, a.im - b.im}; }
     static LC Scale(LC a, float s) {
@@ -111,14 +115,17 @@ private:
         return {rr - ii, ir + ri};
     }
 
-    // keepRealHalf: only the real parts of outputs 0 .. (n-1)/2 are used
-    // afterwards (the mirrored transform of an odd length).
-    void Passes(const TFFTPlan::TView& plan, LC* b, bool keepRealHalf) {
+    // A mirrored transform (of odd length) has real input, so its first pass
+    // sees imaginary parts that are all +0 (all -0 in the inverse), and only
+    // the real parts of outputs 0 .. (n-1)/2 of its last pass are used.
+    void Passes(const TFFTPlan::TView& plan, LC* b, bool mirrored, bool inverse) {
         for (int32_t j = 0; j < plan.stages; ++j) {
             const int32_t s = plan.span[j];
+            TPassInput input = TPassInput::Complex;
+            if (mirrored && j == 0) input = inverse ? TPassInput::RealMinusZero : TPassInput::RealPlusZero;
             RadixPass(b, s, plan.factors[j], plan.rest[j], plan.roots + plan.rootOffset[j],
-                      s > 1 ? plan.twiddles + plan.twiddleOffset[j] : nullptr,
-                      keepRealHalf && j == plan.stages - 1);
+                      s > 1 ? plan.twiddles + plan.twiddleOffset[j] : nullptr, plan.realZeros,
+                      input, mirrored && j == plan.stages - 1);
         }
     }
 
@@ -349,8 +356,127 @@ private:
         z[0].re = acc;
     }
 
+    // The general kernel on real input, where every imaginary part is the same
+    // zero (+0, or -0 when kMinusZero): sum[i].im is then +0 and dif[i].im
+    // that zero, so the products b = root.im * sum.im and c = root.re * dif.im
+    // are signed zeros that depend on the roots alone. The plan holds them
+    // (zeros[k], the products of root[k] with +0; c with -0 is its negation).
+    // The kernel adds exactly the values the full kernel adds, in its order;
+    // it only skips the multiplications whose results are known.
+    template <bool kMinusZero>
+    void OddPrimeKernelOfReal(LC* z, int32_t p, const TComplex* root, const TComplex* zeros) {
+        const int32_t h = (p + 1) / 2;
+        LC* part = sum_;  // re: the real part of sum[i], im: that of dif[i]
+        for (int32_t j = 1; j < h; ++j) part[j] = {z[j].re + z[p - j].re, z[j].re - z[p - j].re};
+        const auto cZero = [&](int32_t k) { return kMinusZero ? -zeros[k].re : zeros[k].re; };
+        const LC z0 = z[0];
+        int32_t j = 1;
+        for (; j + 1 < h; j += 2) {
+            LC lo1 = z0, hi1 = z0, lo2 = z0, hi2 = z0;
+            int32_t k1 = j, k2 = j + 1;
+            for (int32_t i = 1; i < h; ++i) {
+                const V sre = part[i].re, dre = part[i].im;
+                {
+                    const V a = V::Splat(root[k1].re) * sre, d = V::Splat(root[k1].im) * dre;
+                    const V b = V::Splat(zeros[k1].im), c = V::Splat(cZero(k1));
+                    hi1.re = hi1.re + (a + b);
+                    hi1.im = hi1.im + (c - d);
+                    lo1.re = lo1.re + (a - b);
+                    lo1.im = lo1.im + (c + d);
+                }
+                {
+                    const V a = V::Splat(root[k2].re) * sre, d = V::Splat(root[k2].im) * dre;
+                    const V b = V::Splat(zeros[k2].im), c = V::Splat(cZero(k2));
+                    hi2.re = hi2.re + (a + b);
+                    hi2.im = hi2.im + (c - d);
+                    lo2.re = lo2.re + (a - b);
+                    lo2.im = lo2.im + (c + d);
+                }
+                k1 += j;
+                if (k1 >= p) k1 -= p;
+                k2 += j + 1;
+                if (k2 >= p) k2 -= p;
+            }
+            z[j] = lo1;
+            z[p - j] = hi1;
+            z[j + 1] = lo2;
+            z[p - j - 1] = hi2;
+        }
+        for (; j < h; ++j) {
+            LC lo = z0, hi = z0;
+            int32_t k = j;
+            for (int32_t i = 1; i < h; ++i) {
+                const V a = V::Splat(root[k].re) * part[i].re, d = V::Splat(root[k].im) * part[i].im;
+                const V b = V::Splat(zeros[k].im), c = V::Splat(cZero(k));
+                hi.re = hi.re + (a + b);
+                hi.im = hi.im + (c - d);
+                lo.re = lo.re + (a - b);
+                lo.im = lo.im + (c + d);
+                k += j;
+                if (k >= p) k -= p;
+            }
+            z[j] = lo;
+            z[p - j] = hi;
+        }
+        const V difIm = V::Splat(kMinusZero ? -0.0f : 0.0f);
+        LC acc = z0;
+        for (int32_t jj = 1; jj < h; ++jj) {
+            acc.re = acc.re + part[jj].re;
+            acc.im = acc.im + difIm;
+        }
+        z[0] = acc;
+    }
+
+    // OddPrimeKernelRealHalf on real input (a mirrored transform whose only
+    // pass this is): sum[i].im is +0, so b = root.im * sum.im is the signed
+    // zero zeros[k].im and only a = root.re * sum.re is multiplied.
+    void OddPrimeKernelRealHalfOfReal(LC* z, int32_t p, const TComplex* root, const TComplex* zeros) {
+        const int32_t h = (p + 1) / 2;
+        LC* sum = sum_;
+        for (int32_t j = 1; j < h; ++j) sum[j].re = z[j].re + z[p - j].re;
+        const V z0 = z[0].re;
+        int32_t j = 1;
+        for (; j + 3 < h; j += 4) {
+            V lo1 = z0, lo2 = z0, lo3 = z0, lo4 = z0;
+            int32_t k1 = j, k2 = j + 1, k3 = j + 2, k4 = j + 3;
+            for (int32_t i = 1; i < h; ++i) {
+                const V sre = sum[i].re;
+                lo1 = lo1 + (V::Splat(root[k1].re) * sre - V::Splat(zeros[k1].im));
+                lo2 = lo2 + (V::Splat(root[k2].re) * sre - V::Splat(zeros[k2].im));
+                lo3 = lo3 + (V::Splat(root[k3].re) * sre - V::Splat(zeros[k3].im));
+                lo4 = lo4 + (V::Splat(root[k4].re) * sre - V::Splat(zeros[k4].im));
+                k1 += j;
+                if (k1 >= p) k1 -= p;
+                k2 += j + 1;
+                if (k2 >= p) k2 -= p;
+                k3 += j + 2;
+                if (k3 >= p) k3 -= p;
+                k4 += j + 3;
+                if (k4 >= p) k4 -= p;
+            }
+            z[j].re = lo1;
+            z[j + 1].re = lo2;
+            z[j + 2].re = lo3;
+            z[j + 3].re = lo4;
+        }
+        for (; j < h; ++j) {
+            V lo = z0;
+            int32_t k = j;
+            for (int32_t i = 1; i < h; ++i) {
+                lo = lo + (V::Splat(root[k].re) * sum[i].re - V::Splat(zeros[k].im));
+                k += j;
+                if (k >= p) k -= p;
+            }
+            z[j].re = lo;
+        }
+        V acc = z0;
+        for (int32_t jj = 1; jj < h; ++jj) acc = acc + sum[jj].re;
+        z[0].re = acc;
+    }
+
     void RadixPass(LC* y, int32_t s, int32_t r, int32_t q, const TComplex* root,
-                   const TComplex* twiddles, bool lastOfMirrored) {
+                   const TComplex* twiddles, const TComplex* zeros, TPassInput input,
+                   bool lastOfMirrored) {
         LC* z = z_;
         const ptrdiff_t stride = s;
         for (int32_t d = 0; d < s; ++d) {
@@ -372,10 +498,18 @@ private:
                 case 8: Kernel8(z); break;
                 case 10: Kernel10(z); break;
                 default:
-                    if (lastOfMirrored && r % 2 == 1)
-                        OddPrimeKernelRealHalf(z, r, root);
-                    else
+                    if (lastOfMirrored && r % 2 == 1) {
+                        if (input == TPassInput::Complex)
+                            OddPrimeKernelRealHalf(z, r, root);
+                        else
+                            OddPrimeKernelRealHalfOfReal(z, r, root, zeros);
+                    } else if (input == TPassInput::RealPlusZero) {
+                        OddPrimeKernelOfReal<false>(z, r, root, zeros);
+                    } else if (input == TPassInput::RealMinusZero) {
+                        OddPrimeKernelOfReal<true>(z, r, root, zeros);
+                    } else {
                         OddPrimeKernel(z, r, root);
+                    }
                     break;
                 }
                 for (int32_t t = 0; t < r; ++t) base[t * stride] = z[t];
