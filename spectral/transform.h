@@ -40,6 +40,11 @@ struct TTransformOptions {
     // fractions of those steps, which an inverse transform would flatten
     // near the middle grey, so their runs pass 0.
     double ZeroBelow = 0.1;
+    // The fast transform: O(n log n) at every length, with tables computed
+    // in double precision, so at least as accurate as the exact transform
+    // but not bit-identical to it. Off by default:
+    // stored spectra and peers rely on the exact bits.
+    bool Fast = false;
 };
 
 // Transforms the three planes in place. In a forward run the rows are read
