@@ -10,6 +10,7 @@
 #include "app/main_form.h"
 
 #include "app/image_view_form.h"
+#include "app/interface_texts.h"
 #include "app/main_form_busy.h"
 #include "app/user_dialogs_form.h"
 #include "filter/apply_filter.h"
@@ -239,7 +240,10 @@ void TForm1::BatchFileStarted(size_t index, size_t count, const QString& name) {
 }
 
 void TForm1::BatchFileFailed(const QString& name, const QString& reason) {
-    if (batch_) batch_->Failures.append(name + ": " + reason);
+    // The engine's reasons are German; the summary speaks the interface language.
+    if (batch_)
+        batch_->Failures.append(name + ": " +
+                                QString::fromStdString(MessageText(LanguageState.Language, reason.toStdString())));
 }
 
 void TForm1::EndBatch(const TBatchSummary& summary) {

@@ -180,6 +180,17 @@ TEST_F(MainFormFilterTest, BatchStopsAtADamagedFileKeepingEarlierResults) {
     EXPECT_TRUE(Form->Image1->Picture.Bytes == first.Bytes) << "the last processed image stays";
 }
 
+TEST_F(MainFormFilterTest, TheReasonOfAFailedFileSpeaksTheInterfaceLanguage) {
+    const std::string source = Files.File("in");
+    std::filesystem::create_directories(source);
+    std::ofstream(Files.File("in/b.bmp"), std::ios::binary) << "BM this is no bitmap";
+    Form->Toolgb->click();
+    Form->AddFilterEntry(0, 0.1f, 0.3f, 0.2f, 0.4f);
+    RunBatch(source, {"b.bmp"}, Files.File("in"));
+    ASSERT_EQ(Dialogs.Errors.size(), 1u);
+    EXPECT_TRUE(Dialogs.Errors[0].contains("\nb.bmp: The picture is not valid")) << Dialogs.Errors[0].toStdString();
+}
+
 TEST_F(MainFormFilterTest, CancelStopsAfterTheCurrentFileWhileTheWindowAnswers) {
     Form->Toolgb->click(); // English
     const std::string source = Files.File("in");
