@@ -71,7 +71,11 @@ std::unique_ptr<TFFTPlan> TFFTPlan::Complex(int32_t n) {
     return std::unique_ptr<TFFTPlan>(new TFFTPlan(n, n));
 }
 
-TFFTPlan::TFFTPlan(int32_t realLength, int32_t n) : L_(realLength), n_(n) {
+std::unique_ptr<TFFTPlan> TFFTPlan::AccurateComplex(int32_t n) {
+    return std::unique_ptr<TFFTPlan>(new TFFTPlan(n, n, true));
+}
+
+TFFTPlan::TFFTPlan(int32_t realLength, int32_t n, bool accurate) : L_(realLength), n_(n) {
     factors_ = FactorizeLength(n_);
     if (factors_.front() > cMaxPrimeFactor) throw EMathError(kFFTLengthErrorMessage);
     const int m = int(factors_.size());
@@ -131,6 +135,19 @@ TFFTPlan::TFFTPlan(int32_t realLength, int32_t n) : L_(realLength), n_(n) {
         root[0] = {1.0f, 0.0f};
         if (r > 1) root[1] = {float(std::cos(theta)), float(-std::sin(theta))};
         for (int32_t t = 2; t < r; ++t) root[t] = ComplexMul(root[1], root[t - 1]);
+        if (accurate) {
+            // e^(-2 pi i a/b), the angle reduced exactly before it is rounded.
+            const auto unit = [](int64_t a, int64_t b) {
+                const double angle = 2.0 * std::numbers::pi * double(a % b) / double(b);
+                return TComplex{float(std::cos(angle)), float(-std::sin(angle))};
+            };
+            for (int32_t t = 0; t < r; ++t) root[t] = unit(t, r);
+            for (int32_t d = 0; d < s && s > 1; ++d) {
+                TComplex* twiddle = twiddles_.data() + twiddleOffset_[size_t(j)] + int64_t(d) * r;
+                for (int32_t t = 0; t < r; ++t) twiddle[t] = unit(int64_t(d) * t, int64_t(s) * r);
+            }
+            continue;
+        }
         if (s <= 1) continue;
 
         const double omega = 2.0 * std::numbers::pi / (double(s) * double(r));

@@ -39,6 +39,10 @@ public:
     // The tables of a plain complex FFT of length n (no mirroring), for
     // IFFTLanes::ComplexTransform.
     static std::unique_ptr<TFFTPlan> Complex(int32_t n);
+    // A complex plan whose roots and twiddles are each computed in double
+    // precision and rounded once, for the fast transform: more accurate than
+    // the defined tables, but not those tables.
+    static std::unique_ptr<TFFTPlan> AccurateComplex(int32_t n);
     TFFTPlan(const TFFTPlan&) = delete;  // the view points into the tables
     TFFTPlan& operator=(const TFFTPlan&) = delete;
 
@@ -72,12 +76,53 @@ public:
     const TView& View() const { return view_; }
 
 private:
-    TFFTPlan(int32_t realLength, int32_t n);
+    TFFTPlan(int32_t realLength, int32_t n, bool accurate = false);
 
     int32_t L_ = 0, n_ = 0, largest_ = 0;
     std::vector<int32_t> factors_, span_, rest_, source_;
     std::vector<TComplex> roots_, twiddles_, realZeros_;
     std::vector<int64_t> rootOffset_, twiddleOffset_;
+    TView view_;
+};
+
+// The tables of the fast mirrored transform of length n = 2L - 1. Lengths
+// with small factors only are transformed directly by the radix passes;
+// others (a large prime factor) as a convolution (the chirp method) of a
+// length m >= 2n - 1 that has small factors only, so the cost is O(n log n)
+// at every length. All tables are computed in double precision and rounded
+// once. Not bit-exact (except at short lengths, where it is the exact
+// transform), and not limited by cMaxPrimeFactor.
+class TFastPlan {
+public:
+    explicit TFastPlan(int32_t realLength);
+    TFastPlan(const TFastPlan&) = delete;
+    TFastPlan& operator=(const TFastPlan&) = delete;
+
+    int32_t RealLength() const { return view_.L; }
+    // The length of the complex transforms the lanes run: n, or m.
+    int32_t WorkLength() const { return inner_->Length(); }
+    bool UsesChirp() const { return view_.chirp != nullptr; }
+
+    struct TView {
+        int32_t L = 0;
+        int32_t n = 0;
+        const TFFTPlan::TView* inner = nullptr;  // the complex plan of n or m
+        // Short lengths only: the exact transform's own (mirrored) plan, also
+        // in inner. Up there its error is rounding noise of the few terms,
+        // which other tables would not lessen.
+        bool exact = false;
+        // Chirp method only (else null): chirp[k] = e^(-i pi k^2/n) for
+        // k < n, and spectrum = the FFT of length m of the conjugate chirp
+        // wrapped around, divided by m.
+        const TComplex* chirp = nullptr;
+        const TComplex* spectrum = nullptr;
+        float inverseScale = 1.0f;  // 1/n
+    };
+    const TView& View() const { return view_; }
+
+private:
+    std::unique_ptr<TFFTPlan> inner_;
+    std::vector<TComplex> chirp_, spectrum_;
     TView view_;
 };
 
@@ -104,6 +149,15 @@ public:
     // conjugated and scaled by 1/n.
     virtual void ComplexTransform(const TFFTPlan::TView& plan, bool inverse, const float* xre,
                                   const float* xim, float* yre, float* yim) = 0;
+    // The fast mirrored transform of 2 * Lanes() sequences at once: x holds
+    // them sample-major (sample k of sequence l at x[k * 2 * Lanes() + l]),
+    // y receives the first L outputs in the same layout. Two real sequences
+    // share one complex transform: a mirrored sequence has a real spectrum,
+    // so one lands in the real parts and the other in the imaginary parts.
+    virtual void FastRealTransform(const TFastPlan::TView& plan, bool inverse, const float* x,
+                                   float* y) = 0;
+    // Sizes the working arrays of FastRealTransform for this plan now.
+    virtual void ReserveFast(const TFastPlan::TView& plan) = 0;
 };
 
 // A transformer for a supported lane set (Auto: the widest available).

@@ -90,6 +90,80 @@ public:
         }
     }
 
+    void FastRealTransform(const TFastPlan::TView& plan, bool inverse, const float* x,
+                           float* y) override {
+        constexpr ptrdiff_t K = kLanes, W = 2 * kLanes;
+        const TFFTPlan::TView& inner = *plan.inner;
+        const int32_t L = plan.L, n = plan.n;
+        ReserveFast(plan);
+        LC* b = data_;
+        if (plan.exact) {
+            // Each half as the exact transform does it.
+            const V im = V::Splat(inverse ? -0.0f : 0.0f);
+            const V scale = V::Splat(plan.inverseScale);
+            for (ptrdiff_t half = 0; half < W; half += K) {
+                for (int32_t i = 0; i < n; ++i)
+                    b[i] = {V::Load(x + ptrdiff_t(inner.source[i]) * W + half), im};
+                Passes(inner, b, true, inverse);
+                for (int32_t k = 0; k < L; ++k)
+                    V::Store(y + ptrdiff_t(k) * W + half, inverse ? scale * b[k].re : b[k].re);
+            }
+            return;
+        }
+        const auto load = [&](int32_t s) {
+            const float* at = x + ptrdiff_t(s < L ? s : n - s) * W;  // mirrored
+            return LC{V::Load(at), V::Load(at + K)};
+        };
+        if (!plan.chirp) {
+            for (int32_t i = 0; i < n; ++i) b[i] = load(inner.source[i]);
+            Passes(inner, b, false, false);
+        } else {
+            // The chirped input, its FFT times the chirp's spectrum, and the
+            // inverse FFT of that as the conjugate of the forward FFT of the
+            // conjugate (the 1/m is in the spectrum).
+            const int32_t m = inner.n;
+            const V zero = V::Splat(0.0f);
+            for (int32_t i = 0; i < m; ++i) {
+                const int32_t s = inner.source[i];
+                b[i] = s < n ? Mul(plan.chirp[s], load(s)) : LC{zero, zero};
+            }
+            Passes(inner, b, false, false);
+            LC* c = second_;
+            for (int32_t i = 0; i < m; ++i) {
+                const int32_t s = inner.source[i];
+                const LC v = Mul(plan.spectrum[s], b[s]);
+                c[i] = {v.re, -v.im};
+            }
+            Passes(inner, c, false, false);
+            for (int32_t k = 0; k < L; ++k) b[k] = Mul(plan.chirp[k], LC{c[k].re, -c[k].im});
+        }
+        if (inverse) {
+            // A mirrored sequence's spectrum is real and even, so its inverse
+            // is its forward transform divided by n.
+            const V scale = V::Splat(plan.inverseScale);
+            for (int32_t k = 0; k < L; ++k) {
+                V::Store(y + ptrdiff_t(k) * W, scale * b[k].re);
+                V::Store(y + ptrdiff_t(k) * W + K, scale * b[k].im);
+            }
+        } else {
+            for (int32_t k = 0; k < L; ++k) {
+                V::Store(y + ptrdiff_t(k) * W, b[k].re);
+                V::Store(y + ptrdiff_t(k) * W + K, b[k].im);
+            }
+        }
+    }
+
+    void ReserveFast(const TFastPlan::TView& plan) override {
+        const int32_t m = plan.inner->n;
+        Reserve(m);
+        if (!plan.chirp || m <= secondCapacity_) return;
+        secondArray_.reset();
+        secondCapacity_ = 0;
+        secondArray_.reset(new LC[size_t(m)]);
+        second_ = secondArray_.get();
+        secondCapacity_ = m;
+    }
+
 private:
     struct LC {
         V re, im;
@@ -517,10 +591,11 @@ private:
         }
     }
 
-    std::unique_ptr<LC[]> zArray_, sumArray_, difArray_, dataArray_;
+    std::unique_ptr<LC[]> zArray_, sumArray_, difArray_, dataArray_, secondArray_;
     LC* z_;
     LC* sum_;
     LC* dif_;
     LC* data_ = nullptr;
-    int32_t capacity_ = 0;
+    LC* second_ = nullptr;  // the fast transform's second array
+    int32_t capacity_ = 0, secondCapacity_ = 0;
 };

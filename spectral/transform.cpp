@@ -86,7 +86,9 @@ public:
                                                     : ResolveLaneSet(TLaneSet::Auto)),
           lanes_(LaneCount(laneSet_)),
           threads_(ResolveThreadCount(options.Threads)),
-          zeroBelow_(options.ZeroBelow) {}
+          zeroBelow_(options.ZeroBelow),
+          fast_(options.Fast),
+          width_(fast_ ? 2 * lanes_ : lanes_) {}
 
     ~TFastTransform() {
         for (TWorker& w : workers_) Engines().Give(laneSet_, std::move(w.lanes));
@@ -95,18 +97,27 @@ public:
     TTransformResult Run() {
         // Everything a thread needs is allocated before any plane is touched,
         // so that running out of memory cannot leave a plane half transformed.
-        const int32_t blocks = (std::max(W_, H_) + lanes_ - 1) / lanes_;
+        // The fast transform has no length error, so its plans come first.
+        if (fast_) {
+            fastRowPlan_ = std::make_unique<TFastPlan>(W_);
+            fastColumnPlan_ = std::make_unique<TFastPlan>(H_);
+        }
+        const int32_t blocks = (std::max(W_, H_) + width_ - 1) / width_;
         workers_.resize(size_t(std::min<int32_t>(threads_, blocks)));
         for (TWorker& w : workers_) Prepare(w);
 
+        const auto rowPlan = [&] { if (!fast_ && !rowPlan_) rowPlan_ = std::make_unique<TFFTPlan>(W_); };
+        const auto columnPlan = [&] {
+            if (!fast_ && !columnPlan_) columnPlan_ = std::make_unique<TFFTPlan>(H_);
+        };
         for (int p = 0; p < 3; ++p) {
             progress_.Phase(kRowKeys[p]);
             RunPass(H_, [&](int32_t r) { return double(r) / double(H_) * 50.0 / 3.0 + p * 33.3; },
-                    rowPlan_, W_, [&](int32_t block, TWorker& w) { RowBlock(p, block, w); });
+                    rowPlan, [&](int32_t block, TWorker& w) { RowBlock(p, block, w); });
             progress_.Phase(kColumnKeys[p]);
             RunPass(W_,
                     [&](int32_t c) { return (double(c) / double(W_) * 50.0 + 50.0) / 3.0 + p * 33.3; },
-                    columnPlan_, H_, [&](int32_t block, TWorker& w) { ColumnBlock(p, block, w); });
+                    columnPlan, [&](int32_t block, TWorker& w) { ColumnBlock(p, block, w); });
         }
         double m = 1.0;
         for (const TWorker& w : workers_) m = std::max(m, double(w.maximum));
@@ -123,18 +134,17 @@ private:
     // pass returns, so the host sees the reports of a one-row-at-a-time
     // transform in their order. The plan is made after the first report,
     // where that transform meets the length error at its first row or column.
-    template <class PercentOf, class Block>
-    void RunPass(int32_t count, PercentOf percentOf, std::unique_ptr<TFFTPlan>& plan,
-                 int32_t length, Block block) {
+    template <class PercentOf, class MakePlan, class Block>
+    void RunPass(int32_t count, PercentOf percentOf, MakePlan makePlan, Block block) {
         int32_t reported = 0;  // the next item whose percentage is due
         const auto reportUpTo = [&](int32_t item) {
             for (; reported <= item && reported < count; reported += 100)
                 progress_.Percent(percentOf(reported));
         };
         reportUpTo(0);
-        if (!plan) plan = std::make_unique<TFFTPlan>(length);
+        makePlan();
 
-        const int32_t blocks = (count + lanes_ - 1) / lanes_;
+        const int32_t blocks = (count + width_ - 1) / width_;
         std::atomic<int32_t> next{0};
         std::atomic<bool> failed{false};
         const int team = std::min<int32_t>(int32_t(workers_.size()), blocks);
@@ -145,7 +155,7 @@ private:
                     if (failed.load(std::memory_order_relaxed)) return;
                     const int32_t b = next.fetch_add(1, std::memory_order_relaxed);
                     if (b >= blocks) return;
-                    if (worker == 0) reportUpTo(std::min(count, (b + 1) * lanes_) - 1);
+                    if (worker == 0) reportUpTo(std::min(count, (b + 1) * width_) - 1);
                     block(b, w);
                 }
             } catch (...) {
@@ -158,57 +168,69 @@ private:
 
     void Prepare(TWorker& w) {
         w.lanes = Engines().Take(laneSet_);
-        w.lanes->Reserve(2 * std::max(W_, H_) - 1);
-        const size_t size = size_t(lanes_) * size_t(std::max(W_, H_));
+        if (fast_) {
+            w.lanes->ReserveFast(fastRowPlan_->View());
+            w.lanes->ReserveFast(fastColumnPlan_->View());
+        } else {
+            w.lanes->Reserve(2 * std::max(W_, H_) - 1);
+        }
+        const size_t size = size_t(width_) * size_t(std::max(W_, H_));
         w.x.assign(size, 0.0f);
         w.y.assign(size, 0.0f);
+    }
+
+    void Transform(TWorker& w, const TFFTPlan* plan, const TFastPlan* fastPlan) {
+        if (fast_)
+            w.lanes->FastRealTransform(fastPlan->View(), inverse_, w.x.data(), w.y.data());
+        else
+            w.lanes->RealTransform(plan->View(), inverse_, w.x.data(), w.y.data());
     }
 
     // Rows r0 .. r0+n-1 into the lanes; lanes past the last row hold zeros and
     // are transformed but never stored.
     void RowBlock(int p, int32_t block, TWorker& w) {
-        const int32_t r0 = block * lanes_;
-        const int32_t n = std::min(lanes_, H_ - r0);
+        const int32_t r0 = block * width_;
+        const int32_t n = std::min(width_, H_ - r0);
         float* x = w.x.data();
-        for (int32_t l = 0; l < lanes_; ++l) {
+        for (int32_t l = 0; l < width_; ++l) {
             if (l >= n) {
-                for (int32_t c = 0; c < W_; ++c) x[size_t(c) * lanes_ + l] = 0.0f;
+                for (int32_t c = 0; c < W_; ++c) x[size_t(c) * width_ + l] = 0.0f;
             } else if (source_) {
                 const uint8_t* px = source_->Row(r0 + l);
                 for (int32_t c = 0; c < W_; ++c)
-                    x[size_t(c) * lanes_ + l] = float(px[size_t(c) * 3 + size_t(p)]) - 127.0f;
+                    x[size_t(c) * width_ + l] = float(px[size_t(c) * 3 + size_t(p)]) - 127.0f;
             } else {
                 const float* row = store_.Planes[p].data() + size_t(r0 + l) * size_t(W_);
-                for (int32_t c = 0; c < W_; ++c) x[size_t(c) * lanes_ + l] = row[c];
+                for (int32_t c = 0; c < W_; ++c) x[size_t(c) * width_ + l] = row[c];
             }
         }
-        w.lanes->RealTransform(rowPlan_->View(), inverse_, x, w.y.data());
+        Transform(w, rowPlan_.get(), fastRowPlan_.get());
         const float* y = w.y.data();
         for (int32_t l = 0; l < n; ++l) {
             float* out = store_.WorkPlane.data() + size_t(r0 + l) * size_t(W_);
-            for (int32_t c = 0; c < W_; ++c) out[c] = y[size_t(c) * lanes_ + l];
+            for (int32_t c = 0; c < W_; ++c) out[c] = y[size_t(c) * width_ + l];
         }
     }
 
     // Columns c0 .. c0+n-1 into the lanes. Adjacent columns are adjacent in
     // memory, so each row of the block is one short copy.
     void ColumnBlock(int p, int32_t block, TWorker& w) {
-        const int32_t c0 = block * lanes_;
-        const int32_t n = std::min(lanes_, W_ - c0);
+        const int32_t c0 = block * width_;
+        const int32_t n = std::min(width_, W_ - c0);
         float* x = w.x.data();
         const float* work = store_.WorkPlane.data();
         for (int32_t r = 0; r < H_; ++r) {
-            float* dst = x + size_t(r) * lanes_;
+            float* dst = x + size_t(r) * width_;
             std::memcpy(dst, work + size_t(r) * size_t(W_) + size_t(c0), size_t(n) * sizeof(float));
-            for (int32_t l = n; l < lanes_; ++l) dst[l] = 0.0f;
+            for (int32_t l = n; l < width_; ++l) dst[l] = 0.0f;
         }
-        w.lanes->RealTransform(columnPlan_->View(), inverse_, x, w.y.data());
+        Transform(w, columnPlan_.get(), fastColumnPlan_.get());
         const float* y = w.y.data();
         float* plane = store_.Planes[p].data();
         float m = w.maximum;
         for (int32_t k = 0; k < H_; ++k) {
             float* out = plane + size_t(k) * size_t(W_) + size_t(c0);
-            const float* v = y + size_t(k) * lanes_;
+            const float* v = y + size_t(k) * width_;
             for (int32_t l = 0; l < n; ++l) {
                 out[l] = std::fabs(double(v[l])) < zeroBelow_ ? 0.0f : v[l];
                 if (v[l] > m && k > 0 && c0 + l > 0) m = v[l];
@@ -226,8 +248,11 @@ private:
     const int32_t lanes_;
     const int threads_;
     const double zeroBelow_;
+    const bool fast_;
+    const int32_t width_;  // sequences per block: twice the lanes in the fast transform
     std::vector<TWorker> workers_;
     std::unique_ptr<TFFTPlan> rowPlan_, columnPlan_;
+    std::unique_ptr<TFastPlan> fastRowPlan_, fastColumnPlan_;
 };
 
 }  // namespace

@@ -59,6 +59,10 @@ struct TTransformOptions {
 // Throws EMathError with the transform-length message when 2W-1 or 2H-1 has
 // too large a prime factor; no plane has been changed then.
 //
+// With options.Fast the fast transform runs instead (TFastPlan): no length
+// error, values close to but not bit-identical with the exact ones; it is
+// still the same whatever the number of threads.
+//
 // Many rows (columns) are transformed at once in SIMD lanes and blocks of them
 // on several threads; every value is bit-identical to transforming one row or
 // column at a time with ForwardFFT or InverseFFT, and the progress reports
