@@ -178,6 +178,19 @@ TFileMessage EnglishMessage(const std::string& message, const std::string& fileN
 }
 
 void SetQuiet(bool q) { quiet = q; }
+
+namespace {
+bool fastTransform = false;
+}  // namespace
+
+void SetFastTransform(bool fast) { fastTransform = fast; }
+bool FastTransform() { return fastTransform; }
+
+TTransformOptions CliTransformOptions() {
+    TTransformOptions options;
+    options.Fast = fastTransform;
+    return options;
+}
 bool Quiet() { return quiet; }
 bool ProgressWanted() { return !quiet && ::isatty(2) == 1; }
 
@@ -498,6 +511,7 @@ TBatchCommand::TBatchCommand(const TArgs& args, std::vector<std::string> sources
     if (auto sh = args.Value("shard")) shard = ParseShard(*sh);
     const std::string folder = args.Required("output");
     options_.Jobs = unsigned(AvailableProcessors());
+    options_.FastTransform = FastTransform();
     if (auto j = args.Value("jobs")) {
         const int32_t n = ParseIntArg(*j, "--jobs");
         if (n < 1) throw EUsage("--jobs: needs at least 1");

@@ -6,6 +6,7 @@
 #include "spectral/errors.h"
 #include "spectral/progress.h"
 #include "spectral/store.h"
+#include "spectral/transform.h"
 
 #include <utility>
 
@@ -64,6 +65,13 @@ decltype(auto) ForFile(const std::string& fileName, F&& fn) {
 // report lines on stdout; errors are still printed.
 void SetQuiet(bool quiet);
 bool Quiet();
+
+// --fast, given anywhere on the command line: every transform of the command
+// is the fast one (close to, not bit-identical with, the exact transform).
+void SetFastTransform(bool fast);
+bool FastTransform();
+// The transform options of the command line (--fast).
+TTransformOptions CliTransformOptions();
 
 // True when progress lines go to a terminal (and --quiet was not given).
 bool ProgressWanted();

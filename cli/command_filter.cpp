@@ -164,10 +164,11 @@ int RunDetect(const TArgs& args) {
     const std::string image = args.Positional()[1], output = args.Required("output");
     TDescreenOptions options;
     options.Strength = StrengthArg(args);
+    options.Transform = CliTransformOptions();
     TSpectrumStore store;
     ForFile(image, [&] { FillStoreFromBitmap(ReadImageFile(image), store); });
     TCliProgress progress("forward transform");
-    TransformStore(store, TTransformDirection::Forward, nullptr, progress);
+    TransformStore(store, TTransformDirection::Forward, nullptr, progress, options.Transform);
     progress.Finish();
     const TFilterList filter = DetectScreen(store, options);
     ForFile(output, [&] { filter.SaveFilterFile(output); });

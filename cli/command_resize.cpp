@@ -34,7 +34,7 @@ int RunResize(const std::vector<std::string>& argv) {
         oldCols = store.Cols;
         oldRows = store.Rows;
         TCliProgress progress("resize");
-        TTransformOptions options;
+        TTransformOptions options = CliTransformOptions();
         if (info.Deep) options.ZeroBelow = 0;  // a 16-bit image keeps its fractions
         TransformStore(store, TTransformDirection::Forward, nullptr, progress, options);
         const TResizeOutcome result = ResizeSpectrum(store, value, mode, progress);

@@ -37,7 +37,7 @@ void Report(const std::string& line) {
 TTransformResult Transform(TSpectrumStore& store, TTransformDirection direction, const char* label,
                            bool deep = false) {
     TCliProgress progress(label);
-    TTransformOptions options;
+    TTransformOptions options = CliTransformOptions();
     if (deep) options.ZeroBelow = 0;
     return TransformStore(store, direction, nullptr, progress, options);
 }

@@ -21,7 +21,7 @@ TSpectrumStore LoadSpectrum(const std::string& fileName) {
         else
             FillStoreFromBitmap(ReadImageFile(fileName), store);
         TCliProgress progress("forward transform");
-        TransformStore(store, TTransformDirection::Forward, nullptr, progress);
+        TransformStore(store, TTransformDirection::Forward, nullptr, progress, CliTransformOptions());
         return store;
     });
 }
@@ -36,7 +36,7 @@ int RunEmbed(const std::vector<std::string>& argv) {
     const TWatermarkResult result = EmbedWatermark(store, sign);
     {
         TCliProgress progress("inverse transform");
-        TransformStore(store, TTransformDirection::Inverse, nullptr, progress);
+        TransformStore(store, TTransformDirection::Inverse, nullptr, progress, CliTransformOptions());
     }
     ForFile(out, [&] {
         if (IsNpyName(out))

@@ -18,7 +18,9 @@ void PrintOverview(std::FILE* out) {
     for (const auto& [name, command] : RegisteredCommands())
         std::fprintf(out, "  %-12s %s\n", name.c_str(), command.Summary.c_str());
     std::fprintf(out, "\n'pixmend-cli COMMAND --help' describes a command. --quiet (-q) anywhere\n"
-                      "turns off progress and report lines. Exit status: 0 done, 1 a file\n"
+                      "turns off progress and report lines; --fast anywhere makes every\n"
+                      "transform the fast one (O(n log n) at every size, as accurate, but not\n"
+                      "bit-identical with the exact transform). Exit status: 0 done, 1 a file\n"
                       "failed, 2 a wrong command line.\n");
     // Where a new user finds something to try the commands on.
     const auto sample = FindDataPath("samples/halftone.bmp");
@@ -38,6 +40,8 @@ int main(int argc, char** argv) {
         const std::string a = argv[i];
         if (a == "--quiet" || a == "-q")
             SetQuiet(true);
+        else if (a == "--fast")
+            SetFastTransform(true);
         else
             args.push_back(a);
     }
@@ -58,6 +62,9 @@ int main(int argc, char** argv) {
             std::fputs(command.Help.c_str(), stdout);
             return 0;
         }
+    // Which transform ran belongs with the results, so it is said up front.
+    if (FastTransform() && !Quiet())
+        std::fprintf(stderr, "pixmend-cli: fast transform (close to, not bit-identical with, the exact one)\n");
     // Exit status: 0 done, 1 a file (or the work on it) failed, 2 the command
     // line was wrong.
     try {

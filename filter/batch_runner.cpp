@@ -45,6 +45,7 @@ TBatchSummary RunBatch(const std::vector<TBatchFile>& files, const TFileWork& wo
         BudgetThreads(options.Jobs, count, unsigned(AvailableProcessors()));
     TTransformOptions transform;
     transform.Threads = int(budget.ThreadsPerJob);
+    transform.Fast = options.FastTransform;
 
     std::mutex reporting; // events and the summary, one thread at a time
     TBatchSummary summary;

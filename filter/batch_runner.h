@@ -71,6 +71,8 @@ struct TBatchOptions {
     bool StopAtFailure = false;
     // Checked before each file starts; a file already started is finished.
     const std::atomic<bool>* Cancel = nullptr;
+    // The fast transform (TTransformOptions::Fast) for every file.
+    bool FastTransform = false;
 };
 
 struct TBatchSummary {

@@ -161,3 +161,22 @@ TEST(CliTransform, FailedWriteKeepsTheOldFile) {
     for (const auto& e : std::filesystem::directory_iterator(dir.Path())) files += e.is_regular_file();
     EXPECT_EQ(files, 2u);
 }
+
+TEST(CliTransform, FastSaysSoAndStoresTheFastTransform) {
+    TTempDir dir;
+    const auto image = TestImage(100, 70);  // 199 and 139 are prime
+    WriteImageFile(dir.File("in.bmp"), image);
+    const auto run = RunCli("spectrum --fast " + dir.File("in.bmp") + " -o " + dir.File("s.npy"));
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("fast transform"), std::string::npos) << run.out;
+
+    TSpectrumStore want;
+    FillStoreFromBitmap(image, want);
+    TNoProgress none;
+    TTransformOptions fast;
+    fast.Fast = true;
+    TransformStore(want, TTransformDirection::Forward, nullptr, none, fast);
+    const TSpectrumStore got = LoadStoreNpy(dir.File("s.npy"));
+    ASSERT_EQ(got.CellCount(), want.CellCount());
+    for (int p = 0; p < 3; ++p) EXPECT_EQ(got.Planes[p], want.Planes[p]) << p;
+}

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -21,12 +22,14 @@ double Psnr(const TBitmap24& a, const TBitmap24& b) {
     return mse == 0.0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
 }
 
-TBitmap24 Descreened(const TBitmap24& in, TFilterList* used = nullptr, int threads = 0) {
+TBitmap24 Descreened(const TBitmap24& in, TFilterList* used = nullptr, int threads = 0,
+                     bool fast = false) {
     TSpectrumStore store;
     FillStoreFromBitmap(in, store);
     TNoProgress quiet;
     TDescreenOptions options;
     options.Transform.Threads = threads;
+    options.Transform.Fast = fast;
     const TFilterList filter = DescreenStore(store, quiet, options);
     if (used) *used = filter;
     return RenderStore(store, true, 0);
@@ -116,5 +119,26 @@ TEST(Descreen, LeavesPicturesWithoutAScreenAlone) {
         TNoProgress quiet;
         TransformStore(s, TTransformDirection::Forward, nullptr, quiet);
         EXPECT_TRUE(DetectScreen(s).Empty());
+    }
+}
+
+TEST(Descreen, FastTransformCleansToWithinOneLevelOfTheExactOne) {
+    // 2 * 251 - 1 and 2 * 190 - 1 are prime: the fast transform's chirp path.
+    TBitmap24 photo = ScreenedPicture(251, 190, 0);
+    uint32_t state = 5;  // film grain over the smooth picture
+    for (uint8_t& b : photo.Bytes) {
+        state = state * 1664525u + 1013904223u;
+        b = uint8_t(std::clamp(int(b) + int(state >> 28) - 8, 0, 255));
+    }
+    for (const bool screened : {false, true}) {
+        const TBitmap24 picture = screened ? ScreenedPicture(251, 190, 4.5) : photo;
+        TFilterList exactFilter, fastFilter;
+        const TBitmap24 exact = Descreened(picture, &exactFilter);
+        const TBitmap24 fast = Descreened(picture, &fastFilter, 0, true);
+        EXPECT_EQ(exactFilter.Empty(), !screened);
+        EXPECT_EQ(fastFilter.Lines(), exactFilter.Lines());
+        int worst = 0;
+        for (size_t i = 0; i < exact.Bytes.size(); ++i) worst = std::max(worst, std::abs(exact.Bytes[i] - fast.Bytes[i]));
+        EXPECT_LE(worst, 1);
     }
 }
