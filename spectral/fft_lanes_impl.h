@@ -444,6 +444,10 @@ private:
         for (int32_t j = 1; j < h; ++j) part[j] = {z[j].re + z[p - j].re, z[j].re - z[p - j].re};
         const auto cZero = [&](int32_t k) { return kMinusZero ? -zeros[k].re : zeros[k].re; };
         const LC z0 = z[0];
+        if (!kMinusZero && NoMinusZero(z0.re) && NoMinusZero(z0.im)) {
+            OddPrimeKernelOfRealLean(z, p, root);
+            return;
+        }
         int32_t j = 1;
         for (; j + 1 < h; j += 2) {
             LC lo1 = z0, hi1 = z0, lo2 = z0, hi2 = z0;
@@ -501,6 +505,66 @@ private:
         z[0] = acc;
     }
 
+    // OddPrimeKernelOfReal<false> when z[0] has no -0 (NoMinusZero): the terms
+    // a + b and a - b become a, c - d becomes -d and c + d becomes d (b and
+    // c are zeros), which differ at most by the sign of a zero, so the
+    // accumulators end the same; hi.im + (-d) is hi.im - d by definition.
+    // part[] holds the real parts of sum and dif, as OddPrimeKernelOfReal
+    // left them.
+    void OddPrimeKernelOfRealLean(LC* z, int32_t p, const TComplex* root) {
+        const int32_t h = (p + 1) / 2;
+        const LC* part = sum_;
+        const LC z0 = z[0];
+        int32_t j = 1;
+        for (; j + 1 < h; j += 2) {
+            LC lo1 = z0, hi1 = z0, lo2 = z0, hi2 = z0;
+            int32_t k1 = j, k2 = j + 1;
+            for (int32_t i = 1; i < h; ++i) {
+                const V sre = part[i].re, dre = part[i].im;
+                const V a1 = V::Splat(root[k1].re) * sre, d1 = V::Splat(root[k1].im) * dre;
+                const V a2 = V::Splat(root[k2].re) * sre, d2 = V::Splat(root[k2].im) * dre;
+                hi1.re = hi1.re + a1;
+                lo1.re = lo1.re + a1;
+                hi1.im = hi1.im - d1;
+                lo1.im = lo1.im + d1;
+                hi2.re = hi2.re + a2;
+                lo2.re = lo2.re + a2;
+                hi2.im = hi2.im - d2;
+                lo2.im = lo2.im + d2;
+                k1 += j;
+                if (k1 >= p) k1 -= p;
+                k2 += j + 1;
+                if (k2 >= p) k2 -= p;
+            }
+            z[j] = lo1;
+            z[p - j] = hi1;
+            z[j + 1] = lo2;
+            z[p - j - 1] = hi2;
+        }
+        for (; j < h; ++j) {
+            LC lo = z0, hi = z0;
+            int32_t k = j;
+            for (int32_t i = 1; i < h; ++i) {
+                const V a = V::Splat(root[k].re) * part[i].re, d = V::Splat(root[k].im) * part[i].im;
+                hi.re = hi.re + a;
+                lo.re = lo.re + a;
+                hi.im = hi.im - d;
+                lo.im = lo.im + d;
+                k += j;
+                if (k >= p) k -= p;
+            }
+            z[j] = lo;
+            z[p - j] = hi;
+        }
+        const V difIm = V::Splat(0.0f);
+        LC acc = z0;
+        for (int32_t jj = 1; jj < h; ++jj) {
+            acc.re = acc.re + part[jj].re;
+            acc.im = acc.im + difIm;
+        }
+        z[0] = acc;
+    }
+
     // OddPrimeKernelRealHalf on real input (a mirrored transform whose only
     // pass this is): sum[i].im is +0, so b = root.im * sum.im is the signed
     // zero zeros[k].im and only a = root.re * sum.re is multiplied.
@@ -508,6 +572,10 @@ private:
         const int32_t h = (p + 1) / 2;
         LC* sum = sum_;
         for (int32_t j = 1; j < h; ++j) sum[j].re = z[j].re + z[p - j].re;
+        if (NoMinusZero(z[0].re)) {
+            OddPrimeKernelRealHalfLean(z, p, root);
+            return;
+        }
         const V z0 = z[0].re;
         int32_t j = 1;
         for (; j + 3 < h; j += 4) {
@@ -538,6 +606,83 @@ private:
             int32_t k = j;
             for (int32_t i = 1; i < h; ++i) {
                 lo = lo + (V::Splat(root[k].re) * sum[i].re - V::Splat(zeros[k].im));
+                k += j;
+                if (k >= p) k -= p;
+            }
+            z[j].re = lo;
+        }
+        V acc = z0;
+        for (int32_t jj = 1; jj < h; ++jj) acc = acc + sum[jj].re;
+        z[0].re = acc;
+    }
+
+    // Whether no lane of v is -0. An accumulator that starts at such a value
+    // never becomes -0 (a sum is -0 only when both terms are), and adding a
+    // zero of either sign to it gives the same bits. So where a term differs
+    // only by the sign of a zero, such as a product a against a - 0 or a + 0
+    // (x - 0 and x + 0 differ from x only for x = -0), the accumulator ends
+    // bit for bit the same with either term.
+    static bool NoMinusZero(V v) {
+        float lanes[kLanes];
+        V::Store(lanes, v);
+        for (int l = 0; l < kLanes; ++l) {
+            uint32_t bits;
+            __builtin_memcpy(&bits, &lanes[l], sizeof bits);
+            if (bits == 0x80000000u) return false;
+        }
+        return true;
+    }
+
+    // OddPrimeKernelRealHalfOfReal when z[0].re has no -0 (NoMinusZero): per
+    // term the same product added to the same accumulator in the same order,
+    // without subtracting the zero first. Eight outputs side by side keep the adds'
+    // latency hidden.
+    void OddPrimeKernelRealHalfLean(LC* z, int32_t p, const TComplex* root) {
+        const int32_t h = (p + 1) / 2;
+        const LC* sum = sum_;
+        const V z0 = z[0].re;
+        int32_t j = 1;
+        for (; j + 7 < h; j += 8) {
+            V lo0 = z0, lo1 = z0, lo2 = z0, lo3 = z0, lo4 = z0, lo5 = z0, lo6 = z0, lo7 = z0;
+            int32_t k0 = j, k1 = j + 1, k2 = j + 2, k3 = j + 3, k4 = j + 4, k5 = j + 5, k6 = j + 6,
+                    k7 = j + 7;
+            const auto step = [p](int32_t& k, int32_t by) {
+                k += by;
+                if (k >= p) k -= p;
+            };
+            for (int32_t i = 1; i < h; ++i) {
+                const V sre = sum[i].re;
+                lo0 = lo0 + V::Splat(root[k0].re) * sre;
+                lo1 = lo1 + V::Splat(root[k1].re) * sre;
+                lo2 = lo2 + V::Splat(root[k2].re) * sre;
+                lo3 = lo3 + V::Splat(root[k3].re) * sre;
+                lo4 = lo4 + V::Splat(root[k4].re) * sre;
+                lo5 = lo5 + V::Splat(root[k5].re) * sre;
+                lo6 = lo6 + V::Splat(root[k6].re) * sre;
+                lo7 = lo7 + V::Splat(root[k7].re) * sre;
+                step(k0, j);
+                step(k1, j + 1);
+                step(k2, j + 2);
+                step(k3, j + 3);
+                step(k4, j + 4);
+                step(k5, j + 5);
+                step(k6, j + 6);
+                step(k7, j + 7);
+            }
+            z[j].re = lo0;
+            z[j + 1].re = lo1;
+            z[j + 2].re = lo2;
+            z[j + 3].re = lo3;
+            z[j + 4].re = lo4;
+            z[j + 5].re = lo5;
+            z[j + 6].re = lo6;
+            z[j + 7].re = lo7;
+        }
+        for (; j < h; ++j) {
+            V lo = z0;
+            int32_t k = j;
+            for (int32_t i = 1; i < h; ++i) {
+                lo = lo + V::Splat(root[k].re) * sum[i].re;
                 k += j;
                 if (k >= p) k -= p;
             }

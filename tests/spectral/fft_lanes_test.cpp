@@ -94,9 +94,17 @@ void CheckComplexForward(int32_t n, bool special, const std::vector<TLaneSet>& s
 }
 
 // The mirrored real transform of each lane against RealTransform1D.
-void CheckRealTransform(int32_t L, bool inverse, bool special, const std::vector<TLaneSet>& sets) {
+// With zeros, every fifth sample is a zero of either sign, and every third
+// sequence holds nothing but zeros of both signs, starting with -0: the
+// general kernel's accumulators then take terms that are zeros, or start at
+// -0 and stay zeros, where only the signs tell the results apart.
+void CheckRealTransform(int32_t L, bool inverse, bool special, const std::vector<TLaneSet>& sets,
+                        bool zeros = false) {
     auto x = Values(size_t(L) * kMaxLanes, uint32_t(L) * 3 + (inverse ? 1 : 0));
     if (special) AddSpecialValues(x);
+    for (int l = 0; zeros && l < kMaxLanes; ++l)
+        for (int32_t k = 0; k < L; ++k)
+            if (l % 3 == 2 || k % 5 == 0) x[size_t(l) * L + k] = (k * 7 + l) % 3 == 0 ? 0.0f : -0.0f;
     const TFFTPlan plan(L);
     std::vector<TComplex> a(size_t(2) * L), b(size_t(2) * L);
     std::vector<float> want(size_t(L) * kMaxLanes);
@@ -175,6 +183,15 @@ TEST(FFTLanes, MirroredRealTransformMatchesWithNaNInfinityAndSignedZeros) {
     for (int32_t L : {1, 2, 3, 4, 5, 8, 13, 23, 50})
         for (bool inverse : {false, true})
             ASSERT_NO_FATAL_FAILURE(CheckRealTransform(L, inverse, true, sets));
+}
+
+TEST(FFTLanes, MirroredRealTransformMatchesWithSignedZerosAtLargePrimes) {
+    // 2L - 1 = 7, 127, 1999 are prime, 93 = 31 * 3 and 1191 = 397 * 3 have a
+    // large prime as their first stage.
+    const auto sets = SupportedLaneSets();
+    for (int32_t L : {4, 47, 64, 596, 1000})
+        for (bool inverse : {false, true})
+            ASSERT_NO_FATAL_FAILURE(CheckRealTransform(L, inverse, false, sets, true));
 }
 
 TEST(FFTLanes, PlanRefusesLengthsWithTooLargeAFactor) {
