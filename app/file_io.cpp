@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <utility>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -48,30 +49,57 @@ std::string ReadWholeFile(const std::string& fileName, size_t maxBytes) {
 }
 
 void WriteFileAtomically(const std::string& fileName, std::string_view bytes) {
-    const auto slash = fileName.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : fileName.substr(0, slash + 1);
-    std::string temp = (slash == std::string::npos ? std::string() : folder) + ".pixmend-XXXXXX";
-    if (slash == std::string::npos) temp = ".pixmend-XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) throw EFileError(CannotCreateMessage(fileName));
-    bool ok = true;
-    size_t done = 0;
-    while (ok && done < bytes.size()) {
-        const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) ok = false;
-        else done += size_t(put);
+    TAtomicFileWriter file(fileName);
+    file.Write(bytes);
+    file.Commit();
+}
+
+TAtomicFileWriter::TAtomicFileWriter(std::string fileName) : fileName_(std::move(fileName)) {
+    const auto slash = fileName_.find_last_of('/');
+    temp_ = (slash == std::string::npos ? std::string() : fileName_.substr(0, slash + 1)) + ".pixmend-XXXXXX";
+    fd_ = ::mkstemp(temp_.data());
+    if (fd_ < 0) throw EFileError(CannotCreateMessage(fileName_));
+}
+
+TAtomicFileWriter::~TAtomicFileWriter() {
+    if (fd_ < 0) return;
+    ::close(fd_);
+    ::unlink(temp_.c_str());
+}
+
+void TAtomicFileWriter::Fail() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        ::unlink(temp_.c_str());
+        fd_ = -1;
     }
+    throw EFileError(CannotCreateMessage(fileName_));
+}
+
+void TAtomicFileWriter::Write(std::string_view bytes) {
+    if (fd_ < 0) Fail();
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t put = ::write(fd_, bytes.data() + done, bytes.size() - done);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) Fail();
+        done += size_t(put);
+    }
+}
+
+void TAtomicFileWriter::Commit() {
+    if (fd_ < 0) Fail();
     // Files get the permissions a plain creation would give them.
     const mode_t mask = ::umask(0);
     ::umask(mask);
     struct stat old {};
-    const mode_t mode = ::stat(fileName.c_str(), &old) == 0 ? (old.st_mode & 07777) : (0666 & ~mask);
-    if (ok && ::fchmod(fd, mode) != 0) ok = false;
-    if (::close(fd) != 0) ok = false;
-    if (ok && ::rename(temp.c_str(), fileName.c_str()) != 0) ok = false;
+    const mode_t mode = ::stat(fileName_.c_str(), &old) == 0 ? (old.st_mode & 07777) : (0666 & ~mask);
+    bool ok = ::fchmod(fd_, mode) == 0;
+    if (::close(fd_) != 0) ok = false;
+    fd_ = -1;
+    if (ok && ::rename(temp_.c_str(), fileName_.c_str()) != 0) ok = false;
     if (!ok) {
-        ::unlink(temp.c_str());
-        throw EFileError(CannotCreateMessage(fileName));
+        ::unlink(temp_.c_str());
+        throw EFileError(CannotCreateMessage(fileName_));
     }
 }

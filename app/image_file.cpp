@@ -11,6 +11,9 @@
 #include "spectral/store_fill.h"
 
 #include <algorithm>
+#include <new>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -148,13 +151,108 @@ void WriteImageFileWithInfo(const std::string& fileName, const TImageFile& image
     WriteImage(fileName, image.Bitmap, image.Deep, image.Info);
 }
 
+namespace {
+
+// Decoded rows go straight into the store, through one row of scratch: a big
+// scan is never held as a bitmap and as planes at once.
+struct TStoreFiller {
+    TSpectrumStore* store;
+    std::vector<uint8_t> row;
+
+    TRowConsumer Consumer() {
+        TRowConsumer rows;
+        rows.Context = this;
+        rows.Begin = [](void* context, int32_t width, int32_t height) noexcept {
+            auto& self = *static_cast<TStoreFiller*>(context);
+            try {
+                // Planes too small for the new image go first, so that they
+                // and the new ones are never held together.
+                if (self.store->Planes[0].capacity() < size_t(width) * size_t(height)) *self.store = TSpectrumStore{};
+                self.store->Resize(width, height);
+                self.row.assign(size_t(width) * 3, 0);
+                return true;
+            } catch (const std::bad_alloc&) {
+                *self.store = TSpectrumStore{};
+                return false;
+            }
+        };
+        rows.Row = [](void* context, int32_t) noexcept { return static_cast<TStoreFiller*>(context)->row.data(); };
+        rows.Done = [](void* context, int32_t r) noexcept {
+            auto& self = *static_cast<TStoreFiller*>(context);
+            FillStoreRow(self.row.data(), r, *self.store);
+        };
+        return rows;
+    }
+};
+
+}  // namespace
+
 TImageInfo LoadImageStore(const std::string& fileName, TSpectrumStore& store) {
-    const TImageFile file = ReadImageFileWithInfo(fileName);
-    if (file.Info.Deep)
-        FillStoreFromBitmap48(file.Deep, store);
-    else
-        FillStoreFromBitmap(file.Bitmap, store);
-    return file.Info;
+    TStoreFiller filler{&store, {}};
+    switch (FormatOf(fileName)) {
+    case TFormat::Bmp: {
+        const TFileSource source(fileName);
+        DecodeBitmapRows(source, filler.Consumer());
+        return ReadBitmapInfo(source);
+    }
+    case TFormat::Jpeg: {
+        const std::string bytes = ReadAllBytes(fileName);
+        DecodeJpegRows(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), filler.Consumer());
+        return ReadJpegInfo(bytes);
+    }
+    case TFormat::Png:
+    case TFormat::Tiff:
+        break;
+    }
+    TImageInfo info;
+    {
+        TImageFile file = ReadImageFileWithInfo(fileName);
+        if (store.Planes[0].capacity() < size_t(file.Info.Deep ? file.Deep.Width : file.Bitmap.Width) *
+                                             size_t(file.Info.Deep ? file.Deep.Height : file.Bitmap.Height))
+            store = TSpectrumStore{};
+        if (file.Info.Deep)
+            FillStoreFromBitmap48(file.Deep, store);
+        else
+            FillStoreFromBitmap(file.Bitmap, store);
+        info = file.Info;
+    }
+    return info;
+}
+
+void SaveStoreView(const std::string& fileName, const TSpectrumStore& store, bool imageShown,
+                   int32_t contrastPosition, const TImageInfo& info) {
+    const TFormat format = FormatOf(fileName);
+    const TStoreView view{&store, imageShown, contrastPosition};
+    switch (format) {
+    case TFormat::Bmp: {
+        // Row slices straight from the store into the file.
+        TAtomicFileWriter file(fileName);
+        try {
+            EncodeBitmapRows(
+                StoreRows(view), [&](std::string& header) { PutBitmapResolution(header, info); },
+                [&](std::string_view bytes) { file.Write(bytes); });
+        } catch (const EInvalidGraphic&) {
+            throw EFileError(CannotCreateMessage(fileName));
+        }
+        file.Commit();
+        return;
+    }
+    case TFormat::Jpeg: {
+        std::string bytes;
+        try {
+            bytes = EncodeJpegRows(StoreRows(view));
+            PutJpegInfo(bytes, info);
+        } catch (const Exception&) {
+            throw EFileError(CannotCreateMessage(fileName));
+        }
+        WriteFileAtomically(fileName, bytes);
+        return;
+    }
+    case TFormat::Png:
+    case TFormat::Tiff:
+        break;
+    }
+    WriteImage(fileName, RenderStore(store, imageShown, contrastPosition), TBitmap48(), info);
 }
 
 void SaveImageStore(const std::string& fileName, const TSpectrumStore& store, const TImageInfo& info) {
@@ -162,5 +260,5 @@ void SaveImageStore(const std::string& fileName, const TSpectrumStore& store, co
     if (info.Deep && (format == TFormat::Png || format == TFormat::Tiff))
         WriteImage(fileName, TBitmap24(), RenderStoreImage48(store), info);
     else
-        WriteImage(fileName, RenderStore(store, true, 0), TBitmap48(), info);
+        SaveStoreView(fileName, store, true, 0, info);
 }

@@ -48,9 +48,18 @@ TImageFile ReadImageFileWithInfo(const std::string& fileName);
 void WriteImageFileWithInfo(const std::string& fileName, const TImageFile& image);
 
 // The file into the store (8-bit pixels as the window loads them, 16-bit
-// ones with their fractions); returns what the file says about them.
+// ones with their fractions); returns what the file says about them. Bitmap
+// and JPEG rows go into the planes as they are decoded, so a big scan never
+// exists as a bitmap beside them; the store's old contents are released
+// first, and after an error the store is not to be used.
 TImageInfo LoadImageStore(const std::string& fileName, TSpectrumStore& store);
 
 // The image in the store (spatial domain) to the file: 16 bits when the info
 // says so and the format holds them, else the 8-bit image the window shows.
 void SaveImageStore(const std::string& fileName, const TSpectrumStore& store, const TImageInfo& info);
+
+// The store drawn as the window shows it (image or spectrum at a contrast
+// position) to the file, with the info's resolution and profile. Bitmaps and
+// JPEGs are drawn a few rows at a time rather than as a whole picture.
+void SaveStoreView(const std::string& fileName, const TSpectrumStore& store, bool imageShown,
+                   int32_t contrastPosition, const TImageInfo& info = {});

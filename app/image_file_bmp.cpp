@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <vector>
 
 namespace {
@@ -230,7 +231,7 @@ class TRowConverter {
     std::vector<uint8_t> table16_;
 };
 
-TBitmap24 DecodeUncompressed(const TByteSource& src, const TLayout& L) {
+void DecodeUncompressed(const TByteSource& src, const TLayout& L, const TRowConsumer& out) {
     const uint64_t rowBits = uint64_t(L.width) * uint64_t(L.bits);
     const uint64_t stride = (rowBits + 31) / 32 * 4;
     const uint64_t rowBytes = (rowBits + 7) / 8;
@@ -239,21 +240,22 @@ TBitmap24 DecodeUncompressed(const TByteSource& src, const TLayout& L) {
     const uint64_t need = stride * uint64_t(L.height - 1) + rowBytes;
     if (need > src.Size() - L.dataOffset) Invalid();
 
-    TBitmap24 out(L.width, L.height);
+    if (!out.Begin(out.Context, L.width, L.height)) throw std::bad_alloc();
     const TRowConverter convert(L);
     std::vector<uint8_t> row(L.bits == 24 ? 0 : size_t(rowBytes));
     for (int32_t i = 0; i < L.height; ++i) {
         const int32_t r = L.topDown ? i : L.height - 1 - i;
         const uint64_t at = L.dataOffset + uint64_t(i) * stride;
+        uint8_t* target = out.Row(out.Context, r);
         if (L.bits == 24) {
             // Stored rows are already blue-green-red.
-            if (!src.ReadAt(at, out.Row(r), size_t(rowBytes))) Invalid();
+            if (!src.ReadAt(at, target, size_t(rowBytes))) Invalid();
         } else {
             if (!src.ReadAt(at, row.data(), row.size())) Invalid();
-            convert(row.data(), out.Row(r));
+            convert(row.data(), target);
         }
+        out.Done(out.Context, r);
     }
-    return out;
 }
 
 // Reads a run-length stream front to back in blocks.
@@ -357,36 +359,91 @@ TBitmap24 DecodeRunLength(const TByteSource& src, const TLayout& L) {
 
 } // namespace
 
+void DecodeBitmapRows(const TByteSource& source, const TRowConsumer& out, uint64_t maxPixels) {
+    const TLayout layout = ReadLayout(source, std::min(maxPixels, kMaxImagePixels));
+    if (layout.compression != kRle8 && layout.compression != kRle4) return DecodeUncompressed(source, layout, out);
+    // Run lengths can jump about the image; they are decoded whole.
+    const TBitmap24 image = DecodeRunLength(source, layout);
+    if (!out.Begin(out.Context, image.Width, image.Height)) throw std::bad_alloc();
+    for (int32_t r = 0; r < image.Height; ++r) {
+        std::memcpy(out.Row(out.Context, r), image.Row(r), image.RowBytes());
+        out.Done(out.Context, r);
+    }
+}
+
 TBitmap24 DecodeBitmapFile(const TByteSource& source, uint64_t maxPixels) {
     const TLayout layout = ReadLayout(source, std::min(maxPixels, kMaxImagePixels));
     if (layout.compression == kRle8 || layout.compression == kRle4)
         return DecodeRunLength(source, layout);
-    return DecodeUncompressed(source, layout);
+    TBitmap24 image;
+    TRowConsumer rows;
+    rows.Context = &image;
+    rows.Begin = [](void* context, int32_t width, int32_t height) noexcept {
+        try {
+            *static_cast<TBitmap24*>(context) = TBitmap24(width, height);
+            return true;
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    };
+    rows.Row = [](void* context, int32_t row) noexcept { return static_cast<TBitmap24*>(context)->Row(row); };
+    rows.Done = [](void*, int32_t) noexcept {};
+    DecodeUncompressed(source, layout, rows);
+    return image;
 }
 
-std::string EncodeBitmapFile(const TBitmap24& image) {
-    if (image.Empty()) Invalid();
-    const uint64_t stride = (uint64_t(image.Width) * 3 + 3) / 4 * 4;
-    const uint64_t dataSize = stride * uint64_t(image.Height);
+namespace {
+// The 54 header bytes; Invalid() for a size the format cannot hold.
+std::string BitmapHeader(int32_t width, int32_t height, uint64_t& stride) {
+    if (width <= 0 || height <= 0) Invalid();
+    stride = (uint64_t(width) * 3 + 3) / 4 * 4;
+    const uint64_t dataSize = stride * uint64_t(height);
     const uint64_t fileSize = 54 + dataSize;
     if (fileSize > std::numeric_limits<uint32_t>::max()) Invalid();
-
-    std::string file(size_t(fileSize), '\0');
+    std::string file(54, '\0');
     file[0] = 'B';
     file[1] = 'M';
     Put32(file, 2, uint32_t(fileSize));
     Put32(file, 10, 54); // pixel data offset
     Put32(file, 14, 40); // information header size
-    Put32(file, 18, uint32_t(image.Width));
-    Put32(file, 22, uint32_t(image.Height)); // positive: bottom-up
-    Put16(file, 26, 1);                      // planes
-    Put16(file, 28, 24);                     // bits per pixel
+    Put32(file, 18, uint32_t(width));
+    Put32(file, 22, uint32_t(height)); // positive: bottom-up
+    Put16(file, 26, 1);                // planes
+    Put16(file, 28, 24);               // bits per pixel
     Put32(file, 30, kRgb);
     Put32(file, 34, uint32_t(dataSize));
     // Resolution (38, 42), colours used (46) and important (50) stay 0.
+    return file;
+}
+} // namespace
+
+std::string EncodeBitmapFile(const TBitmap24& image) {
+    if (image.Empty()) Invalid();
+    uint64_t stride = 0;
+    std::string file = BitmapHeader(image.Width, image.Height, stride);
+    file.resize(size_t(54 + stride * uint64_t(image.Height)), '\0');
     for (int32_t r = 0; r < image.Height; ++r) {
         const size_t at = 54 + size_t(stride) * size_t(image.Height - 1 - r);
         std::memcpy(file.data() + at, image.Row(r), image.RowBytes());
     }
     return file;
+}
+
+void EncodeBitmapRows(const TRowProducer& image, const std::function<void(std::string& header)>& amendHeader,
+                      const std::function<void(std::string_view)>& write) {
+    uint64_t stride = 0;
+    std::string header = BitmapHeader(image.Width, image.Height, stride);
+    amendHeader(header);
+    write(header);
+    // A few rows per write; the padding bytes stay zero.
+    const int32_t perSlice = int32_t(std::clamp<uint64_t>((uint64_t(1) << 22) / stride, 1, uint64_t(image.Height)));
+    std::string slice(size_t(stride) * size_t(perSlice), '\0');
+    for (int32_t done = 0; done < image.Height;) {
+        const int32_t n = std::min(perSlice, image.Height - done);
+        for (int32_t i = 0; i < n; ++i)  // bottom-up: the last row first
+            image.Fill(image.Context, image.Height - 1 - (done + i),
+                       reinterpret_cast<uint8_t*>(slice.data()) + size_t(i) * size_t(stride));
+        write(std::string_view(slice.data(), size_t(stride) * size_t(n)));
+        done += n;
+    }
 }

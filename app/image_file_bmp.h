@@ -23,7 +23,9 @@
 #include "spectral/bitmap.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 // The largest image, in pixels, that any decoder accepts: 2^28 (e.g. 16384 x
 // 16384), about 800 MB as a 24-bit image and four times that in the spectrum
@@ -34,6 +36,9 @@ inline constexpr uint64_t kMaxImagePixels = uint64_t(1) << 28;
 
 // maxPixels lowers the cap (tests that feed random headers use it).
 TBitmap24 DecodeBitmapFile(const TByteSource& source, uint64_t maxPixels = kMaxImagePixels);
+// The same rows handed to `out` one at a time (in the file's row order); on
+// an error the rows it got so far are not to be used.
+void DecodeBitmapRows(const TByteSource& source, const TRowConsumer& out, uint64_t maxPixels = kMaxImagePixels);
 
 // An uncompressed 24-bit bitmap: 14-byte file header, 40-byte information
 // header, rows bottom-up, each padded with zero bytes to a multiple of 4.
@@ -41,3 +46,7 @@ TBitmap24 DecodeBitmapFile(const TByteSource& source, uint64_t maxPixels = kMaxI
 // not carry one. Throws EInvalidGraphic "Bitmap ist ungültig" for an empty
 // image or one too large for the format's 32-bit size fields.
 std::string EncodeBitmapFile(const TBitmap24& image);
+// The same bytes from rows asked for a few at a time and handed to `write`
+// in file order; `amendHeader` may fill the header's resolution fields.
+void EncodeBitmapRows(const TRowProducer& image, const std::function<void(std::string& header)>& amendHeader,
+                      const std::function<void(std::string_view)>& write);

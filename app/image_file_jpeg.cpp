@@ -10,6 +10,8 @@
 #include <new>
 #include <string>
 #include <type_traits>
+#include <vector>
+#include <algorithm>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -78,21 +80,12 @@ enum class TOutcome { Ok, CodecError, TooLarge, Unsupported, NoMemory };
 struct TDecodeJob {
     const uint8_t* data = nullptr;
     size_t size = 0;
-    TBitmap24* out = nullptr;
+    TRowConsumer out;
     int messageCode = 0;
     jpeg_decompress_struct cinfo;
     TJpegError err;
 };
 static_assert(std::is_trivially_destructible_v<TDecodeJob>);
-
-bool AllocateImage(TBitmap24& out, JDIMENSION width, JDIMENSION height) noexcept {
-    try {
-        out = TBitmap24(int32_t(width), int32_t(height));
-        return true;
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-}
 
 // Writes one decoded row as blue-green-red.
 void StoreRow(const jpeg_decompress_struct& cinfo, const JSAMPLE* in, uint8_t* out) noexcept {
@@ -148,7 +141,7 @@ TOutcome RunDecoder(TDecodeJob& job) {
         return TOutcome::Unsupported;
     }
     jpeg_start_decompress(&c);
-    if (!AllocateImage(*job.out, c.output_width, c.output_height)) {
+    if (!job.out.Begin(job.out.Context, int32_t(c.output_width), int32_t(c.output_height))) {
         jpeg_destroy_decompress(&c);
         return TOutcome::NoMemory;
     }
@@ -158,7 +151,8 @@ TOutcome RunDecoder(TDecodeJob& job) {
     while (c.output_scanline < c.output_height) {
         const JDIMENSION r = c.output_scanline;
         if (jpeg_read_scanlines(&c, row, 1) != 1) break;
-        StoreRow(c, row[0], job.out->Row(int32_t(r)));
+        StoreRow(c, row[0], job.out.Row(job.out.Context, int32_t(r)));
+        job.out.Done(job.out.Context, int32_t(r));
     }
     if (c.output_scanline == c.output_height) job.err.phase = kRowsDone;
     jpeg_finish_decompress(&c);
@@ -167,7 +161,8 @@ TOutcome RunDecoder(TDecodeJob& job) {
 }
 
 struct TEncodeJob {
-    const TBitmap24* image = nullptr;
+    TRowProducer image;
+    uint8_t* scratch = nullptr;  // one row of the image
     unsigned char* buffer = nullptr; // malloc'ed by the codec's memory destination
     unsigned long size = 0;
     int messageCode = 0;
@@ -188,7 +183,7 @@ TOutcome RunEncoder(TEncodeJob& job) {
     jpeg_create_compress(&job.cinfo);
     jpeg_compress_struct& c = job.cinfo;
     jpeg_mem_dest(&c, &job.buffer, &job.size);
-    const TBitmap24& image = *job.image;
+    const TRowProducer& image = job.image;
     c.image_width = JDIMENSION(image.Width < 0 ? 0 : image.Width);
     c.image_height = JDIMENSION(image.Height < 0 ? 0 : image.Height);
     c.input_components = 3;
@@ -199,7 +194,8 @@ TOutcome RunEncoder(TEncodeJob& job) {
     JSAMPARRAY row = (*c.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&c), JPOOL_IMAGE,
                                             c.image_width * 3, 1);
     while (c.next_scanline < c.image_height) {
-        const uint8_t* in = image.Row(int32_t(c.next_scanline));
+        uint8_t* in = job.scratch;
+        image.Fill(image.Context, int32_t(c.next_scanline), in);
         JSAMPLE* out = row[0];
         for (JDIMENSION x = 0; x < c.image_width; ++x) {
             out[3 * size_t(x)] = in[3 * size_t(x) + 2];
@@ -219,20 +215,19 @@ std::string CodecMessage(int code) {
 
 } // namespace
 
-TBitmap24 DecodeJpegFile(const uint8_t* data, size_t size) {
-    TBitmap24 out;
+void DecodeJpegRows(const uint8_t* data, size_t size, const TRowConsumer& out) {
     // Big enough to be worth the heap, and trivially destructible.
     auto* job = static_cast<TDecodeJob*>(std::calloc(1, sizeof(TDecodeJob)));
     if (!job) throw std::bad_alloc();
     job->data = data;
     job->size = size;
-    job->out = &out;
+    job->out = out;
     const TOutcome outcome = RunDecoder(*job);
     const int code = job->messageCode;
     std::free(job);
     switch (outcome) {
     case TOutcome::Ok:
-        return out;
+        return;
     case TOutcome::CodecError:
         throw EInvalidGraphic(CodecMessage(code));
     case TOutcome::NoMemory:
@@ -244,10 +239,30 @@ TBitmap24 DecodeJpegFile(const uint8_t* data, size_t size) {
     throw EInvalidGraphic("Bitmap ist ungültig");
 }
 
-std::string EncodeJpegFile(const TBitmap24& image) {
+TBitmap24 DecodeJpegFile(const uint8_t* data, size_t size) {
+    TBitmap24 out;
+    TRowConsumer rows;
+    rows.Context = &out;
+    rows.Begin = [](void* context, int32_t width, int32_t height) noexcept {
+        try {
+            *static_cast<TBitmap24*>(context) = TBitmap24(width, height);
+            return true;
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    };
+    rows.Row = [](void* context, int32_t row) noexcept { return static_cast<TBitmap24*>(context)->Row(row); };
+    rows.Done = [](void*, int32_t) noexcept {};
+    DecodeJpegRows(data, size, rows);
+    return out;
+}
+
+std::string EncodeJpegRows(const TRowProducer& image) {
+    std::vector<uint8_t> scratch(size_t(std::max(image.Width, 0)) * 3 + 3);
     auto* job = static_cast<TEncodeJob*>(std::calloc(1, sizeof(TEncodeJob)));
     if (!job) throw std::bad_alloc();
-    job->image = &image;
+    job->image = image;
+    job->scratch = scratch.data();
     const TOutcome outcome = RunEncoder(*job);
     const int code = job->messageCode;
     std::string bytes;
@@ -264,4 +279,16 @@ std::string EncodeJpegFile(const TBitmap24& image) {
     std::free(job);
     if (outcome != TOutcome::Ok) throw EInvalidGraphic(CodecMessage(code));
     return bytes;
+}
+
+std::string EncodeJpegFile(const TBitmap24& image) {
+    TRowProducer rows;
+    rows.Width = image.Width;
+    rows.Height = image.Height;
+    rows.Context = &image;
+    rows.Fill = [](const void* context, int32_t row, uint8_t* bgr) noexcept {
+        const auto& bitmap = *static_cast<const TBitmap24*>(context);
+        std::memcpy(bgr, bitmap.Row(row), bitmap.RowBytes());
+    };
+    return EncodeJpegRows(rows);
 }

@@ -32,7 +32,12 @@
 #include <string>
 
 TBitmap24 DecodeJpegFile(const uint8_t* data, size_t size);
+// The same rows handed to `out` one at a time (row order, top first); on an
+// error the rows it got so far are not to be used.
+void DecodeJpegRows(const uint8_t* data, size_t size, const TRowConsumer& out);
 
 // Throws EInvalidGraphic "JPEG-Fehler #%d" when the codec refuses (an empty
 // image, a side longer than 65500 pixels).
 std::string EncodeJpegFile(const TBitmap24& image);
+// The same from rows asked for one at a time, top first.
+std::string EncodeJpegRows(const TRowProducer& image);

@@ -1,6 +1,8 @@
 #include "cli/cli_support.h"
 
 #include "app/file_io.h"
+#include "app/image_file_bmp.h"
+#include "app/image_file_source.h"
 #include "spectral/thread_team.h"
 
 #include <cerrno>
@@ -252,13 +254,19 @@ void SaveStoreNpy(const TSpectrumStore& store, const std::string& fileName) {
     out.push_back(char(header.size() & 0xff));
     out.push_back(char(header.size() >> 8));
     out += header;
+    // The planes go out a few rows at a time: a page-sized spectrum is close
+    // to a gigabyte, and a second copy of it would double the peak memory.
+    static_assert(std::numeric_limits<float>::is_iec559);
+    TAtomicFileWriter file(fileName);
+    file.Write(out);
     const size_t cells = store.CellCount();
-    out.reserve(out.size() + cells * 12);
+    const size_t slice = size_t(1) << 22;  // bytes per write
     for (const auto& plane : store.Planes) {
-        static_assert(std::numeric_limits<float>::is_iec559);
-        out.append(reinterpret_cast<const char*>(plane.data()), cells * sizeof(float));
+        const char* bytes = reinterpret_cast<const char*>(plane.data());
+        for (size_t at = 0; at < cells * sizeof(float); at += slice)
+            file.Write(std::string_view(bytes + at, std::min(slice, cells * sizeof(float) - at)));
     }
-    WriteFileAtomically(fileName, out);
+    file.Commit();
 }
 
 namespace {
@@ -289,24 +297,29 @@ std::string HeaderValue(const std::string& header, const std::string& key) {
 }  // namespace
 
 TSpectrumStore LoadStoreNpy(const std::string& fileName) {
-    const std::string data = ReadWholeFile(fileName);
-    if (data.size() < 10 || data.compare(0, 6, "\x93NUMPY") != 0) BadNpy(fileName, "no .npy header");
-    const int major = static_cast<unsigned char>(data[6]);
+    // Read piece by piece straight into the planes: the whole file first
+    // would be a second copy of a store that may be close to a gigabyte.
+    const TFileSource file(fileName);
+    const uint64_t fileSize = file.Size();
+    unsigned char lead[12] = {};
+    if (fileSize < 10 || !file.ReadAt(0, lead, 10) || std::memcmp(lead, "\x93NUMPY", 6) != 0)
+        BadNpy(fileName, "no .npy header");
+    const int major = lead[6];
     size_t headerLen, headerStart;
     if (major == 1) {
-        headerLen = size_t(static_cast<unsigned char>(data[8])) |
-                    size_t(static_cast<unsigned char>(data[9])) << 8;
+        headerLen = size_t(lead[8]) | size_t(lead[9]) << 8;
         headerStart = 10;
     } else if (major == 2 || major == 3) {
-        if (data.size() < 12) BadNpy(fileName, "truncated header");
+        if (fileSize < 12 || !file.ReadAt(0, lead, 12)) BadNpy(fileName, "truncated header");
         headerLen = 0;
-        for (int i = 3; i >= 0; --i) headerLen = headerLen << 8 | static_cast<unsigned char>(data[8 + i]);
+        for (int i = 3; i >= 0; --i) headerLen = headerLen << 8 | lead[8 + i];
         headerStart = 12;
     } else {
         BadNpy(fileName, "unknown .npy version");
     }
-    if (headerStart + headerLen > data.size()) BadNpy(fileName, "truncated header");
-    const std::string header = data.substr(headerStart, headerLen);
+    if (headerStart + headerLen > fileSize) BadNpy(fileName, "truncated header");
+    std::string header(headerLen, '\0');
+    if (!file.ReadAt(headerStart, header.data(), headerLen)) BadNpy(fileName, "truncated header");
     const std::string descr = HeaderValue(header, "descr");
     if (descr != "<f4") BadNpy(fileName, "element type '" + descr + "'");
     const std::string fortran = HeaderValue(header, "fortran_order");
@@ -330,14 +343,16 @@ TSpectrumStore LoadStoreNpy(const std::string& fileName) {
     if (dims[1] <= 0 || dims[2] <= 0 || dims[1] > std::numeric_limits<int32_t>::max() ||
         dims[2] > std::numeric_limits<int32_t>::max())
         BadNpy(fileName, "shape " + shape);
-    const size_t cells = size_t(dims[1]) * size_t(dims[2]);
-    const size_t body = headerStart + headerLen;
-    if (cells > (data.size() - body) / 12 || data.size() - body != cells * 12)
+    const uint64_t cells = uint64_t(dims[1]) * uint64_t(dims[2]);
+    const uint64_t body = headerStart + headerLen;
+    if (cells > (fileSize - body) / 12 || fileSize - body != cells * 12)
         BadNpy(fileName, "data size does not match shape " + shape);
+    if (cells > kMaxImagePixels) BadNpy(fileName, "shape " + shape + " is larger than any image");
     TSpectrumStore store;
     store.Resize(int32_t(dims[2]), int32_t(dims[1]));
     for (int p = 0; p < 3; ++p)
-        std::memcpy(store.Planes[p].data(), data.data() + body + size_t(p) * cells * 4, cells * 4);
+        if (!file.ReadAt(body + uint64_t(p) * cells * 4, store.Planes[p].data(), size_t(cells) * 4))
+            BadNpy(fileName, "data size does not match shape " + shape);
     return store;
 }
 

@@ -146,6 +146,7 @@ public:
     void FileDone(size_t, size_t, const TBatchFile& file, const TBitmap24&, const TFilterList& applied) override;
     void FileFailed(size_t, size_t, const TBatchFile& file, const std::string& reason) override;
     void Cancelled(size_t, size_t) override {}
+    bool WantsImages() const override { return false; }
     void ClearProgress();
     // Reports a failure that came after the file was written.
     void Failed(const TBatchFile& file, const std::string& reason);

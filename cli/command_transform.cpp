@@ -25,7 +25,7 @@ void WriteStore(const TSpectrumStore& store, bool imageShown, int32_t contrast, 
         else if (imageShown)
             SaveImageStore(out, store, info);
         else
-            WriteImageFile(out, RenderStore(store, imageShown, contrast));
+            SaveStoreView(out, store, false, contrast);
     });
 }
 

@@ -82,7 +82,7 @@ TBatchSummary RunBatch(const std::vector<TBatchFile>& files, const TFileWork& wo
                         // A resize keeps the printed size.
                         ScaleResolution(info, cols, rows, store.Cols, store.Rows);
                         images.Save(file.Target, store, info);
-                        if (events) image = RenderStore(store, true, 0);
+                        if (events && events->WantsImages()) image = RenderStore(store, true, 0);
                     } else {
                         FillStoreFromBitmap(images.Read(file.Source), store);
                         applied = work(store, transform);

@@ -53,6 +53,9 @@ public:
                             const std::string& reason) = 0;
     // The cancel flag stopped the run before `notStarted` files began.
     virtual void Cancelled(size_t notStarted, size_t count) = 0;
+    // Whether FileDone wants the image that was written; a host that only
+    // names the files saves drawing a big scan a second time.
+    virtual bool WantsImages() const { return true; }
 };
 
 // How the cores are shared: `Jobs` files at once, each of whose transforms

@@ -44,6 +44,32 @@ void RenderStoreRegion(const TSpectrumStore& store, bool imageShown, int32_t con
     }
 }
 
+void RenderStoreRow(const TSpectrumStore& store, bool imageShown, int32_t contrastPosition, int32_t row,
+                    uint8_t* bgr) noexcept {
+    const int32_t W = store.Cols;
+    if (row < 0 || row >= store.Rows) return;
+    const float t = ContrastGain(contrastPosition);
+    for (int p = 0; p < 3; ++p) {
+        const float* src = store.Planes[p].data() + size_t(row) * size_t(W);
+        if (imageShown)
+            for (int32_t x = 0; x < W; ++x) bgr[size_t(x) * 3 + size_t(p)] = ImageByte(src[x], t);
+        else
+            for (int32_t x = 0; x < W; ++x) bgr[size_t(x) * 3 + size_t(p)] = SpectrumByte(src[x], t);
+    }
+}
+
+TRowProducer StoreRows(const TStoreView& view) {
+    TRowProducer rows;
+    rows.Width = view.Store->Cols;
+    rows.Height = view.Store->Rows;
+    rows.Context = &view;
+    rows.Fill = [](const void* context, int32_t row, uint8_t* bgr) noexcept {
+        const auto& v = *static_cast<const TStoreView*>(context);
+        RenderStoreRow(*v.Store, v.ImageShown, v.ContrastPosition, row, bgr);
+    };
+    return rows;
+}
+
 TBitmap24 RenderStore(const TSpectrumStore& store, bool imageShown, int32_t contrastPosition) {
     TBitmap24 view(store.Cols, store.Rows);
     RenderStoreRegion(store, imageShown, contrastPosition, 0, store.Cols - 1, 0, store.Rows - 1, view);

@@ -21,6 +21,19 @@ float ContrastGain(int32_t position);
 void RenderStoreRegion(const TSpectrumStore& store, bool imageShown, int32_t contrastPosition,
                        int32_t x1, int32_t x2, int32_t y1, int32_t y2, TBitmap24& view);
 
+// One row of the store as RenderStoreRegion draws it, into 3 * W bytes.
+void RenderStoreRow(const TSpectrumStore& store, bool imageShown, int32_t contrastPosition, int32_t row,
+                    uint8_t* bgr) noexcept;
+
+// The rows of the store as drawn, for the encoders that take them one at a
+// time; `view` holds what the rows depend on and must outlive the producer.
+struct TStoreView {
+    const TSpectrumStore* Store = nullptr;
+    bool ImageShown = true;
+    int32_t ContrastPosition = 0;
+};
+TRowProducer StoreRows(const TStoreView& view);
+
 // The whole store into a bitmap of its size.
 TBitmap24 RenderStore(const TSpectrumStore& store, bool imageShown, int32_t contrastPosition);
 

@@ -1,6 +1,8 @@
 // Each format written and read back with what it holds besides the pixels:
 // resolution, colour profile, grey colour type and 16-bit samples.
 #include "app/image_file.h"
+#include "spectral/display.h"
+#include "spectral/store_fill.h"
 #include "spectral/errors.h"
 #include "tests/support/test_support.h"
 
@@ -130,4 +132,35 @@ TEST(ImageFileFormats, DamagedFilesAreRefused) {
     ASSERT_TRUE(patched);
     WriteFileBytes(dir.File("bad.tif"), tif);
     EXPECT_THROW(ReadImageFileWithInfo(dir.File("bad.tif")), EInvalidGraphic);
+}
+
+// Big scans are written from the store and read into it a few rows at a
+// time; the files and planes must be exactly those of the whole-picture path.
+TEST(ImageFileFormats, StoreSlicesMatchWholePictures) {
+    TTempDir dir;
+    const TImageInfo info{300, 150, AdobeRgbProfile(), false, false};
+    // Values beyond the pixel range and fractions, as a transform leaves them.
+    const TSpectrumStore store = RandomStore(37, 23, 11, -300.0f, 300.0f);
+    for (const std::string ext : {"bmp", "jpg"})
+        for (const bool image : {true, false}) {
+            SCOPED_TRACE(ext + (image ? " image" : " spectrum"));
+            const std::string sliced = dir.File("s." + ext), whole = dir.File("w." + ext);
+            SaveStoreView(sliced, store, image, image ? 0 : 7, info);
+            TImageFile picture;
+            picture.Bitmap = RenderStore(store, image, image ? 0 : 7);
+            picture.Info = info;
+            WriteImageFileWithInfo(whole, picture);
+            EXPECT_EQ(ReadFileBytes(sliced), ReadFileBytes(whole));
+
+            TSpectrumStore loaded = RandomStore(50, 50, 3);  // an older, larger image
+            const TImageInfo read = LoadImageStore(sliced, loaded);
+            TSpectrumStore expected;
+            FillStoreFromBitmap(ReadImageFile(sliced), expected);
+            ASSERT_EQ(loaded.Cols, 37);
+            ASSERT_EQ(loaded.Rows, 23);
+            for (int p = 0; p < 3; ++p) EXPECT_EQ(loaded.Planes[p], expected.Planes[p]);
+            EXPECT_NEAR(read.DpiX, 300, 0.02);
+        }
+    // A file that cannot be written leaves no file behind.
+    EXPECT_THROW(SaveStoreView(dir.File("missing/x.bmp"), store, true, 0), EFileError);
 }
