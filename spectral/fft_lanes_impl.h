@@ -444,8 +444,9 @@ private:
         for (int32_t j = 1; j < h; ++j) part[j] = {z[j].re + z[p - j].re, z[j].re - z[p - j].re};
         const auto cZero = [&](int32_t k) { return kMinusZero ? -zeros[k].re : zeros[k].re; };
         const LC z0 = z[0];
-        if (!kMinusZero && NoMinusZero(z0.re) && NoMinusZero(z0.im)) {
-            OddPrimeKernelOfRealLean(z, p, root);
+        if (NoMinusZero(z0.re) && (kMinusZero ? FirstDifferenceTermsNonZero(part, h, root)
+                                              : NoMinusZero(z0.im))) {
+            OddPrimeKernelOfRealLean<kMinusZero>(z, p, root);
             return;
         }
         int32_t j = 1;
@@ -505,12 +506,29 @@ private:
         z[0] = acc;
     }
 
-    // OddPrimeKernelOfReal<false> when z[0] has no -0 (NoMinusZero): the terms
-    // a + b and a - b become a, c - d becomes -d and c + d becomes d (b and
-    // c are zeros), which differ at most by the sign of a zero, so the
-    // accumulators end the same; hi.im + (-d) is hi.im - d by definition.
-    // part[] holds the real parts of sum and dif, as OddPrimeKernelOfReal
-    // left them.
+    // In the inverse the imaginary accumulators start at -0. Their first terms
+    // root[j].im * dif[1].re (j = 1 .. h-1) are not zero when no dif[1].re
+    // lane is zero or tiny and no such root has a zero imaginary part; after
+    // a term that is not zero an accumulator never is -0 again.
+    static bool FirstDifferenceTermsNonZero(const LC* part, int32_t h, const TComplex* root) {
+        if (h < 2) return false;
+        constexpr float kTiny = 0x1p-100f, kSmallRoot = 0x1p-40f;  // products above 2^-149
+        for (int32_t j = 1; j < h; ++j)
+            if (!(root[j].im >= kSmallRoot || root[j].im <= -kSmallRoot)) return false;
+        float lanes[kLanes];
+        V::Store(lanes, part[1].im);
+        for (int l = 0; l < kLanes; ++l)
+            if (!(lanes[l] >= kTiny || lanes[l] <= -kTiny)) return false;
+        return true;
+    }
+
+    // OddPrimeKernelOfReal when its accumulators end the same without the
+    // zeros (NoMinusZero, FirstDifferenceTermsNonZero): the terms a + b and
+    // a - b become a, c - d becomes -d and c + d becomes d (b and c are
+    // zeros), which differ at most by the sign of a zero; hi.im + (-d) is
+    // hi.im - d by definition. part[] holds the real parts of sum and dif,
+    // as OddPrimeKernelOfReal left them.
+    template <bool kMinusZero>
     void OddPrimeKernelOfRealLean(LC* z, int32_t p, const TComplex* root) {
         const int32_t h = (p + 1) / 2;
         const LC* part = sum_;
@@ -556,7 +574,7 @@ private:
             z[j] = lo;
             z[p - j] = hi;
         }
-        const V difIm = V::Splat(0.0f);
+        const V difIm = V::Splat(kMinusZero ? -0.0f : 0.0f);
         LC acc = z0;
         for (int32_t jj = 1; jj < h; ++jj) {
             acc.re = acc.re + part[jj].re;
