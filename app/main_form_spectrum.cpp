@@ -135,7 +135,7 @@ void TForm1::SmoothAndRecord(int32_t kind, float x1, float x2, float y1, float y
     const int32_t W = Store.Cols, H = Store.Rows;
     const int32_t c1 = CellBound(W, x1), c2 = CellBound(W, x2);
     const int32_t r1 = CellBound(H, y1), r2 = CellBound(H, y2);
-    SmoothRegion(Store, c1, c2, r1, r2, kind != 0, TSmoothDirection::Smooth);
+    SmoothRegion(Store, c1, c2, r1, r2, kind != kFilterRectangle, TSmoothDirection::Smooth);
     DrawStoreRegion(c1, c2, r1, r2);
     AddFilterEntry(kind, x1, x2, y1, y2);
 }
@@ -148,7 +148,7 @@ void TForm1::ToolStempelClick(QObject* sender) {
     NormaliseMark(mark);
     Shape->SetMark(mark);
     const TNormalisedRegion region = MarkRegion(mark, Store.Cols, Store.Rows);
-    const int32_t kind = Shape->Kind() == TShapeMark::TKind::Ellipse ? 1 : 0;
+    const int32_t kind = Shape->Kind() == TShapeMark::TKind::Ellipse ? kFilterEllipse : kFilterRectangle;
     const size_t before = Windows.FormProtokol ? Windows.FormProtokol->EntryCount() : 0;
     {
         const QScopedValueRollback own(ownListChange_, true);
@@ -181,14 +181,14 @@ void TForm1::ToolundoClick(QObject* sender) {
                 Windows.FormProtokol->GetEntry(Windows.FormProtokol->EntryCount() - 1);
             // A resize entry has no region: undoing it only removes it (its
             // value as a fraction could name cells far outside any range).
-            const bool resize = entry.typ >= 100 && entry.typ <= 200;
+            const bool resize = IsResizeKind(entry.typ);
             // The screen's dampings depend on the values; they cannot be
             // reversed from their entries.
             const bool screen = entry.typ == kFilterNotch || entry.typ == kFilterBand;
             if (!resize && !screen) {
                 const int32_t W = Store.Cols, H = Store.Rows;
                 SmoothRegion(Store, CellBound(W, entry.x1), CellBound(W, entry.x2),
-                             CellBound(H, entry.y1), CellBound(H, entry.y2), entry.typ != 0,
+                             CellBound(H, entry.y1), CellBound(H, entry.y2), entry.typ != kFilterRectangle,
                              TSmoothDirection::Restore);
             }
             Windows.FormProtokol->DeleteLastEntry();
@@ -215,6 +215,6 @@ void TForm1::BWatermarkClick(QObject* sender) {
     {
         const QScopedValueRollback own(ownListChange_, true);
         undoSteps_.push_back(1);
-        AddFilterEntry(100 + mode, float(value), 0.0f, 0.0f, 0.0f);
+        AddFilterEntry(kFilterResizeBase + mode, float(value), 0.0f, 0.0f, 0.0f);
     }
 }

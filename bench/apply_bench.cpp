@@ -51,9 +51,9 @@ TFilterList BenchFilter() {
     TFilterList f;
     for (int i = 0; i < 20; ++i) {
         const float x = 0.05f + 0.04f * float(i), y = 0.9f - 0.04f * float(i);
-        f.AppendEntry(i % 2, x, x + 0.03f, y, y + 0.02f);
+        f.AppendEntry(i % 2 == 0 ? kFilterRectangle : kFilterEllipse, x, x + 0.03f, y, y + 0.02f);
     }
-    f.AppendEntry(100, 50.0f, 0, 0, 0);
+    f.AppendEntry(kFilterResizeBase, 50.0f, 0, 0, 0); // to 50 percent
     return f;
 }
 

@@ -27,12 +27,14 @@ int32_t ModeNamed(const std::string& name) {
 std::string KindText(int32_t typ) {
     if (typ == kFilterRectangle) return "rectangle";
     if (typ == kFilterEllipse) return "ellipse";
-    if (typ >= 0 && typ < 100) return "ellipse (kind " + std::to_string(typ) + ")";
-    if (typ >= 100 && typ <= 104) return std::string("resize ") + kModeNames[typ - 100];
-    if (typ > 104 && typ <= 200) return "resize mode " + std::to_string(typ - 100) + " (changes nothing)";
+    if (IsSmoothingKind(typ)) return "ellipse (kind " + std::to_string(typ) + ")";
+    if (typ >= kFilterResizeBase && typ <= kFilterResizeLast)
+        return std::string("resize ") + kModeNames[typ - kFilterResizeBase];
+    if (IsResizeKind(typ))
+        return "resize mode " + std::to_string(typ - kFilterResizeBase) + " (changes nothing)";
     if (typ == kFilterNotch) return "screen notch";
     if (typ == kFilterBand) return "screen band damping";
-    if (typ == -1) return "unrecognised";
+    if (typ == kFilterUnrecognised) return "unrecognised";
     return "unrecognised (kind " + std::to_string(typ) + ")";
 }
 

@@ -29,11 +29,10 @@ void ApplyFilterEntries(TSpectrumStore& store, const TFilterList& filter, IProgr
             DampScreenBand(store, e.x1, e.x2, e.y1);
             continue;
         }
-        if (e.typ < 0 || e.typ > 200) continue;
-        if (e.typ < 100) {
+        if (IsSmoothingKind(e.typ)) {
             SmoothRegion(store, CellBound(W, e.x1), CellBound(W, e.x2), CellBound(H, e.y1),
                          CellBound(H, e.y2), e.typ != kFilterRectangle, TSmoothDirection::Smooth);
-        } else {
+        } else if (IsResizeKind(e.typ)) {
             ResizeSpectrum(store, RoundToInt32(double(e.x1)), e.typ - kFilterResizeBase, progress);
         }
     }

@@ -149,7 +149,7 @@ std::optional<std::string> FormatEntryLine(int32_t typ, float x1, float x2, floa
         line = "typ=rec";
     else if (typ == kFilterEllipse)
         line = "typ=ell";
-    else if (typ >= kFilterResizeBase && typ <= kFilterResizeBase + 4)
+    else if (typ >= kFilterResizeBase && typ <= kFilterResizeLast)
         line = "typ=resize" + std::to_string(typ);
     else if (typ == kFilterNotch)
         line = "typ=notch";

@@ -9,24 +9,16 @@
 #include <optional>
 #include <string>
 
-// The parsed form of a line.
-struct TFilterEntry {
-    // 0 rectangle smoothing, 1 ellipse smoothing, 100 + m spectral resize
-    // with mode m, -1 a line whose kind is not recognised. Reading can give
-    // any other number too (the three characters after "resize").
-    int32_t typ = -1;
-    // Smoothing: the region's bounds as fractions of the spectrum's width
-    // (x1, x2) and height (y1, y2). Resize: x1 is the resize value, the
-    // others 0.
-    float x1 = 0.0f;
-    float x2 = 0.0f;
-    float y1 = 0.0f;
-    float y2 = 0.0f;
-};
-
+// A line whose kind is not recognised: applying skips it.
+constexpr int32_t kFilterUnrecognised = -1;
 constexpr int32_t kFilterRectangle = 0;
 constexpr int32_t kFilterEllipse = 1;
 constexpr int32_t kFilterResizeBase = 100;  // + mode 0..4
+// The resize kinds with a mode the resize knows (percent .. max height).
+constexpr int32_t kFilterResizeLast = kFilterResizeBase + 4;
+// Applying takes every kind up to this one as a resize; modes above 4 change
+// nothing. Kinds from 0 below the resize base smooth an ellipse unless 0.
+constexpr int32_t kFilterResizeEnd = 200;
 // A screen notch ("typ=notch"): damps the coefficients inside the ellipse
 // inscribed in the region down to the level of the spectrum around it.
 // Readers that know only the kinds above read the line as unrecognised and
@@ -36,6 +28,24 @@ constexpr int32_t kFilterNotch = 1000;
 // A screen band damping ("typ=band"): x1 and x2 the normalised radii of the
 // band on which the picture's own spectrum is fitted, y1 the strength.
 constexpr int32_t kFilterBand = 1001;
+
+constexpr bool IsSmoothingKind(int32_t typ) { return typ >= kFilterRectangle && typ < kFilterResizeBase; }
+constexpr bool IsResizeKind(int32_t typ) { return typ >= kFilterResizeBase && typ <= kFilterResizeEnd; }
+
+// The parsed form of a line.
+struct TFilterEntry {
+    // 0 rectangle smoothing, 1 ellipse smoothing, 100 + m spectral resize
+    // with mode m, -1 a line whose kind is not recognised. Reading can give
+    // any other number too (the three characters after "resize").
+    int32_t typ = kFilterUnrecognised;
+    // Smoothing: the region's bounds as fractions of the spectrum's width
+    // (x1, x2) and height (y1, y2). Resize: x1 is the resize value, the
+    // others 0.
+    float x1 = 0.0f;
+    float x2 = 0.0f;
+    float y1 = 0.0f;
+    float y2 = 0.0f;
+};
 
 // The line of an entry ("typ=rec,x1=12.50000,..."), each field as its value
 // times 100 with five decimals and "." whatever the locale. Nothing for a

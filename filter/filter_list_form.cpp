@@ -97,8 +97,8 @@ void TFormProtokol::FillRow(int row) {
         known = false; // a resize kind without a number
     }
     QString kind = Text("unbekannt"), position, size;
-    if (known && (entry.typ == 0 || entry.typ == 1)) {
-        kind = Text(entry.typ == 0 ? "Rechteck" : "Ellipse");
+    if (known && (entry.typ == kFilterRectangle || entry.typ == kFilterEllipse)) {
+        kind = Text(entry.typ == kFilterRectangle ? "Rechteck" : "Ellipse");
         if (width_ > 0 && height_ > 0) {
             const int32_t x1 = CellBound(width_, entry.x1), x2 = CellBound(width_, entry.x2);
             const int32_t y1 = CellBound(height_, entry.y1), y2 = CellBound(height_, entry.y2);
@@ -116,10 +116,10 @@ void TFormProtokol::FillRow(int row) {
     } else if (known && entry.typ == kFilterBand) {
         kind = Text("Rasterband");
         if (width_ > 0 && height_ > 0) position = QString("%1 \u2013 %2").arg(double(entry.x1), 0, 'f', 3).arg(double(entry.x2), 0, 'f', 3);
-    } else if (known && entry.typ >= 100 && entry.typ <= 104) {
+    } else if (known && entry.typ >= kFilterResizeBase && entry.typ <= kFilterResizeLast) {
         kind = Text("Resize");
-        position = Text(kResizeModes[entry.typ - 100]);
-        size = QString::number(double(entry.x1), 'g', 10) + (entry.typ == 100 ? " %" : "");
+        position = Text(kResizeModes[entry.typ - kFilterResizeBase]);
+        size = QString::number(double(entry.x1), 'g', 10) + (entry.typ == kFilterResizeBase ? " %" : "");
     }
     item->setText(ColumnKind, kind);
     item->setText(ColumnPosition, position);

@@ -37,9 +37,9 @@ class MainFormFilterTest : public MainFormTest {
     }
     // The filter the window would record, through the window.
     void RecordFilter() {
-        Form->AddFilterEntry(100, 50.0f, 0, 0, 0);
-        Form->AddFilterEntry(0, 0.1f, 0.3f, 0.2f, 0.4f);
-        Form->AddFilterEntry(1, 0.5f, 0.7f, 0.05f, 0.45f);
+        Form->AddFilterEntry(kFilterResizeBase, 50.0f, 0, 0, 0);
+        Form->AddFilterEntry(kFilterRectangle, 0.1f, 0.3f, 0.2f, 0.4f);
+        Form->AddFilterEntry(kFilterEllipse, 0.5f, 0.7f, 0.05f, 0.45f);
     }
     // What the engine makes of a file with the window's filter.
     TBitmap24 Expected(const std::string& path) {
@@ -106,7 +106,7 @@ TEST_F(MainFormFilterTest, ApplyWithAResizeBeforeSmoothingsMatchesTheEngine) {
 
 TEST_F(MainFormFilterTest, ApplyStopsAtAnUnreadableEntryWithItsMessage) {
     OpenImage(WriteBitmap("scan.bmp", 40, 30, 3));
-    Form->AddFilterEntry(0, 0.1f, 0.3f, 0.2f, 0.4f);
+    Form->AddFilterEntry(kFilterRectangle, 0.1f, 0.3f, 0.2f, 0.4f);
     Protokol->AppendLine("typ=resize");
     Form->Toolapply->click();
     ASSERT_EQ(Dialogs.Errors.size(), 1u);
@@ -160,7 +160,7 @@ TEST_F(MainFormFilterTest, BatchStopsAtADamagedFileKeepingEarlierResults) {
     }
     WriteBitmap("in/c.bmp", 30, 30, 3);
     Form->ToolDe->click();
-    Form->AddFilterEntry(0, 0.1f, 0.3f, 0.2f, 0.4f);
+    Form->AddFilterEntry(kFilterRectangle, 0.1f, 0.3f, 0.2f, 0.4f);
     RunBatch(source, {"a.bmp", "b.bmp", "c.bmp"}, target);
 
     ASSERT_EQ(Dialogs.Errors.size(), 1u) << "one box for the run";
@@ -185,7 +185,7 @@ TEST_F(MainFormFilterTest, TheReasonOfAFailedFileSpeaksTheInterfaceLanguage) {
     std::filesystem::create_directories(source);
     std::ofstream(Files.File("in/b.bmp"), std::ios::binary) << "BM this is no bitmap";
     Form->Toolgb->click();
-    Form->AddFilterEntry(0, 0.1f, 0.3f, 0.2f, 0.4f);
+    Form->AddFilterEntry(kFilterRectangle, 0.1f, 0.3f, 0.2f, 0.4f);
     RunBatch(source, {"b.bmp"}, Files.File("in"));
     ASSERT_EQ(Dialogs.Errors.size(), 1u);
     EXPECT_TRUE(Dialogs.Errors[0].contains("\nb.bmp: The picture is not valid")) << Dialogs.Errors[0].toStdString();
@@ -199,7 +199,7 @@ TEST_F(MainFormFilterTest, CancelStopsAfterTheCurrentFileWhileTheWindowAnswers) 
     std::filesystem::create_directories(target);
     for (const char* name : {"in/a.bmp", "in/b.bmp", "in/c.bmp"}) WriteBitmap(name, 32, 24, 4);
     OpenSpectrum(20, 16);
-    Form->AddFilterEntry(0, 0.1f, 0.3f, 0.2f, 0.4f); // state 2, event 3: Batch run is on
+    Form->AddFilterEntry(kFilterRectangle, 0.1f, 0.3f, 0.2f, 0.4f); // state 2, event 3: Batch run is on
     // The worker holds b.bmp until the test lets it go.
     std::promise<void> reached, go;
     std::shared_future<void> released = go.get_future().share();
@@ -229,7 +229,7 @@ TEST_F(MainFormFilterTest, CancelStopsAfterTheCurrentFileWhileTheWindowAnswers) 
     Form->ToolundoClick(Form->Toolundo);
     EXPECT_EQ(Form->CommandState, 2);
     EXPECT_EQ(Protokol->EntryCount(), 1u);
-    Form->AddFilterEntry(1, 0.5f, 0.7f, 0.05f, 0.45f); // event 3 keeps them off
+    Form->AddFilterEntry(kFilterEllipse, 0.5f, 0.7f, 0.05f, 0.45f); // event 3 keeps them off
     EXPECT_FALSE(On(TControlId::ToolBatchrun));
 
     QPushButton* cancel = Form->BatchProgress->findChild<QPushButton*>();
@@ -256,7 +256,7 @@ TEST_F(MainFormFilterTest, TheDialogsTargetIsTheTypedOrNewFolder) {
     std::filesystem::create_directories(source);
     WriteBitmap("in/a.bmp", 20, 20, 1);
     Form->ToolDe->click();
-    Form->AddFilterEntry(0, 0.1f, 0.3f, 0.2f, 0.4f);
+    Form->AddFilterEntry(kFilterRectangle, 0.1f, 0.3f, 0.2f, 0.4f);
     Batch->AskFolderName = [](const QString&, const QString&) { return QString("made"); };
     QTimer::singleShot(0, Batch.get(), [&] {
         EXPECT_EQ(Batch->NewFolder->text(), "Neuer Ordner");
@@ -280,7 +280,7 @@ TEST_F(MainFormFilterTest, CancelledOrEmptyBatchProcessesNothing) {
     const std::string source = Files.File("in");
     std::filesystem::create_directories(source);
     WriteBitmap("in/a.bmp", 20, 20, 1);
-    Form->AddFilterEntry(0, 0.1f, 0.3f, 0.2f, 0.4f);
+    Form->AddFilterEntry(kFilterRectangle, 0.1f, 0.3f, 0.2f, 0.4f);
     QTimer::singleShot(0, Batch.get(), [this] { Batch->BitBtn2->click(); });
     Form->ToolBatchrun->click();
     EXPECT_EQ(Form->CommandState, 0);

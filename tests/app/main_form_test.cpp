@@ -173,7 +173,7 @@ TEST_F(MainFormStateTest, StatesFollowTheTable) {
     EXPECT_FALSE(Form->TrackKontrast->isHidden());
 
     // A smoothing in state 2: batch run comes on, apply stays off.
-    Form->AddFilterEntry(0, 0.1f, 0.2f, 0.1f, 0.2f);
+    Form->AddFilterEntry(kFilterRectangle, 0.1f, 0.2f, 0.1f, 0.2f);
     EXPECT_EQ(Form->CommandState, 2);
     EXPECT_TRUE(On(C::ToolBatchrun));
     EXPECT_FALSE(On(C::Toolapply));
@@ -420,8 +420,8 @@ TEST(OtherWindowsTest, AreCreatedHiddenWithCaptionAndSize) {
 
 TEST(FilterListWindowTest, DeletesOnlyTheSelectedLine) {
     TFormProtokol protokol;
-    protokol.AppendEntry(0, 0.125f, 0.175f, 0.083333336f, 0.11666667f);
-    protokol.AppendEntry(1, 0.0f, 0.0f, 0.0f, 0.0f);
+    protokol.AppendEntry(kFilterRectangle, 0.125f, 0.175f, 0.083333336f, 0.11666667f);
+    protokol.AppendEntry(kFilterEllipse, 0.0f, 0.0f, 0.0f, 0.0f);
     EXPECT_FALSE(protokol.AppendEntry(2, 0, 0, 0, 0));
     ASSERT_EQ(protokol.ListBox1->topLevelItemCount(), 2);
     EXPECT_EQ(protokol.ListBox1->topLevelItem(0)->text(TFormProtokol::ColumnLine), "typ=rec,x1=12.50000,x2=17.50000,y1=8.33333,y2=11.66667");

@@ -61,7 +61,7 @@ TEST(FilterListFormTest, ColumnsShowKindPositionAndSizeInCellsOfTheSpectrum) {
     // its mirrored counterpart.
     window.AppendLine("typ=rec,x1=12.50000,x2=17.50000,y1=8.33333,y2=11.66667");
     window.AppendLine("typ=ell,x1=8.33333,x2=11.66667,y1=12.50000,y2=17.50000");
-    window.AppendEntry(100, 50.0f, 0, 0, 0);
+    window.AppendEntry(kFilterResizeBase, 50.0f, 0, 0, 0);
     window.AppendLine("typ=REC,x1=10");
     window.AppendLine("typ=resize");
     EXPECT_EQ(Cell(window, 0, TFormProtokol::ColumnPosition), "") << "no spectrum yet: no cells";
@@ -90,7 +90,7 @@ TEST(FilterListFormTest, KnowsWhetherItsLinesAreSaved) {
     TTempDir dir;
     TFormProtokol window;
     EXPECT_FALSE(window.Modified());
-    window.AppendEntry(0, 0.1f, 0.2f, 0.1f, 0.2f);
+    window.AppendEntry(kFilterRectangle, 0.1f, 0.2f, 0.1f, 0.2f);
     EXPECT_TRUE(window.Modified());
     window.SaveFilterFile(dir.File("a.flt"));
     EXPECT_FALSE(window.Modified());
@@ -106,9 +106,9 @@ TEST(FilterListFormTest, KnowsWhetherItsLinesAreSaved) {
 TEST(FilterListFormTest, ShowsEveryLineAndSignalsEveryChange) {
     TFormProtokol window;
     QSignalSpy changed(&window, &TFormProtokol::listChanged);
-    EXPECT_TRUE(window.AppendEntry(0, 0.125f, 0.175f, 0.083333336f, 0.11666667f));
-    EXPECT_TRUE(window.AppendEntry(100, 50.0f, 0, 0, 0));
-    EXPECT_FALSE(window.AppendEntry(105, 1, 0, 0, 0));
+    EXPECT_TRUE(window.AppendEntry(kFilterRectangle, 0.125f, 0.175f, 0.083333336f, 0.11666667f));
+    EXPECT_TRUE(window.AppendEntry(kFilterResizeBase, 50.0f, 0, 0, 0));
+    EXPECT_FALSE(window.AppendEntry(kFilterResizeLast + 1, 1, 0, 0, 0));
     EXPECT_EQ(changed.count(), 2) << "a kind without a line changes nothing";
     window.AppendLine("kept as typed");
     EXPECT_EQ(changed.count(), 3);

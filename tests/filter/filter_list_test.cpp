@@ -20,10 +20,10 @@ TEST(FilterList, AppendCountGetDelete) {
     TFilterList list;
     EXPECT_EQ(list.EntryCount(), 0u);
     list.DeleteLastEntry();  // nothing to delete
-    EXPECT_TRUE(list.AppendEntry(0, 0.125f, 0.175f, 0.083333336f, 0.11666667f));
-    EXPECT_TRUE(list.AppendEntry(102, 400.0f, 0, 0, 0));
+    EXPECT_TRUE(list.AppendEntry(kFilterRectangle, 0.125f, 0.175f, 0.083333336f, 0.11666667f));
+    EXPECT_TRUE(list.AppendEntry(kFilterResizeBase + 2, 400.0f, 0, 0, 0));
     EXPECT_FALSE(list.AppendEntry(2, 0.1f, 0.2f, 0.3f, 0.4f));
-    EXPECT_FALSE(list.AppendEntry(105, 1, 0, 0, 0));
+    EXPECT_FALSE(list.AppendEntry(kFilterResizeLast + 1, 1, 0, 0, 0));
     ASSERT_EQ(list.EntryCount(), 2u);
     EXPECT_EQ(list.Line(0), "typ=rec,x1=12.50000,x2=17.50000,y1=8.33333,y2=11.66667");
     const TFilterEntry e = list.GetEntry(1);
@@ -90,7 +90,7 @@ TEST(FilterFile, LinesSurviveLoadAndSaveVerbatim) {
 TEST(FilterFile, FailedLoadKeepsTheList) {
     TTempDir dir;
     TFilterList list;
-    list.AppendEntry(1, 0.1f, 0.2f, 0.3f, 0.4f);
+    list.AppendEntry(kFilterEllipse, 0.1f, 0.2f, 0.3f, 0.4f);
     const std::string missing = dir.File("missing.flt");
     try {
         list.LoadFilterFile(missing);
@@ -122,7 +122,7 @@ TEST(FilterFile, FailedLoadKeepsTheList) {
 TEST(FilterFile, FailedSaveKeepsTheOldFile) {
     TTempDir dir;
     TFilterList list;
-    list.AppendEntry(0, 0.1f, 0.2f, 0.3f, 0.4f);
+    list.AppendEntry(kFilterRectangle, 0.1f, 0.2f, 0.3f, 0.4f);
     const std::string target = dir.File("sub/none.flt");
     try {
         list.SaveFilterFile(target);
