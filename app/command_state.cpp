@@ -1,38 +1,60 @@
 #include "app/command_state.h"
 
+#include <iterator>
+#include <type_traits>
+
 namespace {
 
 using C = TControlId;
 
-constexpr std::array<std::string_view, kControlCount> kNames{
-    "ToolOpen",      "ToolSave",       "ToolCopy",       "ToolPaste",      "ToolTransform",
-    "Toolundo",      "ToolRec",        "ToolElipse",     "ToolStempel",    "ToolMirror",
-    "ToolResize",    "ToolZoom",       "ToolHelp",       "Toolapply",      "ToolBatchrun",
-    "ToolFilter",    "ToolLoadFilter", "ToolSaveFilter", "ToolDe",         "Toolgb",
-    "TrackKontrast", "Open1",          "Save1",          "Schlieen1",      "Beenden1",
-    "Copy1",         "Paste1",         "Transform1",     "Bereichgltten1", "Zoom1",
-    "Rechteck1",     "Kreis1",         "ApplyFilter1",   "Batchrun1",      "OpenFilter1",
-    "SaveFilter1",   "Filteransehen1", "SetWatermark1",  "CheckWatermark1", "Contexthelp1",
-    "versioninfo1",  "about1",
+#define PIXMEND_CONTROL_NAME(field) #field,
+constexpr std::array<std::string_view, kControlCount> kNames{PIXMEND_CONTROLS(PIXMEND_CONTROL_NAME)};
+#undef PIXMEND_CONTROL_NAME
+
+// The command table with the window's parts (fields, handlers, topics) left
+// out: the ids of a command's controls and its guard.
+struct TCommandRow {
+    TCommand Command;
+    std::optional<TControlId> Button;
+    std::optional<TControlId> MenuItem;
+    TDispatchSteps Steps;
+    std::optional<TControlId> Guard;
 };
 
-constexpr std::array<TMenuMirror, 15> kMirrors{{
-    {C::ToolOpen, C::Open1},
-    {C::ToolSave, C::Save1},
-    {C::ToolCopy, C::Copy1},
-    {C::ToolPaste, C::Paste1},
-    {C::ToolTransform, C::Transform1},
-    {C::ToolStempel, C::Bereichgltten1},
-    {C::ToolZoom, C::Zoom1},
-    {C::ToolRec, C::Rechteck1},
-    {C::ToolElipse, C::Kreis1},
-    {C::Toolapply, C::ApplyFilter1},
-    {C::ToolBatchrun, C::Batchrun1},
-    {C::ToolFilter, C::Filteransehen1},
-    {C::ToolLoadFilter, C::OpenFilter1},
-    {C::ToolSaveFilter, C::SaveFilter1},
-    {C::ToolHelp, C::Contexthelp1},
-}};
+namespace ids {
+constexpr std::optional<TControlId> None;
+#define PIXMEND_CONTROL_ID(field) constexpr std::optional<TControlId> field{TControlId::field};
+PIXMEND_CONTROLS(PIXMEND_CONTROL_ID)
+#undef PIXMEND_CONTROL_ID
+} // namespace ids
+
+#define PIXMEND_COMMAND_ROW(command, button, buttonTopic, item, itemTopic, handler, steps, guard) \
+    {TCommand::command, ids::button, ids::item, TDispatchSteps::steps, ids::guard},
+constexpr TCommandRow kCommands[] = {PIXMEND_COMMANDS(PIXMEND_COMMAND_ROW)};
+#undef PIXMEND_COMMAND_ROW
+
+constexpr bool RowsInCommandOrder() {
+    for (size_t i = 0; i < std::size(kCommands); ++i)
+        if (size_t(kCommands[i].Command) != i) return false;
+    return true;
+}
+static_assert(RowsInCommandOrder());
+
+// A command with a tool button and a menu item mirrors them.
+constexpr size_t MirrorCount() {
+    size_t n = 0;
+    for (const TCommandRow& row : kCommands) n += row.Button && row.MenuItem ? 1 : 0;
+    return n;
+}
+static_assert(MirrorCount() == std::tuple_size_v<std::remove_cvref_t<decltype(MenuMirrorPairs())>>);
+
+constexpr auto kMirrors = [] {
+    std::array<TMenuMirror, MirrorCount()> pairs{};
+    size_t n = 0;
+    for (const TCommandRow& row : kCommands)
+        if (row.Button && row.MenuItem) pairs[n++] = {*row.Button, *row.MenuItem};
+    return pairs;
+}();
 
 // One cell of the table: switch on, switch off, or leave as it is.
 enum class Cell : uint8_t { On, Off, Keep };
@@ -136,52 +158,6 @@ TCommandStateResult ApplyCommandState(uint8_t state, uint8_t commandState,
 }
 
 TDispatchGuard DispatchGuard(TCommand command) {
-    using D = TDispatchSteps;
-    switch (command) {
-    case TCommand::OpenImage:
-        return {D::HelpThenEnabled, C::ToolOpen};
-    case TCommand::SaveImage:
-        return {D::HelpThenEnabled, C::ToolSave};
-    case TCommand::CloseImage:
-        return {D::HelpThenEnabled, C::Schlieen1};
-    case TCommand::Copy:
-        return {D::HelpThenEnabled, C::ToolCopy};
-    case TCommand::Paste:
-        return {D::HelpThenEnabled, C::ToolPaste};
-    case TCommand::Transform:
-        return {D::HelpThenEnabled, C::ToolTransform};
-    case TCommand::ApplyFilter:
-        return {D::HelpThenEnabled, C::Toolapply};
-    case TCommand::BatchRun:
-        return {D::HelpThenEnabled, C::ToolBatchrun};
-    case TCommand::ViewFilter:
-        return {D::HelpThenEnabled, C::ToolFilter};
-    case TCommand::OpenFilter:
-        return {D::HelpThenEnabled, C::ToolLoadFilter};
-    case TCommand::SaveFilter:
-        return {D::HelpThenEnabled, C::ToolSaveFilter};
-    case TCommand::ZoomWindow:
-        return {D::EnabledThenHelp, C::ToolZoom};
-    case TCommand::Resize:
-    case TCommand::VersionInfo:
-    case TCommand::About:
-        return {D::None, std::nullopt};
-    case TCommand::Quit:
-    case TCommand::SmoothArea:
-    case TCommand::Undo:
-    case TCommand::Rectangle:
-    case TCommand::Ellipse:
-    case TCommand::ContextHelp:
-    case TCommand::German:
-    case TCommand::English:
-    case TCommand::Contrast:
-    case TCommand::ImageClick:
-    case TCommand::StatusBarClick:
-    // The watermark commands need a filled store; on an empty one they
-    // raise the division error themselves, after the sign prompt.
-    case TCommand::SetWatermark:
-    case TCommand::CheckWatermark:
-        break;
-    }
-    return {D::HelpOnly, std::nullopt};
+    const TCommandRow& row = kCommands[size_t(command)];
+    return {row.Steps, row.Guard};
 }

@@ -9,64 +9,21 @@
 // not a state but the event "a filter entry was recorded or a filter file was
 // loaded"; it changes some controls and leaves the stored state alone.
 
+#include "app/command_table.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
 
-// Every control whose enabled state the command states touch or that the
-// dispatch tests: the tool buttons, the contrast slider and the menu items,
-// named as the window names them.
-enum class TControlId : uint8_t {
-    // Tool buttons, in the order of the tool bars.
-    ToolOpen,
-    ToolSave,
-    ToolCopy,
-    ToolPaste,
-    ToolTransform,
-    Toolundo,
-    ToolRec,
-    ToolElipse,
-    ToolStempel,
-    ToolMirror,
-    ToolResize,
-    ToolZoom,
-    ToolHelp,
-    Toolapply,
-    ToolBatchrun,
-    ToolFilter,
-    ToolLoadFilter,
-    ToolSaveFilter,
-    ToolDe,
-    Toolgb,
-    // The contrast slider: enabled flag unused, its visibility is switched.
-    TrackKontrast,
-    // Menu items, in the order of the menu.
-    Open1,
-    Save1,
-    Schlieen1,
-    Beenden1,
-    Copy1,
-    Paste1,
-    Transform1,
-    Bereichgltten1,
-    Zoom1,
-    Rechteck1,
-    Kreis1,
-    ApplyFilter1,
-    Batchrun1,
-    OpenFilter1,
-    SaveFilter1,
-    Filteransehen1,
-    SetWatermark1,
-    CheckWatermark1,
-    Contexthelp1,
-    versioninfo1,
-    about1,
-};
-
-inline constexpr size_t kControlCount = size_t(TControlId::about1) + 1;
+#define PIXMEND_CONTROL_ID(field) field,
+#define PIXMEND_CONTROL_COUNT(field) +1
+// The controls of PIXMEND_CONTROLS, named as the window names them.
+enum class TControlId : uint8_t { PIXMEND_CONTROLS(PIXMEND_CONTROL_ID) };
+inline constexpr size_t kControlCount = 0 PIXMEND_CONTROLS(PIXMEND_CONTROL_COUNT);
+#undef PIXMEND_CONTROL_COUNT
+#undef PIXMEND_CONTROL_ID
 
 // The control's name as the window gives it ("ToolOpen", "Schlieen1", ...).
 std::string_view ControlName(TControlId id);
@@ -112,7 +69,7 @@ struct TMenuMirror {
     TControlId MenuItem;
 };
 
-// The fifteen button/menu item pairs, in tool bar order.
+// The fifteen button/menu item pairs: the commands with both, in table order.
 const std::array<TMenuMirror, 15>& MenuMirrorPairs();
 
 // The menu's half of a state change: every paired menu item takes its
@@ -120,37 +77,10 @@ const std::array<TMenuMirror, 15>& MenuMirrorPairs();
 // items, versioninfo1, about1) keep theirs.
 void MirrorMenuItems(TControlStates& states);
 
-// The commands of the window and the guard steps their handlers take first.
-enum class TCommand : uint8_t {
-    OpenImage,
-    SaveImage,
-    CloseImage,
-    Quit,
-    Copy,
-    Paste,
-    Transform,
-    SmoothArea,
-    Undo,
-    ZoomWindow,
-    Rectangle,
-    Ellipse,
-    Resize,
-    ApplyFilter,
-    BatchRun,
-    ViewFilter,
-    OpenFilter,
-    SaveFilter,
-    ContextHelp,
-    VersionInfo,
-    About,
-    German,
-    English,
-    Contrast,
-    ImageClick,
-    StatusBarClick,
-    SetWatermark,
-    CheckWatermark,
-};
+#define PIXMEND_COMMAND_ID(command, ...) command,
+// The commands of PIXMEND_COMMANDS and the guard steps their handlers take first.
+enum class TCommand : uint8_t { PIXMEND_COMMANDS(PIXMEND_COMMAND_ID) };
+#undef PIXMEND_COMMAND_ID
 
 // Guard steps: "help" = in help mode show the sender's help page, leave help
 // mode and stop; "enabled" = stop when the guard button is disabled.
@@ -166,6 +96,5 @@ struct TDispatchGuard {
     std::optional<TControlId> Button; // tested by the enabled step
 };
 
-// The guard of a command. Close tests its own menu item, so it acts on the
-// image and on the spectrum alike (after asking about unsaved work).
+// The guard of a command, as its row gives it.
 TDispatchGuard DispatchGuard(TCommand command);

@@ -28,8 +28,10 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <cstddef>
 #include <exception>
 #include <functional>
+#include <type_traits>
 
 // Resources of a static library are registered by hand.
 static void InitIconResources() { Q_INIT_RESOURCE(icons); }
@@ -173,8 +175,7 @@ void TForm1::CreateToolBars() {
         return bar;
     };
     auto makeButton = [this](QToolBar* bar, QToolButton*& field, const char* name, int icon,
-                             const QString& hint, TButtonKind kind, bool enabled, bool down, int tag,
-                             int width = 0) {
+                             const QString& hint, TButtonKind kind, bool enabled, bool down, int width = 0) {
         auto* button = new QToolButton(bar);
         button->setObjectName(name);
         button->setIcon(IconOf(icon));
@@ -183,7 +184,6 @@ void TForm1::CreateToolBars() {
         button->setCheckable(kind != TButtonKind::Push);
         button->setChecked(down);
         button->setEnabled(enabled);
-        button->setProperty("Tag", tag);
         if (width > 0) button->setFixedWidth(width);
         if (!hint.isEmpty()) SetHint(button, hint);
         bar->addWidget(button);
@@ -196,60 +196,55 @@ void TForm1::CreateToolBars() {
     ToolBar1 = makeBar("ToolBar1");
     ToolLanguage = makeBar("ToolLanguage");
 
-    makeButton(ToolBar, ToolOpen, "ToolOpen", 2, "Bild öffnen", TButtonKind::Push, true, false, 829470095);
-    makeButton(ToolBar, ToolSave, "ToolSave", 3, "Bild speichern", TButtonKind::Push, false, false, 588849925);
+    makeButton(ToolBar, ToolOpen, "ToolOpen", 2, "Bild öffnen", TButtonKind::Push, true, false);
+    makeButton(ToolBar, ToolSave, "ToolSave", 3, "Bild speichern", TButtonKind::Push, false, false);
     AddGap(ToolBar, 8);
-    makeButton(ToolBar, ToolCopy, "ToolCopy", 5, "Kopieren in die Zwischenablage", TButtonKind::Push, false, false,
-               238403060);
-    makeButton(ToolBar, ToolPaste, "ToolPaste", 6, "Einfügen aus der Zwischenablage", TButtonKind::Push, true, false,
-               428236487);
+    makeButton(ToolBar, ToolCopy, "ToolCopy", 5, "Kopieren in die Zwischenablage", TButtonKind::Push, false,
+               false);
+    makeButton(ToolBar, ToolPaste, "ToolPaste", 6, "Einfügen aus der Zwischenablage", TButtonKind::Push, true,
+               false);
 
-    makeButton(ToolShape, ToolTransform, "ToolTransform", 1, "Umwandel", TButtonKind::Push, true, false, 799439024, 26);
+    makeButton(ToolShape, ToolTransform, "ToolTransform", 1, "Umwandel", TButtonKind::Push, true, false, 26);
     AddGap(ToolShape, 8);
     makeButton(ToolShape, Toolundo, "Toolundo", 10, "Letze Glättung zurücknehmen", TButtonKind::Push, false, false,
-               126958579, 26);
-    AddGap(ToolShape, 8);
-    makeButton(ToolShape, ToolRec, "ToolRec", 11, "mit Rechteck glätten", TButtonKind::Grouped, false, true, 935897028,
                26);
+    AddGap(ToolShape, 8);
+    makeButton(ToolShape, ToolRec, "ToolRec", 11, "mit Rechteck glätten", TButtonKind::Grouped, false, true, 26);
     makeButton(ToolShape, ToolElipse, "ToolElipse", 12, "mit Ellipse glätten", TButtonKind::Grouped, false, false,
-               434884197, 26);
+               26);
     auto* shapes = new QButtonGroup(this);
     shapes->setExclusive(true);
     shapes->addButton(ToolRec);
     shapes->addButton(ToolElipse);
-    makeButton(ToolShape, ToolStempel, "ToolStempel", 13, "Glättung anwenden", TButtonKind::Push, false, false,
-               657374138, 26);
-    makeButton(ToolShape, ToolMirror, "ToolMirror", 14, QString(), TButtonKind::Check, true, true, 0, 26);
+    makeButton(ToolShape, ToolStempel, "ToolStempel", 13, "Glättung anwenden", TButtonKind::Push, false, false, 26);
+    makeButton(ToolShape, ToolMirror, "ToolMirror", 14, QString(), TButtonKind::Check, true, true, 26);
     // The resize button's hint is translated with the others but never
     // shown as a tooltip.
-    makeButton(ToolShape, ToolResize, "ToolResize", 17, QString(), TButtonKind::Push, false, false, 0, 26);
+    makeButton(ToolShape, ToolResize, "ToolResize", 17, QString(), TButtonKind::Push, false, false, 26);
     ToolResize->setProperty("HideHint", true);
     SetHint(ToolResize, "Resize");
 
-    makeButton(ToolBar2, ToolZoom, "ToolZoom", 4, "Zoom", TButtonKind::Check, true, false, 832006858);
+    makeButton(ToolBar2, ToolZoom, "ToolZoom", 4, "Zoom", TButtonKind::Check, true, false);
     AddGap(ToolBar2, 26);
     makeButton(ToolBar2, ToolHelp, "ToolHelp", 0,
                "Kontexthilfe\r\n(Klicken Sie auf das Element zu dem Sie Hilfe benötigen)", TButtonKind::Push, true,
-               false, 476602861);
+               false);
 
-    makeButton(ToolBar1, Toolapply, "Toolapply", 8, "Filter anwenden", TButtonKind::Push, false, false, 314881646);
-    makeButton(ToolBar1, ToolBatchrun, "ToolBatchrun", 7, "Batchlauf", TButtonKind::Push, false, false, 592430739);
+    makeButton(ToolBar1, Toolapply, "Toolapply", 8, "Filter anwenden", TButtonKind::Push, false, false);
+    makeButton(ToolBar1, ToolBatchrun, "ToolBatchrun", 7, "Batchlauf", TButtonKind::Push, false, false);
     AddGap(ToolBar1, 19);
-    makeButton(ToolBar1, ToolFilter, "ToolFilter", 9, "Filter ansehen und bearbeiten", TButtonKind::Push, false, false,
-               922769153);
-    makeButton(ToolBar1, ToolLoadFilter, "ToolLoadFilter", 2, "Filter öffnen", TButtonKind::Push, true, false,
-               284717369);
-    makeButton(ToolBar1, ToolSaveFilter, "ToolSaveFilter", 3, "Filter speichern", TButtonKind::Push, false, false,
-               252075645);
+    makeButton(ToolBar1, ToolFilter, "ToolFilter", 9, "Filter ansehen und bearbeiten", TButtonKind::Push, false,
+               false);
+    makeButton(ToolBar1, ToolLoadFilter, "ToolLoadFilter", 2, "Filter öffnen", TButtonKind::Push, true, false);
+    makeButton(ToolBar1, ToolSaveFilter, "ToolSaveFilter", 3, "Filter speichern", TButtonKind::Push, false, false);
     AddGap(ToolBar1, 8);
-    makeButton(ToolBar1, ToolCompare, "ToolCompare", 9, QString(), TButtonKind::Check, false, false, 0);
+    makeButton(ToolBar1, ToolCompare, "ToolCompare", 9, QString(), TButtonKind::Check, false, false);
     ToolCompare->setIcon(CompareIcon());
-    makeButton(ToolBar1, ToolFindScreen, "ToolFindScreen", 9, QString(), TButtonKind::Push, false, false,
-               kTopicFindScreen);
+    makeButton(ToolBar1, ToolFindScreen, "ToolFindScreen", 9, QString(), TButtonKind::Push, false, false);
     ToolFindScreen->setIcon(FindScreenIcon());
 
-    makeButton(ToolLanguage, ToolDe, "ToolDe", 16, QString(), TButtonKind::Check, true, true, 782302679, 26);
-    makeButton(ToolLanguage, Toolgb, "Toolgb", 15, QString(), TButtonKind::Check, true, false, 782302679, 26);
+    makeButton(ToolLanguage, ToolDe, "ToolDe", 16, QString(), TButtonKind::Check, true, true, 26);
+    makeButton(ToolLanguage, Toolgb, "Toolgb", 15, QString(), TButtonKind::Check, true, false, 26);
 }
 
 void TForm1::CreateMenu() {
@@ -261,43 +256,42 @@ void TForm1::CreateMenu() {
         menu->menuAction()->setObjectName(name);
         return menu;
     };
-    auto makeItem = [this](QMenu* menu, const char* name, const QString& caption, int icon, int tag) {
+    auto makeItem = [this](QMenu* menu, const char* name, const QString& caption, int icon) {
         auto* action = new QAction(caption, this);
         action->setObjectName(name);
         if (icon >= 0) action->setIcon(IconOf(icon));
-        action->setProperty("Tag", tag);
         menu->addAction(action);
         return action;
     };
     File1 = makeMenu("File1", "&Datei");
-    Open1 = makeItem(File1, "Open1", "Öffnen", 2, 0);
-    Save1 = makeItem(File1, "Save1", "Speichern", 3, 588849925);
-    Schlieen1 = makeItem(File1, "Schlieen1", "Schließen", -1, 0);
-    Beenden1 = makeItem(File1, "Beenden1", "Beenden", -1, 0);
+    Open1 = makeItem(File1, "Open1", "Öffnen", 2);
+    Save1 = makeItem(File1, "Save1", "Speichern", 3);
+    Schlieen1 = makeItem(File1, "Schlieen1", "Schließen", -1);
+    Beenden1 = makeItem(File1, "Beenden1", "Beenden", -1);
     Edit1 = makeMenu("Edit1", "&Bearbeiten");
-    Copy1 = makeItem(Edit1, "Copy1", "Kopieren", 5, 238403060);
-    Paste1 = makeItem(Edit1, "Paste1", "Einfügen", 6, 428236487);
-    Transform1 = makeItem(Edit1, "Transform1", "Umwandeln", 1, 799439024);
-    Bereichgltten1 = makeItem(Edit1, "Bereichgltten1", "Bereich glätten", 13, 0);
+    Copy1 = makeItem(Edit1, "Copy1", "Kopieren", 5);
+    Paste1 = makeItem(Edit1, "Paste1", "Einfügen", 6);
+    Transform1 = makeItem(Edit1, "Transform1", "Umwandeln", 1);
+    Bereichgltten1 = makeItem(Edit1, "Bereichgltten1", "Bereich glätten", 13);
     Tools1 = makeMenu("Tools1", "&Werkzeuge");
-    Zoom1 = makeItem(Tools1, "Zoom1", "Zoom", 4, 0);
-    Rechteck1 = makeItem(Tools1, "Rechteck1", "Rechteck", 11, 935897028);
-    Kreis1 = makeItem(Tools1, "Kreis1", "Ellipse", 12, 434884197);
+    Zoom1 = makeItem(Tools1, "Zoom1", "Zoom", 4);
+    Rechteck1 = makeItem(Tools1, "Rechteck1", "Rechteck", 11);
+    Kreis1 = makeItem(Tools1, "Kreis1", "Ellipse", 12);
     Advanced1 = makeMenu("Advanced1", "&Erweitert");
-    ApplyFilter1 = makeItem(Advanced1, "ApplyFilter1", "Filter anwenden", 8, 314881646);
-    Batchrun1 = makeItem(Advanced1, "Batchrun1", "Batchlauf", 7, 592430739);
-    OpenFilter1 = makeItem(Advanced1, "OpenFilter1", "Filter öffnen", 2, 284717369);
-    SaveFilter1 = makeItem(Advanced1, "SaveFilter1", "Filter speichern", 3, 252075645);
-    Filteransehen1 = makeItem(Advanced1, "Filteransehen1", "Filter ansehen", 9, 922769153);
-    FindScreen1 = makeItem(Advanced1, "FindScreen1", "Raster finden", -1, kTopicFindScreen);
+    ApplyFilter1 = makeItem(Advanced1, "ApplyFilter1", "Filter anwenden", 8);
+    Batchrun1 = makeItem(Advanced1, "Batchrun1", "Batchlauf", 7);
+    OpenFilter1 = makeItem(Advanced1, "OpenFilter1", "Filter öffnen", 2);
+    SaveFilter1 = makeItem(Advanced1, "SaveFilter1", "Filter speichern", 3);
+    Filteransehen1 = makeItem(Advanced1, "Filteransehen1", "Filter ansehen", 9);
+    FindScreen1 = makeItem(Advanced1, "FindScreen1", "Raster finden", -1);
     FindScreen1->setIcon(FindScreenIcon());
     Advanced1->addSeparator();
-    SetWatermark1 = makeItem(Advanced1, "SetWatermark1", "Wasserzeichen setzen", -1, 0);
-    CheckWatermark1 = makeItem(Advanced1, "CheckWatermark1", "Wasserzeichen prüfen", -1, 0);
+    SetWatermark1 = makeItem(Advanced1, "SetWatermark1", "Wasserzeichen setzen", -1);
+    CheckWatermark1 = makeItem(Advanced1, "CheckWatermark1", "Wasserzeichen prüfen", -1);
     Help1 = makeMenu("Help1", "&Hilfe");
-    Contexthelp1 = makeItem(Help1, "Contexthelp1", "Kontexthilfe", 0, 476602861);
-    versioninfo1 = makeItem(Help1, "versioninfo1", "version-info", -1, 0);
-    about1 = makeItem(Help1, "about1", "Über uns", -1, 0);
+    Contexthelp1 = makeItem(Help1, "Contexthelp1", "Kontexthilfe", 0);
+    versioninfo1 = makeItem(Help1, "versioninfo1", "version-info", -1);
+    about1 = makeItem(Help1, "about1", "Über uns", -1);
 }
 
 void TForm1::CreateClientArea() {
@@ -338,7 +332,7 @@ void TForm1::CreateClientArea() {
     TrackKontrast->setTickInterval(1);
     TrackKontrast->setTickPosition(QSlider::TicksLeft);
     TrackKontrast->setFixedWidth(29);
-    TrackKontrast->setProperty("Tag", 180698650);
+    TrackKontrast->setProperty("Tag", kTopicContrast);
     SetHint(TrackKontrast, "kontrast");
     row->addWidget(TrackKontrast);
     setCentralWidget(client);
@@ -348,7 +342,7 @@ void TForm1::CreateStatusBar() {
     StatusBar = statusBar();
     StatusBar->setObjectName("StatusBar");
     StatusBar->setSizeGripEnabled(false);
-    StatusBar->setProperty("Tag", 223575831);
+    StatusBar->setProperty("Tag", kTopicStatusBar);
     for (int i = 0; i < 2; ++i) {
         auto* panel = new QLabel(StatusBar);
         panel->setObjectName(QString("StatusPanel%1").arg(i));
@@ -363,8 +357,26 @@ void TForm1::CreateStatusBar() {
 }
 
 void TForm1::ConnectCommands() {
-    // One entry per command: its handler and every control that starts it.
+    // Each row of the command table: its controls take their help topics and
+    // start its handler with themselves as sender.
     using THandler = void (TForm1::*)(QObject*);
+    auto bind = [this](auto control, int32_t topic, THandler handler) {
+        if constexpr (!std::is_same_v<decltype(control), std::nullptr_t>) {
+            control->setProperty("Tag", topic);
+            const auto run = [this, control, handler] { RunCommand([&] { (this->*handler)(control); }); };
+            if constexpr (std::is_same_v<decltype(control), QToolButton*>)
+                connect(control, &QToolButton::clicked, this, run);
+            else
+                connect(control, &QAction::triggered, this, run);
+        }
+    };
+    // A column without a control.
+    [[maybe_unused]] constexpr std::nullptr_t None = nullptr;
+#define PIXMEND_BIND_COMMAND(command, button, buttonTopic, item, itemTopic, handler, steps, guard) \
+    bind(button, buttonTopic, &TForm1::handler);                                                   \
+    bind(item, itemTopic, &TForm1::handler);
+    PIXMEND_COMMANDS(PIXMEND_BIND_COMMAND)
+#undef PIXMEND_BIND_COMMAND
     auto bindButton = [this](QToolButton* button, THandler handler) {
         connect(button, &QToolButton::clicked, this, [this, button, handler] {
             RunCommand([&] { (this->*handler)(button); });
@@ -375,49 +387,13 @@ void TForm1::ConnectCommands() {
             RunCommand([&] { (this->*handler)(action); });
         });
     };
-    bindButton(ToolOpen, &TForm1::BopenClick);
-    bindItem(Open1, &TForm1::BopenClick);
-    bindButton(ToolSave, &TForm1::BsaveClick);
-    bindItem(Save1, &TForm1::BsaveClick);
-    bindItem(Schlieen1, &TForm1::Schlieen1Click);
-    bindItem(Beenden1, &TForm1::Beenden1Click);
-    bindButton(ToolCopy, &TForm1::ToolCopyClick);
-    bindItem(Copy1, &TForm1::ToolCopyClick);
-    bindButton(ToolPaste, &TForm1::ToolPasteClick);
-    bindItem(Paste1, &TForm1::ToolPasteClick);
-    bindButton(ToolTransform, &TForm1::ButtonfftClick);
-    bindItem(Transform1, &TForm1::ButtonfftClick);
-    bindButton(ToolStempel, &TForm1::ToolStempelClick);
-    bindItem(Bereichgltten1, &TForm1::ToolStempelClick);
-    bindButton(Toolundo, &TForm1::ToolundoClick);
-    bindButton(ToolZoom, &TForm1::ToolZoomClick);
-    bindItem(Zoom1, &TForm1::ToolZoomClick);
-    bindButton(ToolRec, &TForm1::ToolRecClick);
-    bindItem(Rechteck1, &TForm1::ToolRecClick);
-    bindButton(ToolElipse, &TForm1::ToolElipseClick);
-    bindItem(Kreis1, &TForm1::ToolElipseClick);
-    bindButton(ToolResize, &TForm1::BWatermarkClick);
-    bindButton(Toolapply, &TForm1::ToolapplyClick);
-    bindItem(ApplyFilter1, &TForm1::ToolapplyClick);
-    bindButton(ToolBatchrun, &TForm1::ToolBatchrunClick);
-    bindItem(Batchrun1, &TForm1::ToolBatchrunClick);
-    bindButton(ToolFilter, &TForm1::ToolFilterClick);
-    bindItem(Filteransehen1, &TForm1::ToolFilterClick);
-    bindButton(ToolLoadFilter, &TForm1::ToolLoadfilterClick);
-    bindItem(OpenFilter1, &TForm1::ToolLoadfilterClick);
-    bindButton(ToolSaveFilter, &TForm1::ToolSaveFilterClick);
-    bindItem(SaveFilter1, &TForm1::ToolSaveFilterClick);
-    bindButton(ToolHelp, &TForm1::ToolHelpClick);
-    bindItem(SetWatermark1, &TForm1::BSetWatermarkClick);
-    bindItem(CheckWatermark1, &TForm1::BCheckWaterClick);
-    bindItem(Contexthelp1, &TForm1::ToolHelpClick);
-    bindItem(versioninfo1, &TForm1::versioninfo1Click);
-    bindItem(about1, &TForm1::about1Click);
-    bindButton(ToolDe, &TForm1::ToolDeClick);
-    bindButton(Toolgb, &TForm1::ToolgbClick);
+    // Outside the table: the buttons and the key that live apart from the
+    // command states.
     bindButton(ToolCompare, &TForm1::ToolCompareClick);
     bindButton(ToolFindScreen, &TForm1::ToolFindScreenClick);
     bindItem(FindScreen1, &TForm1::ToolFindScreenClick);
+    ToolFindScreen->setProperty("Tag", kTopicFindScreen);
+    FindScreen1->setProperty("Tag", kTopicFindScreen);
     // The key flips at once (a button's own shortcut would click it only
     // after its pressed look has been shown).
     auto* compareKey = new QAction(this);
@@ -471,48 +447,11 @@ void TForm1::CreationStep() {
 
 QObject* TForm1::Control(TControlId id) const {
     switch (id) {
-    case TControlId::ToolOpen: return ToolOpen;
-    case TControlId::ToolSave: return ToolSave;
-    case TControlId::ToolCopy: return ToolCopy;
-    case TControlId::ToolPaste: return ToolPaste;
-    case TControlId::ToolTransform: return ToolTransform;
-    case TControlId::Toolundo: return Toolundo;
-    case TControlId::ToolRec: return ToolRec;
-    case TControlId::ToolElipse: return ToolElipse;
-    case TControlId::ToolStempel: return ToolStempel;
-    case TControlId::ToolMirror: return ToolMirror;
-    case TControlId::ToolResize: return ToolResize;
-    case TControlId::ToolZoom: return ToolZoom;
-    case TControlId::ToolHelp: return ToolHelp;
-    case TControlId::Toolapply: return Toolapply;
-    case TControlId::ToolBatchrun: return ToolBatchrun;
-    case TControlId::ToolFilter: return ToolFilter;
-    case TControlId::ToolLoadFilter: return ToolLoadFilter;
-    case TControlId::ToolSaveFilter: return ToolSaveFilter;
-    case TControlId::ToolDe: return ToolDe;
-    case TControlId::Toolgb: return Toolgb;
-    case TControlId::TrackKontrast: return TrackKontrast;
-    case TControlId::Open1: return Open1;
-    case TControlId::Save1: return Save1;
-    case TControlId::Schlieen1: return Schlieen1;
-    case TControlId::Beenden1: return Beenden1;
-    case TControlId::Copy1: return Copy1;
-    case TControlId::Paste1: return Paste1;
-    case TControlId::Transform1: return Transform1;
-    case TControlId::Bereichgltten1: return Bereichgltten1;
-    case TControlId::Zoom1: return Zoom1;
-    case TControlId::Rechteck1: return Rechteck1;
-    case TControlId::Kreis1: return Kreis1;
-    case TControlId::ApplyFilter1: return ApplyFilter1;
-    case TControlId::Batchrun1: return Batchrun1;
-    case TControlId::OpenFilter1: return OpenFilter1;
-    case TControlId::SaveFilter1: return SaveFilter1;
-    case TControlId::Filteransehen1: return Filteransehen1;
-    case TControlId::SetWatermark1: return SetWatermark1;
-    case TControlId::CheckWatermark1: return CheckWatermark1;
-    case TControlId::Contexthelp1: return Contexthelp1;
-    case TControlId::versioninfo1: return versioninfo1;
-    case TControlId::about1: return about1;
+#define PIXMEND_CONTROL_CASE(field)                                                                \
+    case TControlId::field:                                                                        \
+        return field;
+        PIXMEND_CONTROLS(PIXMEND_CONTROL_CASE)
+#undef PIXMEND_CONTROL_CASE
     }
     return nullptr;
 }
