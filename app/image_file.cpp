@@ -262,3 +262,5 @@ void SaveImageStore(const std::string& fileName, const TSpectrumStore& store, co
     else
         SaveStoreView(fileName, store, true, 0, info);
 }
+
+TImageAccess ImageFileAccess() { return {ReadImageFile, WriteImageFile, LoadImageStore, SaveImageStore}; }

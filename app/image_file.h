@@ -16,6 +16,7 @@
 // ist ungültig" and "JPEG-Fehler #%d", EFileError "Datei %s kann nicht
 // erstellt werden".
 
+#include "filter/apply_filter.h"
 #include "spectral/bitmap.h"
 #include "spectral/image_info.h"
 #include "spectral/store.h"
@@ -63,3 +64,9 @@ void SaveImageStore(const std::string& fileName, const TSpectrumStore& store, co
 // JPEGs are drawn a few rows at a time rather than as a whole picture.
 void SaveStoreView(const std::string& fileName, const TSpectrumStore& store, bool imageShown,
                    int32_t contrastPosition, const TImageInfo& info = {});
+
+// The image files of the disk as the batch runner reads and writes them:
+// every format in and out by its name's extension, the source's resolution,
+// profile, colour type and 16-bit samples carried to the target where its
+// format holds them.
+TImageAccess ImageFileAccess();

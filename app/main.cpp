@@ -3,10 +3,10 @@
 // loop. An image file named on the command line is opened, and a filter
 // file named with it loaded, as soon as the window is up.
 
-#include "app/application_form.h"
-#include "app/file_drop_form.h"
+#include "app/application.h"
+#include "app/file_drop.h"
 #include "app/main_form.h"
-#include "app/user_dialogs_form.h"
+#include "app/user_dialogs.h"
 #include "filter/batch_form.h"
 #include "filter/filter_list_form.h"
 #include "filter/zoom_form.h"

@@ -4,8 +4,8 @@
 
 #include "app/main_form.h"
 
-#include "app/shape_mark_form.h"
-#include "app/user_dialogs_form.h"
+#include "app/shape_mark.h"
+#include "app/user_dialogs.h"
 #include "filter/filter_list_form.h"
 #include "filter/zoom_form.h"
 #include "help/about_form.h"

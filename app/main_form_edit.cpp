@@ -12,7 +12,7 @@
 
 #include "app/main_form.h"
 
-#include "app/image_view_form.h"
+#include "app/image_view.h"
 #include "filter/filter_list_form.h"
 
 #include <QScrollArea>

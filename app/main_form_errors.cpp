@@ -9,7 +9,7 @@
 #include "app/main_form.h"
 
 #include "app/interface_texts.h"
-#include "app/user_dialogs_form.h"
+#include "app/user_dialogs.h"
 
 #include <QDir>
 #include <QLabel>

@@ -10,11 +10,11 @@
 
 #include "app/image_file.h"
 #include "app/image_file_qt.h"
-#include "app/image_view_form.h"
+#include "app/image_view.h"
 #include "app/main_form_busy.h"
-#include "app/picture_dialog_form.h"
-#include "app/shape_mark_form.h"
-#include "app/user_dialogs_form.h"
+#include "app/picture_dialog.h"
+#include "app/shape_mark.h"
+#include "app/user_dialogs.h"
 #include "spectral/errors.h"
 #include "spectral/store_fill.h"
 

@@ -11,10 +11,10 @@
 
 #include "app/main_form.h"
 
-#include "app/image_view_form.h"
-#include "app/picture_dialog_form.h"
-#include "app/shape_mark_form.h"
-#include "app/user_dialogs_form.h"
+#include "app/image_view.h"
+#include "app/picture_dialog.h"
+#include "app/shape_mark.h"
+#include "app/user_dialogs.h"
 #include "filter/filter_list_form.h"
 #include "filter/zoom_form.h"
 #include "help/about_form.h"

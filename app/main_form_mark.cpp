@@ -6,8 +6,8 @@
 
 #include "app/main_form.h"
 
-#include "app/image_view_form.h"
-#include "app/shape_mark_form.h"
+#include "app/image_view.h"
+#include "app/shape_mark.h"
 #include "filter/zoom.h"
 #include "filter/zoom_form.h"
 

@@ -5,9 +5,9 @@
 
 #include "app/main_form.h"
 
-#include "app/image_view_form.h"
+#include "app/image_view.h"
 #include "app/main_form_busy.h"
-#include "app/shape_mark_form.h"
+#include "app/shape_mark.h"
 #include "filter/filter_list_form.h"
 #include "filter/mark.h"
 #include "filter/smoothing.h"

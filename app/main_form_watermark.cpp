@@ -2,11 +2,11 @@
 // as it stands and checking for one. Both ask for the sign first; prompt and
 // result speak the interface language.
 
-#include "app/image_view_form.h"
+#include "app/image_view.h"
 #include "app/interface_texts.h"
 #include "app/main_form.h"
 #include "app/main_form_busy.h"
-#include "app/user_dialogs_form.h"
+#include "app/user_dialogs.h"
 #include "watermark/watermark.h"
 
 #include <QLocale>

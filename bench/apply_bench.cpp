@@ -10,7 +10,6 @@
 #include "app/image_file.h"
 #include "filter/batch_runner.h"
 #include "spectral/thread_team.h"
-#include "filter/image_file_access.h"
 
 #include <algorithm>
 #include <chrono>

@@ -17,7 +17,7 @@
 
 #include "app/image_file.h"
 #include "app/main_form.h"
-#include "app/user_dialogs_form.h"
+#include "app/user_dialogs.h"
 #include "filter/batch_form.h"
 #include "filter/filter_entry.h"
 #include "filter/filter_list_form.h"

@@ -12,7 +12,7 @@
 #include "cli/cli_support.h"
 
 #include "filter/batch_runner.h"
-#include "filter/image_file_access.h"
+#include "app/image_file.h"
 
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "filter/batch_runner.h"
 #include "filter/descreen.h"
-#include "filter/image_file_access.h"
+#include "app/image_file.h"
 
 #include <filesystem>
 #include <map>

@@ -1,27 +1,34 @@
-# Sorts the sources of one feature folder into the libraries by file name, so
-# that a folder can hold its engine code, its image-file code and its windows
-# side by side:
-#   *_form*.cpp          windows and dialogs (Qt Widgets)  -> pixmend_windows
-#   image_file*.cpp      image decoding and encoding (QtGui) -> pixmend_imagefiles
-#   main.cpp             never added here (the executables take it)
-#   anything else        the engine, plain C++ without Qt   -> pixmend_engine
-function(pixmend_folder_sources)
-  file(GLOB _all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  file(GLOB _forms CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_form*.cpp)
-  file(GLOB _images CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/image_file*.cpp)
-  set(_engine ${_all})
-  list(REMOVE_ITEM _engine ${CMAKE_CURRENT_SOURCE_DIR}/main.cpp)
-  foreach(f IN LISTS _forms _images)
-    list(REMOVE_ITEM _engine ${f})
+# Puts a feature folder's sources into the libraries, each file named once:
+#   ENGINE      plain C++ without Qt                          -> pixmend_engine
+#   IMAGEFILES  image decoding and encoding (QtGui)           -> pixmend_imagefiles
+#   WINDOWS     windows, dialogs and their widget helpers     -> pixmend_windows
+#   ELSEWHERE   built by another target of the folder (main.cpp)
+# A window source's header of the same name goes with it, for the moc. A .cpp
+# file of the folder in no list stops the configuration: a new file must be
+# given its library, it is never guessed from its name.
+function(pixmend_sources)
+  cmake_parse_arguments(P "" "" "ENGINE;IMAGEFILES;WINDOWS;ELSEWHERE" ${ARGN})
+  set(_dir ${CMAKE_CURRENT_SOURCE_DIR})
+  set(_listed ${P_ENGINE} ${P_IMAGEFILES} ${P_WINDOWS} ${P_ELSEWHERE})
+  file(GLOB _present CONFIGURE_DEPENDS RELATIVE ${_dir} ${_dir}/*.cpp)
+  foreach(f IN LISTS _present)
+    if(NOT f IN_LIST _listed)
+      message(FATAL_ERROR "${_dir}/${f} is in no library: add it to a list in ${_dir}/CMakeLists.txt")
+    endif()
   endforeach()
-  if(_engine)
-    target_sources(pixmend_engine PRIVATE ${_engine})
+  list(TRANSFORM P_ENGINE PREPEND ${_dir}/)
+  list(TRANSFORM P_IMAGEFILES PREPEND ${_dir}/)
+  if(P_ENGINE)
+    target_sources(pixmend_engine PRIVATE ${P_ENGINE})
   endif()
-  if(_images)
-    target_sources(pixmend_imagefiles PRIVATE ${_images})
+  if(P_IMAGEFILES)
+    target_sources(pixmend_imagefiles PRIVATE ${P_IMAGEFILES})
   endif()
-  if(_forms)
-    file(GLOB _headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_form*.h)
-    target_sources(pixmend_windows PRIVATE ${_forms} ${_headers})
-  endif()
+  foreach(f IN LISTS P_WINDOWS)
+    string(REGEX REPLACE "\\.cpp$" ".h" _header ${f})
+    target_sources(pixmend_windows PRIVATE ${_dir}/${f})
+    if(EXISTS ${_dir}/${_header})
+      target_sources(pixmend_windows PRIVATE ${_dir}/${_header})
+    endif()
+  endforeach()
 endfunction()

@@ -3,7 +3,7 @@
 #include "app/interface_texts.h"
 
 #include "help/about_texts.h"
-#include "help/fitted_font_form.h"
+#include "help/fitted_font.h"
 
 #include <QLabel>
 #include <QPixmap>

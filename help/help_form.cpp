@@ -2,7 +2,7 @@
 
 #include "app/data_folder.h"
 #include "help/help_address.h"
-#include "help/online_watcher_form.h"
+#include "help/online_watcher.h"
 
 #include <QApplication>
 #include <QFile>

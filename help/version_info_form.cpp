@@ -1,7 +1,7 @@
 #include "help/version_info_form.h"
 
 #include "help/about_texts.h"
-#include "help/fitted_font_form.h"
+#include "help/fitted_font.h"
 
 #include <QPalette>
 #include <QPlainTextEdit>

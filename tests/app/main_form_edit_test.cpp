@@ -4,11 +4,11 @@
 
 #include "tests/app/main_form_fixture_test.h"
 
-#include "app/image_view_form.h"
+#include "app/image_view.h"
 #include "app/interface_texts.h"
 #include "app/language_tables.h"
-#include "app/picture_dialog_form.h"
-#include "app/shape_mark_form.h"
+#include "app/picture_dialog.h"
+#include "app/shape_mark.h"
 
 #include <QAbstractButton>
 #include <QApplication>

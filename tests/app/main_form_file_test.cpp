@@ -4,8 +4,8 @@
 #include "tests/app/main_form_fixture_test.h"
 
 #include "app/image_file.h"
-#include "app/image_view_form.h"
-#include "app/picture_dialog_form.h"
+#include "app/image_view.h"
+#include "app/picture_dialog.h"
 #include <QPushButton>
 
 #include <QApplication>

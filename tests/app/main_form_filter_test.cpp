@@ -7,12 +7,12 @@
 
 #include "tests/app/main_form_fixture_test.h"
 
-#include "app/image_view_form.h"
+#include "app/image_view.h"
 #include "filter/apply_filter.h"
 #include "spectral/display.h"
 #include "spectral/store_fill.h"
 
-#include "filter/image_file_access.h"
+#include "app/image_file.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -5,7 +5,7 @@
 #include "tests/app/main_form_fixture_test.h"
 
 #include "help/help_request.h"
-#include "help/online_watcher_form.h"
+#include "help/online_watcher.h"
 #include "tests/support/page_server_form.h"
 
 #include <QApplication>

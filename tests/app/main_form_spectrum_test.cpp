@@ -4,8 +4,8 @@
 
 #include "tests/app/main_form_fixture_test.h"
 
-#include "app/image_view_form.h"
-#include "app/shape_mark_form.h"
+#include "app/image_view.h"
+#include "app/shape_mark.h"
 #include "filter/filter_list.h"
 #include "filter/smoothing.h"
 #include "spectral/display.h"

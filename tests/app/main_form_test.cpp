@@ -4,10 +4,10 @@
 
 #include "tests/app/main_form_fixture_test.h"
 
-#include "app/application_form.h"
-#include "app/image_view_form.h"
-#include "app/picture_dialog_form.h"
-#include "app/shape_mark_form.h"
+#include "app/application.h"
+#include "app/image_view.h"
+#include "app/picture_dialog.h"
+#include "app/shape_mark.h"
 #include "filter/batch_form.h"
 #include "help/help_form.h"
 #include "spectral/errors.h"

@@ -4,7 +4,7 @@
 
 #include "tests/app/main_form_fixture_test.h"
 
-#include "app/image_view_form.h"
+#include "app/image_view.h"
 #include "spectral/display.h"
 #include "watermark/watermark.h"
 

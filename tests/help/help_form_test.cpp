@@ -4,7 +4,7 @@
 #include "help/help_form.h"
 
 #include "help/help_address.h"
-#include "help/online_watcher_form.h"
+#include "help/online_watcher.h"
 #include "tests/support/page_server_form.h"
 
 #include <QFileInfo>

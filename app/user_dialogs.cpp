@@ -1,4 +1,4 @@
-#include "app/user_dialogs_form.h"
+#include "app/user_dialogs.h"
 
 #include "app/interface_texts.h"
 

@@ -1,6 +1,6 @@
-#include "app/application_form.h"
+#include "app/application.h"
 
-#include "app/user_dialogs_form.h"
+#include "app/user_dialogs.h"
 
 #include <exception>
 #include <functional>

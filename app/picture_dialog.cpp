@@ -1,4 +1,4 @@
-#include "app/picture_dialog_form.h"
+#include "app/picture_dialog.h"
 
 #include "app/image_file.h"
 #include "app/image_file_qt.h"

@@ -1,6 +1,6 @@
 // The online watcher on real threads and the real event loop, with the
 // machine's address supplied by a fake.
-#include "help/online_watcher_form.h"
+#include "help/online_watcher.h"
 
 #include <QCoreApplication>
 #include <QTest>

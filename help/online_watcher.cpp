@@ -1,4 +1,4 @@
-#include "help/online_watcher_form.h"
+#include "help/online_watcher.h"
 
 #include <QThread>
 #include <QTimer>

@@ -1,4 +1,4 @@
-#include "app/image_view_form.h"
+#include "app/image_view.h"
 
 #include <QImage>
 #include <QMouseEvent>

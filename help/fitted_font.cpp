@@ -1,4 +1,4 @@
-#include "help/fitted_font_form.h"
+#include "help/fitted_font.h"
 
 #include <QFontMetrics>
 

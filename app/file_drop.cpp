@@ -1,4 +1,4 @@
-#include "app/file_drop_form.h"
+#include "app/file_drop.h"
 
 #include "app/main_form.h"
 

@@ -3,8 +3,8 @@
 
 #include "tests/app/main_form_fixture_test.h"
 
-#include "app/file_drop_form.h"
-#include "app/image_view_form.h"
+#include "app/file_drop.h"
+#include "app/image_view.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>

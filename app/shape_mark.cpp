@@ -1,4 +1,4 @@
-#include "app/shape_mark_form.h"
+#include "app/shape_mark.h"
 
 #include <QMouseEvent>
 #include <QPainter>
