@@ -1,4 +1,5 @@
 #include "app/main_form.h"
+#include "app/main_form_private.h"
 
 #include "app/application.h"
 #include "app/interface_texts.h"
@@ -132,7 +133,7 @@ void AddGap(QToolBar* bar, int width) {
 }  // namespace
 
 TForm1::TForm1(TSpectrumStore& store, IUserDialogs& dialogs, QWidget* parent)
-    : QMainWindow(parent), Store(store), dialogs_(dialogs) {
+    : QMainWindow(parent), d(std::make_unique<TPrivate>()), Store(store), dialogs_(dialogs) {
     InitIconResources();
     setObjectName("Form1");
     resize(939, 744);
@@ -147,8 +148,8 @@ TForm1::TForm1(TSpectrumStore& store, IUserDialogs& dialogs, QWidget* parent)
     OpenPictureDialog = new TPictureDialog(this, "OpenPictureDialog", TPictureDialog::TPurpose::Open);
     SavePictureDialog = new TPictureDialog(this, "SavePictureDialog", TPictureDialog::TPurpose::Save);
     CreateFilterDialogs();
-    EmptyView = new TImageView(this);
-    EmptyView->hide();
+    d->EmptyView = new TImageView(this);
+    d->EmptyView->hide();
     CreateComponentTree();
     ConnectCommands();
     CreationStep();
@@ -159,8 +160,22 @@ TForm1::~TForm1() {
     StopBatch();
     // Quit destroys the window without closing it: the settings are written
     // now, unless the close already did.
-    if (!settingsWritten_) WriteSettings(true);
+    if (!d->SettingsWritten) WriteSettings(true);
 }
+
+uint8_t TForm1::CommandState() const { return d->CommandState; }
+bool TForm1::BatchRunning() const { return d->BatchRunning; }
+bool TForm1::HelpMode() const { return d->HelpMode; }
+QString TForm1::CaptionBase() const { return d->CaptionBase; }
+TImageView* TForm1::EmptyView() const { return d->EmptyView; }
+int32_t TForm1::ShapeLastLeft() const { return d->ShapeLastLeft; }
+int32_t TForm1::ShapeLastTop() const { return d->ShapeLastTop; }
+int32_t TForm1::ShapeHoverZone() const { return d->ShapeHoverZone; }
+int32_t TForm1::ShapeGrabZone() const { return d->ShapeGrabZone; }
+const TLanguageState& TForm1::LanguageState() const { return d->LanguageState; }
+const std::string& TForm1::HelpBase() const { return d->HelpBase; }
+QProgressDialog* TForm1::BatchProgress() const { return d->BatchProgress; }
+TComponentTree& TForm1::Components() { return *d->Components; }
 
 void TForm1::CreateToolBars() {
     auto makeBar = [this](const char* name) {
@@ -427,12 +442,12 @@ void TForm1::ConnectCommands() {
 }
 
 void TForm1::CreationStep() {
-    CopyImageView(*EmptyView, *Image1);
+    CopyImageView(*d->EmptyView, *Image1);
     SetCommandState(0);
-    BatchRunning = false;
-    ShapeLastLeft = Shape->x();
-    ShapeLastTop = Shape->y();
-    CaptionBase = "Pixmend (Standard-Edition) ";
+    d->BatchRunning = false;
+    d->ShapeLastLeft = Shape->x();
+    d->ShapeLastTop = Shape->y();
+    d->CaptionBase = "Pixmend (Standard-Edition) ";
     Open1->setShortcut(QKeySequence(Qt::Key_F2));
     Save1->setShortcut(QKeySequence(Qt::Key_F3));
     Schlieen1->setShortcut(QKeySequence(Qt::Key_F4));
@@ -467,17 +482,17 @@ TControlStates TForm1::CurrentControlStates() const {
 }
 
 void TForm1::SetCommandState(uint8_t state) {
-    const size_t entries = Windows.FormProtokol ? Windows.FormProtokol->EntryCount() : 0;
+    const size_t entries = d->Windows.FormProtokol ? d->Windows.FormProtokol->EntryCount() : 0;
     TCommandStateResult result =
-        ApplyCommandState(state, CommandState, CurrentControlStates(), entries, undoSteps_.size());
+        ApplyCommandState(state, d->CommandState, CurrentControlStates(), entries, d->UndoSteps.size());
     BlockDuringBatch(result.States);
     WriteControlStates(result.States);
-    CommandState = result.CommandState;
-    ToolCompare->setEnabled(CommandState == 1 && beforeFilter_.has_value());
-    ToolFindScreen->setEnabled(CommandState == 2);
-    FindScreen1->setEnabled(CommandState == 2);
-    if (Windows.FormProtokol)
-        Windows.FormProtokol->SetSpectrumSize(CommandState == 0 ? 0 : Store.Cols, CommandState == 0 ? 0 : Store.Rows);
+    d->CommandState = result.CommandState;
+    ToolCompare->setEnabled(d->CommandState == 1 && d->BeforeFilter.has_value());
+    ToolFindScreen->setEnabled(d->CommandState == 2);
+    FindScreen1->setEnabled(d->CommandState == 2);
+    if (d->Windows.FormProtokol)
+        d->Windows.FormProtokol->SetSpectrumSize(d->CommandState == 0 ? 0 : Store.Cols, d->CommandState == 0 ? 0 : Store.Rows);
 }
 
 void TForm1::WriteControlStates(const TControlStates& states) {
@@ -501,11 +516,11 @@ QString TForm1::LangText(const std::string& messageKey) const {
     // Keys without a line of their own in the English table ("ReInitializing",
     // or "standby", whose line there is German) get their English form here.
     return QString::fromStdString(
-        InterfaceText(LanguageState.Language, ::LangText(LanguageState, messageKey)));
+        InterfaceText(d->LanguageState.Language, ::LangText(d->LanguageState, messageKey)));
 }
 
 QString TForm1::Tr(const char* german) const {
-    return QString::fromStdString(InterfaceText(LanguageState.Language, german));
+    return QString::fromStdString(InterfaceText(d->LanguageState.Language, german));
 }
 
 
@@ -515,7 +530,7 @@ bool TForm1::PassesGuard(TCommand command, QObject* sender) {
     ShowBeforeFilter(false);
     const TDispatchGuard guard = DispatchGuard(command);
     auto helpStep = [&] {
-        if (!HelpMode) return true;
+        if (!d->HelpMode) return true;
         // The check buttons have already changed their down state by the
         // click that only asked for help: put it back.
         if (auto* button = qobject_cast<QToolButton*>(sender);
@@ -538,16 +553,16 @@ bool TForm1::PassesGuard(TCommand command, QObject* sender) {
     return steps() && !BatchBlocks(command);
 }
 
-void TForm1::SetTitle(const QString& name) { setWindowTitle(CaptionBase + name); }
+void TForm1::SetTitle(const QString& name) { setWindowTitle(d->CaptionBase + name); }
 
 void TForm1::SetHelpMode(bool on) {
-    if (on != HelpMode) {
+    if (on != d->HelpMode) {
         if (on)
             QApplication::setOverrideCursor(Qt::WhatsThisCursor);
         else
             QApplication::restoreOverrideCursor();
     }
-    HelpMode = on;
+    d->HelpMode = on;
     ToolHelp->setDown(on);
 }
 
@@ -556,10 +571,10 @@ void TForm1::ShowElementHelp(QObject* sender) {
     // and the no-help notice; its notices go through our boxes. Help mode ends
     // whatever the answer.
     const int32_t topic = sender ? sender->property("Tag").toInt() : 0;
-    if (TFormHelp* help = Windows.FormHelp) {
+    if (TFormHelp* help = d->Windows.FormHelp) {
         help->ShowNotice = [this](const QString& text) { dialogs_.ShowInformation(this, text); };
-        help->SetHelpBase(HelpBase.empty() ? std::nullopt : std::optional<std::string>(HelpBase));
-        help->ShowHelpPage(topic, LanguageState.Language);
+        help->SetHelpBase(d->HelpBase.empty() ? std::nullopt : std::optional<std::string>(d->HelpBase));
+        help->ShowHelpPage(topic, d->LanguageState.Language);
     }
     SetHelpMode(false);
 }
@@ -573,15 +588,15 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TForm1::Image1Click(QObject* sender) {
-    if (HelpMode) ShowElementHelp(sender);
+    if (d->HelpMode) ShowElementHelp(sender);
 }
 
 void TForm1::StatusBarClick(QObject* sender) {
-    if (HelpMode) ShowElementHelp(sender);
+    if (d->HelpMode) ShowElementHelp(sender);
 }
 
 void TForm1::ToolHelpClick(QObject* sender) {
-    if (HelpMode)
+    if (d->HelpMode)
         ShowElementHelp(sender);
     else
         SetHelpMode(true);

@@ -26,7 +26,6 @@
 #include "app/translation.h"
 #include "filter/apply_filter.h"
 #include "filter/mark.h"
-#include "spectral/bitmap.h"
 #include "spectral/progress.h"
 #include "spectral/store.h"
 
@@ -36,9 +35,9 @@
 #include <QString>
 
 #include <array>
+#include <string>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -90,33 +89,34 @@ public:
 
     // Hands the window the other windows once they exist.
     void SetOtherWindows(const TOtherWindows& windows);
-    TOtherWindows Windows;
 
     // Ends the program (Quit, the close box). Tests replace it.
     std::function<void()> QuitApplication;
-
-    // --- Fields other parts of the program share ---
-    uint8_t CommandState = 0;
-    bool BatchRunning = false;
-    bool HelpMode = false;
-    QString CaptionBase;
-    TImageView* EmptyView = nullptr;
-    int32_t ShapeLastLeft = 0;
-    int32_t ShapeLastTop = 0;
-    int32_t ShapeHoverZone = 0;
-    int32_t ShapeGrabZone = 0;
-    // Language (0 until first applied) and LanguageTable (null until then).
-    TLanguageState LanguageState;
-    TSpectrumStore& Store;
-    // The help server's base address as the settings file had it; written
-    // back unchanged so that a user's own address survives.
-    std::string HelpBase;
-    // The progress window of a batch run (file n of m, Cancel); created at
-    // the first run.
-    QProgressDialog* BatchProgress = nullptr;
     // How a batch run reads and writes image files (called on the worker
     // thread): the image files of the disk; tests wrap it.
     TImageAccess BatchImages;
+
+    // --- What the window shows, for the other windows and the tests ---
+    // 0 no image, 1 image shown, 2 spectrum shown.
+    uint8_t CommandState() const;
+    // Whether the batch dialog is open or a batch runs.
+    bool BatchRunning() const;
+    bool HelpMode() const;
+    // The window title without the image's name.
+    QString CaptionBase() const;
+    // The view as designed, copied into the real one when the image closes.
+    TImageView* EmptyView() const;
+    // The mark: where it was last placed, the zone under the pointer and the
+    // zone a drag holds.
+    int32_t ShapeLastLeft() const;
+    int32_t ShapeLastTop() const;
+    int32_t ShapeHoverZone() const;
+    int32_t ShapeGrabZone() const;
+    const TLanguageState& LanguageState() const;
+    // The help server's base address as the settings file had it.
+    const std::string& HelpBase() const;
+    // The progress window of a batch run; null before the first run.
+    QProgressDialog* BatchProgress() const;
 
     // --- Controls ---
     QToolBar* ToolBar = nullptr;
@@ -224,7 +224,7 @@ public:
     void ApplyLanguage();
     // The component tree the translation walk runs over, built from the
     // window's real controls with their owners.
-    TComponentTree& Components() { return *components_; }
+    TComponentTree& Components();
 
     // Settings file: read at the first showing, written at close (or, when
     // the window is destroyed without closing, then).
@@ -290,8 +290,6 @@ public:
     void ShapeMouseUp(Qt::MouseButton button, QPoint viewPos);
     // Draws the zoom picture around a view position into the zoom window.
     void UpdateZoom(QPoint viewPos);
-    // Where the last press on the view happened: the corner new marks grow from.
-    QPoint DrawingOrigin;
 
     // Whether the command may run, after its guard steps (DispatchGuard).
     bool PassesGuard(TCommand command, QObject* sender);
@@ -342,41 +340,17 @@ private:
     // The sign prompt of the watermark commands; Cancel gives the default sign.
     std::string AskSign();
 
+    // The window's state, shared by its implementation files
+    // (main_form_private.h).
+    struct TPrivate;
+    std::unique_ptr<TPrivate> d;
+    TSpectrumStore& Store;
     IUserDialogs& dialogs_;
-    std::unique_ptr<TComponentTree> components_;
-    // The normal geometry when the window filled the screen by itself (no
-    // window manager to remember it).
-    QRect normalGeometry_;
-    QRect NormalPlacement() const;
-    bool settingsRead_ = false;
-    bool settingsWritten_ = false;
-    bool quitting_ = false;
-    // The zoom picture, kept so that pointer moves allocate nothing.
-    TBitmap24 zoomPicture_;
 
-    // Editing state (main_form_edit.cpp). Each undo step is the number of
-    // filter entries one user action recorded on the spectrum shown.
-    std::vector<size_t> undoSteps_;
-    // The planes as they were before a Find screen, for the undo step it
-    // recorded (keyed by that step's place in undoSteps_): its dampings
-    // depend on the values, so their entries cannot take them back.
-    std::map<size_t, std::array<tdline, 3>> screenUndo_;
-    bool ownListChange_ = false;
+    QRect NormalPlacement() const;
     void FilterListChanged();
-    // The picture as loaded, kept from its first transform on so that the
-    // filtered result can be compared with it; comparing_ while it is shown.
-    std::optional<TBitmap24> beforeFilter_;
-    bool pictureAsLoaded_ = false;
-    bool comparing_ = false;
     void ShowBeforeFilter(bool before);
-    // The file the image came from or was saved to (empty after a paste),
-    // where the save dialog starts.
-    QString imageFile_;
-    // The file a failing load or save was working on, named by the error box.
-    QString failedFile_;
     void ReportError(const std::string& message);
     // The texts the tables do not hold, in the current language.
     void TranslateOtherTexts();
-    // The running batch, shared with its worker thread; null when none runs.
-    std::shared_ptr<TBatchRun> batch_;
 };

@@ -3,6 +3,7 @@
 // here, so the command states and help mode already hold for all of them.
 
 #include "app/main_form.h"
+#include "app/main_form_private.h"
 
 #include "app/shape_mark.h"
 #include "app/user_dialogs.h"
@@ -15,12 +16,12 @@
 #include <QToolButton>
 
 void TForm1::SetOtherWindows(const TOtherWindows& windows) {
-    if (Windows.FormProtokol) disconnect(Windows.FormProtokol, nullptr, this, nullptr);
-    Windows = windows;
-    if (Windows.FormZoom)
-        connect(Windows.FormZoom, &TFormZoom::closedByUser, this, [this] { ToolZoom->setChecked(false); });
-    if (Windows.FormProtokol)
-        connect(Windows.FormProtokol, &TFormProtokol::listChanged, this, [this] { FilterListChanged(); });
+    if (d->Windows.FormProtokol) disconnect(d->Windows.FormProtokol, nullptr, this, nullptr);
+    d->Windows = windows;
+    if (d->Windows.FormZoom)
+        connect(d->Windows.FormZoom, &TFormZoom::closedByUser, this, [this] { ToolZoom->setChecked(false); });
+    if (d->Windows.FormProtokol)
+        connect(d->Windows.FormProtokol, &TFormProtokol::listChanged, this, [this] { FilterListChanged(); });
     TranslateOtherTexts();
 }
 
@@ -41,15 +42,15 @@ void TForm1::CreateFilterDialogs() {
 }
 
 void TForm1::AddFilterEntry(int32_t typ, float x1, float x2, float y1, float y2) {
-    if (Windows.FormProtokol) Windows.FormProtokol->AppendEntry(typ, x1, x2, y1, y2);
+    if (d->Windows.FormProtokol) d->Windows.FormProtokol->AppendEntry(typ, x1, x2, y1, y2);
     SetCommandState(3);
 }
 
 void TForm1::ToolFilterClick(QObject* sender) {
     if (!PassesGuard(TCommand::ViewFilter, sender)) return;
-    if (Windows.FormProtokol) {
-        Windows.FormProtokol->show();
-        Windows.FormProtokol->raise();
+    if (d->Windows.FormProtokol) {
+        d->Windows.FormProtokol->show();
+        d->Windows.FormProtokol->raise();
     }
 }
 
@@ -60,29 +61,29 @@ void TForm1::ToolLoadfilterClick(QObject* sender) {
 
 void TForm1::OpenFilterFile(const QString& fileName) {
     // Entries changed since they were loaded or saved would be lost.
-    if (Windows.FormProtokol && Windows.FormProtokol->Modified() &&
+    if (d->Windows.FormProtokol && d->Windows.FormProtokol->Modified() &&
         !dialogs_.Confirm(this, Tr("Die Filtereintr\u00e4ge sind nicht gespeichert. Sollen sie ersetzt werden?")))
         return;
     const std::optional<QString> chosen =
         fileName.isEmpty() ? dialogs_.RunFileDialog(*OpenFilter) : std::optional<QString>(fileName);
-    if (!chosen || !Windows.FormProtokol) return;
+    if (!chosen || !d->Windows.FormProtokol) return;
     // A failed load leaves the list and the command state as they were.
-    Windows.FormProtokol->LoadFilterFile(chosen->toStdString());
+    d->Windows.FormProtokol->LoadFilterFile(chosen->toStdString());
     SetCommandState(3);
 }
 
 void TForm1::ToolSaveFilterClick(QObject* sender) {
     if (!PassesGuard(TCommand::SaveFilter, sender)) return;
     const std::optional<QString> fileName = dialogs_.RunFileDialog(*SaveFilter);
-    if (!fileName || !Windows.FormProtokol) return;
-    Windows.FormProtokol->SaveFilterFile(fileName->toStdString());
+    if (!fileName || !d->Windows.FormProtokol) return;
+    d->Windows.FormProtokol->SaveFilterFile(fileName->toStdString());
 }
 
 void TForm1::ToolZoomClick(QObject* sender) {
     if (!PassesGuard(TCommand::ZoomWindow, sender)) return;
     // The menu item leaves the button as it is, so it shows or hides the
     // window just as the button already has it.
-    if (Windows.FormZoom) Windows.FormZoom->setVisible(ToolZoom->isChecked());
+    if (d->Windows.FormZoom) d->Windows.FormZoom->setVisible(ToolZoom->isChecked());
 }
 
 void TForm1::ToolRecClick(QObject* sender) {
@@ -99,10 +100,10 @@ void TForm1::ToolElipseClick(QObject* sender) {
 
 void TForm1::versioninfo1Click(QObject* sender) {
     PassesGuard(TCommand::VersionInfo, sender);
-    if (Windows.VersionInfoForm) Windows.VersionInfoForm->ShowVersionInfo(LanguageState.Language);
+    if (d->Windows.VersionInfoForm) d->Windows.VersionInfoForm->ShowVersionInfo(d->LanguageState.Language);
 }
 
 void TForm1::about1Click(QObject* sender) {
     PassesGuard(TCommand::About, sender);
-    if (Windows.FormAbout) Windows.FormAbout->ShowAbout(LanguageState.Language);
+    if (d->Windows.FormAbout) d->Windows.FormAbout->ShowAbout(d->LanguageState.Language);
 }

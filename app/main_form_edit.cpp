@@ -3,7 +3,7 @@
 // was loaded.
 //
 // A mirrored smoothing records two filter lines (the file format has one line
-// per region), but the user did one thing; undoSteps_ remembers how many
+// per region), but the user did one thing; UndoSteps remembers how many
 // lines each action on the spectrum shown recorded, so Undo takes back
 // exactly one action. Lines that came from elsewhere (a filter file, the
 // list's Delete button, an earlier spectrum) were never applied to this
@@ -11,6 +11,7 @@
 // instead of restoring it.
 
 #include "app/main_form.h"
+#include "app/main_form_private.h"
 
 #include "app/image_view.h"
 #include "filter/filter_list_form.h"
@@ -21,22 +22,22 @@
 #include <utility>
 
 void TForm1::FilterListChanged() {
-    if (ownListChange_ || undoSteps_.empty()) return;
-    undoSteps_.clear();
-    screenUndo_.clear();
+    if (d->OwnListChange || d->UndoSteps.empty()) return;
+    d->UndoSteps.clear();
+    d->ScreenUndo.clear();
     SetCommandState(3);
 }
 
 void TForm1::ShowBeforeFilter(bool before) {
-    if (before == comparing_) return;
-    if (before && (!beforeFilter_ || CommandState != 1)) {
+    if (before == d->Comparing) return;
+    if (before && (!d->BeforeFilter || d->CommandState != 1)) {
         ToolCompare->setChecked(false);
         return;
     }
     // Swapping keeps both pictures without a copy; the view keeps its place,
     // so the same part of the picture stays under the user's eyes.
-    std::swap(Image1->Picture, *beforeFilter_);
-    comparing_ = before;
+    std::swap(Image1->Picture, *d->BeforeFilter);
+    d->Comparing = before;
     if (Image1->size() != QSize(Image1->Picture.Width, Image1->Picture.Height)) {
         Image1->resize(Image1->Picture.Width, Image1->Picture.Height);
         FitScrollArea();
@@ -48,12 +49,12 @@ void TForm1::ShowBeforeFilter(bool before) {
 
 void TForm1::ToolCompareClick(QObject* sender) {
     const bool wanted = ToolCompare->isChecked();
-    if (HelpMode) {
-        ToolCompare->setChecked(comparing_);
+    if (d->HelpMode) {
+        ToolCompare->setChecked(d->Comparing);
         ShowElementHelp(sender);
         return;
     }
     if (!ToolCompare->isEnabled()) return;
     // The key flips as the button does.
-    ShowBeforeFilter(sender == ToolCompare ? wanted : !comparing_);
+    ShowBeforeFilter(sender == ToolCompare ? wanted : !d->Comparing);
 }

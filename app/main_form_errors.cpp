@@ -7,6 +7,7 @@
 // longer holds, so the status bar goes back to ready.
 
 #include "app/main_form.h"
+#include "app/main_form_private.h"
 
 #include "app/interface_texts.h"
 #include "app/user_dialogs.h"
@@ -55,7 +56,7 @@ int CodecNumber(const std::string& message) {
 } // namespace
 
 void TForm1::RunCommand(const std::function<void()>& work) {
-    failedFile_.clear();
+    d->FailedFile.clear();
     try {
         work();
     } catch (const std::bad_alloc&) {
@@ -68,7 +69,7 @@ void TForm1::RunCommand(const std::function<void()>& work) {
 void TForm1::ReportError(const std::string& message) {
     ShowStatus(LangText("standby"), 0);
     ClearPercent();
-    const int32_t language = LanguageState.Language;
+    const int32_t language = d->LanguageState.Language;
     QString text = QString::fromStdString(MessageText(language, message));
     if (const int code = CodecNumber(message); code >= 0) {
         const std::string words = CodecWords(code);
@@ -77,8 +78,8 @@ void TForm1::ReportError(const std::string& message) {
         else
             text += "\n" + Tr("Die JPEG-Daten sind besch\u00e4digt oder unvollst\u00e4ndig.");
     }
-    const QString file = QDir::toNativeSeparators(failedFile_);
-    if (!file.isEmpty() && !QString::fromStdString(message).contains(failedFile_)) text = file + "\n\n" + text;
-    failedFile_.clear();
+    const QString file = QDir::toNativeSeparators(d->FailedFile);
+    if (!file.isEmpty() && !QString::fromStdString(message).contains(d->FailedFile)) text = file + "\n\n" + text;
+    d->FailedFile.clear();
     dialogs_.ShowError(this, text);
 }

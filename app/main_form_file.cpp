@@ -7,6 +7,7 @@
 // command state as they were; only the status text says a load was tried.
 
 #include "app/main_form.h"
+#include "app/main_form_private.h"
 
 #include "app/image_file.h"
 #include "app/image_file_qt.h"
@@ -41,7 +42,7 @@ void TForm1::BopenClick(QObject* sender) {
 
 void TForm1::OpenImage(const QString& fileName) {
     if (!ConfirmReplaceImage()) return;
-    if (CommandState != 0 && CommandState != 1) return;
+    if (d->CommandState != 0 && d->CommandState != 1) return;
     const std::optional<QString> chosen =
         fileName.isEmpty() ? dialogs_.RunFileDialog(*OpenPictureDialog) : std::optional<QString>(fileName);
     if (!chosen) return;
@@ -51,15 +52,15 @@ void TForm1::OpenImage(const QString& fileName) {
 bool TForm1::LoadImageFile(const QString& fileName) {
     TBusyCursor busy;
     // Named by the error box should the load fail.
-    failedFile_ = fileName;
+    d->FailedFile = fileName;
     ShowStatus(LangText("Loading"), 0);
     TBitmap24 picture = ReadImageFile(fileName.toStdString());
-    failedFile_.clear();
+    d->FailedFile.clear();
     LetWindowRepaint();
     Image1->Picture = std::move(picture);
     InitializeImage();
     SetTitle(QFileInfo(fileName).fileName());
-    imageFile_ = QFileInfo(fileName).absoluteFilePath();
+    d->ImageFile = QFileInfo(fileName).absoluteFilePath();
     return true;
 }
 
@@ -68,11 +69,11 @@ void TForm1::InitializeImage() {
     const int32_t w = Image1->Picture.Width;
     const int32_t h = Image1->Picture.Height;
     // A new picture: nothing to compare it with until it is filtered.
-    comparing_ = false;
-    beforeFilter_.reset();
-    pictureAsLoaded_ = true;
+    d->Comparing = false;
+    d->BeforeFilter.reset();
+    d->PictureAsLoaded = true;
     ToolCompare->setChecked(false);
-    imageFile_.clear();
+    d->ImageFile.clear();
     Image1->resize(w, h);
     Image1->PictureChanged();
     FitScrollArea();
@@ -85,12 +86,12 @@ void TForm1::InitializeImage() {
 
 void TForm1::BsaveClick(QObject* sender) {
     if (!PassesGuard(TCommand::SaveImage, sender)) return;
-    if (CommandState != 1) return;
+    if (d->CommandState != 1) return;
     // Start where the image came from, under its name; a pasted image under
     // the name its title shows.
-    if (!imageFile_.isEmpty()) {
-        SavePictureDialog->setDirectory(QFileInfo(imageFile_).absolutePath());
-        SavePictureDialog->selectFile(QFileInfo(imageFile_).fileName());
+    if (!d->ImageFile.isEmpty()) {
+        SavePictureDialog->setDirectory(QFileInfo(d->ImageFile).absolutePath());
+        SavePictureDialog->selectFile(QFileInfo(d->ImageFile).fileName());
     } else {
         SavePictureDialog->selectFile(LangText("PixmendUntitled.bmp"));
     }
@@ -99,14 +100,14 @@ void TForm1::BsaveClick(QObject* sender) {
     SaveImageFile(*fileName);
     Image1->ImageModified = 0;
     SetTitle(QFileInfo(*fileName).fileName());
-    imageFile_ = QFileInfo(*fileName).absoluteFilePath();
+    d->ImageFile = QFileInfo(*fileName).absoluteFilePath();
 }
 
 void TForm1::SaveImageFile(const QString& fileName) {
-    failedFile_ = fileName;
+    d->FailedFile = fileName;
     ShowStatus(LangText("Saving"), 0);
     WriteImageFile(fileName.toStdString(), Image1->Picture);
-    failedFile_.clear();
+    d->FailedFile.clear();
     ShowStatus(LangText("standby"), 0);
 }
 
@@ -130,14 +131,14 @@ void TForm1::Schlieen1Click(QObject* sender) {
     if (!PassesGuard(TCommand::CloseImage, sender)) return;
     // Closing throws the picture away: the same question as before Open.
     if (!ConfirmReplaceImage()) return;
-    undoSteps_.clear();
-    screenUndo_.clear();
-    beforeFilter_.reset();
-    pictureAsLoaded_ = false;
-    imageFile_.clear();
+    d->UndoSteps.clear();
+    d->ScreenUndo.clear();
+    d->BeforeFilter.reset();
+    d->PictureAsLoaded = false;
+    d->ImageFile.clear();
     Shape->hide();
     SetCommandState(0);
-    CopyImageView(*Image1, *EmptyView);
+    CopyImageView(*Image1, *d->EmptyView);
     FitScrollArea();
     SetTitle();
 }
@@ -147,7 +148,7 @@ void TForm1::Beenden1Click(QObject* sender) {
     if (!dialogs_.Confirm(this, LangText("beenden"))) return;
     // Ending the event loop closes the windows; the settings are written
     // when this window is destroyed, not by that close.
-    quitting_ = true;
+    d->Quitting = true;
     if (QuitApplication) QuitApplication();
 }
 

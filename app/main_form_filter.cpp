@@ -8,6 +8,7 @@
 // what was written and what failed, and the last processed image is shown.
 
 #include "app/main_form.h"
+#include "app/main_form_private.h"
 
 #include "app/image_view.h"
 #include "app/interface_texts.h"
@@ -35,11 +36,11 @@ void TForm1::ToolapplyClick(QObject* sender) {
 }
 
 void TForm1::ApplyFilterWork() {
-    const uint8_t before = CommandState;
+    const uint8_t before = d->CommandState;
     if (before == 1) ButtonfftClick(ToolTransform);
-    if (CommandState == 2 && Windows.FormProtokol) {
+    if (d->CommandState == 2 && d->Windows.FormProtokol) {
         try {
-            ApplyFilterEntries(Store, Windows.FormProtokol->List(), *this);
+            ApplyFilterEntries(Store, d->Windows.FormProtokol->List(), *this);
         } catch (...) {
             // The entries before the failing one stay applied; show the
             // spectrum as it now is before the error is reported.
@@ -85,7 +86,7 @@ QString FileName(const std::string& path) {
 } // namespace
 
 bool TForm1::BatchBlocks(TCommand command) const {
-    if (!batch_) return false;
+    if (!d->Batch) return false;
     switch (command) {
     case TCommand::OpenImage:
     case TCommand::SaveImage:
@@ -107,28 +108,28 @@ bool TForm1::BatchBlocks(TCommand command) const {
 }
 
 void TForm1::BlockDuringBatch(TControlStates& states) const {
-    if (!batch_) return;
+    if (!d->Batch) return;
     for (const TControlId id : kBlockedByBatch) states[id] = false;
     MirrorMenuItems(states);
 }
 
 void TForm1::ToolBatchrunClick(QObject* sender) {
     if (!PassesGuard(TCommand::BatchRun, sender)) return;
-    if (!Windows.FormProtokol || Windows.FormProtokol->EntryCount() == 0 || !Windows.FormBatch)
+    if (!d->Windows.FormProtokol || d->Windows.FormProtokol->EntryCount() == 0 || !d->Windows.FormBatch)
         return;
     // Set while the dialog is open and for the whole run; cleared however it
     // ends (EndBatch), or here when no run starts.
-    BatchRunning = true;
+    d->BatchRunning = true;
     struct TNoRun {
         TForm1& Form;
         ~TNoRun() {
-            if (!Form.batch_) Form.BatchRunning = false;
+            if (!Form.d->Batch) Form.d->BatchRunning = false;
         }
     } noRun{*this};
 
-    TFormBatch& dialog = *Windows.FormBatch;
+    TFormBatch& dialog = *d->Windows.FormBatch;
     dialog.ApplyTexts([this](const std::string& key, const QString& fallback) {
-        return QString::fromStdString(LookupText(LanguageState, key, fallback.toStdString()));
+        return QString::fromStdString(LookupText(d->LanguageState, key, fallback.toStdString()));
     });
     if (!dialog.Execute()) return;
     const QStringList sources = dialog.SelectedFiles();
@@ -141,41 +142,41 @@ void TForm1::StartBatch(const QStringList& sources, const QString& target) {
     std::vector<std::string> paths;
     for (const QString& source : sources) paths.push_back(source.toStdString());
     run->Files = PlanBatchFiles(paths, target.toStdString());
-    run->Filter = Windows.FormProtokol->List();
+    run->Filter = d->Windows.FormProtokol->List();
     run->Target = target;
     run->Before = CurrentControlStates();
 
-    if (!BatchProgress) {
-        BatchProgress = new QProgressDialog(this);
-        BatchProgress->setObjectName("BatchProgress");
-        BatchProgress->setWindowModality(Qt::NonModal);
-        BatchProgress->setAutoClose(false);
-        BatchProgress->setAutoReset(false);
-        BatchProgress->setMinimumWidth(360);
+    if (!d->BatchProgress) {
+        d->BatchProgress = new QProgressDialog(this);
+        d->BatchProgress->setObjectName("BatchProgress");
+        d->BatchProgress->setWindowModality(Qt::NonModal);
+        d->BatchProgress->setAutoClose(false);
+        d->BatchProgress->setAutoReset(false);
+        d->BatchProgress->setMinimumWidth(360);
         // Cancel asks the run to stop after its current file; the window
         // stays up to say so, instead of vanishing as it would by itself.
-        disconnect(BatchProgress, &QProgressDialog::canceled, BatchProgress,
+        disconnect(d->BatchProgress, &QProgressDialog::canceled, d->BatchProgress,
                    &QProgressDialog::cancel);
-        connect(BatchProgress, &QProgressDialog::canceled, this, [this] {
-            if (!batch_) return;
-            batch_->Cancel = true;
-            BatchProgress->setLabelText(LangText("BatchStopping"));
-            if (auto* button = BatchProgress->findChild<QPushButton*>()) button->setEnabled(false);
+        connect(d->BatchProgress, &QProgressDialog::canceled, this, [this] {
+            if (!d->Batch) return;
+            d->Batch->Cancel = true;
+            d->BatchProgress->setLabelText(LangText("BatchStopping"));
+            if (auto* button = d->BatchProgress->findChild<QPushButton*>()) button->setEnabled(false);
         });
     }
-    BatchProgress->setWindowTitle(LangText("BatchRun"));
-    BatchProgress->setCancelButtonText(LangText("BatchCancel"));
-    if (auto* button = BatchProgress->findChild<QPushButton*>()) button->setEnabled(true);
-    BatchProgress->setRange(0, int(run->Files.size()));
-    BatchProgress->setValue(0);
-    BatchProgress->setLabelText(LangText("BatchFile")
+    d->BatchProgress->setWindowTitle(LangText("BatchRun"));
+    d->BatchProgress->setCancelButtonText(LangText("BatchCancel"));
+    if (auto* button = d->BatchProgress->findChild<QPushButton*>()) button->setEnabled(true);
+    d->BatchProgress->setRange(0, int(run->Files.size()));
+    d->BatchProgress->setValue(0);
+    d->BatchProgress->setLabelText(LangText("BatchFile")
                                     .arg(1)
                                     .arg(run->Files.size())
                                     .arg(FileName(run->Files.front().Source)));
 
-    batch_ = run;
+    d->Batch = run;
     SetCommandState(uint8_t(255)); // no row: only blocks the commands and mirrors the menu
-    BatchProgress->show();
+    d->BatchProgress->show();
 
     // The worker's events reach the window as queued calls; a call that
     // arrives after the window is gone is dropped by Qt.
@@ -234,26 +235,26 @@ void TForm1::StartBatch(const QStringList& sources, const QString& target) {
 }
 
 void TForm1::BatchFileStarted(size_t index, size_t count, const QString& name) {
-    if (!batch_ || batch_->Cancel) return;
-    BatchProgress->setValue(int(index));
-    BatchProgress->setLabelText(LangText("BatchFile").arg(index + 1).arg(count).arg(name));
+    if (!d->Batch || d->Batch->Cancel) return;
+    d->BatchProgress->setValue(int(index));
+    d->BatchProgress->setLabelText(LangText("BatchFile").arg(index + 1).arg(count).arg(name));
 }
 
 void TForm1::BatchFileFailed(const QString& name, const QString& reason) {
     // The engine's reasons are German; the summary speaks the interface language.
-    if (batch_)
-        batch_->Failures.append(name + ": " +
-                                QString::fromStdString(MessageText(LanguageState.Language, reason.toStdString())));
+    if (d->Batch)
+        d->Batch->Failures.append(name + ": " +
+                                QString::fromStdString(MessageText(d->LanguageState.Language, reason.toStdString())));
 }
 
 void TForm1::EndBatch(const TBatchSummary& summary) {
-    if (!batch_) return;
-    const std::shared_ptr<TBatchRun> run = batch_;
+    if (!d->Batch) return;
+    const std::shared_ptr<TBatchRun> run = d->Batch;
     run->Thread->wait(); // it has posted this call as its last act
-    batch_.reset();
-    BatchRunning = false;
-    BatchProgress->setValue(BatchProgress->maximum());
-    BatchProgress->hide();
+    d->Batch.reset();
+    d->BatchRunning = false;
+    d->BatchProgress->setValue(d->BatchProgress->maximum());
+    d->BatchProgress->hide();
 
     // The last processed image is shown, as after a run by hand; with none
     // written the commands come back as they were.
@@ -286,7 +287,7 @@ void TForm1::EndBatch(const TBatchSummary& summary) {
 }
 
 void TForm1::StopBatch() {
-    if (!batch_) return;
-    batch_->Cancel = true;
-    batch_->Thread->wait();
+    if (!d->Batch) return;
+    d->Batch->Cancel = true;
+    d->Batch->Thread->wait();
 }

@@ -10,6 +10,7 @@
 // widgets and afterwards the results written back.
 
 #include "app/main_form.h"
+#include "app/main_form_private.h"
 
 #include "app/image_view.h"
 #include "app/picture_dialog.h"
@@ -89,8 +90,8 @@ TRect32 RectOf(const QRect& r) { return {r.left(), r.top(), r.left() + r.width()
 }  // namespace
 
 void TForm1::CreateComponentTree() {
-    components_ = std::make_unique<TComponentTree>();
-    TComponentTree& tree = *components_;
+    d->Components = std::make_unique<TComponentTree>();
+    TComponentTree& tree = *d->Components;
     TComponent& form = tree.Add(tree.Application(), "Form1", TComponentKind::MainWindow, {}, {}, this);
     auto add = [&](TComponent& owner, QObject* object, TComponentKind kind) -> TComponent& {
         return tree.Add(owner, Utf8(object->objectName()), kind, Utf8(CaptionOf(object)), Utf8(HintOf(object)),
@@ -136,16 +137,16 @@ void TForm1::CreateComponentTree() {
     for (const char* name : {"StrHolder1", "StrHolder2", "FormStorage1", "CipherManager", "ImageList1", "ImageList2"})
         plain(form, name, TComponentKind::NonVisual);
     // Created last, without a name: the first walk names it.
-    tree.Add(form, "", TComponentKind::Control, {}, {}, EmptyView);
+    tree.Add(form, "", TComponentKind::Control, {}, {}, d->EmptyView);
 }
 
 void TForm1::ApplyLanguage() {
     // Let the window finish painting before the walk.
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    SelectLanguageTable(LanguageState, LanguageState.Language);
+    SelectLanguageTable(d->LanguageState, d->LanguageState.Language);
 
-    TComponentTree& tree = *components_;
+    TComponentTree& tree = *d->Components;
     const std::vector<TComponent*> all = tree.All();
     for (TComponent* c : all) {
         if (!c->Handle) continue;
@@ -153,7 +154,7 @@ void TForm1::ApplyLanguage() {
         c->Caption = Utf8(CaptionOf(object));
         c->Hint = Utf8(HintOf(object));
     }
-    TranslateComponents(LanguageState, *tree.Find("Form1"));
+    TranslateComponents(d->LanguageState, *tree.Find("Form1"));
     for (TComponent* c : all) {
         if (!c->Handle || c->Handle == this) continue;
         auto* object = static_cast<QObject*>(c->Handle);
@@ -164,17 +165,17 @@ void TForm1::ApplyLanguage() {
 
     TranslateOtherTexts();
 
-    if (LanguageState.Language == 1) {
+    if (d->LanguageState.Language == 1) {
         ToolDe->setChecked(true);
         Toolgb->setChecked(false);
-    } else if (LanguageState.Language == 2) {
+    } else if (d->LanguageState.Language == 2) {
         Toolgb->setChecked(true);
         ToolDe->setChecked(false);
     }
 }
 
 void TForm1::TranslateOtherTexts() {
-    const int32_t language = LanguageState.Language;
+    const int32_t language = d->LanguageState.Language;
     dialogs_.SetLanguage(language);
     SetWatermark1->setText(Tr("Wasserzeichen setzen"));
     CheckWatermark1->setText(Tr("Wasserzeichen pr\u00fcfen"));
@@ -187,20 +188,20 @@ void TForm1::TranslateOtherTexts() {
     ToolCompare->setToolTip(Tr("Vorher und nachher (F8)"));
     ToolFindScreen->setToolTip(Tr("Raster finden"));
     FindScreen1->setText(Tr("Raster finden"));
-    if (Windows.FResize) Windows.FResize->SetLanguage(language);
-    if (Windows.FormProtokol) Windows.FormProtokol->SetLanguage(language);
-    if (Windows.FormAbout) Windows.FormAbout->SetLanguage(language);
+    if (d->Windows.FResize) d->Windows.FResize->SetLanguage(language);
+    if (d->Windows.FormProtokol) d->Windows.FormProtokol->SetLanguage(language);
+    if (d->Windows.FormAbout) d->Windows.FormAbout->SetLanguage(language);
 }
 
 void TForm1::ToolDeClick(QObject* sender) {
     if (!PassesGuard(TCommand::German, sender)) return;
-    LanguageState.Language = 1;
+    d->LanguageState.Language = 1;
     ApplyLanguage();
 }
 
 void TForm1::ToolgbClick(QObject* sender) {
     if (!PassesGuard(TCommand::English, sender)) return;
-    LanguageState.Language = 2;
+    d->LanguageState.Language = 2;
     ApplyLanguage();
 }
 
@@ -208,8 +209,8 @@ std::string TForm1::SettingsFileName() const { return SettingsFilePath(); }
 
 void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
-    if (settingsRead_ || event->spontaneous()) return;
-    settingsRead_ = true;
+    if (d->SettingsRead || event->spontaneous()) return;
+    d->SettingsRead = true;
     ReadSettings();
 }
 
@@ -225,7 +226,7 @@ void TForm1::ReadSettings() {
         settings = DefaultSettings(ppi, current);
     }
     // The help server's address is kept even when nothing else was read.
-    if (settings.HelpBase) HelpBase = *settings.HelpBase;
+    if (settings.HelpBase) d->HelpBase = *settings.HelpBase;
     if (!settings.Read) return;
 
     if (settings.ApplyPlacement) {
@@ -246,7 +247,7 @@ void TForm1::ReadSettings() {
             const QRect normal = normalGeometry();
             setGeometry(available);
             if (!isMaximized()) setWindowState(windowState() | Qt::WindowMaximized);
-            normalGeometry_ = normal;
+            d->NormalGeometry = normal;
         });
         break;
     }
@@ -273,15 +274,15 @@ void TForm1::ReadSettings() {
     if (settings.ToolDe_Down) ToolDe->setChecked(*settings.ToolDe_Down);
 
     // The language stored with the settings (English when none is).
-    LanguageState.Language = settings.Lang;
+    d->LanguageState.Language = settings.Lang;
     ApplyLanguage();
 }
 
 void TForm1::WriteSettings(bool visible) {
     // A window that was never shown has no placement of its own; writing
     // would only replace the user's settings with designed values.
-    if (!settingsRead_) return;
-    settingsWritten_ = true;
+    if (!d->SettingsRead) return;
+    d->SettingsWritten = true;
     TSettingsRecord record;
     record.Flags = 0;
     record.ShowState = isMinimized()   ? TShowState::Minimized
@@ -300,8 +301,8 @@ void TForm1::WriteSettings(bool visible) {
     record.ToolMirror_Down = ToolMirror->isChecked();
     record.Toolgb_Down = Toolgb->isChecked();
     record.ToolDe_Down = ToolDe->isChecked();
-    record.Lang = LanguageState.Language;
-    record.HelpBase = HelpBase;
+    record.Lang = d->LanguageState.Language;
+    record.HelpBase = d->HelpBase;
     try {
         WriteSettingsFile(SettingsFileName(), record);
     } catch (const std::exception& error) {
@@ -311,13 +312,13 @@ void TForm1::WriteSettings(bool visible) {
 }
 
 QRect TForm1::NormalPlacement() const {
-    if (isMaximized() && normalGeometry_.isValid()) return normalGeometry_;
+    if (isMaximized() && d->NormalGeometry.isValid()) return d->NormalGeometry;
     return normalGeometry().isValid() ? normalGeometry() : geometry();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
-    if (quitting_) return;
+    if (d->Quitting) return;
     WriteSettings(false);
     // The close box ends the program at once, whatever other windows show.
     if (QuitApplication) QuitApplication();

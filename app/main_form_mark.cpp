@@ -5,6 +5,7 @@
 // filter/zoom.h).
 
 #include "app/main_form.h"
+#include "app/main_form_private.h"
 
 #include "app/image_view.h"
 #include "app/shape_mark.h"
@@ -42,8 +43,8 @@ Qt::CursorShape ZoneCursor(TShapeZone zone) {
 
 void TForm1::Image1MouseDown(Qt::MouseButton, QPoint viewPos) {
     // Also in help mode: the click that follows shows the view's help.
-    if (CommandState != 2) return;
-    DrawingOrigin = viewPos;
+    if (d->CommandState != 2) return;
+    d->DrawingOrigin = viewPos;
     TMarkRect mark = Shape->Mark();
     mark.L = viewPos.x();
     mark.T = viewPos.y();
@@ -52,19 +53,19 @@ void TForm1::Image1MouseDown(Qt::MouseButton, QPoint viewPos) {
 }
 
 void TForm1::Image1MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers, QPoint viewPos) {
-    if (CommandState == 2 && (buttons & Qt::LeftButton)) {
+    if (d->CommandState == 2 && (buttons & Qt::LeftButton)) {
         // Drawing: the mark spans from the press point to the pointer.
         Shape->SetMark(
-            MarkSpanning(DrawingOrigin.x(), DrawingOrigin.y(), viewPos.x(), viewPos.y()));
+            MarkSpanning(d->DrawingOrigin.x(), d->DrawingOrigin.y(), viewPos.x(), viewPos.y()));
         if (Shape->isHidden()) Shape->show();
         return;
     }
-    if (CommandState == 1 || CommandState == 2) UpdateZoom(viewPos);
+    if (d->CommandState == 1 || d->CommandState == 2) UpdateZoom(viewPos);
 }
 
 void TForm1::ShapeMouseDown(Qt::MouseButton, QPoint, bool doubleClick) {
-    ShapeGrabZone = ShapeHoverZone;
-    if (HelpMode) {
+    d->ShapeGrabZone = d->ShapeHoverZone;
+    if (d->HelpMode) {
         ShowElementHelp(Shape);
         return;
     }
@@ -82,16 +83,16 @@ void TForm1::ShapeMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modi
         return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
     };
     const TShapeZone zone = ::ShapeHoverZone(clamp32(x), clamp32(y), mark.W, mark.H);
-    this->ShapeHoverZone = int32_t(zone);
+    d->ShapeHoverZone = int32_t(zone);
     Shape->setCursor(ZoneCursor(zone));
     if (buttons & Qt::LeftButton) {
-        const auto grab = TShapeZone(std::clamp(ShapeGrabZone, 0, 8));
-        DragMark(mark, grab, clamp32(int64_t(viewPos.x()) - ShapeLastLeft),
-                 clamp32(int64_t(viewPos.y()) - ShapeLastTop));
+        const auto grab = TShapeZone(std::clamp(d->ShapeGrabZone, 0, 8));
+        DragMark(mark, grab, clamp32(int64_t(viewPos.x()) - d->ShapeLastLeft),
+                 clamp32(int64_t(viewPos.y()) - d->ShapeLastTop));
         Shape->SetMark(mark);
     }
-    ShapeLastLeft = viewPos.x();
-    ShapeLastTop = viewPos.y();
+    d->ShapeLastLeft = viewPos.x();
+    d->ShapeLastTop = viewPos.y();
     if (buttons == Qt::NoButton && modifiers == Qt::NoModifier) UpdateZoom(viewPos);
 }
 
@@ -102,6 +103,6 @@ void TForm1::ShapeMouseUp(Qt::MouseButton, QPoint) {
 }
 
 void TForm1::UpdateZoom(QPoint viewPos) {
-    RenderZoom(Store, viewPos.x(), viewPos.y(), zoomPicture_);
-    if (Windows.FormZoom) Windows.FormZoom->SetPicture(zoomPicture_);
+    RenderZoom(Store, viewPos.x(), viewPos.y(), d->ZoomPicture);
+    if (d->Windows.FormZoom) d->Windows.FormZoom->SetPicture(d->ZoomPicture);
 }

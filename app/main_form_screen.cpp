@@ -6,6 +6,7 @@
 // entries: the step keeps the planes as they were.
 
 #include "app/main_form.h"
+#include "app/main_form_private.h"
 #include "app/main_form_busy.h"
 #include "filter/apply_filter.h"
 #include "filter/descreen.h"
@@ -16,11 +17,11 @@
 #include <QToolButton>
 
 void TForm1::ToolFindScreenClick(QObject* sender) {
-    if (HelpMode) {
+    if (d->HelpMode) {
         ShowElementHelp(sender);
         return;
     }
-    if (!ToolFindScreen->isEnabled() || CommandState != 2 || !Windows.FormProtokol) return;
+    if (!ToolFindScreen->isEnabled() || d->CommandState != 2 || !d->Windows.FormProtokol) return;
     TBusyCursor busy;
     ShowStatus(Tr("Raster suchen \u2026"), 0);
     const TFilterList found = DetectScreen(Store);
@@ -31,10 +32,10 @@ void TForm1::ToolFindScreenClick(QObject* sender) {
     std::array<tdline, 3> before{Store.Planes[0], Store.Planes[1], Store.Planes[2]};
     ApplyFilterEntries(Store, found, *this);
     {
-        const QScopedValueRollback own(ownListChange_, true);
-        for (const std::string& line : found.Lines()) Windows.FormProtokol->AppendLine(line);
-        screenUndo_[undoSteps_.size()] = std::move(before);
-        undoSteps_.push_back(found.EntryCount());
+        const QScopedValueRollback own(d->OwnListChange, true);
+        for (const std::string& line : found.Lines()) d->Windows.FormProtokol->AppendLine(line);
+        d->ScreenUndo[d->UndoSteps.size()] = std::move(before);
+        d->UndoSteps.push_back(found.EntryCount());
     }
     SetCommandState(3);
     DrawStore();

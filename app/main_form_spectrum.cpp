@@ -4,6 +4,7 @@
 // the status bar and the filter list.
 
 #include "app/main_form.h"
+#include "app/main_form_private.h"
 
 #include "app/image_view.h"
 #include "app/main_form_busy.h"
@@ -28,7 +29,7 @@ void TForm1::Phase(const std::string& key) {
 }
 
 void TForm1::Percent(double percent) {
-    ShowStatus(QString::fromStdString(LangTextFormat(LanguageState, "erledigt", percent)), 1);
+    ShowStatus(QString::fromStdString(LangTextFormat(d->LanguageState, "erledigt", percent)), 1);
 }
 
 void TForm1::ClearPercent() {
@@ -37,8 +38,8 @@ void TForm1::ClearPercent() {
 
 void TForm1::ButtonfftClick(QObject* sender) {
     if (!PassesGuard(TCommand::Transform, sender)) return;
-    if (CommandState != 1 && CommandState != 2) return;
-    const uint8_t before = CommandState;
+    if (d->CommandState != 1 && d->CommandState != 2) return;
+    const uint8_t before = d->CommandState;
     const bool forward = before == 1;
     const int previousContrast = TrackKontrast->value();
     const bool markWasVisible = Shape->isVisible();
@@ -46,11 +47,11 @@ void TForm1::ButtonfftClick(QObject* sender) {
     TBusyCursor busy;
     // A new spectrum, or the image again: what was done on the old one can
     // no longer be taken back step by step.
-    undoSteps_.clear();
-    screenUndo_.clear();
-    if (forward && pictureAsLoaded_) {
-        beforeFilter_ = Image1->Picture;
-        pictureAsLoaded_ = false;
+    d->UndoSteps.clear();
+    d->ScreenUndo.clear();
+    if (forward && d->PictureAsLoaded) {
+        d->BeforeFilter = Image1->Picture;
+        d->PictureAsLoaded = false;
     }
     Image1->hide();
     {
@@ -105,7 +106,7 @@ void TForm1::DrawStore() {
 
 void TForm1::DrawStoreRegion(int32_t x1, int32_t x2, int32_t y1, int32_t y2) {
     // Nobody looks at the spectrum of a batch run; its images are shown.
-    if (BatchRunning && CommandState != 1) return;
+    if (d->BatchRunning && d->CommandState != 1) return;
     if (Image1->Picture.Width != Store.Cols || Image1->Picture.Height != Store.Rows) {
         // A resize gave the store a new size: the bitmap and the view follow.
         Image1->Picture = TBitmap24(Store.Cols, Store.Rows);
@@ -116,7 +117,7 @@ void TForm1::DrawStoreRegion(int32_t x1, int32_t x2, int32_t y1, int32_t y2) {
         y1 = 0;
         y2 = Store.Rows - 1;
     }
-    RenderStoreRegion(Store, CommandState == 1, TrackKontrast->value(), x1, x2, y1, y2,
+    RenderStoreRegion(Store, d->CommandState == 1, TrackKontrast->value(), x1, x2, y1, y2,
                       Image1->Picture);
     const int32_t left = std::max(0, x1), top = std::max(0, y1);
     const int32_t right = std::min(x2, Store.Cols - 1), bottom = std::min(y2, Store.Rows - 1);
@@ -128,7 +129,7 @@ void TForm1::DrawStoreRegion(int32_t x1, int32_t x2, int32_t y1, int32_t y2) {
 
 void TForm1::TrackKontrastChange(QObject* sender) {
     if (!PassesGuard(TCommand::Contrast, sender)) return;
-    if (CommandState == 2) DrawStore();
+    if (d->CommandState == 2) DrawStore();
 }
 
 void TForm1::SmoothAndRecord(int32_t kind, float x1, float x2, float y1, float y2) {
@@ -143,42 +144,42 @@ void TForm1::SmoothAndRecord(int32_t kind, float x1, float x2, float y1, float y
 void TForm1::ToolStempelClick(QObject* sender) {
     if (!PassesGuard(TCommand::SmoothArea, sender)) return;
     // Smoothing an image instead of its spectrum would be plain damage.
-    if (CommandState != 2 || Store.Cols <= 0 || Store.Rows <= 0) return;
+    if (d->CommandState != 2 || Store.Cols <= 0 || Store.Rows <= 0) return;
     TMarkRect mark = Shape->Mark();
     NormaliseMark(mark);
     Shape->SetMark(mark);
     const TNormalisedRegion region = MarkRegion(mark, Store.Cols, Store.Rows);
     const int32_t kind = Shape->Kind() == TShapeMark::TKind::Ellipse ? kFilterEllipse : kFilterRectangle;
-    const size_t before = Windows.FormProtokol ? Windows.FormProtokol->EntryCount() : 0;
+    const size_t before = d->Windows.FormProtokol ? d->Windows.FormProtokol->EntryCount() : 0;
     {
-        const QScopedValueRollback own(ownListChange_, true);
+        const QScopedValueRollback own(d->OwnListChange, true);
         SmoothAndRecord(kind, region.x1, region.x2, region.y1, region.y2);
         if (ToolMirror->isChecked()) {
             const TNormalisedRegion mirrored = MirroredRegion(region);
             SmoothAndRecord(kind, mirrored.x1, mirrored.x2, mirrored.y1, mirrored.y2);
         }
     }
-    const size_t after = Windows.FormProtokol ? Windows.FormProtokol->EntryCount() : 0;
-    if (after > before) undoSteps_.push_back(after - before);
+    const size_t after = d->Windows.FormProtokol ? d->Windows.FormProtokol->EntryCount() : 0;
+    if (after > before) d->UndoSteps.push_back(after - before);
     SetCommandState(3);
 }
 
 void TForm1::ToolundoClick(QObject* sender) {
     if (!PassesGuard(TCommand::Undo, sender)) return;
-    if (!Windows.FormProtokol || CommandState != 2 || undoSteps_.empty()) return;
-    const size_t lines = std::min(undoSteps_.back(), Windows.FormProtokol->EntryCount());
-    undoSteps_.pop_back();
+    if (!d->Windows.FormProtokol || d->CommandState != 2 || d->UndoSteps.empty()) return;
+    const size_t lines = std::min(d->UndoSteps.back(), d->Windows.FormProtokol->EntryCount());
+    d->UndoSteps.pop_back();
     // A Find screen step comes back whole from the planes it kept.
-    const auto kept = screenUndo_.find(undoSteps_.size());
-    if (kept != screenUndo_.end()) {
+    const auto kept = d->ScreenUndo.find(d->UndoSteps.size());
+    if (kept != d->ScreenUndo.end()) {
         for (int p = 0; p < 3; ++p) Store.Planes[p] = std::move(kept->second[size_t(p)]);
-        screenUndo_.erase(kept);
+        d->ScreenUndo.erase(kept);
     }
     {
-        const QScopedValueRollback own(ownListChange_, true);
+        const QScopedValueRollback own(d->OwnListChange, true);
         for (size_t i = 0; i < lines; ++i) {
             const TFilterEntry entry =
-                Windows.FormProtokol->GetEntry(Windows.FormProtokol->EntryCount() - 1);
+                d->Windows.FormProtokol->GetEntry(d->Windows.FormProtokol->EntryCount() - 1);
             // A resize entry has no region: undoing it only removes it (its
             // value as a fraction could name cells far outside any range).
             const bool resize = IsResizeKind(entry.typ);
@@ -191,7 +192,7 @@ void TForm1::ToolundoClick(QObject* sender) {
                              CellBound(H, entry.y1), CellBound(H, entry.y2), entry.typ != kFilterRectangle,
                              TSmoothDirection::Restore);
             }
-            Windows.FormProtokol->DeleteLastEntry();
+            d->Windows.FormProtokol->DeleteLastEntry();
         }
     }
     DrawStore();
@@ -202,10 +203,10 @@ void TForm1::BWatermarkClick(QObject* sender) {
     PassesGuard(TCommand::Resize, sender);
     // The dialog is only offered on a spectrum; resizing an image's pixels
     // as if they were frequencies would ruin it.
-    if (CommandState != 2 || !Windows.FResize) return;
-    if (!Windows.FResize->Execute()) return;
-    const int32_t value = Windows.FResize->Value();
-    const int32_t mode = Windows.FResize->Mode();
+    if (d->CommandState != 2 || !d->Windows.FResize) return;
+    if (!d->Windows.FResize->Execute()) return;
+    const int32_t value = d->Windows.FResize->Value();
+    const int32_t mode = d->Windows.FResize->Mode();
     {
         TBusyCursor busy;
         const TResizeOutcome outcome = ResizeSpectrum(Store, value, mode, *this);
@@ -213,8 +214,8 @@ void TForm1::BWatermarkClick(QObject* sender) {
     }
     // Recorded also when the size stayed, so that the filter repeats it.
     {
-        const QScopedValueRollback own(ownListChange_, true);
-        undoSteps_.push_back(1);
+        const QScopedValueRollback own(d->OwnListChange, true);
+        d->UndoSteps.push_back(1);
         AddFilterEntry(kFilterResizeBase + mode, float(value), 0.0f, 0.0f, 0.0f);
     }
 }

@@ -5,6 +5,7 @@
 #include "app/image_view.h"
 #include "app/interface_texts.h"
 #include "app/main_form.h"
+#include "app/main_form_private.h"
 #include "app/main_form_busy.h"
 #include "app/user_dialogs.h"
 #include "watermark/watermark.h"
@@ -39,7 +40,7 @@ void TForm1::BSetWatermarkClick(QObject* sender) {
     // transform back. On the image the store now differs from the picture
     // shown, and the picture is what Save, Copy and the next transform take:
     // show the marked image, and treat it as unsaved work.
-    if (CommandState == 1) {
+    if (d->CommandState == 1) {
         DrawStore();
         Image1->ImageModified = 1;
     }
@@ -62,5 +63,5 @@ void TForm1::BCheckWaterClick(QObject* sender) {
         measure = WatermarkMeasure(Store, sign);
     }
     dialogs_.ShowInformation(this, QString::fromStdString(MessageText(
-                                       LanguageState.Language, WatermarkResultText(measure, DecimalSeparator()))));
+                                       d->LanguageState.Language, WatermarkResultText(measure, DecimalSeparator()))));
 }

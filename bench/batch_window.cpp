@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
     QEventLoop done;
     QObject::connect(&form, &TForm1::BatchFinished, &done, &QEventLoop::quit);
     form.ToolBatchrun->click();
-    if (form.BatchRunning) done.exec();
+    if (form.BatchRunning()) done.exec();
     const double seconds = double(clock.elapsed()) / 1000.0;
     ticks.stop();
     std::printf("window batch: %d images of %d x %d, %zu filter entries: %.2f s (%.2f s/image), "

@@ -64,7 +64,7 @@ TEST_F(FileDropTest, TheFirstImageAndTheFirstFilterAreChosen) {
 TEST_F(FileDropTest, CommandLineOpensTheImageAndLoadsTheFilterWithoutADialog) {
     OpenFiles(*Form, {QString::fromStdString(WriteBitmap("scan.bmp", 12, 10)),
                       QString::fromStdString(WriteFilter("screen.flt"))});
-    EXPECT_EQ(Form->CommandState, 1);
+    EXPECT_EQ(Form->CommandState(), 1);
     EXPECT_EQ(Title(), "Pixmend (Standard-Edition) scan.bmp");
     EXPECT_EQ(Form->Image1->size(), QSize(12, 10));
     EXPECT_EQ(Protokol->EntryCount(), 1u);
@@ -80,15 +80,15 @@ TEST_F(FileDropTest, CommandLineOpensTheImageAndLoadsTheFilterWithoutADialog) {
 
     // Nothing replaces the spectrum while it is shown.
     Form->ToolTransform->click();
-    ASSERT_EQ(Form->CommandState, 2);
+    ASSERT_EQ(Form->CommandState(), 2);
     OpenFiles(*Form, {QString::fromStdString(WriteBitmap("third.bmp", 8, 8))});
-    EXPECT_EQ(Form->CommandState, 2);
+    EXPECT_EQ(Form->CommandState(), 2);
     EXPECT_EQ(Dialogs.Questions.size(), 1u);
 }
 
 TEST_F(FileDropTest, DroppedFilesOpenLikeOpen) {
     EXPECT_TRUE(Drop(FileList({WriteBitmap("first.bmp", 12, 10)})));
-    EXPECT_EQ(Form->CommandState, 1);
+    EXPECT_EQ(Form->CommandState(), 1);
     EXPECT_EQ(Title(), "Pixmend (Standard-Edition) first.bmp");
 
     // Several files: the first image, and the filter among them.
@@ -120,7 +120,7 @@ TEST_F(FileDropTest, ADroppedDamagedFileShowsTheErrorAndKeepsTheImage) {
     EXPECT_EQ(Form->Image1->Picture.Bytes, before.Bytes);
     EXPECT_EQ(Store.Cols, 12);
     EXPECT_EQ(Title(), "Pixmend (Standard-Edition) good.bmp");
-    EXPECT_EQ(Form->CommandState, 1);
+    EXPECT_EQ(Form->CommandState(), 1);
 }
 
 } // namespace

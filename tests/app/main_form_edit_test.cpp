@@ -48,17 +48,17 @@ TEST_F(MainFormEditTest, CloseAsksLikeOpenWhenTheWorkIsUnsaved) {
     OpenImage(WriteBitmap("scan.bmp", 16, 12));
     Form->Schlieen1->trigger();
     EXPECT_TRUE(Dialogs.Questions.empty()) << "an image as loaded loses nothing";
-    EXPECT_EQ(Form->CommandState, 0);
+    EXPECT_EQ(Form->CommandState(), 0);
 
     OpenSpectrum(16, 12);
     Dialogs.Answers = {false};
     Form->Schlieen1->trigger();
     ASSERT_EQ(Dialogs.Questions.size(), 1u);
     EXPECT_EQ(Dialogs.Questions[0], "overwrite this image?");
-    EXPECT_EQ(Form->CommandState, 2) << "No keeps the spectrum";
+    EXPECT_EQ(Form->CommandState(), 2) << "No keeps the spectrum";
     Dialogs.Answers = {true};
     Form->Schlieen1->trigger();
-    EXPECT_EQ(Form->CommandState, 0);
+    EXPECT_EQ(Form->CommandState(), 0);
     EXPECT_TRUE(Form->Shape->isHidden());
     EXPECT_FALSE(Form->Image1->HasPicture());
 }
@@ -136,7 +136,7 @@ TEST_F(MainFormEditTest, BeforeAndAfterFlipsThePictureInPlace) {
     Form->ToolTransform->click();
     Smooth(true);
     Form->ToolTransform->click();
-    ASSERT_EQ(Form->CommandState, 1);
+    ASSERT_EQ(Form->CommandState(), 1);
     ASSERT_TRUE(Form->ToolCompare->isEnabled());
     const TBitmap24 filtered = Form->Image1->Picture;
     ASSERT_NE(filtered.Bytes, loaded.Bytes);
@@ -276,7 +276,7 @@ TEST_F(MainFormEditTest, EnglishShowsNoGermanOnlyWordAnywhere) {
     Form->Schlieen1->trigger();
     Protokol->AppendLine("typ=unknown");
     Protokol->show();
-    VersionInfo->ShowVersionInfo(Form->LanguageState.Language);
+    VersionInfo->ShowVersionInfo(Form->LanguageState().Language);
     QTimer::singleShot(0, [this] { About->BitBtn1->click(); About->close(); });
     Form->about1->trigger();
 

@@ -40,7 +40,7 @@ TEST_F(MainFormFileTest, OpenLoadsTheImageIntoViewAndStore) {
 
     EXPECT_EQ(Dialogs.FileDialogs, std::vector<QString>{"OpenPictureDialog"});
     EXPECT_TRUE(Dialogs.Errors.empty());
-    EXPECT_EQ(Form->CommandState, 1);
+    EXPECT_EQ(Form->CommandState(), 1);
     EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) scan.bmp");
     EXPECT_EQ(Status(), "image loaded");
     EXPECT_EQ(Form->Image1->size(), QSize(3, 2));
@@ -107,7 +107,7 @@ TEST_F(MainFormFileTest, ADamagedFileLeavesEverythingAsItWas) {
     EXPECT_EQ(Store.Planes[2], plane);
     EXPECT_EQ(Store.Cols, 12);
     EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) good.bmp");
-    EXPECT_EQ(Form->CommandState, 1);
+    EXPECT_EQ(Form->CommandState(), 1);
     EXPECT_EQ(Status(), "ready") << "the status bar does not go on claiming to load";
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
@@ -171,7 +171,7 @@ TEST_F(MainFormFileTest, SaveWritesByTheTypedNameAndClearsTheMark) {
     EXPECT_EQ(Form->Image1->ImageModified, 0);
     EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) out.JPG");
     EXPECT_EQ(Status(), "ready");
-    EXPECT_EQ(Form->CommandState, 1);
+    EXPECT_EQ(Form->CommandState(), 1);
 
     // No extension says no format: refused, nothing written.
     const std::string plain = Files.File("noext");
@@ -198,11 +198,11 @@ TEST_F(MainFormFileTest, CopyAndPasteGoThroughTheClipboard) {
     const TBitmap24 original = Form->Image1->Picture;
     Form->ToolCopy->click();
     Form->Schlieen1->trigger();
-    ASSERT_EQ(Form->CommandState, 0);
+    ASSERT_EQ(Form->CommandState(), 0);
 
     Form->ToolPaste->click();
     EXPECT_TRUE(Dialogs.Errors.empty());
-    EXPECT_EQ(Form->CommandState, 1);
+    EXPECT_EQ(Form->CommandState(), 1);
     EXPECT_EQ(Form->Image1->Picture.Bytes, original.Bytes);
     EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) Pixmend untitled.bmp");
     EXPECT_EQ(Status(), "image loaded");
@@ -223,7 +223,7 @@ TEST_F(MainFormFileTest, PastingSomethingElseIsRefusedAndChangesNothing) {
     EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) keep.bmp");
     EXPECT_EQ(Form->Image1->size(), QSize(6, 6));
     EXPECT_EQ(Store.Cols, 6);
-    EXPECT_EQ(Form->CommandState, 1);
+    EXPECT_EQ(Form->CommandState(), 1);
 }
 
 }  // namespace

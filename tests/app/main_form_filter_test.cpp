@@ -23,8 +23,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <future>
 
 namespace {
@@ -80,7 +82,7 @@ class MainFormFilterTest : public MainFormTest {
     }
     void WaitForBatch() {
         QSignalSpy finished(Form.get(), &TForm1::BatchFinished);
-        if (Form->BatchRunning) {
+        if (Form->BatchRunning()) {
             ASSERT_TRUE(finished.wait(120000));
         }
     }
@@ -94,7 +96,7 @@ TEST_F(MainFormFilterTest, ApplyWithAResizeBeforeSmoothingsMatchesTheEngine) {
     Form->Toolapply->click();
 
     EXPECT_TRUE(Dialogs.Errors.empty());
-    EXPECT_EQ(Form->CommandState, 1);
+    EXPECT_EQ(Form->CommandState(), 1);
     EXPECT_EQ(Store.Cols, 32);
     EXPECT_EQ(Store.Rows, 24);
     EXPECT_EQ(Form->Image1->size(), QSize(32, 24));
@@ -111,7 +113,7 @@ TEST_F(MainFormFilterTest, ApplyStopsAtAnUnreadableEntryWithItsMessage) {
     Form->Toolapply->click();
     ASSERT_EQ(Dialogs.Errors.size(), 1u);
     EXPECT_EQ(Dialogs.Errors[0], "'' is not a valid integer value");
-    EXPECT_EQ(Form->CommandState, 2) << "stopped between the transforms";
+    EXPECT_EQ(Form->CommandState(), 2) << "stopped between the transforms";
 }
 
 TEST_F(MainFormFilterTest, BatchWritesIntoTheClickedFolderWhatTheCommandLineToolWrites) {
@@ -126,7 +128,7 @@ TEST_F(MainFormFilterTest, BatchWritesIntoTheClickedFolderWhatTheCommandLineTool
     ASSERT_TRUE(On(TControlId::ToolBatchrun)) << "a batch may start with no image open";
     RunBatch(source, {"a.bmp", "b.bmp"}, target);
 
-    EXPECT_FALSE(Form->BatchRunning);
+    EXPECT_FALSE(Form->BatchRunning());
     ASSERT_TRUE(Dialogs.Errors.empty()) << Dialogs.Errors[0].toStdString();
     EXPECT_TRUE(std::filesystem::is_empty(Files.File("parent/other")));
     const TCliRun cli = RunCli("apply '" + Files.File("f.flt") + "' '" + source + "/a.bmp' '" + source +
@@ -139,7 +141,7 @@ TEST_F(MainFormFilterTest, BatchWritesIntoTheClickedFolderWhatTheCommandLineTool
     }
     // The last image stays shown, in the image state; the summary says where
     // the results went.
-    EXPECT_EQ(Form->CommandState, 1);
+    EXPECT_EQ(Form->CommandState(), 1);
     EXPECT_TRUE(Form->Image1->Picture.Bytes == ReadImageFile(target + "/b.bmp").Bytes);
     EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) b.bmp");
     EXPECT_TRUE(On(TControlId::ToolOpen));
@@ -171,12 +173,12 @@ TEST_F(MainFormFilterTest, BatchStopsAtADamagedFileKeepingEarlierResults) {
     EXPECT_TRUE(summary[3].startsWith("b.bmp: ")) << summary[3].toStdString();
     EXPECT_GT(summary[3].size(), 10) << "with its reason";
     EXPECT_EQ(summary[5], "Nach dem Fehler angehalten: 1 Dateien nicht bearbeitet.");
-    EXPECT_FALSE(Form->BatchRunning);
+    EXPECT_FALSE(Form->BatchRunning());
     const TBitmap24 first = Expected(a);
     EXPECT_TRUE(ReadImageFile(target + "/a.bmp").Bytes == first.Bytes);
     EXPECT_FALSE(std::filesystem::exists(target + "/b.bmp"));
     EXPECT_FALSE(std::filesystem::exists(target + "/c.bmp")) << "no file after the failing one";
-    EXPECT_EQ(Form->CommandState, 1);
+    EXPECT_EQ(Form->CommandState(), 1);
     EXPECT_TRUE(Form->Image1->Picture.Bytes == first.Bytes) << "the last processed image stays";
 }
 
@@ -189,6 +191,42 @@ TEST_F(MainFormFilterTest, TheReasonOfAFailedFileSpeaksTheInterfaceLanguage) {
     RunBatch(source, {"b.bmp"}, Files.File("in"));
     ASSERT_EQ(Dialogs.Errors.size(), 1u);
     EXPECT_TRUE(Dialogs.Errors[0].contains("\nb.bmp: The picture is not valid")) << Dialogs.Errors[0].toStdString();
+}
+
+TEST_F(MainFormFilterTest, NothingIsDrawnDuringABatchWhileTheSpectrumIsCurrent) {
+    const std::string source = Files.File("in");
+    std::filesystem::create_directories(source);
+    std::filesystem::create_directories(Files.File("out"));
+    WriteBitmap("in/a.bmp", 16, 12, 5);
+    const TImageAccess disk = ImageFileAccess();
+    // Runs a batch on a.bmp and calls `during` while the worker holds it.
+    auto duringABatch = [&](const std::function<void()>& during) {
+        std::promise<void> reached, go;
+        std::shared_future<void> released = go.get_future().share();
+        Form->BatchImages = {[&reached, released, disk](const std::string& name) {
+                                 reached.set_value();
+                                 released.wait();
+                                 return disk.Read(name);
+                             },
+                             disk.Write};
+        StartBatch(source, {"a.bmp"}, Files.File("out"));
+        reached.get_future().wait();
+        ASSERT_TRUE(Form->BatchRunning());
+        during();
+        go.set_value();
+        WaitForBatch();
+    };
+    OpenSpectrum(20, 10, 2);
+    Form->AddFilterEntry(kFilterRectangle, 0.1f, 0.3f, 0.2f, 0.4f);
+    TBitmap24& view = Form->Image1->Picture;
+    duringABatch([&] {
+        std::fill(view.Bytes.begin(), view.Bytes.end(), uint8_t(7));
+        Form->DrawStore();
+        EXPECT_TRUE(std::all_of(view.Bytes.begin(), view.Bytes.end(), [](uint8_t b) { return b == 7; }));
+    });
+    // After the run the image is shown, drawn as always.
+    EXPECT_EQ(Form->CommandState(), 1);
+    EXPECT_TRUE(view.Bytes == RenderStore(Store, true, 0).Bytes);
 }
 
 TEST_F(MainFormFilterTest, CancelStopsAfterTheCurrentFileWhileTheWindowAnswers) {
@@ -216,38 +254,38 @@ TEST_F(MainFormFilterTest, CancelStopsAfterTheCurrentFileWhileTheWindowAnswers) 
     reached.get_future().wait();
     QCoreApplication::processEvents(); // the events the worker posted so far
 
-    EXPECT_TRUE(Form->BatchRunning);
-    ASSERT_NE(Form->BatchProgress, nullptr);
-    EXPECT_TRUE(Form->BatchProgress->isVisible());
-    EXPECT_EQ(Form->BatchProgress->labelText(), "File 2 of 3: b.bmp");
-    EXPECT_EQ(Form->BatchProgress->value(), 1);
+    EXPECT_TRUE(Form->BatchRunning());
+    ASSERT_NE(Form->BatchProgress(), nullptr);
+    EXPECT_TRUE(Form->BatchProgress()->isVisible());
+    EXPECT_EQ(Form->BatchProgress()->labelText(), "File 2 of 3: b.bmp");
+    EXPECT_EQ(Form->BatchProgress()->value(), 1);
     // Commands that would touch the image are off and do nothing.
     EXPECT_FALSE(On(TControlId::ToolTransform));
     EXPECT_FALSE(On(TControlId::Transform1));
     EXPECT_FALSE(On(TControlId::ToolBatchrun));
     Form->ToolTransform->click();
     Form->ToolundoClick(Form->Toolundo);
-    EXPECT_EQ(Form->CommandState, 2);
+    EXPECT_EQ(Form->CommandState(), 2);
     EXPECT_EQ(Protokol->EntryCount(), 1u);
     Form->AddFilterEntry(kFilterEllipse, 0.5f, 0.7f, 0.05f, 0.45f); // event 3 keeps them off
     EXPECT_FALSE(On(TControlId::ToolBatchrun));
 
-    QPushButton* cancel = Form->BatchProgress->findChild<QPushButton*>();
+    QPushButton* cancel = Form->BatchProgress()->findChild<QPushButton*>();
     ASSERT_NE(cancel, nullptr);
     EXPECT_EQ(cancel->text(), "Cancel");
     cancel->click();
-    EXPECT_EQ(Form->BatchProgress->labelText(), "Stopping after the current file ...");
+    EXPECT_EQ(Form->BatchProgress()->labelText(), "Stopping after the current file ...");
     go.set_value();
     WaitForBatch();
 
-    EXPECT_FALSE(Form->BatchRunning);
+    EXPECT_FALSE(Form->BatchRunning());
     EXPECT_TRUE(std::filesystem::exists(target + "/a.bmp"));
     EXPECT_TRUE(std::filesystem::exists(target + "/b.bmp")) << "the current file is finished";
     EXPECT_FALSE(std::filesystem::exists(target + "/c.bmp"));
     ASSERT_EQ(Dialogs.Informations.size(), 1u);
     EXPECT_EQ(Dialogs.Informations[0], "2 of 3 files written to " + QString::fromStdString(target) +
                                            ".\n\nCancelled: 1 files not processed.");
-    EXPECT_EQ(Form->CommandState, 1);
+    EXPECT_EQ(Form->CommandState(), 1);
     EXPECT_TRUE(On(TControlId::ToolTransform));
 }
 
@@ -283,13 +321,13 @@ TEST_F(MainFormFilterTest, CancelledOrEmptyBatchProcessesNothing) {
     Form->AddFilterEntry(kFilterRectangle, 0.1f, 0.3f, 0.2f, 0.4f);
     QTimer::singleShot(0, Batch.get(), [this] { Batch->BitBtn2->click(); });
     Form->ToolBatchrun->click();
-    EXPECT_EQ(Form->CommandState, 0);
-    EXPECT_FALSE(Form->BatchRunning);
+    EXPECT_EQ(Form->CommandState(), 0);
+    EXPECT_FALSE(Form->BatchRunning());
 
     // An emptied list: the command stays enabled but does nothing (no dialog).
     Protokol->Clear();
     Form->ToolBatchrun->click();
-    EXPECT_EQ(Form->CommandState, 0);
+    EXPECT_EQ(Form->CommandState(), 0);
     EXPECT_TRUE(Dialogs.Errors.empty());
 }
 

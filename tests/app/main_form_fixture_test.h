@@ -128,13 +128,13 @@ protected:
     // The same for a file that must load.
     void OpenImage(const std::string& path) {
         Open(path);
-        ASSERT_EQ(Form->CommandState, 1) << "opened " << path;
+        ASSERT_EQ(Form->CommandState(), 1) << "opened " << path;
     }
     // Opens a w x h image (WriteBitmap's pattern for seed) and shows its spectrum.
     void OpenSpectrum(int32_t w, int32_t h, uint8_t seed = 0) {
         OpenImage(WriteBitmap("scan.bmp", w, h, seed));
         Form->ToolTransform->click();
-        ASSERT_EQ(Form->CommandState, 2);
+        ASSERT_EQ(Form->CommandState(), 2);
     }
 
     // A 24-bit bitmap file of w x h with a recognisable pattern.

@@ -56,27 +56,27 @@ class MainFormHelpTest : public MainFormTest {
 
 TEST_F(MainFormHelpTest, ToolOpenShowsItsPageAndNoFileDialog) {
     Start("192.168.1.20");
-    ASSERT_EQ(Form->LanguageState.Language, 2);
+    ASSERT_EQ(Form->LanguageState().Language, 2);
     Form->ToolHelp->click();
-    ASSERT_TRUE(Form->HelpMode);
+    ASSERT_TRUE(Form->HelpMode());
     Form->ToolOpen->click();
-    EXPECT_FALSE(Form->HelpMode);
+    EXPECT_FALSE(Form->HelpMode());
     EXPECT_TRUE(Dialogs.FileDialogs.empty());
     EXPECT_TRUE(Help->isVisible());
     ASSERT_TRUE(WaitForLoads(1));
     EXPECT_TRUE(Shown().contains("Opens a picture"));
     EXPECT_EQ(Server.asked.back(), "/pixmend_help_829470095_2.htm");
     EXPECT_TRUE(Dialogs.Informations.empty());
-    EXPECT_EQ(Form->CommandState, 0);
+    EXPECT_EQ(Form->CommandState(), 0);
 
     // In German the page name carries language number 1.
     Form->ToolDe->click();
-    ASSERT_EQ(Form->LanguageState.Language, 1);
+    ASSERT_EQ(Form->LanguageState().Language, 1);
     Form->ToolHelp->click();
     Form->Open1->trigger(); // the menu item has no page of its own
     EXPECT_EQ(Dialogs.Informations, std::vector<QString>{QString::fromUtf8(kNoHelpNotice)});
     EXPECT_TRUE(Dialogs.FileDialogs.empty());
-    EXPECT_FALSE(Form->HelpMode);
+    EXPECT_FALSE(Form->HelpMode());
     Form->ToolHelp->click();
     Form->ToolOpen->click();
     ASSERT_TRUE(WaitForLoads(2));
@@ -88,10 +88,10 @@ TEST_F(MainFormHelpTest, ContextHelpTwiceShowsItsOwnPage) {
     Server.SetHtml("/pixmend_help_476602861_2.htm", "<html><body>Asking for help</body></html>");
     Start("192.168.1.20");
     Form->ToolHelp->click();
-    EXPECT_TRUE(Form->HelpMode);
+    EXPECT_TRUE(Form->HelpMode());
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WhatsThisCursor);
     Form->ToolHelp->click();
-    EXPECT_FALSE(Form->HelpMode);
+    EXPECT_FALSE(Form->HelpMode());
     EXPECT_FALSE(Form->ToolHelp->isDown());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     ASSERT_TRUE(WaitForLoads(1));
@@ -102,13 +102,13 @@ TEST_F(MainFormHelpTest, ContextHelpTwiceShowsItsOwnPage) {
 
 TEST_F(MainFormHelpTest, LanguageButtonShowsItsPageAndKeepsTheLanguage) {
     Start("192.168.1.20");
-    ASSERT_EQ(Form->LanguageState.Language, 2);
+    ASSERT_EQ(Form->LanguageState().Language, 2);
     ASSERT_FALSE(Form->ToolDe->isChecked());
     Form->ToolHelp->click();
     Form->ToolDe->click();
     EXPECT_FALSE(Form->ToolDe->isChecked()) << "the click's toggle is undone";
     EXPECT_TRUE(Form->Toolgb->isChecked());
-    EXPECT_EQ(Form->LanguageState.Language, 2);
+    EXPECT_EQ(Form->LanguageState().Language, 2);
     ASSERT_TRUE(WaitForLoads(1));
     EXPECT_EQ(Server.asked.back(), "/pixmend_help_782302679_2.htm");
     EXPECT_TRUE(Shown().contains("The language buttons"));
@@ -126,7 +126,7 @@ TEST_F(MainFormHelpTest, OfflineMachineGetsTheNoticeForPagesOnAnotherMachine) {
         ASSERT_EQ(Dialogs.Informations.size(), 1u);
         EXPECT_EQ(Dialogs.Informations.back(), QString::fromUtf8(kOfflineNotice));
         EXPECT_FALSE(Help->isVisible());
-        EXPECT_FALSE(Form->HelpMode);
+        EXPECT_FALSE(Form->HelpMode());
         EXPECT_TRUE(Dialogs.FileDialogs.empty());
     }
     QTest::qWait(20);
@@ -152,9 +152,9 @@ TEST_F(MainFormHelpTest, AboutAndVersionInfoRunInHelpModeInTheCurrentLanguage) {
     Start("192.168.1.20");
     for (int32_t language : {2, 1}) {
         (language == 1 ? Form->ToolDe : Form->Toolgb)->click();
-        ASSERT_EQ(Form->LanguageState.Language, language);
+        ASSERT_EQ(Form->LanguageState().Language, language);
         Form->ToolHelp->click();
-        ASSERT_TRUE(Form->HelpMode);
+        ASSERT_TRUE(Form->HelpMode());
         const size_t asked = Server.asked.size();
 
         // The about dialog opens modally with the picture alone; its licence
@@ -171,18 +171,18 @@ TEST_F(MainFormHelpTest, AboutAndVersionInfoRunInHelpModeInTheCurrentLanguage) {
         Form->about1->trigger();
         EXPECT_TRUE(pictureAlone) << language;
         EXPECT_TRUE(licenceOfLanguage) << language;
-        EXPECT_TRUE(Form->HelpMode);
+        EXPECT_TRUE(Form->HelpMode());
 
         Form->versioninfo1->trigger();
         EXPECT_TRUE(VersionInfo->isVisible());
         EXPECT_EQ(VersionInfo->Memo1->isVisible(), language == 1);
         EXPECT_EQ(VersionInfo->Memo2->isVisible(), language != 1);
-        EXPECT_TRUE(Form->HelpMode);
+        EXPECT_TRUE(Form->HelpMode());
         QTest::qWait(20);
         EXPECT_EQ(Server.asked.size(), asked) << "neither asked for a page";
         const size_t loads = Loads.size();
         Form->ToolHelp->click(); // shows the context help's own page
-        EXPECT_FALSE(Form->HelpMode);
+        EXPECT_FALSE(Form->HelpMode());
         EXPECT_TRUE(QTest::qWaitFor([&] { return Loads.size() > loads; }, 10000));
     }
     EXPECT_TRUE(Dialogs.Informations.empty());

@@ -53,7 +53,7 @@ protected:
 TEST_F(MainFormLanguageTest, FirstRunOpensMaximisedInEnglish) {
     ShowForm();
     EXPECT_TRUE(Form->isMaximized());
-    EXPECT_EQ(Form->LanguageState.Language, 2);
+    EXPECT_EQ(Form->LanguageState().Language, 2);
     EXPECT_TRUE(Form->Toolgb->isChecked());
     EXPECT_FALSE(Form->ToolDe->isChecked());
     EXPECT_EQ(Form->ToolHelp->toolTip(),
@@ -73,7 +73,7 @@ TEST_F(MainFormLanguageTest, FirstRunOpensMaximisedInEnglish) {
     EXPECT_EQ(Form->SavePictureDialog->PreviewButton->toolTip(), "Preview");
     EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) ") << "the title is never translated";
     EXPECT_EQ(Form->LangText("beenden"), "Do you really want to quit Pixmend?");
-    EXPECT_FALSE(Form->EmptyView->objectName().isEmpty()) << "the walk names the unnamed view";
+    EXPECT_FALSE(Form->EmptyView()->objectName().isEmpty()) << "the walk names the unnamed view";
 }
 
 TEST_F(MainFormLanguageTest, EnglishAndBackRestoresEveryGermanText) {
@@ -81,9 +81,9 @@ TEST_F(MainFormLanguageTest, EnglishAndBackRestoresEveryGermanText) {
     EXPECT_EQ(designed.at("ToolHelp.tip"),
               "Kontexthilfe\r\n(Klicken Sie auf das Element zu dem Sie Hilfe benötigen)");
     ShowForm();
-    ASSERT_EQ(Form->LanguageState.Language, 2);
+    ASSERT_EQ(Form->LanguageState().Language, 2);
     Form->ToolDe->click();
-    EXPECT_EQ(Form->LanguageState.Language, 1);
+    EXPECT_EQ(Form->LanguageState().Language, 1);
     EXPECT_TRUE(Form->ToolDe->isChecked());
     EXPECT_FALSE(Form->Toolgb->isChecked());
     auto german = Texts();
@@ -100,7 +100,7 @@ TEST_F(MainFormLanguageTest, EnglishAndBackRestoresEveryGermanText) {
     // Clicking the button of the active language keeps it down.
     Form->ToolDe->click();
     EXPECT_TRUE(Form->ToolDe->isChecked());
-    EXPECT_EQ(Form->LanguageState.Language, 1);
+    EXPECT_EQ(Form->LanguageState().Language, 1);
     // The other windows keep their texts.
     EXPECT_EQ(Zoom->windowTitle(), "zoom");
     EXPECT_EQ(Protokol->windowTitle(), "Filter list");
@@ -159,7 +159,7 @@ TEST_F(MainFormLanguageTest, WrittenSettingsAreReadBack) {
     EXPECT_FALSE(Form->isMaximized());
     EXPECT_EQ(Form->geometry(), QRect(30, 40, 800, 600));
     EXPECT_FALSE(Form->ToolMirror->isChecked());
-    EXPECT_EQ(Form->LanguageState.Language, 1);
+    EXPECT_EQ(Form->LanguageState().Language, 1);
     EXPECT_TRUE(Form->ToolDe->isChecked()) << "the language replaces the stored button states";
     EXPECT_FALSE(Form->Toolgb->isChecked());
     EXPECT_EQ(Form->ToolOpen->toolTip(), "Bild öffnen");
@@ -176,8 +176,8 @@ TEST_F(MainFormLanguageTest, WrittenSettingsAreReadBack) {
 TEST_F(MainFormLanguageTest, ANegativeFormVersionReadsNothing) {
     WriteSettingsText("[TForm1]\nFormVersion=-1\nShowCmd=1\n[Prefs]\nLang=2\n");
     ShowForm();
-    EXPECT_EQ(Form->LanguageState.Language, 0);
-    EXPECT_EQ(Form->LanguageState.LanguageTable, nullptr);
+    EXPECT_EQ(Form->LanguageState().Language, 0);
+    EXPECT_EQ(Form->LanguageState().LanguageTable, nullptr);
     EXPECT_EQ(Form->ToolOpen->toolTip(), "Bild öffnen");
     EXPECT_EQ(Form->File1->title(), "&Datei");
 }
@@ -185,7 +185,7 @@ TEST_F(MainFormLanguageTest, ANegativeFormVersionReadsNothing) {
 TEST_F(MainFormLanguageTest, AnOddLanguageSelectsGermanAndKeepsTheButtons) {
     WriteSettingsText("[TForm1]\nToolgb_Down=True\nToolDe_Down=True\n[Prefs]\nLang=7\n");
     ShowForm();
-    EXPECT_EQ(Form->LanguageState.Language, 7);
+    EXPECT_EQ(Form->LanguageState().Language, 7);
     EXPECT_EQ(Form->ToolOpen->toolTip(), "Bild öffnen");
     EXPECT_TRUE(Form->ToolDe->isChecked());
     EXPECT_TRUE(Form->Toolgb->isChecked());
@@ -194,7 +194,7 @@ TEST_F(MainFormLanguageTest, AnOddLanguageSelectsGermanAndKeepsTheButtons) {
 TEST_F(MainFormLanguageTest, BadLanguageNumberMeansEnglish) {
     WriteSettingsText("[Prefs]\nLang=abc\n");
     ShowForm();
-    EXPECT_EQ(Form->LanguageState.Language, 2);
+    EXPECT_EQ(Form->LanguageState().Language, 2);
     EXPECT_EQ(Form->File1->title(), "&File");
 }
 
@@ -203,7 +203,7 @@ TEST_F(MainFormLanguageTest, AnUnreadableSettingsFileIsReportedAndStartGoesOn) {
     ShowForm();
     ASSERT_EQ(Dialogs.Errors.size(), 1u);
     EXPECT_NE(Dialogs.Errors[0].indexOf("kann nicht geöffnet werden"), -1) << Dialogs.Errors[0].toStdString();
-    EXPECT_EQ(Form->LanguageState.Language, 2);
+    EXPECT_EQ(Form->LanguageState().Language, 2);
     EXPECT_TRUE(Form->isMaximized());
     // Writing into the folder's place fails too: reported, the close goes on.
     Form->close();

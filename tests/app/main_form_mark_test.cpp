@@ -96,10 +96,10 @@ TEST_F(MainFormMarkTest, HoverZonesOfA40x40MarkSetZoneAndPointerShape) {
     };
     for (const TCase& c : cases) {
         Hover(shape, c.At);
-        EXPECT_EQ(Form->ShapeHoverZone, c.Zone) << c.At.x() << "," << c.At.y();
+        EXPECT_EQ(Form->ShapeHoverZone(), c.Zone) << c.At.x() << "," << c.At.y();
         EXPECT_EQ(shape->cursor().shape(), c.Cursor) << c.At.x() << "," << c.At.y();
-        EXPECT_EQ(Form->ShapeLastLeft, 30 + c.At.x());
-        EXPECT_EQ(Form->ShapeLastTop, 20 + c.At.y());
+        EXPECT_EQ(Form->ShapeLastLeft(), 30 + c.At.x());
+        EXPECT_EQ(Form->ShapeLastTop(), 20 + c.At.y());
     }
 }
 
@@ -110,7 +110,7 @@ TEST_F(MainFormMarkTest, DraggingMovesOrResizesByTheGrabbedZone) {
     // Inside: moves.
     Hover(shape, {20, 20});
     Press(shape, {20, 20});
-    EXPECT_EQ(Form->ShapeGrabZone, 0);
+    EXPECT_EQ(Form->ShapeGrabZone(), 0);
     Drag(shape, {25, 27});
     EXPECT_EQ(Mark(), (TMarkRect{35, 27, 40, 40}));
     Release(shape, {20, 20}); // the widget moved with the mark
@@ -119,7 +119,7 @@ TEST_F(MainFormMarkTest, DraggingMovesOrResizesByTheGrabbedZone) {
     // mark turns over until the release normalises it.
     Hover(shape, {38, 38});
     Press(shape, {38, 38});
-    EXPECT_EQ(Form->ShapeGrabZone, 6);
+    EXPECT_EQ(Form->ShapeGrabZone(), 6);
     Drag(shape, {38 - 50, 38 - 45}); // moved by (-50, -45)
     EXPECT_EQ(Mark(), (TMarkRect{35, 27, -10, -5}));
     Release(shape, {0, 0});

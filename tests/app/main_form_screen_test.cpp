@@ -22,7 +22,7 @@ protected:
         WriteImageFile(path, ScreenedPicture(240, 180, cell));
         OpenImage(path);
         Form->ToolTransform->click();
-        ASSERT_EQ(Form->CommandState, 2);
+        ASSERT_EQ(Form->CommandState(), 2);
     }
 };
 

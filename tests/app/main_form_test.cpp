@@ -59,16 +59,16 @@ public:
 
 TEST_F(MainFormStateTest, StartsInStateZeroWithExactlyTheStartCommands) {
     EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) ");
-    EXPECT_EQ(Form->CaptionBase, "Pixmend (Standard-Edition) ");
-    EXPECT_EQ(Form->CommandState, 0);
-    EXPECT_FALSE(Form->BatchRunning);
-    EXPECT_FALSE(Form->HelpMode);
-    EXPECT_EQ(Form->ShapeLastLeft, 80);
-    EXPECT_EQ(Form->ShapeLastTop, 272);
-    EXPECT_EQ(Form->ShapeHoverZone, 0);
-    EXPECT_EQ(Form->ShapeGrabZone, 0);
-    EXPECT_EQ(Form->LanguageState.Language, 0);
-    EXPECT_EQ(Form->LanguageState.LanguageTable, nullptr);
+    EXPECT_EQ(Form->CaptionBase(), "Pixmend (Standard-Edition) ");
+    EXPECT_EQ(Form->CommandState(), 0);
+    EXPECT_FALSE(Form->BatchRunning());
+    EXPECT_FALSE(Form->HelpMode());
+    EXPECT_EQ(Form->ShapeLastLeft(), 80);
+    EXPECT_EQ(Form->ShapeLastTop(), 272);
+    EXPECT_EQ(Form->ShapeHoverZone(), 0);
+    EXPECT_EQ(Form->ShapeGrabZone(), 0);
+    EXPECT_EQ(Form->LanguageState().Language, 0);
+    EXPECT_EQ(Form->LanguageState().LanguageTable, nullptr);
     EXPECT_EQ(Form->Image1->ImageModified, 0);
 
     const std::set<C> expected = {C::ToolOpen,    C::ToolPaste,    C::ToolLoadFilter, C::ToolHelp, C::ToolMirror,
@@ -115,15 +115,15 @@ TEST_F(MainFormStateTest, EveryKeyRunsItsCommand) {
     };
     Dialogs.Files.push_back(QString::fromStdString(WriteBitmap("k.bmp", 16, 8)));
     press(Qt::Key_F2);
-    EXPECT_EQ(Form->CommandState, 1) << "F2 opens";
+    EXPECT_EQ(Form->CommandState(), 1) << "F2 opens";
     press(Qt::Key_F3);
     EXPECT_EQ(Dialogs.FileDialogs.back(), "SavePictureDialog") << "F3 saves";
     press(QKeySequence(Qt::CTRL | Qt::Key_C));
     EXPECT_FALSE(QApplication::clipboard()->image().isNull()) << "Ctrl+C copies";
     press(Qt::Key_F5);
-    EXPECT_EQ(Form->CommandState, 2) << "F5 transforms";
+    EXPECT_EQ(Form->CommandState(), 2) << "F5 transforms";
     press(Qt::Key_F5);
-    EXPECT_EQ(Form->CommandState, 1) << "and back";
+    EXPECT_EQ(Form->CommandState(), 1) << "and back";
     Protokol->AppendLine("typ=rec,x1=10,x2=20,y1=10,y2=20");
     Form->SetCommandState(3);
     press(Qt::Key_F6);
@@ -134,9 +134,9 @@ TEST_F(MainFormStateTest, EveryKeyRunsItsCommand) {
     EXPECT_FALSE(Form->ToolCompare->isChecked());
     Dialogs.Answers = {true};
     press(Qt::Key_F4);
-    EXPECT_EQ(Form->CommandState, 0) << "F4 closes after asking";
+    EXPECT_EQ(Form->CommandState(), 0) << "F4 closes after asking";
     press(QKeySequence(Qt::CTRL | Qt::Key_V));
-    EXPECT_EQ(Form->CommandState, 1) << "Ctrl+V pastes";
+    EXPECT_EQ(Form->CommandState(), 1) << "Ctrl+V pastes";
     EXPECT_EQ(modalOf(Qt::Key_F7), Batch.get()) << "F7 offers the batch run";
     Form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
@@ -153,20 +153,20 @@ TEST_F(MainFormStateTest, EveryStateMirrorsTheMenu) {
         EXPECT_TRUE(On(C::Beenden1));
         EXPECT_TRUE(On(C::versioninfo1));
         EXPECT_TRUE(On(C::about1));
-        EXPECT_EQ(Form->TrackKontrast->isHidden(), Form->CommandState != 2);
+        EXPECT_EQ(Form->TrackKontrast->isHidden(), Form->CommandState() != 2);
     }
 }
 
 TEST_F(MainFormStateTest, StatesFollowTheTable) {
     Form->SetCommandState(1);
-    EXPECT_EQ(Form->CommandState, 1);
+    EXPECT_EQ(Form->CommandState(), 1);
     EXPECT_TRUE(On(C::ToolSave) && On(C::ToolCopy) && On(C::ToolTransform) && On(C::ToolZoom) &&
                 On(C::ToolBatchrun) && On(C::Schlieen1));
     EXPECT_FALSE(On(C::Toolapply)) << "the filter list is empty";
     EXPECT_FALSE(On(C::ToolResize));
 
     Form->SetCommandState(2);
-    EXPECT_EQ(Form->CommandState, 2);
+    EXPECT_EQ(Form->CommandState(), 2);
     EXPECT_TRUE(On(C::ToolResize) && On(C::ToolRec) && On(C::ToolStempel));
     EXPECT_FALSE(On(C::Toolundo)) << "nothing done on this spectrum yet";
     EXPECT_FALSE(On(C::ToolOpen) || On(C::ToolSave) || On(C::ToolPaste) || On(C::ToolBatchrun));
@@ -174,7 +174,7 @@ TEST_F(MainFormStateTest, StatesFollowTheTable) {
 
     // A smoothing in state 2: batch run comes on, apply stays off.
     Form->AddFilterEntry(kFilterRectangle, 0.1f, 0.2f, 0.1f, 0.2f);
-    EXPECT_EQ(Form->CommandState, 2);
+    EXPECT_EQ(Form->CommandState(), 2);
     EXPECT_TRUE(On(C::ToolBatchrun));
     EXPECT_FALSE(On(C::Toolapply));
     EXPECT_EQ(Protokol->EntryCount(), 1u);
@@ -192,7 +192,7 @@ TEST_F(MainFormStateTest, OpeningAFilterInStateZeroAndOne) {
     EXPECT_EQ(Dialogs.FileDialogs, std::vector<QString>{"OpenFilter"});
     EXPECT_EQ(Protokol->EntryCount(), 2u);
     EXPECT_EQ(Protokol->ListBox1->topLevelItemCount(), 2);
-    EXPECT_EQ(Form->CommandState, 0);
+    EXPECT_EQ(Form->CommandState(), 0);
     EXPECT_TRUE(On(C::ToolBatchrun) && On(C::ToolFilter) && On(C::ToolSaveFilter));
     EXPECT_TRUE(On(C::Batchrun1) && On(C::Filteransehen1) && On(C::SaveFilter1));
     EXPECT_FALSE(On(C::Toolapply));
@@ -228,18 +228,18 @@ TEST_F(MainFormStateTest, AFailedFilterLoadChangesNothing) {
 TEST_F(MainFormStateTest, CloseInStateOneEmptiesTheView) {
     Dialogs.Files.push_back(QString::fromStdString(WriteBitmap("a.bmp", 40, 30)));
     Form->ToolOpen->click();
-    ASSERT_EQ(Form->CommandState, 1);
+    ASSERT_EQ(Form->CommandState(), 1);
     Form->Image1->ImageModified = 1;
     Form->Image1->move(5, 6);
 
     Dialogs.Answers = {true};
     Form->Schlieen1->trigger();
     EXPECT_EQ(Dialogs.Questions.size(), 1u) << "unsaved work: Close asks first";
-    EXPECT_EQ(Form->CommandState, 0);
+    EXPECT_EQ(Form->CommandState(), 0);
     EXPECT_EQ(Form->Image1->geometry(), QRect(0, 0, 737, 705));
     EXPECT_FALSE(Form->Image1->HasPicture());
     EXPECT_EQ(Form->Image1->ImageModified, 0);
-    EXPECT_EQ(Form->windowTitle(), Form->CaptionBase);
+    EXPECT_EQ(Form->windowTitle(), Form->CaptionBase());
     for (C off : {C::ToolSave, C::ToolCopy, C::ToolTransform, C::ToolZoom, C::ToolResize, C::Schlieen1})
         EXPECT_FALSE(On(off)) << ControlName(off);
     EXPECT_TRUE(On(C::ToolOpen));
@@ -256,9 +256,9 @@ TEST_F(MainFormStateTest, CloseInStateTwoAnsweredNoKeepsTheSpectrum) {
     ASSERT_TRUE(On(C::Schlieen1));
     Form->Schlieen1->trigger();
     EXPECT_EQ(Dialogs.Questions.size(), 1u);
-    EXPECT_EQ(Form->CommandState, 2);
+    EXPECT_EQ(Form->CommandState(), 2);
     EXPECT_TRUE(Form->Image1->HasPicture());
-    EXPECT_NE(Form->windowTitle(), Form->CaptionBase);
+    EXPECT_NE(Form->windowTitle(), Form->CaptionBase());
 }
 
 TEST_F(MainFormStateTest, QuitAnsweredNoChangesNothing) {
@@ -280,7 +280,7 @@ TEST_F(MainFormStateTest, QuitAnsweredNoChangesNothing) {
 
 TEST_F(MainFormStateTest, HelpModeTakesTheClickInstead) {
     Form->ToolHelp->click();
-    EXPECT_TRUE(Form->HelpMode);
+    EXPECT_TRUE(Form->HelpMode());
     EXPECT_TRUE(Form->ToolHelp->isDown());
     ASSERT_NE(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WhatsThisCursor);
@@ -293,7 +293,7 @@ TEST_F(MainFormStateTest, HelpModeTakesTheClickInstead) {
     EXPECT_TRUE(Help->isVisible());
     EXPECT_TRUE(Help->CurrentAddress().fileName().startsWith("pixmend_help_829470095_"));
     Help->hide();
-    EXPECT_FALSE(Form->HelpMode);
+    EXPECT_FALSE(Form->HelpMode());
     EXPECT_FALSE(Form->ToolHelp->isDown());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
@@ -301,12 +301,12 @@ TEST_F(MainFormStateTest, HelpModeTakesTheClickInstead) {
     Form->ToolHelp->click();
     Form->ToolDe->click();
     EXPECT_TRUE(Form->ToolDe->isChecked());
-    EXPECT_FALSE(Form->HelpMode);
-    EXPECT_EQ(Form->LanguageState.Language, 0) << "no language was applied";
+    EXPECT_FALSE(Form->HelpMode());
+    EXPECT_EQ(Form->LanguageState().Language, 0) << "no language was applied";
 
     // About runs in help mode and leaves help mode on.
     Form->Contexthelp1->trigger();
-    ASSERT_TRUE(Form->HelpMode);
+    ASSERT_TRUE(Form->HelpMode());
     bool aboutShownModally = false;
     QTimer::singleShot(0, About.get(), [&] {
         aboutShownModally = About->isVisible() && About->isModal();
@@ -315,14 +315,14 @@ TEST_F(MainFormStateTest, HelpModeTakesTheClickInstead) {
     Form->about1->trigger(); // returns once the dialog is closed
     EXPECT_TRUE(aboutShownModally);
     EXPECT_FALSE(About->isVisible());
-    EXPECT_TRUE(Form->HelpMode);
+    EXPECT_TRUE(Form->HelpMode());
     Form->versioninfo1->trigger();
     EXPECT_TRUE(VersionInfo->isVisible());
-    EXPECT_TRUE(Form->HelpMode);
+    EXPECT_TRUE(Form->HelpMode());
 
     // The context help command in help mode ends it.
     Form->ToolHelp->click();
-    EXPECT_FALSE(Form->HelpMode);
+    EXPECT_FALSE(Form->HelpMode());
 }
 
 TEST_F(MainFormStateTest, ZoomFollowsItsButton) {

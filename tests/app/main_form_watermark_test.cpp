@@ -101,12 +101,12 @@ TEST_F(MainFormWatermarkTest, OfferedWhileTheStoreHoldsAnImageOrASpectrum) {
     OpenImage(WriteBitmap("a.bmp", 24, 16));
     EXPECT_EQ(offered(), std::pair(true, true));
     Form->ToolTransform->click();
-    ASSERT_EQ(Form->CommandState, 2);
+    ASSERT_EQ(Form->CommandState(), 2);
     EXPECT_EQ(offered(), std::pair(true, true));
     Form->ToolTransform->click();
     Dialogs.Answers = {true}; // the transformed image is unsaved work
     Form->Schlieen1->trigger();
-    ASSERT_EQ(Form->CommandState, 0);
+    ASSERT_EQ(Form->CommandState(), 0);
     EXPECT_EQ(offered(), std::pair(false, false));
 
     // A disabled item does nothing at all.
@@ -122,7 +122,7 @@ TEST_F(MainFormWatermarkTest, EmbedThenCheckOnALoadedImage) {
     ASSERT_EQ(Dialogs.Prompts, std::vector<QString>{kPrompt});
     EXPECT_TRUE(Dialogs.Errors.empty());
     EXPECT_TRUE(Dialogs.Informations.empty()) << "embedding reports nothing";
-    EXPECT_EQ(Form->CommandState, 1);
+    EXPECT_EQ(Form->CommandState(), 1);
     // The marked image is what the window now shows, and it is unsaved.
     EXPECT_NE(Form->Image1->Picture.Bytes, before.Bytes);
     EXPECT_EQ(Form->Image1->Picture.Bytes, RenderStore(Store, true, 0).Bytes);
@@ -188,7 +188,7 @@ TEST_F(MainFormWatermarkTest, SavedMarkedImageIsFoundAfterReopening) {
 TEST_F(MainFormWatermarkTest, MarkedInTheSpectrumSavedAndFoundInTheSpectrumAgain) {
     OpenImage(WritePhoto("scan.bmp", 160, 120, 5));
     Form->ToolTransform->click();
-    ASSERT_EQ(Form->CommandState, 2);
+    ASSERT_EQ(Form->CommandState(), 2);
     const TBitmap24 spectrumShown = Form->Image1->Picture;
     const auto plane0 = Store.Planes[0];
 
@@ -196,7 +196,7 @@ TEST_F(MainFormWatermarkTest, MarkedInTheSpectrumSavedAndFoundInTheSpectrumAgain
     EXPECT_NE(Store.Planes[0], plane0);
     // Nothing else happens on the spectrum: no redraw, no state change.
     EXPECT_EQ(Form->Image1->Picture.Bytes, spectrumShown.Bytes);
-    EXPECT_EQ(Form->CommandState, 2);
+    EXPECT_EQ(Form->CommandState(), 2);
     EXPECT_EQ(Protokol->List().Lines().size(), 0u);
     Run(Form->CheckWatermark1, std::nullopt);
     EXPECT_TRUE(IsFoundText(LastBox())) << LastBox().toStdString();
@@ -204,14 +204,14 @@ TEST_F(MainFormWatermarkTest, MarkedInTheSpectrumSavedAndFoundInTheSpectrumAgain
     // The way a user keeps it: back to the image, save, and later look at
     // the spectrum of the saved file.
     Form->ToolTransform->click();
-    ASSERT_EQ(Form->CommandState, 1);
+    ASSERT_EQ(Form->CommandState(), 1);
     const std::string saved = Files.File("marked.bmp");
     Dialogs.Files.push_back(QString::fromStdString(saved));
     Form->ToolSave->click();
     Form->Schlieen1->trigger();
     OpenImage(saved);
     Form->ToolTransform->click();
-    ASSERT_EQ(Form->CommandState, 2);
+    ASSERT_EQ(Form->CommandState(), 2);
     Run(Form->CheckWatermark1, std::nullopt);
     EXPECT_TRUE(IsFoundText(LastBox())) << LastBox().toStdString();
     Run(Form->CheckWatermark1, QString("another sign"));
@@ -227,7 +227,7 @@ TEST_F(MainFormWatermarkTest, PercentageUsesTheLocaleDecimalSeparator) {
 }
 
 TEST_F(MainFormWatermarkTest, EmptyStoreGivesTheDivisionErrorAfterThePromptAndChangesNothing) {
-    ASSERT_EQ(Form->CommandState, 0);
+    ASSERT_EQ(Form->CommandState(), 0);
     const TBitmap24 shown = Form->Image1->Picture;
     Dialogs.Texts.push_back(QString("sign"));
     Form->RunCommand([&] { Form->BSetWatermarkClick(Form->SetWatermark1); });
@@ -237,7 +237,7 @@ TEST_F(MainFormWatermarkTest, EmptyStoreGivesTheDivisionErrorAfterThePromptAndCh
     EXPECT_TRUE(Dialogs.Informations.empty());
     EXPECT_EQ(Store.Cols, 0);
     EXPECT_EQ(Store.Rows, 0);
-    EXPECT_EQ(Form->CommandState, 0);
+    EXPECT_EQ(Form->CommandState(), 0);
     EXPECT_EQ(Form->Image1->Picture.Bytes, shown.Bytes);
     EXPECT_EQ(Form->Image1->ImageModified, 0);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the wait cursor is gone again";
@@ -249,9 +249,9 @@ TEST_F(MainFormWatermarkTest, InHelpModeTheItemsAskForHelpInstead) {
     for (QAction* item : {Form->SetWatermark1, Form->CheckWatermark1}) {
         const size_t boxes = Dialogs.Informations.size();
         Form->Contexthelp1->trigger();
-        ASSERT_TRUE(Form->HelpMode);
+        ASSERT_TRUE(Form->HelpMode());
         item->trigger();
-        EXPECT_FALSE(Form->HelpMode);
+        EXPECT_FALSE(Form->HelpMode());
         EXPECT_EQ(Dialogs.Informations.size(), boxes + 1) << "a help notice, no result";
         EXPECT_FALSE(IsFoundText(LastBox()));
         EXPECT_NE(LastBox(), kNotFound);

@@ -1,0 +1,83 @@
+#pragma once
+// The main window's own state, shared by the files that implement the
+// window and by nobody else. Other windows and tests see what the window's
+// accessors give them; everything the commands keep between two user actions
+// lives here.
+
+#include "app/main_form.h"
+
+#include "spectral/bitmap.h"
+
+#include <QPoint>
+#include <QRect>
+#include <QString>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct TForm1::TPrivate {
+    TOtherWindows Windows;
+
+    // 0 no image, 1 image shown, 2 spectrum shown.
+    uint8_t CommandState = 0;
+    // Set while the batch dialog is open and for the whole run.
+    bool BatchRunning = false;
+    bool HelpMode = false;
+    QString CaptionBase;
+    // The view as designed, copied into the real one when the image closes.
+    TImageView* EmptyView = nullptr;
+    // The mark under the pointer: where it was last placed, the zone the
+    // pointer is over and the zone a drag holds.
+    int32_t ShapeLastLeft = 0;
+    int32_t ShapeLastTop = 0;
+    int32_t ShapeHoverZone = 0;
+    int32_t ShapeGrabZone = 0;
+    // Where the last press on the view happened: the corner new marks grow from.
+    QPoint DrawingOrigin;
+    // Language (0 until first applied) and LanguageTable (null until then).
+    TLanguageState LanguageState;
+    // The help server's base address as the settings file had it; written
+    // back unchanged so that a user's own address survives.
+    std::string HelpBase;
+    // The progress window of a batch run (file n of m, Cancel); created at
+    // the first run.
+    QProgressDialog* BatchProgress = nullptr;
+    // The running batch, shared with its worker thread; null when none runs.
+    std::shared_ptr<TBatchRun> Batch;
+
+    std::unique_ptr<TComponentTree> Components;
+    // The normal geometry when the window filled the screen by itself (no
+    // window manager to remember it).
+    QRect NormalGeometry;
+    bool SettingsRead = false;
+    bool SettingsWritten = false;
+    bool Quitting = false;
+    // The zoom picture, kept so that pointer moves allocate nothing.
+    TBitmap24 ZoomPicture;
+
+    // Each undo step is the number of filter entries one user action
+    // recorded on the spectrum shown.
+    std::vector<size_t> UndoSteps;
+    // The planes as they were before a Find screen, for the undo step it
+    // recorded (keyed by that step's place in UndoSteps): its dampings
+    // depend on the values, so their entries cannot take them back.
+    std::map<size_t, std::array<tdline, 3>> ScreenUndo;
+    // Set while the window itself changes the filter list.
+    bool OwnListChange = false;
+    // The picture as loaded, kept from its first transform on so that the
+    // filtered result can be compared with it; Comparing while it is shown.
+    std::optional<TBitmap24> BeforeFilter;
+    bool PictureAsLoaded = false;
+    bool Comparing = false;
+    // The file the image came from or was saved to (empty after a paste),
+    // where the save dialog starts.
+    QString ImageFile;
+    // The file a failing load or save was working on, named by the error box.
+    QString FailedFile;
+};
