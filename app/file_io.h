@@ -1,10 +1,17 @@
 #pragma once
-// Whole-file reading and writing for the engine's own files (filters, stored
-// spectra, settings). A write goes to a temporary file in the target's folder
-// that is renamed over the target only when complete, so a failed write never
-// leaves a truncated file in place of a good one.
+// Whole-file reading and writing for every file the program writes (images,
+// filters, stored spectra, settings). A write goes to a temporary file in the
+// target's own folder that is renamed over the target only when complete, so
+// a failed write never leaves a truncated file in place of a good one.
+//
+// Temporary files are named ".pixmend-PID-XXXXXX". They are removed on every
+// error path and, through a handler installed with the first write, when the
+// process is stopped by SIGINT or SIGTERM. Those left by a process that was
+// killed outright are removed by a later write into the same folder once
+// their process is gone and they are older than a minute.
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,16 +20,51 @@
 // larger than maxBytes.
 std::string ReadWholeFile(const std::string& fileName, size_t maxBytes = size_t(1) << 31);
 
-// Replaces the file's contents. Throws EFileError "Datei %s kann nicht
-// erstellt werden" when it cannot; the previous file then stays as it was.
+// Replaces the file's contents. A symbolic link is followed and the file it
+// points at is replaced, in that file's folder; an existing target that is not
+// a regular file (a device, a pipe, a folder) is refused with EFileError
+// "%s is not a regular file and is not replaced". Any other failure throws
+// EFileError "Datei %s kann nicht erstellt werden"; the previous file then
+// stays as it was. A replaced file keeps its permission bits, a new one gets
+// those of a plain creation.
 void WriteFileAtomically(const std::string& fileName, std::string_view bytes);
+
+// The standard message texts, with the name filled in.
+std::string CannotOpenMessage(const std::string& fileName);
+std::string CannotCreateMessage(const std::string& fileName);
+
+// A temporary file ".pixmend-PID-XXXXXX" in a folder, created empty with the
+// permissions of a plain creation and registered for removal on SIGINT and
+// SIGTERM. The destructor removes it unless Commit renamed it over a target.
+class TTempFile {
+public:
+    // folder is empty or ends in '/'. Throws EFileError with failMessage when
+    // no file can be created there.
+    TTempFile(const std::string& folder, const std::string& failMessage);
+    ~TTempFile();
+    TTempFile(const TTempFile&) = delete;
+    TTempFile& operator=(const TTempFile&) = delete;
+
+    int Descriptor() const { return fd_; }
+    const std::string& Name() const { return name_; }
+    // Closes the descriptor and renames the file to target; false on failure
+    // (the file is then still removed by the destructor).
+    bool Commit(const std::string& target);
+
+private:
+    std::string name_;
+    int fd_ = -1;
+    int slot_ = -1;
+    bool committed_ = false;
+};
 
 // The same written piece by piece, for files too large to build in memory
 // first (stored spectra and images of big scans): the pieces go into the
-// temporary file, Commit renames it over the target. A writer destroyed
-// without Commit (an error on the way) removes its temporary file and leaves
-// the target as it was. Write and Commit throw the "kann nicht erstellt
-// werden" error.
+// temporary file, Commit renames it over the target. Links, targets that are
+// not regular files and permissions as for WriteFileAtomically. A writer
+// destroyed without Commit (an error on the way) removes its temporary file
+// and leaves the target as it was. Write and Commit throw the "kann nicht
+// erstellt werden" error.
 class TAtomicFileWriter {
 public:
     explicit TAtomicFileWriter(std::string fileName);
@@ -34,10 +76,13 @@ public:
 
 private:
     [[noreturn]] void Fail();
-    std::string fileName_, temp_;
-    int fd_ = -1;
+    std::string fileName_, target_;
+    std::optional<TTempFile> temp_;
+    bool exists_ = false;
+    unsigned mode_ = 0;
 };
 
-// The standard message texts, with the name filled in.
-std::string CannotOpenMessage(const std::string& fileName);
-std::string CannotCreateMessage(const std::string& fileName);
+// Removes the temporary files of processes that no longer exist from a
+// folder (empty or ending in '/'), if they are older than a minute. Each
+// folder is swept once per process; WriteFileAtomically calls this.
+void RemoveStaleTempFiles(const std::string& folder);

@@ -48,9 +48,17 @@ namespace {
 
 enum class TFormat { Bmp, Jpeg, Png, Tiff };
 
-TFormat FormatOf(const std::string& fileName) {
+// A name without an extension claims no format: it is written as a 24-bit
+// bitmap, as the window always has, but there is nothing to choose a decoder
+// by when it is read, and the error says so instead of naming an empty
+// extension.
+TFormat FormatOf(const std::string& fileName, bool writing = false) {
     const std::string extension = ImageFileExtension(fileName);
     const std::string kind = LowerAscii(extension);
+    if (extension.empty()) {
+        if (writing) return TFormat::Bmp;
+        throw EInvalidGraphic("Der Dateiname " + fileName + " hat keine Erweiterung");
+    }
     if (kind == "bmp") return TFormat::Bmp;
     if (kind == "jpg" || kind == "jpeg") return TFormat::Jpeg;
     if (kind == "png") return TFormat::Png;
@@ -67,7 +75,7 @@ TBitmap24 Narrow(const TBitmap48& deep) {
 
 }  // namespace
 
-void CheckImageFileName(const std::string& fileName) { FormatOf(fileName); }
+void CheckImageFileName(const std::string& fileName) { FormatOf(fileName, true); }
 
 TBitmap24 ReadImageFile(const std::string& fileName) {
     switch (FormatOf(fileName)) {
@@ -114,7 +122,7 @@ namespace {
 
 void WriteImage(const std::string& fileName, const TBitmap24& bitmap, const TBitmap48& deepImage,
                 const TImageInfo& info) {
-    const TFormat format = FormatOf(fileName);
+    const TFormat format = FormatOf(fileName, true);
     std::string bytes;
     try {
         const bool deep = !deepImage.Empty();
@@ -256,7 +264,7 @@ void SaveStoreView(const std::string& fileName, const TSpectrumStore& store, boo
 }
 
 void SaveImageStore(const std::string& fileName, const TSpectrumStore& store, const TImageInfo& info) {
-    const TFormat format = FormatOf(fileName);
+    const TFormat format = FormatOf(fileName, true);
     if (info.Deep && (format == TFormat::Png || format == TFormat::Tiff))
         WriteImage(fileName, TBitmap24(), RenderStoreImage48(store), info);
     else

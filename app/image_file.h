@@ -5,13 +5,15 @@
 // and for writing: "bmp" (every pixel format in, 24 bits out,
 // app/image_file_bmp.h), "jpg"/"jpeg" (libjpeg, baseline quality 98 out,
 // app/image_file_jpeg.h), "png", "tif", "tiff" (Qt's readers and writers).
-// Any other extension, or none, is refused before anything is read, encoded
-// or written: a file whose name lies about its format is worse than none.
+// Any other extension is refused before anything is read, encoded or
+// written: a file whose name lies about its format is worse than none. A name
+// without an extension is written as a 24-bit bitmap and read by no decoder.
 // Writes go to a temporary file renamed over the target, so a failure never
 // costs the old file.
 //
 // Errors (exact texts): EInvalidGraphic "Unbekannte Bilddateierweiterung
-// (.%s)" with the extension as written (a name without one gives "(.)"),
+// (.%s)" with the extension as written, "Der Dateiname %s hat keine
+// Erweiterung" when a name without one is read,
 // EFileError "Datei %s kann nicht geöffnet werden", EInvalidGraphic "Bitmap
 // ist ungültig" and "JPEG-Fehler #%d", EFileError "Datei %s kann nicht
 // erstellt werden".

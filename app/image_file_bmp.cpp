@@ -283,7 +283,56 @@ class TStreamReader {
     size_t at_ = 0, filled_ = 0;
 };
 
+// Walks the run-length codes without painting: the declared size must be
+// reached by the data (the codes run to the last row or to an end code), and
+// the runs must paint a fair share of it, before memory for the picture is
+// taken. A few hundred bytes can declare a picture of gigabytes; such a file
+// is refused at the cost of reading it once.
+void RequireRunLengthReach(const TByteSource& src, const TLayout& L) {
+    const bool four = L.compression == kRle4;
+    TStreamReader in(src, L.dataOffset);
+    auto next = [&in]() {
+        uint8_t b;
+        if (!in.Next(b)) Invalid();
+        return b;
+    };
+    uint64_t x = 0, y = 0, painted = 0;
+    const auto paint = [&](uint64_t n) {
+        if (y < uint64_t(L.height) && x < uint64_t(L.width))
+            painted += std::min<uint64_t>(n, uint64_t(L.width) - x);
+        x += n;
+    };
+    bool ended = false;
+    while (!ended && y < uint64_t(L.height)) {
+        const uint8_t count = next();
+        const uint8_t value = next();
+        if (count > 0) {
+            paint(count);
+            continue;
+        }
+        if (value == 0) {
+            x = 0;
+            ++y;
+        } else if (value == 1) {
+            ended = true;
+        } else if (value == 2) {
+            x += next();
+            y += next();
+        } else {
+            const unsigned stored = four ? (value + 1u) / 2u : value;
+            for (unsigned k = 0; k < stored + (stored & 1u); ++k) next();
+            paint(value);
+        }
+    }
+    // Rows left to the background by end-of-line and end codes are legal,
+    // but a picture painted to less than a sixty-fourth is no picture of
+    // that size.
+    const uint64_t area = uint64_t(L.width) * uint64_t(L.height);
+    if (area > (uint64_t(1) << 20) && painted < area / 64) Invalid();
+}
+
 TBitmap24 DecodeRunLength(const TByteSource& src, const TLayout& L) {
+    RequireRunLengthReach(src, L);
     TBitmap24 out(L.width, L.height);
     for (int32_t c = 0; c < L.width; ++c)
         std::memcpy(out.Pixel(c, 0), L.palette[0].data(), 3);

@@ -2,6 +2,7 @@
 
 #include "app/image_file_bmp.h"
 #include "spectral/errors.h"
+#include "spectral/memory_budget.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -13,6 +14,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <mutex>
+#include <string>
 #include <cstring>
 #include <limits>
 
@@ -67,8 +71,59 @@ TBitmap24 FromQImage(const QImage& image) {
 
 namespace {
 
-// Qt's readers, with our size limit checked on the header and on the result.
+// What Qt's readers and the libraries below them (libpng, libtiff) say while
+// a file is decoded: their warnings would otherwise go to stderr in the
+// middle of a batch, detached from the file they concern. While a decode runs
+// on a thread, that thread's messages are collected and become part of the
+// file's error; other threads' messages go where they went before. The
+// handler is installed only while some decode runs.
+thread_local std::string* tCollected = nullptr;
+std::mutex gHandlerMutex;
+int gDecodes = 0;
+QtMessageHandler gPrevious = nullptr;
+
+void CollectingHandler(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (tCollected && type != QtFatalMsg) {
+        const std::string line = text.simplified().toStdString();
+        if (!line.empty() && tCollected->find(line) == std::string::npos) {
+            if (!tCollected->empty()) *tCollected += "; ";
+            *tCollected += line;
+        }
+        return;
+    }
+    if (gPrevious) {
+        gPrevious(type, context, text);
+    } else {
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));
+    }
+}
+
+class TCollectMessages {
+  public:
+    explicit TCollectMessages(std::string& into) {
+        tCollected = &into;
+        const std::lock_guard<std::mutex> lock(gHandlerMutex);
+        if (gDecodes++ == 0) gPrevious = qInstallMessageHandler(CollectingHandler);
+    }
+    ~TCollectMessages() {
+        tCollected = nullptr;
+        const std::lock_guard<std::mutex> lock(gHandlerMutex);
+        if (--gDecodes == 0) qInstallMessageHandler(gPrevious);
+    }
+    TCollectMessages(const TCollectMessages&) = delete;
+    TCollectMessages& operator=(const TCollectMessages&) = delete;
+};
+
+[[noreturn]] void InvalidImage(const std::string& said) {
+    if (said.empty()) throw EInvalidGraphic("Bitmap ist ungültig");
+    throw EInvalidGraphic("Bitmap ist ungültig (" + said.substr(0, 300) + ")");
+}
+
+// Qt's readers, with our size limit checked on the header and on the result,
+// and what they say collected for the error.
 QImage ReadQImage(const char* data, size_t size) {
+    std::string said;
+    const TCollectMessages collect(said);
     if (size > size_t(std::numeric_limits<int>::max()))
         throw EInvalidGraphic("Bitmap ist ungültig");
     QByteArray bytes = QByteArray::fromRawData(data, qsizetype(size));
@@ -79,13 +134,18 @@ QImage ReadQImage(const char* data, size_t size) {
     if (declared.isValid() &&
         uint64_t(declared.width()) * uint64_t(declared.height()) > kMaxImagePixels)
         throw EInvalidGraphic("Bitmap ist ungültig");
+    // Qt's image (up to 8 bytes per pixel) and ours (up to 6) exist at once.
+    if (declared.isValid())
+        RequireMemory(uint64_t(declared.width()) * uint64_t(declared.height()) * 14,
+                      "a picture of " + std::to_string(declared.width()) + " x " +
+                          std::to_string(declared.height()) + " pixels");
     // Qt refuses images above a global limit (256 MB by default); raise it to
     // what our largest image needs at 8 bytes per pixel (16-bit RGBA).
     const int neededMb = int(kMaxImagePixels * 8 >> 20);
     if (QImageReader::allocationLimit() != 0 && QImageReader::allocationLimit() < neededMb)
         QImageReader::setAllocationLimit(neededMb);
     QImage image;
-    if (!reader.read(&image) || image.isNull()) throw EInvalidGraphic("Bitmap ist ungültig");
+    if (!reader.read(&image) || image.isNull()) InvalidImage(said);
     if (uint64_t(image.width()) * uint64_t(image.height()) > kMaxImagePixels)
         throw EInvalidGraphic("Bitmap ist ungültig");
     return image;

@@ -22,7 +22,8 @@ TBitmap24 FromQImage(const QImage& image);
 
 // A PNG or TIFF file's bytes through Qt's readers. Throws EInvalidGraphic
 // "Bitmap ist ungültig" when they cannot be decoded or the image is larger
-// than kMaxImagePixels.
+// than kMaxImagePixels; what the readers said about a file they could not
+// decode follows in parentheses. Nothing they say reaches stderr.
 TBitmap24 DecodeQtImageFile(const char* data, size_t size);
 
 // The same, keeping 16-bit channels (in Deep), the grey colour type, the

@@ -80,6 +80,8 @@ const TPairs& MessagePatterns() {
         {"Datei %s kann nicht erstellt werden", "Cannot create the file %s"},
         {"Datei %s ist zu gro\u00df f\u00fcr eine Filterdatei", "The file %s is too large for a filter file"},
         {"Unbekannte Bilddateierweiterung (.%s)", "Unknown image file extension (.%s)"},
+        {"Der Dateiname %s hat keine Erweiterung", "The file name %s has no extension"},
+        {"Bitmap ist ung\u00fcltig (%s)", "The picture is not valid (%s)"},
         {"JPEG-Fehler #%s", "JPEG error #%s"},
         {"'%s' ist kein g\u00fcltiger Integerwert", "'%s' is not a valid integer value"},
         {"Die neue Bildgr\u00f6\u00dfe %s ist zu gro\u00df", "The new image size %s is too large"},

@@ -100,6 +100,12 @@ const TLanguageTable& StrHolder1() {
         "##BatchCannotCreate##=Ordner %1 kann nicht erstellt werden (%2)",
         "##BatchCannotRead##=Ordner %1 kann nicht gelesen werden (%2)",
         "##BatchTargetHint##=Der Ordner, in den die Ergebnisse geschrieben werden",
+        "##WatermarkPass##=Wasserzeichen: Durchgang %1, Maß %2",
+        "##WatermarkNotFinite##=Das Spektrum enthält Werte, die keine endlichen Zahlen sind "
+        "(NaN oder unendlich); es kann kein Wasserzeichen aufnehmen.",
+        "##WatermarkTooWeak##=Das Wasserzeichen ließ sich nicht einbetten: nach %1 Durchgängen "
+        "ist sein Maß nur %2, zu schwach, um gefunden zu werden (das Bild ist zu klein oder "
+        "seine Werte sind zu groß). Das Bild bleibt unverändert.",
     };
     return table;
 }
@@ -186,6 +192,12 @@ const TLanguageTable& StrHolder2() {
         "##BatchCannotCreate##=Folder %1 cannot be created (%2)",
         "##BatchCannotRead##=Folder %1 cannot be read (%2)",
         "##BatchTargetHint##=The folder the results are written to",
+        "##WatermarkPass##=watermark: pass %1, measure %2",
+        "##WatermarkNotFinite##=The spectrum holds values that are not finite (NaN or "
+        "infinity); it cannot carry a watermark.",
+        "##WatermarkTooWeak##=The watermark could not be embedded: after %1 passes its measure "
+        "is only %2, too weak to be found (the image is too small or its values too large). "
+        "The image is unchanged.",
     };
     return table;
 }

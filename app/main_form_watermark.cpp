@@ -1,6 +1,7 @@
 // The watermark commands of the main window: embedding a sign into the store
 // as it stands and checking for one. Both ask for the sign first; prompt and
-// result speak the interface language.
+// result speak the interface language, and the embedding's status texts and
+// errors come from the language tables.
 
 #include "app/image_view.h"
 #include "app/interface_texts.h"
@@ -35,7 +36,21 @@ void TForm1::BSetWatermarkClick(QObject* sender) {
     if (!PassesGuard(TCommand::SetWatermark, sender)) return;
     const std::string sign = AskSign();
     TBusyCursor busy;
-    const TWatermarkResult result = EmbedWatermark(Store, sign);
+    // The measure as the status bar and the error show it.
+    const auto measureText = [](double measure) {
+        return QString::number(measure, 'f', 4).replace('.', QChar(DecimalSeparator()));
+    };
+    TWatermarkResult result;
+    try {
+        result = EmbedWatermarkOrFail(Store, sign, [&](int pass, double measure) {
+            ShowStatus(LangText("WatermarkPass").arg(pass).arg(measureText(measure)), 0);
+        });
+    } catch (const EWatermarkError& e) {
+        // The store is as it was; say why in the interface's language.
+        if (e.Kind == EWatermarkError::TKind::NotFinite) throw Exception(LangText("WatermarkNotFinite").toStdString());
+        throw Exception(
+            LangText("WatermarkTooWeak").arg(e.Passes).arg(measureText(e.Measure)).toStdString());
+    }
     // On the spectrum the mark only changes values nobody looks at until the
     // transform back. On the image the store now differs from the picture
     // shown, and the picture is what Save, Copy and the next transform take:

@@ -148,12 +148,29 @@ TFileMessage EnglishMessage(const std::string& message, const std::string& fileN
     static const std::string tooLarge = " ist zu groß für eine Filterdatei";
     if (StartsWith(message, "Datei ") && EndsWith(message, tooLarge))
         return {message.substr(6, message.size() - 6 - tooLarge.size()), "too large for a filter file"};
+    static const std::string noExtension = " hat keine Erweiterung";
+    if (StartsWith(message, "Der Dateiname ") && EndsWith(message, noExtension))
+        return {message.substr(14, message.size() - 14 - noExtension.size()),
+                "has no extension; images are read from .bmp, .jpg, .jpeg, .png, .tif and .tiff files"};
+    // An entry of a filter that could not be applied: its line, then its own error.
+    if (StartsWith(message, "Filterzeile ")) {
+        const size_t colon = message.find(": ");
+        if (colon != std::string::npos) {
+            TFileMessage inner = EnglishMessage(message.substr(colon + 2), fileName);
+            inner.Text = "filter line " + message.substr(12, colon - 12) + ": " + inner.Text;
+            return inner;
+        }
+    }
     std::string text = message;
-    if (message == "Bitmap ist ungültig") {
+    if (message == "Bitmap ist ungültig" || StartsWith(message, "Bitmap ist ungültig (")) {
         const std::string ext = LowerExtension(fileName);
         text = ext == "png"                   ? "not a valid PNG image"
                : ext == "tif" || ext == "tiff" ? "not a valid TIFF image (damaged, or a compression we cannot read)"
                                                : "not a valid bitmap";
+        // What the decoding library said, when it said something.
+        if (message.size() > std::strlen("Bitmap ist ungültig"))
+            text += "; the decoder said: " + message.substr(std::strlen("Bitmap ist ungültig ("),
+                                                            message.size() - std::strlen("Bitmap ist ungültig (") - 1);
     } else if (StartsWith(message, "JPEG-Fehler #")) {
         text = "not a valid JPEG file (codec error " + message.substr(13) + ")";
     } else if (StartsWith(message, "Unbekannte Bilddateierweiterung (")) {
@@ -170,7 +187,11 @@ TFileMessage EnglishMessage(const std::string& message, const std::string& fileN
         const size_t head = std::strlen("Die neue Bildgröße "), tail = std::strlen(" ist zu groß");
         text = "the new image size " + message.substr(head, message.size() - head - tail) + " is too large";
     } else if (StartsWith(message, "Prime factor for FFT length too large")) {
-        text = "a side of this length cannot be transformed (2n-1 has too large a prime factor)";
+        // The transform names the side and the largest size that works.
+        const size_t detail = message.find(" The image is ");
+        text = detail != std::string::npos
+                   ? "cannot be transformed:" + message.substr(detail)
+                   : "a side of this length cannot be transformed (2n-1 has too large a prime factor)";
     }
     for (auto& ch : text)
         if (ch == '\n' || ch == '\r') ch = ' ';

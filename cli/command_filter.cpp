@@ -15,6 +15,8 @@
 
 namespace {
 
+constexpr int32_t kMaxResizeArg = 1000000;
+
 const char* const kModeNames[] = {"percent", "width", "height", "max-width", "max-height"};
 
 int32_t ModeNamed(const std::string& name) {
@@ -140,6 +142,11 @@ int RunAdd(const TArgs& args) {
         if (args.Value("size") || args.Flag("mirror")) throw EUsage("--size and --mirror go with a mark");
         const int32_t mode = ModeNamed(*resize);
         const int32_t value = ParseIntArg(pos[2], "VALUE");
+        // Percent or pixels: below 1 nothing can be resized, and a million
+        // is far beyond any picture (the run would only end in a memory error).
+        if (value < 1 || value > kMaxResizeArg)
+            throw EUsage("VALUE: " + std::to_string(value) + " is out of range (1.." +
+                         std::to_string(kMaxResizeArg) + ")");
         filter.AppendEntry(kFilterResizeBase + mode, float(value), 0.0f, 0.0f, 0.0f);
     } else {
         const bool isEllipse = ellipse.has_value();
@@ -148,6 +155,11 @@ int RunAdd(const TArgs& args) {
         // As the smoothing command records a mark: normalised first, then
         // the fractions, then (mirror switch down) the fractions exchanged.
         NormaliseMark(mark);
+        if (mark.L < 0 || mark.T < 0 || int64_t(mark.L) + mark.W > W ||
+            int64_t(mark.T) + mark.H > H)
+            throw EUsage(std::string(isEllipse ? "--ellipse" : "--rect") +
+                         ": the mark must lie within the spectrum of " + std::to_string(W) + "x" +
+                         std::to_string(H) + " cells");
         const int32_t kind = isEllipse ? kFilterEllipse : kFilterRectangle;
         const TNormalisedRegion r = MarkRegion(mark, W, H);
         filter.AppendEntry(kind, r.x1, r.x2, r.y1, r.y2);
@@ -212,7 +224,8 @@ TCommandRegistrar filter({"filter", "show a filter file, add entries to one, or 
                           "L,T of W x H pixels on a spectrum of WxH cells, as a rectangle or an\n"
                           "ellipse, and with --mirror also its counterpart mirrored at the diagonal.\n"
                           "--resize appends a resize entry; MODE is percent, width, height,\n"
-                          "max-width or max-height, VALUE a whole number. The file is created when\n"
+                          "max-width or max-height, VALUE a whole number from 1 to 1000000; a mark\n"
+                          "must lie within the spectrum. The file is created when\n"
                           "missing; what it holds already is kept byte for byte. The new lines are\n"
                           "printed.\n\n"
                           "detect: finds the halftone screen in IMAGE's spectrum and writes one notch\n"

@@ -2,8 +2,10 @@
 //
 // A deliberately small HTTP/1.0-1.1 server: it listens on the loopback
 // address only, answers GET and HEAD for files directly in the pages folder,
-// one connection at a time, each closed after its answer. It runs until it
-// is interrupted (Ctrl+C or SIGTERM).
+// each connection closed after its answer. One poll loop serves all
+// connections at once; a client gets a few seconds for its whole request head
+// and a bounded number of open connections. It runs until it is interrupted
+// (Ctrl+C or SIGTERM).
 #include "cli/cli_support.h"
 
 #include "help/page_request.h"
@@ -14,10 +16,11 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <map>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -32,7 +35,14 @@ namespace fs = std::filesystem;
 constexpr int32_t kDefaultPort = 8642;
 constexpr size_t kMaxRequestHead = 16 * 1024;
 constexpr off_t kMaxPageBytes = 16 * 1024 * 1024;
-constexpr int kClientTimeoutSeconds = 3; // a silent client must not stall the server for long
+using Clock = std::chrono::steady_clock;
+// The whole request head must arrive within this time, however it trickles
+// in; the answer then has this long to be taken.
+constexpr auto kHeadTime = std::chrono::seconds(4);
+constexpr auto kSendTime = std::chrono::seconds(30);
+// Open connections at once, and of those from one client address.
+constexpr size_t kMaxConnections = 256;
+constexpr int kMaxPerClient = 32;
 
 volatile std::sig_atomic_t gStop = 0;
 void OnStopSignal(int) {
@@ -77,29 +87,9 @@ fs::path DefaultPagesFolder() {
     throw Exception("no help pages folder found; name one with --pages DIR");
 }
 
-bool SendAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t sent = ::send(fd, data, size, MSG_NOSIGNAL);
-        if (sent < 0 && errno == EINTR) continue;
-        if (sent <= 0) return false;
-        data += sent;
-        size -= size_t(sent);
-    }
-    return true;
-}
-
-// Reads the request head up to its blank line. Returns 0 when complete, 431
-// when it grows too large, -1 when the client went away or fell silent.
-int ReadRequestHead(int fd, std::string& head) {
-    char buf[2048];
-    while (head.find("\r\n\r\n") == std::string::npos && head.find("\n\n") == std::string::npos) {
-        if (head.size() > kMaxRequestHead) return 431;
-        const ssize_t got = ::recv(fd, buf, sizeof buf, 0);
-        if (got < 0 && errno == EINTR && !gStop) continue;
-        if (got <= 0) return -1;
-        head.append(buf, size_t(got));
-    }
-    return 0;
+// Whether the head is complete: it ends at its first blank line.
+bool HeadComplete(const std::string& head) {
+    return head.find("\r\n\r\n") != std::string::npos || head.find("\n\n") != std::string::npos;
 }
 
 // Reads a page file that sits directly in the folder. Symbolic links are not
@@ -122,16 +112,11 @@ bool ReadPage(int folderFd, const std::string& name, std::string& body) {
     return true;
 }
 
-void Answer(int client, int folderFd) {
-    const timeval timeout{kClientTimeoutSeconds, 0};
-    ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    ::setsockopt(client, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
-
-    std::string head;
-    const int read = ReadRequestHead(client, head);
-    if (read < 0) return;
+// The whole answer to a request head (or to one that grew beyond the limit),
+// and the line logged for it.
+std::string Answer(const std::string& head, bool tooLarge, int folderFd, std::string& logLine) {
     TPageRequest request;
-    if (read == 431)
+    if (tooLarge)
         request.Status = 431;
     else
         request = ParsePageRequest(head);
@@ -157,25 +142,118 @@ void Answer(int client, int folderFd) {
     if (request.Status == 405) reply += "Allow: GET, HEAD\r\n";
     reply += "Cache-Control: no-cache\r\nConnection: close\r\n\r\n";
     if (!request.HeadOnly) reply += body;
-    SendAll(client, reply.data(), reply.size());
-    // Closing with unread request bytes would reset the connection and could
-    // destroy the answer before the client reads it: end our side first and
-    // let the client's remaining bytes arrive.
-    ::shutdown(client, SHUT_WR);
-    const timeval drainTimeout{1, 0};
-    ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, &drainTimeout, sizeof drainTimeout);
-    char sink[4096];
-    for (size_t drained = 0; drained < 256 * 1024;) {
-        const ssize_t got = ::recv(client, sink, sizeof sink, 0);
-        if (got <= 0) break;
-        drained += size_t(got);
-    }
     // The request line is the client's text: keep control bytes off the terminal.
-    std::string logged = requestLine.substr(0, 200);
-    for (char& c : logged)
+    logLine = requestLine.substr(0, 200);
+    for (char& c : logLine)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-    std::printf("%s -> %d\n", logged.c_str(), request.Status);
-    std::fflush(stdout);
+    logLine += " -> " + std::to_string(request.Status);
+    return reply;
+}
+
+// One open connection: first its request head is collected, then its answer
+// sent. Every socket is non-blocking and served by the one poll loop, so no
+// client, however slow, holds up another.
+struct TConnection {
+    int Fd = -1;
+    uint32_t Peer = 0;  // the client's address, for the per-client cap
+    std::string Head, Reply;
+    size_t Sent = 0;
+    bool Answering = false;
+    Clock::time_point Deadline;
+};
+
+void CloseConnection(TConnection& c) {
+    // Discard what the client has already sent beyond its head, so that the
+    // close does not reset the connection under an answer it is still
+    // reading; nothing is waited for.
+    char sink[4096];
+    for (int i = 0; i < 64 && ::recv(c.Fd, sink, sizeof sink, MSG_DONTWAIT) > 0; ++i) {
+    }
+    ::close(c.Fd);
+    c.Fd = -1;
+}
+
+// Sends what the socket takes. False when the connection is to end (all sent,
+// or the client went away).
+bool WriteTo(TConnection& c) {
+    while (c.Sent < c.Reply.size()) {
+        const ssize_t sent =
+            ::send(c.Fd, c.Reply.data() + c.Sent, c.Reply.size() - c.Sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent < 0 && errno == EINTR) continue;
+        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+        if (sent <= 0) return false;
+        c.Sent += size_t(sent);
+    }
+    return false;
+}
+
+// Reads what the client has sent. False when the connection is to end.
+bool ReadFrom(TConnection& c, int folderFd) {
+    char buf[4096];
+    for (;;) {
+        const ssize_t got = ::recv(c.Fd, buf, sizeof buf, MSG_DONTWAIT);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return errno == EAGAIN || errno == EWOULDBLOCK;
+        if (got == 0) return false;  // gone before its request was whole
+        c.Head.append(buf, size_t(got));
+        const bool complete = HeadComplete(c.Head);
+        if (complete || c.Head.size() > kMaxRequestHead) {
+            std::string logLine;
+            c.Reply = Answer(c.Head, !complete, folderFd, logLine);
+            std::printf("%s\n", logLine.c_str());
+            std::fflush(stdout);
+            c.Answering = true;
+            c.Deadline = Clock::now() + kSendTime;
+            return WriteTo(c);
+        }
+    }
+}
+
+void Serve(int listener, int folderFd) {
+    std::vector<TConnection> open;
+    std::map<uint32_t, int> perPeer;
+    std::vector<pollfd> fds;
+    while (!gStop) {
+        fds.clear();
+        fds.push_back({listener, open.size() < kMaxConnections ? short(POLLIN) : short(0), 0});
+        for (const auto& c : open) fds.push_back({c.Fd, c.Answering ? short(POLLOUT) : short(POLLIN), 0});
+        // The timeout lets a stop signal that arrives between two waits end
+        // the loop promptly, and deadlines be checked.
+        const int ready = ::poll(fds.data(), fds.size(), 250);
+        if (ready < 0 && errno != EINTR) throw Exception("cannot wait for clients: " + ErrnoText());
+        const auto now = Clock::now();
+        for (size_t i = 0; i < open.size(); ++i) {
+            TConnection& c = open[i];
+            const short events = ready > 0 ? fds[i + 1].revents : short(0);
+            bool keep = now < c.Deadline;
+            if (keep && events) keep = c.Answering ? WriteTo(c) : ReadFrom(c, folderFd);
+            if (!keep) {
+                CloseConnection(c);
+                if (--perPeer[c.Peer] == 0) perPeer.erase(c.Peer);
+            }
+        }
+        std::erase_if(open, [](const TConnection& c) { return c.Fd < 0; });
+        if (ready <= 0 || (fds[0].revents & POLLIN) == 0) continue;
+        while (open.size() < kMaxConnections) {
+            sockaddr_in peer{};
+            socklen_t length = sizeof peer;
+            const int fd = ::accept4(listener, reinterpret_cast<sockaddr*>(&peer), &length,
+                                     SOCK_CLOEXEC | SOCK_NONBLOCK);
+            if (fd < 0) break;
+            const uint32_t address = ntohl(peer.sin_addr.s_addr);
+            if (perPeer[address] >= kMaxPerClient) {
+                ::close(fd);  // one client must not take every place
+                continue;
+            }
+            ++perPeer[address];
+            TConnection c;
+            c.Fd = fd;
+            c.Peer = address;
+            c.Deadline = Clock::now() + kHeadTime;
+            open.push_back(std::move(c));
+        }
+    }
+    for (auto& c : open) CloseConnection(c);
 }
 
 int RunHelpServer(const std::vector<std::string>& argv) {
@@ -202,7 +280,7 @@ int RunHelpServer(const std::vector<std::string>& argv) {
     address.sin_port = htons(uint16_t(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK); // never reachable from other machines
     if (::bind(listener.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listener.Get(), 16) != 0)
+        ::listen(listener.Get(), 64) != 0)
         throw Exception("cannot listen on 127.0.0.1:" + std::to_string(port) + ": " + ErrnoText());
     socklen_t length = sizeof address;
     ::getsockname(listener.Get(), reinterpret_cast<sockaddr*>(&address), &length);
@@ -223,15 +301,8 @@ int RunHelpServer(const std::vector<std::string>& argv) {
             actualPort);
     std::fflush(stdout);
 
-    // Polling with a timeout lets a stop signal that arrives between two
-    // waits end the loop promptly.
-    while (!gStop) {
-        pollfd waiting{listener.Get(), POLLIN, 0};
-        const int ready = ::poll(&waiting, 1, 250);
-        if (ready <= 0) continue;
-        TFd client(::accept4(listener.Get(), nullptr, nullptr, SOCK_CLOEXEC));
-        if (client.Get() >= 0) Answer(client.Get(), folderFd.Get());
-    }
+    ::fcntl(listener.Get(), F_SETFL, ::fcntl(listener.Get(), F_GETFL) | O_NONBLOCK);
+    Serve(listener.Get(), folderFd.Get());
     std::printf("help server stopped\n");
     return 0;
 }

@@ -47,7 +47,12 @@ int RunSpectrum(const std::vector<std::string>& argv) {
     if (args.Positional().size() != 1) throw EUsage("expected one IMAGE");
     const std::string out = args.Required("output");
     std::optional<int32_t> contrast;
-    if (auto c = args.Value("contrast")) contrast = ParseIntArg(*c, "--contrast");
+    if (auto c = args.Value("contrast")) {
+        contrast = ParseIntArg(*c, "--contrast");
+        if (*contrast < kContrastMin || *contrast > kContrastMax)
+            throw EUsage("--contrast: " + std::to_string(*contrast) + " is out of range (" +
+                         std::to_string(kContrastMin) + ".." + std::to_string(kContrastMax) + ")");
+    }
     CheckOutputName(out);
     const std::string in = args.Positional()[0];
     TSpectrumStore store;

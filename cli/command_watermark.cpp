@@ -33,7 +33,14 @@ int RunEmbed(const std::vector<std::string>& argv) {
     const std::string sign = args.Value("sign").value_or(kDefaultSign);
     if (!IsNpyName(out)) ForFile(out, [&] { CheckImageFileName(out); });
     TSpectrumStore store = LoadSpectrum(args.Positional()[0]);
-    const TWatermarkResult result = EmbedWatermark(store, sign);
+    TWatermarkResult result;
+    try {
+        result = EmbedWatermarkOrFail(store, sign);
+    } catch (const EWatermarkError& e) {
+        // Nothing is written: an output without a mark would pass for one.
+        std::fprintf(stderr, "pixmend-cli watermark: %s\n", e.what());
+        return 1;
+    }
     {
         TCliProgress progress("inverse transform");
         TransformStore(store, TTransformDirection::Inverse, nullptr, progress, CliTransformOptions());
@@ -76,7 +83,10 @@ TCommandRegistrar
                "embed adds the watermark of the sign to the spectrum, pass after pass until\n"
                "it is found with a measure above 0.995 (at most 20 passes), transforms back\n"
                "and writes OUT: .npy receives the unclipped planes, .jpg a JPEG of quality\n"
-               "98, any other name a 24-bit bitmap. Prints the passes and the final measure.\n\n"
+               "98, any other name a 24-bit bitmap. Prints the passes and the final measure.\n"
+               "When the mark cannot be embedded (a spectrum with NaN or infinity, or one\n"
+               "that after all passes would still not be found) it says why, writes\n"
+               "nothing and exits with 1.\n\n"
                "check prints the verdict and, on a second line, the measure. Exit status:\n"
                "0 found, 1 not found, 2 error.\n",
                RunWatermark});

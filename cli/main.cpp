@@ -4,6 +4,7 @@
 
 #include "app/data_folder.h"
 #include "cli/cli_support.h"
+#include "spectral/memory_budget.h"
 
 #include <QtGlobal>
 
@@ -20,8 +21,9 @@ void PrintOverview(std::FILE* out) {
     std::fprintf(out, "\n'pixmend-cli COMMAND --help' describes a command. --quiet (-q) anywhere\n"
                       "turns off progress and report lines; --fast anywhere makes every\n"
                       "transform the fast one (O(n log n) at every size, as accurate, but not\n"
-                      "bit-identical with the exact transform). Exit status: 0 done, 1 a file\n"
-                      "failed, 2 a wrong command line.\n");
+                      "bit-identical with the exact transform). Every command takes --max-memory\n"
+                      "SIZE (like 800M or 2G): larger pictures and spectra are refused. Exit\n"
+                      "status: 0 done, 1 a file failed, 2 a wrong command line.\n");
     // Where a new user finds something to try the commands on.
     const auto sample = FindDataPath("samples/halftone.bmp");
     const auto filter = FindDataPath("samples/halftone.flt");
@@ -57,6 +59,27 @@ int main(int argc, char** argv) {
     }
     const TCliCommand& command = it->second;
     args.erase(args.begin());
+    // --max-memory SIZE holds for every command: bitmaps, stores and resized
+    // spectra beyond it are refused as they would be beyond the machine's.
+    for (size_t i = 0; i < args.size(); ++i) {
+        const bool joined = args[i].rfind("--max-memory=", 0) == 0;
+        if (!joined && args[i] != "--max-memory") continue;
+        if (!joined && i + 1 == args.size()) {
+            std::fprintf(stderr, "pixmend-cli %s: --max-memory needs a size, for example 2G\n",
+                         command.Name.c_str());
+            return 2;
+        }
+        const std::string text = joined ? args[i].substr(13) : args[i + 1];
+        const uint64_t limit = ParseMemorySize(text);
+        if (limit == 0) {
+            std::fprintf(stderr, "pixmend-cli %s: --max-memory: '%s' is not a size (like 800M or 2G)\n",
+                         command.Name.c_str(), text.c_str());
+            return 2;
+        }
+        SetMemoryLimit(limit);
+        args.erase(args.begin() + std::ptrdiff_t(i), args.begin() + std::ptrdiff_t(i + (joined ? 1 : 2)));
+        --i;
+    }
     for (const auto& a : args)
         if (a == "--help" || a == "-h") {
             std::fputs(command.Help.c_str(), stdout);

@@ -18,22 +18,26 @@ void Transform(TSpectrumStore& store, TTransformDirection direction, IProgress& 
 void ApplyFilterEntries(TSpectrumStore& store, const TFilterList& filter, IProgress& progress) {
     const size_t n = filter.EntryCount();
     for (size_t i = 0; i < n; ++i) {
-        const TFilterEntry e = filter.GetEntry(i);
-        const int32_t W = store.Cols, H = store.Rows;
-        if (e.typ == kFilterNotch) {
-            DampNotch(store, CellBound(W, e.x1), CellBound(W, e.x2), CellBound(H, e.y1),
-                      CellBound(H, e.y2));
-            continue;
-        }
-        if (e.typ == kFilterBand) {
-            DampScreenBand(store, e.x1, e.x2, e.y1);
-            continue;
-        }
-        if (IsSmoothingKind(e.typ)) {
-            SmoothRegion(store, CellBound(W, e.x1), CellBound(W, e.x2), CellBound(H, e.y1),
-                         CellBound(H, e.y2), e.typ != kFilterRectangle, TSmoothDirection::Smooth);
-        } else if (IsResizeKind(e.typ)) {
-            ResizeSpectrum(store, RoundToInt32(double(e.x1)), e.typ - kFilterResizeBase, progress);
+        try {
+            const TFilterEntry e = filter.GetEntry(i);
+            const int32_t W = store.Cols, H = store.Rows;
+            if (e.typ == kFilterNotch) {
+                DampNotch(store, CellBound(W, e.x1), CellBound(W, e.x2), CellBound(H, e.y1),
+                          CellBound(H, e.y2));
+                continue;
+            }
+            if (e.typ == kFilterBand) {
+                DampScreenBand(store, e.x1, e.x2, e.y1);
+                continue;
+            }
+            if (IsSmoothingKind(e.typ)) {
+                SmoothRegion(store, CellBound(W, e.x1), CellBound(W, e.x2), CellBound(H, e.y1),
+                             CellBound(H, e.y2), e.typ != kFilterRectangle, TSmoothDirection::Smooth);
+            } else if (IsResizeKind(e.typ)) {
+                ResizeSpectrum(store, RoundToInt32(double(e.x1)), e.typ - kFilterResizeBase, progress);
+            }
+        } catch (const Exception& e) {
+            throw EFilterEntryError(i + 1, e.what());
         }
     }
 }

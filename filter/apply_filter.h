@@ -7,6 +7,7 @@
 #include "filter/filter_list.h"
 #include "spectral/bitmap.h"
 #include "spectral/image_info.h"
+#include "spectral/errors.h"
 #include "spectral/progress.h"
 #include "spectral/store.h"
 #include "spectral/transform.h"
@@ -15,13 +16,22 @@
 #include <functional>
 #include <string>
 
+// An entry of the filter that could not be read or applied. The message is
+// the entry's own error, unchanged; Line is the entry's number in the filter,
+// counted from 1, for callers that can point the user to it.
+class EFilterEntryError : public Exception {
+public:
+    EFilterEntryError(size_t line, const std::string& message) : Exception(message), Line(line) {}
+    size_t Line;
+};
+
 // Replays every entry of the filter on the spectrum in the store, in order,
 // reading W and H afresh for each: kinds 0..99 smooth their region (0 as a
 // rectangle, the others as an ellipse), 100..200 resize with the rounded
 // first number and the kind minus 100 as the mode, notches and band dampings
 // damp a screen (see DampNotch, DampScreenBand), every other kind is skipped.
 // The first entry that cannot be read or applied stops the run with its
-// error; the entries before it stay applied.
+// error as EFilterEntryError; the entries before it stay applied.
 void ApplyFilterEntries(TSpectrumStore& store, const TFilterList& filter, IProgress& progress);
 
 // Forward transform, every entry, inverse transform: the store goes in and

@@ -1,5 +1,6 @@
 #include "filter/batch_runner.h"
 
+#include "filter/apply_filter.h"
 #include "spectral/display.h"
 #include "spectral/store_fill.h"
 #include "spectral/thread_team.h"
@@ -91,6 +92,8 @@ TBatchSummary RunBatch(const std::vector<TBatchFile>& files, const TFileWork& wo
                     }
                 } catch (const std::bad_alloc&) {
                     error = "not enough memory";
+                } catch (const EFilterEntryError& e) {
+                    error = "Filterzeile " + std::to_string(e.Line) + ": " + e.what();
                 } catch (const std::exception& e) {
                     error = e.what();
                     if (error.empty()) error = "unknown error";

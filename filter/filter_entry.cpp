@@ -3,6 +3,7 @@
 #include "spectral/errors.h"
 
 #include <charconv>
+#include <cmath>
 #include <clocale>
 #include <cstdlib>
 #include <locale.h>
@@ -162,6 +163,21 @@ std::optional<std::string> FormatEntryLine(int32_t typ, float x1, float x2, floa
     line += ",y1=" + FormatField(y1);
     line += ",y2=" + FormatField(y2);
     return line;
+}
+
+std::optional<std::string> EntryValueProblem(int32_t typ, float x1, float x2, float y1, float y2) {
+    for (const float v : {x1, x2, y1, y2})
+        if (!std::isfinite(v)) return "the numbers of a filter entry must be finite";
+    if (typ >= kFilterResizeBase) {
+        if (!(std::fabs(x1) < 2147483648.0f) || x1 != std::nearbyint(x1))
+            return "a resize value must be a whole number between -2147483648 and 2147483647";
+        return std::nullopt;
+    }
+    for (const float v : {x1, x2, y1, y2})
+        if (v < -1.0f || v > 2.0f)
+            return "a region must lie within one spectrum size around the spectrum (its bounds "
+                   "as fractions of the size from -1 to 2)";
+    return std::nullopt;
 }
 
 TFilterEntry ParseEntryLine(const std::string& line) {

@@ -52,6 +52,13 @@ struct TFilterEntry {
 // kind other than 0, 1, 100..104, the notch and the band.
 std::optional<std::string> FormatEntryLine(int32_t typ, float x1, float x2, float y1, float y2);
 
+// Why an entry with these numbers cannot be recorded, or nothing when it
+// can: every number must be finite, a region's bounds must lie within one
+// spectrum size around the spectrum (fractions from -1 to 2), and a resize
+// value must be a whole number of the int32 range. Entries that break these
+// would only fail, or do something absurd, when the filter is applied.
+std::optional<std::string> EntryValueProblem(int32_t typ, float x1, float x2, float y1, float y2);
+
 // Reads a line. Never fails, except for a "resize" kind whose next three
 // characters are not a whole number: EConvertError
 // "'%s' ist kein gültiger Integerwert".

@@ -14,6 +14,7 @@ std::string TooLargeMessage(const std::string& path) {
 bool TFilterList::AppendEntry(int32_t typ, float x1, float x2, float y1, float y2) {
     auto line = FormatEntryLine(typ, x1, x2, y1, y2);
     if (!line) return false;
+    if (const auto problem = EntryValueProblem(typ, x1, x2, y1, y2)) throw EConvertError(*problem);
     lines_.push_back(std::move(*line));
     return true;
 }

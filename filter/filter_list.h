@@ -20,7 +20,9 @@ constexpr size_t kMaxFilterLines = size_t(1) << 22;
 class TFilterList {
 public:
     // Formats the entry and appends its line; nothing for a kind without one
-    // (see FormatEntryLine). Returns whether a line was added.
+    // (see FormatEntryLine). Returns whether a line was added. Numbers that
+    // EntryValueProblem refuses throw EConvertError with its reason, and
+    // nothing is added.
     bool AppendEntry(int32_t typ, float x1, float x2, float y1, float y2);
     // Appends a line as it is (for lines typed or pasted by hand).
     void AppendLine(std::string line);

@@ -8,6 +8,10 @@
 #include <cstdint>
 #include <vector>
 
+// Throws EMemoryBudget when the memory for a bitmap of this size is not
+// available (spectral/memory_budget.h).
+void RequireBitmapMemory(int32_t width, int32_t height);
+
 struct TBitmap24 {
     int32_t Width = 0;
     int32_t Height = 0;
@@ -15,7 +19,8 @@ struct TBitmap24 {
 
     TBitmap24() = default;
     TBitmap24(int32_t width, int32_t height)
-        : Width(width), Height(height), Bytes(size_t(width) * size_t(height) * 3u, 0) {}
+        : Width(width), Height(height),
+          Bytes((RequireBitmapMemory(width, height), size_t(width) * size_t(height) * 3u), 0) {}
 
     bool Empty() const { return Width <= 0 || Height <= 0; }
     size_t RowBytes() const { return size_t(Width) * 3u; }

@@ -71,6 +71,7 @@ TResizeOutcome ResizeSpectrum(TSpectrumStore& store, int32_t value, int32_t mode
         throw Exception("Die neue Bildgröße " + std::to_string(int64_t(w2)) + " x " +
                         std::to_string(int64_t(h2)) + " ist zu groß");
     const int32_t W2 = int32_t(w2), H2 = int32_t(h2);
+    RequireStoreMemory(W2, H2);
 
     progress.Phase("ReInitializing");
     store.WorkPlane.assign(size_t(W2) * size_t(H2), 0.0f);

@@ -10,6 +10,10 @@
 
 using tdline = std::vector<float>;
 
+// Throws EMemoryBudget when the memory for a store of this size is not
+// available (spectral/memory_budget.h).
+void RequireStoreMemory(int32_t cols, int32_t rows);
+
 struct TSpectrumStore {
     tdline WorkPlane;  // scratch: the row pass writes it, the column pass reads it
     tdline Planes[3];  // plane p holds byte p of every pixel: blue, green, red
@@ -24,7 +28,9 @@ struct TSpectrumStore {
     size_t CellCount() const { return size_t(Rows) * size_t(Cols); }
 
     // Gives all four arrays W x H elements (contents of new cells are zero).
+    // Throws EMemoryBudget, before changing anything, when they do not fit.
     void Resize(int32_t cols, int32_t rows) {
+        RequireStoreMemory(cols, rows);
         Cols = cols;
         Rows = rows;
         const size_t n = size_t(cols) * size_t(rows);

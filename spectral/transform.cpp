@@ -9,6 +9,8 @@
 
 #include "spectral/transform.h"
 
+#include "spectral/errors.h"
+#include "spectral/fft.h"
 #include "spectral/fft_lanes.h"
 #include "spectral/thread_team.h"
 
@@ -261,10 +263,41 @@ TTransformResult TransformStore(TSpectrumStore& store, TTransformDirection direc
                                 const TBitmap24* source, IProgress& progress,
                                 const TTransformOptions& options) {
     if (store.Cols <= 0 || store.Rows <= 0) return {};
-    return TFastTransform(store, direction, source, progress, options).Run();
+    try {
+        return TFastTransform(store, direction, source, progress, options).Run();
+    } catch (const EMathError& e) {
+        // The FFT knows only a length; say which side of the image it is.
+        if (std::strcmp(e.what(), kFFTLengthErrorMessage) != 0) throw;
+        throw EMathError(TransformLengthMessage(store.Cols, store.Rows));
+    }
 }
 
 TTransformResult TransformStore(TSpectrumStore& store, TTransformDirection direction,
                                 const TBitmap24* source, IProgress& progress) {
     return TransformStore(store, direction, source, progress, TTransformOptions{});
+}
+
+namespace {
+// The largest prime factor of the transform length 2 n - 1.
+int32_t LargestFactorFor(int32_t n) {
+    return FactorizeLength(2 * n - 1).front();
+}
+} // namespace
+
+std::string TransformLengthMessage(int32_t cols, int32_t rows) {
+    std::string message = "Prime factor for FFT length too large.";
+    for (const bool wide : {true, false}) {
+        const int32_t n = wide ? cols : rows;
+        if (n <= 0 || n > (INT32_MAX >> 1) || LargestFactorFor(n) <= cMaxPrimeFactor) continue;
+        int32_t fits = n - 1;
+        while (fits > 1 && LargestFactorFor(fits) > cMaxPrimeFactor) --fits;
+        message += std::string(" The image is ") + std::to_string(n) + " pixels " +
+                   (wide ? "wide" : "high") + ": its transform length " +
+                   std::to_string(2 * int64_t(n) - 1) + " has the prime factor " +
+                   std::to_string(LargestFactorFor(n)) + ", above the " +
+                   std::to_string(cMaxPrimeFactor) + " the FFT takes. The largest " +
+                   (wide ? "width" : "height") + " below it that works is " +
+                   std::to_string(fits) + " pixels; crop the image to it.";
+    }
+    return message;
 }

@@ -13,6 +13,7 @@
 #include "spectral/store.h"
 
 #include <cstdint>
+#include <string>
 
 enum class TTransformDirection { Forward, Inverse };
 
@@ -56,8 +57,8 @@ struct TTransformOptions {
 // Reports "Red1".."Blue2" as phases and the percentage every 100 rows or
 // columns; the caller reports the end ("Transformed").
 //
-// Throws EMathError with the transform-length message when 2W-1 or 2H-1 has
-// too large a prime factor; no plane has been changed then.
+// Throws EMathError with TransformLengthMessage when 2W-1 or 2H-1 has too
+// large a prime factor; no plane has been changed then.
 //
 // With options.Fast the fast transform runs instead (TFastPlan): no length
 // error, values close to but not bit-identical with the exact ones; it is
@@ -73,6 +74,11 @@ TTransformResult TransformStore(TSpectrumStore& store, TTransformDirection direc
 TTransformResult TransformStore(TSpectrumStore& store, TTransformDirection direction,
                                 const TBitmap24* source, IProgress& progress,
                                 const TTransformOptions& options);
+
+// The transform-length error for an image of W x H: which side is too long
+// for the FFT and the largest size below it that works, so that the user
+// can crop instead of being left with the FFT's own wording.
+std::string TransformLengthMessage(int32_t cols, int32_t rows);
 
 // The contrast slider's range and the gain of a position.
 constexpr int32_t kContrastMin = -50;

@@ -8,8 +8,10 @@
 #include <cstdio>
 #include <cstring>
 
-std::string ToLatin1(std::string_view utf8) {
-    std::string out;
+namespace {
+// Converts to Latin-1 as ToLatin1 does; false when anything became '?'.
+bool Latin1Bytes(std::string_view utf8, std::string& out) {
+    bool exact = true;
     out.reserve(utf8.size());
     size_t i = 0;
     while (i < utf8.size()) {
@@ -34,10 +36,23 @@ std::string ToLatin1(std::string_view utf8) {
         }
         static constexpr uint32_t kSmallest[5] = {0, 0, 0x80, 0x800, 0x10000};
         const bool valid = len > 0 && got == len && code >= kSmallest[len];
+        exact = exact && valid && code <= 0xFF;
         out.push_back(valid && code <= 0xFF ? char(code) : '?');
         i += got;
     }
+    return exact;
+}
+} // namespace
+
+std::string ToLatin1(std::string_view utf8) {
+    std::string out;
+    Latin1Bytes(utf8, out);
     return out;
+}
+
+std::string KeyTextBytes(std::string_view utf8) {
+    std::string latin1;
+    return Latin1Bytes(utf8, latin1) ? latin1 : std::string(utf8);
 }
 
 // The Blowfish key schedule lives behind the header so that the cipher
@@ -135,7 +150,7 @@ TCipher_Blowfish& TCipherManager::CipherObject() {
 }
 
 void TCipherManager::InitKey(std::string_view keyText) {
-    CipherObject().InitKey(ToLatin1(keyText));
+    CipherObject().InitKey(KeyTextBytes(keyText));
 }
 
 void TCipherManager::InitKeyBytes(std::string_view keyBytes) {
@@ -155,7 +170,7 @@ void KeystreamBytes(TCipher_Blowfish& cipher, std::string_view keyBytes, uint8_t
 std::vector<uint8_t> Keystream(std::string_view keyText, size_t n) {
     TCipher_Blowfish cipher;
     std::vector<uint8_t> out(n);
-    KeystreamBytes(cipher, ToLatin1(keyText), out.data(), n);
+    KeystreamBytes(cipher, KeyTextBytes(keyText), out.data(), n);
     return out;
 }
 

@@ -22,6 +22,12 @@ enum TCipherMode { cmCTS, cmCBC, cmCFB, cmOFB, cmECB, cmCTSMAC, cmCBCMAC, cmCFBM
 // character outside Latin-1, and a byte that is not valid UTF-8, becomes '?'.
 std::string ToLatin1(std::string_view utf8);
 
+// The bytes a key text is hashed as: its Latin-1 bytes when every character
+// has one, so that keys made from such texts stay what they always were;
+// otherwise the text's own bytes (UTF-8 as given), so that texts in other
+// scripts stay distinct instead of all becoming the same row of '?'.
+std::string KeyTextBytes(std::string_view utf8);
+
 // One Blowfish cipher object with its registers. Not thread-safe; give each
 // thread its own.
 class TCipher_Blowfish {
@@ -72,7 +78,7 @@ class TCipherManager {
     std::string Cipher = TCipher_Blowfish::ClassName;
     TCipherMode Mode = cmCTS;
 
-    // Key set-up from a UTF-8 key text (hashed as its Latin-1 bytes).
+    // Key set-up from a UTF-8 key text (hashed as KeyTextBytes gives it).
     void InitKey(std::string_view keyText);
     // Key set-up from bytes that are already 8-bit.
     void InitKeyBytes(std::string_view keyBytes);

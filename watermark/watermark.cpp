@@ -25,7 +25,7 @@ void TRowKeystreams::ComputeRow(const std::string& signBytes, int32_t r, int8_t*
 
 TRowKeystreams::TRowKeystreams(const std::string& sign, int32_t cols, int32_t rows)
     : length_(LengthFor(cols)), rows_(std::max(rows, 0)), bytes_(length_ * size_t(rows_)) {
-    const std::string signBytes = ToLatin1(sign);
+    const std::string signBytes = KeyTextBytes(sign);
     // The key set-ups are independent, so the rows are shared out between the
     // cores, each thread with its own cipher object, taking the next row that
     // nobody has taken yet. If no thread can be started, this one does all.
@@ -46,7 +46,7 @@ class TRowSource {
   public:
     explicit TRowSource(const TRowKeystreams& cache) : cache_(&cache) {}
     TRowSource(const std::string& sign, int32_t cols)
-        : signBytes_(ToLatin1(sign)), buffer_(TRowKeystreams::LengthFor(cols)) {}
+        : signBytes_(KeyTextBytes(sign)), buffer_(TRowKeystreams::LengthFor(cols)) {}
     const int8_t* Row(int32_t r) {
         if (cache_) return cache_->Row(r);
         TRowKeystreams::ComputeRow(signBytes_, r, buffer_.data(), buffer_.size());
@@ -156,7 +156,7 @@ void EmbedRow(float* x, const int8_t* key, int32_t W, float se, int m) {
     }
 }
 
-TWatermarkResult Embed(TSpectrumStore& store, TRowSource& rows) {
+TWatermarkResult Embed(TSpectrumStore& store, TRowSource& rows, const TWatermarkPassReport& report) {
     const int32_t W = store.Cols, H = store.Rows;
     const float se = float(100000.0 / double(H) / double(W));
     TWatermarkResult result;
@@ -168,6 +168,7 @@ TWatermarkResult Embed(TSpectrumStore& store, TRowSource& rows) {
         }
         result.Passes = m;
         result.Measure = Measure(store, rows);
+        if (report) report(m, result.Measure);
         if (WatermarkEmbedded(result.Measure)) break;
     }
     return result;
@@ -223,8 +224,45 @@ double WatermarkMeasureFromProfile(const float profile[9], int32_t cols, int32_t
 }
 
 TWatermarkResult EmbedWatermark(TSpectrumStore& store, const std::string& sign,
-                                TKeystreamPolicy policy) {
-    return WithRowSource(store, sign, policy, [&](TRowSource& rows) { return Embed(store, rows); });
+                                TKeystreamPolicy policy, const TWatermarkPassReport& report) {
+    return WithRowSource(store, sign, policy,
+                         [&](TRowSource& rows) { return Embed(store, rows, report); });
+}
+
+namespace {
+std::string WatermarkErrorText(EWatermarkError::TKind kind, int passes, double measure) {
+    if (kind == EWatermarkError::TKind::NotFinite)
+        return "the spectrum holds values that are not finite (NaN or infinity); no watermark "
+               "can be embedded in it";
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "the watermark did not take: after %d passes its measure is %.4f, too weak to "
+                  "be found (the image is too small, or its values too large, to carry it)",
+                  passes, measure);
+    return text;
+}
+} // namespace
+
+EWatermarkError::EWatermarkError(TKind kind, int passes, double measure)
+    : Exception(WatermarkErrorText(kind, passes, measure)), Kind(kind), Passes(passes),
+      Measure(measure) {}
+
+TWatermarkResult EmbedWatermarkOrFail(TSpectrumStore& store, const std::string& sign,
+                                      const TWatermarkPassReport& report) {
+    RequireFilledStore(store);
+    const size_t cells = store.CellCount();
+    for (const auto& plane : store.Planes)
+        for (size_t i = 0; i < cells; ++i)
+            if (!std::isfinite(plane[i]))
+                throw EWatermarkError(EWatermarkError::TKind::NotFinite, 0, 0.0);
+    // The passes change the store in place; a failed embedding puts it back.
+    tdline original[3] = {store.Planes[0], store.Planes[1], store.Planes[2]};
+    const TWatermarkResult result = EmbedWatermark(store, sign, TKeystreamPolicy::Cached, report);
+    if (!WatermarkFound(result.Measure)) {
+        for (int p = 0; p < 3; ++p) store.Planes[p].swap(original[p]);
+        throw EWatermarkError(EWatermarkError::TKind::TooWeak, result.Passes, result.Measure);
+    }
+    return result;
 }
 
 double WatermarkMeasure(const TSpectrumStore& store, const std::string& sign,

@@ -8,15 +8,18 @@
 // magnitude bound, pass after pass, until the detection measure says the mark
 // is found with certainty; the measure correlates the store with the bytes at
 // column offsets -4..4 and fits a bell to the normalised profile. Both work on
-// the store as it stands (a spectrum, after the forward transform), and both
-// round every stored intermediate to single precision exactly as described at
-// each step, so that a mark embedded here is found by any other installation
-// that does the same.
+// the store as it stands (a spectrum, after the forward transform). Every
+// intermediate that is stored is rounded to single precision at the point
+// where it is stored, never earlier or later, and sums are formed in the
+// order written: a mark is found only by a detector that rounds the same
+// way, and marks embedded by other installations must stay found here.
 
+#include "spectral/errors.h"
 #include "spectral/store.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -57,11 +60,34 @@ struct TWatermarkResult {
     double Measure = 0.0; // the measure after the last pass
 };
 
-// Embeds the watermark of `sign` (UTF-8; hashed as Latin-1) into the store.
-// Runs pass after pass until the measure exceeds 0.995, at most 20 passes.
-// Throws EMathError on an empty store before changing anything.
+// Called after every pass of the embedding with the pass number and the
+// measure it reached.
+using TWatermarkPassReport = std::function<void(int pass, double measure)>;
+
+// Embeds the watermark of `sign` (UTF-8; hashed as KeyTextBytes gives it)
+// into the store. Runs pass after pass until the measure exceeds 0.995, at
+// most 20 passes, whatever measure that leaves. Throws EMathError on an empty
+// store before changing anything.
 TWatermarkResult EmbedWatermark(TSpectrumStore& store, const std::string& sign,
-                                TKeystreamPolicy policy = TKeystreamPolicy::Cached);
+                                TKeystreamPolicy policy = TKeystreamPolicy::Cached,
+                                const TWatermarkPassReport& report = {});
+
+// Why an embedding that ran cannot count as done.
+class EWatermarkError : public Exception {
+  public:
+    enum class TKind { NotFinite, TooWeak };
+    EWatermarkError(TKind kind, int passes, double measure);
+    TKind Kind;
+    int Passes;      // passes run (0 when none could run)
+    double Measure;  // the measure they reached
+};
+
+// EmbedWatermark for the commands: refuses a store holding NaN or infinity
+// before changing it, and an embedding whose final measure the check would
+// report as not found; in both cases the store is left as it was and
+// EWatermarkError says why.
+TWatermarkResult EmbedWatermarkOrFail(TSpectrumStore& store, const std::string& sign,
+                                      const TWatermarkPassReport& report = {});
 
 // The detection measure in [0, 1] of `sign` on the store: a single-precision
 // value carried as a double. Throws EMathError on an empty store.

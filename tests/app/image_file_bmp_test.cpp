@@ -507,6 +507,25 @@ TEST(BitmapDecode, AbsurdDimensionsAreRefusedBeforeAllocating) {
     EXPECT_LT(gLargestNew.load(), size_t(1) << 20);
 }
 
+TEST(BitmapDecode, RunLengthDataThatCannotFillItsSizeIsRefusedBeforeAllocating) {
+    // A kilobyte of runs and an end code declaring 16384 x 16384 pixels.
+    TBmpSpec s;
+    s.width = 16384;
+    s.height = 16384;
+    s.bits = 8;
+    s.compression = 1;
+    s.palette = {kRed, kGreen};
+    for (int i = 0; i < 500; ++i) s.pixels.insert(s.pixels.end(), {255, 1});
+    s.pixels.insert(s.pixels.end(), {0, 1});
+    gLargestNew = 0;
+    ExpectInvalid(MakeBmp(s));
+    EXPECT_LT(gLargestNew.load(), size_t(1) << 20);
+    // The same stream for a picture it can paint decodes.
+    s.width = 1024;
+    s.height = 1024;
+    EXPECT_EQ(Decode(MakeBmp(s)).Width, 1024);
+}
+
 TEST(BitmapDecode, AnA3ScanIsWithinTheCap) {
     // 7016 x 9921 at 600 dpi; run-length coded so the file is tiny: one red
     // pixel at the bottom left, the rest skipped to the end.

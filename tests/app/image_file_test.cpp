@@ -119,13 +119,15 @@ TEST(ImageFile, UnknownExtensionsAreNamedAsWritten) {
     // Refused before anything is written, and before the file is looked at.
     ExpectError<EInvalidGraphic>([&] { WriteImageFile(dir.File("x.Gif"), Noise(2, 2, 3)); },
                                  "Unbekannte Bilddateierweiterung (.Gif)");
-    ExpectError<EInvalidGraphic>([&] { WriteImageFile(dir.File("scan"), Noise(2, 2, 3)); },
-                                 "Unbekannte Bilddateierweiterung (.)");
     EXPECT_TRUE(Listing(dir.Path()).empty());
     ExpectError<EInvalidGraphic>([&] { ReadImageFile(dir.File("missing.txt")); },
                                  "Unbekannte Bilddateierweiterung (.txt)");
+    // A name without one claims no format: written as a bitmap, as the window
+    // always did, and refused for reading with a message that says why.
+    WriteImageFile(dir.File("scan"), Noise(2, 2, 3));
+    EXPECT_EQ(Head(dir.File("scan"), 2), "BM");
     ExpectError<EInvalidGraphic>([&] { ReadImageFile("/no.such.dir/scan"); },
-                                 "Unbekannte Bilddateierweiterung (.)");
+                                 "Der Dateiname /no.such.dir/scan hat keine Erweiterung");
 }
 
 TEST(ImageFile, FilesThatCannotBeOpened) {

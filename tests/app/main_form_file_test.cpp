@@ -173,12 +173,15 @@ TEST_F(MainFormFileTest, SaveWritesByTheTypedNameAndClearsTheMark) {
     EXPECT_EQ(Status(), "ready");
     EXPECT_EQ(Form->CommandState(), 1);
 
-    // No extension says no format: refused, nothing written.
+    // A name without an extension is written as a bitmap under that name.
     const std::string plain = Files.File("noext");
     Dialogs.Files.push_back(QString::fromStdString(plain));
     Form->Save1->trigger();
-    EXPECT_EQ(Dialogs.Errors.size(), 1u);
-    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(plain)));
+    EXPECT_TRUE(Dialogs.Errors.empty());
+    const std::vector<uint8_t> plainBytes = ReadFileBytes(plain);
+    ASSERT_GE(plainBytes.size(), 2u);
+    EXPECT_EQ(plainBytes[0], 'B');
+    EXPECT_EQ(plainBytes[1], 'M');
 }
 
 TEST_F(MainFormFileTest, AFailedSaveKeepsMarkAndTitle) {

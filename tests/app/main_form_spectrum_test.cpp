@@ -216,9 +216,7 @@ TEST_F(MainFormSpectrumTest, TransformLengthErrorLeavesTheWindowUsable) {
     Form->ToolTransform->click();
 
     ASSERT_EQ(Dialogs.Errors.size(), 1u);
-    EXPECT_EQ(
-        Dialogs.Errors[0],
-        "Prime factor for FFT length too large. Change value for cMaxPrimeFactor in FFTs unit");
+    EXPECT_EQ(Dialogs.Errors[0].toStdString(), TransformLengthMessage(10006, 1));
     EXPECT_EQ(Form->CommandState(), 1) << "the image state is back";
     EXPECT_TRUE(On(TControlId::ToolOpen));
     EXPECT_TRUE(On(TControlId::ToolSave));

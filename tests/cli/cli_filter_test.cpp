@@ -75,13 +75,13 @@ TEST(CliFilterAdd, AppendsAndKeepsOtherLinesVerbatim) {
     WriteFileBytes(flt, {'x', ' ', '=', '1', '\n', '\n', 't', 'y', 'p', '=', 'e', 'l', 'l'});
     ASSERT_EQ(Cli({"filter", "add", flt, "--resize", "percent", "50"}, dir).status, 0);
     ASSERT_EQ(Cli({"filter", "add", flt, "--ellipse", "0,0,64,32", "--size", "128x128"}, dir).status, 0);
-    ASSERT_EQ(Cli({"filter", "add", flt, "--resize", "max-height", "-7"}, dir).status, 0);
+    ASSERT_EQ(Cli({"filter", "add", flt, "--resize", "max-height", "7"}, dir).status, 0);
     // The old lines keep their bytes, line ends included.
     EXPECT_EQ(Text(flt),
               "x =1\n\ntyp=ell\r\n"
               "typ=resize100,x1=5000.00000,x2=0.00000,y1=0.00000,y2=0.00000\r\n"
               "typ=ell,x1=0.00000,x2=50.00000,y1=0.00000,y2=25.00000\r\n"
-              "typ=resize104,x1=-700.00000,x2=0.00000,y1=0.00000,y2=0.00000\r\n");
+              "typ=resize104,x1=700.00000,x2=0.00000,y1=0.00000,y2=0.00000\r\n");
 }
 
 TEST(CliFilterAdd, RefusesToHideLinesBehindANul) {
@@ -114,6 +114,10 @@ TEST(CliFilterAdd, BadArgumentsChangeNothing) {
         {"filter", "add", flt, "--resize", "percent"},
         {"filter", "add", flt, "--resize", "sideways", "5"},
         {"filter", "add", flt, "--resize", "percent", "1.5"},
+        {"filter", "add", flt, "--resize", "percent", "2147483647"},
+        {"filter", "add", flt, "--resize", "max-height", "-7"},
+        {"filter", "add", flt, "--rect", "2147483647,0,10,10", "--size", "800x600"},
+        {"filter", "add", flt, "--ellipse", "790,0,20,10", "--size", "800x600"},
         {"filter", "add", flt},
         {"filter", "remove", flt},
         {"filter"},
@@ -261,7 +265,7 @@ TEST(CliApply, RefusesWhatWouldLoseWork) {
     WriteFileBytes(src.dir.File("inf.flt"), {'t', 'y', 'p', '=', 'r', 'e', 'c', ',', 'x', '1', '=', '1', 'e', '9', '9', '9'});
     run = Cli({"apply", src.dir.File("inf.flt"), src.files[2], "-o", src.dir.File("other")}, src.dir);
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find(": invalid floating-point operation"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(": filter line 1: invalid floating-point operation"), std::string::npos) << run.err;
     EXPECT_FALSE(std::filesystem::exists(src.dir.Path() / "other" / "c.bmp"));
     // A missing output folder or filter, a bad job count: nothing runs.
     run = Cli({"apply", src.dir.File("f.flt"), src.files[0], "-o", src.dir.File("nowhere")}, src.dir);
@@ -312,3 +316,21 @@ TEST(CliApply, BundledFilterRemovesTheSampleScreen) {
 }
 
 }  // namespace
+
+TEST(CliApply, ChainedResizesStopAtTheMemoryBudgetNamingTheLine) {
+    TTempDir dir;
+    WriteImageFile(dir.File("small.bmp"), RandomBitmap(37, 23, 5));
+    std::filesystem::create_directory(dir.Path() / "out");
+    const std::string line = "typ=resize100,x1=500.00000,x2=0.00000,y1=0.00000,y2=0.00000\r\n";
+    const std::string text = line + line + line + line;
+    WriteFileBytes(dir.File("grow.flt"), std::vector<uint8_t>(text.begin(), text.end()));
+    const TRun run = Cli({"apply", "--max-memory", "200M", dir.File("grow.flt"), dir.File("small.bmp"),
+                          "-o", dir.File("out")},
+                         dir);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(": filter line 3: a store of 4625 x 2875 cells needs 203 MB of memory, "
+                           "more than the 200 MB allowed"),
+              std::string::npos)
+        << run.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "out" / "small.bmp"));
+}

@@ -147,6 +147,30 @@ TReply Ask(int port, const std::string& request) {
     return reply;
 }
 
+// A connection from another loopback address, which the server counts as
+// another client.
+int ConnectFrom(int port, const char* source) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in from{}, a{};
+    from.sin_family = a.sin_family = AF_INET;
+    inet_pton(AF_INET, source, &from.sin_addr);
+    a.sin_port = htons(uint16_t(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0 ||
+        connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Whether the server has closed the connection (without waiting).
+bool ClosedByServer(int fd) {
+    char c;
+    const ssize_t got = recv(fd, &c, 1, MSG_DONTWAIT);
+    return got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK);
+}
+
 TReply Get(int port, const std::string& target) {
     return Ask(port, "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
 }
@@ -259,4 +283,64 @@ TEST(CliHelpServer, BadOptionsAndABusyPortAreReported) {
     EXPECT_EQ(noPages.Wait(), 1);
     EXPECT_NE(noPages.Line().value_or("").find("pixmend-cli: "), std::string::npos);
     EXPECT_EQ(first.Stop(SIGTERM), 0);
+}
+
+TEST(CliHelpServer, IdleAndTricklingClientsHoldUpNobody) {
+    TTempDir dir;
+    WriteText(dir.Path() / "index.htm", "index\n");
+    TServer server({"--port", "0", "--pages", dir.Path().string()});
+    const int port = server.Port();
+    ASSERT_GT(port, 0) << server.FirstLine();
+    std::vector<int> idle, trickling;
+    for (int i = 0; i < 50; ++i) {
+        idle.push_back(ConnectFrom(port, "127.0.0.2"));
+        trickling.push_back(ConnectFrom(port, "127.0.0.3"));
+        ASSERT_GE(idle.back(), 0);
+        ASSERT_GE(trickling.back(), 0);
+    }
+    const auto trickle = [&] {
+        for (int fd : trickling) send(fd, "G", 1, MSG_NOSIGNAL);
+    };
+    trickle();
+
+    // The answer comes while the others idle and trickle. The bound is
+    // generous: one connection at a time took minutes here.
+    const int fd = Connect(port);
+    const std::string request = "GET /index.htm HTTP/1.1\r\n\r\n";
+    send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    std::string answer;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < until) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 200) == 0) {
+            trickle();
+            continue;
+        }
+        char buf[256];
+        const ssize_t got = recv(fd, buf, sizeof buf, 0);
+        if (got <= 0) break;
+        answer.append(buf, size_t(got));
+    }
+    close(fd);
+    EXPECT_EQ(answer.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << answer;
+    EXPECT_EQ(answer.substr(answer.size() - 6), "index\n");
+
+    // Each client address keeps at most 32 connections; the rest were closed
+    // as they came. The others are closed when their head's time is up,
+    // however they trickle.
+    size_t refused = 0;
+    for (int c : idle) refused += ClosedByServer(c);
+    EXPECT_EQ(refused, 18u);
+    size_t closed = 0;
+    while (closed < 100 && std::chrono::steady_clock::now() < until + std::chrono::seconds(20)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        trickle();
+        closed = 0;
+        for (int c : idle) closed += ClosedByServer(c);
+        for (int c : trickling) closed += ClosedByServer(c);
+    }
+    EXPECT_EQ(closed, 100u);
+    for (int c : idle) close(c);
+    for (int c : trickling) close(c);
+    EXPECT_EQ(server.Stop(SIGTERM), 0);
 }

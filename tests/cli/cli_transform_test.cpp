@@ -139,6 +139,8 @@ TEST(CliTransform, BadInputGetsOneClearLine) {
     EXPECT_NE(run.out.find("missing -o"), std::string::npos) << run.out;
     run = RunCli("spectrum a.bmp -o x.npy --contrast lots");
     EXPECT_NE(run.out.find("not a whole number"), std::string::npos) << run.out;
+    run = RunCli("spectrum a.bmp -o x.npy --contrast 1000");
+    EXPECT_NE(run.out.find("--contrast: 1000 is out of range (-50..50)"), std::string::npos) << run.out;
     run = RunCli("frobnicate");
     EXPECT_EQ(run.status, 2);
     run = RunCli("spectrum --help");

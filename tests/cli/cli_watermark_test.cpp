@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <sys/wait.h>
 
 namespace {
@@ -101,3 +102,14 @@ TEST(CliWatermark, ErrorsLeaveExistingFilesAlone) {
 }
 
 } // namespace
+
+TEST(CliWatermark, AMarkTooWeakToBeFoundIsAFailureAndWritesNothing) {
+    TTempDir dir;
+    WriteImageFile(dir.File("tiny.bmp"), TBitmap24(6, 4));
+    const auto run = RunCli("watermark embed " + dir.File("tiny.bmp") + " -o " + dir.File("out.bmp"));
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_NE(run.out.find("pixmend-cli watermark: the watermark did not take: after 20 passes"),
+              std::string::npos)
+        << run.out;
+    EXPECT_FALSE(std::filesystem::exists(dir.File("out.bmp")));
+}

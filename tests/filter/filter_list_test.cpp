@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
+#include <tuple>
 #include <fstream>
 #include <random>
 #include <sys/stat.h>
@@ -170,3 +172,14 @@ TEST(FilterFile, LargeAndRandomFilesLoad) {
 }
 
 }  // namespace
+
+TEST(FilterList, EntriesThatCouldNeverBeAppliedAreRefusedWithTheReason) {
+    TFilterList list;
+    const float inf = std::numeric_limits<float>::infinity();
+    for (const auto& [typ, x1, x2] : {std::tuple{0, inf, 0.5f}, std::tuple{1, 0.1f, 2.5f},
+                                      std::tuple{100, 2147483648.0f, 0.0f}, std::tuple{102, 1.5f, 0.0f}})
+        EXPECT_THROW(list.AppendEntry(typ, x1, x2, 0.0f, 0.0f), EConvertError) << typ << " " << x1;
+    EXPECT_TRUE(list.Empty());
+    EXPECT_TRUE(list.AppendEntry(1, -1.0f, 2.0f, 0.0f, 1.0f));
+    EXPECT_TRUE(list.AppendEntry(100, -2147483520.0f, 0.0f, 0.0f, 0.0f));
+}

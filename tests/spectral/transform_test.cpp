@@ -163,8 +163,12 @@ TEST(Transform, TooWideImageFailsBeforeAnyPlaneChanges) {
             Apply(s, TTransformDirection::Forward);
             FAIL() << w << "x" << h;
         } catch (const EMathError& e) {
-            EXPECT_STREQ(e.what(),
-                         "Prime factor for FFT length too large. Change value for cMaxPrimeFactor in FFTs unit");
+            const std::string side = w > 1 ? "10006 pixels wide" : "10006 pixels high";
+            const std::string size = w > 1 ? "width" : "height";
+            EXPECT_EQ(e.what(), "Prime factor for FFT length too large. The image is " + side +
+                                    ": its transform length 20011 has the prime factor 20011, "
+                                    "above the 20007 the FFT takes. The largest " + size +
+                                    " below it that works is 10005 pixels; crop the image to it.");
         }
         for (int p = 0; p < 3; ++p) ASSERT_EQ(s.Planes[p], original.Planes[p]);
     }

@@ -428,3 +428,43 @@ TEST(RowKeystreams, RowsAreTheKeystreamsOfSignAndRowNumber) {
 }
 
 } // namespace
+
+TEST(WatermarkSign, SignsOutsideLatin1AreDistinctKeysAndLatin1SignsKeepTheirBytes) {
+    EXPECT_EQ(KeyTextBytes("\xC2\xA9 M\xC3\xBCller"), "\xA9 M\xFCller");
+    EXPECT_EQ(KeyTextBytes("\xE6\xB0\xB4\xE5\x8D\xB0"), "\xE6\xB0\xB4\xE5\x8D\xB0");
+    TSpectrumStore s = SpectrumLike(150, 100, 31);
+    const std::string sign = "\xE6\xB0\xB4\xE5\x8D\xB0\xE7\xAD\xBE\xE5\x90\x8D\xE6\xB5\x8B\xE8\xAF\x95";
+    EmbedWatermark(s, sign);
+    EXPECT_TRUE(WatermarkFound(WatermarkMeasure(s, sign)));
+    // Same length, other characters: once all the same "??????" key.
+    EXPECT_FALSE(WatermarkFound(WatermarkMeasure(s, "\xD0\x96\xD0\xB6\xD0\xB6\xD0\xB6\xD0\xB6\xD0\xB6")));
+    EXPECT_FALSE(WatermarkFound(WatermarkMeasure(s, "??????")));
+}
+
+TEST(WatermarkEmbed, FailuresSayWhyAndLeaveTheStoreAsItWas) {
+    TSpectrumStore tiny = SpectrumLike(4, 3, 5);
+    const TSpectrumStore original = tiny;
+    int reports = 0;
+    try {
+        EmbedWatermarkOrFail(tiny, kDefaultSign, [&](int pass, double) { EXPECT_EQ(pass, ++reports); });
+        FAIL() << "no error";
+    } catch (const EWatermarkError& e) {
+        EXPECT_EQ(e.Kind, EWatermarkError::TKind::TooWeak);
+        EXPECT_EQ(e.Passes, 20);
+        EXPECT_FALSE(WatermarkFound(e.Measure));
+    }
+    EXPECT_EQ(reports, 20);
+    EXPECT_TRUE(SameBits(tiny, original));
+
+    TSpectrumStore s = SpectrumLike(150, 100, 7);
+    s.At(2, 3, 4) = std::numeric_limits<float>::quiet_NaN();
+    const TSpectrumStore withNaN = s;
+    try {
+        EmbedWatermarkOrFail(s, kDefaultSign);
+        FAIL() << "no error";
+    } catch (const EWatermarkError& e) {
+        EXPECT_EQ(e.Kind, EWatermarkError::TKind::NotFinite);
+        EXPECT_NE(std::string(e.what()).find("NaN or infinity"), std::string::npos);
+    }
+    EXPECT_TRUE(SameBits(s, withNaN));
+}

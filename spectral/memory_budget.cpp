@@ -1,0 +1,113 @@
+#include "spectral/memory_budget.h"
+
+#include "spectral/bitmap.h"
+#include "spectral/store.h"
+
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+std::atomic<uint64_t> g_limit{0};
+
+constexpr uint64_t kUncheckedBytes = uint64_t(64) << 20;
+
+// MemAvailable from /proc/meminfo, in bytes; the free physical pages where
+// that cannot be read.
+uint64_t SystemAvailable() {
+    if (std::FILE* f = std::fopen("/proc/meminfo", "re")) {
+        char line[256];
+        unsigned long long kb = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, f))
+            found = std::sscanf(line, "MemAvailable: %llu kB", &kb) == 1;
+        std::fclose(f);
+        if (found) return uint64_t(kb) * 1024;
+    }
+    const long pages = ::sysconf(_SC_AVPHYS_PAGES), size = ::sysconf(_SC_PAGESIZE);
+    if (pages > 0 && size > 0) return uint64_t(pages) * uint64_t(size);
+    return UINT64_MAX;  // nothing to go by: let the allocation decide
+}
+
+} // namespace
+
+EMemoryBudget::EMemoryBudget(const std::string& what, uint64_t needed, uint64_t available,
+                             bool limitSet)
+    : Exception(what + " needs " + MemoryText(needed) + " of memory, more than the " +
+                MemoryText(available) + (limitSet ? " allowed" : " available")),
+      Needed(needed), Available(available) {}
+
+uint64_t AvailableMemory() {
+    const uint64_t system = SystemAvailable();
+    const uint64_t limit = g_limit.load();
+    return limit != 0 && limit < system ? limit : system;
+}
+
+void SetMemoryLimit(uint64_t bytes) {
+    g_limit.store(bytes);
+}
+
+uint64_t MemoryLimit() {
+    return g_limit.load();
+}
+
+void RequireMemory(uint64_t bytes, const std::string& what) {
+    const uint64_t limit = g_limit.load();
+    if (bytes < kUncheckedBytes && limit == 0) return;
+    const uint64_t system = SystemAvailable();
+    const bool limited = limit != 0 && limit < system;
+    const uint64_t available = limited ? limit : system;
+    if (bytes > available) throw EMemoryBudget(what, bytes, available, limited);
+}
+
+std::string MemoryText(uint64_t bytes) {
+    static const char* const units[] = {"bytes", "KB", "MB", "GB", "TB", "PB", "EB"};
+    double v = double(bytes);
+    int unit = 0;
+    while (v >= 1024.0 && unit < 6) {
+        v /= 1024.0;
+        ++unit;
+    }
+    char text[48];
+    if (unit == 0)
+        std::snprintf(text, sizeof text, "%llu bytes", static_cast<unsigned long long>(bytes));
+    else
+        std::snprintf(text, sizeof text, v < 10.0 ? "%.1f %s" : "%.0f %s", v, units[unit]);
+    return text;
+}
+
+uint64_t ParseMemorySize(const std::string& text) {
+    if (text.empty()) return 0;
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    double scale = 1.0;
+    if (*end != '\0') {
+        const char* const suffixes = "KMGT";
+        const char* at = std::strchr(suffixes, *end & ~0x20);
+        if (!at || *end == '\0') return 0;
+        scale = std::ldexp(1.0, 10 * int(at - suffixes + 1));
+        ++end;
+        if ((*end & ~0x20) == 'B') ++end;
+        if (*end != '\0') return 0;
+    }
+    const double bytes = v * scale;
+    if (!std::isfinite(bytes) || bytes < 1.0 || bytes > 1.8e19) return 0;
+    return uint64_t(bytes);
+}
+
+void RequireBitmapMemory(int32_t width, int32_t height) {
+    if (width <= 0 || height <= 0) return;
+    RequireMemory(uint64_t(width) * uint64_t(height) * 3,
+                  "a bitmap of " + std::to_string(width) + " x " + std::to_string(height) + " pixels");
+}
+
+void RequireStoreMemory(int32_t cols, int32_t rows) {
+    if (cols <= 0 || rows <= 0) return;
+    // Three planes and the work plane of single-precision floats.
+    RequireMemory(uint64_t(cols) * uint64_t(rows) * 16,
+                  "a store of " + std::to_string(cols) + " x " + std::to_string(rows) + " cells");
+}
