@@ -21,9 +21,9 @@
 std::string ReadWholeFile(const std::string& fileName, size_t maxBytes = size_t(1) << 31);
 
 // Replaces the file's contents. A symbolic link is followed and the file it
-// points at is replaced, in that file's folder; an existing target that is not
-// a regular file (a device, a pipe, a folder) is refused with EFileError
-// "%s is not a regular file and is not replaced". Any other failure throws
+// points at is replaced, in that file's folder; an existing target that is a
+// device, a pipe or a socket is refused with EFileError "%s is not a regular
+// file and is not replaced" (a folder with the message below). Any other failure throws
 // EFileError "Datei %s kann nicht erstellt werden"; the previous file then
 // stays as it was. A replaced file keeps its permission bits, a new one gets
 // those of a plain creation.

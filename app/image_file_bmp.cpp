@@ -285,8 +285,8 @@ class TStreamReader {
 
 // Walks the run-length codes without painting: the declared size must be
 // reached by the data (the codes run to the last row or to an end code), and
-// the runs must paint a fair share of it, before memory for the picture is
-// taken. A few hundred bytes can declare a picture of gigabytes; such a file
+// the runs of a very large picture must paint a fair share of it, before
+// memory for the picture is taken. A few hundred bytes can declare a picture of gigabytes; such a file
 // is refused at the cost of reading it once.
 void RequireRunLengthReach(const TByteSource& src, const TLayout& L) {
     const bool four = L.compression == kRle4;
@@ -324,11 +324,12 @@ void RequireRunLengthReach(const TByteSource& src, const TLayout& L) {
             paint(value);
         }
     }
-    // Rows left to the background by end-of-line and end codes are legal,
-    // but a picture painted to less than a sixty-fourth is no picture of
-    // that size.
+    // Rows left to the background by end-of-line and end codes are legal (a
+    // page scan with one mark is a real file), but beyond 128 megapixels,
+    // well past an A3 page at 600 dpi, a picture painted to less than a
+    // sixty-fourth is taken for what it is: a few bytes asking for gigabytes.
     const uint64_t area = uint64_t(L.width) * uint64_t(L.height);
-    if (area > (uint64_t(1) << 20) && painted < area / 64) Invalid();
+    if (area > (uint64_t(1) << 27) && painted < area / 64) Invalid();
 }
 
 TBitmap24 DecodeRunLength(const TByteSource& src, const TLayout& L) {

@@ -261,15 +261,3 @@ TEST_F(MainFormWatermarkTest, InHelpModeTheItemsAskForHelpInstead) {
 }
 
 } // namespace
-
-TEST_F(MainFormWatermarkTest, AMarkTooWeakIsAnErrorThatChangesNothing) {
-    OpenImage(WritePhoto("tiny.bmp", 6, 5, 4));
-    const TBitmap24 before = Form->Image1->Picture;
-    const TSpectrumStore stored = Store;
-    Run(Form->SetWatermark1, std::nullopt);
-    ASSERT_EQ(Dialogs.Errors.size(), 1u);
-    EXPECT_TRUE(Dialogs.Errors[0].startsWith(Form->LangText("WatermarkTooWeak").section('%', 0, 0)))
-        << Dialogs.Errors[0].toStdString();
-    EXPECT_EQ(Form->Image1->Picture.Bytes, before.Bytes);
-    EXPECT_EQ(Store.Planes[1], stored.Planes[1]);
-}

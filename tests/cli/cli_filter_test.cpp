@@ -321,7 +321,7 @@ TEST(CliApply, ChainedResizesStopAtTheMemoryBudgetNamingTheLine) {
     TTempDir dir;
     WriteImageFile(dir.File("small.bmp"), RandomBitmap(37, 23, 5));
     std::filesystem::create_directory(dir.Path() / "out");
-    const std::string line = "typ=resize100,x1=500.00000,x2=0.00000,y1=0.00000,y2=0.00000\r\n";
+    const std::string line = "typ=resize100,x1=50000.00000,x2=0.00000,y1=0.00000,y2=0.00000\r\n";
     const std::string text = line + line + line + line;
     WriteFileBytes(dir.File("grow.flt"), std::vector<uint8_t>(text.begin(), text.end()));
     const TRun run = Cli({"apply", "--max-memory", "200M", dir.File("grow.flt"), dir.File("small.bmp"),
