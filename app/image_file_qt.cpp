@@ -314,6 +314,10 @@ TImageFile DecodeQtImageFileWithInfo(const char* data, size_t size) {
 
 std::string EncodeQtImageFile(const TBitmap24& bitmap, const TBitmap48& deep, const TImageInfo& info,
                               const char* format) {
+    // The writers' warnings stay off stderr; a failed write says "cannot create".
+    std::string said;
+    const TCollectMessages collect(said);
+    if (!deep.Empty()) RequireBitmapMemory(deep.Width, deep.Height, 8);
     const QImage qimage = ToQImageWithInfo(bitmap, deep, info);
     if (qimage.isNull()) throw EInvalidGraphic("Bitmap ist ungültig");
     QByteArray bytes;

@@ -168,11 +168,13 @@ std::optional<std::string> FormatEntryLine(int32_t typ, float x1, float x2, floa
 std::optional<std::string> EntryValueProblem(int32_t typ, float x1, float x2, float y1, float y2) {
     for (const float v : {x1, x2, y1, y2})
         if (!std::isfinite(v)) return "the numbers of a filter entry must be finite";
-    if (typ >= kFilterResizeBase) {
+    if (typ >= kFilterResizeBase && typ <= kFilterResizeBase + 100) {
         if (!(std::fabs(x1) < 2147483648.0f) || x1 != std::nearbyint(x1))
             return "a resize value must be a whole number between -2147483648 and 2147483647";
         return std::nullopt;
     }
+    // A band's radii and strength are no region.
+    if (typ == kFilterBand) return std::nullopt;
     for (const float v : {x1, x2, y1, y2})
         if (v < -1.0f || v > 2.0f)
             return "a region must lie within one spectrum size around the spectrum (its bounds "

@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <vector>
 
-// Throws EMemoryBudget when the memory for a bitmap of this size is not
-// available (spectral/memory_budget.h).
-void RequireBitmapMemory(int32_t width, int32_t height);
+// Throws EMemoryBudget when the memory for a bitmap of this size, at this
+// many bytes per pixel, is not available (spectral/memory_budget.h).
+void RequireBitmapMemory(int32_t width, int32_t height, uint32_t bytesPerPixel = 3);
 
 struct TBitmap24 {
     int32_t Width = 0;

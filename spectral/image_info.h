@@ -4,6 +4,8 @@
 // writing, so that a scan keeps its printed size, its colour profile, its
 // colour type and its precision; the store's arithmetic never sees them.
 
+#include "spectral/bitmap.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -36,7 +38,8 @@ struct TBitmap48 {
 
     TBitmap48() = default;
     TBitmap48(int32_t width, int32_t height)
-        : Width(width), Height(height), Samples(size_t(width) * size_t(height) * 3u, 0) {}
+        : Width(width), Height(height),
+          Samples((RequireBitmapMemory(width, height, 6), size_t(width) * size_t(height) * 3u), 0) {}
 
     bool Empty() const { return Width <= 0 || Height <= 0; }
     uint16_t* Row(int32_t r) { return Samples.data() + size_t(r) * size_t(Width) * 3u; }

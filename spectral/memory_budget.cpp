@@ -99,9 +99,9 @@ uint64_t ParseMemorySize(const std::string& text) {
     return uint64_t(bytes);
 }
 
-void RequireBitmapMemory(int32_t width, int32_t height) {
+void RequireBitmapMemory(int32_t width, int32_t height, uint32_t bytesPerPixel) {
     if (width <= 0 || height <= 0) return;
-    RequireMemory(uint64_t(width) * uint64_t(height) * 3,
+    RequireMemory(uint64_t(width) * uint64_t(height) * bytesPerPixel,
                   "a bitmap of " + std::to_string(width) + " x " + std::to_string(height) + " pixels");
 }
 
