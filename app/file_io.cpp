@@ -144,10 +144,31 @@ std::string RandomSuffix() {
     return s;
 }
 
-// The pid in a name ".pixmend-PID-XXXXXX", or 0 when the name is not one.
+// This machine's name as it goes into temporary names: letters, digits and
+// dots only, so that it cannot be mistaken for the other parts of the name.
+const std::string& HostTag() {
+    static const std::string tag = [] {
+        char host[256] = {};
+        if (::gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
+        std::string t;
+        for (const char* p = host; *p && t.size() < 48; ++p)
+            if ((*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z') || (*p >= '0' && *p <= '9') || *p == '.')
+                t += *p;
+        return t.empty() ? std::string("host") : t;
+    }();
+    return tag;
+}
+
+// The pid in a name ".pixmend-HOST-PID-XXXXXX" written on this machine, or 0
+// when the name is none of ours or comes from another machine sharing the
+// folder (whose processes cannot be asked about here).
 pid_t TempNamePid(const char* name) {
     if (std::strncmp(name, kTempPrefix, sizeof kTempPrefix - 1) != 0) return 0;
-    const char* p = name + sizeof kTempPrefix - 1;
+    const std::string rest = name + sizeof kTempPrefix - 1;
+    const std::string& host = HostTag();
+    if (rest.size() < host.size() + 1 || rest.compare(0, host.size(), host) != 0 || rest[host.size()] != '-')
+        return 0;
+    const char* p = rest.c_str() + host.size() + 1;
     long long pid = 0;
     const char* digits = p;
     while (*p >= '0' && *p <= '9' && pid < INT_MAX) pid = pid * 10 + (*p++ - '0');
@@ -182,7 +203,7 @@ std::string FolderOf(const std::string& path) {
 
 TTempFile::TTempFile(const std::string& folder, const std::string& failMessage) {
     InstallSignalCleanup();
-    const std::string stem = folder + kTempPrefix + std::to_string(::getpid()) + "-";
+    const std::string stem = folder + kTempPrefix + HostTag() + "-" + std::to_string(::getpid()) + "-";
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         name_ = stem + RandomSuffix();
         // Register before the file exists, so that no moment is left in which
@@ -225,15 +246,13 @@ void RemoveStaleTempFiles(const std::string& folder) {
     }
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (!dir) return;
-    const auto now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
     const pid_t self = ::getpid();
     while (const dirent* entry = ::readdir(dir)) {
         const pid_t pid = TempNamePid(entry->d_name);
         if (pid == 0 || pid == self) continue;
         if (::kill(pid, 0) == 0 || errno != ESRCH) continue;  // alive, or not ours to judge
         struct stat st {};
-        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISREG(st.st_mode) || now - st.st_mtime < 60)
+        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
             continue;
         ::unlinkat(::dirfd(dir), entry->d_name, 0);
     }

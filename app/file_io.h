@@ -4,11 +4,13 @@
 // target's own folder that is renamed over the target only when complete, so
 // a failed write never leaves a truncated file in place of a good one.
 //
-// Temporary files are named ".pixmend-PID-XXXXXX". They are removed on every
-// error path and, through a handler installed with the first write, when the
-// process is stopped by SIGINT or SIGTERM. Those left by a process that was
-// killed outright are removed by a later write into the same folder once
-// their process is gone and they are older than a minute.
+// Temporary files are named ".pixmend-HOST-PID-XXXXXX". They are removed on
+// every error path and, through a handler installed with the first write,
+// when the process is stopped by SIGINT or SIGTERM. Those left by a process
+// that was killed outright are removed by the next write into the same
+// folder from the same machine once their process is gone; a folder shared
+// by several machines keeps the files of the others, whose processes cannot
+// be asked about here.
 
 #include <cstddef>
 #include <optional>
@@ -33,7 +35,7 @@ void WriteFileAtomically(const std::string& fileName, std::string_view bytes);
 std::string CannotOpenMessage(const std::string& fileName);
 std::string CannotCreateMessage(const std::string& fileName);
 
-// A temporary file ".pixmend-PID-XXXXXX" in a folder, created empty with the
+// A temporary file ".pixmend-HOST-PID-XXXXXX" in a folder, created empty with the
 // permissions of a plain creation and registered for removal on SIGINT and
 // SIGTERM. The destructor removes it unless Commit renamed it over a target.
 class TTempFile {
@@ -82,7 +84,7 @@ private:
     unsigned mode_ = 0;
 };
 
-// Removes the temporary files of processes that no longer exist from a
-// folder (empty or ending in '/'), if they are older than a minute. Each
-// folder is swept once per process; WriteFileAtomically calls this.
+// Removes the temporary files of this machine's processes that no longer
+// exist from a folder (empty or ending in '/'). Each folder is swept once per
+// process; WriteFileAtomically calls this.
 void RemoveStaleTempFiles(const std::string& folder);

@@ -78,17 +78,23 @@ TEST(FileIo, TemporaryFilesGoOnSignalsAndAfterTheirProcessDied) {
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
     EXPECT_TRUE(Names(dir.Path()).empty());
 
-    // Files of a dead process: removed once older than a minute. Files of a
-    // live process, fresh files and other names stay.
-    const std::string dead = ".pixmend-" + std::to_string(child) + "-abcdef";
-    const std::string deadFresh = ".pixmend-" + std::to_string(child) + "-ghijkl";
-    const std::string alive = ".pixmend-" + std::to_string(::getppid()) + "-abcdef";
-    for (const auto& n : {dead, deadFresh, alive, std::string(".pixmend-abcdef")})
+    // Files of a dead process of this machine go with the next write into
+    // the folder. Those of a live process, of another machine sharing the
+    // folder, and other names stay.
+    std::string mine;
+    {
+        TTempFile probe(folder, "x");
+        mine = probe.Name().substr(folder.size());
+    }
+    const std::string host = mine.substr(0, mine.size() - 6 - 1 - std::to_string(::getpid()).size());
+    ASSERT_EQ(host.rfind(".pixmend-", 0), 0u) << mine;
+    const std::string dead = host + std::to_string(child) + "-abcdef";
+    const std::string alive = host + std::to_string(::getppid()) + "-abcdef";
+    const std::string elsewhere = ".pixmend-otherhost-" + std::to_string(child) + "-abcdef";
+    for (const auto& n : {dead, alive, elsewhere, std::string(".pixmend-abcdef")})
         WriteFileBytes(dir.File(n), {1, 2});
-    const auto old = fs::file_time_type::clock::now() - std::chrono::minutes(2);
-    for (const auto& n : {dead, alive}) fs::last_write_time(dir.File(n), old);
     WriteFileAtomically(dir.File("out.flt"), "x");
-    std::vector<std::string> expected{deadFresh, alive, ".pixmend-abcdef", "out.flt"};
+    std::vector<std::string> expected{alive, elsewhere, ".pixmend-abcdef", "out.flt"};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(Names(dir.Path()), expected);
 }
