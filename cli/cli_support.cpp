@@ -190,7 +190,8 @@ TFileMessage EnglishMessage(const std::string& message, const std::string& fileN
         // The transform names the side and the largest size that works.
         const size_t detail = message.find(" The image is ");
         text = detail != std::string::npos
-                   ? "cannot be transformed:" + message.substr(detail)
+                   ? "a side of this length cannot be transformed: the image is" +
+                         message.substr(detail + std::strlen(" The image is"))
                    : "a side of this length cannot be transformed (2n-1 has too large a prime factor)";
     }
     for (auto& ch : text)
@@ -321,6 +322,10 @@ TSpectrumStore LoadStoreNpy(const std::string& fileName) {
     // Read piece by piece straight into the planes: the whole file first
     // would be a second copy of a store that may be close to a gigabyte.
     const TFileSource file(fileName);
+    return ReadStoreNpy(file, fileName);
+}
+
+TSpectrumStore ReadStoreNpy(const TByteSource& file, const std::string& fileName) {
     const uint64_t fileSize = file.Size();
     unsigned char lead[12] = {};
     if (fileSize < 10 || !file.ReadAt(0, lead, 10) || std::memcmp(lead, "\x93NUMPY", 6) != 0)

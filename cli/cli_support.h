@@ -2,6 +2,7 @@
 // What the commands of pixmend-cli share: the command registry, argument
 // parsing, progress on stderr, and stored spectra as .npy files.
 
+#include "app/image_file_source.h"
 #include "filter/batch_runner.h"
 #include "spectral/errors.h"
 #include "spectral/progress.h"
@@ -222,6 +223,8 @@ private:
 // first. Anything else is refused with a clear message.
 void SaveStoreNpy(const TSpectrumStore& store, const std::string& fileName);
 TSpectrumStore LoadStoreNpy(const std::string& fileName);
+// The same from a file's bytes; fileName only names it in the error.
+TSpectrumStore ReadStoreNpy(const TByteSource& file, const std::string& fileName);
 
 // True when the name ends in ".npy", in any letter case.
 bool IsNpyName(const std::string& fileName);

@@ -87,6 +87,7 @@ TEST(CliTransform, TooWideImageReportsTheLengthError) {
     EXPECT_NE(run.status, 0);
     EXPECT_NE(run.out.find("pixmend-cli: " + dir.File("wide.bmp") + ": a side of this length cannot be transformed"),
               std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("The largest width below it that works is 10005 pixels"), std::string::npos) << run.out;
     EXPECT_FALSE(std::filesystem::exists(dir.File("s.npy")));
 }
 
