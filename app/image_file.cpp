@@ -11,6 +11,7 @@
 #include "spectral/store_fill.h"
 
 #include <algorithm>
+#include <exception>
 #include <new>
 #include <string_view>
 #include <vector>
@@ -166,6 +167,18 @@ namespace {
 struct TStoreFiller {
     TSpectrumStore* store;
     std::vector<uint8_t> row;
+    // A refusal of the memory budget, kept since the consumer may not throw.
+    std::exception_ptr failure;
+
+    template <typename Decode>
+    void Run(Decode&& decode) {
+        try {
+            decode(Consumer());
+        } catch (const std::bad_alloc&) {
+            if (failure) std::rethrow_exception(failure);
+            throw;
+        }
+    }
 
     TRowConsumer Consumer() {
         TRowConsumer rows;
@@ -179,8 +192,9 @@ struct TStoreFiller {
                 self.store->Resize(width, height);
                 self.row.assign(size_t(width) * 3, 0);
                 return true;
-            } catch (const std::bad_alloc&) {
+            } catch (...) {
                 *self.store = TSpectrumStore{};
+                self.failure = std::current_exception();
                 return false;
             }
         };
@@ -200,12 +214,14 @@ TImageInfo LoadImageStore(const std::string& fileName, TSpectrumStore& store) {
     switch (FormatOf(fileName)) {
     case TFormat::Bmp: {
         const TFileSource source(fileName);
-        DecodeBitmapRows(source, filler.Consumer());
+        filler.Run([&](const TRowConsumer& rows) { DecodeBitmapRows(source, rows); });
         return ReadBitmapInfo(source);
     }
     case TFormat::Jpeg: {
         const std::string bytes = ReadAllBytes(fileName);
-        DecodeJpegRows(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), filler.Consumer());
+        filler.Run([&](const TRowConsumer& rows) {
+            DecodeJpegRows(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), rows);
+        });
         return ReadJpegInfo(bytes);
     }
     case TFormat::Png:
@@ -229,7 +245,7 @@ TImageInfo LoadImageStore(const std::string& fileName, TSpectrumStore& store) {
 
 void SaveStoreView(const std::string& fileName, const TSpectrumStore& store, bool imageShown,
                    int32_t contrastPosition, const TImageInfo& info) {
-    const TFormat format = FormatOf(fileName);
+    const TFormat format = FormatOf(fileName, true);
     const TStoreView view{&store, imageShown, contrastPosition};
     switch (format) {
     case TFormat::Bmp: {

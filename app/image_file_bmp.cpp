@@ -425,21 +425,27 @@ TBitmap24 DecodeBitmapFile(const TByteSource& source, uint64_t maxPixels) {
     const TLayout layout = ReadLayout(source, std::min(maxPixels, kMaxImagePixels));
     if (layout.compression == kRle8 || layout.compression == kRle4)
         return DecodeRunLength(source, layout);
-    TBitmap24 image;
+    TBitmapSink sink;
+    sink.Run([&](const TRowConsumer& rows) { DecodeUncompressed(source, layout, rows); });
+    return std::move(sink.Image);
+}
+
+TRowConsumer TBitmapSink::Consumer() {
     TRowConsumer rows;
-    rows.Context = &image;
+    rows.Context = this;
     rows.Begin = [](void* context, int32_t width, int32_t height) noexcept {
+        auto& self = *static_cast<TBitmapSink*>(context);
         try {
-            *static_cast<TBitmap24*>(context) = TBitmap24(width, height);
+            self.Image = TBitmap24(width, height);
             return true;
-        } catch (const std::bad_alloc&) {
+        } catch (...) {
+            self.Failure = std::current_exception();
             return false;
         }
     };
-    rows.Row = [](void* context, int32_t row) noexcept { return static_cast<TBitmap24*>(context)->Row(row); };
+    rows.Row = [](void* context, int32_t row) noexcept { return static_cast<TBitmapSink*>(context)->Image.Row(row); };
     rows.Done = [](void*, int32_t) noexcept {};
-    DecodeUncompressed(source, layout, rows);
-    return image;
+    return rows;
 }
 
 namespace {

@@ -23,6 +23,8 @@
 #include "spectral/bitmap.h"
 
 #include <cstdint>
+#include <exception>
+#include <new>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -33,6 +35,25 @@
 // check runs on the header, before anything is allocated, so a few bytes that
 // claim 100000 x 100000 pixels cost nothing.
 inline constexpr uint64_t kMaxImagePixels = uint64_t(1) << 28;
+
+// Where a decoder puts the rows of a new bitmap. The consumer may not throw,
+// so a refusal of the memory budget while the bitmap is made is kept and
+// thrown by Rethrow when the decoder gave up for want of memory.
+struct TBitmapSink {
+    TBitmap24 Image;
+    std::exception_ptr Failure;
+    TRowConsumer Consumer();
+    // Runs the decoder; its "no memory" becomes the kept refusal, if any.
+    template <typename Decode>
+    void Run(Decode&& decode) {
+        try {
+            decode(Consumer());
+        } catch (const std::bad_alloc&) {
+            if (Failure) std::rethrow_exception(Failure);
+            throw;
+        }
+    }
+};
 
 // maxPixels lowers the cap (tests that feed random headers use it).
 TBitmap24 DecodeBitmapFile(const TByteSource& source, uint64_t maxPixels = kMaxImagePixels);

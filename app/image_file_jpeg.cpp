@@ -240,21 +240,9 @@ void DecodeJpegRows(const uint8_t* data, size_t size, const TRowConsumer& out) {
 }
 
 TBitmap24 DecodeJpegFile(const uint8_t* data, size_t size) {
-    TBitmap24 out;
-    TRowConsumer rows;
-    rows.Context = &out;
-    rows.Begin = [](void* context, int32_t width, int32_t height) noexcept {
-        try {
-            *static_cast<TBitmap24*>(context) = TBitmap24(width, height);
-            return true;
-        } catch (const std::bad_alloc&) {
-            return false;
-        }
-    };
-    rows.Row = [](void* context, int32_t row) noexcept { return static_cast<TBitmap24*>(context)->Row(row); };
-    rows.Done = [](void*, int32_t) noexcept {};
-    DecodeJpegRows(data, size, rows);
-    return out;
+    TBitmapSink sink;
+    sink.Run([&](const TRowConsumer& rows) { DecodeJpegRows(data, size, rows); });
+    return std::move(sink.Image);
 }
 
 std::string EncodeJpegRows(const TRowProducer& image) {
