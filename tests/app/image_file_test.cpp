@@ -2,6 +2,7 @@
 // the exact error texts, and saves that never damage what was there.
 
 #include "app/image_file.h"
+#include "spectral/memory_budget.h"
 #include "spectral/errors.h"
 #include "tests/support/test_support.h"
 
@@ -250,3 +251,15 @@ TEST(ImageFile, FailedSavesLoseNothingAndLeaveNothing) {
 }
 
 } // namespace
+
+TEST(ImageFile, TheMemoryBudgetRefusesPicturesAsTheyAreDecoded) {
+    TTempDir dir;
+    for (const char* name : {"a.bmp", "a.jpg", "a.png"}) WriteImageFile(dir.File(name), Noise(64, 64, 1));
+    SetMemoryLimit(4096);
+    for (const char* name : {"a.bmp", "a.jpg", "a.png"}) {
+        EXPECT_THROW(ReadImageFile(dir.File(name)), EMemoryBudget) << name;
+        TSpectrumStore store;
+        EXPECT_THROW(LoadImageStore(dir.File(name), store), EMemoryBudget) << name;
+    }
+    SetMemoryLimit(0);
+}
