@@ -13,6 +13,11 @@ packages=(
 if [ "${PIXMEND_GUI_TOOLS:-0}" = 1 ]; then
   packages+=(xvfb xdotool imagemagick)
 fi
+# The fuzz targets (scripts/fuzz.sh): libFuzzer comes with clang, GCC has
+# nothing like it. The normal build and test run do not need it.
+if [ "${PIXMEND_FUZZ:-0}" = 1 ]; then
+  packages+=(clang)
+fi
 # The photographs the descreening benchmark prints and scans by default
 # (bench/descreen_quality.cpp).
 if [ "${PIXMEND_BENCH_DATA:-0}" = 1 ]; then
