@@ -1,6 +1,6 @@
 #include "app/image_file.h"
 
-#include "app/file_io.h"
+#include "spectral/file_io.h"
 #include "app/image_file_bmp.h"
 #include "app/image_file_info.h"
 #include "app/image_file_jpeg.h"

@@ -1,6 +1,6 @@
 #include "app/image_file_source.h"
 
-#include "app/file_io.h"
+#include "spectral/file_io.h"
 #include "spectral/errors.h"
 
 #include <cerrno>

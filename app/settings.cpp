@@ -1,6 +1,6 @@
 #include "app/settings.h"
 
-#include "app/file_io.h"
+#include "spectral/file_io.h"
 #include "spectral/errors.h"
 
 #include <array>

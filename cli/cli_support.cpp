@@ -1,6 +1,6 @@
 #include "cli/cli_support.h"
 
-#include "app/file_io.h"
+#include "spectral/file_io.h"
 #include "app/image_file_bmp.h"
 #include "app/image_file_source.h"
 #include "spectral/thread_team.h"

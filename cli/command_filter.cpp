@@ -2,7 +2,7 @@
 // scripts, entry by entry, as the window's commands would record them.
 #include "cli/cli_support.h"
 
-#include "app/file_io.h"
+#include "spectral/file_io.h"
 #include "app/image_file.h"
 #include "filter/descreen.h"
 #include "filter/filter_list.h"

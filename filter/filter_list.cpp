@@ -1,6 +1,6 @@
 #include "filter/filter_list.h"
 
-#include "app/file_io.h"
+#include "spectral/file_io.h"
 #include "spectral/errors.h"
 
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "app/file_io.h"
+#include "spectral/file_io.h"
 
 #include "spectral/errors.h"
 

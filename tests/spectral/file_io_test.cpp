@@ -1,7 +1,7 @@
 // Writing files: what stands at the target's name, links, permissions and
 // temporary files left behind.
 
-#include "app/file_io.h"
+#include "spectral/file_io.h"
 #include "spectral/errors.h"
 #include "tests/support/test_support.h"
 
