@@ -8,6 +8,7 @@
 // Usage: apply_bench [--images N] [--size WxH]
 
 #include "app/image_file.h"
+#include "bench/scan_picture.h"
 #include "filter/batch_runner.h"
 #include "spectral/thread_team.h"
 
@@ -29,22 +30,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-// A scan-like picture: smooth shapes under a fine dot screen, different per
-// image.
-TBitmap24 Scan(int32_t w, int32_t h, int seed) {
-    TBitmap24 b(w, h);
-    for (int32_t r = 0; r < h; ++r)
-        for (int32_t c = 0; c < w; ++c) {
-            const int base = ((c + seed * 17) / 40 + r / 50) % 3 * 60 + 40;
-            const int dot = ((c % 6) < 3) == ((r % 6) < 3) ? 50 : -50;
-            uint8_t* px = b.Pixel(c, r);
-            px[0] = uint8_t(std::clamp(base + dot, 0, 255));
-            px[1] = uint8_t(std::clamp(base + 30 - dot, 0, 255));
-            px[2] = uint8_t(std::clamp(200 - base + dot / 2, 0, 255));
-        }
-    return b;
-}
 
 TFilterList BenchFilter() {
     TFilterList f;

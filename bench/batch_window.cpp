@@ -18,6 +18,7 @@
 #include "app/image_file.h"
 #include "app/main_form.h"
 #include "app/user_dialogs.h"
+#include "bench/scan_picture.h"
 #include "filter/batch_form.h"
 #include "filter/filter_entry.h"
 #include "filter/filter_list_form.h"
@@ -54,20 +55,6 @@ public:
         return std::nullopt;
     }
 };
-
-TBitmap24 Scan(int32_t w, int32_t h, int seed) {
-    TBitmap24 b(w, h);
-    for (int32_t r = 0; r < h; ++r)
-        for (int32_t c = 0; c < w; ++c) {
-            const int base = ((c + seed * 17) / 40 + r / 50) % 3 * 60 + 40;
-            const int dot = ((c % 6) < 3) == ((r % 6) < 3) ? 50 : -50;
-            uint8_t* px = b.Pixel(c, r);
-            px[0] = uint8_t(std::clamp(base + dot, 0, 255));
-            px[1] = uint8_t(std::clamp(base + 30 - dot, 0, 255));
-            px[2] = uint8_t(std::clamp(200 - base + dot / 2, 0, 255));
-        }
-    return b;
-}
 
 } // namespace
 
