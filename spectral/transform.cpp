@@ -12,6 +12,7 @@
 #include "spectral/errors.h"
 #include "spectral/fft.h"
 #include "spectral/fft_lanes.h"
+#include "spectral/memory_budget.h"
 #include "spectral/thread_team.h"
 
 #include <algorithm>
@@ -90,7 +91,14 @@ public:
           threads_(ResolveThreadCount(options.Threads)),
           zeroBelow_(options.ZeroBelow),
           fast_(options.Fast),
-          width_(fast_ ? 2 * lanes_ : lanes_) {}
+          keep_(options.KeepPlanes),
+          cancel_(options.Cancel),
+          width_(fast_ ? 2 * lanes_ : lanes_) {
+        for (int p = 0; p < 3; ++p) {
+            rowOut_[p] = &store.WorkPlane;
+            columnOut_[p] = &store.Planes[p];
+        }
+    }
 
     ~TFastTransform() {
         for (TWorker& w : workers_) Engines().Give(laneSet_, std::move(w.lanes));
@@ -103,6 +111,17 @@ public:
         if (fast_) {
             fastRowPlan_ = std::make_unique<TFastPlan>(W_);
             fastColumnPlan_ = std::make_unique<TFastPlan>(H_);
+        }
+        if (keep_) {
+            // Planes 1 and 2 get scratch planes of their own; every column
+            // pass writes its results over the row pass's in place.
+            const size_t cells = size_t(W_) * size_t(H_);
+            RequireMemory(2 * cells * sizeof(float), "the planes kept while transforming");
+            for (int i = 0; i < 2; ++i) {
+                extra_[i].assign(cells, 0.0f);
+                rowOut_[i + 1] = &extra_[i];
+            }
+            for (int p = 0; p < 3; ++p) columnOut_[p] = rowOut_[p];
         }
         const int32_t blocks = (std::max(W_, H_) + width_ - 1) / width_;
         workers_.resize(size_t(std::min<int32_t>(threads_, blocks)));
@@ -120,6 +139,13 @@ public:
             RunPass(W_,
                     [&](int32_t c) { return (double(c) / double(W_) * 50.0 + 50.0) / 3.0 + p * 33.3; },
                     columnPlan, [&](int32_t block, TWorker& w) { ColumnBlock(p, block, w); });
+        }
+        if (keep_) {
+            // The originals go to the scratch plane and the extra planes,
+            // which are given back with this object.
+            store_.Planes[0].swap(store_.WorkPlane);
+            store_.Planes[1].swap(extra_[0]);
+            store_.Planes[2].swap(extra_[1]);
         }
         double m = 1.0;
         for (const TWorker& w : workers_) m = std::max(m, double(w.maximum));
@@ -144,6 +170,7 @@ private:
                 progress_.Percent(percentOf(reported));
         };
         reportUpTo(0);
+        if (cancel_ && cancel_->load(std::memory_order_relaxed)) throw ETransformCancelled();
         makePlan();
 
         const int32_t blocks = (count + width_ - 1) / width_;
@@ -155,6 +182,7 @@ private:
             try {
                 for (;;) {
                     if (failed.load(std::memory_order_relaxed)) return;
+                    if (cancel_ && cancel_->load(std::memory_order_relaxed)) throw ETransformCancelled();
                     const int32_t b = next.fetch_add(1, std::memory_order_relaxed);
                     if (b >= blocks) return;
                     if (worker == 0) reportUpTo(std::min(count, (b + 1) * width_) - 1);
@@ -209,18 +237,20 @@ private:
         Transform(w, rowPlan_.get(), fastRowPlan_.get());
         const float* y = w.y.data();
         for (int32_t l = 0; l < n; ++l) {
-            float* out = store_.WorkPlane.data() + size_t(r0 + l) * size_t(W_);
+            float* out = rowOut_[p]->data() + size_t(r0 + l) * size_t(W_);
             for (int32_t c = 0; c < W_; ++c) out[c] = y[size_t(c) * width_ + l];
         }
     }
 
     // Columns c0 .. c0+n-1 into the lanes. Adjacent columns are adjacent in
-    // memory, so each row of the block is one short copy.
+    // memory, so each row of the block is one short copy. The whole block is
+    // read before any of it is written, so the results may go back into the
+    // plane they came from.
     void ColumnBlock(int p, int32_t block, TWorker& w) {
         const int32_t c0 = block * width_;
         const int32_t n = std::min(width_, W_ - c0);
         float* x = w.x.data();
-        const float* work = store_.WorkPlane.data();
+        const float* work = rowOut_[p]->data();
         for (int32_t r = 0; r < H_; ++r) {
             float* dst = x + size_t(r) * width_;
             std::memcpy(dst, work + size_t(r) * size_t(W_) + size_t(c0), size_t(n) * sizeof(float));
@@ -228,7 +258,7 @@ private:
         }
         Transform(w, columnPlan_.get(), fastColumnPlan_.get());
         const float* y = w.y.data();
-        float* plane = store_.Planes[p].data();
+        float* plane = columnOut_[p]->data();
         float m = w.maximum;
         for (int32_t k = 0; k < H_; ++k) {
             float* out = plane + size_t(k) * size_t(W_) + size_t(c0);
@@ -251,10 +281,18 @@ private:
     const int threads_;
     const double zeroBelow_;
     const bool fast_;
+    const bool keep_;
+    const std::atomic<bool>* const cancel_;
     const int32_t width_;  // sequences per block: twice the lanes in the fast transform
     std::vector<TWorker> workers_;
     std::unique_ptr<TFFTPlan> rowPlan_, columnPlan_;
     std::unique_ptr<TFastPlan> fastRowPlan_, fastColumnPlan_;
+    // Where plane p's row pass writes and its column pass writes: the
+    // scratch plane and the plane itself, or with KeepPlanes one scratch
+    // plane per plane for both.
+    tdline* rowOut_[3];
+    tdline* columnOut_[3];
+    tdline extra_[2];
 };
 
 }  // namespace

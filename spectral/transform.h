@@ -8,10 +8,12 @@
 // spectrum is too, and the same steps with the inverse FFT give the image back.
 
 #include "spectral/bitmap.h"
+#include "spectral/errors.h"
 #include "spectral/fft_lanes.h"
 #include "spectral/progress.h"
 #include "spectral/store.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -46,6 +48,23 @@ struct TTransformOptions {
     // but not bit-identical to it. Off by default:
     // stored spectra and peers rely on the exact bits.
     bool Fast = false;
+    // Read between blocks of rows or columns: once it holds true the run
+    // stops and throws ETransformCancelled. The planes are then partly
+    // transformed, unless KeepPlanes is set.
+    const std::atomic<bool>* Cancel = nullptr;
+    // Leaves the planes as they are until the run has finished: each plane's
+    // result is built in a plane of its own (the scratch plane and two more,
+    // allocated before anything changes) and all three take the planes'
+    // places at the end. A run that fails or is cancelled therefore changes
+    // nothing but the scratch plane. Costs two planes of memory for the
+    // run's length; the values are the same as without it.
+    bool KeepPlanes = false;
+};
+
+// A run stopped through TTransformOptions::Cancel.
+class ETransformCancelled : public Exception {
+public:
+    ETransformCancelled() : Exception("Transform cancelled") {}
 };
 
 // Transforms the three planes in place. In a forward run the rows are read

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -195,4 +196,75 @@ TEST(StoreFill, PixelBytesMinus127InTheirPlanes) {
     EXPECT_EQ(s.Planes[1][5], 0.0f);
     EXPECT_EQ(s.Planes[2][5], 128.0f);
     EXPECT_EQ(s.Planes[0][0], -127.0f);
+}
+
+namespace {
+
+// Sets a cancel flag once the reported percentage reaches `at`.
+class TCancelAt final : public IProgress {
+public:
+    TCancelAt(std::atomic<bool>& flag, double at) : flag_(flag), at_(at) {}
+    void Phase(const std::string&) override {}
+    void Percent(double p) override {
+        if (p >= at_) flag_ = true;
+    }
+    void ClearPercent() override {}
+
+private:
+    std::atomic<bool>& flag_;
+    double at_;
+};
+
+bool SameBits(const tdline& a, const tdline& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (FloatBits(a[i]) != FloatBits(b[i])) return false;
+    return true;
+}
+
+}  // namespace
+
+TEST(Transform, KeptPlanesGiveTheSameBitsInEveryMode) {
+    // 250 rows: the cancel checks between blocks run across several blocks.
+    const TBitmap24 image = RandomBitmap(61, 250, 5);
+    for (const bool fast : {false, true})
+        for (const int threads : {1, 3})
+            for (const bool fromBitmap : {true, false})
+                for (const auto direction : {TTransformDirection::Forward, TTransformDirection::Inverse}) {
+                    TSpectrumStore inPlace;
+                    FillStoreFromBitmap(image, inPlace);
+                    if (direction == TTransformDirection::Inverse) Apply(inPlace, TTransformDirection::Forward);
+                    TSpectrumStore kept = inPlace;
+                    const TBitmap24* source = fromBitmap ? &image : nullptr;
+                    TTransformOptions options;
+                    options.Fast = fast;
+                    options.Threads = threads;
+                    TNoProgress none;
+                    const auto a = TransformStore(inPlace, direction, source, none, options);
+                    options.KeepPlanes = true;
+                    const auto b = TransformStore(kept, direction, source, none, options);
+                    EXPECT_EQ(a.Maximum, b.Maximum);
+                    for (int p = 0; p < 3; ++p)
+                        ASSERT_TRUE(SameBits(inPlace.Planes[p], kept.Planes[p]))
+                            << "plane " << p << " fast " << fast << " threads " << threads;
+                }
+}
+
+TEST(Transform, CancelStopsTheRunAndKeptPlanesStayAsTheyWere) {
+    for (const int threads : {1, 4})
+        for (const bool keep : {false, true}) {
+            TSpectrumStore store = RandomStore(61, 250, 8);
+            const TSpectrumStore before = store;
+            std::atomic<bool> cancel{false};
+            TCancelAt progress(cancel, 40.0);  // in the second plane's row pass
+            TTransformOptions options;
+            options.Threads = threads;
+            options.KeepPlanes = keep;
+            options.Cancel = &cancel;
+            EXPECT_THROW(TransformStore(store, TTransformDirection::Inverse, nullptr, progress, options),
+                         ETransformCancelled);
+            for (int p = 0; p < 3; ++p)
+                EXPECT_EQ(SameBits(store.Planes[p], before.Planes[p]), keep || p > 0)
+                    << "plane " << p << " keep " << keep << ": without keeping, the first is done";
+        }
 }
