@@ -36,6 +36,15 @@ const TPairs& PlainTexts() {
         {"Raster suchen …", "Looking for a screen …"},
         {"Kein Raster gefunden", "No screen found"},
         {"Raster gefunden und gedämpft: %1 Einträge", "Screen found and damped: %1 entries"},
+        // The Transform command's progress window and its fast mode.
+        {"Umwandeln", "Transform"},
+        {"Restzeit wird gesch\u00e4tzt \u2026", "Estimating the time left \u2026"},
+        {"Noch etwa %1", "About %1 left"},
+        {"Wird abgebrochen \u2026", "Cancelling \u2026"},
+        {"Abbrechen nicht m\u00f6glich: zu wenig Arbeitsspeicher", "Cannot cancel: not enough memory"},
+        {"Umwandlung abgebrochen", "Transform cancelled"},
+        {"Umwandlung fertig (schnell)", "Transformed (fast)"},
+        {"Schnelle Umwandlung (nicht bitgenau)", "Fast transform (not bit-exact)"},
         // Standard buttons of the boxes.
         {"Ja", "Yes"},
         {"Nein", "No"},

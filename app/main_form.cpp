@@ -158,6 +158,7 @@ TForm1::TForm1(TSpectrumStore& store, IUserDialogs& dialogs, QWidget* parent)
 
 TForm1::~TForm1() {
     StopBatch();
+    StopTransform();
     // Quit destroys the window without closing it: the settings are written
     // now, unless the close already did.
     if (!d->SettingsWritten) WriteSettings(true);
@@ -175,6 +176,8 @@ int32_t TForm1::ShapeGrabZone() const { return d->ShapeGrabZone; }
 const TLanguageState& TForm1::LanguageState() const { return d->LanguageState; }
 const std::string& TForm1::HelpBase() const { return d->HelpBase; }
 QProgressDialog* TForm1::BatchProgress() const { return d->BatchProgress; }
+QDialog* TForm1::TransformProgress() const { return d->TransformProgress; }
+bool TForm1::TransformRunning() const { return d->Transform != nullptr; }
 TComponentTree& TForm1::Components() { return *d->Components; }
 
 void TForm1::CreateToolBars() {
@@ -288,6 +291,9 @@ void TForm1::CreateMenu() {
     Paste1 = makeItem(Edit1, "Paste1", "Einfügen", 6);
     Transform1 = makeItem(Edit1, "Transform1", "Umwandeln", 1);
     Bereichgltten1 = makeItem(Edit1, "Bereichgltten1", "Bereich glätten", 13);
+    Edit1->addSeparator();
+    FastTransform1 = makeItem(Edit1, "FastTransform1", "Schnelle Umwandlung (nicht bitgenau)", -1);
+    FastTransform1->setCheckable(true);
     Tools1 = makeMenu("Tools1", "&Werkzeuge");
     Zoom1 = makeItem(Tools1, "Zoom1", "Zoom", 4);
     Rechteck1 = makeItem(Tools1, "Rechteck1", "Rechteck", 11);
@@ -416,6 +422,12 @@ void TForm1::ConnectCommands() {
     compareKey->setShortcut(QKeySequence(Qt::Key_F8));
     addAction(compareKey);
     bindItem(compareKey, &TForm1::ToolCompareClick);
+    // A preference, not a command: in help mode the click only asks what it does.
+    connect(FastTransform1, &QAction::triggered, this, [this] {
+        if (!d->HelpMode) return;
+        FastTransform1->setChecked(!FastTransform1->isChecked());
+        RunCommand([&] { ShowElementHelp(FastTransform1); });
+    });
     connect(TrackKontrast, &QSlider::valueChanged, this,
             [this] { RunCommand([&] { TrackKontrastChange(TrackKontrast); }); });
     connect(Image1, &TImageView::clicked, this, [this] { RunCommand([&] { Image1Click(Image1); }); });
@@ -482,15 +494,19 @@ TControlStates TForm1::CurrentControlStates() const {
 }
 
 void TForm1::SetCommandState(uint8_t state) {
+    // Applied again when the transform has ended, to the controls it blocked.
+    if (d->Transform && state == 3) d->FilterEventWhileTransforming = true;
     const size_t entries = d->Windows.FormProtokol ? d->Windows.FormProtokol->EntryCount() : 0;
     TCommandStateResult result =
         ApplyCommandState(state, d->CommandState, CurrentControlStates(), entries, d->UndoSteps.size());
-    BlockDuringBatch(result.States);
+    BlockWhileBusy(result.States);
     WriteControlStates(result.States);
     d->CommandState = result.CommandState;
-    ToolCompare->setEnabled(d->CommandState == 1 && d->BeforeFilter.has_value());
-    ToolFindScreen->setEnabled(d->CommandState == 2);
-    FindScreen1->setEnabled(d->CommandState == 2);
+    // The comparison swaps the picture a forward transform may be reading,
+    // the screen search reads the store: neither while a transform runs.
+    ToolCompare->setEnabled(d->CommandState == 1 && d->BeforeFilter.has_value() && !d->Transform);
+    ToolFindScreen->setEnabled(d->CommandState == 2 && !d->Transform);
+    FindScreen1->setEnabled(d->CommandState == 2 && !d->Transform);
     if (d->Windows.FormProtokol)
         d->Windows.FormProtokol->SetSpectrumSize(d->CommandState == 0 ? 0 : Store.Cols, d->CommandState == 0 ? 0 : Store.Rows);
 }
@@ -550,7 +566,7 @@ bool TForm1::PassesGuard(TCommand command, QObject* sender) {
         return false;
     };
     // Also when a command's own control does not say so (Undo, Resize).
-    return steps() && !BatchBlocks(command);
+    return steps() && !BusyBlocks(command);
 }
 
 void TForm1::SetTitle(const QString& name) { setWindowTitle(d->CaptionBase + name); }

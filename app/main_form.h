@@ -15,7 +15,9 @@
 // states, status bar, dispatch), main_form_file.cpp (image commands, Close,
 // Quit), main_form_language.cpp (language and settings file),
 // main_form_commands.cpp (filter list, zoom and information windows),
-// main_form_spectrum.cpp (transform, display, smoothing, undo, resize),
+// main_form_transform.cpp (the Transform command, run on a worker thread
+// with a progress window and Cancel), main_form_spectrum.cpp (display,
+// smoothing, undo, resize),
 // main_form_mark.cpp (the mark under the pointer, the zoom picture),
 // main_form_filter.cpp (apply filter, batch run) and main_form_watermark.cpp
 // (embedding and checking the watermark).
@@ -28,6 +30,7 @@
 #include "filter/mark.h"
 #include "spectral/progress.h"
 #include "spectral/store.h"
+#include "spectral/transform.h"
 
 #include <QMainWindow>
 #include <QPoint>
@@ -43,6 +46,7 @@
 #include <vector>
 
 class QAction;
+class QDialog;
 class QFileDialog;
 class QLabel;
 class QMenu;
@@ -95,6 +99,11 @@ public:
     // How a batch run reads and writes image files (called on the worker
     // thread): the image files of the disk; tests wrap it.
     TImageAccess BatchImages;
+    // How the Transform command transforms the store (called on its worker
+    // thread): TransformStore; tests wrap it.
+    std::function<TTransformResult(TSpectrumStore&, TTransformDirection, const TBitmap24*, IProgress&,
+                                   const TTransformOptions&)>
+        TransformEngine;
 
     // --- What the window shows, for the other windows and the tests ---
     // 0 no image, 1 image shown, 2 spectrum shown.
@@ -117,6 +126,12 @@ public:
     const std::string& HelpBase() const;
     // The progress window of a batch run; null before the first run.
     QProgressDialog* BatchProgress() const;
+    // The progress window of the Transform command (phase, time left, a bar
+    // and Cancel, named "TransformText", "TransformBar", "TransformCancel");
+    // null before the first transform.
+    QDialog* TransformProgress() const;
+    // Whether a transform runs (the command waits for its worker thread).
+    bool TransformRunning() const;
 
     // --- Controls ---
     QToolBar* ToolBar = nullptr;
@@ -161,6 +176,9 @@ public:
     QAction* Copy1 = nullptr;
     QAction* Paste1 = nullptr;
     QAction* Transform1 = nullptr;
+    // The option to transform with the fast transform (checkable; kept in
+    // the settings file).
+    QAction* FastTransform1 = nullptr;
     QAction* Bereichgltten1 = nullptr;
     QAction* Zoom1 = nullptr;
     QAction* Rechteck1 = nullptr;
@@ -297,6 +315,8 @@ public:
 signals:
     // A batch run has ended, however; the window shows its outcome.
     void BatchFinished();
+    // A running transform reported its progress (0 to just below 100).
+    void transformProgressed(double percent);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -332,10 +352,21 @@ private:
     void EndBatch(const TBatchSummary& summary);
     // Cancels a running batch and waits for its current file (closing down).
     void StopBatch();
+    // Cancels a running transform and waits for its worker (closing down).
+    void StopTransform();
     // Commands that would replace the image or touch the store do not run
-    // while a batch runs; their controls are disabled meanwhile.
-    bool BatchBlocks(TCommand command) const;
-    void BlockDuringBatch(TControlStates& states) const;
+    // while a batch or a transform runs; their controls are disabled meanwhile.
+    bool Busy() const;
+    bool BusyBlocks(TCommand command) const;
+    void BlockWhileBusy(TControlStates& states) const;
+    // The Transform command's run on its worker thread: starts it, keeps the
+    // window responsive until it ends and gives the commands back.
+    struct TTransformRun;
+    struct TTransformEnd;
+    TTransformEnd RunTransform(bool forward, const TBitmap24* source, const TTransformOptions& options);
+    void TransformPhase(const std::string& key);
+    void TransformPercent(double percent);
+    void CancelTransform();
     void WriteControlStates(const TControlStates& states);
     // The sign prompt of the watermark commands; Cancel gives the default sign.
     std::string AskSign();

@@ -37,7 +37,11 @@ void TForm1::ToolapplyClick(QObject* sender) {
 
 void TForm1::ApplyFilterWork() {
     const uint8_t before = d->CommandState;
-    if (before == 1) ButtonfftClick(ToolTransform);
+    if (before == 1) {
+        ButtonfftClick(ToolTransform);
+        // Cancelled: nothing has changed, and nothing more happens.
+        if (d->CommandState != 2) return;
+    }
     if (d->CommandState == 2 && d->Windows.FormProtokol) {
         try {
             ApplyFilterEntries(Store, d->Windows.FormProtokol->List(), *this);
@@ -85,8 +89,10 @@ QString FileName(const std::string& path) {
 
 } // namespace
 
-bool TForm1::BatchBlocks(TCommand command) const {
-    if (!d->Batch) return false;
+bool TForm1::Busy() const { return d->Batch || d->Transform; }
+
+bool TForm1::BusyBlocks(TCommand command) const {
+    if (!Busy()) return false;
     switch (command) {
     case TCommand::OpenImage:
     case TCommand::SaveImage:
@@ -107,8 +113,8 @@ bool TForm1::BatchBlocks(TCommand command) const {
     }
 }
 
-void TForm1::BlockDuringBatch(TControlStates& states) const {
-    if (!d->Batch) return;
+void TForm1::BlockWhileBusy(TControlStates& states) const {
+    if (!Busy()) return;
     for (const TControlId id : kBlockedByBatch) states[id] = false;
     MirrorMenuItems(states);
 }

@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
@@ -179,6 +180,12 @@ void TForm1::TranslateOtherTexts() {
     dialogs_.SetLanguage(language);
     SetWatermark1->setText(Tr("Wasserzeichen setzen"));
     CheckWatermark1->setText(Tr("Wasserzeichen pr\u00fcfen"));
+    FastTransform1->setText(Tr("Schnelle Umwandlung (nicht bitgenau)"));
+    if (d->TransformProgress) {
+        d->TransformProgress->setWindowTitle(Tr("Umwandeln"));
+        if (auto* cancel = d->TransformProgress->findChild<QPushButton*>("TransformCancel"))
+            cancel->setText(Tr("Abbrechen"));
+    }
     // Buttons the tables have no hint for still tell what they do; their
     // Hint stays as designed, only the tooltip is set.
     ToolMirror->setToolTip(Tr("Auch den an der Diagonale gespiegelten Bereich gl\u00e4tten"));
@@ -273,6 +280,8 @@ void TForm1::ReadSettings() {
     if (settings.Toolgb_Down) Toolgb->setChecked(*settings.Toolgb_Down);
     if (settings.ToolDe_Down) ToolDe->setChecked(*settings.ToolDe_Down);
 
+    FastTransform1->setChecked(settings.FastTransform);
+
     // The language stored with the settings (English when none is).
     d->LanguageState.Language = settings.Lang;
     ApplyLanguage();
@@ -303,6 +312,7 @@ void TForm1::WriteSettings(bool visible) {
     record.ToolDe_Down = ToolDe->isChecked();
     record.Lang = d->LanguageState.Language;
     record.HelpBase = d->HelpBase;
+    record.FastTransform = FastTransform1->isChecked();
     try {
         WriteSettingsFile(SettingsFileName(), record);
     } catch (const std::exception& error) {
@@ -318,6 +328,8 @@ QRect TForm1::NormalPlacement() const {
 
 void TForm1::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
+    // A running transform stops; its command gives the store back as it was.
+    if (d->Transform) CancelTransform();
     if (d->Quitting) return;
     WriteSettings(false);
     // The close box ends the program at once, whatever other windows show.

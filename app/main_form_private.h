@@ -50,6 +50,13 @@ struct TForm1::TPrivate {
     QProgressDialog* BatchProgress = nullptr;
     // The running batch, shared with its worker thread; null when none runs.
     std::shared_ptr<TBatchRun> Batch;
+    // The progress window of the Transform command; created at its first run.
+    QDialog* TransformProgress = nullptr;
+    // The running transform, shared with its worker thread; null when none runs.
+    std::shared_ptr<TTransformRun> Transform;
+    // A filter entry was recorded or a filter loaded while it ran: event 3
+    // is applied again to the controls it blocked.
+    bool FilterEventWhileTransforming = false;
 
     std::unique_ptr<TComponentTree> Components;
     // The normal geometry when the window filled the screen by itself (no

@@ -1,5 +1,5 @@
-// The main window's spectrum work: the Transform command, the spectrum view
-// and its contrast slider, smoothing and its undo, and the Resize command.
+// The main window's spectrum work: the spectrum view and its contrast
+// slider, smoothing and its undo, and the Resize command.
 // The computations are the engine's; here they are wired to the controls,
 // the status bar and the filter list.
 
@@ -36,70 +36,6 @@ void TForm1::ClearPercent() {
     ShowStatus(QString(), 1);
 }
 
-void TForm1::ButtonfftClick(QObject* sender) {
-    if (!PassesGuard(TCommand::Transform, sender)) return;
-    if (d->CommandState != 1 && d->CommandState != 2) return;
-    const uint8_t before = d->CommandState;
-    const bool forward = before == 1;
-    const int previousContrast = TrackKontrast->value();
-    const bool markWasVisible = Shape->isVisible();
-
-    TBusyCursor busy;
-    // A new spectrum, or the image again: what was done on the old one can
-    // no longer be taken back step by step.
-    d->UndoSteps.clear();
-    d->ScreenUndo.clear();
-    if (forward && d->PictureAsLoaded) {
-        d->BeforeFilter = Image1->Picture;
-        d->PictureAsLoaded = false;
-    }
-    Image1->hide();
-    {
-        // The view is hidden and drawn once at the end: a redraw for the
-        // slider's change now would only cost time.
-        const QSignalBlocker quiet(TrackKontrast);
-        TrackKontrast->setValue(0);
-    }
-    SetCommandState(forward ? 2 : 1);
-    Shape->setVisible(forward);
-
-    // The bitmap is the source only while it is what the store was filled
-    // from; after a transform the store's unclipped values are the better one.
-    const TBitmap24* source = nullptr;
-    if (forward && Image1->ImageModified != 1 && Image1->Picture.Width == Store.Cols &&
-        Image1->Picture.Height == Store.Rows)
-        source = &Image1->Picture;
-
-    TTransformResult result;
-    try {
-        result = TransformStore(
-            Store, forward ? TTransformDirection::Forward : TTransformDirection::Inverse, source,
-            *this);
-    } catch (...) {
-        // The transform refuses a length before any plane changes: give the
-        // user back the window as it was, then let the error be shown.
-        SetCommandState(before);
-        Shape->setVisible(markWasVisible);
-        {
-            const QSignalBlocker quiet(TrackKontrast);
-            TrackKontrast->setValue(previousContrast);
-        }
-        ClearPercent();
-        Image1->show();
-        throw;
-    }
-
-    if (forward) {
-        const QSignalBlocker quiet(TrackKontrast);
-        TrackKontrast->setValue(result.ContrastPreset);
-    }
-    DrawStore();
-    ClearPercent();
-    ShowStatus(LangText("Transformed"), 0);
-    Image1->show();
-    Image1->ImageModified = 1;
-}
-
 void TForm1::DrawStore() {
     DrawStoreRegion(0, Store.Cols - 1, 0, Store.Rows - 1);
 }
@@ -129,7 +65,8 @@ void TForm1::DrawStoreRegion(int32_t x1, int32_t x2, int32_t y1, int32_t y2) {
 
 void TForm1::TrackKontrastChange(QObject* sender) {
     if (!PassesGuard(TCommand::Contrast, sender)) return;
-    if (d->CommandState == 2) DrawStore();
+    // A running transform is writing the store.
+    if (d->CommandState == 2 && !d->Transform) DrawStore();
 }
 
 void TForm1::SmoothAndRecord(int32_t kind, float x1, float x2, float y1, float y2) {

@@ -198,6 +198,7 @@ std::string FormatSettings(const TSettingsRecord& r) {
     s += "\n[Prefs]\n";
     put("Lang", std::to_string(r.Lang));
     if (!r.HelpBase.empty()) put("HelpBase", r.HelpBase);
+    if (r.FastTransform) put("FastTransform", BoolText(true));
     return s;
 }
 
@@ -264,6 +265,7 @@ TRestoredSettings ParseSettings(const std::string& text, int32_t screenPixelsPer
     r.ToolDe_Down = boolean("ToolDe_Down");
 
     r.Lang = integer("Prefs", "Lang").value_or(2);
+    if (const auto fast = ini.Get("Prefs", "FastTransform")) r.FastTransform = ParseBool(*fast).value_or(false);
     return r;
 }
 

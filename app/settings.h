@@ -17,6 +17,8 @@
 //
 //   [Prefs]
 //   Lang=2
+//   HelpBase=...        only when the user configured a help server
+//   FastTransform=True  only when the fast transform is chosen
 //
 // The keys are always written in this order. Reading never fails on content:
 // a missing file, a missing key or a bad number gives the documented default.
@@ -72,6 +74,10 @@ struct TSettingsRecord {
     // The help server's base address as the user configured it ("Prefs",
     // "HelpBase"); carried through unchanged, written only when not empty.
     std::string HelpBase;
+    // The window transforms with the fast, not bit-exact transform ("Prefs",
+    // "FastTransform"); written only when on, so that the file of a user who
+    // never chose it holds exactly the keys above.
+    bool FastTransform = false;
 };
 
 // What reading asks the window to do. Fields left empty mean "keep what the
@@ -103,6 +109,8 @@ struct TRestoredSettings {
     int32_t Lang = 2;
     // "HelpBase" in "Prefs" when present (read even when nothing else is).
     std::optional<std::string> HelpBase;
+    // "FastTransform" in "Prefs"; off when missing or not a truth value.
+    bool FastTransform = false;
 };
 
 // The folder-qualified name of the settings file: $XDG_CONFIG_HOME/Pixmend

@@ -410,3 +410,15 @@ TEST(SettingsParse, HelpBaseIsCarriedThrough) {
     EXPECT_NE(text.find("Lang=2\nHelpBase=http://127.0.0.1:9000/\n"), std::string::npos) << text;
     EXPECT_EQ(Parse(text).HelpBase.value_or(""), "http://127.0.0.1:9000/");
 }
+
+TEST(SettingsParse, FastTransformIsWrittenOnlyWhenChosen) {
+    TSettingsRecord record;
+    const std::string plain = FormatSettings(record);
+    EXPECT_EQ(plain.find("FastTransform"), std::string::npos) << "the file of a user who never chose it";
+    EXPECT_FALSE(Parse(plain).FastTransform);
+    record.FastTransform = true;
+    const std::string text = FormatSettings(record);
+    EXPECT_NE(text.find("Lang=2\nFastTransform=True\n"), std::string::npos) << text;
+    EXPECT_TRUE(Parse(text).FastTransform);
+    EXPECT_FALSE(Parse("[Prefs]\nFastTransform=yes\n").FastTransform) << "not a truth value: off";
+}

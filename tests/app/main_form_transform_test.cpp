@@ -1,0 +1,182 @@
+// The Transform command on its worker thread: Cancel gives back everything
+// as it was, a completed run matches the engine bit for bit, the fast option
+// is kept in the settings, and closing the window during a run is safe.
+
+#include "tests/app/main_form_fixture_test.h"
+
+#include "app/image_view.h"
+#include "app/shape_mark.h"
+#include "spectral/transform.h"
+
+#include <QDialog>
+#include <QPushButton>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <thread>
+
+namespace {
+
+// Passes the reports on, and holds the run after the first one of `at`
+// percent or more until the window has asked it to stop, so that the window
+// acts in the middle of the run however fast the machine is.
+class THoldAt final : public IProgress {
+  public:
+    THoldAt(IProgress& inner, const std::atomic<bool>* cancel, double at) : inner_(inner), cancel_(cancel), at_(at) {}
+    void Phase(const std::string& key) override { inner_.Phase(key); }
+    void Percent(double percent) override {
+        inner_.Percent(percent);
+        if (held_ || percent < at_ || !cancel_) return;
+        held_ = true;
+        // Bounded, so that a window that never cancels fails the test instead of hanging it.
+        for (int i = 0; i < 60000 && !cancel_->load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    void ClearPercent() override { inner_.ClearPercent(); }
+
+  private:
+    IProgress& inner_;
+    const std::atomic<bool>* cancel_;
+    double at_;
+    bool held_ = false;
+};
+
+struct TWindowState {
+    std::array<tdline, 3> Planes;
+    uint8_t CommandState;
+    int Contrast;
+    bool MarkVisible;
+    std::vector<uint8_t> Picture;
+    int32_t ImageModified;
+    TControlStates Controls;
+
+    bool operator==(const TWindowState&) const = default;
+};
+
+class MainFormTransformTest : public MainFormTest {
+  protected:
+    void SetUp() override {
+        MainFormTest::SetUp();
+        ShowForm();
+        // Every run holds in the second plane (40 %), where the first plane
+        // is already transformed.
+        Form->TransformEngine = [this](TSpectrumStore& store, TTransformDirection direction, const TBitmap24* source,
+                                       IProgress& progress, const TTransformOptions& options) {
+            THoldAt hold(progress, Hold ? options.Cancel : nullptr, 40.0);
+            ++EngineRuns;
+            return TransformStore(store, direction, source, hold, options);
+        };
+        QObject::connect(Form.get(), &TForm1::transformProgressed, Form.get(), [this](double percent) {
+            if (percent >= 40.0 && Hold && AtHold) {
+                Hold = false;
+                AtHold();
+            }
+        });
+    }
+
+    TWindowState State() const {
+        return {{Store.Planes[0], Store.Planes[1], Store.Planes[2]},
+                Form->CommandState(),
+                Form->TrackKontrast->value(),
+                Form->Shape->isVisible(),
+                Form->Image1->Picture.Bytes,
+                Form->Image1->ImageModified,
+                Form->CurrentControlStates()};
+    }
+    QPushButton* CancelButton() const { return Form->TransformProgress()->findChild<QPushButton*>("TransformCancel"); }
+
+    // Whether the next run holds, and what the window then does.
+    bool Hold = false;
+    std::function<void()> AtHold;
+    int EngineRuns = 0;
+};
+
+TEST_F(MainFormTransformTest, CancelLeavesImageStoreAndCommandsAsTheyWere) {
+    // Forward from the bitmap (the planes are filled again from it), then
+    // inverse from an edited spectrum (the planes are kept aside).
+    OpenImage(WriteBitmap("scan.bmp", 40, 250, 3));
+    for (const bool forward : {true, false}) {
+        if (!forward) {
+            Form->ToolTransform->click();
+            ASSERT_EQ(Form->CommandState(), 2);
+            Form->TrackKontrast->setValue(-7);
+            Form->Shape->SetMark(TMarkRect{5, 20, 20, 60});
+            Form->ToolStempel->click(); // an undo step and event 3
+            ASSERT_TRUE(On(TControlId::Toolundo));
+        }
+        const TWindowState before = State();
+        bool blocked = false;
+        AtHold = [&] {
+            blocked = !On(TControlId::ToolTransform) && !On(TControlId::ToolOpen) && !On(TControlId::Toolundo) &&
+                      !Form->TrackKontrast->isEnabled() && Form->TransformRunning();
+            Form->ButtonfftClick(Form->ToolTransform); // refused while running
+            CancelButton()->click();
+        };
+        EngineRuns = 0;
+        Hold = true;
+        Form->ToolTransform->click();
+
+        EXPECT_EQ(EngineRuns, 1);
+        EXPECT_TRUE(blocked) << "forward " << forward;
+        EXPECT_FALSE(Form->TransformRunning());
+        EXPECT_TRUE(State() == before) << "forward " << forward;
+        EXPECT_EQ(Form->StatusPanels[0]->text(), "Transform cancelled");
+        EXPECT_TRUE(Dialogs.Errors.empty());
+    }
+    // The undo step survived: it still takes the smoothing back.
+    const tdline smoothed = Store.Planes[0];
+    Form->Toolundo->click();
+    EXPECT_NE(Store.Planes[0], smoothed);
+}
+
+TEST_F(MainFormTransformTest, FastOptionIsKeptAndGivesTheEnginesFastResult) {
+    const std::string path = WriteBitmap("scan.bmp", 37, 23, 5);
+    ASSERT_FALSE(Form->FastTransform1->isChecked()) << "off by default";
+    Form->FastTransform1->trigger();
+    ASSERT_TRUE(Form->FastTransform1->isChecked());
+    Form->close();
+    EXPECT_NE(SettingsText().find("FastTransform=True"), std::string::npos);
+
+    Form = std::make_unique<TForm1>(Store, Dialogs);
+    Form->QuitApplication = [] {};
+    ConnectOtherWindows();
+    ShowForm();
+    ASSERT_TRUE(Form->FastTransform1->isChecked()) << "read back from the settings";
+    OpenImage(path);
+    TSpectrumStore expected = Store;
+    TTransformOptions fast;
+    fast.Fast = true;
+    TNoProgress quiet;
+    const TTransformResult forward =
+        TransformStore(expected, TTransformDirection::Forward, &Form->Image1->Picture, quiet, fast);
+
+    Form->ToolTransform->click();
+    ASSERT_EQ(Form->CommandState(), 2);
+    EXPECT_EQ(Form->StatusPanels[0]->text(), "Transformed (fast)");
+    EXPECT_EQ(Form->TrackKontrast->value(), forward.ContrastPreset);
+    for (int p = 0; p < 3; ++p) EXPECT_TRUE(Store.Planes[p] == expected.Planes[p]) << "plane " << p;
+
+    // Back with the exact transform, as the engine does it.
+    Form->FastTransform1->trigger();
+    TransformStore(expected, TTransformDirection::Inverse, nullptr, quiet);
+    Form->ToolTransform->click();
+    ASSERT_EQ(Form->CommandState(), 1);
+    EXPECT_EQ(Form->StatusPanels[0]->text(), "Transformed");
+    for (int p = 0; p < 3; ++p) EXPECT_TRUE(Store.Planes[p] == expected.Planes[p]) << "plane " << p;
+}
+
+TEST_F(MainFormTransformTest, ClosingDuringARunStopsItAndLosesNothing) {
+    OpenImage(WriteBitmap("scan.bmp", 40, 250, 9));
+    const TWindowState before = State();
+    AtHold = [&] { Form->close(); };
+    Hold = true;
+    Form->ToolTransform->click();
+
+    EXPECT_EQ(QuitCalls, 1);
+    EXPECT_FALSE(Form->TransformRunning());
+    EXPECT_TRUE(State() == before);
+    EXPECT_NE(SettingsText().find("[Prefs]"), std::string::npos) << "the settings were written";
+}
+
+} // namespace
