@@ -80,7 +80,6 @@ QString DurationText(double seconds) {
 struct TForm1::TTransformRun {
     std::atomic<bool> Cancel{false};
     std::thread Thread;
-    bool Fast = false;
     // Window side.
     QEventLoop* Loop = nullptr;
     bool Ended = false;     // the worker's end has arrived
@@ -150,7 +149,6 @@ void TForm1::ButtonfftClick(QObject* sender) {
 TForm1::TTransformEnd TForm1::RunTransform(bool forward, const TBitmap24* source,
                                            const TTransformOptions& options) {
     auto run = std::make_shared<TTransformRun>();
-    run->Fast = options.Fast;
     run->Before = CurrentControlStates();
     run->SliderEnabled = TrackKontrast->isEnabled();
     run->Phase = LangText("Red1");
@@ -168,7 +166,7 @@ TForm1::TTransformEnd TForm1::RunTransform(bool forward, const TBitmap24* source
         auto* bar = new QProgressBar(dialog);
         bar->setObjectName("TransformBar");
         bar->setRange(0, 1000);
-        bar->setTextVisible(false);
+        bar->setFormat("%p %");
         auto* cancel = new QPushButton(dialog);
         cancel->setObjectName("TransformCancel");
         column->addWidget(text);
@@ -187,6 +185,9 @@ TForm1::TTransformEnd TForm1::RunTransform(bool forward, const TBitmap24* source
     cancelButton->setText(Tr("Abbrechen"));
     cancelButton->setEnabled(true);
 
+    // Disabling the slider and showing the progress window move the keyboard
+    // focus; it goes back where it was, so the arrow keys do what they did.
+    const QPointer<QWidget> focused = focusWidget();
     d->Transform = run;
     d->FilterEventWhileTransforming = false;
     SetCommandState(uint8_t(255)); // no row: only blocks the commands and mirrors the menu
@@ -313,6 +314,10 @@ TForm1::TTransformEnd TForm1::RunTransform(bool forward, const TBitmap24* source
     TrackKontrast->setEnabled(run->SliderEnabled);
     unsetCursor();
     dialog->hide();
+    if (focused)
+        focused->setFocus();
+    else if (QWidget* now = focusWidget())
+        now->clearFocus();
     ClearPercent();
     return TTransformEnd{false, run->Cancelled, run->Error, run->Result};
 }
@@ -357,4 +362,6 @@ void TForm1::StopTransform() {
     if (!d->Transform) return;
     d->Transform->Cancel = true;
     if (d->Transform->Thread.joinable()) d->Transform->Thread.join();
+    // The worker's end is addressed to this window and will never arrive.
+    if (d->Transform->Loop) d->Transform->Loop->quit();
 }

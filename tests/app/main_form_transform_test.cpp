@@ -130,6 +130,19 @@ TEST_F(MainFormTransformTest, CancelLeavesImageStoreAndCommandsAsTheyWere) {
     EXPECT_NE(Store.Planes[0], smoothed);
 }
 
+TEST_F(MainFormTransformTest, ApplyFilterStopsWhenItsFirstTransformIsCancelled) {
+    OpenImage(WriteBitmap("scan.bmp", 40, 250, 4));
+    Form->AddFilterEntry(0, 0.1f, 0.3f, 0.1f, 0.3f);
+    ASSERT_TRUE(On(TControlId::Toolapply));
+    const TWindowState before = State();
+    AtHold = [&] { CancelButton()->click(); };
+    Hold = true;
+    Form->Toolapply->click();
+
+    EXPECT_EQ(EngineRuns, 1) << "no transform back after the cancelled one";
+    EXPECT_TRUE(State() == before);
+}
+
 TEST_F(MainFormTransformTest, FastOptionIsKeptAndGivesTheEnginesFastResult) {
     const std::string path = WriteBitmap("scan.bmp", 37, 23, 5);
     ASSERT_FALSE(Form->FastTransform1->isChecked()) << "off by default";
