@@ -33,7 +33,7 @@ TLaneSet ResolveLaneSet(TLaneSet set) {
 
 int LaneCount(TLaneSet set) {
     switch (ResolveLaneSet(set)) {
-    case TLaneSet::AVX512: return 16;
+    case TLaneSet::AVX512: return 32;
     case TLaneSet::AVX2: return 8;
     case TLaneSet::Scalar: return 1;
     default: return 4;

@@ -10,7 +10,7 @@
 //
 // The instruction set is chosen at run time, so one binary runs on any x86-64
 // processor: SSE2 (4 lanes) is always there, AVX2 (8 lanes) and AVX-512
-// (16 lanes) are used where the processor has them.
+// (32 lanes, two registers each) are used where the processor has them.
 
 #include "spectral/complex.h"
 

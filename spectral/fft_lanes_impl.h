@@ -33,9 +33,13 @@ public:
         : zArray_(new LC[cMaxPrimeFactor]),
           sumArray_(new LC[cMaxPrimeFactorHalf]),
           difArray_(new LC[cMaxPrimeFactorHalf]),
+          sumReArray_(new V[cMaxPrimeFactorHalf]),
+          rootReArray_(new float[cMaxPrimeFactor]),
           z_(zArray_.get()),
           sum_(sumArray_.get()),
-          dif_(difArray_.get()) {}
+          dif_(difArray_.get()),
+          sumRe_(sumReArray_.get()),
+          rootRe_(rootReArray_.get()) {}
 
     TLaneEngine(const TLaneEngine&) = delete;
     TLaneEngine& operator=(const TLaneEngine&) = delete;
@@ -588,10 +592,15 @@ private:
     // zero zeros[k].im and only a = root.re * sum.re is multiplied.
     void OddPrimeKernelRealHalfOfReal(LC* z, int32_t p, const TComplex* root, const TComplex* zeros) {
         const int32_t h = (p + 1) / 2;
-        LC* sum = sum_;
-        for (int32_t j = 1; j < h; ++j) sum[j].re = z[j].re + z[p - j].re;
+        // The sums' real parts and the roots' real parts, each in one dense
+        // array: every output reads all of them, and packed they stay in the
+        // processor's cache instead of bringing in the unused halves.
+        V* sum = sumRe_;
+        float* cosine = rootRe_;
+        for (int32_t j = 1; j < h; ++j) sum[j] = z[j].re + z[p - j].re;
+        for (int32_t k = 0; k < p; ++k) cosine[k] = root[k].re;
         if (NoMinusZero(z[0].re)) {
-            OddPrimeKernelRealHalfLean(z, p, root);
+            OddPrimeKernelRealHalfLean(z, p);
             return;
         }
         const V z0 = z[0].re;
@@ -600,11 +609,11 @@ private:
             V lo1 = z0, lo2 = z0, lo3 = z0, lo4 = z0;
             int32_t k1 = j, k2 = j + 1, k3 = j + 2, k4 = j + 3;
             for (int32_t i = 1; i < h; ++i) {
-                const V sre = sum[i].re;
-                lo1 = lo1 + (V::Splat(root[k1].re) * sre - V::Splat(zeros[k1].im));
-                lo2 = lo2 + (V::Splat(root[k2].re) * sre - V::Splat(zeros[k2].im));
-                lo3 = lo3 + (V::Splat(root[k3].re) * sre - V::Splat(zeros[k3].im));
-                lo4 = lo4 + (V::Splat(root[k4].re) * sre - V::Splat(zeros[k4].im));
+                const V sre = sum[i];
+                lo1 = lo1 + (V::Splat(cosine[k1]) * sre - V::Splat(zeros[k1].im));
+                lo2 = lo2 + (V::Splat(cosine[k2]) * sre - V::Splat(zeros[k2].im));
+                lo3 = lo3 + (V::Splat(cosine[k3]) * sre - V::Splat(zeros[k3].im));
+                lo4 = lo4 + (V::Splat(cosine[k4]) * sre - V::Splat(zeros[k4].im));
                 k1 += j;
                 if (k1 >= p) k1 -= p;
                 k2 += j + 1;
@@ -623,14 +632,14 @@ private:
             V lo = z0;
             int32_t k = j;
             for (int32_t i = 1; i < h; ++i) {
-                lo = lo + (V::Splat(root[k].re) * sum[i].re - V::Splat(zeros[k].im));
+                lo = lo + (V::Splat(cosine[k]) * sum[i] - V::Splat(zeros[k].im));
                 k += j;
                 if (k >= p) k -= p;
             }
             z[j].re = lo;
         }
         V acc = z0;
-        for (int32_t jj = 1; jj < h; ++jj) acc = acc + sum[jj].re;
+        for (int32_t jj = 1; jj < h; ++jj) acc = acc + sum[jj];
         z[0].re = acc;
     }
 
@@ -655,9 +664,10 @@ private:
     // term the same product added to the same accumulator in the same order,
     // without subtracting the zero first. Eight outputs side by side keep the adds'
     // latency hidden.
-    void OddPrimeKernelRealHalfLean(LC* z, int32_t p, const TComplex* root) {
+    void OddPrimeKernelRealHalfLean(LC* z, int32_t p) {
         const int32_t h = (p + 1) / 2;
-        const LC* sum = sum_;
+        const V* sum = sumRe_;
+        const float* cosine = rootRe_;
         const V z0 = z[0].re;
         int32_t j = 1;
         for (; j + 7 < h; j += 8) {
@@ -669,15 +679,15 @@ private:
                 if (k >= p) k -= p;
             };
             for (int32_t i = 1; i < h; ++i) {
-                const V sre = sum[i].re;
-                lo0 = lo0 + V::Splat(root[k0].re) * sre;
-                lo1 = lo1 + V::Splat(root[k1].re) * sre;
-                lo2 = lo2 + V::Splat(root[k2].re) * sre;
-                lo3 = lo3 + V::Splat(root[k3].re) * sre;
-                lo4 = lo4 + V::Splat(root[k4].re) * sre;
-                lo5 = lo5 + V::Splat(root[k5].re) * sre;
-                lo6 = lo6 + V::Splat(root[k6].re) * sre;
-                lo7 = lo7 + V::Splat(root[k7].re) * sre;
+                const V sre = sum[i];
+                lo0 = lo0 + V::Splat(cosine[k0]) * sre;
+                lo1 = lo1 + V::Splat(cosine[k1]) * sre;
+                lo2 = lo2 + V::Splat(cosine[k2]) * sre;
+                lo3 = lo3 + V::Splat(cosine[k3]) * sre;
+                lo4 = lo4 + V::Splat(cosine[k4]) * sre;
+                lo5 = lo5 + V::Splat(cosine[k5]) * sre;
+                lo6 = lo6 + V::Splat(cosine[k6]) * sre;
+                lo7 = lo7 + V::Splat(cosine[k7]) * sre;
                 step(k0, j);
                 step(k1, j + 1);
                 step(k2, j + 2);
@@ -700,14 +710,14 @@ private:
             V lo = z0;
             int32_t k = j;
             for (int32_t i = 1; i < h; ++i) {
-                lo = lo + V::Splat(root[k].re) * sum[i].re;
+                lo = lo + V::Splat(cosine[k]) * sum[i];
                 k += j;
                 if (k >= p) k -= p;
             }
             z[j].re = lo;
         }
         V acc = z0;
-        for (int32_t jj = 1; jj < h; ++jj) acc = acc + sum[jj].re;
+        for (int32_t jj = 1; jj < h; ++jj) acc = acc + sum[jj];
         z[0].re = acc;
     }
 
@@ -755,9 +765,13 @@ private:
     }
 
     std::unique_ptr<LC[]> zArray_, sumArray_, difArray_, dataArray_, secondArray_;
+    std::unique_ptr<V[]> sumReArray_;
+    std::unique_ptr<float[]> rootReArray_;
     LC* z_;
     LC* sum_;
     LC* dif_;
+    V* sumRe_;
+    float* rootRe_;
     LC* data_ = nullptr;
     LC* second_ = nullptr;  // the fast transform's second array
     int32_t capacity_ = 0, secondCapacity_ = 0;

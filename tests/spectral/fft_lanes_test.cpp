@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr int kMaxLanes = 16;
+constexpr int kMaxLanes = 32;
 
 std::vector<TLaneSet> SupportedLaneSets() {
     std::vector<TLaneSet> sets;
@@ -138,7 +138,7 @@ TEST(FFTLanes, LaneSetsResolveToWhatTheProcessorHas) {
     EXPECT_EQ(LaneCount(TLaneSet::Scalar), 1);
     EXPECT_EQ(LaneCount(TLaneSet::SSE2), 4);
     EXPECT_EQ(LaneCount(TLaneSet::AVX2), 8);
-    EXPECT_EQ(LaneCount(TLaneSet::AVX512), 16);
+    EXPECT_EQ(LaneCount(TLaneSet::AVX512), 32);
     for (TLaneSet s : SupportedLaneSets()) EXPECT_EQ(MakeFFTLanes(s)->Lanes(), LaneCount(s));
     std::printf("lane sets here:");
     for (TLaneSet s : SupportedLaneSets()) std::printf(" %s", LaneSetName(s));
