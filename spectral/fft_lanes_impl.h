@@ -312,9 +312,8 @@ private:
     // the symmetric and antisymmetric parts of z[i] and z[p-i], z[j] and
     // z[p-j] start at z[0] and add, for i = 1, 2, ..., h-1 in this order, the
     // products of root[i*j mod p] with sum[i] and dif[i]; z[0] adds the sums
-    // last. Two output pairs are accumulated side by side: they share the
-    // loads of sum and dif and give the processor independent chains, while
-    // each accumulator still adds its terms in the order i = 1, 2, ...
+    // last. Its variants below compute the same values with fewer operations
+    // where the input allows; they share the loops that visit the outputs.
     void OddPrimeKernel(LC* z, int32_t p, const TComplex* root) {
         const int32_t h = (p + 1) / 2;
         LC* sum = sum_;
@@ -324,32 +323,52 @@ private:
             dif[j] = {z[j].re - z[p - j].re, z[j].im + z[p - j].im};
         }
         const LC z0 = z[0];
+        EachOutputPair(z, p, z0, [&](LC& lo, LC& hi, int32_t k, int32_t i) {
+            const V rre = V::Splat(root[k].re), rim = V::Splat(root[k].im);
+            AddTerms(lo, hi, rre * sum[i].re, rim * sum[i].im, rre * dif[i].im, rim * dif[i].re);
+        });
+        LC acc = z0;
+        for (int32_t jj = 1; jj < h; ++jj) {
+            acc.re = acc.re + sum[jj].re;
+            acc.im = acc.im + dif[jj].im;
+        }
+        z[0] = acc;
+    }
+
+    // The step of the general kernel's accumulators z[j] (lo) and z[p-j] (hi)
+    // with the products a = root.re * sum.re, b = root.im * sum.im,
+    // c = root.re * dif.im and d = root.im * dif.re of one term.
+    static void AddTerms(LC& lo, LC& hi, V a, V b, V c, V d) {
+        hi.re = hi.re + (a + b);
+        hi.im = hi.im + (c - d);
+        lo.re = lo.re + (a - b);
+        lo.im = lo.im + (c + d);
+    }
+
+    // The next root index of an output: k = i*j mod p for the next i.
+    static void NextRoot(int32_t& k, int32_t j, int32_t p) {
+        k += j;
+        if (k >= p) k -= p;
+    }
+
+    // The output pairs (z[j], z[p-j]), j = 1 .. h-1, of the general kernel:
+    // each starts at z0 and takes its terms i = 1, 2, ..., h-1 in this order
+    // from add(lo, hi, k, i), k = i*j mod p. Two pairs are accumulated side
+    // by side: they share the loads of the term's operands and give the
+    // processor independent chains, while each accumulator still adds its
+    // terms in order.
+    template <class Add>
+    static void EachOutputPair(LC* z, int32_t p, LC z0, Add add) {
+        const int32_t h = (p + 1) / 2;
         int32_t j = 1;
         for (; j + 1 < h; j += 2) {
             LC lo1 = z0, hi1 = z0, lo2 = z0, hi2 = z0;
             int32_t k1 = j, k2 = j + 1;
             for (int32_t i = 1; i < h; ++i) {
-                const V sre = sum[i].re, sim = sum[i].im, dre = dif[i].re, dim = dif[i].im;
-                {
-                    const V rre = V::Splat(root[k1].re), rim = V::Splat(root[k1].im);
-                    const V a = rre * sre, b = rim * sim, c = rre * dim, d = rim * dre;
-                    hi1.re = hi1.re + (a + b);
-                    hi1.im = hi1.im + (c - d);
-                    lo1.re = lo1.re + (a - b);
-                    lo1.im = lo1.im + (c + d);
-                }
-                {
-                    const V rre = V::Splat(root[k2].re), rim = V::Splat(root[k2].im);
-                    const V a = rre * sre, b = rim * sim, c = rre * dim, d = rim * dre;
-                    hi2.re = hi2.re + (a + b);
-                    hi2.im = hi2.im + (c - d);
-                    lo2.re = lo2.re + (a - b);
-                    lo2.im = lo2.im + (c + d);
-                }
-                k1 += j;
-                if (k1 >= p) k1 -= p;
-                k2 += j + 1;
-                if (k2 >= p) k2 -= p;
+                add(lo1, hi1, k1, i);
+                add(lo2, hi2, k2, i);
+                NextRoot(k1, j, p);
+                NextRoot(k2, j + 1, p);
             }
             z[j] = lo1;
             z[p - j] = hi1;
@@ -360,75 +379,64 @@ private:
             LC lo = z0, hi = z0;
             int32_t k = j;
             for (int32_t i = 1; i < h; ++i) {
-                const V rre = V::Splat(root[k].re), rim = V::Splat(root[k].im);
-                const V a = rre * sum[i].re, b = rim * sum[i].im;
-                const V c = rre * dif[i].im, d = rim * dif[i].re;
-                hi.re = hi.re + (a + b);
-                hi.im = hi.im + (c - d);
-                lo.re = lo.re + (a - b);
-                lo.im = lo.im + (c + d);
-                k += j;
-                if (k >= p) k -= p;
+                add(lo, hi, k, i);
+                NextRoot(k, j, p);
             }
             z[j] = lo;
             z[p - j] = hi;
         }
-        LC acc = z0;
-        for (int32_t jj = 1; jj < h; ++jj) {
-            acc.re = acc.re + sum[jj].re;
-            acc.im = acc.im + dif[jj].im;
+    }
+
+    // The real parts of the outputs z[1 .. h-1] alone, kWidth of them side by
+    // side to share the loads of the terms' operands: each starts at z0 and
+    // adds term(k, i) for i = 1, 2, ..., h-1 in this order, k = i*j mod p.
+    template <int kWidth, class Term>
+    static void EachRealOutput(LC* z, int32_t p, V z0, Term term) {
+        const int32_t h = (p + 1) / 2;
+        int32_t j = 1;
+        for (; j + kWidth - 1 < h; j += kWidth) {
+            V lo[kWidth];
+            int32_t k[kWidth];
+#pragma GCC unroll 16
+            for (int m = 0; m < kWidth; ++m) {
+                lo[m] = z0;
+                k[m] = j + m;
+            }
+            for (int32_t i = 1; i < h; ++i) {
+#pragma GCC unroll 16
+                for (int m = 0; m < kWidth; ++m) lo[m] = lo[m] + term(k[m], i);
+#pragma GCC unroll 16
+                for (int m = 0; m < kWidth; ++m) NextRoot(k[m], j + m, p);
+            }
+#pragma GCC unroll 16
+            for (int m = 0; m < kWidth; ++m) z[j + m].re = lo[m];
         }
-        z[0] = acc;
+        for (; j < h; ++j) {
+            V lo = z0;
+            int32_t k = j;
+            for (int32_t i = 1; i < h; ++i) {
+                lo = lo + term(k, i);
+                NextRoot(k, j, p);
+            }
+            z[j].re = lo;
+        }
     }
 
     // In the general kernel of the last pass of a mirrored transform only the
     // real parts of z[0 .. h-1] can reach a kept output: output d + t*s of
     // that pass is kept when it is below L = (n+1)/2, and with n = s*r, r odd,
     // that means t <= (r-1)/2. Those real parts are computed by exactly the
-    // full kernel's operations; only results nobody reads are skipped.
-    // The real parts of z[0 .. h-1] of the general kernel, nothing else: per
-    // term only the products a and b and the difference a - b that the full
-    // kernel adds to z[j].re, in the same order. Four outputs are accumulated
-    // side by side to share the loads of sum.
+    // full kernel's operations (per term the products a and b and the
+    // difference a - b that it adds to z[j].re, in the same order); only
+    // results nobody reads are skipped.
     void OddPrimeKernelRealHalf(LC* z, int32_t p, const TComplex* root) {
         const int32_t h = (p + 1) / 2;
         LC* sum = sum_;
         for (int32_t j = 1; j < h; ++j) sum[j] = {z[j].re + z[p - j].re, z[j].im - z[p - j].im};
         const V z0 = z[0].re;
-        int32_t j = 1;
-        for (; j + 3 < h; j += 4) {
-            V lo1 = z0, lo2 = z0, lo3 = z0, lo4 = z0;
-            int32_t k1 = j, k2 = j + 1, k3 = j + 2, k4 = j + 3;
-            for (int32_t i = 1; i < h; ++i) {
-                const V sre = sum[i].re, sim = sum[i].im;
-                lo1 = lo1 + (V::Splat(root[k1].re) * sre - V::Splat(root[k1].im) * sim);
-                lo2 = lo2 + (V::Splat(root[k2].re) * sre - V::Splat(root[k2].im) * sim);
-                lo3 = lo3 + (V::Splat(root[k3].re) * sre - V::Splat(root[k3].im) * sim);
-                lo4 = lo4 + (V::Splat(root[k4].re) * sre - V::Splat(root[k4].im) * sim);
-                k1 += j;
-                if (k1 >= p) k1 -= p;
-                k2 += j + 1;
-                if (k2 >= p) k2 -= p;
-                k3 += j + 2;
-                if (k3 >= p) k3 -= p;
-                k4 += j + 3;
-                if (k4 >= p) k4 -= p;
-            }
-            z[j].re = lo1;
-            z[j + 1].re = lo2;
-            z[j + 2].re = lo3;
-            z[j + 3].re = lo4;
-        }
-        for (; j < h; ++j) {
-            V lo = z0;
-            int32_t k = j;
-            for (int32_t i = 1; i < h; ++i) {
-                lo = lo + (V::Splat(root[k].re) * sum[i].re - V::Splat(root[k].im) * sum[i].im);
-                k += j;
-                if (k >= p) k -= p;
-            }
-            z[j].re = lo;
-        }
+        EachRealOutput<4>(z, p, z0, [&](int32_t k, int32_t i) {
+            return V::Splat(root[k].re) * sum[i].re - V::Splat(root[k].im) * sum[i].im;
+        });
         V acc = z0;
         for (int32_t jj = 1; jj < h; ++jj) acc = acc + sum[jj].re;
         z[0].re = acc;
@@ -441,65 +449,33 @@ private:
     // (zeros[k], the products of root[k] with +0; c with -0 is its negation).
     // The kernel adds exactly the values the full kernel adds, in its order;
     // it only skips the multiplications whose results are known.
+    //
+    // When the accumulators end the same without the zeros (NoMinusZero,
+    // FirstDifferenceTermsNonZero), the terms a + b and a - b become a,
+    // c - d becomes -d and c + d becomes d, which differ at most by the sign
+    // of a zero; hi.im + (-d) is hi.im - d by definition.
     template <bool kMinusZero>
     void OddPrimeKernelOfReal(LC* z, int32_t p, const TComplex* root, const TComplex* zeros) {
         const int32_t h = (p + 1) / 2;
         LC* part = sum_;  // re: the real part of sum[i], im: that of dif[i]
         for (int32_t j = 1; j < h; ++j) part[j] = {z[j].re + z[p - j].re, z[j].re - z[p - j].re};
-        const auto cZero = [&](int32_t k) { return kMinusZero ? -zeros[k].re : zeros[k].re; };
         const LC z0 = z[0];
         if (NoMinusZero(z0.re) && (kMinusZero ? FirstDifferenceTermsNonZero(part, h, root)
                                               : NoMinusZero(z0.im))) {
-            OddPrimeKernelOfRealLean<kMinusZero>(z, p, root);
-            return;
-        }
-        int32_t j = 1;
-        for (; j + 1 < h; j += 2) {
-            LC lo1 = z0, hi1 = z0, lo2 = z0, hi2 = z0;
-            int32_t k1 = j, k2 = j + 1;
-            for (int32_t i = 1; i < h; ++i) {
-                const V sre = part[i].re, dre = part[i].im;
-                {
-                    const V a = V::Splat(root[k1].re) * sre, d = V::Splat(root[k1].im) * dre;
-                    const V b = V::Splat(zeros[k1].im), c = V::Splat(cZero(k1));
-                    hi1.re = hi1.re + (a + b);
-                    hi1.im = hi1.im + (c - d);
-                    lo1.re = lo1.re + (a - b);
-                    lo1.im = lo1.im + (c + d);
-                }
-                {
-                    const V a = V::Splat(root[k2].re) * sre, d = V::Splat(root[k2].im) * dre;
-                    const V b = V::Splat(zeros[k2].im), c = V::Splat(cZero(k2));
-                    hi2.re = hi2.re + (a + b);
-                    hi2.im = hi2.im + (c - d);
-                    lo2.re = lo2.re + (a - b);
-                    lo2.im = lo2.im + (c + d);
-                }
-                k1 += j;
-                if (k1 >= p) k1 -= p;
-                k2 += j + 1;
-                if (k2 >= p) k2 -= p;
-            }
-            z[j] = lo1;
-            z[p - j] = hi1;
-            z[j + 1] = lo2;
-            z[p - j - 1] = hi2;
-        }
-        for (; j < h; ++j) {
-            LC lo = z0, hi = z0;
-            int32_t k = j;
-            for (int32_t i = 1; i < h; ++i) {
-                const V a = V::Splat(root[k].re) * part[i].re, d = V::Splat(root[k].im) * part[i].im;
-                const V b = V::Splat(zeros[k].im), c = V::Splat(cZero(k));
-                hi.re = hi.re + (a + b);
-                hi.im = hi.im + (c - d);
-                lo.re = lo.re + (a - b);
-                lo.im = lo.im + (c + d);
-                k += j;
-                if (k >= p) k -= p;
-            }
-            z[j] = lo;
-            z[p - j] = hi;
+            EachOutputPair(z, p, z0, [&](LC& lo, LC& hi, int32_t k, int32_t i) {
+                const V a = V::Splat(root[k].re) * part[i].re;
+                const V d = V::Splat(root[k].im) * part[i].im;
+                hi.re = hi.re + a;
+                lo.re = lo.re + a;
+                hi.im = hi.im - d;
+                lo.im = lo.im + d;
+            });
+        } else {
+            EachOutputPair(z, p, z0, [&](LC& lo, LC& hi, int32_t k, int32_t i) {
+                const float c = kMinusZero ? -zeros[k].re : zeros[k].re;
+                AddTerms(lo, hi, V::Splat(root[k].re) * part[i].re, V::Splat(zeros[k].im),
+                         V::Splat(c), V::Splat(root[k].im) * part[i].im);
+            });
         }
         const V difIm = V::Splat(kMinusZero ? -0.0f : 0.0f);
         LC acc = z0;
@@ -526,117 +502,28 @@ private:
         return true;
     }
 
-    // OddPrimeKernelOfReal when its accumulators end the same without the
-    // zeros (NoMinusZero, FirstDifferenceTermsNonZero): the terms a + b and
-    // a - b become a, c - d becomes -d and c + d becomes d (b and c are
-    // zeros), which differ at most by the sign of a zero; hi.im + (-d) is
-    // hi.im - d by definition. part[] holds the real parts of sum and dif,
-    // as OddPrimeKernelOfReal left them.
-    template <bool kMinusZero>
-    void OddPrimeKernelOfRealLean(LC* z, int32_t p, const TComplex* root) {
-        const int32_t h = (p + 1) / 2;
-        const LC* part = sum_;
-        const LC z0 = z[0];
-        int32_t j = 1;
-        for (; j + 1 < h; j += 2) {
-            LC lo1 = z0, hi1 = z0, lo2 = z0, hi2 = z0;
-            int32_t k1 = j, k2 = j + 1;
-            for (int32_t i = 1; i < h; ++i) {
-                const V sre = part[i].re, dre = part[i].im;
-                const V a1 = V::Splat(root[k1].re) * sre, d1 = V::Splat(root[k1].im) * dre;
-                const V a2 = V::Splat(root[k2].re) * sre, d2 = V::Splat(root[k2].im) * dre;
-                hi1.re = hi1.re + a1;
-                lo1.re = lo1.re + a1;
-                hi1.im = hi1.im - d1;
-                lo1.im = lo1.im + d1;
-                hi2.re = hi2.re + a2;
-                lo2.re = lo2.re + a2;
-                hi2.im = hi2.im - d2;
-                lo2.im = lo2.im + d2;
-                k1 += j;
-                if (k1 >= p) k1 -= p;
-                k2 += j + 1;
-                if (k2 >= p) k2 -= p;
-            }
-            z[j] = lo1;
-            z[p - j] = hi1;
-            z[j + 1] = lo2;
-            z[p - j - 1] = hi2;
-        }
-        for (; j < h; ++j) {
-            LC lo = z0, hi = z0;
-            int32_t k = j;
-            for (int32_t i = 1; i < h; ++i) {
-                const V a = V::Splat(root[k].re) * part[i].re, d = V::Splat(root[k].im) * part[i].im;
-                hi.re = hi.re + a;
-                lo.re = lo.re + a;
-                hi.im = hi.im - d;
-                lo.im = lo.im + d;
-                k += j;
-                if (k >= p) k -= p;
-            }
-            z[j] = lo;
-            z[p - j] = hi;
-        }
-        const V difIm = V::Splat(kMinusZero ? -0.0f : 0.0f);
-        LC acc = z0;
-        for (int32_t jj = 1; jj < h; ++jj) {
-            acc.re = acc.re + part[jj].re;
-            acc.im = acc.im + difIm;
-        }
-        z[0] = acc;
-    }
-
     // OddPrimeKernelRealHalf on real input (a mirrored transform whose only
     // pass this is): sum[i].im is +0, so b = root.im * sum.im is the signed
-    // zero zeros[k].im and only a = root.re * sum.re is multiplied.
+    // zero zeros[k].im and only a = root.re * sum.re is multiplied; when
+    // z[0].re has no -0 (NoMinusZero) the zero need not be subtracted at all.
+    // The sums' real parts and the roots' real parts are each copied into one
+    // dense array: every output reads all of them, and packed they stay in
+    // the processor's cache instead of bringing in the unused halves.
     void OddPrimeKernelRealHalfOfReal(LC* z, int32_t p, const TComplex* root, const TComplex* zeros) {
         const int32_t h = (p + 1) / 2;
-        // The sums' real parts and the roots' real parts, each in one dense
-        // array: every output reads all of them, and packed they stay in the
-        // processor's cache instead of bringing in the unused halves.
         V* sum = sumRe_;
         float* cosine = rootRe_;
         for (int32_t j = 1; j < h; ++j) sum[j] = z[j].re + z[p - j].re;
         for (int32_t k = 0; k < p; ++k) cosine[k] = root[k].re;
-        if (NoMinusZero(z[0].re)) {
-            OddPrimeKernelRealHalfLean(z, p);
-            return;
-        }
         const V z0 = z[0].re;
-        int32_t j = 1;
-        for (; j + 3 < h; j += 4) {
-            V lo1 = z0, lo2 = z0, lo3 = z0, lo4 = z0;
-            int32_t k1 = j, k2 = j + 1, k3 = j + 2, k4 = j + 3;
-            for (int32_t i = 1; i < h; ++i) {
-                const V sre = sum[i];
-                lo1 = lo1 + (V::Splat(cosine[k1]) * sre - V::Splat(zeros[k1].im));
-                lo2 = lo2 + (V::Splat(cosine[k2]) * sre - V::Splat(zeros[k2].im));
-                lo3 = lo3 + (V::Splat(cosine[k3]) * sre - V::Splat(zeros[k3].im));
-                lo4 = lo4 + (V::Splat(cosine[k4]) * sre - V::Splat(zeros[k4].im));
-                k1 += j;
-                if (k1 >= p) k1 -= p;
-                k2 += j + 1;
-                if (k2 >= p) k2 -= p;
-                k3 += j + 2;
-                if (k3 >= p) k3 -= p;
-                k4 += j + 3;
-                if (k4 >= p) k4 -= p;
-            }
-            z[j].re = lo1;
-            z[j + 1].re = lo2;
-            z[j + 2].re = lo3;
-            z[j + 3].re = lo4;
-        }
-        for (; j < h; ++j) {
-            V lo = z0;
-            int32_t k = j;
-            for (int32_t i = 1; i < h; ++i) {
-                lo = lo + (V::Splat(cosine[k]) * sum[i] - V::Splat(zeros[k].im));
-                k += j;
-                if (k >= p) k -= p;
-            }
-            z[j].re = lo;
+        if (NoMinusZero(z0)) {
+            // Eight outputs side by side keep the adds' latency hidden.
+            EachRealOutput<8>(z, p, z0,
+                              [&](int32_t k, int32_t i) { return V::Splat(cosine[k]) * sum[i]; });
+        } else {
+            EachRealOutput<4>(z, p, z0, [&](int32_t k, int32_t i) {
+                return V::Splat(cosine[k]) * sum[i] - V::Splat(zeros[k].im);
+            });
         }
         V acc = z0;
         for (int32_t jj = 1; jj < h; ++jj) acc = acc + sum[jj];
@@ -658,67 +545,6 @@ private:
             if (bits == 0x80000000u) return false;
         }
         return true;
-    }
-
-    // OddPrimeKernelRealHalfOfReal when z[0].re has no -0 (NoMinusZero): per
-    // term the same product added to the same accumulator in the same order,
-    // without subtracting the zero first. Eight outputs side by side keep the adds'
-    // latency hidden.
-    void OddPrimeKernelRealHalfLean(LC* z, int32_t p) {
-        const int32_t h = (p + 1) / 2;
-        const V* sum = sumRe_;
-        const float* cosine = rootRe_;
-        const V z0 = z[0].re;
-        int32_t j = 1;
-        for (; j + 7 < h; j += 8) {
-            V lo0 = z0, lo1 = z0, lo2 = z0, lo3 = z0, lo4 = z0, lo5 = z0, lo6 = z0, lo7 = z0;
-            int32_t k0 = j, k1 = j + 1, k2 = j + 2, k3 = j + 3, k4 = j + 4, k5 = j + 5, k6 = j + 6,
-                    k7 = j + 7;
-            const auto step = [p](int32_t& k, int32_t by) {
-                k += by;
-                if (k >= p) k -= p;
-            };
-            for (int32_t i = 1; i < h; ++i) {
-                const V sre = sum[i];
-                lo0 = lo0 + V::Splat(cosine[k0]) * sre;
-                lo1 = lo1 + V::Splat(cosine[k1]) * sre;
-                lo2 = lo2 + V::Splat(cosine[k2]) * sre;
-                lo3 = lo3 + V::Splat(cosine[k3]) * sre;
-                lo4 = lo4 + V::Splat(cosine[k4]) * sre;
-                lo5 = lo5 + V::Splat(cosine[k5]) * sre;
-                lo6 = lo6 + V::Splat(cosine[k6]) * sre;
-                lo7 = lo7 + V::Splat(cosine[k7]) * sre;
-                step(k0, j);
-                step(k1, j + 1);
-                step(k2, j + 2);
-                step(k3, j + 3);
-                step(k4, j + 4);
-                step(k5, j + 5);
-                step(k6, j + 6);
-                step(k7, j + 7);
-            }
-            z[j].re = lo0;
-            z[j + 1].re = lo1;
-            z[j + 2].re = lo2;
-            z[j + 3].re = lo3;
-            z[j + 4].re = lo4;
-            z[j + 5].re = lo5;
-            z[j + 6].re = lo6;
-            z[j + 7].re = lo7;
-        }
-        for (; j < h; ++j) {
-            V lo = z0;
-            int32_t k = j;
-            for (int32_t i = 1; i < h; ++i) {
-                lo = lo + V::Splat(cosine[k]) * sum[i];
-                k += j;
-                if (k >= p) k -= p;
-            }
-            z[j].re = lo;
-        }
-        V acc = z0;
-        for (int32_t jj = 1; jj < h; ++jj) acc = acc + sum[jj];
-        z[0].re = acc;
     }
 
     void RadixPass(LC* y, int32_t s, int32_t r, int32_t q, const TComplex* root,
