@@ -11,10 +11,16 @@
 #include <QImageWriter>
 #include <QRgba64>
 
+#include <dlfcn.h>
+#include <png.h>
+#include <tiffio.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <cstring>
@@ -82,13 +88,17 @@ std::mutex gHandlerMutex;
 int gDecodes = 0;
 QtMessageHandler gPrevious = nullptr;
 
+// Adds a line to this thread's collection, once.
+void Collect(const std::string& line) {
+    if (!line.empty() && tCollected->find(line) == std::string::npos) {
+        if (!tCollected->empty()) *tCollected += "; ";
+        *tCollected += line;
+    }
+}
+
 void CollectingHandler(QtMsgType type, const QMessageLogContext& context, const QString& text) {
     if (tCollected && type != QtFatalMsg) {
-        const std::string line = text.simplified().toStdString();
-        if (!line.empty() && tCollected->find(line) == std::string::npos) {
-            if (!tCollected->empty()) *tCollected += "; ";
-            *tCollected += line;
-        }
+        Collect(text.simplified().toStdString());
         return;
     }
     if (gPrevious) {
@@ -98,9 +108,62 @@ void CollectingHandler(QtMsgType type, const QMessageLogContext& context, const 
     }
 }
 
+// libtiff, below Qt's TIFF plugin, writes its errors and warnings straight to
+// stderr unless the process gives it handlers; those are global to the
+// library and shared by every thread, so they are installed once and look at
+// the calling thread's collection. An error becomes part of the file's error,
+// without its module (a function name) and without the made-up file name
+// "foo" that the plugin opens every buffer under; warnings are about tags and
+// fields libtiff skips and stay quiet. Outside a decode or encode of ours (the
+// window's file dialog preview) both stay quiet too: the reader's result says
+// whether the picture could be read.
+void TiffError(const char*, const char* format, va_list args) {
+    if (!tCollected) return;
+    char text[400];
+    std::vsnprintf(text, sizeof text, format, args);
+    std::string line(text);
+    if (line.rfind("foo: ", 0) == 0) line.erase(0, 5);
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    while (!line.empty() && (line.back() == ' ' || line.back() == '.')) line.pop_back();
+    Collect(line);
+}
+
+void TiffWarning(const char*, const char*, va_list) {}
+
+// libpng's own error function writes "libpng error: ..." on stderr before it
+// jumps back to the reader. Qt's PNG reader and writer give libpng a warning
+// function (its warnings arrive as Qt messages, collected above) but no error
+// function, and libpng has no global setting for it. This one does what
+// libpng's does, without the print: the text goes to the thread's collection
+// and becomes part of the file's error.
+PNG_NORETURN void PngError(png_structp png, png_const_charp message) {
+    if (tCollected) Collect(std::string("libpng error: ") + (message ? message : ""));
+    png_longjmp(png, 1);
+}
+
+}  // namespace
+
+// The process's png_set_error_fn: the dynamic linker binds Qt's calls to this
+// definition ahead of libpng's. It passes everything on to libpng's own and
+// only fills in the error function where the caller left it to libpng.
+extern "C" void png_set_error_fn(png_structrp png, png_voidp errorData, png_error_ptr errorFn,
+                                 png_error_ptr warningFn) {
+    using TSetErrorFn = void (*)(png_structrp, png_voidp, png_error_ptr, png_error_ptr);
+    static const auto libpngOwn = reinterpret_cast<TSetErrorFn>(dlsym(RTLD_NEXT, "png_set_error_fn"));
+    if (!libpngOwn) std::abort();  // libpng is linked in: it cannot be missing
+    libpngOwn(png, errorData, errorFn ? errorFn : PngError, warningFn);
+}
+
+namespace {
+
 class TCollectMessages {
   public:
     explicit TCollectMessages(std::string& into) {
+        static std::once_flag tiffHandlers;
+        std::call_once(tiffHandlers, [] {
+            TIFFSetErrorHandler(TiffError);
+            TIFFSetWarningHandler(TiffWarning);
+        });
         tCollected = &into;
         const std::lock_guard<std::mutex> lock(gHandlerMutex);
         if (gDecodes++ == 0) gPrevious = qInstallMessageHandler(CollectingHandler);

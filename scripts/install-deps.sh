@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-image-formats-plugins
-  libjpeg62-turbo-dev libcrypto++-dev
+  libjpeg62-turbo-dev libpng-dev libtiff-dev libcrypto++-dev
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 # Looking at the window program as its user would.

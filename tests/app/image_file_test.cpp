@@ -165,7 +165,7 @@ TEST(ImageFile, EmptyAndDamagedFiles) {
                                  "Bitmap ist ungültig");
     WriteFileBytes(dir.File("text.tiff"), {'I', 'I', 42, 0, 8, 0});
     ExpectError<EInvalidGraphic>([&] { ReadImageFile(dir.File("text.tiff")); },
-                                 "Bitmap ist ungültig");
+                                 "Bitmap ist ungültig (Cannot read TIFF header)");
 
     // A bitmap cut short at every length, read through the file.
     WriteImageFile(dir.File("good.bmp"), Noise(5, 4, 4));

@@ -115,3 +115,33 @@ TEST(CliFormats, QuietPrintsNothingButErrors) {
     EXPECT_EQ(RunCli("roundtrip -q " + dir.File("in.png") + " -o " + dir.File("out.bad")).status, 1);
     EXPECT_EQ(RunCli("roundtrip -q --frobnicate").status, 2);
 }
+
+// A damaged or mislabelled file is one line on stderr that names it, what the
+// decoding library said included; the libraries' own lines stay off stderr.
+TEST(CliFormats, DamagedFilesAreOneLineNamingTheFile) {
+    TTempDir dir;
+    WriteImageFileWithInfo(dir.File("deep.png"), Ramp(false));
+    const std::vector<uint8_t> png = ReadFileBytes(dir.File("deep.png"));
+    std::vector<uint8_t> crc = png;
+    crc[crc.size() - 20] ^= 0x55;
+    WriteFileBytes(dir.File("crc.png"), crc);
+    WriteFileBytes(dir.File("short.png"), {png.begin(), png.begin() + std::ptrdiff_t(png.size() / 2)});
+
+    WriteImageFileWithInfo(dir.File("deep.tif"), Ramp(false));
+    const std::vector<uint8_t> tif = ReadFileBytes(dir.File("deep.tif"));
+    std::vector<uint8_t> unknown = tif;
+    SetTiffShortTag(unknown, 259, 34712);  // JPEG 2000, which libtiff does not decode
+    WriteFileBytes(dir.File("j2k.tif"), unknown);
+    WriteFileBytes(dir.File("short.tif"), {tif.begin(), tif.begin() + std::ptrdiff_t(tif.size() / 2)});
+    WriteFileBytes(dir.File("text.tif"), {'n', 'o', 't', ' ', 'a', ' ', 'T', 'I', 'F', 'F', '\n'});
+
+    for (const char* name : {"crc.png", "short.png", "j2k.tif", "short.tif", "text.tif"}) {
+        SCOPED_TRACE(name);
+        const std::string in = dir.File(name), out = dir.File("out.bmp");
+        const auto run = RunCliErrors("roundtrip " + in + " -o " + out);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
+        EXPECT_EQ(run.out.rfind("pixmend-cli: " + in + ": not a valid ", 0), 0u) << run.out;
+        EXPECT_FALSE(std::filesystem::exists(out));
+    }
+}

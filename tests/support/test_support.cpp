@@ -84,9 +84,10 @@ void WriteFileBytes(const std::string& name, const std::vector<uint8_t>& bytes) 
     if (!out) throw std::runtime_error("cannot write " + name);
 }
 
-TCliRun RunCli(const std::string& arguments) {
+namespace {
+
+TCliRun RunShell(const std::string& command) {
     TCliRun run;
-    const std::string command = std::string(PIXMEND_CLI_PATH) + " " + arguments + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) return run;
     std::array<char, 4096> buf{};
@@ -95,4 +96,29 @@ TCliRun RunCli(const std::string& arguments) {
     const int raw = pclose(pipe);
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     return run;
+}
+
+}  // namespace
+
+TCliRun RunCli(const std::string& arguments) {
+    return RunShell(std::string(PIXMEND_CLI_PATH) + " " + arguments + " 2>&1");
+}
+
+TCliRun RunCliErrors(const std::string& arguments) {
+    return RunShell(std::string(PIXMEND_CLI_PATH) + " " + arguments + " 2>&1 >/dev/null");
+}
+
+void SetTiffShortTag(std::vector<uint8_t>& tif, uint16_t tag, uint16_t value) {
+    if (tif.size() < 8 || tif[0] != 'I' || tif[1] != 'I') throw std::runtime_error("not a little-endian TIFF");
+    const auto u16 = [&](size_t at) { return unsigned(tif.at(at) | tif.at(at + 1) << 8); };
+    const size_t ifd = u16(4) | size_t(u16(6)) << 16;
+    for (unsigned e = 0; e < u16(ifd); ++e) {
+        const size_t entry = ifd + 2 + 12 * e;
+        if (u16(entry) == tag) {
+            tif.at(entry + 8) = uint8_t(value);
+            tif.at(entry + 9) = uint8_t(value >> 8);
+            return;
+        }
+    }
+    throw std::runtime_error("no tag " + std::to_string(tag) + " in the first directory");
 }

@@ -53,6 +53,12 @@ struct TCliRun {
     std::string out;
 };
 TCliRun RunCli(const std::string& arguments);
+// The same, collecting only what it prints on stderr.
+TCliRun RunCliErrors(const std::string& arguments);
+
+// Sets a SHORT tag of the first directory of a little-endian TIFF, for
+// damaged files; the tag must be there.
+void SetTiffShortTag(std::vector<uint8_t>& tif, uint16_t tag, uint16_t value);
 
 // Whole-file helpers.
 std::vector<uint8_t> ReadFileBytes(const std::string& name);
