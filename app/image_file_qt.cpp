@@ -182,17 +182,33 @@ class TCollectMessages {
     throw EInvalidGraphic("Bitmap ist ungültig (" + said.substr(0, 300) + ")");
 }
 
-// Qt's readers, with our size limit checked on the header and on the result,
-// and what they say collected for the error.
+bool IsPng(const char* data, size_t size) { return size >= 8 && std::memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0; }
+
+// Qt's reader for the bytes by their signature, or null. Left to guess, Qt
+// hands bytes to whichever of its plugins claims them (MNG, GIF, icons,
+// WebP...): decoders no file of ours is meant to reach, one of which spins
+// for seconds on a hundred bytes.
+const char* QtFormatOf(const char* data, size_t size) {
+    if (IsPng(data, size)) return "png";
+    if (size >= 4 && (std::memcmp(data, "II*\0", 4) == 0 || std::memcmp(data, "MM\0*", 4) == 0 ||
+                      std::memcmp(data, "II+\0", 4) == 0 || std::memcmp(data, "MM\0+", 4) == 0))
+        return "tiff";
+    return nullptr;
+}
+
+// Qt's PNG or TIFF reader, with our size limit checked on the header and on
+// the result, and what it says collected for the error.
 QImage ReadQImage(const char* data, size_t size) {
     std::string said;
     const TCollectMessages collect(said);
-    if (size > size_t(std::numeric_limits<int>::max()))
+    const char* format = QtFormatOf(data, size);
+    if (!format || size > size_t(std::numeric_limits<int>::max()))
         throw EInvalidGraphic("Bitmap ist ungültig");
     QByteArray bytes = QByteArray::fromRawData(data, qsizetype(size));
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
+    QImageReader reader(&buffer, format);
+    reader.setAutoDetectImageFormat(false);
     const QSize declared = reader.size();
     if (declared.isValid() &&
         uint64_t(declared.width()) * uint64_t(declared.height()) > kMaxImagePixels)
@@ -221,7 +237,6 @@ uint32_t Be32(const char* p) {
     return uint32_t(u[0]) << 24 | uint32_t(u[1]) << 16 | uint32_t(u[2]) << 8 | u[3];
 }
 
-bool IsPng(const char* data, size_t size) { return size >= 8 && std::memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0; }
 
 // Calls visit(offset of the chunk, type, body offset, body length) for each
 // chunk of PNG bytes until IDAT or until a chunk does not fit.

@@ -20,7 +20,8 @@ QImage ToQImage(const TBitmap24& image);
 // for a null image.
 TBitmap24 FromQImage(const QImage& image);
 
-// A PNG or TIFF file's bytes through Qt's readers. Throws EInvalidGraphic
+// A PNG or TIFF file's bytes (told apart by their signature; no other format
+// is taken) through Qt's readers. Throws EInvalidGraphic
 // "Bitmap ist ungültig" when they cannot be decoded or the image is larger
 // than kMaxImagePixels; what the readers said about a file they could not
 // decode follows in parentheses. Nothing they say reaches stderr.

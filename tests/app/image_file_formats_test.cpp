@@ -142,6 +142,15 @@ TEST(ImageFileFormats, DamagedFilesAreRefusedWithTheLibrarysReason) {
               "Bitmap ist ungültig (Compression scheme 12345 strip decoding is not implemented)");
     WriteFileBytes(dir.File("short.tif"), {tif.begin(), tif.begin() + 200});
     EXPECT_NE(RefusalOf(dir.File("short.tif")).find("Bitmap ist ungültig ("), std::string::npos);
+
+    // Only the PNG and TIFF readers see these files: a picture in another
+    // format that Qt could decode is not taken for one.
+    WriteImageFile(dir.File("a.bmp"), RandomBitmap(5, 4, 1));
+    const std::vector<uint8_t> bmp = ReadFileBytes(dir.File("a.bmp"));
+    for (const char* name : {"bmp.png", "bmp.tif"}) {
+        WriteFileBytes(dir.File(name), bmp);
+        EXPECT_EQ(RefusalOf(dir.File(name)), "Bitmap ist ungültig") << name;
+    }
 }
 
 // Big scans are written from the store and read into it a few rows at a
