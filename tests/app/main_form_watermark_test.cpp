@@ -16,6 +16,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <limits>
 #include <random>
 
 namespace {
@@ -241,6 +243,52 @@ TEST_F(MainFormWatermarkTest, EmptyStoreGivesTheDivisionErrorAfterThePromptAndCh
     EXPECT_EQ(Form->Image1->Picture.Bytes, shown.Bytes);
     EXPECT_EQ(Form->Image1->ImageModified, 0);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the wait cursor is gone again";
+}
+
+// The bits of every cell, so that NaN compares equal to itself.
+bool SameBits(const TSpectrumStore& a, const TSpectrumStore& b) {
+    if (a.Cols != b.Cols || a.Rows != b.Rows) return false;
+    for (int p = 0; p < 3; ++p)
+        if (a.Planes[p].size() != b.Planes[p].size() ||
+            std::memcmp(a.Planes[p].data(), b.Planes[p].data(), a.Planes[p].size() * sizeof(float)) != 0)
+            return false;
+    return true;
+}
+
+// An embedding that cannot count as done is an error box; the store, the
+// picture shown and the unsaved mark stay as they were.
+TEST_F(MainFormWatermarkTest, AFailedEmbeddingShowsWhyAndChangesNothing) {
+    // Twenty passes cannot lift the measure of so small an image to the bound.
+    OpenImage(WriteBitmap("tiny.bmp", 6, 4, 7));
+    const TBitmap24 shown = Form->Image1->Picture;
+    const TSpectrumStore image = Store;
+    Run(Form->SetWatermark1, std::nullopt);
+    ASSERT_EQ(Dialogs.Errors.size(), 1u);
+    EXPECT_TRUE(Dialogs.Errors[0].startsWith(
+        QString::fromUtf8("Das Wasserzeichen ließ sich nicht einbetten: nach 20 Durchgängen ist sein Maß nur 0")))
+        << Dialogs.Errors[0].toStdString();
+    EXPECT_TRUE(SameBits(Store, image));
+    EXPECT_EQ(Form->Image1->Picture.Bytes, shown.Bytes);
+    EXPECT_EQ(Form->Image1->ImageModified, 0);
+    EXPECT_EQ(Form->CommandState(), 1);
+    EXPECT_EQ(Form->StatusPanels[0]->text(), "bereit") << "no pass report is left standing";
+
+    // A spectrum holding NaN (an edited store, a damaged stored spectrum).
+    OpenImage(WritePhoto("scan.bmp", 160, 120, 4));
+    Form->ToolTransform->click();
+    Store.At(1, 5, 6) = std::numeric_limits<float>::quiet_NaN();
+    const TSpectrumStore spectrum = Store;
+    const TBitmap24 spectrumShown = Form->Image1->Picture;
+    const int modified = Form->Image1->ImageModified;
+    Run(Form->SetWatermark1, std::nullopt);
+    ASSERT_EQ(Dialogs.Errors.size(), 2u);
+    EXPECT_EQ(Dialogs.Errors[1], QString::fromUtf8("Das Spektrum enthält Werte, die keine endlichen Zahlen sind "
+                                                   "(NaN oder unendlich); es kann kein Wasserzeichen aufnehmen."));
+    EXPECT_TRUE(SameBits(Store, spectrum));
+    EXPECT_EQ(Form->Image1->Picture.Bytes, spectrumShown.Bytes);
+    EXPECT_EQ(Form->Image1->ImageModified, modified);
+    EXPECT_EQ(Form->CommandState(), 2);
+    EXPECT_TRUE(Dialogs.Informations.empty());
 }
 
 TEST_F(MainFormWatermarkTest, InHelpModeTheItemsAskForHelpInstead) {
