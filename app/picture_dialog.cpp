@@ -27,7 +27,10 @@ constexpr int kPreviewSide = 160;
 constexpr qint64 kOwnDecoderLimit = 64ll << 20;
 
 QImage LoadPreview(const QString& fileName) {
-    QImageReader reader(fileName);
+    // Only the reader of the file's own format: left to guess from the bytes,
+    // Qt would try each of its plugins on whatever the folder holds.
+    QImageReader reader(fileName, QFileInfo(fileName).suffix().toLower().toLatin1());
+    reader.setAutoDetectImageFormat(false);
     reader.setAutoTransform(false);
     const QSize size = reader.size();
     if (size.isValid() && (size.width() > 4 * kPreviewSide || size.height() > 4 * kPreviewSide))

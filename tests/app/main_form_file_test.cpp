@@ -13,6 +13,7 @@
 #include <QClipboard>
 #include <QMimeData>
 
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -84,6 +85,10 @@ TEST_F(MainFormFileTest, PictureDialogsOfferTheirFiltersAndPreview) {
     Form->OpenPictureDialog->PreviewFile(QString::fromStdString(Files.File("junk.bmp")));
     EXPECT_TRUE(Form->OpenPictureDialog->PreviewImage().isNull());
     EXPECT_FALSE(Form->OpenPictureDialog->PreviewButton->isEnabled());
+    // A file is shown as what its name says or not at all, as Open reads it.
+    std::filesystem::copy_file(path, Files.File("renamed.png"));
+    Form->OpenPictureDialog->PreviewFile(QString::fromStdString(Files.File("renamed.png")));
+    EXPECT_TRUE(Form->OpenPictureDialog->PreviewImage().isNull());
 }
 
 TEST_F(MainFormFileTest, ADamagedFileLeavesEverythingAsItWas) {
