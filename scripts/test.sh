@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with the address and undefined-behaviour
-# sanitizers (warnings are errors) and runs every test.
+# Installs what is missing, checks the formatting, builds with the address and
+# undefined-behaviour sanitizers (warnings are errors) and runs every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
+bash scripts/check-format.sh
 preset="${PIXMEND_TEST_PRESET:-ci}"
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset"
