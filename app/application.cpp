@@ -11,7 +11,8 @@ TPixmendApplication::TPixmendApplication(int& argc, char** argv, IUserDialogs& d
 
 bool TPixmendApplication::notify(QObject* receiver, QEvent* event) {
     bool handled = false;
-    ShowErrorsOf(dialogs_, activeWindow(), [&] { handled = QApplication::notify(receiver, event); });
+    ShowErrorsOf(dialogs_, activeWindow(),
+                 [&] { handled = QApplication::notify(receiver, event); });
     return handled;
 }
 

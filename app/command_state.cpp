@@ -8,7 +8,8 @@ namespace {
 using C = TControlId;
 
 #define PIXMEND_CONTROL_NAME(field) #field,
-constexpr std::array<std::string_view, kControlCount> kNames{PIXMEND_CONTROLS(PIXMEND_CONTROL_NAME)};
+constexpr std::array<std::string_view, kControlCount> kNames{
+    PIXMEND_CONTROLS(PIXMEND_CONTROL_NAME)};
 #undef PIXMEND_CONTROL_NAME
 
 // The command table with the window's parts (fields, handlers, topics) left
@@ -28,7 +29,7 @@ PIXMEND_CONTROLS(PIXMEND_CONTROL_ID)
 #undef PIXMEND_CONTROL_ID
 } // namespace ids
 
-#define PIXMEND_COMMAND_ROW(command, button, buttonTopic, item, itemTopic, handler, steps, guard) \
+#define PIXMEND_COMMAND_ROW(command, button, buttonTopic, item, itemTopic, handler, steps, guard)  \
     {TCommand::command, ids::button, ids::item, TDispatchSteps::steps, ids::guard},
 constexpr TCommandRow kCommands[] = {PIXMEND_COMMANDS(PIXMEND_COMMAND_ROW)};
 #undef PIXMEND_COMMAND_ROW
@@ -71,16 +72,25 @@ constexpr Cell Keep = Cell::Keep;
 // The rows whose cells do not depend on anything but the state. Toolapply
 // (filter list, stored state) and the slider (visibility) are handled apart.
 constexpr Row kRows[] = {
-    {C::ToolOpen, {On, On, Off, Keep}},          {C::ToolSave, {Off, On, Off, Keep}},
-    {C::Schlieen1, {Off, On, On, Keep}},         {C::ToolCopy, {Off, On, Off, Keep}},
-    {C::ToolPaste, {On, On, Off, Keep}},         {C::ToolTransform, {Off, On, On, Keep}},
-    {C::ToolZoom, {Off, On, On, Keep}},          {C::Toolundo, {Off, Off, Keep, Keep}},
-    {C::ToolRec, {Off, Off, On, Keep}},          {C::ToolElipse, {Off, Off, On, Keep}},
-    {C::ToolStempel, {Off, Off, On, Keep}},      {C::ToolResize, {Off, Off, On, Keep}},
-    {C::ToolBatchrun, {Off, On, Off, On}},       {C::ToolFilter, {Off, Keep, Keep, On}},
-    {C::ToolLoadFilter, {On, Keep, Keep, Keep}}, {C::ToolSaveFilter, {Off, Keep, Keep, On}},
+    {C::ToolOpen, {On, On, Off, Keep}},
+    {C::ToolSave, {Off, On, Off, Keep}},
+    {C::Schlieen1, {Off, On, On, Keep}},
+    {C::ToolCopy, {Off, On, Off, Keep}},
+    {C::ToolPaste, {On, On, Off, Keep}},
+    {C::ToolTransform, {Off, On, On, Keep}},
+    {C::ToolZoom, {Off, On, On, Keep}},
+    {C::Toolundo, {Off, Off, Keep, Keep}},
+    {C::ToolRec, {Off, Off, On, Keep}},
+    {C::ToolElipse, {Off, Off, On, Keep}},
+    {C::ToolStempel, {Off, Off, On, Keep}},
+    {C::ToolResize, {Off, Off, On, Keep}},
+    {C::ToolBatchrun, {Off, On, Off, On}},
+    {C::ToolFilter, {Off, Keep, Keep, On}},
+    {C::ToolLoadFilter, {On, Keep, Keep, Keep}},
+    {C::ToolSaveFilter, {Off, Keep, Keep, On}},
     // The watermark works on whatever the store holds, image or spectrum.
-    {C::SetWatermark1, {Off, On, On, Keep}},     {C::CheckWatermark1, {Off, On, On, Keep}},
+    {C::SetWatermark1, {Off, On, On, Keep}},
+    {C::CheckWatermark1, {Off, On, On, Keep}},
 };
 
 void ApplyCell(bool& enabled, Cell cell) {
@@ -118,8 +128,7 @@ const std::array<TMenuMirror, 15>& MenuMirrorPairs() {
 }
 
 void MirrorMenuItems(TControlStates& states) {
-    for (const TMenuMirror& pair : kMirrors)
-        states[pair.MenuItem] = states[pair.Button];
+    for (const TMenuMirror& pair : kMirrors) states[pair.MenuItem] = states[pair.Button];
 }
 
 TCommandStateResult ApplyCommandState(uint8_t state, uint8_t commandState,
@@ -128,8 +137,7 @@ TCommandStateResult ApplyCommandState(uint8_t state, uint8_t commandState,
     TCommandStateResult result{previous, commandState};
     TControlStates& s = result.States;
     if (state <= 3) {
-        for (const Row& row : kRows)
-            ApplyCell(s[row.Control], row.State[state]);
+        for (const Row& row : kRows) ApplyCell(s[row.Control], row.State[state]);
         switch (state) {
         case 0:
             s[C::Toolapply] = false;

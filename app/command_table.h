@@ -72,29 +72,29 @@
     X(CloseImage, None, 0, Schlieen1, 0, Schlieen1Click, HelpThenEnabled, Schlieen1)               \
     X(Quit, None, 0, Beenden1, 0, Beenden1Click, HelpOnly, None)                                   \
     X(Copy, ToolCopy, kTopicCopy, Copy1, kTopicCopy, ToolCopyClick, HelpThenEnabled, ToolCopy)     \
-    X(Paste, ToolPaste, kTopicPaste, Paste1, kTopicPaste,                                          \
-      ToolPasteClick, HelpThenEnabled, ToolPaste)                                                  \
-    X(Transform, ToolTransform, kTopicTransform, Transform1, kTopicTransform,                      \
-      ButtonfftClick, HelpThenEnabled, ToolTransform)                                              \
+    X(Paste, ToolPaste, kTopicPaste, Paste1, kTopicPaste, ToolPasteClick, HelpThenEnabled,         \
+      ToolPaste)                                                                                   \
+    X(Transform, ToolTransform, kTopicTransform, Transform1, kTopicTransform, ButtonfftClick,      \
+      HelpThenEnabled, ToolTransform)                                                              \
     X(SmoothArea, ToolStempel, kTopicSmooth, Bereichgltten1, 0, ToolStempelClick, HelpOnly, None)  \
     X(Undo, Toolundo, kTopicUndo, None, 0, ToolundoClick, HelpOnly, None)                          \
     X(ZoomWindow, ToolZoom, kTopicZoom, Zoom1, 0, ToolZoomClick, EnabledThenHelp, ToolZoom)        \
-    X(Rectangle, ToolRec, kTopicRectangle, Rechteck1, kTopicRectangle,                             \
-      ToolRecClick, HelpOnly, None)                                                                \
+    X(Rectangle, ToolRec, kTopicRectangle, Rechteck1, kTopicRectangle, ToolRecClick, HelpOnly,     \
+      None)                                                                                        \
     X(Ellipse, ToolElipse, kTopicEllipse, Kreis1, kTopicEllipse, ToolElipseClick, HelpOnly, None)  \
     X(Resize, ToolResize, 0, None, 0, BWatermarkClick, None, None)                                 \
-    X(ApplyFilter, Toolapply, kTopicApplyFilter, ApplyFilter1, kTopicApplyFilter,                  \
-      ToolapplyClick, HelpThenEnabled, Toolapply)                                                  \
-    X(BatchRun, ToolBatchrun, kTopicBatchRun, Batchrun1, kTopicBatchRun,                           \
-      ToolBatchrunClick, HelpThenEnabled, ToolBatchrun)                                            \
-    X(ViewFilter, ToolFilter, kTopicViewFilter, Filteransehen1, kTopicViewFilter,                  \
-      ToolFilterClick, HelpThenEnabled, ToolFilter)                                                \
+    X(ApplyFilter, Toolapply, kTopicApplyFilter, ApplyFilter1, kTopicApplyFilter, ToolapplyClick,  \
+      HelpThenEnabled, Toolapply)                                                                  \
+    X(BatchRun, ToolBatchrun, kTopicBatchRun, Batchrun1, kTopicBatchRun, ToolBatchrunClick,        \
+      HelpThenEnabled, ToolBatchrun)                                                               \
+    X(ViewFilter, ToolFilter, kTopicViewFilter, Filteransehen1, kTopicViewFilter, ToolFilterClick, \
+      HelpThenEnabled, ToolFilter)                                                                 \
     X(OpenFilter, ToolLoadFilter, kTopicOpenFilter, OpenFilter1, kTopicOpenFilter,                 \
       ToolLoadfilterClick, HelpThenEnabled, ToolLoadFilter)                                        \
     X(SaveFilter, ToolSaveFilter, kTopicSaveFilter, SaveFilter1, kTopicSaveFilter,                 \
       ToolSaveFilterClick, HelpThenEnabled, ToolSaveFilter)                                        \
-    X(ContextHelp, ToolHelp, kTopicContextHelp, Contexthelp1, kTopicContextHelp,                   \
-      ToolHelpClick, HelpOnly, None)                                                               \
+    X(ContextHelp, ToolHelp, kTopicContextHelp, Contexthelp1, kTopicContextHelp, ToolHelpClick,    \
+      HelpOnly, None)                                                                              \
     X(VersionInfo, None, 0, versioninfo1, 0, versioninfo1Click, None, None)                        \
     X(About, None, 0, about1, 0, about1Click, None, None)                                          \
     X(German, ToolDe, kTopicLanguage, None, 0, ToolDeClick, HelpOnly, None)                        \

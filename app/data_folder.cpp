@@ -4,14 +4,16 @@
 
 namespace fs = std::filesystem;
 
-std::vector<fs::path> DataFolderCandidates(const fs::path& exeFolder, const fs::path& sourceFolder) {
+std::vector<fs::path> DataFolderCandidates(const fs::path& exeFolder,
+                                           const fs::path& sourceFolder) {
     std::vector<fs::path> candidates;
     if (!exeFolder.empty()) candidates.push_back(exeFolder.parent_path() / kInstalledDataFolder);
     if (!sourceFolder.empty()) candidates.push_back(sourceFolder);
     return candidates;
 }
 
-std::optional<fs::path> FindDataPath(std::string_view relative, const std::vector<fs::path>& candidates) {
+std::optional<fs::path> FindDataPath(std::string_view relative,
+                                     const std::vector<fs::path>& candidates) {
     std::error_code ec;
     for (const fs::path& folder : candidates) {
         const fs::path p = folder / relative;
@@ -28,5 +30,6 @@ std::optional<fs::path> FindDataPath(std::string_view relative) {
 #else
     const fs::path source;
 #endif
-    return FindDataPath(relative, DataFolderCandidates(ec ? fs::path() : exe.parent_path(), source));
+    return FindDataPath(relative,
+                        DataFolderCandidates(ec ? fs::path() : exe.parent_path(), source));
 }

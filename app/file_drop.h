@@ -29,12 +29,12 @@ void OpenFiles(TForm1& form, const QStringList& files);
 // box never holds the file manager's drag.
 class TFileDrop : public QObject {
     Q_OBJECT
-  public:
+public:
     explicit TFileDrop(TForm1& form);
 
-  protected:
+protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-  private:
+private:
     TForm1& form_;
 };

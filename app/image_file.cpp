@@ -1,6 +1,5 @@
 #include "app/image_file.h"
 
-#include "spectral/file_io.h"
 #include "app/image_file_bmp.h"
 #include "app/image_file_info.h"
 #include "app/image_file_jpeg.h"
@@ -8,6 +7,7 @@
 #include "app/image_file_source.h"
 #include "spectral/display.h"
 #include "spectral/errors.h"
+#include "spectral/file_io.h"
 #include "spectral/store_fill.h"
 
 #include <algorithm>
@@ -70,13 +70,16 @@ TFormat FormatOf(const std::string& fileName, bool writing = false) {
 // 16-bit samples to 8 bits, to the nearest (v / 257 rounded).
 TBitmap24 Narrow(const TBitmap48& deep) {
     TBitmap24 out(deep.Width, deep.Height);
-    for (size_t i = 0; i < deep.Samples.size(); ++i) out.Bytes[i] = uint8_t((uint32_t(deep.Samples[i]) + 128) / 257);
+    for (size_t i = 0; i < deep.Samples.size(); ++i)
+        out.Bytes[i] = uint8_t((uint32_t(deep.Samples[i]) + 128) / 257);
     return out;
 }
 
-}  // namespace
+} // namespace
 
-void CheckImageFileName(const std::string& fileName) { FormatOf(fileName, true); }
+void CheckImageFileName(const std::string& fileName) {
+    FormatOf(fileName, true);
+}
 
 TBitmap24 ReadImageFile(const std::string& fileName) {
     switch (FormatOf(fileName)) {
@@ -150,7 +153,7 @@ void WriteImage(const std::string& fileName, const TBitmap24& bitmap, const TBit
     WriteFileAtomically(fileName, bytes);
 }
 
-}  // namespace
+} // namespace
 
 void WriteImageFile(const std::string& fileName, const TBitmap24& image) {
     WriteImage(fileName, image, TBitmap48(), TImageInfo());
@@ -188,7 +191,8 @@ struct TStoreFiller {
             try {
                 // Planes too small for the new image go first, so that they
                 // and the new ones are never held together.
-                if (self.store->Planes[0].capacity() < size_t(width) * size_t(height)) *self.store = TSpectrumStore{};
+                if (self.store->Planes[0].capacity() < size_t(width) * size_t(height))
+                    *self.store = TSpectrumStore{};
                 self.store->Resize(width, height);
                 self.row.assign(size_t(width) * 3, 0);
                 return true;
@@ -198,7 +202,9 @@ struct TStoreFiller {
                 return false;
             }
         };
-        rows.Row = [](void* context, int32_t) noexcept { return static_cast<TStoreFiller*>(context)->row.data(); };
+        rows.Row = [](void* context, int32_t) noexcept {
+            return static_cast<TStoreFiller*>(context)->row.data();
+        };
         rows.Done = [](void* context, int32_t r) noexcept {
             auto& self = *static_cast<TStoreFiller*>(context);
             FillStoreRow(self.row.data(), r, *self.store);
@@ -207,7 +213,7 @@ struct TStoreFiller {
     }
 };
 
-}  // namespace
+} // namespace
 
 TImageInfo LoadImageStore(const std::string& fileName, TSpectrumStore& store) {
     TStoreFiller filler{&store, {}};
@@ -231,8 +237,9 @@ TImageInfo LoadImageStore(const std::string& fileName, TSpectrumStore& store) {
     TImageInfo info;
     {
         TImageFile file = ReadImageFileWithInfo(fileName);
-        if (store.Planes[0].capacity() < size_t(file.Info.Deep ? file.Deep.Width : file.Bitmap.Width) *
-                                             size_t(file.Info.Deep ? file.Deep.Height : file.Bitmap.Height))
+        if (store.Planes[0].capacity() <
+            size_t(file.Info.Deep ? file.Deep.Width : file.Bitmap.Width) *
+                size_t(file.Info.Deep ? file.Deep.Height : file.Bitmap.Height))
             store = TSpectrumStore{};
         if (file.Info.Deep)
             FillStoreFromBitmap48(file.Deep, store);
@@ -279,7 +286,8 @@ void SaveStoreView(const std::string& fileName, const TSpectrumStore& store, boo
     WriteImage(fileName, RenderStore(store, imageShown, contrastPosition), TBitmap48(), info);
 }
 
-void SaveImageStore(const std::string& fileName, const TSpectrumStore& store, const TImageInfo& info) {
+void SaveImageStore(const std::string& fileName, const TSpectrumStore& store,
+                    const TImageInfo& info) {
     const TFormat format = FormatOf(fileName, true);
     if (info.Deep && (format == TFormat::Png || format == TFormat::Tiff))
         WriteImage(fileName, TBitmap24(), RenderStoreImage48(store), info);
@@ -287,4 +295,6 @@ void SaveImageStore(const std::string& fileName, const TSpectrumStore& store, co
         SaveStoreView(fileName, store, true, 0, info);
 }
 
-TImageAccess ImageFileAccess() { return {ReadImageFile, WriteImageFile, LoadImageStore, SaveImageStore}; }
+TImageAccess ImageFileAccess() {
+    return {ReadImageFile, WriteImageFile, LoadImageStore, SaveImageStore};
+}

@@ -59,7 +59,8 @@ TImageInfo LoadImageStore(const std::string& fileName, TSpectrumStore& store);
 
 // The image in the store (spatial domain) to the file: 16 bits when the info
 // says so and the format holds them, else the 8-bit image the window shows.
-void SaveImageStore(const std::string& fileName, const TSpectrumStore& store, const TImageInfo& info);
+void SaveImageStore(const std::string& fileName, const TSpectrumStore& store,
+                    const TImageInfo& info);
 
 // The store drawn as the window shows it (image or spectrum at a contrast
 // position) to the file, with the info's resolution and profile. Bitmaps and

@@ -27,15 +27,14 @@ void Put16(std::string& s, size_t at, uint16_t v) {
     s[at + 1] = char(v >> 8);
 }
 void Put32(std::string& s, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        s[at + size_t(i)] = char((v >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i) s[at + size_t(i)] = char((v >> (8 * i)) & 0xFF);
 }
 
 enum : uint32_t { kRgb = 0, kRle8 = 1, kRle4 = 2, kBitFields = 3, kAlphaBitFields = 6 };
 
 // One colour channel given as a bit mask of a 16- or 32-bit pixel.
 class TMaskChannel {
-  public:
+public:
     TMaskChannel() = default;
     explicit TMaskChannel(uint32_t mask) : mask_(mask) {
         if (mask == 0) return;
@@ -51,7 +50,7 @@ class TMaskChannel {
         return uint8_t((v * 255u + top / 2) / top);
     }
 
-  private:
+private:
     uint32_t mask_ = 0;
     int shift_ = 0;
     int bits_ = 0;
@@ -161,7 +160,7 @@ TLayout ReadLayout(const TByteSource& src, uint64_t maxPixels) {
 
 // Converts one stored row of an uncompressed bitmap to blue-green-red.
 class TRowConverter {
-  public:
+public:
     explicit TRowConverter(const TLayout& L) : L_(L) {
         if (L.bits == 16 || L.bits == 32) {
             red_ = TMaskChannel(L.masks[0]);
@@ -225,7 +224,7 @@ class TRowConverter {
         }
     }
 
-  private:
+private:
     const TLayout& L_;
     TMaskChannel red_, green_, blue_;
     std::vector<uint8_t> table16_;
@@ -260,7 +259,7 @@ void DecodeUncompressed(const TByteSource& src, const TLayout& L, const TRowCons
 
 // Reads a run-length stream front to back in blocks.
 class TStreamReader {
-  public:
+public:
     TStreamReader(const TByteSource& src, uint64_t start) : src_(src), pos_(start) {}
     // The next byte; false at the end of the file.
     bool Next(uint8_t& b) {
@@ -276,7 +275,7 @@ class TStreamReader {
         return true;
     }
 
-  private:
+private:
     const TByteSource& src_;
     uint64_t pos_;
     uint8_t buffer_[1 << 16];
@@ -286,8 +285,8 @@ class TStreamReader {
 // Walks the run-length codes without painting: the declared size must be
 // reached by the data (the codes run to the last row or to an end code), and
 // the runs of a very large picture must paint a fair share of it, before
-// memory for the picture is taken. A few hundred bytes can declare a picture of gigabytes; such a file
-// is refused at the cost of reading it once.
+// memory for the picture is taken. A few hundred bytes can declare a picture of gigabytes; such a
+// file is refused at the cost of reading it once.
 void RequireRunLengthReach(const TByteSource& src, const TLayout& L) {
     const bool four = L.compression == kRle4;
     TStreamReader in(src, L.dataOffset);
@@ -335,10 +334,8 @@ void RequireRunLengthReach(const TByteSource& src, const TLayout& L) {
 TBitmap24 DecodeRunLength(const TByteSource& src, const TLayout& L) {
     RequireRunLengthReach(src, L);
     TBitmap24 out(L.width, L.height);
-    for (int32_t c = 0; c < L.width; ++c)
-        std::memcpy(out.Pixel(c, 0), L.palette[0].data(), 3);
-    for (int32_t r = 1; r < L.height; ++r)
-        std::memcpy(out.Row(r), out.Row(0), out.RowBytes());
+    for (int32_t c = 0; c < L.width; ++c) std::memcpy(out.Pixel(c, 0), L.palette[0].data(), 3);
+    for (int32_t r = 1; r < L.height; ++r) std::memcpy(out.Row(r), out.Row(0), out.RowBytes());
 
     const bool four = L.compression == kRle4;
     TStreamReader in(src, L.dataOffset);
@@ -411,7 +408,8 @@ TBitmap24 DecodeRunLength(const TByteSource& src, const TLayout& L) {
 
 void DecodeBitmapRows(const TByteSource& source, const TRowConsumer& out, uint64_t maxPixels) {
     const TLayout layout = ReadLayout(source, std::min(maxPixels, kMaxImagePixels));
-    if (layout.compression != kRle8 && layout.compression != kRle4) return DecodeUncompressed(source, layout, out);
+    if (layout.compression != kRle8 && layout.compression != kRle4)
+        return DecodeUncompressed(source, layout, out);
     // Run lengths can jump about the image; they are decoded whole.
     const TBitmap24 image = DecodeRunLength(source, layout);
     if (!out.Begin(out.Context, image.Width, image.Height)) throw std::bad_alloc();
@@ -443,7 +441,9 @@ TRowConsumer TBitmapSink::Consumer() {
             return false;
         }
     };
-    rows.Row = [](void* context, int32_t row) noexcept { return static_cast<TBitmapSink*>(context)->Image.Row(row); };
+    rows.Row = [](void* context, int32_t row) noexcept {
+        return static_cast<TBitmapSink*>(context)->Image.Row(row);
+    };
     rows.Done = [](void*, int32_t) noexcept {};
     return rows;
 }
@@ -485,18 +485,20 @@ std::string EncodeBitmapFile(const TBitmap24& image) {
     return file;
 }
 
-void EncodeBitmapRows(const TRowProducer& image, const std::function<void(std::string& header)>& amendHeader,
+void EncodeBitmapRows(const TRowProducer& image,
+                      const std::function<void(std::string& header)>& amendHeader,
                       const std::function<void(std::string_view)>& write) {
     uint64_t stride = 0;
     std::string header = BitmapHeader(image.Width, image.Height, stride);
     amendHeader(header);
     write(header);
     // A few rows per write; the padding bytes stay zero.
-    const int32_t perSlice = int32_t(std::clamp<uint64_t>((uint64_t(1) << 22) / stride, 1, uint64_t(image.Height)));
+    const int32_t perSlice =
+        int32_t(std::clamp<uint64_t>((uint64_t(1) << 22) / stride, 1, uint64_t(image.Height)));
     std::string slice(size_t(stride) * size_t(perSlice), '\0');
     for (int32_t done = 0; done < image.Height;) {
         const int32_t n = std::min(perSlice, image.Height - done);
-        for (int32_t i = 0; i < n; ++i)  // bottom-up: the last row first
+        for (int32_t i = 0; i < n; ++i) // bottom-up: the last row first
             image.Fill(image.Context, image.Height - 1 - (done + i),
                        reinterpret_cast<uint8_t*>(slice.data()) + size_t(i) * size_t(stride));
         write(std::string_view(slice.data(), size_t(stride) * size_t(n)));

@@ -24,8 +24,8 @@
 
 #include <cstdint>
 #include <exception>
-#include <new>
 #include <functional>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -59,7 +59,8 @@ struct TBitmapSink {
 TBitmap24 DecodeBitmapFile(const TByteSource& source, uint64_t maxPixels = kMaxImagePixels);
 // The same rows handed to `out` one at a time (in the file's row order); on
 // an error the rows it got so far are not to be used.
-void DecodeBitmapRows(const TByteSource& source, const TRowConsumer& out, uint64_t maxPixels = kMaxImagePixels);
+void DecodeBitmapRows(const TByteSource& source, const TRowConsumer& out,
+                      uint64_t maxPixels = kMaxImagePixels);
 
 // An uncompressed 24-bit bitmap: 14-byte file header, 40-byte information
 // header, rows bottom-up, each padded with zero bytes to a multiple of 4.
@@ -69,5 +70,6 @@ void DecodeBitmapRows(const TByteSource& source, const TRowConsumer& out, uint64
 std::string EncodeBitmapFile(const TBitmap24& image);
 // The same bytes from rows asked for a few at a time and handed to `write`
 // in file order; `amendHeader` may fill the header's resolution fields.
-void EncodeBitmapRows(const TRowProducer& image, const std::function<void(std::string& header)>& amendHeader,
+void EncodeBitmapRows(const TRowProducer& image,
+                      const std::function<void(std::string& header)>& amendHeader,
                       const std::function<void(std::string_view)>& write);

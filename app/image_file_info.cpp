@@ -8,8 +8,12 @@ namespace {
 
 constexpr double kMetresPerInch = 0.0254;
 
-uint32_t Le32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
-unsigned Be16(const std::string& s, size_t i) { return unsigned(uint8_t(s[i])) << 8 | uint8_t(s[i + 1]); }
+uint32_t Le32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+unsigned Be16(const std::string& s, size_t i) {
+    return unsigned(uint8_t(s[i])) << 8 | uint8_t(s[i + 1]);
+}
 
 void PutLe32(std::string& s, size_t i, uint32_t v) {
     for (int k = 0; k < 4; ++k) s[i + size_t(k)] = char((v >> (8 * k)) & 0xff);
@@ -19,11 +23,13 @@ void PutBe16(std::string& s, size_t i, unsigned v) {
     s[i + 1] = char(v & 0xff);
 }
 
-bool Stated(double dpi) { return std::isfinite(dpi) && dpi > 0; }
+bool Stated(double dpi) {
+    return std::isfinite(dpi) && dpi > 0;
+}
 
-const char kIccTag[] = "ICC_PROFILE";  // with its terminating zero: 12 bytes
+const char kIccTag[] = "ICC_PROFILE"; // with its terminating zero: 12 bytes
 
-}  // namespace
+} // namespace
 
 TImageInfo ReadBitmapInfo(const TByteSource& source) {
     TImageInfo info;
@@ -54,22 +60,24 @@ TImageInfo ReadJpegInfo(const std::string& s) {
     if (s.size() < 4 || Be16(s, 0) != 0xFFD8) return info;
     while (i + 4 <= s.size() && uint8_t(s[i]) == 0xFF) {
         const unsigned marker = uint8_t(s[i + 1]);
-        if (marker == 0xFF) {  // fill byte
+        if (marker == 0xFF) { // fill byte
             ++i;
             continue;
         }
-        if (marker == 0xDA || marker == 0xD9) break;  // scan data follows
+        if (marker == 0xDA || marker == 0xD9) break; // scan data follows
         const size_t length = Be16(s, i + 2);
         if (length < 2 || i + 2 + length > s.size()) break;
         const size_t body = i + 4, size = length - 2;
         if (marker == 0xE0 && size >= 12 && s.compare(body, 5, std::string("JFIF\0", 5)) == 0) {
-            const unsigned unit = uint8_t(s[body + 7]), x = Be16(s, body + 8), y = Be16(s, body + 10);
+            const unsigned unit = uint8_t(s[body + 7]), x = Be16(s, body + 8),
+                           y = Be16(s, body + 10);
             if ((unit == 1 || unit == 2) && x > 0 && y > 0) {
                 const double perInch = unit == 1 ? 1.0 : 2.54;
                 info.DpiX = x * perInch;
                 info.DpiY = y * perInch;
             }
-        } else if (marker == 0xE2 && size > 14 && s.compare(body, 12, std::string(kIccTag, 12)) == 0) {
+        } else if (marker == 0xE2 && size > 14 &&
+                   s.compare(body, 12, std::string(kIccTag, 12)) == 0) {
             iccCount = uint8_t(s[body + 13]);
             iccChunks[uint8_t(s[body + 12])] = s.substr(body + 14, size - 14);
         } else if ((marker >= 0xC0 && marker <= 0xCF) && marker != 0xC4 && marker != 0xC8 &&
@@ -87,12 +95,13 @@ TImageInfo ReadJpegInfo(const std::string& s) {
 
 void PutJpegInfo(std::string& bytes, const TImageInfo& info) {
     // The encoder writes SOI and then its JFIF APP0 segment of 16 bytes.
-    if (bytes.size() < 20 || Be16(bytes, 2) != 0xFFE0 || bytes.compare(6, 5, std::string("JFIF\0", 5)) != 0)
+    if (bytes.size() < 20 || Be16(bytes, 2) != 0xFFE0 ||
+        bytes.compare(6, 5, std::string("JFIF\0", 5)) != 0)
         return;
     if (Stated(info.DpiX) && Stated(info.DpiY)) {
         const long x = std::lround(info.DpiX), y = std::lround(info.DpiY);
         if (x >= 1 && y >= 1 && x <= 65535 && y <= 65535) {
-            bytes[13] = 1;  // dots per inch
+            bytes[13] = 1; // dots per inch
             PutBe16(bytes, 14, unsigned(x));
             PutBe16(bytes, 16, unsigned(y));
         }

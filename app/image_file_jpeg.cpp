@@ -3,6 +3,7 @@
 #include "app/image_file_bmp.h"
 #include "spectral/errors.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -11,7 +12,6 @@
 #include <string>
 #include <type_traits>
 #include <vector>
-#include <algorithm>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -92,8 +92,7 @@ void StoreRow(const jpeg_decompress_struct& cinfo, const JSAMPLE* in, uint8_t* o
     const JDIMENSION w = cinfo.output_width;
     if (cinfo.quantize_colors) {
         const JSAMPLE* grey = cinfo.colormap[0];
-        for (JDIMENSION c = 0; c < w; ++c)
-            std::memset(out + 3 * size_t(c), grey[in[c]], 3);
+        for (JDIMENSION c = 0; c < w; ++c) std::memset(out + 3 * size_t(c), grey[in[c]], 3);
     } else if (cinfo.out_color_space == JCS_RGB) {
         for (JDIMENSION c = 0; c < w; ++c) {
             out[3 * size_t(c)] = in[3 * size_t(c) + 2];
@@ -162,7 +161,7 @@ TOutcome RunDecoder(TDecodeJob& job) {
 
 struct TEncodeJob {
     TRowProducer image;
-    uint8_t* scratch = nullptr;  // one row of the image
+    uint8_t* scratch = nullptr;      // one row of the image
     unsigned char* buffer = nullptr; // malloc'ed by the codec's memory destination
     unsigned long size = 0;
     int messageCode = 0;

@@ -21,10 +21,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
-#include <string>
 #include <cstring>
 #include <limits>
+#include <mutex>
+#include <string>
 
 QImage ToQImage(const TBitmap24& image) {
     if (image.Empty()) return QImage();
@@ -141,7 +141,7 @@ PNG_NORETURN void PngError(png_structp png, png_const_charp message) {
     png_longjmp(png, 1);
 }
 
-}  // namespace
+} // namespace
 
 // The process's png_set_error_fn: the dynamic linker binds Qt's calls to this
 // definition ahead of libpng's. It passes everything on to libpng's own and
@@ -149,15 +149,16 @@ PNG_NORETURN void PngError(png_structp png, png_const_charp message) {
 extern "C" void png_set_error_fn(png_structrp png, png_voidp errorData, png_error_ptr errorFn,
                                  png_error_ptr warningFn) {
     using TSetErrorFn = void (*)(png_structrp, png_voidp, png_error_ptr, png_error_ptr);
-    static const auto libpngOwn = reinterpret_cast<TSetErrorFn>(dlsym(RTLD_NEXT, "png_set_error_fn"));
-    if (!libpngOwn) std::abort();  // libpng is linked in: it cannot be missing
+    static const auto libpngOwn =
+        reinterpret_cast<TSetErrorFn>(dlsym(RTLD_NEXT, "png_set_error_fn"));
+    if (!libpngOwn) std::abort(); // libpng is linked in: it cannot be missing
     libpngOwn(png, errorData, errorFn ? errorFn : PngError, warningFn);
 }
 
 namespace {
 
 class TCollectMessages {
-  public:
+public:
     explicit TCollectMessages(std::string& into) {
         static std::once_flag tiffHandlers;
         std::call_once(tiffHandlers, [] {
@@ -182,7 +183,9 @@ class TCollectMessages {
     throw EInvalidGraphic("Bitmap ist ungültig (" + said.substr(0, 300) + ")");
 }
 
-bool IsPng(const char* data, size_t size) { return size >= 8 && std::memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0; }
+bool IsPng(const char* data, size_t size) {
+    return size >= 8 && std::memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0;
+}
 
 // Qt's reader for the bytes by their signature, or null. Left to guess, Qt
 // hands bytes to whichever of its plugins claims them (MNG, GIF, icons,
@@ -237,7 +240,6 @@ uint32_t Be32(const char* p) {
     return uint32_t(u[0]) << 24 | uint32_t(u[1]) << 16 | uint32_t(u[2]) << 8 | u[3];
 }
 
-
 // Calls visit(offset of the chunk, type, body offset, body length) for each
 // chunk of PNG bytes until IDAT or until a chunk does not fit.
 template <typename Visit>
@@ -269,18 +271,19 @@ void ReadPngResolution(const char* data, size_t size, TImageInfo& info) {
 // Qt writes a resolution into every PNG; one the image did not state goes.
 void DropPngResolution(std::string& bytes) {
     size_t at = 0, length = 0;
-    WalkPngChunks(bytes.data(), bytes.size(), [&](size_t chunk, const std::string& type, size_t, size_t n) {
-        if (type != "pHYs") return true;
-        at = chunk;
-        length = 12 + n;
-        return false;
-    });
+    WalkPngChunks(bytes.data(), bytes.size(),
+                  [&](size_t chunk, const std::string& type, size_t, size_t n) {
+                      if (type != "pHYs") return true;
+                      at = chunk;
+                      length = 12 + n;
+                      return false;
+                  });
     if (length > 0) bytes.erase(at, length);
 }
 
 bool IsDeep(QImage::Format f) {
-    return f == QImage::Format_Grayscale16 || f == QImage::Format_RGBX64 || f == QImage::Format_RGBA64 ||
-           f == QImage::Format_RGBA64_Premultiplied;
+    return f == QImage::Format_Grayscale16 || f == QImage::Format_RGBX64 ||
+           f == QImage::Format_RGBA64 || f == QImage::Format_RGBA64_Premultiplied;
 }
 
 bool IsGrey(const QImage& image) {
@@ -321,7 +324,8 @@ T Mean(const T* px) {
     return T((uint32_t(px[0]) + px[1] + px[2] + 1) / 3);
 }
 
-QImage ToQImageWithInfo(const TBitmap24& bitmap, const TBitmap48& deepImage, const TImageInfo& info) {
+QImage ToQImageWithInfo(const TBitmap24& bitmap, const TBitmap48& deepImage,
+                        const TImageInfo& info) {
     const bool deep = !deepImage.Empty();
     const int32_t W = deep ? deepImage.Width : bitmap.Width;
     const int32_t H = deep ? deepImage.Height : bitmap.Height;
@@ -336,7 +340,8 @@ QImage ToQImageWithInfo(const TBitmap24& bitmap, const TBitmap48& deepImage, con
                 for (int32_t c = 0; c < W; ++c) d[c] = Mean(s + 3 * c);
             } else {
                 auto* d = reinterpret_cast<QRgba64*>(out.scanLine(r));
-                for (int32_t c = 0; c < W; ++c) d[c] = QRgba64::fromRgba64(s[3 * c + 2], s[3 * c + 1], s[3 * c], 65535);
+                for (int32_t c = 0; c < W; ++c)
+                    d[c] = QRgba64::fromRgba64(s[3 * c + 2], s[3 * c + 1], s[3 * c], 65535);
             }
         }
     } else if (info.Grey) {
@@ -363,9 +368,11 @@ QImage ToQImageWithInfo(const TBitmap24& bitmap, const TBitmap48& deepImage, con
     return out;
 }
 
-}  // namespace
+} // namespace
 
-TBitmap24 DecodeQtImageFile(const char* data, size_t size) { return FromQImage(ReadQImage(data, size)); }
+TBitmap24 DecodeQtImageFile(const char* data, size_t size) {
+    return FromQImage(ReadQImage(data, size));
+}
 
 TImageFile DecodeQtImageFileWithInfo(const char* data, size_t size) {
     const QImage image = ReadQImage(data, size);
@@ -390,8 +397,8 @@ TImageFile DecodeQtImageFileWithInfo(const char* data, size_t size) {
     return out;
 }
 
-std::string EncodeQtImageFile(const TBitmap24& bitmap, const TBitmap48& deep, const TImageInfo& info,
-                              const char* format) {
+std::string EncodeQtImageFile(const TBitmap24& bitmap, const TBitmap48& deep,
+                              const TImageInfo& info, const char* format) {
     // The writers' warnings stay off stderr; a failed write says "cannot create".
     std::string said;
     const TCollectMessages collect(said);
@@ -402,9 +409,10 @@ std::string EncodeQtImageFile(const TBitmap24& bitmap, const TBitmap48& deep, co
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, format);
-    if (std::strcmp(format, "tiff") == 0) writer.setCompression(1);  // LZW, lossless
+    if (std::strcmp(format, "tiff") == 0) writer.setCompression(1); // LZW, lossless
     if (!writer.write(qimage)) throw EInvalidGraphic("Bitmap ist ungültig");
     std::string out(bytes.constData(), size_t(bytes.size()));
-    if (std::strcmp(format, "png") == 0 && !(info.DpiX > 0 && info.DpiY > 0)) DropPngResolution(out);
+    if (std::strcmp(format, "png") == 0 && !(info.DpiX > 0 && info.DpiY > 0))
+        DropPngResolution(out);
     return out;
 }

@@ -37,5 +37,5 @@ TImageFile DecodeQtImageFileWithInfo(const char* data, size_t size);
 // for grey pixels) when info.Grey. A profile is written where the writer
 // can hold it: Qt understands RGB profiles only, and a grey image takes
 // none. Throws EInvalidGraphic "Bitmap ist ungültig" when Qt cannot encode.
-std::string EncodeQtImageFile(const TBitmap24& bitmap, const TBitmap48& deep, const TImageInfo& info,
-                              const char* format);
+std::string EncodeQtImageFile(const TBitmap24& bitmap, const TBitmap48& deep,
+                              const TImageInfo& info, const char* format);

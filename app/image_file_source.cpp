@@ -1,7 +1,7 @@
 #include "app/image_file_source.h"
 
-#include "spectral/file_io.h"
 #include "spectral/errors.h"
+#include "spectral/file_io.h"
 
 #include <cerrno>
 #include <cstring>

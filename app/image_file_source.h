@@ -10,7 +10,7 @@
 #include <string>
 
 class TByteSource {
-  public:
+public:
     virtual ~TByteSource() = default;
     virtual uint64_t Size() const = 0;
     // Copies count bytes starting at offset; false when they are not all
@@ -21,20 +21,20 @@ class TByteSource {
 // Bytes already in memory (tests, clipboard data). The bytes are not copied:
 // they must outlive the source.
 class TMemorySource : public TByteSource {
-  public:
+public:
     TMemorySource(const void* data, size_t size)
         : data_(static_cast<const uint8_t*>(data)), size_(size) {}
     uint64_t Size() const override { return size_; }
     bool ReadAt(uint64_t offset, void* into, size_t count) const override;
 
-  private:
+private:
     const uint8_t* data_;
     size_t size_;
 };
 
 // A regular file, opened for reading for the source's lifetime.
 class TFileSource : public TByteSource {
-  public:
+public:
     // Throws EFileError "Datei %s kann nicht geöffnet werden" when the name
     // is missing, unreadable or not a regular file.
     explicit TFileSource(const std::string& fileName);
@@ -44,7 +44,7 @@ class TFileSource : public TByteSource {
     uint64_t Size() const override { return size_; }
     bool ReadAt(uint64_t offset, void* into, size_t count) const override;
 
-  private:
+private:
     int fd_ = -1;
     uint64_t size_ = 0;
 };

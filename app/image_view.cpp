@@ -12,9 +12,13 @@ TImageView::TImageView(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
 }
 
-void TImageView::PictureChanged() { update(); }
+void TImageView::PictureChanged() {
+    update();
+}
 
-void TImageView::PictureChanged(const QRect& area) { update(area); }
+void TImageView::PictureChanged(const QRect& area) {
+    update(area);
+}
 
 void TImageView::paintEvent(QPaintEvent*) {
     if (!HasPicture()) return;
@@ -36,7 +40,8 @@ void TImageView::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void TImageView::mouseReleaseEvent(QMouseEvent* event) {
-    const bool click = pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    const bool click = pressed_ && event->button() == Qt::LeftButton &&
+                       rect().contains(event->position().toPoint());
     pressed_ = false;
     event->accept();
     emit pointerReleased(event->position().toPoint(), event->button());

@@ -41,7 +41,8 @@ const TPairs& PlainTexts() {
         {"Restzeit wird gesch\u00e4tzt \u2026", "Estimating the time left \u2026"},
         {"Noch etwa %1", "About %1 left"},
         {"Wird abgebrochen \u2026", "Cancelling \u2026"},
-        {"Abbrechen nicht m\u00f6glich: zu wenig Arbeitsspeicher", "Cannot cancel: not enough memory"},
+        {"Abbrechen nicht m\u00f6glich: zu wenig Arbeitsspeicher",
+         "Cannot cancel: not enough memory"},
         {"Umwandlung abgebrochen", "Transform cancelled"},
         {"Umwandlung fertig (schnell)", "Transformed (fast)"},
         {"Schnelle Umwandlung (nicht bitgenau)", "Fast transform (not bit-exact)"},
@@ -87,7 +88,8 @@ const TPairs& MessagePatterns() {
     static const TPairs patterns{
         {"Datei %s kann nicht ge\u00f6ffnet werden", "Cannot open the file %s"},
         {"Datei %s kann nicht erstellt werden", "Cannot create the file %s"},
-        {"Datei %s ist zu gro\u00df f\u00fcr eine Filterdatei", "The file %s is too large for a filter file"},
+        {"Datei %s ist zu gro\u00df f\u00fcr eine Filterdatei",
+         "The file %s is too large for a filter file"},
         {"Unbekannte Bilddateierweiterung (.%s)", "Unknown image file extension (.%s)"},
         {"Der Dateiname %s hat keine Erweiterung", "The file name %s has no extension"},
         {"Bitmap ist ung\u00fcltig (%s)", "The picture is not valid (%s)"},
@@ -100,7 +102,8 @@ const TPairs& MessagePatterns() {
     return patterns;
 }
 
-bool Fill(std::string_view pattern, std::string_view text, std::string_view into, std::string& out) {
+bool Fill(std::string_view pattern, std::string_view text, std::string_view into,
+          std::string& out) {
     const size_t at = pattern.find("%s");
     if (at == std::string_view::npos) return false;
     const std::string_view prefix = pattern.substr(0, at);
@@ -108,7 +111,8 @@ bool Fill(std::string_view pattern, std::string_view text, std::string_view into
     if (text.size() < prefix.size() + suffix.size()) return false;
     if (text.substr(0, prefix.size()) != prefix) return false;
     if (text.substr(text.size() - suffix.size()) != suffix) return false;
-    const std::string_view parameter = text.substr(prefix.size(), text.size() - prefix.size() - suffix.size());
+    const std::string_view parameter =
+        text.substr(prefix.size(), text.size() - prefix.size() - suffix.size());
     const size_t slot = into.find("%s");
     out = std::string(into.substr(0, slot));
     out += parameter;

@@ -331,14 +331,12 @@ std::string LangTextFormat(const TLanguageState& state, const std::string& messa
                std::string_view("-+ 0#").find(format[j]) != std::string_view::npos)
             ++j;
         size_t digits = 0;
-        while (j < format.size() && IsDigit(format[j]) && digits < 3)
-            ++j, ++digits;
+        while (j < format.size() && IsDigit(format[j]) && digits < 3) ++j, ++digits;
         bool ok = digits <= 2;
         if (ok && j < format.size() && format[j] == '.') {
             ++j;
             digits = 0;
-            while (j < format.size() && IsDigit(format[j]) && digits < 3)
-                ++j, ++digits;
+            while (j < format.size() && IsDigit(format[j]) && digits < 3) ++j, ++digits;
             ok = digits <= 2;
         }
         ok = ok && !filled && j < format.size() && format[j] == 'f';

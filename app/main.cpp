@@ -79,8 +79,8 @@ int main(int argc, char** argv) {
     auto formAbout = std::make_unique<TFormAbout>();
     auto versionInfoForm = std::make_unique<TVersionInfoForm>();
     auto fResize = std::make_unique<TFResize>();
-    form1->SetOtherWindows({formZoom.get(), formHelp.get(), formProtokol.get(), formBatch.get(), formAbout.get(),
-                            versionInfoForm.get(), fResize.get()});
+    form1->SetOtherWindows({formZoom.get(), formHelp.get(), formProtokol.get(), formBatch.get(),
+                            formAbout.get(), versionInfoForm.get(), fResize.get()});
 
     new TFileDrop(*form1);
 
@@ -91,7 +91,8 @@ int main(int argc, char** argv) {
     // settings and the language are applied and an error box has its window.
     QStringList files = QApplication::arguments().mid(1);
     files.removeAll("--");
-    if (!files.isEmpty()) QTimer::singleShot(0, form1.get(), [&form1, files] { OpenFiles(*form1, files); });
+    if (!files.isEmpty())
+        QTimer::singleShot(0, form1.get(), [&form1, files] { OpenFiles(*form1, files); });
     const int result = app.exec();
     // The main window goes first: destroying it writes the settings (after
     // Quit) while every other window still exists.

@@ -2,8 +2,8 @@
 #include "app/main_form_private.h"
 
 #include "app/application.h"
-#include "app/interface_texts.h"
 #include "app/image_view.h"
+#include "app/interface_texts.h"
 #include "app/picture_dialog.h"
 #include "app/shape_mark.h"
 #include "app/user_dialogs.h"
@@ -35,15 +35,17 @@
 #include <type_traits>
 
 // Resources of a static library are registered by hand.
-static void InitIconResources() { Q_INIT_RESOURCE(icons); }
+static void InitIconResources() {
+    Q_INIT_RESOURCE(icons);
+}
 
 namespace {
 
 // Icon set, by the index the tool buttons and menu items refer to.
 constexpr const char* kIconFiles[18] = {
-    "00_context_help", "01_transform", "02_open",         "03_save",        "04_zoom",
-    "05_copy",         "06_paste",     "07_batch_run",    "08_apply_filter", "09_view_filter",
-    "10_undo",         "11_rectangle", "12_ellipse",      "13_smoothing",   "14_mirror",
+    "00_context_help", "01_transform", "02_open",      "03_save",         "04_zoom",
+    "05_copy",         "06_paste",     "07_batch_run", "08_apply_filter", "09_view_filter",
+    "10_undo",         "11_rectangle", "12_ellipse",   "13_smoothing",    "14_mirror",
     "15_english",      "16_german",    "17_resize",
 };
 
@@ -68,14 +70,17 @@ void SetHint(QObject* object, const QString& hint) {
 // The control's own enabled flag: what SetCommandState set, regardless of
 // whether a parent is disabled for the moment.
 bool OwnEnabled(const QObject* object) {
-    if (auto* widget = qobject_cast<const QWidget*>(object)) return !widget->testAttribute(Qt::WA_ForceDisabled);
+    if (auto* widget = qobject_cast<const QWidget*>(object))
+        return !widget->testAttribute(Qt::WA_ForceDisabled);
     if (auto* action = qobject_cast<const QAction*>(object)) return action->isEnabled();
     return true;
 }
 
 void SetOwnEnabled(QObject* object, bool on) {
-    if (auto* widget = qobject_cast<QWidget*>(object)) widget->setEnabled(on);
-    else if (auto* action = qobject_cast<QAction*>(object)) action->setEnabled(on);
+    if (auto* widget = qobject_cast<QWidget*>(object))
+        widget->setEnabled(on);
+    else if (auto* action = qobject_cast<QAction*>(object))
+        action->setEnabled(on);
 }
 
 // A 16 x 16 icon with its greyed version: paint draws one in the ink given,
@@ -103,7 +108,8 @@ QIcon CompareIcon() {
         for (int y = 2; y < 14; ++y)
             for (int x = 2; x < 14; ++x)
                 if (x + y < 15 && (x + y) % 2 == 0) painter.drawPoint(x, y);
-        painter.fillRect(QRect(8, 8, 6, 6), enabled ? QColor(120, 160, 220) : QColor(200, 200, 200));
+        painter.fillRect(QRect(8, 8, 6, 6),
+                         enabled ? QColor(120, 160, 220) : QColor(200, 200, 200));
         painter.drawLine(2, 14, 14, 2);
     });
 }
@@ -130,7 +136,7 @@ void AddGap(QToolBar* bar, int width) {
     bar->addWidget(gap);
 }
 
-}  // namespace
+} // namespace
 
 TForm1::TForm1(TSpectrumStore& store, IUserDialogs& dialogs, QWidget* parent)
     : QMainWindow(parent), d(std::make_unique<TPrivate>()), Store(store), dialogs_(dialogs) {
@@ -145,8 +151,10 @@ TForm1::TForm1(TSpectrumStore& store, IUserDialogs& dialogs, QWidget* parent)
     CreateMenu();
     CreateClientArea();
     CreateStatusBar();
-    OpenPictureDialog = new TPictureDialog(this, "OpenPictureDialog", TPictureDialog::TPurpose::Open);
-    SavePictureDialog = new TPictureDialog(this, "SavePictureDialog", TPictureDialog::TPurpose::Save);
+    OpenPictureDialog =
+        new TPictureDialog(this, "OpenPictureDialog", TPictureDialog::TPurpose::Open);
+    SavePictureDialog =
+        new TPictureDialog(this, "SavePictureDialog", TPictureDialog::TPurpose::Save);
     CreateFilterDialogs();
     d->EmptyView = new TImageView(this);
     d->EmptyView->hide();
@@ -164,21 +172,51 @@ TForm1::~TForm1() {
     if (!d->SettingsWritten) WriteSettings(true);
 }
 
-uint8_t TForm1::CommandState() const { return d->CommandState; }
-bool TForm1::BatchRunning() const { return d->BatchRunning; }
-bool TForm1::HelpMode() const { return d->HelpMode; }
-QString TForm1::CaptionBase() const { return d->CaptionBase; }
-TImageView* TForm1::EmptyView() const { return d->EmptyView; }
-int32_t TForm1::ShapeLastLeft() const { return d->ShapeLastLeft; }
-int32_t TForm1::ShapeLastTop() const { return d->ShapeLastTop; }
-int32_t TForm1::ShapeHoverZone() const { return d->ShapeHoverZone; }
-int32_t TForm1::ShapeGrabZone() const { return d->ShapeGrabZone; }
-const TLanguageState& TForm1::LanguageState() const { return d->LanguageState; }
-const std::string& TForm1::HelpBase() const { return d->HelpBase; }
-QProgressDialog* TForm1::BatchProgress() const { return d->BatchProgress; }
-QDialog* TForm1::TransformProgress() const { return d->TransformProgress; }
-bool TForm1::TransformRunning() const { return d->Transform != nullptr; }
-TComponentTree& TForm1::Components() { return *d->Components; }
+uint8_t TForm1::CommandState() const {
+    return d->CommandState;
+}
+bool TForm1::BatchRunning() const {
+    return d->BatchRunning;
+}
+bool TForm1::HelpMode() const {
+    return d->HelpMode;
+}
+QString TForm1::CaptionBase() const {
+    return d->CaptionBase;
+}
+TImageView* TForm1::EmptyView() const {
+    return d->EmptyView;
+}
+int32_t TForm1::ShapeLastLeft() const {
+    return d->ShapeLastLeft;
+}
+int32_t TForm1::ShapeLastTop() const {
+    return d->ShapeLastTop;
+}
+int32_t TForm1::ShapeHoverZone() const {
+    return d->ShapeHoverZone;
+}
+int32_t TForm1::ShapeGrabZone() const {
+    return d->ShapeGrabZone;
+}
+const TLanguageState& TForm1::LanguageState() const {
+    return d->LanguageState;
+}
+const std::string& TForm1::HelpBase() const {
+    return d->HelpBase;
+}
+QProgressDialog* TForm1::BatchProgress() const {
+    return d->BatchProgress;
+}
+QDialog* TForm1::TransformProgress() const {
+    return d->TransformProgress;
+}
+bool TForm1::TransformRunning() const {
+    return d->Transform != nullptr;
+}
+TComponentTree& TForm1::Components() {
+    return *d->Components;
+}
 
 void TForm1::CreateToolBars() {
     auto makeBar = [this](const char* name) {
@@ -193,7 +231,8 @@ void TForm1::CreateToolBars() {
         return bar;
     };
     auto makeButton = [this](QToolBar* bar, QToolButton*& field, const char* name, int icon,
-                             const QString& hint, TButtonKind kind, bool enabled, bool down, int width = 0) {
+                             const QString& hint, TButtonKind kind, bool enabled, bool down,
+                             int width = 0) {
         auto* button = new QToolButton(bar);
         button->setObjectName(name);
         button->setIcon(IconOf(icon));
@@ -217,48 +256,59 @@ void TForm1::CreateToolBars() {
     makeButton(ToolBar, ToolOpen, "ToolOpen", 2, "Bild öffnen", TButtonKind::Push, true, false);
     makeButton(ToolBar, ToolSave, "ToolSave", 3, "Bild speichern", TButtonKind::Push, false, false);
     AddGap(ToolBar, 8);
-    makeButton(ToolBar, ToolCopy, "ToolCopy", 5, "Kopieren in die Zwischenablage", TButtonKind::Push, false,
-               false);
-    makeButton(ToolBar, ToolPaste, "ToolPaste", 6, "Einfügen aus der Zwischenablage", TButtonKind::Push, true,
-               false);
+    makeButton(ToolBar, ToolCopy, "ToolCopy", 5, "Kopieren in die Zwischenablage",
+               TButtonKind::Push, false, false);
+    makeButton(ToolBar, ToolPaste, "ToolPaste", 6, "Einfügen aus der Zwischenablage",
+               TButtonKind::Push, true, false);
 
-    makeButton(ToolShape, ToolTransform, "ToolTransform", 1, "Umwandel", TButtonKind::Push, true, false, 26);
+    makeButton(ToolShape, ToolTransform, "ToolTransform", 1, "Umwandel", TButtonKind::Push, true,
+               false, 26);
     AddGap(ToolShape, 8);
-    makeButton(ToolShape, Toolundo, "Toolundo", 10, "Letze Glättung zurücknehmen", TButtonKind::Push, false, false,
-               26);
+    makeButton(ToolShape, Toolundo, "Toolundo", 10, "Letze Glättung zurücknehmen",
+               TButtonKind::Push, false, false, 26);
     AddGap(ToolShape, 8);
-    makeButton(ToolShape, ToolRec, "ToolRec", 11, "mit Rechteck glätten", TButtonKind::Grouped, false, true, 26);
-    makeButton(ToolShape, ToolElipse, "ToolElipse", 12, "mit Ellipse glätten", TButtonKind::Grouped, false, false,
-               26);
+    makeButton(ToolShape, ToolRec, "ToolRec", 11, "mit Rechteck glätten", TButtonKind::Grouped,
+               false, true, 26);
+    makeButton(ToolShape, ToolElipse, "ToolElipse", 12, "mit Ellipse glätten", TButtonKind::Grouped,
+               false, false, 26);
     auto* shapes = new QButtonGroup(this);
     shapes->setExclusive(true);
     shapes->addButton(ToolRec);
     shapes->addButton(ToolElipse);
-    makeButton(ToolShape, ToolStempel, "ToolStempel", 13, "Glättung anwenden", TButtonKind::Push, false, false, 26);
-    makeButton(ToolShape, ToolMirror, "ToolMirror", 14, QString(), TButtonKind::Check, true, true, 26);
+    makeButton(ToolShape, ToolStempel, "ToolStempel", 13, "Glättung anwenden", TButtonKind::Push,
+               false, false, 26);
+    makeButton(ToolShape, ToolMirror, "ToolMirror", 14, QString(), TButtonKind::Check, true, true,
+               26);
     // The resize button's hint is translated with the others but never
     // shown as a tooltip.
-    makeButton(ToolShape, ToolResize, "ToolResize", 17, QString(), TButtonKind::Push, false, false, 26);
+    makeButton(ToolShape, ToolResize, "ToolResize", 17, QString(), TButtonKind::Push, false, false,
+               26);
     ToolResize->setProperty("HideHint", true);
     SetHint(ToolResize, "Resize");
 
     makeButton(ToolBar2, ToolZoom, "ToolZoom", 4, "Zoom", TButtonKind::Check, true, false);
     AddGap(ToolBar2, 26);
     makeButton(ToolBar2, ToolHelp, "ToolHelp", 0,
-               "Kontexthilfe\r\n(Klicken Sie auf das Element zu dem Sie Hilfe benötigen)", TButtonKind::Push, true,
-               false);
+               "Kontexthilfe\r\n(Klicken Sie auf das Element zu dem Sie Hilfe benötigen)",
+               TButtonKind::Push, true, false);
 
-    makeButton(ToolBar1, Toolapply, "Toolapply", 8, "Filter anwenden", TButtonKind::Push, false, false);
-    makeButton(ToolBar1, ToolBatchrun, "ToolBatchrun", 7, "Batchlauf", TButtonKind::Push, false, false);
-    AddGap(ToolBar1, 19);
-    makeButton(ToolBar1, ToolFilter, "ToolFilter", 9, "Filter ansehen und bearbeiten", TButtonKind::Push, false,
+    makeButton(ToolBar1, Toolapply, "Toolapply", 8, "Filter anwenden", TButtonKind::Push, false,
                false);
-    makeButton(ToolBar1, ToolLoadFilter, "ToolLoadFilter", 2, "Filter öffnen", TButtonKind::Push, true, false);
-    makeButton(ToolBar1, ToolSaveFilter, "ToolSaveFilter", 3, "Filter speichern", TButtonKind::Push, false, false);
+    makeButton(ToolBar1, ToolBatchrun, "ToolBatchrun", 7, "Batchlauf", TButtonKind::Push, false,
+               false);
+    AddGap(ToolBar1, 19);
+    makeButton(ToolBar1, ToolFilter, "ToolFilter", 9, "Filter ansehen und bearbeiten",
+               TButtonKind::Push, false, false);
+    makeButton(ToolBar1, ToolLoadFilter, "ToolLoadFilter", 2, "Filter öffnen", TButtonKind::Push,
+               true, false);
+    makeButton(ToolBar1, ToolSaveFilter, "ToolSaveFilter", 3, "Filter speichern", TButtonKind::Push,
+               false, false);
     AddGap(ToolBar1, 8);
-    makeButton(ToolBar1, ToolCompare, "ToolCompare", 9, QString(), TButtonKind::Check, false, false);
+    makeButton(ToolBar1, ToolCompare, "ToolCompare", 9, QString(), TButtonKind::Check, false,
+               false);
     ToolCompare->setIcon(CompareIcon());
-    makeButton(ToolBar1, ToolFindScreen, "ToolFindScreen", 9, QString(), TButtonKind::Push, false, false);
+    makeButton(ToolBar1, ToolFindScreen, "ToolFindScreen", 9, QString(), TButtonKind::Push, false,
+               false);
     ToolFindScreen->setIcon(FindScreenIcon());
 
     makeButton(ToolLanguage, ToolDe, "ToolDe", 16, QString(), TButtonKind::Check, true, true, 26);
@@ -384,7 +434,9 @@ void TForm1::ConnectCommands() {
     auto bind = [this](auto control, int32_t topic, THandler handler) {
         if constexpr (!std::is_same_v<decltype(control), std::nullptr_t>) {
             control->setProperty("Tag", topic);
-            const auto run = [this, control, handler] { RunCommand([&] { (this->*handler)(control); }); };
+            const auto run = [this, control, handler] {
+                RunCommand([&] { (this->*handler)(control); });
+            };
             if constexpr (std::is_same_v<decltype(control), QToolButton*>)
                 connect(control, &QToolButton::clicked, this, run);
             else
@@ -399,14 +451,12 @@ void TForm1::ConnectCommands() {
     PIXMEND_COMMANDS(PIXMEND_BIND_COMMAND)
 #undef PIXMEND_BIND_COMMAND
     auto bindButton = [this](QToolButton* button, THandler handler) {
-        connect(button, &QToolButton::clicked, this, [this, button, handler] {
-            RunCommand([&] { (this->*handler)(button); });
-        });
+        connect(button, &QToolButton::clicked, this,
+                [this, button, handler] { RunCommand([&] { (this->*handler)(button); }); });
     };
     auto bindItem = [this](QAction* action, THandler handler) {
-        connect(action, &QAction::triggered, this, [this, action, handler] {
-            RunCommand([&] { (this->*handler)(action); });
-        });
+        connect(action, &QAction::triggered, this,
+                [this, action, handler] { RunCommand([&] { (this->*handler)(action); }); });
     };
     // Outside the table: the buttons and the key that live apart from the
     // command states.
@@ -430,7 +480,8 @@ void TForm1::ConnectCommands() {
     });
     connect(TrackKontrast, &QSlider::valueChanged, this,
             [this] { RunCommand([&] { TrackKontrastChange(TrackKontrast); }); });
-    connect(Image1, &TImageView::clicked, this, [this] { RunCommand([&] { Image1Click(Image1); }); });
+    connect(Image1, &TImageView::clicked, this,
+            [this] { RunCommand([&] { Image1Click(Image1); }); });
     connect(Image1, &TImageView::pointerPressed, this, [this](QPoint pos, Qt::MouseButton button) {
         RunCommand([&] { Image1MouseDown(button, pos); });
     });
@@ -441,9 +492,10 @@ void TForm1::ConnectCommands() {
     connect(Image1, &TImageView::pointerReleased, this, [this](QPoint pos, Qt::MouseButton button) {
         RunCommand([&] { ShapeMouseUp(button, pos); });
     });
-    connect(Shape, &TShapeMark::pointerPressed, this, [this](QPoint pos, Qt::MouseButton button, bool doubleClick) {
-        RunCommand([&] { ShapeMouseDown(button, pos, doubleClick); });
-    });
+    connect(Shape, &TShapeMark::pointerPressed, this,
+            [this](QPoint pos, Qt::MouseButton button, bool doubleClick) {
+                RunCommand([&] { ShapeMouseDown(button, pos, doubleClick); });
+            });
     connect(Shape, &TShapeMark::pointerMoved, this,
             [this](QPoint pos, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
                 RunCommand([&] { ShapeMouseMove(buttons, modifiers, pos); });
@@ -497,8 +549,8 @@ void TForm1::SetCommandState(uint8_t state) {
     // Applied again when the transform has ended, to the controls it blocked.
     if (d->Transform && state == 3) d->FilterEventWhileTransforming = true;
     const size_t entries = d->Windows.FormProtokol ? d->Windows.FormProtokol->EntryCount() : 0;
-    TCommandStateResult result =
-        ApplyCommandState(state, d->CommandState, CurrentControlStates(), entries, d->UndoSteps.size());
+    TCommandStateResult result = ApplyCommandState(state, d->CommandState, CurrentControlStates(),
+                                                   entries, d->UndoSteps.size());
     BlockWhileBusy(result.States);
     WriteControlStates(result.States);
     d->CommandState = result.CommandState;
@@ -508,7 +560,8 @@ void TForm1::SetCommandState(uint8_t state) {
     ToolFindScreen->setEnabled(d->CommandState == 2 && !d->Transform);
     FindScreen1->setEnabled(d->CommandState == 2 && !d->Transform);
     if (d->Windows.FormProtokol)
-        d->Windows.FormProtokol->SetSpectrumSize(d->CommandState == 0 ? 0 : Store.Cols, d->CommandState == 0 ? 0 : Store.Rows);
+        d->Windows.FormProtokol->SetSpectrumSize(d->CommandState == 0 ? 0 : Store.Cols,
+                                                 d->CommandState == 0 ? 0 : Store.Rows);
 }
 
 void TForm1::WriteControlStates(const TControlStates& states) {
@@ -539,7 +592,6 @@ QString TForm1::Tr(const char* german) const {
     return QString::fromStdString(InterfaceText(d->LanguageState.Language, german));
 }
 
-
 bool TForm1::PassesGuard(TCommand command, QObject* sender) {
     // Every command works on the filtered picture, never on the one shown
     // for comparison.
@@ -558,10 +610,14 @@ bool TForm1::PassesGuard(TCommand command, QObject* sender) {
     auto enabledStep = [&] { return !guard.Button || OwnEnabled(Control(*guard.Button)); };
     const auto steps = [&] {
         switch (guard.Steps) {
-        case TDispatchSteps::HelpThenEnabled: return helpStep() && enabledStep();
-        case TDispatchSteps::EnabledThenHelp: return enabledStep() && helpStep();
-        case TDispatchSteps::HelpOnly: return helpStep();
-        case TDispatchSteps::None: return true;
+        case TDispatchSteps::HelpThenEnabled:
+            return helpStep() && enabledStep();
+        case TDispatchSteps::EnabledThenHelp:
+            return enabledStep() && helpStep();
+        case TDispatchSteps::HelpOnly:
+            return helpStep();
+        case TDispatchSteps::None:
+            return true;
         }
         return false;
     };
@@ -569,7 +625,9 @@ bool TForm1::PassesGuard(TCommand command, QObject* sender) {
     return steps() && !BusyBlocks(command);
 }
 
-void TForm1::SetTitle(const QString& name) { setWindowTitle(d->CaptionBase + name); }
+void TForm1::SetTitle(const QString& name) {
+    setWindowTitle(d->CaptionBase + name);
+}
 
 void TForm1::SetHelpMode(bool on) {
     if (on != d->HelpMode) {
@@ -589,14 +647,16 @@ void TForm1::ShowElementHelp(QObject* sender) {
     const int32_t topic = sender ? sender->property("Tag").toInt() : 0;
     if (TFormHelp* help = d->Windows.FormHelp) {
         help->ShowNotice = [this](const QString& text) { dialogs_.ShowInformation(this, text); };
-        help->SetHelpBase(d->HelpBase.empty() ? std::nullopt : std::optional<std::string>(d->HelpBase));
+        help->SetHelpBase(d->HelpBase.empty() ? std::nullopt
+                                              : std::optional<std::string>(d->HelpBase));
         help->ShowHelpPage(topic, d->LanguageState.Language);
     }
     SetHelpMode(false);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-    const bool onStatusBar = watched == StatusBar || watched == StatusPanels[0] || watched == StatusPanels[1];
+    const bool onStatusBar =
+        watched == StatusBar || watched == StatusPanels[0] || watched == StatusPanels[1];
     if (onStatusBar && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
         RunCommand([&] { StatusBarClick(StatusBar); });

@@ -38,11 +38,11 @@
 #include <QString>
 
 #include <array>
-#include <string>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 class QAction;
@@ -101,8 +101,8 @@ public:
     TImageAccess BatchImages;
     // How the Transform command transforms the store (called on its worker
     // thread): TransformStore; tests wrap it.
-    std::function<TTransformResult(TSpectrumStore&, TTransformDirection, const TBitmap24*, IProgress&,
-                                   const TTransformOptions&)>
+    std::function<TTransformResult(TSpectrumStore&, TTransformDirection, const TBitmap24*,
+                                   IProgress&, const TTransformOptions&)>
         TransformEngine;
 
     // --- What the window shows, for the other windows and the tests ---
@@ -363,7 +363,8 @@ private:
     // window responsive until it ends and gives the commands back.
     struct TTransformRun;
     struct TTransformEnd;
-    TTransformEnd RunTransform(bool forward, const TBitmap24* source, const TTransformOptions& options);
+    TTransformEnd RunTransform(bool forward, const TBitmap24* source,
+                               const TTransformOptions& options);
     void TransformPhase(const std::string& key);
     void TransformPercent(double percent);
     void CancelTransform();

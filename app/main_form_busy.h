@@ -5,7 +5,7 @@
 
 // The wait cursor for the length of an operation, also when it fails.
 class TBusyCursor {
-  public:
+public:
     TBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
     ~TBusyCursor() { QApplication::restoreOverrideCursor(); }
     TBusyCursor(const TBusyCursor&) = delete;

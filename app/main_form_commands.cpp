@@ -1,6 +1,6 @@
 // The main window's commands whose work lives with other windows: the filter
-// list, the zoom window, the shape choice and the information windows. Each handler takes its guard steps
-// here, so the command states and help mode already hold for all of them.
+// list, the zoom window, the shape choice and the information windows. Each handler takes its guard
+// steps here, so the command states and help mode already hold for all of them.
 
 #include "app/main_form.h"
 #include "app/main_form_private.h"
@@ -19,9 +19,11 @@ void TForm1::SetOtherWindows(const TOtherWindows& windows) {
     if (d->Windows.FormProtokol) disconnect(d->Windows.FormProtokol, nullptr, this, nullptr);
     d->Windows = windows;
     if (d->Windows.FormZoom)
-        connect(d->Windows.FormZoom, &TFormZoom::closedByUser, this, [this] { ToolZoom->setChecked(false); });
+        connect(d->Windows.FormZoom, &TFormZoom::closedByUser, this,
+                [this] { ToolZoom->setChecked(false); });
     if (d->Windows.FormProtokol)
-        connect(d->Windows.FormProtokol, &TFormProtokol::listChanged, this, [this] { FilterListChanged(); });
+        connect(d->Windows.FormProtokol, &TFormProtokol::listChanged, this,
+                [this] { FilterListChanged(); });
     TranslateOtherTexts();
 }
 
@@ -62,7 +64,8 @@ void TForm1::ToolLoadfilterClick(QObject* sender) {
 void TForm1::OpenFilterFile(const QString& fileName) {
     // Entries changed since they were loaded or saved would be lost.
     if (d->Windows.FormProtokol && d->Windows.FormProtokol->Modified() &&
-        !dialogs_.Confirm(this, Tr("Die Filtereintr\u00e4ge sind nicht gespeichert. Sollen sie ersetzt werden?")))
+        !dialogs_.Confirm(
+            this, Tr("Die Filtereintr\u00e4ge sind nicht gespeichert. Sollen sie ersetzt werden?")))
         return;
     const std::optional<QString> chosen =
         fileName.isEmpty() ? dialogs_.RunFileDialog(*OpenFilter) : std::optional<QString>(fileName);
@@ -100,7 +103,8 @@ void TForm1::ToolElipseClick(QObject* sender) {
 
 void TForm1::versioninfo1Click(QObject* sender) {
     PassesGuard(TCommand::VersionInfo, sender);
-    if (d->Windows.VersionInfoForm) d->Windows.VersionInfoForm->ShowVersionInfo(d->LanguageState.Language);
+    if (d->Windows.VersionInfoForm)
+        d->Windows.VersionInfoForm->ShowVersionInfo(d->LanguageState.Language);
 }
 
 void TForm1::about1Click(QObject* sender) {

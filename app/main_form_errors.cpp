@@ -38,7 +38,8 @@ std::string CodecWords(int code) {
         const size_t word = text.rfind(' ', parameter);
         text.resize(colon != std::string::npos ? colon : (word != std::string::npos ? word : 0));
     }
-    while (!text.empty() && (text.back() == ' ' || text.back() == ',' || text.back() == ':')) text.pop_back();
+    while (!text.empty() && (text.back() == ' ' || text.back() == ',' || text.back() == ':'))
+        text.pop_back();
     return text;
 }
 
@@ -79,7 +80,8 @@ void TForm1::ReportError(const std::string& message) {
             text += "\n" + Tr("Die JPEG-Daten sind besch\u00e4digt oder unvollst\u00e4ndig.");
     }
     const QString file = QDir::toNativeSeparators(d->FailedFile);
-    if (!file.isEmpty() && !QString::fromStdString(message).contains(d->FailedFile)) text = file + "\n\n" + text;
+    if (!file.isEmpty() && !QString::fromStdString(message).contains(d->FailedFile))
+        text = file + "\n\n" + text;
     d->FailedFile.clear();
     dialogs_.ShowError(this, text);
 }

@@ -30,7 +30,8 @@
 #include <algorithm>
 
 bool TForm1::ConfirmReplaceImage() {
-    if (Image1->ImageModified == 1 && dialogs_.Confirm(this, LangText("aktuellesBildüberschreiben")))
+    if (Image1->ImageModified == 1 &&
+        dialogs_.Confirm(this, LangText("aktuellesBildüberschreiben")))
         Image1->ImageModified = 0;
     return Image1->ImageModified == 0;
 }
@@ -43,8 +44,9 @@ void TForm1::BopenClick(QObject* sender) {
 void TForm1::OpenImage(const QString& fileName) {
     if (!ConfirmReplaceImage()) return;
     if (d->CommandState != 0 && d->CommandState != 1) return;
-    const std::optional<QString> chosen =
-        fileName.isEmpty() ? dialogs_.RunFileDialog(*OpenPictureDialog) : std::optional<QString>(fileName);
+    const std::optional<QString> chosen = fileName.isEmpty()
+                                              ? dialogs_.RunFileDialog(*OpenPictureDialog)
+                                              : std::optional<QString>(fileName);
     if (!chosen) return;
     if (LoadImageFile(*chosen)) Image1->ImageModified = 0;
 }

@@ -10,6 +10,7 @@
 #include "app/main_form.h"
 #include "app/main_form_private.h"
 
+#include "app/image_file.h"
 #include "app/image_view.h"
 #include "app/interface_texts.h"
 #include "app/main_form_busy.h"
@@ -18,10 +19,9 @@
 #include "filter/batch_form.h"
 #include "filter/batch_runner.h"
 #include "filter/filter_list_form.h"
-#include "app/image_file.h"
 
-#include <QFileInfo>
 #include <QDir>
+#include <QFileInfo>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QThread>
@@ -76,11 +76,11 @@ namespace {
 
 // The controls of commands that replace the image or change the store.
 constexpr TControlId kBlockedByBatch[] = {
-    TControlId::ToolOpen,     TControlId::ToolSave,     TControlId::ToolCopy,
-    TControlId::ToolPaste,    TControlId::ToolTransform, TControlId::Toolundo,
-    TControlId::ToolRec,      TControlId::ToolElipse,   TControlId::ToolStempel,
-    TControlId::ToolResize,   TControlId::Toolapply,    TControlId::ToolBatchrun,
-    TControlId::Schlieen1,    TControlId::SetWatermark1, TControlId::CheckWatermark1,
+    TControlId::ToolOpen,   TControlId::ToolSave,      TControlId::ToolCopy,
+    TControlId::ToolPaste,  TControlId::ToolTransform, TControlId::Toolundo,
+    TControlId::ToolRec,    TControlId::ToolElipse,    TControlId::ToolStempel,
+    TControlId::ToolResize, TControlId::Toolapply,     TControlId::ToolBatchrun,
+    TControlId::Schlieen1,  TControlId::SetWatermark1, TControlId::CheckWatermark1,
 };
 
 QString FileName(const std::string& path) {
@@ -89,7 +89,9 @@ QString FileName(const std::string& path) {
 
 } // namespace
 
-bool TForm1::Busy() const { return d->Batch || d->Transform; }
+bool TForm1::Busy() const {
+    return d->Batch || d->Transform;
+}
 
 bool TForm1::BusyBlocks(TCommand command) const {
     if (!Busy()) return false;
@@ -108,8 +110,10 @@ bool TForm1::BusyBlocks(TCommand command) const {
     case TCommand::ApplyFilter:
     case TCommand::BatchRun:
     case TCommand::SetWatermark:
-    case TCommand::CheckWatermark: return true;
-    default: return false;
+    case TCommand::CheckWatermark:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -121,7 +125,8 @@ void TForm1::BlockWhileBusy(TControlStates& states) const {
 
 void TForm1::ToolBatchrunClick(QObject* sender) {
     if (!PassesGuard(TCommand::BatchRun, sender)) return;
-    if (!d->Windows.FormProtokol || d->Windows.FormProtokol->EntryCount() == 0 || !d->Windows.FormBatch)
+    if (!d->Windows.FormProtokol || d->Windows.FormProtokol->EntryCount() == 0 ||
+        !d->Windows.FormBatch)
         return;
     // Set while the dialog is open and for the whole run; cleared however it
     // ends (EndBatch), or here when no run starts.
@@ -167,7 +172,8 @@ void TForm1::StartBatch(const QStringList& sources, const QString& target) {
             if (!d->Batch) return;
             d->Batch->Cancel = true;
             d->BatchProgress->setLabelText(LangText("BatchStopping"));
-            if (auto* button = d->BatchProgress->findChild<QPushButton*>()) button->setEnabled(false);
+            if (auto* button = d->BatchProgress->findChild<QPushButton*>())
+                button->setEnabled(false);
         });
     }
     d->BatchProgress->setWindowTitle(LangText("BatchRun"));
@@ -176,9 +182,9 @@ void TForm1::StartBatch(const QStringList& sources, const QString& target) {
     d->BatchProgress->setRange(0, int(run->Files.size()));
     d->BatchProgress->setValue(0);
     d->BatchProgress->setLabelText(LangText("BatchFile")
-                                    .arg(1)
-                                    .arg(run->Files.size())
-                                    .arg(FileName(run->Files.front().Source)));
+                                       .arg(1)
+                                       .arg(run->Files.size())
+                                       .arg(FileName(run->Files.front().Source)));
 
     d->Batch = run;
     SetCommandState(uint8_t(255)); // no row: only blocks the commands and mirrors the menu
@@ -187,7 +193,7 @@ void TForm1::StartBatch(const QStringList& sources, const QString& target) {
     // The worker's events reach the window as queued calls; a call that
     // arrives after the window is gone is dropped by Qt.
     class TRelay final : public IBatchEvents {
-      public:
+    public:
         TRelay(TForm1* form, TBatchRun& run) : form_(form), run_(run) {}
         void FileStarted(size_t index, size_t count, const TBatchFile& file) override {
             QMetaObject::invokeMethod(
@@ -203,7 +209,8 @@ void TForm1::StartBatch(const QStringList& sources, const QString& target) {
             run_.LastSource = file.Source;
             run_.HasImage = true;
         }
-        void FileFailed(size_t, size_t, const TBatchFile& file, const std::string& reason) override {
+        void FileFailed(size_t, size_t, const TBatchFile& file,
+                        const std::string& reason) override {
             QMetaObject::invokeMethod(
                 form_,
                 [form = form_, name = FileName(file.Source), why = QString::fromStdString(reason)] {
@@ -213,7 +220,7 @@ void TForm1::StartBatch(const QStringList& sources, const QString& target) {
         }
         void Cancelled(size_t, size_t) override {}
 
-      private:
+    private:
         TForm1* form_;
         TBatchRun& run_;
     };
@@ -234,8 +241,8 @@ void TForm1::StartBatch(const QStringList& sources, const QString& target) {
             summary.NotStarted = run->Files.size();
             relay.FileFailed(0, run->Files.size(), run->Files.front(), e.what());
         }
-        QMetaObject::invokeMethod(this, [this, summary] { EndBatch(summary); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, summary] { EndBatch(summary); }, Qt::QueuedConnection);
     }));
     run->Thread->start();
 }
@@ -249,8 +256,9 @@ void TForm1::BatchFileStarted(size_t index, size_t count, const QString& name) {
 void TForm1::BatchFileFailed(const QString& name, const QString& reason) {
     // The engine's reasons are German; the summary speaks the interface language.
     if (d->Batch)
-        d->Batch->Failures.append(name + ": " +
-                                QString::fromStdString(MessageText(d->LanguageState.Language, reason.toStdString())));
+        d->Batch->Failures.append(
+            name + ": " +
+            QString::fromStdString(MessageText(d->LanguageState.Language, reason.toStdString())));
 }
 
 void TForm1::EndBatch(const TBatchSummary& summary) {
@@ -281,10 +289,12 @@ void TForm1::EndBatch(const TBatchSummary& summary) {
                           .arg(summary.Written)
                           .arg(run->Files.size())
                           .arg(QDir::toNativeSeparators(run->Target))};
-    if (!run->Failures.isEmpty()) lines << QString() << LangText("BatchFailedList") << run->Failures;
+    if (!run->Failures.isEmpty())
+        lines << QString() << LangText("BatchFailedList") << run->Failures;
     if (summary.NotStarted > 0)
         lines << QString()
-              << LangText(summary.Cancelled ? "BatchCancelled" : "BatchStopped").arg(summary.NotStarted);
+              << LangText(summary.Cancelled ? "BatchCancelled" : "BatchStopped")
+                     .arg(summary.NotStarted);
     if (run->Failures.isEmpty())
         dialogs_.ShowInformation(this, lines.join('\n'));
     else

@@ -22,7 +22,6 @@
 #include "spectral/resize_form.h"
 
 #include <QAbstractButton>
-#include <QPushButton>
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
@@ -30,13 +29,14 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QShowEvent>
 #include <QSlider>
 #include <QStatusBar>
-#include <QToolBar>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 
 #include <algorithm>
@@ -57,10 +57,14 @@ QString CaptionOf(const QObject* object) {
 
 void SetCaption(QObject* object, const QString& caption) {
     if (CaptionOf(object) == caption) return;
-    if (auto* action = qobject_cast<QAction*>(object)) action->setText(caption);
-    else if (auto* menu = qobject_cast<QMenu*>(object)) menu->setTitle(caption);
-    else if (auto* button = qobject_cast<QAbstractButton*>(object)) button->setText(caption);
-    else if (auto* label = qobject_cast<QLabel*>(object)) label->setText(caption);
+    if (auto* action = qobject_cast<QAction*>(object))
+        action->setText(caption);
+    else if (auto* menu = qobject_cast<QMenu*>(object))
+        menu->setTitle(caption);
+    else if (auto* button = qobject_cast<QAbstractButton*>(object))
+        button->setText(caption);
+    else if (auto* label = qobject_cast<QLabel*>(object))
+        label->setText(caption);
     else if (auto* widget = qobject_cast<QWidget*>(object); widget && widget->isWindow())
         widget->setWindowTitle(caption);
 }
@@ -79,24 +83,29 @@ void SetHintText(QObject* object, const QString& hint) {
     if (auto* widget = qobject_cast<QWidget*>(object)) widget->setToolTip(hint);
 }
 
-std::string Utf8(const QString& text) { return text.toStdString(); }
+std::string Utf8(const QString& text) {
+    return text.toStdString();
+}
 
 int32_t ScreenPixelsPerInch(const QWidget* widget) {
     const QScreen* screen = widget->screen() ? widget->screen() : QGuiApplication::primaryScreen();
     return screen ? int32_t(std::lround(screen->logicalDotsPerInch())) : 96;
 }
 
-TRect32 RectOf(const QRect& r) { return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()}; }
+TRect32 RectOf(const QRect& r) {
+    return {r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+}
 
-}  // namespace
+} // namespace
 
 void TForm1::CreateComponentTree() {
     d->Components = std::make_unique<TComponentTree>();
     TComponentTree& tree = *d->Components;
-    TComponent& form = tree.Add(tree.Application(), "Form1", TComponentKind::MainWindow, {}, {}, this);
+    TComponent& form =
+        tree.Add(tree.Application(), "Form1", TComponentKind::MainWindow, {}, {}, this);
     auto add = [&](TComponent& owner, QObject* object, TComponentKind kind) -> TComponent& {
-        return tree.Add(owner, Utf8(object->objectName()), kind, Utf8(CaptionOf(object)), Utf8(HintOf(object)),
-                        object);
+        return tree.Add(owner, Utf8(object->objectName()), kind, Utf8(CaptionOf(object)),
+                        Utf8(HintOf(object)), object);
     };
     auto plain = [&](TComponent& owner, const char* name, TComponentKind kind) -> TComponent& {
         return tree.Add(owner, name, kind);
@@ -135,7 +144,8 @@ void TForm1::CreateComponentTree() {
     }
     add(form, OpenFilter, TComponentKind::NonVisual);
     add(form, SaveFilter, TComponentKind::NonVisual);
-    for (const char* name : {"StrHolder1", "StrHolder2", "FormStorage1", "CipherManager", "ImageList1", "ImageList2"})
+    for (const char* name :
+         {"StrHolder1", "StrHolder2", "FormStorage1", "CipherManager", "ImageList1", "ImageList2"})
         plain(form, name, TComponentKind::NonVisual);
     // Created last, without a name: the first walk names it.
     tree.Add(form, "", TComponentKind::Control, {}, {}, d->EmptyView);
@@ -161,7 +171,8 @@ void TForm1::ApplyLanguage() {
         auto* object = static_cast<QObject*>(c->Handle);
         SetCaption(object, QString::fromStdString(c->Caption));
         SetHintText(object, QString::fromStdString(c->Hint));
-        if (object->objectName().isEmpty() && !c->Name.empty()) object->setObjectName(QString::fromStdString(c->Name));
+        if (object->objectName().isEmpty() && !c->Name.empty())
+            object->setObjectName(QString::fromStdString(c->Name));
     }
 
     TranslateOtherTexts();
@@ -212,7 +223,9 @@ void TForm1::ToolgbClick(QObject* sender) {
     ApplyLanguage();
 }
 
-std::string TForm1::SettingsFileName() const { return SettingsFilePath(); }
+std::string TForm1::SettingsFileName() const {
+    return SettingsFilePath();
+}
 
 void TForm1::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
@@ -241,8 +254,12 @@ void TForm1::ReadSettings() {
         setGeometry(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
     }
     switch (settings.ShowState) {
-    case TShowState::Normal: setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized)); break;
-    case TShowState::Minimized: setWindowState((windowState() & ~Qt::WindowMaximized) | Qt::WindowMinimized); break;
+    case TShowState::Normal:
+        setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+        break;
+    case TShowState::Minimized:
+        setWindowState((windowState() & ~Qt::WindowMaximized) | Qt::WindowMinimized);
+        break;
     case TShowState::Maximized:
         setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
         // Without a window manager nobody carries out the request: fill the
@@ -266,11 +283,14 @@ void TForm1::ReadSettings() {
         int32_t Left;
     };
     std::vector<TBarPlace> bars = {
-        {ToolBar, settings.ToolBar_Left.value_or(11)},       {ToolShape, settings.ToolShape_Left.value_or(124)},
-        {ToolBar2, settings.ToolBar2_Left.value_or(390)},    {ToolBar1, settings.ToolBar1_Left.value_or(482)},
+        {ToolBar, settings.ToolBar_Left.value_or(11)},
+        {ToolShape, settings.ToolShape_Left.value_or(124)},
+        {ToolBar2, settings.ToolBar2_Left.value_or(390)},
+        {ToolBar1, settings.ToolBar1_Left.value_or(482)},
         {ToolLanguage, settings.ToolLanguage_Left.value_or(636)},
     };
-    std::stable_sort(bars.begin(), bars.end(), [](const TBarPlace& a, const TBarPlace& b) { return a.Left < b.Left; });
+    std::stable_sort(bars.begin(), bars.end(),
+                     [](const TBarPlace& a, const TBarPlace& b) { return a.Left < b.Left; });
     for (const TBarPlace& place : bars) {
         removeToolBar(place.Bar);
         addToolBar(Qt::TopToolBarArea, place.Bar);

@@ -6,8 +6,8 @@
 // entries: the step keeps the planes as they were.
 
 #include "app/main_form.h"
-#include "app/main_form_private.h"
 #include "app/main_form_busy.h"
+#include "app/main_form_private.h"
 #include "filter/apply_filter.h"
 #include "filter/descreen.h"
 #include "filter/filter_list_form.h"
@@ -39,5 +39,6 @@ void TForm1::ToolFindScreenClick(QObject* sender) {
     }
     SetCommandState(3);
     DrawStore();
-    ShowStatus(Tr("Raster gefunden und ged\u00e4mpft: %1 Eintr\u00e4ge").arg(found.EntryCount()), 0);
+    ShowStatus(Tr("Raster gefunden und ged\u00e4mpft: %1 Eintr\u00e4ge").arg(found.EntryCount()),
+               0);
 }

@@ -86,7 +86,8 @@ void TForm1::ToolStempelClick(QObject* sender) {
     NormaliseMark(mark);
     Shape->SetMark(mark);
     const TNormalisedRegion region = MarkRegion(mark, Store.Cols, Store.Rows);
-    const int32_t kind = Shape->Kind() == TShapeMark::TKind::Ellipse ? kFilterEllipse : kFilterRectangle;
+    const int32_t kind =
+        Shape->Kind() == TShapeMark::TKind::Ellipse ? kFilterEllipse : kFilterRectangle;
     const size_t before = d->Windows.FormProtokol ? d->Windows.FormProtokol->EntryCount() : 0;
     {
         const QScopedValueRollback own(d->OwnListChange, true);
@@ -126,8 +127,8 @@ void TForm1::ToolundoClick(QObject* sender) {
             if (!resize && !screen) {
                 const int32_t W = Store.Cols, H = Store.Rows;
                 SmoothRegion(Store, CellBound(W, entry.x1), CellBound(W, entry.x2),
-                             CellBound(H, entry.y1), CellBound(H, entry.y2), entry.typ != kFilterRectangle,
-                             TSmoothDirection::Restore);
+                             CellBound(H, entry.y1), CellBound(H, entry.y2),
+                             entry.typ != kFilterRectangle, TSmoothDirection::Restore);
             }
             d->Windows.FormProtokol->DeleteLastEntry();
         }

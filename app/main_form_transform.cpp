@@ -195,14 +195,16 @@ TForm1::TTransformEnd TForm1::RunTransform(bool forward, const TBitmap24* source
     setCursor(Qt::BusyCursor);
     const std::weak_ptr<TTransformRun> weak = run;
     QTimer::singleShot(kShowProgressAfterMs, dialog, [this, weak, dialog] {
-        if (const auto shown = weak.lock(); shown && d->Transform == shown && !shown->Ended) dialog->show();
+        if (const auto shown = weak.lock(); shown && d->Transform == shown && !shown->Ended)
+            dialog->show();
     });
 
     // The worker's reports reach the window as queued calls; they carry the
     // run so that a late one of an ended run changes nothing.
     class TRelay final : public IProgress {
-      public:
-        TRelay(TForm1* form, std::shared_ptr<TTransformRun> run) : form_(form), run_(std::move(run)) {}
+    public:
+        TRelay(TForm1* form, std::shared_ptr<TTransformRun> run)
+            : form_(form), run_(std::move(run)) {}
         void Phase(const std::string& key) override {
             Post([key](TForm1& form) { form.TransformPhase(key); });
         }
@@ -228,7 +230,7 @@ TForm1::TTransformEnd TForm1::RunTransform(bool forward, const TBitmap24* source
                 Qt::QueuedConnection);
         }
 
-      private:
+    private:
         void Post(std::function<void(TForm1&)> work) {
             QMetaObject::invokeMethod(
                 form_,
@@ -251,7 +253,8 @@ TForm1::TTransformEnd TForm1::RunTransform(bool forward, const TBitmap24* source
         TRelay relay(this, run);
         TTransformOptions o = options;
         o.Cancel = &run->Cancel;
-        const TTransformDirection direction = forward ? TTransformDirection::Forward : TTransformDirection::Inverse;
+        const TTransformDirection direction =
+            forward ? TTransformDirection::Forward : TTransformDirection::Inverse;
         bool refill = false;
         try {
             refill = source && PlanesHoldBitmap(Store, *source);
@@ -261,8 +264,8 @@ TForm1::TTransformEnd TForm1::RunTransform(bool forward, const TBitmap24* source
             } catch (const std::exception& e) {
                 // Keeping the planes needs memory the machine does not have;
                 // they are untouched, so the run can start again in place.
-                const bool memory =
-                    dynamic_cast<const EMemoryBudget*>(&e) || dynamic_cast<const std::bad_alloc*>(&e);
+                const bool memory = dynamic_cast<const EMemoryBudget*>(&e) ||
+                                    dynamic_cast<const std::bad_alloc*>(&e);
                 if (!o.KeepPlanes || !memory) throw;
                 if (run->Cancel) throw ETransformCancelled();
                 relay.NoWayBack();
@@ -334,15 +337,18 @@ void TForm1::TransformPercent(double percent) {
     if (!run) return;
     if (percent >= 0.0) {
         Percent(percent);
-        d->TransformProgress->findChild<QProgressBar*>("TransformBar")->setValue(int(percent * 10.0));
+        d->TransformProgress->findChild<QProgressBar*>("TransformBar")
+            ->setValue(int(percent * 10.0));
         // The percentage grows about evenly with the work; the first few
         // reports say too little about the speed to be worth showing.
         const double seconds = double(run->Clock.elapsed()) / 1000.0;
         if (percent >= 2.0 && seconds >= 1.0)
-            run->TimeLeft = Tr("Noch etwa %1").arg(DurationText(seconds * (100.0 - percent) / percent));
+            run->TimeLeft =
+                Tr("Noch etwa %1").arg(DurationText(seconds * (100.0 - percent) / percent));
         emit transformProgressed(percent);
     }
-    QString text = run->Phase + "\n" + (run->Cancel ? Tr("Wird abgebrochen \u2026") : run->TimeLeft);
+    QString text =
+        run->Phase + "\n" + (run->Cancel ? Tr("Wird abgebrochen \u2026") : run->TimeLeft);
     if (run->NoWayBack) {
         text += "\n" + Tr("Abbrechen nicht m\u00f6glich: zu wenig Arbeitsspeicher");
         d->TransformProgress->findChild<QPushButton*>("TransformCancel")->setEnabled(false);

@@ -6,8 +6,8 @@
 #include "app/image_view.h"
 #include "app/interface_texts.h"
 #include "app/main_form.h"
-#include "app/main_form_private.h"
 #include "app/main_form_busy.h"
+#include "app/main_form_private.h"
 #include "app/user_dialogs.h"
 #include "watermark/watermark.h"
 
@@ -27,8 +27,9 @@ char DecimalSeparator() {
 } // namespace
 
 std::string TForm1::AskSign() {
-    const std::optional<QString> answer = dialogs_.AskText(
-        this, Tr("Ihr Zeichen"), Tr("geben Sie bitte Ihr Zeichen ein"), QString::fromUtf8(kDefaultSign));
+    const std::optional<QString> answer =
+        dialogs_.AskText(this, Tr("Ihr Zeichen"), Tr("geben Sie bitte Ihr Zeichen ein"),
+                         QString::fromUtf8(kDefaultSign));
     return answer ? answer->toStdString() : std::string(kDefaultSign);
 }
 
@@ -47,7 +48,8 @@ void TForm1::BSetWatermarkClick(QObject* sender) {
         });
     } catch (const EWatermarkError& e) {
         // The store is as it was; say why in the interface's language.
-        if (e.Kind == EWatermarkError::TKind::NotFinite) throw Exception(LangText("WatermarkNotFinite").toStdString());
+        if (e.Kind == EWatermarkError::TKind::NotFinite)
+            throw Exception(LangText("WatermarkNotFinite").toStdString());
         throw Exception(
             LangText("WatermarkTooWeak").arg(e.Passes).arg(measureText(e.Measure)).toStdString());
     }
@@ -77,6 +79,7 @@ void TForm1::BCheckWaterClick(QObject* sender) {
         TBusyCursor busy;
         measure = WatermarkMeasure(Store, sign);
     }
-    dialogs_.ShowInformation(this, QString::fromStdString(MessageText(
-                                       d->LanguageState.Language, WatermarkResultText(measure, DecimalSeparator()))));
+    dialogs_.ShowInformation(
+        this, QString::fromStdString(MessageText(
+                  d->LanguageState.Language, WatermarkResultText(measure, DecimalSeparator()))));
 }

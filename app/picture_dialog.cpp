@@ -7,10 +7,10 @@
 #include <QDialog>
 #include <QFileInfo>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QImageReader>
 #include <QLabel>
 #include <QPushButton>
-#include <QHeaderView>
 #include <QScrollArea>
 #include <QSplitter>
 #include <QTreeView>
@@ -42,11 +42,11 @@ QImage LoadPreview(const QString& fileName) {
         const TBitmap24 bitmap = ReadImageFile(fileName.toStdString());
         return ToQImage(bitmap);
     } catch (const std::exception&) {
-        return {};  // not a picture we can show: the preview stays empty
+        return {}; // not a picture we can show: the preview stays empty
     }
 }
 
-}  // namespace
+} // namespace
 
 TPictureDialog::TPictureDialog(QWidget* parent, const QString& name, TPurpose purpose)
     : QFileDialog(parent) {
@@ -105,7 +105,9 @@ TPictureDialog::TPictureDialog(QWidget* parent, const QString& name, TPurpose pu
     }
 }
 
-const QImage& TPictureDialog::PreviewImage() const { return preview_; }
+const QImage& TPictureDialog::PreviewImage() const {
+    return preview_;
+}
 
 void TPictureDialog::PreviewFile(const QString& fileName) {
     previewFile_ = fileName;

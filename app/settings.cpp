@@ -1,7 +1,7 @@
 #include "app/settings.h"
 
-#include "spectral/file_io.h"
 #include "spectral/errors.h"
+#include "spectral/file_io.h"
 
 #include <array>
 #include <cerrno>
@@ -20,10 +20,8 @@ constexpr size_t kMaxSettingsBytes = size_t(1) << 20;
 
 std::string_view Trim(std::string_view s) {
     const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-    while (!s.empty() && blank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && blank(s.back()))
-        s.remove_suffix(1);
+    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
     return s;
 }
 
@@ -40,7 +38,7 @@ bool EqualAsciiIgnoringCase(std::string_view a, std::string_view b) {
 // without regard to ASCII letter case, as INI readers traditionally do; the
 // first entry of a key wins.
 class IniText {
-  public:
+public:
     explicit IniText(std::string_view text) {
         if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
         std::string_view section;
@@ -72,7 +70,7 @@ class IniText {
         return std::nullopt;
     }
 
-  private:
+private:
     struct Entry {
         std::string_view Section;
         std::string_view Key;
@@ -265,7 +263,8 @@ TRestoredSettings ParseSettings(const std::string& text, int32_t screenPixelsPer
     r.ToolDe_Down = boolean("ToolDe_Down");
 
     r.Lang = integer("Prefs", "Lang").value_or(2);
-    if (const auto fast = ini.Get("Prefs", "FastTransform")) r.FastTransform = ParseBool(*fast).value_or(false);
+    if (const auto fast = ini.Get("Prefs", "FastTransform"))
+        r.FastTransform = ParseBool(*fast).value_or(false);
     return r;
 }
 

@@ -15,7 +15,7 @@
 
 class TShapeMark : public QWidget {
     Q_OBJECT
-  public:
+public:
     enum class TKind { Rectangle, Ellipse };
 
     explicit TShapeMark(QWidget* parent = nullptr);
@@ -27,21 +27,21 @@ class TShapeMark : public QWidget {
     const TMarkRect& Mark() const { return mark_; }
     void SetMark(const TMarkRect& mark);
 
-  signals:
+signals:
     // Positions are in the parent view's coordinates. doubleClick marks the
     // second press of a double click.
     void pointerPressed(QPoint viewPos, Qt::MouseButton button, bool doubleClick);
     void pointerMoved(QPoint viewPos, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
     void pointerReleased(QPoint viewPos, Qt::MouseButton button);
 
-  protected:
+protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
-  private:
+private:
     QPoint ViewPos(const QMouseEvent* event) const;
 
     TKind kind_ = TKind::Rectangle;

@@ -66,8 +66,7 @@ TComponent* TComponentTree::Find(const std::string& name) {
 std::vector<TComponent*> TComponentTree::All() {
     std::vector<TComponent*> all;
     all.reserve(components_.size());
-    for (TComponent& c : components_)
-        all.push_back(&c);
+    for (TComponent& c : components_) all.push_back(&c);
     return all;
 }
 

@@ -53,7 +53,7 @@ struct TComponent {
 
 // Holds the components; addresses stay valid for the tree's lifetime.
 class TComponentTree {
-  public:
+public:
     TComponentTree();
     TComponentTree(const TComponentTree&) = delete;
     TComponentTree& operator=(const TComponentTree&) = delete;
@@ -75,7 +75,7 @@ class TComponentTree {
     // Every component in the order of creation, the application first.
     std::vector<TComponent*> All();
 
-  private:
+private:
     std::deque<TComponent> components_;
     TComponent* application_;
 };

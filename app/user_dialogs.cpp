@@ -14,21 +14,24 @@
 namespace {
 
 // Boxes carry the application title, as every box of the program does.
-QString BoxTitle() { return QApplication::applicationName(); }
+QString BoxTitle() {
+    return QApplication::applicationName();
+}
 
 // Hands the keyboard back to the window a box was shown over.
 void Reactivate(QWidget* parent) {
     if (parent && parent->window()->isVisible()) parent->window()->activateWindow();
 }
 
-}  // namespace
+} // namespace
 
 QString TUserDialogs::ButtonText(const char* german) const {
     return QString::fromStdString(InterfaceText(language_, german));
 }
 
 bool TUserDialogs::Confirm(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Question, BoxTitle(), text, QMessageBox::Yes | QMessageBox::No, parent);
+    QMessageBox box(QMessageBox::Question, BoxTitle(), text, QMessageBox::Yes | QMessageBox::No,
+                    parent);
     box.setDefaultButton(QMessageBox::Yes);
     box.button(QMessageBox::Yes)->setText(ButtonText("Ja"));
     box.button(QMessageBox::No)->setText(ButtonText("Nein"));
@@ -67,8 +70,8 @@ std::optional<QString> TUserDialogs::RunFileDialog(QFileDialog& dialog) {
     return files.front();
 }
 
-std::optional<QString> TUserDialogs::AskText(QWidget* parent, const QString& caption, const QString& prompt,
-                                             const QString& text) {
+std::optional<QString> TUserDialogs::AskText(QWidget* parent, const QString& caption,
+                                             const QString& prompt, const QString& text) {
     QInputDialog dialog(parent);
     dialog.setWindowTitle(caption);
     dialog.setLabelText(prompt);

@@ -14,10 +14,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -46,20 +46,23 @@ std::string Bytes(const std::string& file) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     int images = 50;
     int32_t w = 1000, h = 1000;
     for (int i = 1; i + 1 < argc; i += 2) {
-        if (!std::strcmp(argv[i], "--images")) images = std::max(1, std::atoi(argv[i + 1]));
-        else if (!std::strcmp(argv[i], "--size") && std::sscanf(argv[i + 1], "%dx%d", &w, &h) == 2) {
+        if (!std::strcmp(argv[i], "--images"))
+            images = std::max(1, std::atoi(argv[i + 1]));
+        else if (!std::strcmp(argv[i], "--size") &&
+                 std::sscanf(argv[i + 1], "%dx%d", &w, &h) == 2) {
         } else {
             std::fprintf(stderr, "usage: apply_bench [--images N] [--size WxH]\n");
             return 2;
         }
     }
-    const fs::path dir = fs::temp_directory_path() / ("pixmend-apply-bench-" + std::to_string(::getpid()));
+    const fs::path dir =
+        fs::temp_directory_path() / ("pixmend-apply-bench-" + std::to_string(::getpid()));
     fs::create_directories(dir / "in");
     std::vector<std::string> sources;
     for (int i = 0; i < images; ++i) {
@@ -80,17 +83,20 @@ int main(int argc, char** argv) {
         const std::clock_t cpuStart = std::clock();
         TBatchOptions options;
         options.Jobs = jobs;
-        const size_t failed = RunBatch(plan, FilterFileWork(filter), ImageFileAccess(), options).Failed;
+        const size_t failed =
+            RunBatch(plan, FilterFileWork(filter), ImageFileAccess(), options).Failed;
         const double s = std::chrono::duration<double>(Clock::now() - start).count();
         const double cpu = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
         // CPU seconds per image tell the cost even on a machine busy with
         // other work, where the wall-clock rate does not.
-        std::printf("  %2u job%s: %7.2f s  %6.2f images/s  %.3f CPU s/image%s\n", jobs, jobs == 1 ? " " : "s", s,
-                    images / s, cpu / images, failed ? "  (FAILURES)" : "");
+        std::printf("  %2u job%s: %7.2f s  %6.2f images/s  %.3f CPU s/image%s\n", jobs,
+                    jobs == 1 ? " " : "s", s, images / s, cpu / images,
+                    failed ? "  (FAILURES)" : "");
         if (failed) status = 1;
         std::vector<std::string> results;
         for (const auto& job : plan) results.push_back(Bytes(job.Target));
-        if (first.empty()) first = results;
+        if (first.empty())
+            first = results;
         else if (results != first) {
             std::printf("  results differ from the one-job run\n");
             status = 1;

@@ -48,10 +48,15 @@ namespace fs = std::filesystem;
 class TQuietDialogs final : public IUserDialogs {
 public:
     bool Confirm(QWidget*, const QString&) override { return true; }
-    void ShowError(QWidget*, const QString& m) override { std::printf("error box:\n%s\n", qPrintable(m)); }
-    void ShowInformation(QWidget*, const QString& t) override { std::printf("summary:\n%s\n", qPrintable(t)); }
+    void ShowError(QWidget*, const QString& m) override {
+        std::printf("error box:\n%s\n", qPrintable(m));
+    }
+    void ShowInformation(QWidget*, const QString& t) override {
+        std::printf("summary:\n%s\n", qPrintable(t));
+    }
     std::optional<QString> RunFileDialog(QFileDialog&) override { return std::nullopt; }
-    std::optional<QString> AskText(QWidget*, const QString&, const QString&, const QString&) override {
+    std::optional<QString> AskText(QWidget*, const QString&, const QString&,
+                                   const QString&) override {
         return std::nullopt;
     }
 };
@@ -65,7 +70,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i + 1 < argc; i += 2) {
         if (!std::strcmp(argv[i], "--images"))
             images = std::max(1, std::atoi(argv[i + 1]));
-        else if (!std::strcmp(argv[i], "--size") && std::sscanf(argv[i + 1], "%dx%d", &w, &h) == 2) {
+        else if (!std::strcmp(argv[i], "--size") &&
+                 std::sscanf(argv[i + 1], "%dx%d", &w, &h) == 2) {
         } else if (!std::strcmp(argv[i], "--keep"))
             keep = argv[i + 1];
         else {
@@ -99,7 +105,8 @@ int main(int argc, char** argv) {
     form.show();
     for (int i = 0; i < 20; ++i) {
         const float x = 0.05f + 0.04f * float(i), y = 0.9f - 0.04f * float(i);
-        form.AddFilterEntry(i % 2 == 0 ? kFilterRectangle : kFilterEllipse, x, x + 0.03f, y, y + 0.02f);
+        form.AddFilterEntry(i % 2 == 0 ? kFilterRectangle : kFilterEllipse, x, x + 0.03f, y,
+                            y + 0.02f);
     }
     form.AddFilterEntry(kFilterResizeBase, 50.0f, 0, 0, 0); // to 50 percent
     protokol.SaveFilterFile((dir / "filter.flt").string());

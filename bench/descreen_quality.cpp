@@ -430,8 +430,7 @@ int main(int argc, char** argv) {
                                      std::vector<size_t>(kMethodCount)};
     std::vector<TMethodScores> means(kMethodCount);
     for (auto& m : means)
-        for (auto& s : m.Scan)
-            s = TScore{0.0, 0.0};
+        for (auto& s : m.Scan) s = TScore{0.0, 0.0};
 
     for (size_t index = 0; index < o.Photos.size(); ++index) {
         const auto t0 = std::chrono::steady_clock::now();
@@ -451,8 +450,7 @@ int main(int argc, char** argv) {
         screen.CellPixels = uniform(1.7, 2.3);
         screen.PageRotation = uniform(0.3, 1.5) * (unit(gen) < 0.5 ? -1.0 : 1.0);
         screen.BlackShare = uniform(0.4, 0.9);
-        for (auto& ph : screen.Phase)
-            ph[0] = unit(gen), ph[1] = unit(gen);
+        for (auto& ph : screen.Phase) ph[0] = unit(gen), ph[1] = unit(gen);
         TScanSetup scans[2];
         scans[0] = {2, uniform(0.4, 0.8), uniform(0.5, 2.0), uint32_t(gen())};
         scans[1] = {1, uniform(0.35, 0.6), uniform(0.5, 2.0), uint32_t(gen())};

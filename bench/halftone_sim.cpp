@@ -34,7 +34,7 @@ double Ramp(double threshold, double spot, double width) {
 // holes, so the coverage is measured over the cell for many thresholds and
 // the tone's threshold interpolated from them.
 class TThresholds {
-  public:
+public:
     explicit TThresholds(double cell) {
         constexpr int32_t n = 128, steps = 2048;
         std::vector<double> spot, width;
@@ -49,8 +49,7 @@ class TThresholds {
         for (int32_t t = 0; t <= steps; ++t) {
             const double threshold = -0.1 + 1.2 * t / steps;
             double sum = 0.0;
-            for (size_t k = 0; k < spot.size(); ++k)
-                sum += Ramp(threshold, spot[k], width[k]);
+            for (size_t k = 0; k < spot.size(); ++k) sum += Ramp(threshold, spot[k], width[k]);
             thresholds.push_back(threshold);
             coverage.push_back(sum / double(spot.size()));
         }
@@ -58,8 +57,7 @@ class TThresholds {
         size_t at = 0;
         for (int32_t t = 0; t <= kSteps; ++t) {
             const double tone = double(t) / kSteps;
-            while (at + 2 < coverage.size() && coverage[at + 1] < tone)
-                ++at;
+            while (at + 2 < coverage.size() && coverage[at + 1] < tone) ++at;
             const double span = coverage[at + 1] - coverage[at];
             const double f = span > 0 ? std::clamp((tone - coverage[at]) / span, 0.0, 1.0) : 0.0;
             table_[size_t(t)] = thresholds[at] * (1.0 - f) + thresholds[at + 1] * f;
@@ -72,7 +70,7 @@ class TThresholds {
         return table_[size_t(i)] * (1.0 - f) + table_[size_t(i) + 1] * f;
     }
 
-  private:
+private:
     static constexpr int32_t kSteps = 4096;
     std::vector<double> table_;
 };
@@ -109,8 +107,7 @@ std::vector<float> Kernel(double sigma) {
     for (int32_t i = -radius; i <= radius; ++i)
         sum += k[size_t(i + radius)] = std::exp(-0.5 * i * i / (sigma * sigma));
     std::vector<float> out;
-    for (double v : k)
-        out.push_back(float(v / sum));
+    for (double v : k) out.push_back(float(v / sum));
     return out;
 }
 
@@ -206,8 +203,7 @@ TPrintedPage PrintContone(const TBitmap24& picture) {
         for (int32_t i = 0; i < fw; ++i) {
             const uint8_t* p = picture.Pixel(i / s, j / s);
             float* out = page.Reflectance.data() + (size_t(j) * size_t(fw) + size_t(i)) * 3u;
-            for (int ch = 0; ch < 3; ++ch)
-                out[ch] = float(p[ch] / 255.0);
+            for (int ch = 0; ch < 3; ++ch) out[ch] = float(p[ch] / 255.0);
         }
     return page;
 }
@@ -232,11 +228,9 @@ TBitmap24 ScanPage(const TPrintedPage& page, const TScanSetup& scan) {
                 float acc[3] = {0, 0, 0};
                 for (int32_t t = -radius; t <= radius; ++t) {
                     const float* p = src + size_t(MirrorIndex(i + t, fw)) * 3u;
-                    for (int ch = 0; ch < 3; ++ch)
-                        acc[ch] += k[size_t(t + radius)] * p[ch];
+                    for (int ch = 0; ch < 3; ++ch) acc[ch] += k[size_t(t + radius)] * p[ch];
                 }
-                for (int ch = 0; ch < 3; ++ch)
-                    blurred[size_t(i) * 3u + size_t(ch)] = acc[ch];
+                for (int ch = 0; ch < 3; ++ch) blurred[size_t(i) * 3u + size_t(ch)] = acc[ch];
             }
             float* out = rows.data() + size_t(j) * size_t(ow) * 3u;
             for (int32_t c = 0; c < ow; ++c)
@@ -259,7 +253,8 @@ TBitmap24 ScanPage(const TPrintedPage& page, const TScanSetup& scan) {
                         float acc = 0.0f;
                         for (int32_t t = -radius; t <= radius; ++t)
                             acc += k[size_t(t + radius)] *
-                                   rows[(size_t(MirrorIndex(j + t, fh)) * size_t(ow) + size_t(c)) * 3u +
+                                   rows[(size_t(MirrorIndex(j + t, fh)) * size_t(ow) + size_t(c)) *
+                                            3u +
                                         size_t(ch)];
                         sum += acc;
                     }

@@ -13,8 +13,7 @@ std::vector<double> GaussianKernel(double sigma, int32_t radius) {
     double sum = 0.0;
     for (int32_t i = -radius; i <= radius; ++i)
         sum += k[size_t(i + radius)] = std::exp(-0.5 * i * i / (sigma * sigma));
-    for (double& v : k)
-        v /= sum;
+    for (double& v : k) v /= sum;
     return k;
 }
 
@@ -34,8 +33,7 @@ std::vector<double> FilterValid(const std::vector<double>& plane, int32_t w, int
         for (int32_t x = 0; x < ow; ++x) {
             double s = 0.0;
             const double* src = plane.data() + size_t(y) * size_t(w) + size_t(x);
-            for (size_t t = 0; t < k.size(); ++t)
-                s += k[t] * src[t];
+            for (size_t t = 0; t < k.size(); ++t) s += k[t] * src[t];
             rows[size_t(y) * size_t(ow) + size_t(x)] = s;
         }
     std::vector<double> out(size_t(ow) * size_t(oh));
@@ -53,8 +51,7 @@ std::vector<double> FilterValid(const std::vector<double>& plane, int32_t w, int
 
 TImageF ToFloatImage(const TBitmap24& image) {
     TImageF out(image.Width, image.Height);
-    for (size_t i = 0; i < image.Bytes.size(); ++i)
-        out.Values[i] = float(image.Bytes[i]);
+    for (size_t i = 0; i < image.Bytes.size(); ++i) out.Values[i] = float(image.Bytes[i]);
     return out;
 }
 
@@ -74,8 +71,7 @@ TImageF Reduce2x2(const TImageF& image) {
             const float* d = image.Pixel(2 * c, 2 * r + 1);
             const float* e = image.Pixel(2 * c + 1, 2 * r + 1);
             float* o = out.Pixel(c, r);
-            for (int ch = 0; ch < 3; ++ch)
-                o[ch] = (a[ch] + b[ch] + d[ch] + e[ch]) * 0.25f;
+            for (int ch = 0; ch < 3; ++ch) o[ch] = (a[ch] + b[ch] + d[ch] + e[ch]) * 0.25f;
         }
     return out;
 }
@@ -84,8 +80,7 @@ TImageF GaussianBlur(const TImageF& image, double sigma) {
     if (sigma <= 0.0 || image.Width <= 0 || image.Height <= 0) return image;
     const int32_t radius = std::max<int32_t>(1, int32_t(std::ceil(4.0 * sigma)));
     std::vector<float> k;
-    for (double v : GaussianKernel(sigma, radius))
-        k.push_back(float(v));
+    for (double v : GaussianKernel(sigma, radius)) k.push_back(float(v));
     const int32_t w = image.Width, h = image.Height;
     const size_t rowValues = size_t(w) * 3u;
     // Whole rows are added up tap by tap, so that the inner loops run over
@@ -101,8 +96,7 @@ TImageF GaussianBlur(const TImageF& image, double sigma) {
             for (int32_t t = 0; t <= 2 * radius; ++t) {
                 const float kt = k[size_t(t)];
                 const float* p = padded.data() + size_t(t) * 3u;
-                for (size_t i = 0; i < rowValues; ++i)
-                    o[i] += kt * p[i];
+                for (size_t i = 0; i < rowValues; ++i) o[i] += kt * p[i];
             }
         }
     });
@@ -113,8 +107,7 @@ TImageF GaussianBlur(const TImageF& image, double sigma) {
             for (int32_t t = -radius; t <= radius; ++t) {
                 const float kt = k[size_t(t + radius)];
                 const float* p = rows.Pixel(0, MirrorIndex(y + t, h));
-                for (size_t i = 0; i < rowValues; ++i)
-                    o[i] += kt * p[i];
+                for (size_t i = 0; i < rowValues; ++i) o[i] += kt * p[i];
             }
         }
     });

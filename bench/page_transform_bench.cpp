@@ -44,22 +44,26 @@ void Fill(TSpectrumStore& s, uint32_t seed) {
         }
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     std::string sizes = "7016x9921,2550x3300", modes = "exact,fast";
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string arg = argv[i];
-        if (arg == "--sizes") sizes = argv[i + 1];
-        else if (arg == "--modes") modes = argv[i + 1];
+        if (arg == "--sizes")
+            sizes = argv[i + 1];
+        else if (arg == "--modes")
+            modes = argv[i + 1];
     }
     std::printf("forward transform of 3 planes on %d cores\n", AvailableProcessors());
-    std::printf("%-11s %-6s %9s %9s %10s %12s\n", "size", "mode", "wall s", "cpu s", "store MB", "peak RSS MB");
+    std::printf("%-11s %-6s %9s %9s %10s %12s\n", "size", "mode", "wall s", "cpu s", "store MB",
+                "peak RSS MB");
     size_t pos = 0;
     while (pos < sizes.size()) {
         const size_t comma = std::min(sizes.find(',', pos), sizes.size());
         int w = 0, h = 0;
-        if (std::sscanf(sizes.substr(pos, comma - pos).c_str(), "%dx%d", &w, &h) == 2 && w > 0 && h > 0) {
+        if (std::sscanf(sizes.substr(pos, comma - pos).c_str(), "%dx%d", &w, &h) == 2 && w > 0 &&
+            h > 0) {
             for (const std::string mode : {"fast", "exact"}) {
                 if (modes.find(mode) == std::string::npos) continue;
                 TSpectrumStore s;
@@ -72,7 +76,8 @@ int main(int argc, char** argv) {
                 const double cpu = CpuNow();
                 const auto start = std::chrono::steady_clock::now();
                 TransformStore(s, TTransformDirection::Forward, nullptr, none, options);
-                const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+                const double wall =
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
                 std::printf("%5dx%-5d %-6s %9.2f %9.2f %10.0f %12.0f\n", w, h, mode.c_str(), wall,
                             CpuNow() - cpu, storeMb, PeakRssMb());
                 std::fflush(stdout);

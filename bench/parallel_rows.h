@@ -10,7 +10,8 @@
 #include <atomic>
 #include <cstdint>
 
-template <class Fn> void ParallelRows(int32_t count, Fn&& fn) {
+template <class Fn>
+void ParallelRows(int32_t count, Fn&& fn) {
     const int32_t blocks =
         std::clamp<int32_t>(AvailableProcessors(), 1, std::max<int32_t>(1, count / 16));
     // Blocks are claimed from a counter, so all are done even if fewer

@@ -82,7 +82,7 @@ long PeakRssKb() {
 
 struct TTimes {
     double forward = 0, inverse = 0;
-    double cpu = 0;  // processor seconds of forward plus inverse
+    double cpu = 0; // processor seconds of forward plus inverse
     double Total() const { return forward + inverse; }
 };
 
@@ -112,7 +112,8 @@ struct TSampled {
     int rows = 0, columns = 0;
 };
 
-TSampled SampleReference(const TSpectrumStore& input, const TSpectrumStore& fastSpectrum, int count) {
+TSampled SampleReference(const TSpectrumStore& input, const TSpectrumStore& fastSpectrum,
+                         int count) {
     const int32_t W = input.Cols, H = input.Rows;
     TSampled out;
     std::vector<TComplex> a(size_t(2) * size_t(std::max(W, H))), b(a.size());
@@ -131,7 +132,8 @@ TSampled SampleReference(const TSpectrumStore& input, const TSpectrumStore& fast
     }
     for (int i = 0; i < count; ++i) {
         const int32_t c = int32_t(int64_t(W - 1) * i / std::max(1, count - 1));
-        for (int32_t r = 0; r < H; ++r) x[size_t(r)] = fastSpectrum.WorkPlane[size_t(r) * size_t(W) + size_t(c)];
+        for (int32_t r = 0; r < H; ++r)
+            x[size_t(r)] = fastSpectrum.WorkPlane[size_t(r) * size_t(W) + size_t(c)];
         const auto start = Clock::now();
         RealTransform1D(x.data(), y.data(), H, TTransformDirection::Forward, a.data(), b.data());
         columnSeconds += Seconds(start);
@@ -145,7 +147,7 @@ TSampled SampleReference(const TSpectrumStore& input, const TSpectrumStore& fast
     // The inverse costs what the forward costs (plus one scaling per value).
     out.times.forward = 3.0 * (rowSeconds / count * H + columnSeconds / count * W);
     out.times.inverse = out.times.forward;
-    out.times.cpu = out.times.Total();  // one thread: wall time is processor time
+    out.times.cpu = out.times.Total(); // one thread: wall time is processor time
     return out;
 }
 
@@ -184,17 +186,26 @@ public:
             float* work = s.WorkPlane.data();
             for (int32_t r0 = 0; r0 < H_; r0 += kBatch) {
                 const int32_t count = std::min(kBatch, H_ - r0);
-                Transform(rows_, count, inverse,
-                          [&](int32_t i, int32_t k) { return plane[size_t(r0 + i) * size_t(W_) + size_t(k)]; },
-                          [&](int32_t i, int32_t k, float v) { work[size_t(r0 + i) * size_t(W_) + size_t(k)] = v; });
+                Transform(
+                    rows_, count, inverse,
+                    [&](int32_t i, int32_t k) {
+                        return plane[size_t(r0 + i) * size_t(W_) + size_t(k)];
+                    },
+                    [&](int32_t i, int32_t k, float v) {
+                        work[size_t(r0 + i) * size_t(W_) + size_t(k)] = v;
+                    });
             }
             for (int32_t c0 = 0; c0 < W_; c0 += kBatch) {
                 const int32_t count = std::min(kBatch, W_ - c0);
-                Transform(columns_, count, inverse,
-                          [&](int32_t i, int32_t k) { return work[size_t(k) * size_t(W_) + size_t(c0 + i)]; },
-                          [&](int32_t i, int32_t k, float v) {
-                              plane[size_t(k) * size_t(W_) + size_t(c0 + i)] = std::fabs(v) < 0.1f ? 0.0f : v;
-                          });
+                Transform(
+                    columns_, count, inverse,
+                    [&](int32_t i, int32_t k) {
+                        return work[size_t(k) * size_t(W_) + size_t(c0 + i)];
+                    },
+                    [&](int32_t i, int32_t k, float v) {
+                        plane[size_t(k) * size_t(W_) + size_t(c0 + i)] =
+                            std::fabs(v) < 0.1f ? 0.0f : v;
+                    });
             }
         }
     }
@@ -263,14 +274,15 @@ std::vector<std::pair<int32_t, int32_t>> ParseSizes(const std::string& text) {
     while (pos < text.size()) {
         const size_t comma = std::min(text.find(',', pos), text.size());
         int w = 0, h = 0;
-        if (std::sscanf(text.substr(pos, comma - pos).c_str(), "%dx%d", &w, &h) == 2 && w > 0 && h > 0)
+        if (std::sscanf(text.substr(pos, comma - pos).c_str(), "%dx%d", &w, &h) == 2 && w > 0 &&
+            h > 0)
             sizes.push_back({w, h});
         pos = comma + 1;
     }
     return sizes;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::pair<int32_t, int32_t>> sizes = {{512, 512},   {1000, 1000}, {1024, 1024},
@@ -278,8 +290,10 @@ int main(int argc, char** argv) {
     double sampleAbove = 10e6;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string arg = argv[i];
-        if (arg == "--sizes") sizes = ParseSizes(argv[i + 1]);
-        else if (arg == "--sample-above") sampleAbove = std::atof(argv[i + 1]);
+        if (arg == "--sizes")
+            sizes = ParseSizes(argv[i + 1]);
+        else if (arg == "--sample-above")
+            sampleAbove = std::atof(argv[i + 1]);
     }
     const int cores = AvailableProcessors();
     std::printf("Image transform, forward + inverse of 3 planes; %d cores, lanes %s\n", cores,
@@ -300,12 +314,14 @@ int main(int argc, char** argv) {
         RunFast(s, 0);
         const long after = PeakRssKb();
         const double extraMb = double(after - before) / 1024.0;
-        std::printf("memory %dx%d: store %.0f MB, peak grew by %.1f MB during the transform (%.2f %%)\n",
-                    largest.first, largest.second, storeMb, extraMb, 100.0 * extraMb / storeMb);
+        std::printf(
+            "memory %dx%d: store %.0f MB, peak grew by %.1f MB during the transform (%.2f %%)\n",
+            largest.first, largest.second, storeMb, extraMb, 100.0 * extraMb / storeMb);
     }
 
-    std::printf("\n%-10s %10s %9s %9s %9s %9s | %8s %8s %8s %8s | %s\n", "size", "scalar s", "fast1 s",
-                "fastN s", "lib1 s", "libN s", "sc/fN", "f1/lib1", "fN/lib1", "fN/libN", "bits");
+    std::printf("\n%-10s %10s %9s %9s %9s %9s | %8s %8s %8s %8s | %s\n", "size", "scalar s",
+                "fast1 s", "fastN s", "lib1 s", "libN s", "sc/fN", "f1/lib1", "fN/lib1", "fN/libN",
+                "bits");
     for (auto [w, h] : sizes) {
         const TSpectrumStore input = MakeStore(w, h, uint32_t(w * 7 + h));
         const bool sampled = double(w) * double(h) > sampleAbove;
@@ -334,7 +350,8 @@ int main(int argc, char** argv) {
         } else {
             const TSampled sample = SampleReference(input, fast1Spectrum, 8);
             ref = sample.times;
-            const bool threadsSame = SameStores(fast1Spectrum, fastNSpectrum) && SameStores(fast1, fastN);
+            const bool threadsSame =
+                SameStores(fast1Spectrum, fastNSpectrum) && SameStores(fast1, fastN);
             bits = (sample.identical && threadsSame ? "identical" : "DIFFERENT") +
                    std::string(" (scalar sampled: ") + std::to_string(sample.rows) + " rows + " +
                    std::to_string(sample.columns) + " columns)";
@@ -355,14 +372,16 @@ int main(int argc, char** argv) {
         std::printf("%-10s %10.2f %9.3f %9.3f %9.3f %9.3f | %8.1f %8.2f %8.2f %8.2f | %s\n", size,
                     ref.Total(), f1.Total(), fN.Total(), lib1, libN, ref.Total() / fN.Total(),
                     f1.Total() / lib1, fN.Total() / lib1, fN.Total() / libN, bits.c_str());
-        std::printf("%-10s %10.2f %9.3f %9.3f %9.3f %9s | %8.1f %8.2f %8s %8s | processor seconds\n",
-                    "  cpu", ref.cpu, f1.cpu, fN.cpu, lib1Cpu, "", ref.cpu / f1.cpu, f1.cpu / lib1Cpu, "",
-                    "");
+        std::printf(
+            "%-10s %10.2f %9.3f %9.3f %9.3f %9s | %8.1f %8.2f %8s %8s | processor seconds\n",
+            "  cpu", ref.cpu, f1.cpu, fN.cpu, lib1Cpu, "", ref.cpu / f1.cpu, f1.cpu / lib1Cpu, "",
+            "");
         std::fflush(stdout);
     }
-    std::printf("\nsc/fN: scalar reference over fast path on all cores; f1, fN over lib1, libN: fast path\n"
-                "(1 thread, all cores) over the library (1 thread, all cores): below 1 means faster.\n"
-                "The cpu lines give processor seconds of the same runs (their sc column is scalar\n"
-                "over fast 1 thread), which other load on the machine does not inflate.\n");
+    std::printf(
+        "\nsc/fN: scalar reference over fast path on all cores; f1, fN over lib1, libN: fast path\n"
+        "(1 thread, all cores) over the library (1 thread, all cores): below 1 means faster.\n"
+        "The cpu lines give processor seconds of the same runs (their sc column is scalar\n"
+        "over fast 1 thread), which other load on the machine does not inflate.\n");
     return 0;
 }

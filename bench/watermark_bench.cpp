@@ -40,8 +40,7 @@ TSpectrumStore PhotoLikeSpectrum(int32_t w, int32_t h, uint32_t seed) {
                 if (std::fabs(v) < 0.1f) v = 0.0f;
                 s.At(p, c, r) = v;
             }
-    for (int p = 0; p < 3; ++p)
-        s.At(p, 0, 0) = float(scale * 30.0);
+    for (int p = 0; p < 3; ++p) s.At(p, 0, 0) = float(scale * 30.0);
     return s;
 }
 
@@ -52,8 +51,7 @@ TSpectrumStore GrainSpectrum(int32_t w, int32_t h, uint32_t seed) {
     s.Resize(w, h);
     std::mt19937 gen(seed);
     for (auto& plane : s.Planes)
-        for (auto& v : plane)
-            v = float((int(gen() % 200001) - 100000) * 0.5);
+        for (auto& v : plane) v = float((int(gen() % 200001) - 100000) * 0.5);
     return s;
 }
 
@@ -99,8 +97,7 @@ void BM_Check(benchmark::State& state) {
     TSpectrumStore store = Spectrum(size);
     EmbedWatermark(store, kDefaultSign);
     double q = 0;
-    for (auto _ : state)
-        q = WatermarkMeasure(store, kDefaultSign, policy);
+    for (auto _ : state) q = WatermarkMeasure(store, kDefaultSign, policy);
     state.counters["measure"] = q;
     state.SetLabel(policy == TKeystreamPolicy::Cached ? "cached" : "recomputed");
 }
@@ -110,8 +107,7 @@ void BM_MeasureOnly(benchmark::State& state) {
     const int32_t size = int32_t(state.range(0));
     const TSpectrumStore& store = Spectrum(size);
     const TRowKeystreams keys(kDefaultSign, size, size);
-    for (auto _ : state)
-        benchmark::DoNotOptimize(WatermarkMeasure(store, keys));
+    for (auto _ : state) benchmark::DoNotOptimize(WatermarkMeasure(store, keys));
     state.SetItemsProcessed(state.iterations() * 3 * int64_t(size) * size);
 }
 

@@ -1,8 +1,8 @@
 #include "cli/cli_support.h"
 
-#include "spectral/file_io.h"
 #include "app/image_file_bmp.h"
 #include "app/image_file_source.h"
+#include "spectral/file_io.h"
 #include "spectral/thread_team.h"
 
 #include <cerrno>
@@ -21,13 +21,15 @@ std::map<std::string, TCliCommand>& Registry() {
     static std::map<std::string, TCliCommand> registry;
     return registry;
 }
-}  // namespace
+} // namespace
 
 TCommandRegistrar::TCommandRegistrar(TCliCommand command) {
     Registry()[command.Name] = std::move(command);
 }
 
-const std::map<std::string, TCliCommand>& RegisteredCommands() { return Registry(); }
+const std::map<std::string, TCliCommand>& RegisteredCommands() {
+    return Registry();
+}
 
 TArgs::TArgs(const std::vector<std::string>& args, const std::set<std::string>& valueOptions,
              const std::set<std::string>& flags) {
@@ -99,9 +101,12 @@ double ParseDoubleArg(const std::string& text, const std::string& what) {
 namespace {
 bool quiet = false;
 
-bool StartsWith(const std::string& s, const std::string& prefix) { return s.rfind(prefix, 0) == 0; }
+bool StartsWith(const std::string& s, const std::string& prefix) {
+    return s.rfind(prefix, 0) == 0;
+}
 bool EndsWith(const std::string& s, const std::string& suffix) {
-    return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+    return s.size() >= suffix.size() &&
+           s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 std::string LowerExtension(const std::string& fileName) {
@@ -133,10 +138,11 @@ std::string CreateReason(const std::string& fileName) {
     if (::access(folder.c_str(), W_OK) != 0) return "permission denied";
     return "the image does not fit the format";
 }
-}  // namespace
+} // namespace
 
 TFileMessage EnglishMessage(const std::string& message, const std::string& fileName) {
-    static const std::string open = " kann nicht geöffnet werden", create = " kann nicht erstellt werden";
+    static const std::string open = " kann nicht geöffnet werden",
+                             create = " kann nicht erstellt werden";
     if (StartsWith(message, "Datei ") && EndsWith(message, open)) {
         const std::string named = message.substr(6, message.size() - 6 - open.size());
         return {named, "cannot open (" + OpenReason(named) + ")"};
@@ -147,11 +153,13 @@ TFileMessage EnglishMessage(const std::string& message, const std::string& fileN
     }
     static const std::string tooLarge = " ist zu groß für eine Filterdatei";
     if (StartsWith(message, "Datei ") && EndsWith(message, tooLarge))
-        return {message.substr(6, message.size() - 6 - tooLarge.size()), "too large for a filter file"};
+        return {message.substr(6, message.size() - 6 - tooLarge.size()),
+                "too large for a filter file"};
     static const std::string noExtension = " hat keine Erweiterung";
     if (StartsWith(message, "Der Dateiname ") && EndsWith(message, noExtension))
-        return {message.substr(14, message.size() - 14 - noExtension.size()),
-                "has no extension; images are read from .bmp, .jpg, .jpeg, .png, .tif and .tiff files"};
+        return {
+            message.substr(14, message.size() - 14 - noExtension.size()),
+            "has no extension; images are read from .bmp, .jpg, .jpeg, .png, .tif and .tiff files"};
     // An entry of a filter that could not be applied: its line, then its own error.
     if (StartsWith(message, "Filterzeile ")) {
         const size_t colon = message.find(": ");
@@ -164,17 +172,20 @@ TFileMessage EnglishMessage(const std::string& message, const std::string& fileN
     std::string text = message;
     if (message == "Bitmap ist ungültig" || StartsWith(message, "Bitmap ist ungültig (")) {
         const std::string ext = LowerExtension(fileName);
-        text = ext == "png"                   ? "not a valid PNG image"
-               : ext == "tif" || ext == "tiff" ? "not a valid TIFF image (damaged, or a compression we cannot read)"
-                                               : "not a valid bitmap";
+        text = ext == "png" ? "not a valid PNG image"
+               : ext == "tif" || ext == "tiff"
+                   ? "not a valid TIFF image (damaged, or a compression we cannot read)"
+                   : "not a valid bitmap";
         // What the decoding library said, when it said something.
         if (message.size() > std::strlen("Bitmap ist ungültig"))
-            text += "; the decoder said: " + message.substr(std::strlen("Bitmap ist ungültig ("),
-                                                            message.size() - std::strlen("Bitmap ist ungültig (") - 1);
+            text += "; the decoder said: " +
+                    message.substr(std::strlen("Bitmap ist ungültig ("),
+                                   message.size() - std::strlen("Bitmap ist ungültig (") - 1);
     } else if (StartsWith(message, "JPEG-Fehler #")) {
         text = "not a valid JPEG file (codec error " + message.substr(13) + ")";
     } else if (StartsWith(message, "Unbekannte Bilddateierweiterung (")) {
-        text = "unknown image file extension " + message.substr(std::strlen("Unbekannte Bilddateierweiterung ")) +
+        text = "unknown image file extension " +
+               message.substr(std::strlen("Unbekannte Bilddateierweiterung ")) +
                "; use .bmp, .jpg, .jpeg, .png, .tif or .tiff";
     } else if (EndsWith(message, "' ist kein gültiger Integerwert")) {
         text = message.substr(0, message.size() - std::strlen("' ist kein gültiger Integerwert")) +
@@ -185,42 +196,57 @@ TFileMessage EnglishMessage(const std::string& message, const std::string& fileN
         text = "invalid floating-point operation";
     } else if (StartsWith(message, "Die neue Bildgröße ") && EndsWith(message, " ist zu groß")) {
         const size_t head = std::strlen("Die neue Bildgröße "), tail = std::strlen(" ist zu groß");
-        text = "the new image size " + message.substr(head, message.size() - head - tail) + " is too large";
+        text = "the new image size " + message.substr(head, message.size() - head - tail) +
+               " is too large";
     } else if (StartsWith(message, "Prime factor for FFT length too large")) {
         // The transform names the side and the largest size that works.
         const size_t detail = message.find(" The image is ");
-        text = detail != std::string::npos
-                   ? "a side of this length cannot be transformed: the image is" +
-                         message.substr(detail + std::strlen(" The image is"))
-                   : "a side of this length cannot be transformed (2n-1 has too large a prime factor)";
+        text =
+            detail != std::string::npos
+                ? "a side of this length cannot be transformed: the image is" +
+                      message.substr(detail + std::strlen(" The image is"))
+                : "a side of this length cannot be transformed (2n-1 has too large a prime factor)";
     }
     for (auto& ch : text)
         if (ch == '\n' || ch == '\r') ch = ' ';
     // Messages that start with the file's own name already say which file.
-    if (!fileName.empty() && StartsWith(text, fileName + ": ")) text = text.substr(fileName.size() + 2);
+    if (!fileName.empty() && StartsWith(text, fileName + ": "))
+        text = text.substr(fileName.size() + 2);
     return {fileName, text};
 }
 
-void SetQuiet(bool q) { quiet = q; }
+void SetQuiet(bool q) {
+    quiet = q;
+}
 
 namespace {
 bool fastTransform = false;
-}  // namespace
+} // namespace
 
-void SetFastTransform(bool fast) { fastTransform = fast; }
-bool FastTransform() { return fastTransform; }
+void SetFastTransform(bool fast) {
+    fastTransform = fast;
+}
+bool FastTransform() {
+    return fastTransform;
+}
 
 TTransformOptions CliTransformOptions() {
     TTransformOptions options;
     options.Fast = fastTransform;
     return options;
 }
-bool Quiet() { return quiet; }
-bool ProgressWanted() { return !quiet && ::isatty(2) == 1; }
+bool Quiet() {
+    return quiet;
+}
+bool ProgressWanted() {
+    return !quiet && ::isatty(2) == 1;
+}
 
 TCliProgress::TCliProgress(std::string label) : label_(std::move(label)), tty_(ProgressWanted()) {}
 
-TCliProgress::~TCliProgress() { Finish(); }
+TCliProgress::~TCliProgress() {
+    Finish();
+}
 
 void TCliProgress::Phase(const std::string& key) {
     phase_ = key;
@@ -282,7 +308,7 @@ void SaveStoreNpy(const TSpectrumStore& store, const std::string& fileName) {
     TAtomicFileWriter file(fileName);
     file.Write(out);
     const size_t cells = store.CellCount();
-    const size_t slice = size_t(1) << 22;  // bytes per write
+    const size_t slice = size_t(1) << 22; // bytes per write
     for (const auto& plane : store.Planes) {
         const char* bytes = reinterpret_cast<const char*>(plane.data());
         for (size_t at = 0; at < cells * sizeof(float); at += slice)
@@ -311,12 +337,13 @@ std::string HeaderValue(const std::string& header, const std::string& key) {
     }
     if (header[colon] == '\'') {
         const auto close = header.find('\'', colon + 1);
-        return close == std::string::npos ? std::string() : header.substr(colon + 1, close - colon - 1);
+        return close == std::string::npos ? std::string()
+                                          : header.substr(colon + 1, close - colon - 1);
     }
     auto end = header.find_first_of(",}", colon);
     return header.substr(colon, end == std::string::npos ? std::string::npos : end - colon);
 }
-}  // namespace
+} // namespace
 
 TSpectrumStore LoadStoreNpy(const std::string& fileName) {
     // Read piece by piece straight into the planes: the whole file first
@@ -386,7 +413,8 @@ double StrengthArg(const TArgs& args) {
     const auto text = args.Value("strength");
     if (!text) return 1.0;
     const double strength = ParseDoubleArg(*text, "--strength");
-    if (!(strength >= 0.25 && strength <= 4.0)) throw EUsage("--strength: must lie between 0.25 and 4");
+    if (!(strength >= 0.25 && strength <= 4.0))
+        throw EUsage("--strength: must lie between 0.25 and 4");
     return strength;
 }
 
@@ -410,7 +438,9 @@ std::string JsonString(const std::string& text) {
 }
 } // namespace
 
-TCliReport::TCliReport(const std::optional<std::string>& fileName) { Open(fileName); }
+TCliReport::TCliReport(const std::optional<std::string>& fileName) {
+    Open(fileName);
+}
 
 void TCliReport::Open(const std::optional<std::string>& fileName) {
     if (!fileName) return;
@@ -425,12 +455,14 @@ TCliReport::~TCliReport() {
     if (file_) std::fclose(file_);
 }
 
-void TCliReport::Line(const TBatchFile& file, const char* status, const std::string& message, double seconds) {
+void TCliReport::Line(const TBatchFile& file, const char* status, const std::string& message,
+                      double seconds) {
     if (!file_) return;
     char time[32];
     std::snprintf(time, sizeof time, "%.3f", seconds);
-    const std::string line = "{\"input\": " + JsonString(file.Source) + ", \"output\": " + JsonString(file.Target) +
-                             ", \"status\": \"" + status + "\", \"message\": " + JsonString(message) +
+    const std::string line = "{\"input\": " + JsonString(file.Source) +
+                             ", \"output\": " + JsonString(file.Target) + ", \"status\": \"" +
+                             status + "\", \"message\": " + JsonString(message) +
                              ", \"seconds\": " + time + "}\n";
     std::fputs(line.c_str(), file_);
     std::fflush(file_);
@@ -461,10 +493,13 @@ void TCliBatchLines::FileDone(size_t index, size_t, const TBatchFile& file, cons
     Finished();
 }
 
-void TCliBatchLines::FileFailed(size_t index, size_t, const TBatchFile& file, const std::string& reason) {
+void TCliBatchLines::FileFailed(size_t index, size_t, const TBatchFile& file,
+                                const std::string& reason) {
     ClearProgress();
     const TFileMessage m = EnglishMessage(reason, file.Source);
-    if (report_) report_->Line(file, "failed", m.File == file.Source ? m.Text : m.File + ": " + m.Text, Seconds(index));
+    if (report_)
+        report_->Line(file, "failed", m.File == file.Source ? m.Text : m.File + ": " + m.Text,
+                      Seconds(index));
     std::fprintf(stderr, "pixmend-cli: %s: %s\n", m.File.c_str(), m.Text.c_str());
     Finished();
 }
@@ -485,11 +520,12 @@ void TCliBatchLines::ClearProgress() {
 void TCliBatchLines::Finished() {
     ++done_;
     if (!ProgressWanted()) return;
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     const double rate = seconds > 0 ? double(done_) / seconds : 0;
     const double left = rate > 0 ? double(count_ - done_) / rate : 0;
-    std::fprintf(stderr, "\r\033[K%s: %zu of %zu files, %.2f files/s, %d:%02d left", command_.c_str(), done_,
-                 count_, rate, int(left) / 60, int(left) % 60);
+    std::fprintf(stderr, "\r\033[K%s: %zu of %zu files, %.2f files/s, %d:%02d left",
+                 command_.c_str(), done_, count_, rate, int(left) / 60, int(left) % 60);
     std::fflush(stderr);
     drawn_ = true;
 }
@@ -547,7 +583,8 @@ TBatchCommand::TBatchCommand(const TArgs& args, std::vector<std::string> sources
                              const std::function<bool(const TBatchFile&)>& complete)
     : report_(std::nullopt) {
     const auto listName = args.Value("files-from");
-    if (sources.empty() && !listName) throw EUsage("expected at least one IMAGE (or --files-from LIST)");
+    if (sources.empty() && !listName)
+        throw EUsage("expected at least one IMAGE (or --files-from LIST)");
     std::pair<size_t, size_t> shard{0, 1};
     if (auto sh = args.Value("shard")) shard = ParseShard(*sh);
     const std::string folder = args.Required("output");
@@ -559,7 +596,8 @@ TBatchCommand::TBatchCommand(const TArgs& args, std::vector<std::string> sources
         options_.Jobs = unsigned(n);
     }
     std::error_code ec;
-    if (!std::filesystem::is_directory(folder, ec)) throw EFileFailure(folder, "the output folder does not exist");
+    if (!std::filesystem::is_directory(folder, ec))
+        throw EFileFailure(folder, "the output folder does not exist");
     if (listName) {
         const std::vector<std::string> listed = ReadFileList(*listName);
         sources.insert(sources.end(), listed.begin(), listed.end());

@@ -80,9 +80,9 @@ bool ProgressWanted();
 // One command of the tool. run gets the arguments after the command's name and
 // returns the exit status; errors are thrown and reported by main.
 struct TCliCommand {
-    std::string Name;     // "spectrum", "filter", ...
-    std::string Summary;  // one line for the overview
-    std::string Help;     // the full --help text
+    std::string Name;    // "spectrum", "filter", ...
+    std::string Summary; // one line for the overview
+    std::string Help;    // the full --help text
     int (*Run)(const std::vector<std::string>& args) = nullptr;
 };
 
@@ -102,7 +102,7 @@ public:
           const std::set<std::string>& flags = {});
     const std::vector<std::string>& Positional() const { return positional_; }
     std::optional<std::string> Value(const std::string& name) const;
-    std::string Required(const std::string& name) const;  // throws EUsage when missing
+    std::string Required(const std::string& name) const; // throws EUsage when missing
     bool Flag(const std::string& name) const { return flags_.count(name) > 0; }
     bool HelpWanted() const { return help_; }
 
@@ -128,7 +128,8 @@ public:
     TCliReport& operator=(const TCliReport&) = delete;
     // Opens the file named (appending), closing none; no name, no report.
     void Open(const std::optional<std::string>& fileName);
-    void Line(const TBatchFile& file, const char* status, const std::string& message, double seconds);
+    void Line(const TBatchFile& file, const char* status, const std::string& message,
+              double seconds);
 
 private:
     std::FILE* file_ = nullptr;
@@ -144,7 +145,8 @@ public:
         : command_(std::move(command)), count_(count), report_(report) {}
     ~TCliBatchLines() override { ClearProgress(); }
     void FileStarted(size_t index, size_t, const TBatchFile&) override;
-    void FileDone(size_t, size_t, const TBatchFile& file, const TBitmap24&, const TFilterList& applied) override;
+    void FileDone(size_t, size_t, const TBatchFile& file, const TBitmap24&,
+                  const TFilterList& applied) override;
     void FileFailed(size_t, size_t, const TBatchFile& file, const std::string& reason) override;
     void Cancelled(size_t, size_t) override {}
     bool WantsImages() const override { return false; }
@@ -210,7 +212,7 @@ public:
     void Phase(const std::string& key) override;
     void Percent(double percent) override;
     void ClearPercent() override;
-    void Finish();  // ends the updating line
+    void Finish(); // ends the updating line
 
 private:
     void Draw();

@@ -11,16 +11,16 @@
 // and every process can keep a report of one JSON line per file.
 #include "cli/cli_support.h"
 
-#include "filter/batch_runner.h"
 #include "app/image_file.h"
-
+#include "filter/batch_runner.h"
 
 namespace {
 
 int RunApply(const std::vector<std::string>& argv) {
     TArgs args(argv, TBatchCommand::ValueOptions({}), TBatchCommand::Flags({}));
     const auto& positional = args.Positional();
-    if (positional.empty()) throw EUsage("expected FILTER.flt and at least one IMAGE (or --files-from LIST)");
+    if (positional.empty())
+        throw EUsage("expected FILTER.flt and at least one IMAGE (or --files-from LIST)");
     TBatchCommand batch(args, std::vector<std::string>(positional.begin() + 1, positional.end()));
     TFilterList filter;
     ForFile(positional[0], [&] { filter.LoadFilterFile(positional[0]); });
@@ -31,22 +31,23 @@ int RunApply(const std::vector<std::string>& argv) {
     return batch.Finish(summary.Failed);
 }
 
-TCommandRegistrar apply({"apply", "apply a filter file to image files",
-                         "usage: pixmend-cli apply FILTER.flt [IMAGE...] -o FOLDER [--jobs N]\n"
-                         "         [--files-from LIST] [--shard K/N] [--skip-existing] [--report FILE]\n\n"
-                         "Applies the filter to every IMAGE (forward transform, every entry in\n"
-                         "order, inverse transform) and writes each result under its own name into\n"
-                         "FOLDER, replacing what is there, in the format its extension names, with\n"
-                         "its resolution, profile, grey and 16 bits. Every file is tried; each\n"
-                         "failure is reported on one line\n"
-                         "and the exit status is 1 if any file failed. N files are processed at once\n"
-                         "(default: the number of cores); the results do not depend on N.\n\n"
-                         "--files-from LIST  also the names in LIST, one per line (- reads stdin)\n"
-                         "--shard K/N        only every N-th file of the list, starting at K (0..N-1)\n"
-                         "--skip-existing    leave out files whose output exists (writes are atomic,\n"
-                         "                   so an existing output is complete)\n"
-                         "--report FILE      append one JSON line per file: input, output, status\n"
-                         "                   (done, failed, skipped), message, seconds\n",
-                         RunApply});
+TCommandRegistrar
+    apply({"apply", "apply a filter file to image files",
+           "usage: pixmend-cli apply FILTER.flt [IMAGE...] -o FOLDER [--jobs N]\n"
+           "         [--files-from LIST] [--shard K/N] [--skip-existing] [--report FILE]\n\n"
+           "Applies the filter to every IMAGE (forward transform, every entry in\n"
+           "order, inverse transform) and writes each result under its own name into\n"
+           "FOLDER, replacing what is there, in the format its extension names, with\n"
+           "its resolution, profile, grey and 16 bits. Every file is tried; each\n"
+           "failure is reported on one line\n"
+           "and the exit status is 1 if any file failed. N files are processed at once\n"
+           "(default: the number of cores); the results do not depend on N.\n\n"
+           "--files-from LIST  also the names in LIST, one per line (- reads stdin)\n"
+           "--shard K/N        only every N-th file of the list, starting at K (0..N-1)\n"
+           "--skip-existing    leave out files whose output exists (writes are atomic,\n"
+           "                   so an existing output is complete)\n"
+           "--report FILE      append one JSON line per file: input, output, status\n"
+           "                   (done, failed, skipped), message, seconds\n",
+           RunApply});
 
-}  // namespace
+} // namespace

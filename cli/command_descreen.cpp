@@ -3,9 +3,9 @@
 // with the per-file work of finding the screen in place of a saved filter.
 #include "cli/cli_support.h"
 
+#include "app/image_file.h"
 #include "filter/batch_runner.h"
 #include "filter/descreen.h"
-#include "app/image_file.h"
 
 #include <filesystem>
 #include <map>
@@ -34,7 +34,8 @@ protected:
                 Failed(file, e.what());
             }
         }
-        return applied.Empty() ? "no screen found" : std::to_string(applied.EntryCount()) + " entries";
+        return applied.Empty() ? "no screen found"
+                               : std::to_string(applied.EntryCount()) + " entries";
     }
 
 private:
@@ -42,7 +43,8 @@ private:
 };
 
 int RunDescreen(const std::vector<std::string>& argv) {
-    TArgs args(argv, TBatchCommand::ValueOptions({"strength"}), TBatchCommand::Flags({"save-filters"}));
+    TArgs args(argv, TBatchCommand::ValueOptions({"strength"}),
+               TBatchCommand::Flags({"save-filters"}));
     const double strength = StrengthArg(args);
     const bool saveFilters = args.Flag("save-filters");
     // With filters saved next to the results, two results must not share a
@@ -52,7 +54,8 @@ int RunDescreen(const std::vector<std::string>& argv) {
         std::map<std::string, std::string> claimed;
         for (TBatchFile& file : files) {
             const auto [it, fresh] = claimed.emplace(FilterPathFor(file.Target), file.Source);
-            if (!fresh && file.Error.empty()) file.Error = "has the same filter file name as " + it->second;
+            if (!fresh && file.Error.empty())
+                file.Error = "has the same filter file name as " + it->second;
         }
     };
     const auto complete = [saveFilters](const TBatchFile& file) {
@@ -69,26 +72,28 @@ int RunDescreen(const std::vector<std::string>& argv) {
         return DescreenStore(store, quiet, descreen);
     };
     TDescreenLines lines(batch.Files().size(), saveFilters, batch.Report());
-    const TBatchSummary summary = RunBatch(batch.Files(), work, ImageFileAccess(), batch.Options(), &lines);
+    const TBatchSummary summary =
+        RunBatch(batch.Files(), work, ImageFileAccess(), batch.Options(), &lines);
     lines.ClearProgress();
     return batch.Finish(summary.Failed + lines.LateFailures());
 }
 
-TCommandRegistrar descreen({"descreen", "find and remove the halftone screen of each image",
-                            "usage: pixmend-cli descreen [IMAGE...] -o FOLDER [--jobs N] [--strength S]\n"
-                            "         [--save-filters] [--files-from LIST] [--shard K/N]\n"
-                            "         [--skip-existing] [--report FILE]\n\n"
-                            "Finds the screen in each IMAGE's spectrum on its own, damps it and writes\n"
-                            "the result under its own name into FOLDER, as 'apply' does. A picture\n"
-                            "without a screen is written unchanged but for the round trip through the\n"
-                            "transform. --strength S (0.25 to 4, default 1) finds weaker peaks and\n"
-                            "damps harder above 1, the opposite below; the default needs no tuning.\n"
-                            "--save-filters also writes what was applied as NAME.flt next to each\n"
-                            "result, to replay with 'apply' on other scans of the same print. Every\n"
-                            "file is tried; each failure is reported on one line and the exit status\n"
-                            "is 1 if any file failed. --files-from, --shard, --skip-existing and\n"
-                            "--report work as for 'apply' (with --save-filters a file counts as done\n"
-                            "when its filter is written too).\n",
-                            RunDescreen});
+TCommandRegistrar
+    descreen({"descreen", "find and remove the halftone screen of each image",
+              "usage: pixmend-cli descreen [IMAGE...] -o FOLDER [--jobs N] [--strength S]\n"
+              "         [--save-filters] [--files-from LIST] [--shard K/N]\n"
+              "         [--skip-existing] [--report FILE]\n\n"
+              "Finds the screen in each IMAGE's spectrum on its own, damps it and writes\n"
+              "the result under its own name into FOLDER, as 'apply' does. A picture\n"
+              "without a screen is written unchanged but for the round trip through the\n"
+              "transform. --strength S (0.25 to 4, default 1) finds weaker peaks and\n"
+              "damps harder above 1, the opposite below; the default needs no tuning.\n"
+              "--save-filters also writes what was applied as NAME.flt next to each\n"
+              "result, to replay with 'apply' on other scans of the same print. Every\n"
+              "file is tried; each failure is reported on one line and the exit status\n"
+              "is 1 if any file failed. --files-from, --shard, --skip-existing and\n"
+              "--report work as for 'apply' (with --save-filters a file counts as done\n"
+              "when its filter is written too).\n",
+              RunDescreen});
 
-}  // namespace
+} // namespace

@@ -2,11 +2,11 @@
 // scripts, entry by entry, as the window's commands would record them.
 #include "cli/cli_support.h"
 
-#include "spectral/file_io.h"
 #include "app/image_file.h"
 #include "filter/descreen.h"
 #include "filter/filter_list.h"
 #include "filter/mark.h"
+#include "spectral/file_io.h"
 #include "spectral/store_fill.h"
 
 #include <charconv>
@@ -22,7 +22,8 @@ const char* const kModeNames[] = {"percent", "width", "height", "max-width", "ma
 int32_t ModeNamed(const std::string& name) {
     for (int32_t m = 0; m < 5; ++m)
         if (name == kModeNames[m]) return m;
-    throw EUsage("unknown resize mode '" + name + "' (percent, width, height, max-width, max-height)");
+    throw EUsage("unknown resize mode '" + name +
+                 "' (percent, width, height, max-width, max-height)");
 }
 
 // What applying does with an entry of this kind.
@@ -79,7 +80,8 @@ int RunShow(const TArgs& args) {
                         Number(e.y2).c_str(), line.c_str());
         } catch (const EConvertError& e) {
             // Applying the filter would stop at this line.
-            std::printf("%zu: unreadable (%s) | %s\n", i + 1, EnglishMessage(e.what()).Text.c_str(), line.c_str());
+            std::printf("%zu: unreadable (%s) | %s\n", i + 1, EnglishMessage(e.what()).Text.c_str(),
+                        line.c_str());
             status = 1;
         }
     }
@@ -104,7 +106,8 @@ TMarkRect ParseMark(const std::string& text, const std::string& option) {
 std::pair<int32_t, int32_t> ParseSize(const std::string& text) {
     const size_t x = text.find_first_of("xX");
     if (x == std::string::npos) throw EUsage("--size: expected WxH, for example 800x600");
-    const int32_t w = ParseIntArg(text.substr(0, x), "--size"), h = ParseIntArg(text.substr(x + 1), "--size");
+    const int32_t w = ParseIntArg(text.substr(0, x), "--size"),
+                  h = ParseIntArg(text.substr(x + 1), "--size");
     if (w < 1 || h < 1) throw EUsage("--size: width and height must be at least 1");
     return {w, h};
 }
@@ -116,10 +119,12 @@ void AppendToFilterFile(const std::string& path, const std::vector<std::string>&
     std::string text;
     if (std::filesystem::exists(std::filesystem::path(path))) {
         TFilterList existing;
-        existing.LoadFilterFile(path);  // the checks of a real load
+        existing.LoadFilterFile(path); // the checks of a real load
         text = ReadWholeFile(path, kMaxFilterFileBytes);
         if (text.find('\0') != std::string::npos)
-            throw Exception(path + " holds a NUL byte; lines after it would never be read, so nothing was added");
+            throw Exception(
+                path +
+                " holds a NUL byte; lines after it would never be read, so nothing was added");
         if (existing.EntryCount() + lines.size() > kMaxFilterLines)
             throw EFileError("Datei " + path + " ist zu groß für eine Filterdatei");
         if (!text.empty() && text.back() != '\r' && text.back() != '\n') text += "\r\n";
@@ -130,16 +135,18 @@ void AppendToFilterFile(const std::string& path, const std::vector<std::string>&
 
 int RunAdd(const TArgs& args) {
     const auto& pos = args.Positional();
-    const auto rect = args.Value("rect"), ellipse = args.Value("ellipse"), resize = args.Value("resize");
+    const auto rect = args.Value("rect"), ellipse = args.Value("ellipse"),
+               resize = args.Value("resize");
     if (int(rect.has_value()) + int(ellipse.has_value()) + int(resize.has_value()) != 1)
         throw EUsage("give exactly one of --rect, --ellipse and --resize");
     if (pos.size() != (resize ? 3u : 2u))
         throw EUsage(resize ? "expected FILE.flt and the resize VALUE" : "expected one FILE.flt");
     const std::string path = pos[1];
 
-    TFilterList filter;  // the new entries
+    TFilterList filter; // the new entries
     if (resize) {
-        if (args.Value("size") || args.Flag("mirror")) throw EUsage("--size and --mirror go with a mark");
+        if (args.Value("size") || args.Flag("mirror"))
+            throw EUsage("--size and --mirror go with a mark");
         const int32_t mode = ModeNamed(*resize);
         const int32_t value = ParseIntArg(pos[2], "VALUE");
         // Percent or pixels: below 1 nothing can be resized, and a million
@@ -150,7 +157,8 @@ int RunAdd(const TArgs& args) {
         filter.AppendEntry(kFilterResizeBase + mode, float(value), 0.0f, 0.0f, 0.0f);
     } else {
         const bool isEllipse = ellipse.has_value();
-        TMarkRect mark = ParseMark(isEllipse ? *ellipse : *rect, isEllipse ? "--ellipse" : "--rect");
+        TMarkRect mark =
+            ParseMark(isEllipse ? *ellipse : *rect, isEllipse ? "--ellipse" : "--rect");
         const auto [W, H] = ParseSize(args.Required("size"));
         // As the smoothing command records a mark: normalised first, then
         // the fractions, then (mirror switch down) the fractions exchanged.
@@ -189,7 +197,8 @@ int RunDetect(const TArgs& args) {
     if (filter.Empty())
         std::printf("%s: no screen found; %s holds no entries\n", image.c_str(), output.c_str());
     else
-        std::printf("%s: %zu entries written to %s\n", image.c_str(), filter.EntryCount(), output.c_str());
+        std::printf("%s: %zu entries written to %s\n", image.c_str(), filter.EntryCount(),
+                    output.c_str());
     return 0;
 }
 
@@ -201,10 +210,11 @@ int RunFilter(const std::vector<std::string>& argv) {
         if (args.Positional().size() != 2) throw EUsage("expected one IMAGE");
         return RunDetect(args);
     }
-    if (args.Value("output") || args.Value("strength")) throw EUsage("-o and --strength belong to 'filter detect'");
+    if (args.Value("output") || args.Value("strength"))
+        throw EUsage("-o and --strength belong to 'filter detect'");
     if (sub == "show") {
-        if (args.Value("rect") || args.Value("ellipse") || args.Value("size") || args.Value("resize") ||
-            args.Flag("mirror"))
+        if (args.Value("rect") || args.Value("ellipse") || args.Value("size") ||
+            args.Value("resize") || args.Flag("mirror"))
             throw EUsage("'filter show' takes no options");
         return RunShow(args);
     }
@@ -212,26 +222,27 @@ int RunFilter(const std::vector<std::string>& argv) {
     throw EUsage("unknown filter command '" + sub + "' (show, add, detect)");
 }
 
-TCommandRegistrar filter({"filter", "show a filter file, add entries to one, or detect a screen",
-                          "usage: pixmend-cli filter show FILE.flt\n"
-                          "       pixmend-cli filter add FILE.flt --rect|--ellipse L,T,W,H --size WxH [--mirror]\n"
-                          "       pixmend-cli filter add FILE.flt --resize MODE VALUE\n"
-                          "       pixmend-cli filter detect IMAGE -o FILE.flt [--strength S]\n\n"
-                          "show: one line per entry: its number, what applying does with it, its four\n"
-                          "numbers as read, and the line as it stands in the file. Exit status 1 when\n"
-                          "a line cannot be read (applying the filter would stop there).\n\n"
-                          "add: appends the entries that smoothing a mark would record: the mark at\n"
-                          "L,T of W x H pixels on a spectrum of WxH cells, as a rectangle or an\n"
-                          "ellipse, and with --mirror also its counterpart mirrored at the diagonal.\n"
-                          "--resize appends a resize entry; MODE is percent, width, height,\n"
-                          "max-width or max-height, VALUE a whole number from 1 to 1000000; a mark\n"
-                          "must lie within the spectrum. The file is created when\n"
-                          "missing; what it holds already is kept byte for byte. The new lines are\n"
-                          "printed.\n\n"
-                          "detect: finds the halftone screen in IMAGE's spectrum and writes one notch\n"
-                          "entry per peak to FILE.flt (replacing it), for review in the window or to\n"
-                          "replay with 'apply' on other scans of the same print. A picture without a\n"
-                          "screen gives an empty file. --strength as for 'descreen'.\n",
-                          RunFilter});
+TCommandRegistrar filter(
+    {"filter", "show a filter file, add entries to one, or detect a screen",
+     "usage: pixmend-cli filter show FILE.flt\n"
+     "       pixmend-cli filter add FILE.flt --rect|--ellipse L,T,W,H --size WxH [--mirror]\n"
+     "       pixmend-cli filter add FILE.flt --resize MODE VALUE\n"
+     "       pixmend-cli filter detect IMAGE -o FILE.flt [--strength S]\n\n"
+     "show: one line per entry: its number, what applying does with it, its four\n"
+     "numbers as read, and the line as it stands in the file. Exit status 1 when\n"
+     "a line cannot be read (applying the filter would stop there).\n\n"
+     "add: appends the entries that smoothing a mark would record: the mark at\n"
+     "L,T of W x H pixels on a spectrum of WxH cells, as a rectangle or an\n"
+     "ellipse, and with --mirror also its counterpart mirrored at the diagonal.\n"
+     "--resize appends a resize entry; MODE is percent, width, height,\n"
+     "max-width or max-height, VALUE a whole number from 1 to 1000000; a mark\n"
+     "must lie within the spectrum. The file is created when\n"
+     "missing; what it holds already is kept byte for byte. The new lines are\n"
+     "printed.\n\n"
+     "detect: finds the halftone screen in IMAGE's spectrum and writes one notch\n"
+     "entry per peak to FILE.flt (replacing it), for review in the window or to\n"
+     "replay with 'apply' on other scans of the same print. A picture without a\n"
+     "screen gives an empty file. --strength as for 'descreen'.\n",
+     RunFilter});
 
-}  // namespace
+} // namespace

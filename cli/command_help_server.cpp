@@ -20,11 +20,11 @@
 
 #include <cerrno>
 #include <chrono>
-#include <map>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -51,7 +51,7 @@ void OnStopSignal(int) {
 
 // A file descriptor closed when it goes out of scope.
 class TFd {
-  public:
+public:
     explicit TFd(int fd = -1) : fd_(fd) {}
     ~TFd() {
         if (fd_ >= 0) ::close(fd_);
@@ -60,7 +60,7 @@ class TFd {
     TFd& operator=(const TFd&) = delete;
     int Get() const { return fd_; }
 
-  private:
+private:
     int fd_;
 };
 
@@ -155,7 +155,7 @@ std::string Answer(const std::string& head, bool tooLarge, int folderFd, std::st
 // client, however slow, holds up another.
 struct TConnection {
     int Fd = -1;
-    uint32_t Peer = 0;  // the client's address, for the per-client cap
+    uint32_t Peer = 0; // the client's address, for the per-client cap
     std::string Head, Reply;
     size_t Sent = 0;
     bool Answering = false;
@@ -177,8 +177,8 @@ void CloseConnection(TConnection& c) {
 // or the client went away).
 bool WriteTo(TConnection& c) {
     while (c.Sent < c.Reply.size()) {
-        const ssize_t sent =
-            ::send(c.Fd, c.Reply.data() + c.Sent, c.Reply.size() - c.Sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        const ssize_t sent = ::send(c.Fd, c.Reply.data() + c.Sent, c.Reply.size() - c.Sent,
+                                    MSG_NOSIGNAL | MSG_DONTWAIT);
         if (sent < 0 && errno == EINTR) continue;
         if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
         if (sent <= 0) return false;
@@ -194,7 +194,7 @@ bool ReadFrom(TConnection& c, int folderFd) {
         const ssize_t got = ::recv(c.Fd, buf, sizeof buf, MSG_DONTWAIT);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return errno == EAGAIN || errno == EWOULDBLOCK;
-        if (got == 0) return false;  // gone before its request was whole
+        if (got == 0) return false; // gone before its request was whole
         c.Head.append(buf, size_t(got));
         const bool complete = HeadComplete(c.Head);
         if (complete || c.Head.size() > kMaxRequestHead) {
@@ -216,7 +216,8 @@ void Serve(int listener, int folderFd) {
     while (!gStop) {
         fds.clear();
         fds.push_back({listener, open.size() < kMaxConnections ? short(POLLIN) : short(0), 0});
-        for (const auto& c : open) fds.push_back({c.Fd, c.Answering ? short(POLLOUT) : short(POLLIN), 0});
+        for (const auto& c : open)
+            fds.push_back({c.Fd, c.Answering ? short(POLLOUT) : short(POLLIN), 0});
         // The timeout lets a stop signal that arrives between two waits end
         // the loop promptly, and deadlines be checked.
         const int ready = ::poll(fds.data(), fds.size(), 250);
@@ -242,7 +243,7 @@ void Serve(int listener, int folderFd) {
             if (fd < 0) break;
             const uint32_t address = ntohl(peer.sin_addr.s_addr);
             if (perPeer[address] >= kMaxPerClient) {
-                ::close(fd);  // one client must not take every place
+                ::close(fd); // one client must not take every place
                 continue;
             }
             ++perPeer[address];

@@ -35,7 +35,7 @@ int RunResize(const std::vector<std::string>& argv) {
         oldRows = store.Rows;
         TCliProgress progress("resize");
         TTransformOptions options = CliTransformOptions();
-        if (info.Deep) options.ZeroBelow = 0;  // a 16-bit image keeps its fractions
+        if (info.Deep) options.ZeroBelow = 0; // a 16-bit image keeps its fractions
         TransformStore(store, TTransformDirection::Forward, nullptr, progress, options);
         const TResizeOutcome result = ResizeSpectrum(store, value, mode, progress);
         TransformStore(store, TTransformDirection::Inverse, nullptr, progress, options);
@@ -50,26 +50,28 @@ int RunResize(const std::vector<std::string>& argv) {
     });
     if (Quiet()) return 0;
     if (outcome.Changed)
-        std::printf("resized %d x %d to %d x %d, wrote %s\n", oldCols, oldRows, store.Cols, store.Rows, out.c_str());
-    else
-        std::printf("size unchanged (%d x %d: the factor gives no valid new size), wrote %s\n", store.Cols,
+        std::printf("resized %d x %d to %d x %d, wrote %s\n", oldCols, oldRows, store.Cols,
                     store.Rows, out.c_str());
+    else
+        std::printf("size unchanged (%d x %d: the factor gives no valid new size), wrote %s\n",
+                    store.Cols, store.Rows, out.c_str());
     return 0;
 }
 
-TCommandRegistrar resize({"resize", "resize an image through its spectrum",
-                          "usage: pixmend-cli resize IMAGE -o OUT --mode MODE --value N\n\n"
-                          "Transforms IMAGE, crops or pads its spectrum and transforms back.\n"
-                          "MODE is one of:\n"
-                          "  percent      factor N / 100\n"
-                          "  width        factor N / width\n"
-                          "  height       factor N / height\n"
-                          "  max-width    as width, but never enlarges\n"
-                          "  max-height   as height, but never enlarges\n"
-                          "Enlarging (and 100 %) tapers the highest tenth of the frequencies.\n"
-                          "A factor that gives fewer than 4 rows or columns leaves the size as it is.\n"
-                          "OUT ending in .npy receives the unclipped planes; otherwise an image file\n"
-                          "in the format its extension names (.bmp, .jpg/.jpeg, .png, .tif/.tiff),\n"
-                          "its resolution scaled so that the printed size stays the same.\n",
-                          RunResize});
-}  // namespace
+TCommandRegistrar
+    resize({"resize", "resize an image through its spectrum",
+            "usage: pixmend-cli resize IMAGE -o OUT --mode MODE --value N\n\n"
+            "Transforms IMAGE, crops or pads its spectrum and transforms back.\n"
+            "MODE is one of:\n"
+            "  percent      factor N / 100\n"
+            "  width        factor N / width\n"
+            "  height       factor N / height\n"
+            "  max-width    as width, but never enlarges\n"
+            "  max-height   as height, but never enlarges\n"
+            "Enlarging (and 100 %) tapers the highest tenth of the frequencies.\n"
+            "A factor that gives fewer than 4 rows or columns leaves the size as it is.\n"
+            "OUT ending in .npy receives the unclipped planes; otherwise an image file\n"
+            "in the format its extension names (.bmp, .jpg/.jpeg, .png, .tif/.tiff),\n"
+            "its resolution scaled so that the printed size stays the same.\n",
+            RunResize});
+} // namespace

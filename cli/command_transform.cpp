@@ -17,8 +17,8 @@ void CheckOutputName(const std::string& out) {
 
 // The image keeps the input's resolution, profile, colour type and depth; a
 // spectrum is a picture of its own and takes none of them.
-void WriteStore(const TSpectrumStore& store, bool imageShown, int32_t contrast, const std::string& out,
-                const TImageInfo& info = {}) {
+void WriteStore(const TSpectrumStore& store, bool imageShown, int32_t contrast,
+                const std::string& out, const TImageInfo& info = {}) {
     ForFile(out, [&] {
         if (IsNpyName(out))
             SaveStoreNpy(store, out);
@@ -60,10 +60,11 @@ int RunSpectrum(const std::vector<std::string>& argv) {
         LoadImageStore(in, store);
         return Transform(store, TTransformDirection::Forward, "forward transform");
     });
-    const int32_t position = std::clamp(contrast.value_or(result.ContrastPreset), kContrastMin, kContrastMax);
+    const int32_t position =
+        std::clamp(contrast.value_or(result.ContrastPreset), kContrastMin, kContrastMax);
     WriteStore(store, false, position, out);
-    Report("wrote the spectrum (" + std::to_string(store.Cols) + " x " + std::to_string(store.Rows) +
-           ", contrast " + std::to_string(position) + ") to " + out);
+    Report("wrote the spectrum (" + std::to_string(store.Cols) + " x " +
+           std::to_string(store.Rows) + ", contrast " + std::to_string(position) + ") to " + out);
     return 0;
 }
 
@@ -79,7 +80,8 @@ int RunImage(const std::vector<std::string>& argv) {
         Transform(store, TTransformDirection::Inverse, "inverse transform");
     });
     WriteStore(store, true, 0, out);
-    Report("wrote the image (" + std::to_string(store.Cols) + " x " + std::to_string(store.Rows) + ") to " + out);
+    Report("wrote the image (" + std::to_string(store.Cols) + " x " + std::to_string(store.Rows) +
+           ") to " + out);
     return 0;
 }
 
@@ -97,28 +99,32 @@ int RunRoundtrip(const std::vector<std::string>& argv) {
         return read;
     });
     WriteStore(store, true, 0, out, info);
-    Report("wrote the image (" + std::to_string(store.Cols) + " x " + std::to_string(store.Rows) + ") to " + out);
+    Report("wrote the image (" + std::to_string(store.Cols) + " x " + std::to_string(store.Rows) +
+           ") to " + out);
     return 0;
 }
 
-TCommandRegistrar spectrum({"spectrum", "transform an image into its spectrum",
-                            "usage: pixmend-cli spectrum IMAGE -o OUT [--contrast P]\n\n"
-                            "Loads IMAGE and transforms it forward. OUT ending in .npy receives the\n"
-                            "three planes as float32 of shape (3, H, W); any other name receives the\n"
-                            "spectrum as the window shows it, at contrast position P (-50..50;\n"
-                            "default: the position preset from the largest coefficient).\n",
-                            RunSpectrum});
-TCommandRegistrar image({"image", "transform a stored spectrum back into an image",
-                         "usage: pixmend-cli image SPECTRUM.npy -o OUT\n\n"
-                         "Inverse transform of a spectrum stored by 'spectrum'. OUT ending in .npy\n"
-                         "receives the unclipped planes; any other name receives the image in\n"
-                         "the format its extension names (.bmp, .jpg/.jpeg, .png, .tif/.tiff).\n",
-                         RunImage});
-TCommandRegistrar roundtrip({"roundtrip", "forward and inverse transform of an image",
-                             "usage: pixmend-cli roundtrip IMAGE -o OUT\n\n"
-                             "Transforms IMAGE forward and back and writes the result (OUT .npy:\n"
-                             "the unclipped planes; otherwise an image file in the format its\n"
-                             "extension names, keeping the input's resolution, colour profile,\n"
-                             "grey colour type and 16-bit precision where the format holds them).\n",
-                             RunRoundtrip});
-}  // namespace
+TCommandRegistrar
+    spectrum({"spectrum", "transform an image into its spectrum",
+              "usage: pixmend-cli spectrum IMAGE -o OUT [--contrast P]\n\n"
+              "Loads IMAGE and transforms it forward. OUT ending in .npy receives the\n"
+              "three planes as float32 of shape (3, H, W); any other name receives the\n"
+              "spectrum as the window shows it, at contrast position P (-50..50;\n"
+              "default: the position preset from the largest coefficient).\n",
+              RunSpectrum});
+TCommandRegistrar
+    image({"image", "transform a stored spectrum back into an image",
+           "usage: pixmend-cli image SPECTRUM.npy -o OUT\n\n"
+           "Inverse transform of a spectrum stored by 'spectrum'. OUT ending in .npy\n"
+           "receives the unclipped planes; any other name receives the image in\n"
+           "the format its extension names (.bmp, .jpg/.jpeg, .png, .tif/.tiff).\n",
+           RunImage});
+TCommandRegistrar
+    roundtrip({"roundtrip", "forward and inverse transform of an image",
+               "usage: pixmend-cli roundtrip IMAGE -o OUT\n\n"
+               "Transforms IMAGE forward and back and writes the result (OUT .npy:\n"
+               "the unclipped planes; otherwise an image file in the format its\n"
+               "extension names, keeping the input's resolution, colour profile,\n"
+               "grey colour type and 16-bit precision where the format holds them).\n",
+               RunRoundtrip});
+} // namespace

@@ -21,7 +21,8 @@ TSpectrumStore LoadSpectrum(const std::string& fileName) {
         else
             FillStoreFromBitmap(ReadImageFile(fileName), store);
         TCliProgress progress("forward transform");
-        TransformStore(store, TTransformDirection::Forward, nullptr, progress, CliTransformOptions());
+        TransformStore(store, TTransformDirection::Forward, nullptr, progress,
+                       CliTransformOptions());
         return store;
     });
 }
@@ -43,7 +44,8 @@ int RunEmbed(const std::vector<std::string>& argv) {
     }
     {
         TCliProgress progress("inverse transform");
-        TransformStore(store, TTransformDirection::Inverse, nullptr, progress, CliTransformOptions());
+        TransformStore(store, TTransformDirection::Inverse, nullptr, progress,
+                       CliTransformOptions());
     }
     ForFile(out, [&] {
         if (IsNpyName(out))

@@ -28,10 +28,11 @@ void PrintOverview(std::FILE* out) {
     const auto sample = FindDataPath("samples/halftone.bmp");
     const auto filter = FindDataPath("samples/halftone.flt");
     if (sample && filter)
-        std::fprintf(out, "\nA scanned halftone print to try, and a filter that cleans it:\n  %s\n  %s\n",
-                     sample->c_str(), filter->c_str());
+        std::fprintf(
+            out, "\nA scanned halftone print to try, and a filter that cleans it:\n  %s\n  %s\n",
+            sample->c_str(), filter->c_str());
 }
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     // The image plug-ins report damaged files through Qt's message log as well
@@ -54,7 +55,8 @@ int main(int argc, char** argv) {
     const auto& commands = RegisteredCommands();
     const auto it = commands.find(args[0]);
     if (it == commands.end()) {
-        std::fprintf(stderr, "pixmend-cli: unknown command '%s' (see pixmend-cli --help)\n", args[0].c_str());
+        std::fprintf(stderr, "pixmend-cli: unknown command '%s' (see pixmend-cli --help)\n",
+                     args[0].c_str());
         return 2;
     }
     const TCliCommand& command = it->second;
@@ -72,12 +74,14 @@ int main(int argc, char** argv) {
         const std::string text = joined ? args[i].substr(13) : args[i + 1];
         const uint64_t limit = ParseMemorySize(text);
         if (limit == 0) {
-            std::fprintf(stderr, "pixmend-cli %s: --max-memory: '%s' is not a size (like 800M or 2G)\n",
+            std::fprintf(stderr,
+                         "pixmend-cli %s: --max-memory: '%s' is not a size (like 800M or 2G)\n",
                          command.Name.c_str(), text.c_str());
             return 2;
         }
         SetMemoryLimit(limit);
-        args.erase(args.begin() + std::ptrdiff_t(i), args.begin() + std::ptrdiff_t(i + (joined ? 1 : 2)));
+        args.erase(args.begin() + std::ptrdiff_t(i),
+                   args.begin() + std::ptrdiff_t(i + (joined ? 1 : 2)));
         --i;
     }
     for (const auto& a : args)
@@ -87,14 +91,16 @@ int main(int argc, char** argv) {
         }
     // Which transform ran belongs with the results, so it is said up front.
     if (FastTransform() && !Quiet())
-        std::fprintf(stderr, "pixmend-cli: fast transform (close to, not bit-identical with, the exact one)\n");
+        std::fprintf(
+            stderr,
+            "pixmend-cli: fast transform (close to, not bit-identical with, the exact one)\n");
     // Exit status: 0 done, 1 a file (or the work on it) failed, 2 the command
     // line was wrong.
     try {
         return command.Run(args);
     } catch (const EUsage& e) {
-        std::fprintf(stderr, "pixmend-cli %s: %s (see pixmend-cli %s --help)\n", command.Name.c_str(),
-                     e.what(), command.Name.c_str());
+        std::fprintf(stderr, "pixmend-cli %s: %s (see pixmend-cli %s --help)\n",
+                     command.Name.c_str(), e.what(), command.Name.c_str());
         return 2;
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "pixmend-cli: not enough memory\n");

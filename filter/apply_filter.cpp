@@ -13,7 +13,7 @@ void Transform(TSpectrumStore& store, TTransformDirection direction, IProgress& 
     progress.ClearPercent();
     progress.Phase("Transformed");
 }
-}  // namespace
+} // namespace
 
 void ApplyFilterEntries(TSpectrumStore& store, const TFilterList& filter, IProgress& progress) {
     const size_t n = filter.EntryCount();
@@ -32,9 +32,11 @@ void ApplyFilterEntries(TSpectrumStore& store, const TFilterList& filter, IProgr
             }
             if (IsSmoothingKind(e.typ)) {
                 SmoothRegion(store, CellBound(W, e.x1), CellBound(W, e.x2), CellBound(H, e.y1),
-                             CellBound(H, e.y2), e.typ != kFilterRectangle, TSmoothDirection::Smooth);
+                             CellBound(H, e.y2), e.typ != kFilterRectangle,
+                             TSmoothDirection::Smooth);
             } else if (IsResizeKind(e.typ)) {
-                ResizeSpectrum(store, RoundToInt32(double(e.x1)), e.typ - kFilterResizeBase, progress);
+                ResizeSpectrum(store, RoundToInt32(double(e.x1)), e.typ - kFilterResizeBase,
+                               progress);
             }
         } catch (const Exception& e) {
             throw EFilterEntryError(i + 1, e.what());

@@ -6,8 +6,8 @@
 
 #include "filter/filter_list.h"
 #include "spectral/bitmap.h"
-#include "spectral/image_info.h"
 #include "spectral/errors.h"
+#include "spectral/image_info.h"
 #include "spectral/progress.h"
 #include "spectral/store.h"
 #include "spectral/transform.h"
@@ -49,7 +49,9 @@ struct TImageAccess {
     std::function<TBitmap24(const std::string& fileName)> Read;
     std::function<void(const std::string& fileName, const TBitmap24& image)> Write;
     std::function<TImageInfo(const std::string& fileName, TSpectrumStore& store)> Load;
-    std::function<void(const std::string& fileName, const TSpectrumStore& store, const TImageInfo& info)> Save;
+    std::function<void(const std::string& fileName, const TSpectrumStore& store,
+                       const TImageInfo& info)>
+        Save;
 };
 
 // Where the result of a source file goes: the target folder joined with the

@@ -8,7 +8,8 @@
 void DampScreenBand(TSpectrumStore& store, float lo, float hi, float power) {
     const int32_t W = store.Cols, H = store.Rows;
     if (store.Empty() || store.WorkPlane.size() != store.CellCount()) return;
-    if (!(lo > 0.0f && hi > lo && power > 0.0f && std::isfinite(hi) && std::isfinite(power))) return;
+    if (!(lo > 0.0f && hi > lo && power > 0.0f && std::isfinite(hi) && std::isfinite(power)))
+        return;
     float* levels = store.WorkPlane.data();
     CombinedLevels(store, levels);
     TRadialProfile rings(W, H);
@@ -36,16 +37,17 @@ void DampScreenBand(TSpectrumStore& store, float lo, float hi, float power) {
     const double start = double(lo) + 0.75 * (double(hi) - double(lo));
     const TBlockLevels blocks(levels, W, H, TBlockLevels::BlockFor(W, H));
     ForRowBands(H, [&](int32_t r0, int32_t r1) {
-    for (int64_t r = r0; r < r1; ++r)
-        for (int64_t c = 0; c < W; ++c) {
-            const double radius = rings.Radius(c, r);
-            if (radius < start) continue;
-            const double expected = intercept + slope * std::log2(radius);
-            const double measured = blocks.At(c, r);
-            if (measured <= expected) continue;
-            const double gain = std::exp2(double(power) * (expected - measured) / kLevelsPerOctave);
-            const size_t i = size_t(r) * size_t(W) + size_t(c);
-            for (auto& plane : store.Planes) plane[i] = float(double(plane[i]) * gain);
-        }
+        for (int64_t r = r0; r < r1; ++r)
+            for (int64_t c = 0; c < W; ++c) {
+                const double radius = rings.Radius(c, r);
+                if (radius < start) continue;
+                const double expected = intercept + slope * std::log2(radius);
+                const double measured = blocks.At(c, r);
+                if (measured <= expected) continue;
+                const double gain =
+                    std::exp2(double(power) * (expected - measured) / kLevelsPerOctave);
+                const size_t i = size_t(r) * size_t(W) + size_t(c);
+                for (auto& plane : store.Planes) plane[i] = float(double(plane[i]) * gain);
+            }
     });
 }

@@ -124,9 +124,11 @@ TFormBatch::TFormBatch(QWidget* parent) : QDialog(parent) {
         if (TargetPath->text() != QDir::toNativeSeparators(targetFolder_)) TakeTypedTarget();
     });
 
-    AskFolderName = [this](const QString& caption, const QString& prompt) -> std::optional<QString> {
+    AskFolderName = [this](const QString& caption,
+                           const QString& prompt) -> std::optional<QString> {
         bool ok = false;
-        const QString name = QInputDialog::getText(this, caption, prompt, QLineEdit::Normal, {}, &ok);
+        const QString name =
+            QInputDialog::getText(this, caption, prompt, QLineEdit::Normal, {}, &ok);
         if (!ok) return std::nullopt;
         return name;
     };
@@ -252,8 +254,9 @@ bool TFormBatch::MakeFolder(const QString& name) {
     else if (!fs::create_directory(FsPath(path), error) && !error)
         error = std::make_error_code(std::errc::file_exists);
     if (error) {
-        Note->setText(Text("##BatchCannotCreate##", "Folder %1 cannot be created (%2)")
-                          .arg(QDir::toNativeSeparators(path), QString::fromStdString(error.message())));
+        Note->setText(
+            Text("##BatchCannotCreate##", "Folder %1 cannot be created (%2)")
+                .arg(QDir::toNativeSeparators(path), QString::fromStdString(error.message())));
         return false;
     }
     // Listed among its siblings and selected, so it is the target.
@@ -268,8 +271,9 @@ void TFormBatch::NewFolderClick() {
     if (TargetPath->text() != QDir::toNativeSeparators(targetFolder_) && !TakeTypedTarget()) return;
     const QString caption = Text("##BatchNewFolder##", "New folder");
     const std::optional<QString> name =
-        AskFolderName ? AskFolderName(caption, Text("##BatchFolderName##", "Name of the new folder:"))
-                      : std::nullopt;
+        AskFolderName
+            ? AskFolderName(caption, Text("##BatchFolderName##", "Name of the new folder:"))
+            : std::nullopt;
     if (name) MakeFolder(*name);
 }
 
@@ -289,7 +293,8 @@ void TFormBatch::FillFolderList(QListWidget* list, const QString& folder) {
     const QStringList names = FolderEntries(folder, true, error);
     if (error) {
         AddNotice(list, Text("##BatchCannotRead##", "Folder %1 cannot be read (%2)")
-                              .arg(QDir::toNativeSeparators(folder), QString::fromStdString(error.message())));
+                            .arg(QDir::toNativeSeparators(folder),
+                                 QString::fromStdString(error.message())));
         return;
     }
     const QDir dir(folder);

@@ -33,7 +33,7 @@ class QPushButton;
 
 class TFormBatch : public QDialog {
     Q_OBJECT
-  public:
+public:
     explicit TFormBatch(QWidget* parent = nullptr);
 
     QLabel* Label1 = nullptr;
@@ -44,7 +44,7 @@ class TFormBatch : public QDialog {
     QListWidget* FileListIn = nullptr;
     QListWidget* DirListout = nullptr;
     QPushButton* NewFolder = nullptr;
-    QLabel* Note = nullptr;          // why OK or a new folder did not go through
+    QLabel* Note = nullptr;         // why OK or a new folder did not go through
     QPushButton* BitBtn1 = nullptr; // OK
     QPushButton* BitBtn2 = nullptr; // cancel
 
@@ -83,7 +83,7 @@ class TFormBatch : public QDialog {
 
     void accept() override;
 
-  private:
+private:
     QString Text(const char* key, const char* fallback) const;
     void FillFolderList(QListWidget* list, const QString& folder);
     void FillFileList();

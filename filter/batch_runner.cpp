@@ -78,7 +78,7 @@ TBatchSummary RunBatch(const std::vector<TBatchFile>& files, const TFileWork& wo
                         TImageInfo info = images.Load(file.Source, store);
                         const int32_t cols = store.Cols, rows = store.Rows;
                         TTransformOptions fileTransform = transform;
-                        if (info.Deep) fileTransform.ZeroBelow = 0;  // keep the 16-bit fractions
+                        if (info.Deep) fileTransform.ZeroBelow = 0; // keep the 16-bit fractions
                         applied = work(store, fileTransform);
                         // A resize keeps the printed size.
                         ScaleResolution(info, cols, rows, store.Cols, store.Rows);

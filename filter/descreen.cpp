@@ -15,7 +15,8 @@ TFilterList DetectScreen(TSpectrumStore& spectrum, const TDescreenOptions& optio
     for (const TScreenPeak& p : peaks) {
         const double radius = std::hypot(p.Column / W, p.Row / H);
         if (radius < 0.1) continue;
-        filter.AppendEntry(kFilterBand, float(radius / 8.0), float(radius / 2.0), float(options.Strength), 0.0f);
+        filter.AppendEntry(kFilterBand, float(radius / 8.0), float(radius / 2.0),
+                           float(options.Strength), 0.0f);
         break;
     }
     for (const TScreenPeak& p : peaks) {
@@ -27,7 +28,8 @@ TFilterList DetectScreen(TSpectrumStore& spectrum, const TDescreenOptions& optio
     return filter;
 }
 
-TFilterList DescreenStore(TSpectrumStore& store, IProgress& progress, const TDescreenOptions& options) {
+TFilterList DescreenStore(TSpectrumStore& store, IProgress& progress,
+                          const TDescreenOptions& options) {
     TransformStore(store, TTransformDirection::Forward, nullptr, progress, options.Transform);
     progress.ClearPercent();
     progress.Phase("Transformed");

@@ -3,8 +3,8 @@
 #include "spectral/errors.h"
 
 #include <charconv>
-#include <cmath>
 #include <clocale>
+#include <cmath>
 #include <cstdlib>
 #include <locale.h>
 #include <string_view>
@@ -13,7 +13,9 @@
 namespace {
 
 // Blanks and control characters separate items and never belong to one.
-inline bool IsBlank(char ch) { return static_cast<unsigned char>(ch) <= ' '; }
+inline bool IsBlank(char ch) {
+    return static_cast<unsigned char>(ch) <= ' ';
+}
 
 // Splits a line into its comma-separated items. A double quote at the start
 // of an item quotes it up to the closing quote ("" inside stands for one).
@@ -57,7 +59,9 @@ std::vector<std::string> SplitItems(std::string_view line) {
     return items;
 }
 
-inline char AsciiLower(char ch) { return ch >= 'A' && ch <= 'Z' ? char(ch - 'A' + 'a') : ch; }
+inline char AsciiLower(char ch) {
+    return ch >= 'A' && ch <= 'Z' ? char(ch - 'A' + 'a') : ch;
+}
 
 bool SameKey(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -138,11 +142,12 @@ std::string FormatField(float v) {
     // Adding 0.0 turns -0 into 0, which has no minus sign.
     const double scaled = double(v) * 100.0 + 0.0;
     char buffer[400];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, scaled, std::chars_format::fixed, 5);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, scaled, std::chars_format::fixed, 5);
     return std::string(buffer, result.ptr);
 }
 
-}  // namespace
+} // namespace
 
 std::optional<std::string> FormatEntryLine(int32_t typ, float x1, float x2, float y1, float y2) {
     std::string line;

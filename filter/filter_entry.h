@@ -13,7 +13,7 @@
 constexpr int32_t kFilterUnrecognised = -1;
 constexpr int32_t kFilterRectangle = 0;
 constexpr int32_t kFilterEllipse = 1;
-constexpr int32_t kFilterResizeBase = 100;  // + mode 0..4
+constexpr int32_t kFilterResizeBase = 100; // + mode 0..4
 // The resize kinds with a mode the resize knows (percent .. max height).
 constexpr int32_t kFilterResizeLast = kFilterResizeBase + 4;
 // Applying takes every kind up to this one as a resize; modes above 4 change
@@ -29,8 +29,12 @@ constexpr int32_t kFilterNotch = 1000;
 // band on which the picture's own spectrum is fitted, y1 the strength.
 constexpr int32_t kFilterBand = 1001;
 
-constexpr bool IsSmoothingKind(int32_t typ) { return typ >= kFilterRectangle && typ < kFilterResizeBase; }
-constexpr bool IsResizeKind(int32_t typ) { return typ >= kFilterResizeBase && typ <= kFilterResizeEnd; }
+constexpr bool IsSmoothingKind(int32_t typ) {
+    return typ >= kFilterRectangle && typ < kFilterResizeBase;
+}
+constexpr bool IsResizeKind(int32_t typ) {
+    return typ >= kFilterResizeBase && typ <= kFilterResizeEnd;
+}
 
 // The parsed form of a line.
 struct TFilterEntry {

@@ -1,7 +1,7 @@
 #include "filter/filter_list.h"
 
-#include "spectral/file_io.h"
 #include "spectral/errors.h"
+#include "spectral/file_io.h"
 
 #include <sys/stat.h>
 
@@ -9,7 +9,7 @@ namespace {
 std::string TooLargeMessage(const std::string& path) {
     return "Datei " + path + " ist zu groß für eine Filterdatei";
 }
-}  // namespace
+} // namespace
 
 bool TFilterList::AppendEntry(int32_t typ, float x1, float x2, float y1, float y2) {
     auto line = FormatEntryLine(typ, x1, x2, y1, y2);
@@ -19,7 +19,9 @@ bool TFilterList::AppendEntry(int32_t typ, float x1, float x2, float y1, float y
     return true;
 }
 
-void TFilterList::AppendLine(std::string line) { lines_.push_back(std::move(line)); }
+void TFilterList::AppendLine(std::string line) {
+    lines_.push_back(std::move(line));
+}
 
 const std::string& TFilterList::Line(size_t i) const {
     if (i >= lines_.size())
@@ -27,7 +29,9 @@ const std::string& TFilterList::Line(size_t i) const {
     return lines_[i];
 }
 
-TFilterEntry TFilterList::GetEntry(size_t i) const { return ParseEntryLine(Line(i)); }
+TFilterEntry TFilterList::GetEntry(size_t i) const {
+    return ParseEntryLine(Line(i));
+}
 
 void TFilterList::DeleteLastEntry() {
     if (!lines_.empty()) lines_.pop_back();
@@ -62,7 +66,8 @@ void TFilterList::LoadFilterFile(const std::string& path) {
     // The size is checked first, so that a huge file is refused with a
     // message that says why instead of the generic one.
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && size_t(st.st_size) > kMaxFilterFileBytes)
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        size_t(st.st_size) > kMaxFilterFileBytes)
         throw EFileError(TooLargeMessage(path));
     const std::string text = ReadWholeFile(path, kMaxFilterFileBytes);
     std::vector<std::string> lines = SplitFilterText(text, path);

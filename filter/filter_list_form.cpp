@@ -22,7 +22,8 @@ QString ShownLine(const std::string& line) {
 }
 
 // The resize dialog's mode names, by mode.
-constexpr const char* kResizeModes[5] = {"Prozent", "Breite", "H\u00f6he", "Max Breite", "Max H\u00f6he"};
+constexpr const char* kResizeModes[5] = {"Prozent", "Breite", "H\u00f6he", "Max Breite",
+                                         "Max H\u00f6he"};
 
 } // namespace
 
@@ -66,17 +67,16 @@ QString TFormProtokol::Text(const char* german) const {
 
 void TFormProtokol::SetLanguage(int32_t language) {
     language_ = language;
-    ListBox1->setHeaderLabels({Text("Art"), Text("Position"), Text("Gr\u00f6\u00dfe"), Text("Zeile")});
-    for (int row = 0; row < ListBox1->topLevelItemCount(); ++row)
-        FillRow(row);
+    ListBox1->setHeaderLabels(
+        {Text("Art"), Text("Position"), Text("Gr\u00f6\u00dfe"), Text("Zeile")});
+    for (int row = 0; row < ListBox1->topLevelItemCount(); ++row) FillRow(row);
 }
 
 void TFormProtokol::SetSpectrumSize(int32_t width, int32_t height) {
     if (width == width_ && height == height_) return;
     width_ = width;
     height_ = height;
-    for (int row = 0; row < ListBox1->topLevelItemCount(); ++row)
-        FillRow(row);
+    for (int row = 0; row < ListBox1->topLevelItemCount(); ++row) FillRow(row);
 }
 
 void TFormProtokol::AddRow(const std::string& line) {
@@ -115,11 +115,15 @@ void TFormProtokol::FillRow(int row) {
         }
     } else if (known && entry.typ == kFilterBand) {
         kind = Text("Rasterband");
-        if (width_ > 0 && height_ > 0) position = QString("%1 \u2013 %2").arg(double(entry.x1), 0, 'f', 3).arg(double(entry.x2), 0, 'f', 3);
+        if (width_ > 0 && height_ > 0)
+            position = QString("%1 \u2013 %2")
+                           .arg(double(entry.x1), 0, 'f', 3)
+                           .arg(double(entry.x2), 0, 'f', 3);
     } else if (known && entry.typ >= kFilterResizeBase && entry.typ <= kFilterResizeLast) {
         kind = Text("Resize");
         position = Text(kResizeModes[entry.typ - kFilterResizeBase]);
-        size = QString::number(double(entry.x1), 'g', 10) + (entry.typ == kFilterResizeBase ? " %" : "");
+        size = QString::number(double(entry.x1), 'g', 10) +
+               (entry.typ == kFilterResizeBase ? " %" : "");
     }
     item->setText(ColumnKind, kind);
     item->setText(ColumnPosition, position);
@@ -186,6 +190,5 @@ void TFormProtokol::DeleteClick() {
 
 void TFormProtokol::Reload() {
     ListBox1->clear();
-    for (const std::string& line : list_.Lines())
-        AddRow(line);
+    for (const std::string& line : list_.Lines()) AddRow(line);
 }

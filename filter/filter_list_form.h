@@ -22,7 +22,7 @@ class QPushButton;
 
 class TFormProtokol : public QWidget {
     Q_OBJECT
-  public:
+public:
     explicit TFormProtokol(QWidget* parent = nullptr);
 
     // Columns of ListBox1.
@@ -63,10 +63,10 @@ class TFormProtokol : public QWidget {
     // The Delete button: removes the selected line, if one is selected.
     void DeleteClick();
 
-  signals:
+signals:
     void listChanged();
 
-  private:
+private:
     void AddRow(const std::string& line);
     void FillRow(int row);
     void Changed();

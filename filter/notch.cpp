@@ -24,7 +24,7 @@ double Median(std::vector<float>& v) {
     return m;
 }
 
-}  // namespace
+} // namespace
 
 void DampNotch(TSpectrumStore& store, int32_t x1, int32_t x2, int32_t y1, int32_t y2) {
     const TNotchProfile& profile = NotchProfile();

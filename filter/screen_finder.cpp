@@ -11,9 +11,9 @@ namespace {
 
 // How the finder judges peaks, in eighths of an octave above the background.
 struct TThresholds {
-    int32_t peak;    // a local maximum this far above counts as a peak
-    int32_t edge;    // a notch reaches as far as its peak stays this far above
-    int32_t strong;  // peaks this far above make a screen
+    int32_t peak;   // a local maximum this far above counts as a peak
+    int32_t edge;   // a notch reaches as far as its peak stays this far above
+    int32_t strong; // peaks this far above make a screen
 };
 
 TThresholds ThresholdsFor(double strength) {
@@ -55,7 +55,8 @@ private:
         ring_.Measure(level);
         ForRowBands(H_, [&](int32_t r0, int32_t r1) {
             for (int64_t r = r0; r < r1; ++r)
-                for (int64_t c = 0; c < W_; ++c) level[Index(c, r)] -= float(ring_.Median(ring_.Bin(c, r)));
+                for (int64_t c = 0; c < W_; ++c)
+                    level[Index(c, r)] -= float(ring_.Median(ring_.Bin(c, r)));
         });
         blocks_.emplace(level, W_, H_, TBlockLevels::BlockFor(W_, H_));
         block_ = blocks_->Block();
@@ -79,7 +80,8 @@ private:
 
     // The excess at distance d in each of the eight directions (cells outside
     // the spectrum count as no excess).
-    static constexpr int kDirections[8][2] = {{1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0}, {-1, -1}, {0, -1}, {1, -1}};
+    static constexpr int kDirections[8][2] = {{1, 0},  {1, 1},   {0, 1},  {-1, 1},
+                                              {-1, 0}, {-1, -1}, {0, -1}, {1, -1}};
     int32_t ExcessToward(int64_t c, int64_t r, int k, int64_t d) const {
         const int64_t u = c + kDirections[k][0] * d, v = r + kDirections[k][1] * d;
         if (u < 0 || v < 0 || u >= W_ || v >= H_) return -kLevelCount;
@@ -102,7 +104,8 @@ private:
     int32_t ExcessOnAxis(int64_t c, int64_t r) const {
         std::vector<int32_t> line;
         const int64_t n = r == 0 ? W_ : H_, at = r == 0 ? c : r;
-        for (int64_t k = std::max<int64_t>(1, at - 2 * block_); k <= std::min(n - 1, at + 2 * block_); ++k)
+        for (int64_t k = std::max<int64_t>(1, at - 2 * block_);
+             k <= std::min(n - 1, at + 2 * block_); ++k)
             if (k != at) line.push_back(int32_t(s_.WorkPlane[r == 0 ? Index(k, 0) : Index(0, k)]));
         if (line.empty()) return 0;
         std::nth_element(line.begin(), line.begin() + std::ptrdiff_t(line.size() / 2), line.end());
@@ -134,9 +137,12 @@ private:
         std::vector<TScreenPeak> found;
         for (int64_t r = 0; r < H_; ++r)
             for (int64_t c = 0; c < W_; ++c) {
-                if (s_.WorkPlane[Index(c, r)] < hopeless || Frequency(c, r) < kLowestFrequency) continue;
+                if (s_.WorkPlane[Index(c, r)] < hopeless || Frequency(c, r) < kLowestFrequency)
+                    continue;
                 int32_t e = Excess(c, r);
-                if (e < t_.peak || s_.WorkPlane[Index(c, r)] + float(ring_.Median(ring_.Bin(c, r))) < float(floor)) continue;
+                if (e < t_.peak ||
+                    s_.WorkPlane[Index(c, r)] + float(ring_.Median(ring_.Bin(c, r))) < float(floor))
+                    continue;
                 if (!IsLocalMaximum(c, r, e) || !Isolated(c, r, e)) continue;
                 if (c == 0 || r == 0) e = std::min(e, ExcessOnAxis(c, r));
                 if (e < t_.peak) continue;
@@ -154,7 +160,8 @@ private:
         for (TScreenPeak p : found) {
             if (peaks.size() >= kMaxPeaks) break;
             const bool covered = std::any_of(peaks.begin(), peaks.end(), [&](const TScreenPeak& q) {
-                return std::abs(q.Column - p.Column) <= q.Radius && std::abs(q.Row - p.Row) <= q.Radius;
+                return std::abs(q.Column - p.Column) <= q.Radius &&
+                       std::abs(q.Row - p.Row) <= q.Radius;
             });
             if (covered) continue;
             p.Radius = RadiusOf(p.Column, p.Row);
@@ -181,9 +188,10 @@ private:
     int32_t block_ = 8;
 };
 
-}  // namespace
+} // namespace
 
-std::vector<TScreenPeak> FindScreenPeaks(TSpectrumStore& spectrum, const TScreenFinderOptions& options) {
+std::vector<TScreenPeak> FindScreenPeaks(TSpectrumStore& spectrum,
+                                         const TScreenFinderOptions& options) {
     if (spectrum.Empty() || spectrum.WorkPlane.size() != spectrum.CellCount()) return {};
     return TFinder(spectrum, options).Run();
 }

@@ -18,10 +18,10 @@
 #include <vector>
 
 struct TScreenPeak {
-    int32_t Column = 0;   // position of the peak's maximum
+    int32_t Column = 0; // position of the peak's maximum
     int32_t Row = 0;
-    int32_t Radius = 0;   // half the side of the square the notch spans, in cells
-    int32_t Excess = 0;   // how far the peak stands out, in eighths of an octave of power
+    int32_t Radius = 0; // half the side of the square the notch spans, in cells
+    int32_t Excess = 0; // how far the peak stands out, in eighths of an octave of power
 };
 
 struct TScreenFinderOptions {

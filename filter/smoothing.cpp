@@ -9,9 +9,9 @@ namespace {
 struct TRegion {
     int64_t x1, x2, y1, y2;
     bool ellipse;
-    double a, b, cx, cy;  // half axes and centre of the ellipse, halves exact
-    double wh;            // W + H
-    double m;             // the smaller side, x2 - x1 or y2 - y1
+    double a, b, cx, cy; // half axes and centre of the ellipse, halves exact
+    double wh;           // W + H
+    double m;            // the smaller side, x2 - x1 or y2 - y1
 
     TRegion(int32_t W, int32_t H, int32_t X1, int32_t X2, int32_t Y1, int32_t Y2, bool ell)
         : x1(X1), x2(X2), y1(Y1), y2(Y2), ellipse(ell) {
@@ -36,13 +36,14 @@ struct TRegion {
         // Squared distance to the nearest of the four border lines, compared
         // as floats.
         const auto sq = [](int64_t d) { return float(d * d); };
-        const float d2 = std::min(std::min(sq(x1 - c), sq(x2 - c)), std::min(sq(y1 - r), sq(y2 - r)));
+        const float d2 =
+            std::min(std::min(sq(x1 - c), sq(x2 - c)), std::min(sq(y1 - r), sq(y2 - r)));
         const float e = float(double(d2) * 5000.0 / wh);
         return double(e) / m + 1.0;
     }
 };
 
-}  // namespace
+} // namespace
 
 double SmoothingFactor(int32_t W, int32_t H, int32_t x1, int32_t x2, int32_t y1, int32_t y2,
                        bool ellipse, int32_t c, int32_t r) {
@@ -67,7 +68,8 @@ void SmoothRegion(TSpectrumStore& store, int32_t x1, int32_t x2, int32_t y1, int
             const size_t i = size_t(r) * size_t(W) + size_t(c);
             for (auto& plane : store.Planes) {
                 float& v = plane[i];
-                v = direction == TSmoothDirection::Smooth ? float(double(v) / f) : float(double(v) * f);
+                v = direction == TSmoothDirection::Smooth ? float(double(v) / f)
+                                                          : float(double(v) * f);
             }
         }
     }

@@ -3,8 +3,8 @@
 #include "spectral/thread_team.h"
 
 #include <algorithm>
-#include <cmath>
 #include <atomic>
+#include <cmath>
 #include <cstring>
 #include <mutex>
 
@@ -16,14 +16,17 @@ int32_t PowerLevel(double power) {
     return int32_t(bits >> 20);
 }
 
-int32_t LevelsOf(double ratio) { return int32_t(std::lround(kLevelsPerOctave * std::log2(ratio))); }
+int32_t LevelsOf(double ratio) {
+    return int32_t(std::lround(kLevelsPerOctave * std::log2(ratio)));
+}
 
 void ForRowBands(int32_t rows, const std::function<void(int32_t r0, int32_t r1)>& rowWork) {
     constexpr int32_t kBand = 64;
     const int32_t bands = (rows + kBand - 1) / kBand;
     std::atomic<int32_t> next{0};
     RunOnThreads(std::min(AvailableProcessors(), std::max(bands, 1)), [&](int) {
-        for (int32_t b = next++; b < bands; b = next++) rowWork(b * kBand, std::min(rows, (b + 1) * kBand));
+        for (int32_t b = next++; b < bands; b = next++)
+            rowWork(b * kBand, std::min(rows, (b + 1) * kBand));
     });
 }
 
@@ -68,7 +71,7 @@ int32_t MedianOf(int32_t (&window)[N], int n) {
     std::nth_element(window, window + n / 2, window + n);
     return window[n / 2];
 }
-}  // namespace
+} // namespace
 
 void TRadialProfile::Measure(const float* levels) {
     // Counts per band of rows, added up afterwards: sums of whole numbers do
@@ -79,17 +82,20 @@ void TRadialProfile::Measure(const float* levels) {
         std::vector<uint32_t> own(size_t(kBins) * kLevelCount, 0);
         for (int64_t r = r0; r < r1; ++r)
             for (int64_t c = 0; c < W_; ++c)
-                ++own[size_t(Bin(c, r)) * kLevelCount + size_t(levels[size_t(r) * size_t(W_) + size_t(c)])];
+                ++own[size_t(Bin(c, r)) * kLevelCount +
+                      size_t(levels[size_t(r) * size_t(W_) + size_t(c)])];
         const std::lock_guard<std::mutex> lock(adding);
         for (size_t i = 0; i < own.size(); ++i) hist[i] += own[i];
     });
     std::vector<int32_t> raw(kBins);
-    for (int b = 0; b < kBins; ++b) raw[size_t(b)] = HistogramMedian(&hist[size_t(b) * kLevelCount]);
+    for (int b = 0; b < kBins; ++b)
+        raw[size_t(b)] = HistogramMedian(&hist[size_t(b) * kLevelCount]);
     // Rings near the constant term hold few cells.
     for (int b = 0; b < kBins; ++b) {
         int32_t window[5];
         int n = 0;
-        for (int k = std::max(0, b - 2); k <= std::min(kBins - 1, b + 2); ++k) window[n++] = raw[size_t(k)];
+        for (int k = std::max(0, b - 2); k <= std::min(kBins - 1, b + 2); ++k)
+            window[n++] = raw[size_t(k)];
         median_[size_t(b)] = MedianOf(window, n);
     }
 }
@@ -105,10 +111,13 @@ TBlockLevels::TBlockLevels(const float* levels, int32_t W, int32_t H, int32_t bl
     for (int32_t j = 0; j < by_; ++j)
         for (int32_t i = 0; i < bx_; ++i) {
             cells.clear();
-            for (int64_t r = int64_t(j) * block; r < std::min<int64_t>(H, int64_t(j + 1) * block); ++r)
-                for (int64_t c = int64_t(i) * block; c < std::min<int64_t>(W, int64_t(i + 1) * block); ++c)
+            for (int64_t r = int64_t(j) * block; r < std::min<int64_t>(H, int64_t(j + 1) * block);
+                 ++r)
+                for (int64_t c = int64_t(i) * block;
+                     c < std::min<int64_t>(W, int64_t(i + 1) * block); ++c)
                     cells.push_back(int32_t(levels[size_t(r) * size_t(W) + size_t(c)]));
-            std::nth_element(cells.begin(), cells.begin() + std::ptrdiff_t(cells.size() / 2), cells.end());
+            std::nth_element(cells.begin(), cells.begin() + std::ptrdiff_t(cells.size() / 2),
+                             cells.end());
             median[size_t(j) * size_t(bx_) + size_t(i)] = cells[cells.size() / 2];
         }
     level_.assign(median.size(), 0);
@@ -130,7 +139,9 @@ double TBlockLevels::At(int64_t c, int64_t r) const {
     const int32_t j0 = std::clamp<int32_t>(int32_t(std::floor(v)), 0, by_ - 1);
     const int32_t i1 = std::min(i0 + 1, bx_ - 1), j1 = std::min(j0 + 1, by_ - 1);
     const double fu = std::clamp(u - i0, 0.0, 1.0), fv = std::clamp(v - j0, 0.0, 1.0);
-    const auto at = [&](int32_t i, int32_t j) { return double(level_[size_t(j) * size_t(bx_) + size_t(i)]); };
+    const auto at = [&](int32_t i, int32_t j) {
+        return double(level_[size_t(j) * size_t(bx_) + size_t(i)]);
+    };
     const double top = at(i0, j0) * (1.0 - fu) + at(i1, j0) * fu;
     const double bottom = at(i0, j1) * (1.0 - fu) + at(i1, j1) * fu;
     return top * (1.0 - fv) + bottom * fv;

@@ -18,7 +18,8 @@ TZoomSpan ZoomSpan(int32_t pointer, int32_t size) {
 }
 
 void RenderZoom(const TSpectrumStore& store, int32_t x, int32_t y, TBitmap24& picture) {
-    if (picture.Width != kZoomSize || picture.Height != kZoomSize) picture = TBitmap24(kZoomSize, kZoomSize);
+    if (picture.Width != kZoomSize || picture.Height != kZoomSize)
+        picture = TBitmap24(kZoomSize, kZoomSize);
     std::memset(picture.Bytes.data(), 127, picture.Bytes.size());
     if (store.Empty()) return;
     const TZoomSpan cols = ZoomSpan(x, store.Cols), rows = ZoomSpan(y, store.Rows);
@@ -41,8 +42,10 @@ void RenderZoom(const TSpectrumStore& store, int32_t x, int32_t y, TBitmap24& pi
                 // Clamped before the conversion, so NaN and infinities (which
                 // have no whole-number value) come out as 0 and 255.
                 uint8_t byte = 0;
-                if (t >= 255.0) byte = 255;
-                else if (t > 0.0) byte = uint8_t(t);
+                if (t >= 255.0)
+                    byte = 255;
+                else if (t > 0.0)
+                    byte = uint8_t(t);
                 out[size_t(c - cols.First) * 3 + size_t(p)] = byte;
             }
         }

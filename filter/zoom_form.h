@@ -14,22 +14,22 @@
 // single cells, so each cell must stay a crisp square, never a blur.
 class TZoomPicture : public QWidget {
     Q_OBJECT
-  public:
+public:
     explicit TZoomPicture(QWidget* parent = nullptr);
 
     void SetPicture(const QImage& picture);
     const QImage& Picture() const { return picture_; }
 
-  protected:
+protected:
     void paintEvent(QPaintEvent* event) override;
 
-  private:
+private:
     QImage picture_;
 };
 
 class TFormZoom : public QWidget {
     Q_OBJECT
-  public:
+public:
     explicit TFormZoom(QWidget* parent = nullptr);
 
     TZoomPicture* Image2 = nullptr;
@@ -38,9 +38,9 @@ class TFormZoom : public QWidget {
     void SetPicture(const QImage& picture);
     void SetPicture(const TBitmap24& picture);
 
-  signals:
+signals:
     void closedByUser();
 
-  protected:
+protected:
     void closeEvent(QCloseEvent* event) override;
 };

@@ -20,7 +20,9 @@
 
 namespace {
 
-std::string Text(const uint8_t* data, size_t size) { return std::string(reinterpret_cast<const char*>(data), size); }
+std::string Text(const uint8_t* data, size_t size) {
+    return std::string(reinterpret_cast<const char*>(data), size);
+}
 
 // Runs a reader; its own refusal is a normal outcome.
 template <typename F>
@@ -95,8 +97,8 @@ void HelpRequest(const uint8_t* data, size_t size) {
 
 const std::vector<TFuzzEntry>& FuzzEntries() {
     static const std::vector<TFuzzEntry> entries{
-        {"bitmap", Bitmap},     {"jpeg", Jpeg},         {"png_tiff", QtImage},        {"npy", Npy},
-        {"filter", Filter},     {"settings", Settings}, {"help_request", HelpRequest},
+        {"bitmap", Bitmap}, {"jpeg", Jpeg},         {"png_tiff", QtImage},         {"npy", Npy},
+        {"filter", Filter}, {"settings", Settings}, {"help_request", HelpRequest},
     };
     return entries;
 }
@@ -114,6 +116,7 @@ void PrepareFuzzing() {
         static int argc = 1;
         static char name[] = "pixmend-fuzz";
         static char* argv[] = {name, nullptr};
-        static std::unique_ptr<QCoreApplication> app = std::make_unique<QCoreApplication>(argc, argv);
+        static std::unique_ptr<QCoreApplication> app =
+            std::make_unique<QCoreApplication>(argc, argv);
     }
 }

@@ -15,7 +15,7 @@
 #include <vector>
 
 struct TFuzzEntry {
-    const char* Name;  // also the corpus folder's name
+    const char* Name; // also the corpus folder's name
     void (*Run)(const uint8_t* data, size_t size);
 };
 

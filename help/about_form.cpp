@@ -76,7 +76,8 @@ TFormAbout::TFormAbout(QWidget* parent) : QDialog(parent) {
 void TFormAbout::SetLanguage(int32_t language) {
     language_ = language;
     // Like the licence text it opens: German only for German.
-    BitBtn1->setText(QString::fromStdString(InterfaceText(language == 1 ? 1 : 2, "Lizenzbedingungen ansehen")));
+    BitBtn1->setText(
+        QString::fromStdString(InterfaceText(language == 1 ? 1 : 2, "Lizenzbedingungen ansehen")));
     // The German caption is long for the button's designed width: a smaller
     // font keeps it whole instead of clipping both ends.
     BitBtn1->setFont(FontFittingLines(font(), {BitBtn1->text()}, 153 - 12));

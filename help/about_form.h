@@ -14,7 +14,7 @@ class QPushButton;
 
 class TFormAbout : public QDialog {
     Q_OBJECT
-  public:
+public:
     explicit TFormAbout(QWidget* parent = nullptr);
 
     // The interface language the licence button chooses by (1 German,
@@ -35,11 +35,11 @@ class TFormAbout : public QDialog {
     QPlainTextEdit* Memo1 = nullptr; // German licence terms
     QPlainTextEdit* Memo2 = nullptr; // licence text for English users
 
-  protected:
+protected:
     // Every opening starts with the picture alone, however it was opened.
     void showEvent(QShowEvent* event) override;
 
-  private:
+private:
     void HideLicenceTexts();
 
     int32_t language_ = 1;

@@ -67,7 +67,8 @@ bool HelpBaseIsOnThisMachine(const std::string& base) {
         const size_t dot = std::min(host.find('.', pos), host.size());
         const std::string part = host.substr(pos, dot - pos);
         if (part.empty() || part.size() > 3 ||
-            !std::all_of(part.begin(), part.end(), [](unsigned char c) { return std::isdigit(c); }) ||
+            !std::all_of(part.begin(), part.end(),
+                         [](unsigned char c) { return std::isdigit(c); }) ||
             std::stoi(part) > 255)
             return false;
         if (parts == 0 && part != "127") return false;

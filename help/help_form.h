@@ -30,7 +30,7 @@ class TOnlineWatcher;
 
 class TFormHelp : public QWidget {
     Q_OBJECT
-  public:
+public:
     // A page larger than this is not shown: a broken server must not make the
     // window hold an unbounded answer.
     static constexpr int64_t kMaxPageBytes = 8 * 1024 * 1024;
@@ -78,11 +78,11 @@ class TFormHelp : public QWidget {
     QUrl CurrentAddress() const { return current_; }
     bool Loading() const { return reply_ != nullptr; }
 
-  signals:
+signals:
     // After every load, successful or not.
     void PageLoaded(bool ok);
 
-  private:
+private:
     void Load(const QUrl& url);
     void LoadLocalFile(const QUrl& url);
     void LoadFinished(QNetworkReply* reply);

@@ -58,10 +58,10 @@ constexpr std::array<THelpElement, 47> kElements{{
 }};
 
 constexpr std::array<int32_t, 20> kPageTopics{
-    kTopicToolOpen,    kTopicSave,        kTopicCopy,      kTopicPaste,      kTopicTransform,
-    kTopicUndo,        kTopicRectangle,   kTopicEllipse,   kTopicSmooth,     kTopicZoom,
-    kTopicContextHelp, kTopicApplyFilter, kTopicBatchRun,  kTopicViewFilter, kTopicOpenFilter,
-    kTopicSaveFilter,  kTopicFindScreen,  kTopicLanguage,  kTopicStatusBar,  kTopicContrast,
+    kTopicToolOpen,    kTopicSave,        kTopicCopy,     kTopicPaste,      kTopicTransform,
+    kTopicUndo,        kTopicRectangle,   kTopicEllipse,  kTopicSmooth,     kTopicZoom,
+    kTopicContextHelp, kTopicApplyFilter, kTopicBatchRun, kTopicViewFilter, kTopicOpenFilter,
+    kTopicSaveFilter,  kTopicFindScreen,  kTopicLanguage, kTopicStatusBar,  kTopicContrast,
 };
 
 } // namespace

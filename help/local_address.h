@@ -6,7 +6,7 @@
 #include <string>
 
 class ILocalAddress {
-  public:
+public:
     virtual ~ILocalAddress() = default;
     // The address as text (for example "192.168.1.20"), or nullopt when it
     // cannot be determined: the host name does not resolve, or resolves to
@@ -18,6 +18,6 @@ class ILocalAddress {
 // Resolving may consult the name service, so a call can take a while on a
 // machine whose host name is not in its hosts file.
 class THostLocalAddress final : public ILocalAddress {
-  public:
+public:
     std::optional<std::string> Current() override;
 };

@@ -15,7 +15,7 @@
 #include <string>
 
 class TOnlineState {
-  public:
+public:
     bool Online() const { return online_; }
 
     // Applies one determination: an address text, or nullopt for "could not
@@ -25,6 +25,6 @@ class TOnlineState {
     // Determines the address once and applies it.
     void Update(ILocalAddress& source) { Apply(source.Current()); }
 
-  private:
+private:
     bool online_ = false;
 };

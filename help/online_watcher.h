@@ -20,7 +20,7 @@ class QThread;
 
 class TOnlineWatcher : public QObject {
     Q_OBJECT
-  public:
+public:
     static constexpr int32_t kIntervalMs = 500;
 
     // source: where the local address comes from (the host's own name when
@@ -33,11 +33,11 @@ class TOnlineWatcher : public QObject {
     // The number of determinations made so far.
     int64_t Determinations() const { return determinations_; }
 
-  signals:
+signals:
     // After every determination, on the user-interface thread.
     void Determined(bool online);
 
-  private:
+private:
     void Determine();
 
     std::unique_ptr<ILocalAddress> source_;

@@ -31,8 +31,7 @@ bool PercentDecoded(const std::string& in, std::string& out) {
 }
 
 std::string Lower(std::string s) {
-    for (char& c : s)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
     return s;
 }
 

@@ -14,7 +14,7 @@ class QPushButton;
 
 class TVersionInfoForm : public QWidget {
     Q_OBJECT
-  public:
+public:
     explicit TVersionInfoForm(QWidget* parent = nullptr);
 
     // The version-information command: the German text (version 1.0) for
@@ -29,6 +29,6 @@ class TVersionInfoForm : public QWidget {
     QPlainTextEdit* Memo2 = nullptr; // English version text
     QPushButton* BitBtn1 = nullptr;
 
-  private:
+private:
     void ChooseText(int32_t language);
 };

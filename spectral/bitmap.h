@@ -15,7 +15,7 @@ void RequireBitmapMemory(int32_t width, int32_t height, uint32_t bytesPerPixel =
 struct TBitmap24 {
     int32_t Width = 0;
     int32_t Height = 0;
-    std::vector<uint8_t> Bytes;  // Height rows of 3 * Width bytes
+    std::vector<uint8_t> Bytes; // Height rows of 3 * Width bytes
 
     TBitmap24() = default;
     TBitmap24(int32_t width, int32_t height)
@@ -30,17 +30,16 @@ struct TBitmap24 {
     const uint8_t* Pixel(int32_t c, int32_t r) const { return Row(r) + size_t(c) * 3u; }
 };
 
-
 // Images too large to hold twice pass through the codecs a row at a time
 // (blue, green, red, 3 * Width bytes). The codecs call these from frames that
 // must not be left by an exception, hence noexcept.
-struct TRowProducer {  // the rows of an image to encode
+struct TRowProducer { // the rows of an image to encode
     int32_t Width = 0;
     int32_t Height = 0;
     const void* Context = nullptr;
     void (*Fill)(const void* context, int32_t row, uint8_t* bgr) noexcept = nullptr;
 };
-struct TRowConsumer {  // where a decoder puts its rows
+struct TRowConsumer { // where a decoder puts its rows
     void* Context = nullptr;
     // The size is known; false when there is no memory for it.
     bool (*Begin)(void* context, int32_t width, int32_t height) noexcept = nullptr;

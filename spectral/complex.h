@@ -12,11 +12,17 @@ struct TComplex {
     float im = 0.0f;
 };
 
-inline TComplex MakeComplex(float re, float im) { return TComplex{re, im}; }
+inline TComplex MakeComplex(float re, float im) {
+    return TComplex{re, im};
+}
 
-inline TComplex ComplexAdd(TComplex a, TComplex b) { return {a.re + b.re, a.im + b.im}; }
+inline TComplex ComplexAdd(TComplex a, TComplex b) {
+    return {a.re + b.re, a.im + b.im};
+}
 
-inline TComplex ComplexSub(TComplex a, TComplex b) { return {a.re - b.re, a.im - b.im}; }
+inline TComplex ComplexSub(TComplex a, TComplex b) {
+    return {a.re - b.re, a.im - b.im};
+}
 
 inline TComplex ComplexMul(TComplex a, TComplex b) {
     const float rr = a.re * b.re;
@@ -26,4 +32,6 @@ inline TComplex ComplexMul(TComplex a, TComplex b) {
     return {rr - ii, ir + ri};
 }
 
-inline TComplex ComplexScale(TComplex a, float s) { return {s * a.re, s * a.im}; }
+inline TComplex ComplexScale(TComplex a, float s) {
+    return {s * a.re, s * a.im};
+}

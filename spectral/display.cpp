@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-float ContrastGain(int32_t position) { return float(std::exp(double(position) / 5.0)); }
+float ContrastGain(int32_t position) {
+    return float(std::exp(double(position) / 5.0));
+}
 
 namespace {
 inline uint8_t ImageByte(float v, float t) {
@@ -11,16 +13,16 @@ inline uint8_t ImageByte(float v, float t) {
     g = g + 127.0f;
     if (g < 0.0f) g = 0.0f;
     if (g > 255.0f) g = 255.0f;
-    return g >= 0.0f ? uint8_t(g) : 0;  // NaN is drawn as 0
+    return g >= 0.0f ? uint8_t(g) : 0; // NaN is drawn as 0
 }
 
 inline uint8_t SpectrumByte(float v, float t) {
     float g = v * t;
     if (g < 0.0f) g = -g;
     if (g > 255.0f) g = 255.0f;
-    return g >= 0.0f ? uint8_t(g) : 0;  // NaN is drawn as 0
+    return g >= 0.0f ? uint8_t(g) : 0; // NaN is drawn as 0
 }
-}  // namespace
+} // namespace
 
 void RenderStoreRegion(const TSpectrumStore& store, bool imageShown, int32_t contrastPosition,
                        int32_t x1, int32_t x2, int32_t y1, int32_t y2, TBitmap24& view) {
@@ -37,15 +39,17 @@ void RenderStoreRegion(const TSpectrumStore& store, bool imageShown, int32_t con
             const float* src = plane + size_t(y) * size_t(W);
             uint8_t* dst = view.Row(y);
             if (imageShown)
-                for (int32_t x = x1; x <= x2; ++x) dst[size_t(x) * 3 + size_t(p)] = ImageByte(src[x], t);
+                for (int32_t x = x1; x <= x2; ++x)
+                    dst[size_t(x) * 3 + size_t(p)] = ImageByte(src[x], t);
             else
-                for (int32_t x = x1; x <= x2; ++x) dst[size_t(x) * 3 + size_t(p)] = SpectrumByte(src[x], t);
+                for (int32_t x = x1; x <= x2; ++x)
+                    dst[size_t(x) * 3 + size_t(p)] = SpectrumByte(src[x], t);
         }
     }
 }
 
-void RenderStoreRow(const TSpectrumStore& store, bool imageShown, int32_t contrastPosition, int32_t row,
-                    uint8_t* bgr) noexcept {
+void RenderStoreRow(const TSpectrumStore& store, bool imageShown, int32_t contrastPosition,
+                    int32_t row, uint8_t* bgr) noexcept {
     const int32_t W = store.Cols;
     if (row < 0 || row >= store.Rows) return;
     const float t = ContrastGain(contrastPosition);
@@ -54,7 +58,8 @@ void RenderStoreRow(const TSpectrumStore& store, bool imageShown, int32_t contra
         if (imageShown)
             for (int32_t x = 0; x < W; ++x) bgr[size_t(x) * 3 + size_t(p)] = ImageByte(src[x], t);
         else
-            for (int32_t x = 0; x < W; ++x) bgr[size_t(x) * 3 + size_t(p)] = SpectrumByte(src[x], t);
+            for (int32_t x = 0; x < W; ++x)
+                bgr[size_t(x) * 3 + size_t(p)] = SpectrumByte(src[x], t);
     }
 }
 
@@ -72,7 +77,8 @@ TRowProducer StoreRows(const TStoreView& view) {
 
 TBitmap24 RenderStore(const TSpectrumStore& store, bool imageShown, int32_t contrastPosition) {
     TBitmap24 view(store.Cols, store.Rows);
-    RenderStoreRegion(store, imageShown, contrastPosition, 0, store.Cols - 1, 0, store.Rows - 1, view);
+    RenderStoreRegion(store, imageShown, contrastPosition, 0, store.Cols - 1, 0, store.Rows - 1,
+                      view);
     return view;
 }
 

@@ -22,8 +22,8 @@ void RenderStoreRegion(const TSpectrumStore& store, bool imageShown, int32_t con
                        int32_t x1, int32_t x2, int32_t y1, int32_t y2, TBitmap24& view);
 
 // One row of the store as RenderStoreRegion draws it, into 3 * W bytes.
-void RenderStoreRow(const TSpectrumStore& store, bool imageShown, int32_t contrastPosition, int32_t row,
-                    uint8_t* bgr) noexcept;
+void RenderStoreRow(const TSpectrumStore& store, bool imageShown, int32_t contrastPosition,
+                    int32_t row, uint8_t* bgr) noexcept;
 
 // The rows of the store as drawn, for the encoders that take them one at a
 // time; `view` holds what the rows depend on and must outlive the producer.

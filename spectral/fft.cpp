@@ -66,7 +66,8 @@ void TFFTEngine::Transform(const TComplex* input, TComplex* output, int32_t n, b
         xre_[k] = input[k].re;
         xim_[k] = input[k].im;
     }
-    lane_->ComplexTransform(plan_->View(), inverse, xre_.data(), xim_.data(), yre_.data(), yim_.data());
+    lane_->ComplexTransform(plan_->View(), inverse, xre_.data(), xim_.data(), yre_.data(),
+                            yim_.data());
     for (size_t k = 0; k < count; ++k) output[k] = {yre_[k], yim_[k]};
 }
 
@@ -83,7 +84,7 @@ TFFTEngine& ThreadEngine() {
     thread_local TFFTEngine engine;
     return engine;
 }
-}  // namespace
+} // namespace
 
 void ForwardFFT(const TComplex* input, TComplex* output, int32_t n) {
     ThreadEngine().Forward(input, output, n);

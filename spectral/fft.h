@@ -15,18 +15,18 @@
 #include <vector>
 
 constexpr int32_t cMaxPrimeFactor = 20007;
-constexpr int32_t cMaxPrimeFactorHalf = (cMaxPrimeFactor + 1) / 2;  // 10004
+constexpr int32_t cMaxPrimeFactorHalf = (cMaxPrimeFactor + 1) / 2; // 10004
 constexpr int cMaxFactorCount = 20;
 
 // Kernel constants, used with exactly these float values.
-constexpr float R3A = -1.5f;          // cos(2pi/3) - 1
-constexpr float R3B = 0.8660254f;     // sin(2pi/3)
-constexpr float R5A = -1.25f;         // (cos(2pi/5) + cos(4pi/5))/2 - 1
-constexpr float R5B = 0.559017f;      // (cos(2pi/5) - cos(4pi/5))/2
-constexpr float R5C = -0.95105654f;   // -sin(2pi/5)
-constexpr float R5D = -1.5388417f;    // -(sin(2pi/5) + sin(4pi/5))
-constexpr float R5E = 0.36327127f;    // sin(2pi/5) - sin(4pi/5)
-constexpr float R8 = 0.70710677f;     // 1/sqrt(2)
+constexpr float R3A = -1.5f;        // cos(2pi/3) - 1
+constexpr float R3B = 0.8660254f;   // sin(2pi/3)
+constexpr float R5A = -1.25f;       // (cos(2pi/5) + cos(4pi/5))/2 - 1
+constexpr float R5B = 0.559017f;    // (cos(2pi/5) - cos(4pi/5))/2
+constexpr float R5C = -0.95105654f; // -sin(2pi/5)
+constexpr float R5D = -1.5388417f;  // -(sin(2pi/5) + sin(4pi/5))
+constexpr float R5E = 0.36327127f;  // sin(2pi/5) - sin(4pi/5)
+constexpr float R8 = 0.70710677f;   // 1/sqrt(2)
 
 // The factors of n in stage order (n >= 1). Written-out radices come last,
 // the largest prime first.
@@ -62,7 +62,7 @@ private:
 
     std::unique_ptr<IFFTLanes> lane_;
     std::unique_ptr<TFFTPlan> plan_;
-    std::vector<float> xre_, xim_, yre_, yim_;  // the split input and output
+    std::vector<float> xre_, xim_, yre_, yim_; // the split input and output
 };
 
 // Convenience forms on a per-thread engine.

@@ -49,7 +49,8 @@ void DoubleFFT(const TDoubleComplex* x, size_t stride, size_t m, TDoubleComplex*
     while (m % p != 0) ++p;
     const size_t q = m / p;
     std::vector<TDoubleComplex> parts(m);
-    for (size_t r = 0; r < p; ++r) DoubleFFT(x + r * stride, stride * p, q, parts.data() + r * q, unit);
+    for (size_t r = 0; r < p; ++r)
+        DoubleFFT(x + r * stride, stride * p, q, parts.data() + r * q, unit);
     const size_t step = unit.size() / m;
     for (size_t k = 0; k < m; ++k) {
         TDoubleComplex acc = parts[k % q];
@@ -58,7 +59,7 @@ void DoubleFFT(const TDoubleComplex* x, size_t stride, size_t m, TDoubleComplex*
     }
 }
 
-}  // namespace
+} // namespace
 
 TFastPlan::TFastPlan(int32_t realLength) {
     const int32_t n = 2 * realLength - 1;

@@ -17,9 +17,12 @@ bool LaneSetSupported(TLaneSet set) {
     switch (set) {
     case TLaneSet::Auto:
     case TLaneSet::Scalar:
-    case TLaneSet::SSE2: return true;
-    case TLaneSet::AVX2: return __builtin_cpu_supports("avx2");
-    case TLaneSet::AVX512: return __builtin_cpu_supports("avx512f");
+    case TLaneSet::SSE2:
+        return true;
+    case TLaneSet::AVX2:
+        return __builtin_cpu_supports("avx2");
+    case TLaneSet::AVX512:
+        return __builtin_cpu_supports("avx512f");
     }
     return false;
 }
@@ -33,30 +36,43 @@ TLaneSet ResolveLaneSet(TLaneSet set) {
 
 int LaneCount(TLaneSet set) {
     switch (ResolveLaneSet(set)) {
-    case TLaneSet::AVX512: return 32;
-    case TLaneSet::AVX2: return 8;
-    case TLaneSet::Scalar: return 1;
-    default: return 4;
+    case TLaneSet::AVX512:
+        return 32;
+    case TLaneSet::AVX2:
+        return 8;
+    case TLaneSet::Scalar:
+        return 1;
+    default:
+        return 4;
     }
 }
 
 const char* LaneSetName(TLaneSet set) {
     switch (set) {
-    case TLaneSet::Auto: return "auto";
-    case TLaneSet::Scalar: return "scalar";
-    case TLaneSet::SSE2: return "SSE2";
-    case TLaneSet::AVX2: return "AVX2";
-    case TLaneSet::AVX512: return "AVX-512";
+    case TLaneSet::Auto:
+        return "auto";
+    case TLaneSet::Scalar:
+        return "scalar";
+    case TLaneSet::SSE2:
+        return "SSE2";
+    case TLaneSet::AVX2:
+        return "AVX2";
+    case TLaneSet::AVX512:
+        return "AVX-512";
     }
     return "?";
 }
 
 std::unique_ptr<IFFTLanes> MakeFFTLanes(TLaneSet set) {
     switch (ResolveLaneSet(set)) {
-    case TLaneSet::AVX512: return std::unique_ptr<IFFTLanes>(NewFFTLanesAvx512());
-    case TLaneSet::AVX2: return std::unique_ptr<IFFTLanes>(NewFFTLanesAvx2());
-    case TLaneSet::Scalar: return std::unique_ptr<IFFTLanes>(NewFFTLanesScalar());
-    default: return std::unique_ptr<IFFTLanes>(NewFFTLanesSse2());
+    case TLaneSet::AVX512:
+        return std::unique_ptr<IFFTLanes>(NewFFTLanesAvx512());
+    case TLaneSet::AVX2:
+        return std::unique_ptr<IFFTLanes>(NewFFTLanesAvx2());
+    case TLaneSet::Scalar:
+        return std::unique_ptr<IFFTLanes>(NewFFTLanesScalar());
+    default:
+        return std::unique_ptr<IFFTLanes>(NewFFTLanesSse2());
     }
 }
 

@@ -43,7 +43,7 @@ public:
     // precision and rounded once, for the fast transform: more accurate than
     // the defined tables, but not those tables.
     static std::unique_ptr<TFFTPlan> AccurateComplex(int32_t n);
-    TFFTPlan(const TFFTPlan&) = delete;  // the view points into the tables
+    TFFTPlan(const TFFTPlan&) = delete; // the view points into the tables
     TFFTPlan& operator=(const TFFTPlan&) = delete;
 
     int32_t RealLength() const { return L_; }
@@ -54,12 +54,12 @@ public:
     // A view of the tables as plain pointers, for the instruction-set specific
     // code (which must not instantiate library templates of its own).
     struct TView {
-        int32_t L = 0;  // n for a complex plan
+        int32_t L = 0; // n for a complex plan
         int32_t n = 0;
         int32_t stages = 0;
-        const int32_t* factors = nullptr;  // stage order
-        const int32_t* span = nullptr;     // span[j] for stage j = 0..stages-1
-        const int32_t* rest = nullptr;     // groups per offset of stage j
+        const int32_t* factors = nullptr; // stage order
+        const int32_t* span = nullptr;    // span[j] for stage j = 0..stages-1
+        const int32_t* rest = nullptr;    // groups per offset of stage j
         // source[i] = the sample of x that lands at position i after the
         // mirrored fill and the digit-reversed permutation (0 <= source[i] < L);
         // a complex plan has no mirrored fill.
@@ -106,7 +106,7 @@ public:
     struct TView {
         int32_t L = 0;
         int32_t n = 0;
-        const TFFTPlan::TView* inner = nullptr;  // the complex plan of n or m
+        const TFFTPlan::TView* inner = nullptr; // the complex plan of n or m
         // Short lengths only: the exact transform's own (mirrored) plan, also
         // in inner. Up there its error is rounding noise of the few terms,
         // which other tables would not lessen.
@@ -116,7 +116,7 @@ public:
         // wrapped around, divided by m.
         const TComplex* chirp = nullptr;
         const TComplex* spectrum = nullptr;
-        float inverseScale = 1.0f;  // 1/n
+        float inverseScale = 1.0f; // 1/n
     };
     const TView& View() const { return view_; }
 

@@ -18,12 +18,22 @@ struct VAvx2 {
     static VAvx2 Splat(float f) { return {_mm256_set1_ps(f)}; }
 };
 
-inline VAvx2 operator+(VAvx2 a, VAvx2 b) { return {_mm256_add_ps(a.v, b.v)}; }
-inline VAvx2 operator-(VAvx2 a, VAvx2 b) { return {_mm256_sub_ps(a.v, b.v)}; }
-inline VAvx2 operator*(VAvx2 a, VAvx2 b) { return {_mm256_mul_ps(a.v, b.v)}; }
+inline VAvx2 operator+(VAvx2 a, VAvx2 b) {
+    return {_mm256_add_ps(a.v, b.v)};
+}
+inline VAvx2 operator-(VAvx2 a, VAvx2 b) {
+    return {_mm256_sub_ps(a.v, b.v)};
+}
+inline VAvx2 operator*(VAvx2 a, VAvx2 b) {
+    return {_mm256_mul_ps(a.v, b.v)};
+}
 // Flips the sign bit, exactly as the scalar negation does.
-inline VAvx2 operator-(VAvx2 a) { return {_mm256_xor_ps(a.v, _mm256_set1_ps(-0.0f))}; }
+inline VAvx2 operator-(VAvx2 a) {
+    return {_mm256_xor_ps(a.v, _mm256_set1_ps(-0.0f))};
+}
 
-}  // namespace
+} // namespace
 
-IFFTLanes* NewFFTLanesAvx2() { return new TLaneEngine<VAvx2>(); }
+IFFTLanes* NewFFTLanesAvx2() {
+    return new TLaneEngine<VAvx2>();
+}

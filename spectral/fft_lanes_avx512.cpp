@@ -41,8 +41,12 @@ inline __m512 Neg(__m512 a) {
         _mm512_xor_si512(_mm512_castps_si512(a), _mm512_set1_epi32(int32_t(0x80000000u))));
 }
 // Flips the sign bit, exactly as the scalar negation does.
-inline VAvx512 operator-(VAvx512 a) { return {Neg(a.v), Neg(a.w)}; }
+inline VAvx512 operator-(VAvx512 a) {
+    return {Neg(a.v), Neg(a.w)};
+}
 
-}  // namespace
+} // namespace
 
-IFFTLanes* NewFFTLanesAvx512() { return new TLaneEngine<VAvx512>(); }
+IFFTLanes* NewFFTLanesAvx512() {
+    return new TLaneEngine<VAvx512>();
+}

@@ -30,16 +30,10 @@ public:
     // The working arrays are left uninitialised: pages that a transform
     // never reaches (most of them, for small factors) are never touched.
     TLaneEngine()
-        : zArray_(new LC[cMaxPrimeFactor]),
-          sumArray_(new LC[cMaxPrimeFactorHalf]),
-          difArray_(new LC[cMaxPrimeFactorHalf]),
-          sumReArray_(new V[cMaxPrimeFactorHalf]),
-          rootReArray_(new float[cMaxPrimeFactor]),
-          z_(zArray_.get()),
-          sum_(sumArray_.get()),
-          dif_(difArray_.get()),
-          sumRe_(sumReArray_.get()),
-          rootRe_(rootReArray_.get()) {}
+        : zArray_(new LC[cMaxPrimeFactor]), sumArray_(new LC[cMaxPrimeFactorHalf]),
+          difArray_(new LC[cMaxPrimeFactorHalf]), sumReArray_(new V[cMaxPrimeFactorHalf]),
+          rootReArray_(new float[cMaxPrimeFactor]), z_(zArray_.get()), sum_(sumArray_.get()),
+          dif_(difArray_.get()), sumRe_(sumReArray_.get()), rootRe_(rootReArray_.get()) {}
 
     TLaneEngine(const TLaneEngine&) = delete;
     TLaneEngine& operator=(const TLaneEngine&) = delete;
@@ -61,7 +55,8 @@ public:
         Passes(plan, b, true, inverse);
         if (inverse) {
             const V scale = V::Splat(plan.inverseScale);
-            for (int32_t k = 0; k < plan.L; ++k) V::Store(y + ptrdiff_t(k) * kLanes, scale * b[k].re);
+            for (int32_t k = 0; k < plan.L; ++k)
+                V::Store(y + ptrdiff_t(k) * kLanes, scale * b[k].re);
         } else {
             for (int32_t k = 0; k < plan.L; ++k) V::Store(y + ptrdiff_t(k) * kLanes, b[k].re);
         }
@@ -115,7 +110,7 @@ public:
             return;
         }
         const auto load = [&](int32_t s) {
-            const float* at = x + ptrdiff_t(s < L ? s : n - s) * W;  // mirrored
+            const float* at = x + ptrdiff_t(s < L ? s : n - s) * W; // mirrored
             return LC{V::Load(at), V::Load(at + K)};
         };
         if (!plan.chirp) {
@@ -200,7 +195,8 @@ private:
         for (int32_t j = 0; j < plan.stages; ++j) {
             const int32_t s = plan.span[j];
             TPassInput input = TPassInput::Complex;
-            if (mirrored && j == 0) input = inverse ? TPassInput::RealMinusZero : TPassInput::RealPlusZero;
+            if (mirrored && j == 0)
+                input = inverse ? TPassInput::RealMinusZero : TPassInput::RealPlusZero;
             RadixPass(b, s, plan.factors[j], plan.rest[j], plan.roots + plan.rootOffset[j],
                       s > 1 ? plan.twiddles + plan.twiddleOffset[j] : nullptr, plan.realZeros,
                       input, mirrored && j == plan.stages - 1);
@@ -457,11 +453,11 @@ private:
     template <bool kMinusZero>
     void OddPrimeKernelOfReal(LC* z, int32_t p, const TComplex* root, const TComplex* zeros) {
         const int32_t h = (p + 1) / 2;
-        LC* part = sum_;  // re: the real part of sum[i], im: that of dif[i]
+        LC* part = sum_; // re: the real part of sum[i], im: that of dif[i]
         for (int32_t j = 1; j < h; ++j) part[j] = {z[j].re + z[p - j].re, z[j].re - z[p - j].re};
         const LC z0 = z[0];
-        if (NoMinusZero(z0.re) && (kMinusZero ? FirstDifferenceTermsNonZero(part, h, root)
-                                              : NoMinusZero(z0.im))) {
+        if (NoMinusZero(z0.re) &&
+            (kMinusZero ? FirstDifferenceTermsNonZero(part, h, root) : NoMinusZero(z0.im))) {
             EachOutputPair(z, p, z0, [&](LC& lo, LC& hi, int32_t k, int32_t i) {
                 const V a = V::Splat(root[k].re) * part[i].re;
                 const V d = V::Splat(root[k].im) * part[i].im;
@@ -492,7 +488,7 @@ private:
     // a term that is not zero an accumulator never is -0 again.
     static bool FirstDifferenceTermsNonZero(const LC* part, int32_t h, const TComplex* root) {
         if (h < 2) return false;
-        constexpr float kTiny = 0x1p-100f, kSmallRoot = 0x1p-40f;  // products above 2^-149
+        constexpr float kTiny = 0x1p-100f, kSmallRoot = 0x1p-40f; // products above 2^-149
         for (int32_t j = 1; j < h; ++j)
             if (!(root[j].im >= kSmallRoot || root[j].im <= -kSmallRoot)) return false;
         float lanes[kLanes];
@@ -509,7 +505,8 @@ private:
     // The sums' real parts and the roots' real parts are each copied into one
     // dense array: every output reads all of them, and packed they stay in
     // the processor's cache instead of bringing in the unused halves.
-    void OddPrimeKernelRealHalfOfReal(LC* z, int32_t p, const TComplex* root, const TComplex* zeros) {
+    void OddPrimeKernelRealHalfOfReal(LC* z, int32_t p, const TComplex* root,
+                                      const TComplex* zeros) {
         const int32_t h = (p + 1) / 2;
         V* sum = sumRe_;
         float* cosine = rootRe_;
@@ -564,12 +561,24 @@ private:
                     for (int32_t t = 1; t < r; ++t) z[t] = base[t * stride];
                 }
                 switch (r) {
-                case 2: Kernel2(z); break;
-                case 3: Kernel3(z); break;
-                case 4: Kernel4(z); break;
-                case 5: Kernel5(z); break;
-                case 8: Kernel8(z); break;
-                case 10: Kernel10(z); break;
+                case 2:
+                    Kernel2(z);
+                    break;
+                case 3:
+                    Kernel3(z);
+                    break;
+                case 4:
+                    Kernel4(z);
+                    break;
+                case 5:
+                    Kernel5(z);
+                    break;
+                case 8:
+                    Kernel8(z);
+                    break;
+                case 10:
+                    Kernel10(z);
+                    break;
                 default:
                     if (lastOfMirrored && r % 2 == 1) {
                         if (input == TPassInput::Complex)
@@ -599,6 +608,6 @@ private:
     V* sumRe_;
     float* rootRe_;
     LC* data_ = nullptr;
-    LC* second_ = nullptr;  // the fast transform's second array
+    LC* second_ = nullptr; // the fast transform's second array
     int32_t capacity_ = 0, secondCapacity_ = 0;
 };

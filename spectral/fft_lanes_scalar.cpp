@@ -13,11 +13,21 @@ struct VScalar {
     static VScalar Splat(float f) { return {f}; }
 };
 
-inline VScalar operator+(VScalar a, VScalar b) { return {a.v + b.v}; }
-inline VScalar operator-(VScalar a, VScalar b) { return {a.v - b.v}; }
-inline VScalar operator*(VScalar a, VScalar b) { return {a.v * b.v}; }
-inline VScalar operator-(VScalar a) { return {-a.v}; }
+inline VScalar operator+(VScalar a, VScalar b) {
+    return {a.v + b.v};
+}
+inline VScalar operator-(VScalar a, VScalar b) {
+    return {a.v - b.v};
+}
+inline VScalar operator*(VScalar a, VScalar b) {
+    return {a.v * b.v};
+}
+inline VScalar operator-(VScalar a) {
+    return {-a.v};
+}
 
-}  // namespace
+} // namespace
 
-IFFTLanes* NewFFTLanesScalar() { return new TLaneEngine<VScalar>(); }
+IFFTLanes* NewFFTLanesScalar() {
+    return new TLaneEngine<VScalar>();
+}

@@ -15,12 +15,22 @@ struct VSse2 {
     static VSse2 Splat(float f) { return {_mm_set1_ps(f)}; }
 };
 
-inline VSse2 operator+(VSse2 a, VSse2 b) { return {_mm_add_ps(a.v, b.v)}; }
-inline VSse2 operator-(VSse2 a, VSse2 b) { return {_mm_sub_ps(a.v, b.v)}; }
-inline VSse2 operator*(VSse2 a, VSse2 b) { return {_mm_mul_ps(a.v, b.v)}; }
+inline VSse2 operator+(VSse2 a, VSse2 b) {
+    return {_mm_add_ps(a.v, b.v)};
+}
+inline VSse2 operator-(VSse2 a, VSse2 b) {
+    return {_mm_sub_ps(a.v, b.v)};
+}
+inline VSse2 operator*(VSse2 a, VSse2 b) {
+    return {_mm_mul_ps(a.v, b.v)};
+}
 // Flips the sign bit, exactly as the scalar negation does.
-inline VSse2 operator-(VSse2 a) { return {_mm_xor_ps(a.v, _mm_set1_ps(-0.0f))}; }
+inline VSse2 operator-(VSse2 a) {
+    return {_mm_xor_ps(a.v, _mm_set1_ps(-0.0f))};
+}
 
-}  // namespace
+} // namespace
 
-IFFTLanes* NewFFTLanesSse2() { return new TLaneEngine<VSse2>(); }
+IFFTLanes* NewFFTLanesSse2() {
+    return new TLaneEngine<VSse2>();
+}

@@ -152,7 +152,8 @@ const std::string& HostTag() {
         if (::gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
         std::string t;
         for (const char* p = host; *p && t.size() < 48; ++p)
-            if ((*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z') || (*p >= '0' && *p <= '9') || *p == '.')
+            if ((*p >= 'a' && *p <= 'z') || (*p >= 'A' && *p <= 'Z') || (*p >= '0' && *p <= '9') ||
+                *p == '.')
                 t += *p;
         return t.empty() ? std::string("host") : t;
     }();
@@ -166,7 +167,8 @@ pid_t TempNamePid(const char* name) {
     if (std::strncmp(name, kTempPrefix, sizeof kTempPrefix - 1) != 0) return 0;
     const std::string rest = name + sizeof kTempPrefix - 1;
     const std::string& host = HostTag();
-    if (rest.size() < host.size() + 1 || rest.compare(0, host.size(), host) != 0 || rest[host.size()] != '-')
+    if (rest.size() < host.size() + 1 || rest.compare(0, host.size(), host) != 0 ||
+        rest[host.size()] != '-')
         return 0;
     const char* p = rest.c_str() + host.size() + 1;
     long long pid = 0;
@@ -203,7 +205,8 @@ std::string FolderOf(const std::string& path) {
 
 TTempFile::TTempFile(const std::string& folder, const std::string& failMessage) {
     InstallSignalCleanup();
-    const std::string stem = folder + kTempPrefix + HostTag() + "-" + std::to_string(::getpid()) + "-";
+    const std::string stem =
+        folder + kTempPrefix + HostTag() + "-" + std::to_string(::getpid()) + "-";
     for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
         name_ = stem + RandomSuffix();
         // Register before the file exists, so that no moment is left in which
@@ -250,9 +253,10 @@ void RemoveStaleTempFiles(const std::string& folder) {
     while (const dirent* entry = ::readdir(dir)) {
         const pid_t pid = TempNamePid(entry->d_name);
         if (pid == 0 || pid == self) continue;
-        if (::kill(pid, 0) == 0 || errno != ESRCH) continue;  // alive, or not ours to judge
+        if (::kill(pid, 0) == 0 || errno != ESRCH) continue; // alive, or not ours to judge
         struct stat st {};
-        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(st.st_mode))
             continue;
         ::unlinkat(::dirfd(dir), entry->d_name, 0);
     }

@@ -34,12 +34,13 @@ void ScaleResolution(TImageInfo& info, int32_t oldCols, int32_t oldRows, int32_t
 struct TBitmap48 {
     int32_t Width = 0;
     int32_t Height = 0;
-    std::vector<uint16_t> Samples;  // Height rows of 3 * Width samples
+    std::vector<uint16_t> Samples; // Height rows of 3 * Width samples
 
     TBitmap48() = default;
     TBitmap48(int32_t width, int32_t height)
         : Width(width), Height(height),
-          Samples((RequireBitmapMemory(width, height, 6), size_t(width) * size_t(height) * 3u), 0) {}
+          Samples((RequireBitmapMemory(width, height, 6), size_t(width) * size_t(height) * 3u), 0) {
+    }
 
     bool Empty() const { return Width <= 0 || Height <= 0; }
     uint16_t* Row(int32_t r) { return Samples.data() + size_t(r) * size_t(Width) * 3u; }

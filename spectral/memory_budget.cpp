@@ -30,7 +30,7 @@ uint64_t SystemAvailable() {
     }
     const long pages = ::sysconf(_SC_AVPHYS_PAGES), size = ::sysconf(_SC_PAGESIZE);
     if (pages > 0 && size > 0) return uint64_t(pages) * uint64_t(size);
-    return UINT64_MAX;  // nothing to go by: let the allocation decide
+    return UINT64_MAX; // nothing to go by: let the allocation decide
 }
 
 } // namespace
@@ -102,7 +102,8 @@ uint64_t ParseMemorySize(const std::string& text) {
 void RequireBitmapMemory(int32_t width, int32_t height, uint32_t bytesPerPixel) {
     if (width <= 0 || height <= 0) return;
     RequireMemory(uint64_t(width) * uint64_t(height) * bytesPerPixel,
-                  "a bitmap of " + std::to_string(width) + " x " + std::to_string(height) + " pixels");
+                  "a bitmap of " + std::to_string(width) + " x " + std::to_string(height) +
+                      " pixels");
 }
 
 void RequireStoreMemory(int32_t cols, int32_t rows) {

@@ -14,7 +14,7 @@
 
 // A request beyond the budget.
 class EMemoryBudget : public Exception {
-  public:
+public:
     EMemoryBudget(const std::string& what, uint64_t needed, uint64_t available, bool limitSet);
     uint64_t Needed;
     uint64_t Available;

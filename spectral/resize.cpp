@@ -33,30 +33,40 @@ void PadPlane(tdline& plane, int32_t W, int32_t H, int32_t W2, int32_t H2, float
         std::memmove(dst, p + size_t(r) * size_t(W), size_t(W) * sizeof(float));
         for (int32_t c = 0; c < W; ++c) {
             const double v = double(dst[c]) * f * f;
-            dst[c] = int64_t(10) * c < int64_t(9) * W ? float(v) : float(v * double(W - c) / double(W) * 10.0);
+            dst[c] = int64_t(10) * c < int64_t(9) * W ? float(v)
+                                                      : float(v * double(W - c) / double(W) * 10.0);
         }
         std::fill(dst + W, dst + W2, 0.0f);
     }
     const int32_t r0 = int32_t(std::nearbyint(9.0 * double(H - 1) / 10.0));
     for (int32_t r = r0; r < H; ++r) {
         float* row = p + size_t(r) * size_t(W2);
-        for (int32_t c = 0; c < W; ++c) row[c] = float(double(H - r) * double(row[c]) / double(H) * 10.0);
+        for (int32_t c = 0; c < W; ++c)
+            row[c] = float(double(H - r) * double(row[c]) / double(H) * 10.0);
     }
 }
 
-}  // namespace
+} // namespace
 
-TResizeOutcome ResizeSpectrum(TSpectrumStore& store, int32_t value, int32_t mode, IProgress& progress) {
+TResizeOutcome ResizeSpectrum(TSpectrumStore& store, int32_t value, int32_t mode,
+                              IProgress& progress) {
     const int32_t W = store.Cols, H = store.Rows;
     TResizeOutcome out{false, W, H, 100.0f};
     float f = 100.0f;
     switch (mode) {
-    case rmPercent: f = float(double(value) / 100.0); break;
+    case rmPercent:
+        f = float(double(value) / 100.0);
+        break;
     case rmWidth:
-    case rmMaxWidth: f = float(double(value) / double(W)); break;
+    case rmMaxWidth:
+        f = float(double(value) / double(W));
+        break;
     case rmHeight:
-    case rmMaxHeight: f = float(double(value) / double(H)); break;
-    default: break;
+    case rmMaxHeight:
+        f = float(double(value) / double(H));
+        break;
+    default:
+        break;
     }
     out.Factor = f;
     // Modes beyond the dialog's keep f = 100 and stop here like a "Max" mode

@@ -12,27 +12,28 @@
 
 // The modes of the resize dialog, in its order.
 enum TResizeMode : int32_t {
-    rmPercent = 0,    // "Prozent": f = value / 100
-    rmWidth = 1,      // "Breite": f = value / W
-    rmHeight = 2,     // "Höhe": f = value / H
-    rmMaxWidth = 3,   // "Max Breite": value / W, never enlarging
-    rmMaxHeight = 4,  // "Max Höhe": value / H, never enlarging
+    rmPercent = 0,   // "Prozent": f = value / 100
+    rmWidth = 1,     // "Breite": f = value / W
+    rmHeight = 2,    // "Höhe": f = value / H
+    rmMaxWidth = 3,  // "Max Breite": value / W, never enlarging
+    rmMaxHeight = 4, // "Max Höhe": value / H, never enlarging
 };
 
 struct TResizeOutcome {
-    bool Changed = false;  // false: the store was left as it was
-    int32_t Cols = 0;      // the store's size afterwards
+    bool Changed = false; // false: the store was left as it was
+    int32_t Cols = 0;     // the store's size afterwards
     int32_t Rows = 0;
-    float Factor = 0.0f;   // f as computed
+    float Factor = 0.0f; // f as computed
 };
 
 // Cells a resize may produce at most; a larger result is refused with an
 // error before anything changes.
-constexpr int64_t kMaxResizeCells = int64_t(1) << 29;  // 2 GiB a plane
+constexpr int64_t kMaxResizeCells = int64_t(1) << 29; // 2 GiB a plane
 
 // Resizes the spectrum in the store. Leaves it unchanged when the factor gives
 // fewer than 4 rows or columns, when a "Max" mode would enlarge, and for a
 // mode outside 0..4. Reports "ReInitializing" and "ReInitializing ok" as
 // phases around the work when it changes the store. Throws Exception when
 // the new size exceeds kMaxResizeCells (the store is unchanged then).
-TResizeOutcome ResizeSpectrum(TSpectrumStore& store, int32_t value, int32_t mode, IProgress& progress);
+TResizeOutcome ResizeSpectrum(TSpectrumStore& store, int32_t value, int32_t mode,
+                              IProgress& progress);

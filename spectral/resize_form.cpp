@@ -19,7 +19,7 @@ namespace {
 // (the spin box would otherwise fall back to its previous value when it
 // loses focus with, say, an empty field).
 class TIntSpinEdit : public QSpinBox {
-  public:
+public:
     using QSpinBox::QSpinBox;
 
     // Plain digits: the locale's grouping would turn the text into one that
@@ -108,9 +108,10 @@ int32_t TFResize::Mode() const {
 }
 
 void TFResize::SetLanguage(int32_t language) {
-    auto text = [language](const char* german) { return QString::fromStdString(InterfaceText(language, german)); };
+    auto text = [language](const char* german) {
+        return QString::fromStdString(InterfaceText(language, german));
+    };
     Label1->setText(text("Wert"));
     RadioGroup1->setTitle(text("Resize Modus"));
-    for (int i = 0; i < 5; ++i)
-        modes_->button(i)->setText(text(kModeNames[i]));
+    for (int i = 0; i < 5; ++i) modes_->button(i)->setText(text(kModeNames[i]));
 }

@@ -15,7 +15,7 @@ class QSpinBox;
 
 class TFResize : public QDialog {
     Q_OBJECT
-  public:
+public:
     explicit TFResize(QWidget* parent = nullptr);
 
     QLabel* Label1 = nullptr;
@@ -37,11 +37,11 @@ class TFResize : public QDialog {
     // The interface language of the captions (1 German, 2 English).
     void SetLanguage(int32_t language);
 
-  private slots:
+private slots:
     void BokClick();
     void BcancelClick();
 
-  private:
+private:
     QButtonGroup* modes_ = nullptr;
     bool closedWithOk_ = false;
 };

@@ -15,10 +15,10 @@ using tdline = std::vector<float>;
 void RequireStoreMemory(int32_t cols, int32_t rows);
 
 struct TSpectrumStore {
-    tdline WorkPlane;  // scratch: the row pass writes it, the column pass reads it
-    tdline Planes[3];  // plane p holds byte p of every pixel: blue, green, red
-    int32_t Rows = 0;  // H
-    int32_t Cols = 0;  // W
+    tdline WorkPlane; // scratch: the row pass writes it, the column pass reads it
+    tdline Planes[3]; // plane p holds byte p of every pixel: blue, green, red
+    int32_t Rows = 0; // H
+    int32_t Cols = 0; // W
 
     // Cell (c, r) of plane p.
     float& At(int p, int c, int r) { return Planes[p][size_t(r) * size_t(Cols) + size_t(c)]; }

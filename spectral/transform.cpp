@@ -54,7 +54,8 @@ public:
     void Give(TLaneSet set, std::unique_ptr<IFFTLanes> engine) {
         const std::lock_guard<std::mutex> lock(mutex_);
         auto& list = free_[Index(set)];
-        if (engine && int(list.size()) < 2 * AvailableProcessors()) list.push_back(std::move(engine));
+        if (engine && int(list.size()) < 2 * AvailableProcessors())
+            list.push_back(std::move(engine));
     }
 
 private:
@@ -71,29 +72,22 @@ TEngineCache& Engines() {
 // What one thread keeps across the passes of a run.
 struct alignas(64) TWorker {
     std::unique_ptr<IFFTLanes> lanes;
-    std::vector<float> x, y;  // lane-major input and output of one block
-    float maximum = 1.0f;     // running maximum of the blocks this thread did
+    std::vector<float> x, y; // lane-major input and output of one block
+    float maximum = 1.0f;    // running maximum of the blocks this thread did
 };
 
 class TFastTransform {
 public:
     TFastTransform(TSpectrumStore& store, TTransformDirection direction, const TBitmap24* source,
                    IProgress& progress, const TTransformOptions& options)
-        : store_(store),
-          progress_(progress),
-          W_(store.Cols),
-          H_(store.Rows),
+        : store_(store), progress_(progress), W_(store.Cols), H_(store.Rows),
           inverse_(direction == TTransformDirection::Inverse),
           source_(direction == TTransformDirection::Forward ? source : nullptr),
           laneSet_(LaneSetSupported(options.Lanes) ? ResolveLaneSet(options.Lanes)
-                                                    : ResolveLaneSet(TLaneSet::Auto)),
-          lanes_(LaneCount(laneSet_)),
-          threads_(ResolveThreadCount(options.Threads)),
-          zeroBelow_(options.ZeroBelow),
-          fast_(options.Fast),
-          keep_(options.KeepPlanes),
-          cancel_(options.Cancel),
-          width_(fast_ ? 2 * lanes_ : lanes_) {
+                                                   : ResolveLaneSet(TLaneSet::Auto)),
+          lanes_(LaneCount(laneSet_)), threads_(ResolveThreadCount(options.Threads)),
+          zeroBelow_(options.ZeroBelow), fast_(options.Fast), keep_(options.KeepPlanes),
+          cancel_(options.Cancel), width_(fast_ ? 2 * lanes_ : lanes_) {
         for (int p = 0; p < 3; ++p) {
             rowOut_[p] = &store.WorkPlane;
             columnOut_[p] = &store.Planes[p];
@@ -127,18 +121,22 @@ public:
         workers_.resize(size_t(std::min<int32_t>(threads_, blocks)));
         for (TWorker& w : workers_) Prepare(w);
 
-        const auto rowPlan = [&] { if (!fast_ && !rowPlan_) rowPlan_ = std::make_unique<TFFTPlan>(W_); };
+        const auto rowPlan = [&] {
+            if (!fast_ && !rowPlan_) rowPlan_ = std::make_unique<TFFTPlan>(W_);
+        };
         const auto columnPlan = [&] {
             if (!fast_ && !columnPlan_) columnPlan_ = std::make_unique<TFFTPlan>(H_);
         };
         for (int p = 0; p < 3; ++p) {
             progress_.Phase(kRowKeys[p]);
-            RunPass(H_, [&](int32_t r) { return double(r) / double(H_) * 50.0 / 3.0 + p * 33.3; },
-                    rowPlan, [&](int32_t block, TWorker& w) { RowBlock(p, block, w); });
+            RunPass(
+                H_, [&](int32_t r) { return double(r) / double(H_) * 50.0 / 3.0 + p * 33.3; },
+                rowPlan, [&](int32_t block, TWorker& w) { RowBlock(p, block, w); });
             progress_.Phase(kColumnKeys[p]);
-            RunPass(W_,
-                    [&](int32_t c) { return (double(c) / double(W_) * 50.0 + 50.0) / 3.0 + p * 33.3; },
-                    columnPlan, [&](int32_t block, TWorker& w) { ColumnBlock(p, block, w); });
+            RunPass(
+                W_,
+                [&](int32_t c) { return (double(c) / double(W_) * 50.0 + 50.0) / 3.0 + p * 33.3; },
+                columnPlan, [&](int32_t block, TWorker& w) { ColumnBlock(p, block, w); });
         }
         if (keep_) {
             // The originals go to the scratch plane and the extra planes,
@@ -164,7 +162,7 @@ private:
     // where that transform meets the length error at its first row or column.
     template <class PercentOf, class MakePlan, class Block>
     void RunPass(int32_t count, PercentOf percentOf, MakePlan makePlan, Block block) {
-        int32_t reported = 0;  // the next item whose percentage is due
+        int32_t reported = 0; // the next item whose percentage is due
         const auto reportUpTo = [&](int32_t item) {
             for (; reported <= item && reported < count; reported += 100)
                 progress_.Percent(percentOf(reported));
@@ -182,7 +180,8 @@ private:
             try {
                 for (;;) {
                     if (failed.load(std::memory_order_relaxed)) return;
-                    if (cancel_ && cancel_->load(std::memory_order_relaxed)) throw ETransformCancelled();
+                    if (cancel_ && cancel_->load(std::memory_order_relaxed))
+                        throw ETransformCancelled();
                     const int32_t b = next.fetch_add(1, std::memory_order_relaxed);
                     if (b >= blocks) return;
                     if (worker == 0) reportUpTo(std::min(count, (b + 1) * width_) - 1);
@@ -283,7 +282,7 @@ private:
     const bool fast_;
     const bool keep_;
     const std::atomic<bool>* const cancel_;
-    const int32_t width_;  // sequences per block: twice the lanes in the fast transform
+    const int32_t width_; // sequences per block: twice the lanes in the fast transform
     std::vector<TWorker> workers_;
     std::unique_ptr<TFFTPlan> rowPlan_, columnPlan_;
     std::unique_ptr<TFastPlan> fastRowPlan_, fastColumnPlan_;
@@ -295,7 +294,7 @@ private:
     tdline extra_[2];
 };
 
-}  // namespace
+} // namespace
 
 TTransformResult TransformStore(TSpectrumStore& store, TTransformDirection direction,
                                 const TBitmap24* source, IProgress& progress,
@@ -334,8 +333,8 @@ std::string TransformLengthMessage(int32_t cols, int32_t rows) {
                    std::to_string(2 * int64_t(n) - 1) + " has the prime factor " +
                    std::to_string(LargestFactorFor(n)) + ", above the " +
                    std::to_string(cMaxPrimeFactor) + " the FFT takes. The largest " +
-                   (wide ? "width" : "height") + " below it that works is " +
-                   std::to_string(fits) + " pixels; crop the image to it.";
+                   (wide ? "width" : "height") + " below it that works is " + std::to_string(fits) +
+                   " pixels; crop the image to it.";
     }
     return message;
 }

@@ -62,8 +62,7 @@ void PaintBackground(QPainter& p) {
     p.fillRect(0, 0, kWidth, kHeight, paper);
     // A faint ring pattern, as a spectrum's rings, behind the title.
     p.setPen(QPen(QColor(kBlue.red(), kBlue.green(), kBlue.blue(), 22), 1.0));
-    for (int r = 30; r < 520; r += 26)
-        p.drawEllipse(QPointF(665, 0), r, r);
+    for (int r = 30; r < 520; r += 26) p.drawEllipse(QPointF(665, 0), r, r);
 }
 
 // The left half of the ball as a halftone screen at 45 degrees: round dots

@@ -32,14 +32,14 @@
 
 namespace {
 
-const QColor kInk(0x24, 0x34, 0x52);      // outlines
-const QColor kPaper(0xfb, 0xfc, 0xfe);    // page fill
-const QColor kBlue(0x3b, 0x7d, 0xd8);     // primary accent
+const QColor kInk(0x24, 0x34, 0x52);   // outlines
+const QColor kPaper(0xfb, 0xfc, 0xfe); // page fill
+const QColor kBlue(0x3b, 0x7d, 0xd8);  // primary accent
 const QColor kLightBlue(0xa9, 0xcd, 0xf5);
-const QColor kAmber(0xf2, 0xb1, 0x34);    // folders, stamps
-const QColor kGreen(0x3f, 0xa5, 0x5d);    // "go" arrows
+const QColor kAmber(0xf2, 0xb1, 0x34); // folders, stamps
+const QColor kGreen(0x3f, 0xa5, 0x5d); // "go" arrows
 const QColor kRed(0xd9, 0x4b, 0x3c);
-const QColor kAqua(0x1c, 0xb5, 0xc4);     // marks on the spectrum
+const QColor kAqua(0x1c, 0xb5, 0xc4); // marks on the spectrum
 
 QPen InkPen(qreal width = 1.0) {
     QPen pen(kInk, width);
@@ -130,7 +130,8 @@ void Transform(QPainter& p) {
     p.drawPath(wave);
     p.setPen(QPen(kRed, 1.2));
     const qreal heights[] = {7.5, 3.5, 5.5, 2.0};
-    for (int i = 0; i < 4; ++i) p.drawLine(QPointF(9.5 + i * 1.7, 12.5), QPointF(9.5 + i * 1.7, 12.5 - heights[i]));
+    for (int i = 0; i < 4; ++i)
+        p.drawLine(QPointF(9.5 + i * 1.7, 12.5), QPointF(9.5 + i * 1.7, 12.5 - heights[i]));
 }
 
 void OpenFolder(QPainter& p) {
@@ -250,13 +251,22 @@ void HatchedShape(QPainter& p, bool ellipse) {
     QBrush hatch(kAqua, Qt::DiagCrossPattern);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(kAqua.red(), kAqua.green(), kAqua.blue(), 50));
-    if (ellipse) p.drawEllipse(r); else p.drawRect(r);
+    if (ellipse)
+        p.drawEllipse(r);
+    else
+        p.drawRect(r);
     p.setBrush(hatch);
-    if (ellipse) p.drawEllipse(r); else p.drawRect(r);
+    if (ellipse)
+        p.drawEllipse(r);
+    else
+        p.drawRect(r);
     QPen dotted(kInk, 1.2, Qt::DotLine);
     p.setPen(dotted);
     p.setBrush(Qt::NoBrush);
-    if (ellipse) p.drawEllipse(r); else p.drawRect(r);
+    if (ellipse)
+        p.drawEllipse(r);
+    else
+        p.drawRect(r);
 }
 
 void Smoothing(QPainter& p) {
@@ -362,7 +372,8 @@ QImage Background() {
     const int w = 692, h = 530;
     const QColor from(241, 245, 250), to(206, 220, 240), ring(176, 196, 228);
     auto mix = [](const QColor& a, const QColor& b, double t) {
-        return qRgb(int(a.red() + (b.red() - a.red()) * t + 0.5), int(a.green() + (b.green() - a.green()) * t + 0.5),
+        return qRgb(int(a.red() + (b.red() - a.red()) * t + 0.5),
+                    int(a.green() + (b.green() - a.green()) * t + 0.5),
                     int(a.blue() + (b.blue() - a.blue()) * t + 0.5));
     };
     QImage image(w, h, QImage::Format_Indexed8);
@@ -430,7 +441,7 @@ QImage AppIcon(int size) {
         for (qreal x = 3 + pitch / 2; x < 32; x += pitch) {
             const QPointF at(x, y);
             const qreal d = std::hypot(x - centre.x(), y - centre.y());
-            qreal darkness = 0.18 + 0.5 * (y - 3) / 58; // the sky
+            qreal darkness = 0.18 + 0.5 * (y - 3) / 58;          // the sky
             if (d < radius) darkness = 0.35 + 0.55 * d / radius; // the ball
             const qreal r = pitch / 2 * std::sqrt(std::min(darkness, 1.0)) * 0.95;
             p.setBrush(d < radius ? kRed.darker(120) : kInk);
@@ -448,7 +459,7 @@ QImage AppIcon(int size) {
     return image.convertToFormat(QImage::Format_ARGB32);
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -470,14 +481,24 @@ int main(int argc, char** argv) {
     const QDir out(QString::fromLocal8Bit(argv[1]));
     // Index order is the icon set's: the tool buttons refer to icons by it.
     const std::vector<TIcon> icons = {
-        {"00_context_help", ContextHelp}, {"01_transform", Transform}, {"02_open", OpenFolder},
-        {"03_save", Save},                {"04_zoom", Zoom},           {"05_copy", Copy},
-        {"06_paste", Paste},              {"07_batch_run", BatchRun},  {"08_apply_filter", ApplyFilter},
-        {"09_view_filter", ViewFilter},   {"10_undo", Undo},
+        {"00_context_help", ContextHelp},
+        {"01_transform", Transform},
+        {"02_open", OpenFolder},
+        {"03_save", Save},
+        {"04_zoom", Zoom},
+        {"05_copy", Copy},
+        {"06_paste", Paste},
+        {"07_batch_run", BatchRun},
+        {"08_apply_filter", ApplyFilter},
+        {"09_view_filter", ViewFilter},
+        {"10_undo", Undo},
         {"11_rectangle", [](QPainter& p) { HatchedShape(p, false); }},
         {"12_ellipse", [](QPainter& p) { HatchedShape(p, true); }},
-        {"13_smoothing", Smoothing},      {"14_mirror", Mirror},       {"15_english", EnglishFlag},
-        {"16_german", GermanFlag},        {"17_resize", Resize},
+        {"13_smoothing", Smoothing},
+        {"14_mirror", Mirror},
+        {"15_english", EnglishFlag},
+        {"16_german", GermanFlag},
+        {"17_resize", Resize},
     };
     for (const TIcon& icon : icons) {
         const QImage image = Paint(icon);

@@ -26,7 +26,7 @@ struct TRgb {
 // 0..1 per channel.
 TRgb Scene(double x, double y) {
     // x, y in 0..1, y downwards.
-    TRgb c{0.45 + 0.4 * y, 0.65 + 0.25 * y, 0.95 - 0.1 * y};  // sky
+    TRgb c{0.45 + 0.4 * y, 0.65 + 0.25 * y, 0.95 - 0.1 * y}; // sky
     const double sun = std::hypot(x - 0.78, y - 0.22);
     if (sun < 0.09) c = {1.0, 0.85 - sun, 0.3};
     const double hill1 = 0.55 + 0.08 * std::sin(x * 7.0 + 0.5);
@@ -54,11 +54,13 @@ bool Inked(double x, double y, double tone, double period, double angle) {
     const double u = (x * ca + y * sa) / period, v = (-x * sa + y * ca) / period;
     const double fu = u - std::floor(u) - 0.5, fv = v - std::floor(v) - 0.5;
     // Spot function: a round dot, its value grows from the cell's centre.
-    const double spot = 1.0 - (std::cos(2 * std::numbers::pi * fu) + std::cos(2 * std::numbers::pi * fv) + 2.0) / 4.0;
+    const double spot =
+        1.0 -
+        (std::cos(2 * std::numbers::pi * fu) + std::cos(2 * std::numbers::pi * fv) + 2.0) / 4.0;
     return spot < tone;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2 && argc != 4) {
@@ -72,9 +74,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     const double deg = std::numbers::pi / 180.0;
-    const double period = 5.5;  // pixels per screen cell, a coarse magazine screen scanned at low resolution
-    const double angles[4] = {15 * deg, 75 * deg, 0 * deg, 45 * deg};  // C, M, Y, K
-    const int ss = 4;  // supersampling per axis
+    const double period =
+        5.5; // pixels per screen cell, a coarse magazine screen scanned at low resolution
+    const double angles[4] = {15 * deg, 75 * deg, 0 * deg, 45 * deg}; // C, M, Y, K
+    const int ss = 4;                                                 // supersampling per axis
 
     std::vector<double> plane(size_t(W) * H * 3);
     for (int py = 0; py < H; ++py)
@@ -85,9 +88,11 @@ int main(int argc, char** argv) {
                     const double x = px + (sx + 0.5) / ss, y = py + (sy + 0.5) / ss;
                     const TRgb c = Scene(x / W, y / H);
                     const double k = std::max(0.0, 0.6 * (1.0 - std::max({c.r, c.g, c.b})));
-                    const double cy = (1 - c.r - k) / (1 - k), mg = (1 - c.g - k) / (1 - k), ye = (1 - c.b - k) / (1 - k);
-                    const bool inks[4] = {Inked(x, y, cy, period, angles[0]), Inked(x, y, mg, period, angles[1]),
-                                          Inked(x, y, ye, period, angles[2]), Inked(x, y, k, period, angles[3])};
+                    const double cy = (1 - c.r - k) / (1 - k), mg = (1 - c.g - k) / (1 - k),
+                                 ye = (1 - c.b - k) / (1 - k);
+                    const bool inks[4] = {
+                        Inked(x, y, cy, period, angles[0]), Inked(x, y, mg, period, angles[1]),
+                        Inked(x, y, ye, period, angles[2]), Inked(x, y, k, period, angles[3])};
                     // Paper white, each ink absorbs its complementary light.
                     double r = 0.96, g = 0.95, b = 0.92;
                     if (inks[0]) r *= 0.12, g *= 0.75;
@@ -109,7 +114,8 @@ int main(int argc, char** argv) {
                 double sum = 0, weight = 0;
                 for (int dy = -1; dy <= 1; ++dy)
                     for (int dx = -1; dx <= 1; ++dx) {
-                        const int qx = std::clamp(px + dx, 0, W - 1), qy = std::clamp(py + dy, 0, H - 1);
+                        const int qx = std::clamp(px + dx, 0, W - 1),
+                                  qy = std::clamp(py + dy, 0, H - 1);
                         const double w = (dx == 0 ? 2 : 1) * (dy == 0 ? 2 : 1);
                         sum += w * plane[(size_t(qy) * W + qx) * 3 + p];
                         weight += w;

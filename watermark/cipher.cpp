@@ -123,8 +123,7 @@ void TCipher_Blowfish::EncryptCts(const void* source, void* destination, size_t 
     auto dst = static_cast<uint8_t*>(destination);
     uint8_t block[8];
     for (; n >= 8; n -= 8, src += 8, dst += 8) {
-        for (int i = 0; i < 8; ++i)
-            block[i] = src[i] ^ f_[i];
+        for (int i = 0; i < 8; ++i) block[i] = src[i] ^ f_[i];
         EncryptBlock(block, block);
         for (int i = 0; i < 8; ++i) {
             dst[i] = block[i];
@@ -134,10 +133,8 @@ void TCipher_Blowfish::EncryptCts(const void* source, void* destination, size_t 
     if (n > 0) {
         std::memcpy(b_, f_, sizeof b_);
         EncryptBlock(b_, b_);
-        for (size_t i = 0; i < n; ++i)
-            dst[i] = src[i] ^ b_[i];
-        for (int i = 0; i < 8; ++i)
-            f_[i] ^= b_[i];
+        for (size_t i = 0; i < n; ++i) dst[i] = src[i] ^ b_[i];
+        for (int i = 0; i < 8; ++i) f_[i] ^= b_[i];
     }
 }
 

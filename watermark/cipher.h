@@ -31,7 +31,7 @@ std::string KeyTextBytes(std::string_view utf8);
 // One Blowfish cipher object with its registers. Not thread-safe; give each
 // thread its own.
 class TCipher_Blowfish {
-  public:
+public:
     static constexpr const char* ClassName = "TCipher_Blowfish";
     static constexpr size_t BlockSize = 8;
     static constexpr size_t MaxKeySize = 56;
@@ -59,7 +59,7 @@ class TCipher_Blowfish {
     const uint8_t* Feedback() const { return f_; }
     const uint8_t* Buffer() const { return b_; }
 
-  private:
+private:
     void EncryptBlock(const uint8_t* in, uint8_t* out) const;
     void Reset();
     void EncryptCts(const void* source, void* destination, size_t n);
@@ -74,7 +74,7 @@ class TCipher_Blowfish {
 // The cipher component of the main window: names its cipher kind and mode and
 // creates the cipher object on first use, keeping it afterwards.
 class TCipherManager {
-  public:
+public:
     std::string Cipher = TCipher_Blowfish::ClassName;
     TCipherMode Mode = cmCTS;
 
@@ -86,7 +86,7 @@ class TCipherManager {
 
     TCipher_Blowfish& CipherObject();
 
-  private:
+private:
     std::unique_ptr<TCipher_Blowfish> cipher_;
 };
 

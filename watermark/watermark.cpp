@@ -43,7 +43,7 @@ namespace {
 // Hands out the keystream of a row either from the cache or computed afresh
 // into one buffer, as the key set-up per row does.
 class TRowSource {
-  public:
+public:
     explicit TRowSource(const TRowKeystreams& cache) : cache_(&cache) {}
     TRowSource(const std::string& sign, int32_t cols)
         : signBytes_(KeyTextBytes(sign)), buffer_(TRowKeystreams::LengthFor(cols)) {}
@@ -53,7 +53,7 @@ class TRowSource {
         return buffer_.data();
     }
 
-  private:
+private:
     const TRowKeystreams* cache_ = nullptr;
     std::string signBytes_;
     std::vector<int8_t> buffer_;
@@ -156,7 +156,8 @@ void EmbedRow(float* x, const int8_t* key, int32_t W, float se, int m) {
     }
 }
 
-TWatermarkResult Embed(TSpectrumStore& store, TRowSource& rows, const TWatermarkPassReport& report) {
+TWatermarkResult Embed(TSpectrumStore& store, TRowSource& rows,
+                       const TWatermarkPassReport& report) {
     const int32_t W = store.Cols, H = store.Rows;
     const float se = float(100000.0 / double(H) / double(W));
     TWatermarkResult result;
@@ -193,12 +194,10 @@ auto WithRowSource(const TSpectrumStore& store, const std::string& sign, TKeystr
 
 double WatermarkMeasureFromProfile(const float profile[9], int32_t cols, int32_t rows) {
     float A[9];
-    for (int t = 0; t < 9; ++t)
-        A[t] = float(double(profile[t]) / double(rows) / double(cols));
+    for (int t = 0; t < 9; ++t) A[t] = float(double(profile[t]) / double(rows) / double(cols));
     float n = A[4];
     if (n == 0.0f) n = 1.0f;
-    for (float& a : A)
-        a = float(double(a) / double(n));
+    for (float& a : A) a = float(double(a) / double(n));
 
     // Bell fit: the first of the strictly smallest errors wins, d outer, w inner.
     const TBellTable& bells = Bells();

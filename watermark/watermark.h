@@ -39,7 +39,7 @@ enum class TKeystreamPolicy { Cached, Recompute };
 // pattern is made of; a longer keystream of a key text extends the shorter one,
 // so that byte is simply the next one of the same sequence.
 class TRowKeystreams {
-  public:
+public:
     TRowKeystreams(const std::string& sign, int32_t cols, int32_t rows);
     const int8_t* Row(int32_t r) const { return bytes_.data() + size_t(r) * length_; }
     size_t Length() const { return length_; }
@@ -49,7 +49,7 @@ class TRowKeystreams {
     static void ComputeRow(const std::string& signBytes, int32_t r, int8_t* out, size_t length);
     static size_t LengthFor(int32_t cols);
 
-  private:
+private:
     size_t length_ = 0;
     int32_t rows_ = 0;
     std::vector<int8_t> bytes_;
@@ -74,12 +74,12 @@ TWatermarkResult EmbedWatermark(TSpectrumStore& store, const std::string& sign,
 
 // Why an embedding that ran cannot count as done.
 class EWatermarkError : public Exception {
-  public:
+public:
     enum class TKind { NotFinite, TooWeak };
     EWatermarkError(TKind kind, int passes, double measure);
     TKind Kind;
-    int Passes;      // passes run (0 when none could run)
-    double Measure;  // the measure they reached
+    int Passes;     // passes run (0 when none could run)
+    double Measure; // the measure they reached
 };
 
 // EmbedWatermark for the commands: refuses a store holding NaN or infinity

@@ -28,8 +28,7 @@ TControlStates AllSetTo(bool enabled, bool visible) {
 
 TControlStates Random(std::mt19937& gen) {
     TControlStates s;
-    for (bool& e : s.Enabled)
-        e = (gen() & 1) != 0;
+    for (bool& e : s.Enabled) e = (gen() & 1) != 0;
     s.KontrastVisible = (gen() & 1) != 0;
     return s;
 }
@@ -55,8 +54,8 @@ void ExpectMirrored(const TControlStates& before, const TControlStates& after,
 // its spectrum, a smoothing on it, the image again, closed. Each set is what
 // the user can do at that point, stated independently of the table.
 TEST(CommandState, WhatTheUserCanDoAsTheWorkGoesOn) {
-    const std::set<std::string> always{"ToolOpen", "ToolPaste",   "ToolLoadFilter", "ToolHelp",
-                                       "ToolMirror", "ToolDe",    "Toolgb",         "Beenden1",
+    const std::set<std::string> always{"ToolOpen",     "ToolPaste", "ToolLoadFilter", "ToolHelp",
+                                       "ToolMirror",   "ToolDe",    "Toolgb",         "Beenden1",
                                        "versioninfo1", "about1"};
     auto with = [&](std::set<std::string> base, std::initializer_list<const char*> more,
                     std::initializer_list<const char*> less = {}) {
@@ -64,11 +63,13 @@ TEST(CommandState, WhatTheUserCanDoAsTheWorkGoesOn) {
         for (const char* name : less) base.erase(name);
         // A menu item is on exactly when its button is.
         for (const TMenuMirror& m : MenuMirrorPairs())
-            if (base.count(std::string(ControlName(m.Button)))) base.insert(std::string(ControlName(m.MenuItem)));
+            if (base.count(std::string(ControlName(m.Button))))
+                base.insert(std::string(ControlName(m.MenuItem)));
         return base;
     };
-    const auto image = with(always, {"ToolSave", "ToolCopy", "ToolTransform", "ToolZoom", "ToolBatchrun",
-                                     "Schlieen1", "SetWatermark1", "CheckWatermark1"});
+    const auto image =
+        with(always, {"ToolSave", "ToolCopy", "ToolTransform", "ToolZoom", "ToolBatchrun",
+                      "Schlieen1", "SetWatermark1", "CheckWatermark1"});
     const auto spectrum = with(always,
                                {"ToolTransform", "ToolZoom", "ToolRec", "ToolElipse", "ToolStempel",
                                 "ToolResize", "Schlieen1", "SetWatermark1", "CheckWatermark1"},
@@ -81,8 +82,10 @@ TEST(CommandState, WhatTheUserCanDoAsTheWorkGoesOn) {
     r = ApplyCommandState(2, r.CommandState, r.States, 0);
     EXPECT_EQ(EnabledNames(r.States), spectrum) << "nothing to undo on a fresh spectrum";
     EXPECT_TRUE(r.States.KontrastVisible);
-    r = ApplyCommandState(3, r.CommandState, r.States, 2, 1); // a mirrored smoothing: two lines, one step
-    EXPECT_EQ(EnabledNames(r.States), with(spectrum, {"Toolundo", "ToolBatchrun", "ToolFilter", "ToolSaveFilter"}));
+    r = ApplyCommandState(3, r.CommandState, r.States, 2,
+                          1); // a mirrored smoothing: two lines, one step
+    EXPECT_EQ(EnabledNames(r.States),
+              with(spectrum, {"Toolundo", "ToolBatchrun", "ToolFilter", "ToolSaveFilter"}));
     r = ApplyCommandState(1, r.CommandState, r.States, 2);
     EXPECT_EQ(EnabledNames(r.States), with(image, {"ToolFilter", "ToolSaveFilter", "Toolapply"}))
         << "back on the image the filter applies, and its commands stay";
@@ -94,11 +97,13 @@ TEST(CommandState, WhatTheUserCanDoAsTheWorkGoesOn) {
 
 TEST(CommandState, UndoFollowsWhatThereIsToUndo) {
     const TControlStates on = AllSetTo(true, true);
-    EXPECT_FALSE(ApplyCommandState(2, 1, on, 5, 0).States[C::Toolundo]) << "lines, but none of this spectrum";
+    EXPECT_FALSE(ApplyCommandState(2, 1, on, 5, 0).States[C::Toolundo])
+        << "lines, but none of this spectrum";
     EXPECT_TRUE(ApplyCommandState(2, 1, on, 0, 1).States[C::Toolundo]);
     EXPECT_FALSE(ApplyCommandState(3, 2, on, 1, 0).States[C::Toolundo]) << "the last step undone";
     EXPECT_FALSE(ApplyCommandState(1, 2, on, 1, 1).States[C::Toolundo]) << "only on the spectrum";
-    EXPECT_TRUE(ApplyCommandState(3, 1, on, 1, 0).States[C::Toolundo]) << "event 3 on an image keeps it";
+    EXPECT_TRUE(ApplyCommandState(3, 1, on, 1, 0).States[C::Toolundo])
+        << "event 3 on an image keeps it";
 }
 
 TEST(CommandState, ApplyFilterFollowsFilterListAndStoredState) {
@@ -247,8 +252,7 @@ TEST(CommandState, UnknownStateOnlyMirrors) {
 
 TEST(CommandState, MirrorPairsAndNames) {
     std::set<TControlId> items;
-    for (const TMenuMirror& m : MenuMirrorPairs())
-        items.insert(m.MenuItem);
+    for (const TMenuMirror& m : MenuMirrorPairs()) items.insert(m.MenuItem);
     EXPECT_EQ(items, kMirroredMenuItems);
     TControlStates s = AllSetTo(false, false);
     s[C::ToolStempel] = true;

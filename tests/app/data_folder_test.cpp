@@ -27,5 +27,6 @@ TEST(DataFolder, InstalledFilesWinOverTheSourceTree) {
 
 TEST(DataFolder, ATestProgramFindsTheShippedFilesOfItsSourceTree) {
     EXPECT_EQ(FindDataPath("help/pages"), fs::path(PIXMEND_SOURCE_DIR) / "help/pages");
-    EXPECT_EQ(FindDataPath("samples/halftone.flt"), fs::path(PIXMEND_SOURCE_DIR) / "samples/halftone.flt");
+    EXPECT_EQ(FindDataPath("samples/halftone.flt"),
+              fs::path(PIXMEND_SOURCE_DIR) / "samples/halftone.flt");
 }

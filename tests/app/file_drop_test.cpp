@@ -26,7 +26,8 @@ protected:
     }
     std::string WriteFilter(const std::string& name) {
         const std::string path = Files.File(name);
-        std::ofstream(path, std::ios::binary) << "typ=rec,x1=0.10000,x2=0.20000,y1=0.10000,y2=0.20000\r\n";
+        std::ofstream(path, std::ios::binary)
+            << "typ=rec,x1=0.10000,x2=0.20000,y1=0.10000,y2=0.20000\r\n";
         return path;
     }
     static QMimeData* FileList(const std::vector<std::string>& paths) {
@@ -92,8 +93,8 @@ TEST_F(FileDropTest, DroppedFilesOpenLikeOpen) {
     EXPECT_EQ(Title(), "Pixmend (Standard-Edition) first.bmp");
 
     // Several files: the first image, and the filter among them.
-    EXPECT_TRUE(Drop(FileList({WriteFilter("f.flt"), WriteBitmap("second.bmp", 6, 4),
-                               WriteBitmap("third.bmp", 8, 8)})));
+    EXPECT_TRUE(Drop(FileList(
+        {WriteFilter("f.flt"), WriteBitmap("second.bmp", 6, 4), WriteBitmap("third.bmp", 8, 8)})));
     EXPECT_EQ(Title(), "Pixmend (Standard-Edition) second.bmp");
     EXPECT_EQ(Form->Image1->size(), QSize(6, 4));
     EXPECT_EQ(Protokol->EntryCount(), 1u);

@@ -57,8 +57,7 @@ struct TBytes {
         return *this;
     }
     void Patch32(size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            b[at + size_t(i)] = uint8_t(v >> (8 * i));
+        for (int i = 0; i < 4; ++i) b[at + size_t(i)] = uint8_t(v >> (8 * i));
     }
 };
 
@@ -83,8 +82,7 @@ std::vector<uint8_t> MakeBmp(const TBmpSpec& s) {
     } else {
         f.U32(uint32_t(s.width)).U32(uint32_t(s.height)).U16(1).U16(s.bits).U32(s.compression);
         f.U32(uint32_t(s.pixels.size())).U32(2835).U32(2835).U32(s.colorsUsed).U32(0);
-        for (uint32_t m : s.masks)
-            f.U32(m);
+        for (uint32_t m : s.masks) f.U32(m);
         if (s.headerSize > 40) f.Zeros(s.headerSize - 40 - 4 * s.masks.size());
     }
     for (const Bgr& c : s.palette) {
@@ -194,10 +192,8 @@ TEST(BitmapDecode, ThirtyTwoBitBitFieldsInAnyOrder) {
 
 std::vector<uint8_t> Pixels16(const std::vector<uint16_t>& values) {
     TBytes b;
-    for (uint16_t v : values)
-        b.U16(v);
-    while (b.b.size() % 4)
-        b.U8(0);
+    for (uint16_t v : values) b.U16(v);
+    while (b.b.size() % 4) b.U8(0);
     return b.b;
 }
 
@@ -410,8 +406,7 @@ TEST(BitmapDecode, RunLength4NibblesAndPadding) {
     s.pixels = {0, 5, 0x12, 0x34, 0x40, 0xEE, 2, 0x44, 0, 1};
     img = Decode(MakeBmp(s));
     const std::vector<Bgr> row{kRed, kGreen, kBlue, kWhite, kWhite, kWhite, kWhite};
-    for (int c = 0; c < 7; ++c)
-        EXPECT_EQ(At(img, c, 0), row[size_t(c)]) << c;
+    for (int c = 0; c < 7; ++c) EXPECT_EQ(At(img, c, 0), row[size_t(c)]) << c;
 }
 
 TEST(BitmapDecode, RunLengthTopDownAndEndings) {
@@ -449,8 +444,7 @@ TEST(BitmapDecode, DamagedHeadersAreRefused) {
     ASSERT_NO_THROW(Decode(good));
     auto with32 = [&](size_t at, uint32_t v) {
         std::vector<uint8_t> f = good;
-        for (int i = 0; i < 4; ++i)
-            f[at + size_t(i)] = uint8_t(v >> (8 * i));
+        for (int i = 0; i < 4; ++i) f[at + size_t(i)] = uint8_t(v >> (8 * i));
         return f;
     };
     auto with16 = [&](size_t at, uint16_t v) {
@@ -612,8 +606,7 @@ TEST(BitmapDecode, RandomBitFlipsAreSafe) {
         for (int round = 0; round < 1000; ++round) {
             std::vector<uint8_t> file = seed;
             const int flips = 1 + int(rng() % 4);
-            for (int k = 0; k < flips; ++k)
-                file[rng() % file.size()] ^= uint8_t(1u << (rng() % 8));
+            for (int k = 0; k < flips; ++k) file[rng() % file.size()] ^= uint8_t(1u << (rng() % 8));
             DecodeOrInvalid(file);
         }
     }
@@ -643,8 +636,7 @@ TEST(BitmapEncode, RoundTripsEveryPadding) {
     for (int w = 1; w <= 9; ++w) {
         for (int h : {1, 2, 5}) {
             TBitmap24 img(w, h);
-            for (uint8_t& b : img.Bytes)
-                b = uint8_t(rng());
+            for (uint8_t& b : img.Bytes) b = uint8_t(rng());
             const std::string file = EncodeBitmapFile(img);
             EXPECT_EQ(file.size(), 54 + size_t((3 * w + 3) / 4 * 4) * size_t(h));
             const TMemorySource source(file.data(), file.size());

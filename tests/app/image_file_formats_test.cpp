@@ -2,8 +2,8 @@
 // resolution, colour profile, grey colour type and 16-bit samples.
 #include "app/image_file.h"
 #include "spectral/display.h"
-#include "spectral/store_fill.h"
 #include "spectral/errors.h"
+#include "spectral/store_fill.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -25,11 +25,13 @@ TImageFile Picture(bool deep, bool grey, std::string profile = {}) {
     if (deep) {
         f.Deep = TBitmap48(9, 7);
         for (size_t i = 0; i < f.Deep.Samples.size(); ++i)
-            f.Deep.Samples[i] = uint16_t(grey ? bytes.Bytes[i / 3 * 3] * 251 + i / 3 : bytes.Bytes[i] * 257 + i);
+            f.Deep.Samples[i] =
+                uint16_t(grey ? bytes.Bytes[i / 3 * 3] * 251 + i / 3 : bytes.Bytes[i] * 257 + i);
     } else {
         f.Bitmap = bytes;
         if (grey)
-            for (size_t i = 0; i < bytes.Bytes.size(); ++i) f.Bitmap.Bytes[i] = bytes.Bytes[i / 3 * 3];
+            for (size_t i = 0; i < bytes.Bytes.size(); ++i)
+                f.Bitmap.Bytes[i] = bytes.Bytes[i / 3 * 3];
     }
     return f;
 }
@@ -48,7 +50,7 @@ void ExpectSameInfo(const TImageInfo& got, const TImageInfo& want, double dpiTol
     EXPECT_EQ(got.Deep, want.Deep);
 }
 
-}  // namespace
+} // namespace
 
 TEST(ImageFileFormats, PngKeepsEverything) {
     for (const bool deep : {false, true})
@@ -57,7 +59,7 @@ TEST(ImageFileFormats, PngKeepsEverything) {
             // Qt knows RGB profiles only; a grey image carries none.
             const TImageFile f = Picture(deep, grey, grey ? "" : AdobeRgbProfile());
             const TImageFile back = RoundTrip(f, "a.png");
-            ExpectSameInfo(back.Info, f.Info, 0.02);  // pixels per metre
+            ExpectSameInfo(back.Info, f.Info, 0.02); // pixels per metre
             EXPECT_EQ(back.Bitmap.Bytes, f.Bitmap.Bytes);
             EXPECT_EQ(back.Deep.Samples, f.Deep.Samples);
         }
@@ -123,20 +125,21 @@ std::string RefusalOf(const std::string& file) {
     return message;
 }
 
-}  // namespace
+} // namespace
 
 TEST(ImageFileFormats, DamagedFilesAreRefusedWithTheLibrarysReason) {
     TTempDir dir;
     WriteImageFileWithInfo(dir.File("deep.png"), Picture(true, false));
     std::vector<uint8_t> png = ReadFileBytes(dir.File("deep.png"));
-    png[png.size() - 20] ^= 0x55;  // the checksum of the compressed pixels
+    png[png.size() - 20] ^= 0x55; // the checksum of the compressed pixels
     WriteFileBytes(dir.File("bad.png"), png);
-    EXPECT_EQ(RefusalOf(dir.File("bad.png")), "Bitmap ist ungültig (libpng error: IDAT: incorrect data check)");
+    EXPECT_EQ(RefusalOf(dir.File("bad.png")),
+              "Bitmap ist ungültig (libpng error: IDAT: incorrect data check)");
 
     WriteImageFileWithInfo(dir.File("a.tif"), Picture(false, false));
     const std::vector<uint8_t> tif = ReadFileBytes(dir.File("a.tif"));
     std::vector<uint8_t> unknown = tif;
-    SetTiffShortTag(unknown, 259, 12345);  // a compression scheme nobody has
+    SetTiffShortTag(unknown, 259, 12345); // a compression scheme nobody has
     WriteFileBytes(dir.File("unknown.tif"), unknown);
     EXPECT_EQ(RefusalOf(dir.File("unknown.tif")),
               "Bitmap ist ungültig (Compression scheme 12345 strip decoding is not implemented)");
@@ -171,7 +174,7 @@ TEST(ImageFileFormats, StoreSlicesMatchWholePictures) {
             WriteImageFileWithInfo(whole, picture);
             EXPECT_EQ(ReadFileBytes(sliced), ReadFileBytes(whole));
 
-            TSpectrumStore loaded = RandomStore(50, 50, 3);  // an older, larger image
+            TSpectrumStore loaded = RandomStore(50, 50, 3); // an older, larger image
             const TImageInfo read = LoadImageStore(sliced, loaded);
             TSpectrumStore expected;
             FillStoreFromBitmap(ReadImageFile(sliced), expected);

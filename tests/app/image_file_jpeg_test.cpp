@@ -82,8 +82,7 @@ std::vector<int> QuantTable(const std::string& jpeg, int id) {
             for (size_t t = i + 4; t < i + 2 + len; t += 65) {
                 if ((uint8_t(jpeg[t]) & 0x0F) != id) continue;
                 std::vector<int> q;
-                for (size_t k = 1; k <= 64; ++k)
-                    q.push_back(uint8_t(jpeg[t + k]));
+                for (size_t k = 1; k <= 64; ++k) q.push_back(uint8_t(jpeg[t + k]));
                 return q;
             }
         }
@@ -141,8 +140,7 @@ TEST(JpegRoundTrip, ChannelsAreNotSwapped) {
     // Solid blocks of pure blue, green and red (blue-green-red bytes).
     TBitmap24 img(48, 16);
     for (int r = 0; r < 16; ++r)
-        for (int c = 0; c < 48; ++c)
-            img.Pixel(c, r)[c / 16] = 255;
+        for (int c = 0; c < 48; ++c) img.Pixel(c, r)[c / 16] = 255;
     const TBitmap24 back = Decode(EncodeJpegFile(img));
     for (int block = 0; block < 3; ++block) {
         const uint8_t* p = back.Pixel(block * 16 + 8, 8);
@@ -160,8 +158,7 @@ TEST(JpegDecode, GreyFileGivesAtMost236EqualGreyLevels) {
     const int w = 256, h = 32;
     std::vector<uint8_t> grey(size_t(w) * h);
     for (int r = 0; r < h; ++r)
-        for (int c = 0; c < w; ++c)
-            grey[size_t(r) * w + size_t(c)] = uint8_t(c);
+        for (int c = 0; c < w; ++c) grey[size_t(r) * w + size_t(c)] = uint8_t(c);
     const TBitmap24 img = Decode(EncodeRaw(w, h, 1, JCS_GRAYSCALE, grey, 100));
     ASSERT_EQ(img.Width, w);
     ASSERT_EQ(img.Height, h);
@@ -278,8 +275,7 @@ TEST(JpegDecode, RandomDamageIsSafe) {
     std::mt19937 rng(99);
     for (int round = 0; round < 400; ++round) {
         std::string bytes = good;
-        for (int k = 0; k < 3; ++k)
-            bytes[rng() % bytes.size()] ^= char(1u << (rng() % 8));
+        for (int k = 0; k < 3; ++k) bytes[rng() % bytes.size()] ^= char(1u << (rng() % 8));
         try {
             const TBitmap24 img = Decode(bytes);
             EXPECT_EQ(img.Bytes.size(), size_t(img.Width) * size_t(img.Height) * 3);

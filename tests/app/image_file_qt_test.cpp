@@ -17,8 +17,7 @@ std::vector<uint8_t> Bytes(const TBitmap24& img) {
 
 TEST(QtBridge, ToQImageKeepsColoursAndLayout) {
     TBitmap24 img(3, 2);
-    for (size_t i = 0; i < img.Bytes.size(); ++i)
-        img.Bytes[i] = uint8_t(10 * i + 1);
+    for (size_t i = 0; i < img.Bytes.size(); ++i) img.Bytes[i] = uint8_t(10 * i + 1);
     const QImage q = ToQImage(img);
     ASSERT_EQ(q.width(), 3);
     ASSERT_EQ(q.height(), 2);

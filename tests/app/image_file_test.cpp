@@ -2,8 +2,8 @@
 // the exact error texts, and saves that never damage what was there.
 
 #include "app/image_file.h"
-#include "spectral/memory_budget.h"
 #include "spectral/errors.h"
+#include "spectral/memory_budget.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -26,8 +26,7 @@ namespace {
 TBitmap24 Noise(int w, int h, unsigned seed) {
     TBitmap24 img(w, h);
     std::mt19937 rng(seed);
-    for (uint8_t& b : img.Bytes)
-        b = uint8_t(rng());
+    for (uint8_t& b : img.Bytes) b = uint8_t(rng());
     return img;
 }
 
@@ -48,7 +47,8 @@ std::string Head(const std::string& file, size_t n) {
     return std::string(bytes.begin(), bytes.begin() + std::ptrdiff_t(std::min(n, bytes.size())));
 }
 
-template <class E> void ExpectError(const std::function<void()>& f, const std::string& message) {
+template <class E>
+void ExpectError(const std::function<void()>& f, const std::string& message) {
     try {
         f();
         FAIL() << "no error, expected: " << message;
@@ -254,7 +254,8 @@ TEST(ImageFile, FailedSavesLoseNothingAndLeaveNothing) {
 
 TEST(ImageFile, TheMemoryBudgetRefusesPicturesAsTheyAreDecoded) {
     TTempDir dir;
-    for (const char* name : {"a.bmp", "a.jpg", "a.png"}) WriteImageFile(dir.File(name), Noise(64, 64, 1));
+    for (const char* name : {"a.bmp", "a.jpg", "a.png"})
+        WriteImageFile(dir.File(name), Noise(64, 64, 1));
     SetMemoryLimit(4096);
     for (const char* name : {"a.bmp", "a.jpg", "a.png"}) {
         EXPECT_THROW(ReadImageFile(dir.File(name)), EMemoryBudget) << name;

@@ -92,10 +92,12 @@ TEST_F(MainFormEditTest, OneUndoTakesBackOneActionAndNothingElse) {
 
     Form->Toolundo->click();
     EXPECT_EQ(Protokol->EntryCount(), 1u) << "the mirrored smoothing goes with one click";
-    for (size_t i = 0; i < before.size(); ++i) ASSERT_NEAR(Store.Planes[1][i], afterFirst[i], 1e-3f) << i;
+    for (size_t i = 0; i < before.size(); ++i)
+        ASSERT_NEAR(Store.Planes[1][i], afterFirst[i], 1e-3f) << i;
     Form->Toolundo->click();
     EXPECT_EQ(Protokol->EntryCount(), 0u);
-    for (size_t i = 0; i < before.size(); ++i) ASSERT_NEAR(Store.Planes[1][i], before[i], 1e-3f) << i;
+    for (size_t i = 0; i < before.size(); ++i)
+        ASSERT_NEAR(Store.Planes[1][i], before[i], 1e-3f) << i;
     EXPECT_FALSE(Form->Toolundo->isEnabled());
 
     // Lines from a file were never applied to this spectrum: nothing to undo.
@@ -119,11 +121,13 @@ TEST_F(MainFormEditTest, EveryToolButtonExplainsItselfInBothLanguages) {
         std::set<QString> tips;
         for (QToolButton* button : Form->findChildren<QToolButton*>()) {
             if (button->objectName().isEmpty() || button->objectName().startsWith("qt_")) continue;
-            EXPECT_FALSE(button->toolTip().trimmed().isEmpty()) << button->objectName().toStdString();
+            EXPECT_FALSE(button->toolTip().trimmed().isEmpty())
+                << button->objectName().toStdString();
             tips.insert(button->toolTip());
         }
-        EXPECT_EQ(tips.count(QString::fromStdString(InterfaceText(language, "Auch den an der Diagonale "
-                                                                          "gespiegelten Bereich gl\u00e4tten"))),
+        EXPECT_EQ(tips.count(QString::fromStdString(
+                      InterfaceText(language, "Auch den an der Diagonale "
+                                              "gespiegelten Bereich gl\u00e4tten"))),
                   1u);
     }
 }
@@ -168,7 +172,8 @@ TEST_F(MainFormEditTest, ErrorsInGermanKeepTheirTextsAndNameTheFile) {
     ASSERT_EQ(Dialogs.Errors.size(), 1u);
     const QStringList lines = Dialogs.Errors[0].split('\n');
     EXPECT_EQ(lines.front(), QString::fromStdString(Files.File("cut.jpg")));
-    EXPECT_TRUE(lines.filter(QRegularExpression("^JPEG-Fehler #\\d+$")).size() == 1) << lines.join('|').toStdString();
+    EXPECT_TRUE(lines.filter(QRegularExpression("^JPEG-Fehler #\\d+$")).size() == 1)
+        << lines.join('|').toStdString();
     EXPECT_EQ(lines.back(), "Die JPEG-Daten sind besch\u00e4digt oder unvollst\u00e4ndig.");
     EXPECT_EQ(Status(), "bereit");
 
@@ -198,7 +203,8 @@ TEST_F(MainFormEditTest, YesAndNoFollowTheProgramsLanguage) {
 // Lower-case words of a text, letters only.
 std::set<QString> Words(const QString& text) {
     std::set<QString> words;
-    for (const QString& word : text.toLower().split(QRegularExpression("[^\\p{L}]+"), Qt::SkipEmptyParts))
+    for (const QString& word :
+         text.toLower().split(QRegularExpression("[^\\p{L}]+"), Qt::SkipEmptyParts))
         words.insert(word);
     return words;
 }
@@ -207,20 +213,26 @@ std::set<QString> Words(const QString& text) {
 // no English text has.
 std::set<QString> GermanOnlyWords() {
     std::set<QString> german, english;
-    auto value = [](const std::string& line) { return QString::fromStdString(line.substr(line.find('=') + 1)); };
+    auto value = [](const std::string& line) {
+        return QString::fromStdString(line.substr(line.find('=') + 1));
+    };
     std::set<std::string> englishKeys;
     for (const std::string& line : StrHolder2())
         if (line.find('=') != std::string::npos) {
             englishKeys.insert(line.substr(0, line.find('=')));
-            for (const QString& w : Words(QString::fromStdString(InterfaceText(2, value(line).toStdString()))))
+            for (const QString& w :
+                 Words(QString::fromStdString(InterfaceText(2, value(line).toStdString()))))
                 english.insert(w);
         }
     for (const std::string& line : StrHolder1())
-        if (line.find('=') != std::string::npos && englishKeys.count(line.substr(0, line.find('='))))
+        if (line.find('=') != std::string::npos &&
+            englishKeys.count(line.substr(0, line.find('='))))
             for (const QString& w : Words(value(line))) german.insert(w);
     for (const auto& [de, en] : InterfaceTextPairs()) {
-        for (const QString& w : Words(QString::fromUtf8(de.data(), qsizetype(de.size())))) german.insert(w);
-        for (const QString& w : Words(QString::fromUtf8(en.data(), qsizetype(en.size())))) english.insert(w);
+        for (const QString& w : Words(QString::fromUtf8(de.data(), qsizetype(de.size()))))
+            german.insert(w);
+        for (const QString& w : Words(QString::fromUtf8(en.data(), qsizetype(en.size()))))
+            english.insert(w);
     }
     std::set<QString> only;
     for (const QString& w : german)
@@ -241,7 +253,8 @@ QStringList VisibleTexts() {
         if (auto* tree = qobject_cast<QTreeWidget*>(widget)) {
             for (int c = 0; c < tree->columnCount(); ++c) texts << tree->headerItem()->text(c);
             for (int r = 0; r < tree->topLevelItemCount(); ++r)
-                for (int c = 0; c < tree->columnCount(); ++c) texts << tree->topLevelItem(r)->text(c);
+                for (int c = 0; c < tree->columnCount(); ++c)
+                    texts << tree->topLevelItem(r)->text(c);
         }
         if (auto* menu = qobject_cast<QMenu*>(widget)) {
             texts << menu->title();
@@ -277,18 +290,22 @@ TEST_F(MainFormEditTest, EnglishShowsNoGermanOnlyWordAnywhere) {
     Protokol->AppendLine("typ=unknown");
     Protokol->show();
     VersionInfo->ShowVersionInfo(Form->LanguageState().Language);
-    QTimer::singleShot(0, [this] { About->BitBtn1->click(); About->close(); });
+    QTimer::singleShot(0, [this] {
+        About->BitBtn1->click();
+        About->close();
+    });
     Form->about1->trigger();
 
     shown << VisibleTexts();
-    for (const std::vector<QString>* said : {&Dialogs.Questions, &Dialogs.Errors, &Dialogs.Informations,
-                                             &Dialogs.Prompts})
+    for (const std::vector<QString>* said :
+         {&Dialogs.Questions, &Dialogs.Errors, &Dialogs.Informations, &Dialogs.Prompts})
         for (const QString& text : *said) shown << text;
     ASSERT_GE(Dialogs.Questions.size(), 3u);
     ASSERT_GE(Dialogs.Errors.size(), 1u);
     for (const QString& text : shown)
         for (const QString& word : Words(text))
-            EXPECT_FALSE(germanOnly.count(word)) << "\"" << word.toStdString() << "\" in: " << text.toStdString();
+            EXPECT_FALSE(germanOnly.count(word))
+                << "\"" << word.toStdString() << "\" in: " << text.toStdString();
 }
 
 } // namespace

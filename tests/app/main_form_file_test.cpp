@@ -9,8 +9,8 @@
 #include <QPushButton>
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QClipboard>
+#include <QFileInfo>
 #include <QMimeData>
 
 #include <filesystem>
@@ -22,7 +22,7 @@ class MainFormFileTest : public MainFormTest {
 protected:
     void SetUp() override {
         MainFormTest::SetUp();
-        ShowForm();  // English, as on a first run
+        ShowForm(); // English, as on a first run
     }
 
     QString Status() const { return Form->StatusPanels[0]->text(); }
@@ -105,8 +105,10 @@ TEST_F(MainFormFileTest, ADamagedFileLeavesEverythingAsItWas) {
     ASSERT_EQ(Dialogs.Errors.size(), 1u);
     // The box names the file and says what is wrong, in the interface's language.
     EXPECT_TRUE(Dialogs.Errors[0].startsWith(QString::fromStdString(Files.File("cut.bmp")) + "\n"));
-    EXPECT_TRUE(Dialogs.Errors[0].endsWith("The picture is not valid: the file is damaged, truncated or of an "
-                                           "unsupported kind")) << Dialogs.Errors[0].toStdString();
+    EXPECT_TRUE(Dialogs.Errors[0].endsWith(
+        "The picture is not valid: the file is damaged, truncated or of an "
+        "unsupported kind"))
+        << Dialogs.Errors[0].toStdString();
     EXPECT_EQ(Form->Image1->Picture.Bytes, before.Bytes);
     EXPECT_EQ(Form->Image1->size(), QSize(12, 10));
     EXPECT_EQ(Store.Planes[2], plane);
@@ -122,7 +124,8 @@ TEST_F(MainFormFileTest, ADamagedFileLeavesEverythingAsItWas) {
     Open(Files.File("nothing.bmp"));
     ASSERT_EQ(Dialogs.Errors.size(), 3u);
     EXPECT_TRUE(Dialogs.Errors[1].endsWith("\n\nUnknown image file extension (.gif)"));
-    EXPECT_EQ(Dialogs.Errors[2], QString::fromStdString("Cannot open the file " + Files.File("nothing.bmp")))
+    EXPECT_EQ(Dialogs.Errors[2],
+              QString::fromStdString("Cannot open the file " + Files.File("nothing.bmp")))
         << "a message naming the file is not prefixed with it again";
     EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) good.bmp");
     EXPECT_EQ(Form->Image1->Picture.Bytes, before.Bytes);
@@ -130,7 +133,7 @@ TEST_F(MainFormFileTest, ADamagedFileLeavesEverythingAsItWas) {
 
 TEST_F(MainFormFileTest, AMarkedImageIsReplacedOnlyAfterYes) {
     Open(WriteBitmap("first.bmp", 8, 8));
-    Form->Image1->ImageModified = 1;  // as after a transform
+    Form->Image1->ImageModified = 1; // as after a transform
 
     // No: nothing changes and no file dialog is shown.
     Dialogs.Answers = {false};
@@ -195,7 +198,8 @@ TEST_F(MainFormFileTest, AFailedSaveKeepsMarkAndTitle) {
     Dialogs.Files.push_back(QString::fromStdString(Files.File("no/such/folder/out.bmp")));
     Form->ToolSave->click();
     ASSERT_EQ(Dialogs.Errors.size(), 1u);
-    EXPECT_NE(Dialogs.Errors[0].indexOf("Cannot create the file"), -1) << Dialogs.Errors[0].toStdString();
+    EXPECT_NE(Dialogs.Errors[0].indexOf("Cannot create the file"), -1)
+        << Dialogs.Errors[0].toStdString();
     EXPECT_EQ(Form->Image1->ImageModified, 1);
     EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) in.bmp");
     EXPECT_EQ(Status(), "ready");
@@ -234,4 +238,4 @@ TEST_F(MainFormFileTest, PastingSomethingElseIsRefusedAndChangesNothing) {
     EXPECT_EQ(Form->CommandState(), 1);
 }
 
-}  // namespace
+} // namespace

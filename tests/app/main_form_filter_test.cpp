@@ -32,7 +32,7 @@
 namespace {
 
 class MainFormFilterTest : public MainFormTest {
-  protected:
+protected:
     void SetUp() override {
         MainFormTest::SetUp();
         ShowForm();
@@ -131,8 +131,8 @@ TEST_F(MainFormFilterTest, BatchWritesIntoTheClickedFolderWhatTheCommandLineTool
     EXPECT_FALSE(Form->BatchRunning());
     ASSERT_TRUE(Dialogs.Errors.empty()) << Dialogs.Errors[0].toStdString();
     EXPECT_TRUE(std::filesystem::is_empty(Files.File("parent/other")));
-    const TCliRun cli = RunCli("apply '" + Files.File("f.flt") + "' '" + source + "/a.bmp' '" + source +
-                               "/b.bmp' -o '" + Files.File("cli") + "'");
+    const TCliRun cli = RunCli("apply '" + Files.File("f.flt") + "' '" + source + "/a.bmp' '" +
+                               source + "/b.bmp' -o '" + Files.File("cli") + "'");
     ASSERT_EQ(cli.status, 0) << cli.out;
     for (const char* name : {"/a.bmp", "/b.bmp"}) {
         const auto written = ReadFileBytes(target + name);
@@ -147,7 +147,8 @@ TEST_F(MainFormFilterTest, BatchWritesIntoTheClickedFolderWhatTheCommandLineTool
     EXPECT_TRUE(On(TControlId::ToolOpen));
     EXPECT_TRUE(On(TControlId::Toolapply));
     ASSERT_EQ(Dialogs.Informations.size(), 1u);
-    EXPECT_EQ(Dialogs.Informations[0], "2 von 2 Dateien geschrieben nach " + QString::fromStdString(target) + ".");
+    EXPECT_EQ(Dialogs.Informations[0],
+              "2 von 2 Dateien geschrieben nach " + QString::fromStdString(target) + ".");
 }
 
 TEST_F(MainFormFilterTest, BatchStopsAtADamagedFileKeepingEarlierResults) {
@@ -168,7 +169,8 @@ TEST_F(MainFormFilterTest, BatchStopsAtADamagedFileKeepingEarlierResults) {
     ASSERT_EQ(Dialogs.Errors.size(), 1u) << "one box for the run";
     const QStringList summary = Dialogs.Errors[0].split('\n');
     ASSERT_EQ(summary.size(), 6) << Dialogs.Errors[0].toStdString();
-    EXPECT_EQ(summary[0], "1 von 3 Dateien geschrieben nach " + QString::fromStdString(target) + ".");
+    EXPECT_EQ(summary[0],
+              "1 von 3 Dateien geschrieben nach " + QString::fromStdString(target) + ".");
     EXPECT_EQ(summary[2], "Fehlgeschlagen:");
     EXPECT_TRUE(summary[3].startsWith("b.bmp: ")) << summary[3].toStdString();
     EXPECT_GT(summary[3].size(), 10) << "with its reason";
@@ -190,7 +192,8 @@ TEST_F(MainFormFilterTest, TheReasonOfAFailedFileSpeaksTheInterfaceLanguage) {
     Form->AddFilterEntry(kFilterRectangle, 0.1f, 0.3f, 0.2f, 0.4f);
     RunBatch(source, {"b.bmp"}, Files.File("in"));
     ASSERT_EQ(Dialogs.Errors.size(), 1u);
-    EXPECT_TRUE(Dialogs.Errors[0].contains("\nb.bmp: The picture is not valid")) << Dialogs.Errors[0].toStdString();
+    EXPECT_TRUE(Dialogs.Errors[0].contains("\nb.bmp: The picture is not valid"))
+        << Dialogs.Errors[0].toStdString();
 }
 
 TEST_F(MainFormFilterTest, NothingIsDrawnDuringABatchWhileTheSpectrumIsCurrent) {
@@ -222,7 +225,8 @@ TEST_F(MainFormFilterTest, NothingIsDrawnDuringABatchWhileTheSpectrumIsCurrent) 
     duringABatch([&] {
         std::fill(view.Bytes.begin(), view.Bytes.end(), uint8_t(7));
         Form->DrawStore();
-        EXPECT_TRUE(std::all_of(view.Bytes.begin(), view.Bytes.end(), [](uint8_t b) { return b == 7; }));
+        EXPECT_TRUE(
+            std::all_of(view.Bytes.begin(), view.Bytes.end(), [](uint8_t b) { return b == 7; }));
     });
     // After the run the image is shown, drawn as always.
     EXPECT_EQ(Form->CommandState(), 1);
@@ -237,7 +241,8 @@ TEST_F(MainFormFilterTest, CancelStopsAfterTheCurrentFileWhileTheWindowAnswers) 
     std::filesystem::create_directories(target);
     for (const char* name : {"in/a.bmp", "in/b.bmp", "in/c.bmp"}) WriteBitmap(name, 32, 24, 4);
     OpenSpectrum(20, 16);
-    Form->AddFilterEntry(kFilterRectangle, 0.1f, 0.3f, 0.2f, 0.4f); // state 2, event 3: Batch run is on
+    Form->AddFilterEntry(kFilterRectangle, 0.1f, 0.3f, 0.2f,
+                         0.4f); // state 2, event 3: Batch run is on
     // The worker holds b.bmp until the test lets it go.
     std::promise<void> reached, go;
     std::shared_future<void> released = go.get_future().share();
@@ -304,7 +309,8 @@ TEST_F(MainFormFilterTest, TheDialogsTargetIsTheTypedOrNewFolder) {
         Batch->TargetPath->setText("nowhere");
         Batch->BitBtn1->click();
         EXPECT_TRUE(Batch->isVisible());
-        EXPECT_TRUE(Batch->Note->text().startsWith("Der Zielordner")) << Batch->Note->text().toStdString();
+        EXPECT_TRUE(Batch->Note->text().startsWith("Der Zielordner"))
+            << Batch->Note->text().toStdString();
         Batch->TargetPath->setText(QString::fromStdString(Files.Path().string()));
         Batch->NewFolder->click();
         Batch->BitBtn1->click();

@@ -34,14 +34,14 @@
 // Answers boxes and file dialogs from a script and records what was shown.
 class TFakeDialogs : public IUserDialogs {
 public:
-    std::deque<bool> Answers;                    // Confirm answers, in order; No when empty
-    std::deque<std::optional<QString>> Files;    // file dialog results; cancel when empty
+    std::deque<bool> Answers;                 // Confirm answers, in order; No when empty
+    std::deque<std::optional<QString>> Files; // file dialog results; cancel when empty
     std::vector<QString> Questions;
     std::vector<QString> Errors;
     std::vector<QString> Informations;
-    std::vector<QString> FileDialogs;            // object names of the dialogs run
-    std::deque<std::optional<QString>> Texts;    // text prompt results; cancel when empty
-    std::vector<QString> Prompts;                // caption, prompt and preset text of each
+    std::vector<QString> FileDialogs;         // object names of the dialogs run
+    std::deque<std::optional<QString>> Texts; // text prompt results; cancel when empty
+    std::vector<QString> Prompts;             // caption, prompt and preset text of each
 
     bool Confirm(QWidget*, const QString& text) override {
         Questions.push_back(text);
@@ -116,7 +116,8 @@ protected:
 
     bool On(TControlId id) const {
         QObject* control = Form->Control(id);
-        if (auto* widget = qobject_cast<QWidget*>(control)) return !widget->testAttribute(Qt::WA_ForceDisabled);
+        if (auto* widget = qobject_cast<QWidget*>(control))
+            return !widget->testAttribute(Qt::WA_ForceDisabled);
         return qobject_cast<QAction*>(control)->isEnabled();
     }
 

@@ -20,7 +20,7 @@
 namespace {
 
 class MainFormHelpTest : public MainFormTest {
-  protected:
+protected:
     void SetUp() override {
         MainFormTest::SetUp();
         Server.SetHtml("/pixmend_help_829470095_2.htm",

@@ -33,11 +33,14 @@ protected:
         for (QObject* object : Form->findChildren<QObject*>()) {
             const std::string name = object->objectName().toStdString();
             if (name.empty()) continue;
-            if (auto* action = qobject_cast<QAction*>(object)) texts[name + ".caption"] = action->text();
+            if (auto* action = qobject_cast<QAction*>(object))
+                texts[name + ".caption"] = action->text();
             if (auto* menu = qobject_cast<QMenu*>(object)) texts[name + ".title"] = menu->title();
-            if (auto* button = qobject_cast<QAbstractButton*>(object)) texts[name + ".caption"] = button->text();
+            if (auto* button = qobject_cast<QAbstractButton*>(object))
+                texts[name + ".caption"] = button->text();
             texts[name + ".hint"] = object->property("Hint").toString();
-            if (auto* widget = qobject_cast<QWidget*>(object)) texts[name + ".tip"] = widget->toolTip();
+            if (auto* widget = qobject_cast<QWidget*>(object))
+                texts[name + ".tip"] = widget->toolTip();
         }
         texts["title"] = Form->windowTitle();
         return texts;
@@ -71,7 +74,8 @@ TEST_F(MainFormLanguageTest, FirstRunOpensMaximisedInEnglish) {
     EXPECT_EQ(Form->Advanced1->title(), "&Advanced");
     EXPECT_EQ(Form->OpenPictureDialog->PreviewButton->toolTip(), "Preview");
     EXPECT_EQ(Form->SavePictureDialog->PreviewButton->toolTip(), "Preview");
-    EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) ") << "the title is never translated";
+    EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) ")
+        << "the title is never translated";
     EXPECT_EQ(Form->LangText("beenden"), "Do you really want to quit Pixmend?");
     EXPECT_FALSE(Form->EmptyView()->objectName().isEmpty()) << "the walk names the unnamed view";
 }
@@ -95,7 +99,8 @@ TEST_F(MainFormLanguageTest, EnglishAndBackRestoresEveryGermanText) {
     EXPECT_EQ(Form->File1->title(), "&Datei");
     EXPECT_EQ(FileMenu(), (QStringList{"Öffnen", "Speichern", "Schließen", "Beenden"}));
     EXPECT_EQ(Form->OpenPictureDialog->PreviewButton->toolTip(), "Vorschau");
-    EXPECT_EQ(Form->LangText("aktuellesBildüberschreiben"), "Soll das aktuelle Bild überschrieben werden?");
+    EXPECT_EQ(Form->LangText("aktuellesBildüberschreiben"),
+              "Soll das aktuelle Bild überschrieben werden?");
 
     // Clicking the button of the active language keeps it down.
     Form->ToolDe->click();
@@ -112,11 +117,15 @@ TEST_F(MainFormLanguageTest, CloseWritesTheSettingsInOrder) {
     Form->close();
     EXPECT_EQ(QuitCalls, 1) << "the close box ends the program";
     const std::string text = SettingsText();
-    const char* keys[] = {"[TForm1]",          "FormVersion=0",    "Flags=",          "ShowCmd=3",
-                          "PixelsPerInch=",    "MinMaxPos=",       "NormPos=",        "Visible=0",
-                          "ToolBar_Left=",     "ToolBar1_Left=",   "ToolBar2_Left=",  "ToolLanguage_Left=",
-                          "ToolShape_Left=",   "ToolMirror_Down=True", "Toolgb_Down=True", "ToolDe_Down=False",
-                          "[Prefs]",           "Lang=2"};
+    const char* keys[] = {"[TForm1]",         "FormVersion=0",
+                          "Flags=",           "ShowCmd=3",
+                          "PixelsPerInch=",   "MinMaxPos=",
+                          "NormPos=",         "Visible=0",
+                          "ToolBar_Left=",    "ToolBar1_Left=",
+                          "ToolBar2_Left=",   "ToolLanguage_Left=",
+                          "ToolShape_Left=",  "ToolMirror_Down=True",
+                          "Toolgb_Down=True", "ToolDe_Down=False",
+                          "[Prefs]",          "Lang=2"};
     size_t at = 0;
     for (const char* key : keys) {
         const size_t found = text.find(key, at);
@@ -134,7 +143,7 @@ TEST_F(MainFormLanguageTest, CloseWritesTheSettingsInOrder) {
 TEST_F(MainFormLanguageTest, QuitWritesWhenTheWindowIsDestroyed) {
     ShowForm();
     Form->ToolDe->click();
-    Form->ToolMirror->click();  // up
+    Form->ToolMirror->click(); // up
     // Ending the event loop closes the windows before the main window is
     // destroyed; the settings still come from the destruction.
     Form->QuitApplication = [this] { Form->close(); };
@@ -153,7 +162,8 @@ TEST_F(MainFormLanguageTest, WrittenSettingsAreReadBack) {
     WriteSettingsText(
         "[TForm1]\nFormVersion=0\nFlags=0\nShowCmd=1\nPixelsPerInch=\nMinMaxPos=-1,-1,-1,-1\n"
         "NormPos=30,40,830,640\nVisible=0\nToolBar_Left=11\nToolBar1_Left=482\nToolBar2_Left=390\n"
-        "ToolLanguage_Left=5\nToolShape_Left=124\nToolMirror_Down=False\nToolgb_Down=True\nToolDe_Down=False\n"
+        "ToolLanguage_Left=5\nToolShape_Left=124\nToolMirror_Down=False\nToolgb_Down=True\nToolDe_"
+        "Down=False\n"
         "[Prefs]\nLang=1\n");
     ShowForm();
     EXPECT_FALSE(Form->isMaximized());
@@ -202,7 +212,8 @@ TEST_F(MainFormLanguageTest, AnUnreadableSettingsFileIsReportedAndStartGoesOn) {
     std::filesystem::create_directory(Config.File("Pixmend"));
     ShowForm();
     ASSERT_EQ(Dialogs.Errors.size(), 1u);
-    EXPECT_NE(Dialogs.Errors[0].indexOf("kann nicht geöffnet werden"), -1) << Dialogs.Errors[0].toStdString();
+    EXPECT_NE(Dialogs.Errors[0].indexOf("kann nicht geöffnet werden"), -1)
+        << Dialogs.Errors[0].toStdString();
     EXPECT_EQ(Form->LanguageState().Language, 2);
     EXPECT_TRUE(Form->isMaximized());
     // Writing into the folder's place fails too: reported, the close goes on.
@@ -218,4 +229,4 @@ TEST_F(MainFormLanguageTest, AWindowNeverShownWritesNothing) {
     EXPECT_EQ(SettingsText(), "[Prefs]\nLang=1\n");
 }
 
-}  // namespace
+} // namespace

@@ -16,7 +16,7 @@
 namespace {
 
 class MainFormMarkTest : public MainFormTest {
-  protected:
+protected:
     void SetUp() override {
         MainFormTest::SetUp();
         ShowForm();

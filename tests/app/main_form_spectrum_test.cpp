@@ -19,18 +19,13 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTimer>
-#include <QGroupBox>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSpinBox>
-#include <QTimer>
 
 #include <cmath>
 
 namespace {
 
 class MainFormSpectrumTest : public MainFormTest {
-  protected:
+protected:
     void SetUp() override {
         MainFormTest::SetUp();
         ShowForm(); // English, as on a first run
@@ -64,8 +59,7 @@ TEST_F(MainFormSpectrumTest, TransformForwardShowsTheSpectrumWithThePresetContra
         expected.Rows = 23;
         expected.Cols = 37;
         expected.WorkPlane.assign(37 * 23, 0.0f);
-        for (auto& plane : expected.Planes)
-            plane.assign(37 * 23, 0.0f);
+        for (auto& plane : expected.Planes) plane.assign(37 * 23, 0.0f);
         const TTransformResult r =
             TransformStore(expected, TTransformDirection::Forward, &bitmap, quiet);
         ASSERT_LT(r.ContrastPreset, 0) << "a patterned image has large coefficients";
@@ -85,8 +79,7 @@ TEST_F(MainFormSpectrumTest, TransformForwardShowsTheSpectrumWithThePresetContra
         again.Rows = 23;
         again.Cols = 37;
         again.WorkPlane.assign(37 * 23, 0.0f);
-        for (auto& plane : again.Planes)
-            plane.assign(37 * 23, 0.0f);
+        for (auto& plane : again.Planes) plane.assign(37 * 23, 0.0f);
         return TransformStore(again, TTransformDirection::Forward, &bitmap, quiet).Maximum;
     }());
     EXPECT_EQ(Form->TrackKontrast->value(), preset);
@@ -178,7 +171,7 @@ TEST_F(MainFormSpectrumTest, ProgressTextsInTheCurrentLanguage) {
 
 // Records the texts a status panel is painted with.
 class TPaintedTexts : public QObject {
-  public:
+public:
     explicit TPaintedTexts(QLabel* label) : label_(label), before_(label->text()) {
         label->installEventFilter(this);
     }
@@ -192,7 +185,7 @@ class TPaintedTexts : public QObject {
         return false;
     }
 
-  private:
+private:
     QLabel* label_;
     QString before_;
 };
@@ -284,8 +277,7 @@ TEST_F(MainFormSpectrumTest, MirroredSmoothingOn800x600RecordsBothRegions) {
     OpenImage(WriteBitmap("big.bmp", 800, 600));
     Form->ToolTransform->click();
     ASSERT_EQ(Form->CommandState(), 2);
-    for (auto& plane : Store.Planes)
-        std::fill(plane.begin(), plane.end(), 1000.0f);
+    for (auto& plane : Store.Planes) std::fill(plane.begin(), plane.end(), 1000.0f);
     Form->DrawStore();
     const TSpectrumStore before = Store;
     ASSERT_TRUE(Form->ToolMirror->isChecked()) << "the mirror is down by design";

@@ -15,13 +15,13 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QTest>
-#include <QTreeWidget>
-#include <QPushButton>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QStatusBar>
+#include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <QTreeWidget>
 
 #include <fstream>
 #include <memory>
@@ -71,9 +71,10 @@ TEST_F(MainFormStateTest, StartsInStateZeroWithExactlyTheStartCommands) {
     EXPECT_EQ(Form->LanguageState().LanguageTable, nullptr);
     EXPECT_EQ(Form->Image1->ImageModified, 0);
 
-    const std::set<C> expected = {C::ToolOpen,    C::ToolPaste,    C::ToolLoadFilter, C::ToolHelp, C::ToolMirror,
-                                  C::ToolDe,      C::Toolgb,       C::Open1,          C::Paste1,   C::OpenFilter1,
-                                  C::Contexthelp1, C::Beenden1,    C::versioninfo1,   C::about1};
+    const std::set<C> expected = {C::ToolOpen,     C::ToolPaste,   C::ToolLoadFilter, C::ToolHelp,
+                                  C::ToolMirror,   C::ToolDe,      C::Toolgb,         C::Open1,
+                                  C::Paste1,       C::OpenFilter1, C::Contexthelp1,   C::Beenden1,
+                                  C::versioninfo1, C::about1};
     EXPECT_EQ(Enabled(), expected);
     EXPECT_FALSE(On(C::Schlieen1));
     EXPECT_TRUE(Form->TrackKontrast->isHidden());
@@ -186,7 +187,8 @@ TEST_F(MainFormStateTest, StatesFollowTheTable) {
 }
 
 TEST_F(MainFormStateTest, OpeningAFilterInStateZeroAndOne) {
-    const std::string path = FilterFile("typ=rec,x1=10,x2=20,y1=10,y2=20\r\ntyp=ell,x1=1,x2=2,y1=3,y2=4\r\n");
+    const std::string path =
+        FilterFile("typ=rec,x1=10,x2=20,y1=10,y2=20\r\ntyp=ell,x1=1,x2=2,y1=3,y2=4\r\n");
     Dialogs.Files.push_back(QString::fromStdString(path));
     Form->ToolLoadFilter->click();
     EXPECT_EQ(Dialogs.FileDialogs, std::vector<QString>{"OpenFilter"});
@@ -217,7 +219,8 @@ TEST_F(MainFormStateTest, AFailedFilterLoadChangesNothing) {
     Dialogs.Files.push_back(QString::fromStdString(Files.File("missing.flt")));
     Form->ToolLoadFilter->click();
     ASSERT_EQ(Dialogs.Errors.size(), 1u);
-    EXPECT_NE(Dialogs.Errors[0].indexOf("kann nicht geöffnet werden"), -1) << Dialogs.Errors[0].toStdString();
+    EXPECT_NE(Dialogs.Errors[0].indexOf("kann nicht geöffnet werden"), -1)
+        << Dialogs.Errors[0].toStdString();
     EXPECT_FALSE(On(C::ToolBatchrun));
     EXPECT_FALSE(On(C::ToolFilter));
     // Cancelling the dialog changes nothing either.
@@ -240,7 +243,8 @@ TEST_F(MainFormStateTest, CloseInStateOneEmptiesTheView) {
     EXPECT_FALSE(Form->Image1->HasPicture());
     EXPECT_EQ(Form->Image1->ImageModified, 0);
     EXPECT_EQ(Form->windowTitle(), Form->CaptionBase());
-    for (C off : {C::ToolSave, C::ToolCopy, C::ToolTransform, C::ToolZoom, C::ToolResize, C::Schlieen1})
+    for (C off :
+         {C::ToolSave, C::ToolCopy, C::ToolTransform, C::ToolZoom, C::ToolResize, C::Schlieen1})
         EXPECT_FALSE(On(off)) << ControlName(off);
     EXPECT_TRUE(On(C::ToolOpen));
     EXPECT_TRUE(On(C::ToolPaste));
@@ -424,13 +428,15 @@ TEST(FilterListWindowTest, DeletesOnlyTheSelectedLine) {
     protokol.AppendEntry(kFilterEllipse, 0.0f, 0.0f, 0.0f, 0.0f);
     EXPECT_FALSE(protokol.AppendEntry(2, 0, 0, 0, 0));
     ASSERT_EQ(protokol.ListBox1->topLevelItemCount(), 2);
-    EXPECT_EQ(protokol.ListBox1->topLevelItem(0)->text(TFormProtokol::ColumnLine), "typ=rec,x1=12.50000,x2=17.50000,y1=8.33333,y2=11.66667");
+    EXPECT_EQ(protokol.ListBox1->topLevelItem(0)->text(TFormProtokol::ColumnLine),
+              "typ=rec,x1=12.50000,x2=17.50000,y1=8.33333,y2=11.66667");
     protokol.DeleteClick();
     EXPECT_EQ(protokol.EntryCount(), 2u) << "nothing selected";
     protokol.ListBox1->setCurrentItem(protokol.ListBox1->topLevelItem(0));
     protokol.Delete->click();
     EXPECT_EQ(protokol.EntryCount(), 1u);
-    EXPECT_EQ(protokol.ListBox1->topLevelItem(0)->text(TFormProtokol::ColumnLine).left(7), "typ=ell");
+    EXPECT_EQ(protokol.ListBox1->topLevelItem(0)->text(TFormProtokol::ColumnLine).left(7),
+              "typ=ell");
 }
 
-}  // namespace
+} // namespace

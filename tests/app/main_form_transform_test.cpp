@@ -23,19 +23,21 @@ namespace {
 // percent or more until the window has asked it to stop, so that the window
 // acts in the middle of the run however fast the machine is.
 class THoldAt final : public IProgress {
-  public:
-    THoldAt(IProgress& inner, const std::atomic<bool>* cancel, double at) : inner_(inner), cancel_(cancel), at_(at) {}
+public:
+    THoldAt(IProgress& inner, const std::atomic<bool>* cancel, double at)
+        : inner_(inner), cancel_(cancel), at_(at) {}
     void Phase(const std::string& key) override { inner_.Phase(key); }
     void Percent(double percent) override {
         inner_.Percent(percent);
         if (held_ || percent < at_ || !cancel_) return;
         held_ = true;
         // Bounded, so that a window that never cancels fails the test instead of hanging it.
-        for (int i = 0; i < 60000 && !cancel_->load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        for (int i = 0; i < 60000 && !cancel_->load(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     void ClearPercent() override { inner_.ClearPercent(); }
 
-  private:
+private:
     IProgress& inner_;
     const std::atomic<bool>* cancel_;
     double at_;
@@ -55,24 +57,26 @@ struct TWindowState {
 };
 
 class MainFormTransformTest : public MainFormTest {
-  protected:
+protected:
     void SetUp() override {
         MainFormTest::SetUp();
         ShowForm();
         // Every run holds in the second plane (40 %), where the first plane
         // is already transformed.
-        Form->TransformEngine = [this](TSpectrumStore& store, TTransformDirection direction, const TBitmap24* source,
-                                       IProgress& progress, const TTransformOptions& options) {
+        Form->TransformEngine = [this](TSpectrumStore& store, TTransformDirection direction,
+                                       const TBitmap24* source, IProgress& progress,
+                                       const TTransformOptions& options) {
             THoldAt hold(progress, Hold ? options.Cancel : nullptr, 40.0);
             ++EngineRuns;
             return TransformStore(store, direction, source, hold, options);
         };
-        QObject::connect(Form.get(), &TForm1::transformProgressed, Form.get(), [this](double percent) {
-            if (percent >= 40.0 && Hold && AtHold) {
-                Hold = false;
-                AtHold();
-            }
-        });
+        QObject::connect(Form.get(), &TForm1::transformProgressed, Form.get(),
+                         [this](double percent) {
+                             if (percent >= 40.0 && Hold && AtHold) {
+                                 Hold = false;
+                                 AtHold();
+                             }
+                         });
     }
 
     TWindowState State() const {
@@ -84,7 +88,9 @@ class MainFormTransformTest : public MainFormTest {
                 Form->Image1->ImageModified,
                 Form->CurrentControlStates()};
     }
-    QPushButton* CancelButton() const { return Form->TransformProgress()->findChild<QPushButton*>("TransformCancel"); }
+    QPushButton* CancelButton() const {
+        return Form->TransformProgress()->findChild<QPushButton*>("TransformCancel");
+    }
 
     // Whether the next run holds, and what the window then does.
     bool Hold = false;
@@ -108,8 +114,9 @@ TEST_F(MainFormTransformTest, CancelLeavesImageStoreAndCommandsAsTheyWere) {
         const TWindowState before = State();
         bool blocked = false;
         AtHold = [&] {
-            blocked = !On(TControlId::ToolTransform) && !On(TControlId::ToolOpen) && !On(TControlId::Toolundo) &&
-                      !Form->TrackKontrast->isEnabled() && Form->TransformRunning();
+            blocked = !On(TControlId::ToolTransform) && !On(TControlId::ToolOpen) &&
+                      !On(TControlId::Toolundo) && !Form->TrackKontrast->isEnabled() &&
+                      Form->TransformRunning();
             Form->ButtonfftClick(Form->ToolTransform); // refused while running
             CancelButton()->click();
         };

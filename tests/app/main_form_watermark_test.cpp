@@ -26,7 +26,7 @@ const QString kPrompt = "Ihr Zeichen|geben Sie bitte Ihr Zeichen ein|(c) Pixmend
 const QString kNotFound = "Wasserzeichen nicht gefunden";
 
 class MainFormWatermarkTest : public MainFormTest {
-  protected:
+protected:
     void SetUp() override {
         MainFormTest::SetUp();
         ShowForm();
@@ -152,7 +152,8 @@ TEST_F(MainFormWatermarkTest, EmbeddingReportsItsPassesAndMeasureInTheStatusBar)
     const double measure = WatermarkMeasure(Store, kDefaultSign);
     ASSERT_GT(measure, 0.995);
     const QRegularExpressionMatch m =
-        QRegularExpression(QString::fromUtf8("^Wasserzeichen gesetzt \\(Durchläufe: (\\d+), Maß: (.+) %\\)$"))
+        QRegularExpression(
+            QString::fromUtf8("^Wasserzeichen gesetzt \\(Durchläufe: (\\d+), Maß: (.+) %\\)$"))
             .match(Form->StatusPanels[0]->text());
     ASSERT_TRUE(m.hasMatch()) << Form->StatusPanels[0]->text().toStdString();
     EXPECT_GE(m.captured(1).toInt(), 1);
@@ -250,7 +251,8 @@ bool SameBits(const TSpectrumStore& a, const TSpectrumStore& b) {
     if (a.Cols != b.Cols || a.Rows != b.Rows) return false;
     for (int p = 0; p < 3; ++p)
         if (a.Planes[p].size() != b.Planes[p].size() ||
-            std::memcmp(a.Planes[p].data(), b.Planes[p].data(), a.Planes[p].size() * sizeof(float)) != 0)
+            std::memcmp(a.Planes[p].data(), b.Planes[p].data(),
+                        a.Planes[p].size() * sizeof(float)) != 0)
             return false;
     return true;
 }
@@ -264,8 +266,8 @@ TEST_F(MainFormWatermarkTest, AFailedEmbeddingShowsWhyAndChangesNothing) {
     const TSpectrumStore image = Store;
     Run(Form->SetWatermark1, std::nullopt);
     ASSERT_EQ(Dialogs.Errors.size(), 1u);
-    EXPECT_TRUE(Dialogs.Errors[0].startsWith(
-        QString::fromUtf8("Das Wasserzeichen ließ sich nicht einbetten: nach 20 Durchgängen ist sein Maß nur 0")))
+    EXPECT_TRUE(Dialogs.Errors[0].startsWith(QString::fromUtf8(
+        "Das Wasserzeichen ließ sich nicht einbetten: nach 20 Durchgängen ist sein Maß nur 0")))
         << Dialogs.Errors[0].toStdString();
     EXPECT_TRUE(SameBits(Store, image));
     EXPECT_EQ(Form->Image1->Picture.Bytes, shown.Bytes);
@@ -282,8 +284,9 @@ TEST_F(MainFormWatermarkTest, AFailedEmbeddingShowsWhyAndChangesNothing) {
     const int modified = Form->Image1->ImageModified;
     Run(Form->SetWatermark1, std::nullopt);
     ASSERT_EQ(Dialogs.Errors.size(), 2u);
-    EXPECT_EQ(Dialogs.Errors[1], QString::fromUtf8("Das Spektrum enthält Werte, die keine endlichen Zahlen sind "
-                                                   "(NaN oder unendlich); es kann kein Wasserzeichen aufnehmen."));
+    EXPECT_EQ(Dialogs.Errors[1],
+              QString::fromUtf8("Das Spektrum enthält Werte, die keine endlichen Zahlen sind "
+                                "(NaN oder unendlich); es kann kein Wasserzeichen aufnehmen."));
     EXPECT_TRUE(SameBits(Store, spectrum));
     EXPECT_EQ(Form->Image1->Picture.Bytes, spectrumShown.Bytes);
     EXPECT_EQ(Form->Image1->ImageModified, modified);

@@ -31,7 +31,7 @@ std::string FileText(const std::string& name) {
 
 // Sets an environment variable for one test and puts the old value back.
 class ScopedEnv {
-  public:
+public:
     ScopedEnv(const char* name, const char* value) : name_(name) {
         if (const char* old = std::getenv(name)) old_ = old;
         if (value != nullptr)
@@ -46,7 +46,7 @@ class ScopedEnv {
             ::unsetenv(name_);
     }
 
-  private:
+private:
     const char* name_;
     std::optional<std::string> old_;
 };
@@ -178,8 +178,7 @@ TEST(SettingsParse, ShowCommands) {
     EXPECT_EQ(ShowCmdOf(TShowState::Normal), 1);
     EXPECT_EQ(ShowCmdOf(TShowState::Minimized), 2);
     EXPECT_EQ(ShowCmdOf(TShowState::Maximized), 3);
-    for (int32_t cmd = 1; cmd <= 3; ++cmd)
-        EXPECT_EQ(ShowCmdOf(ShowStateOfCmd(cmd)), cmd);
+    for (int32_t cmd = 1; cmd <= 3; ++cmd) EXPECT_EQ(ShowCmdOf(ShowStateOfCmd(cmd)), cmd);
 }
 
 TEST(SettingsParse, PlacementConditions) {
@@ -273,8 +272,7 @@ TEST(SettingsParse, IniSyntaxAsFoundInTheWild) {
     EXPECT_EQ(r.Lang, 1);
     // Binary junk is no crash and gives the defaults.
     std::string junk;
-    for (int i = 0; i < 4096; ++i)
-        junk += char((i * 131 + 7) & 0xFF);
+    for (int i = 0; i < 4096; ++i) junk += char((i * 131 + 7) & 0xFF);
     EXPECT_EQ(Parse(junk).Lang, 2);
     EXPECT_EQ(Parse("[TForm1\nShowCmd=1\n[Prefs]Lang=1\n").ShowState, TShowState::Maximized);
 }
@@ -399,7 +397,8 @@ TEST(SettingsFile, AFailedWriteLeavesTheOldFile) {
 
 TEST(SettingsParse, HelpBaseIsCarriedThrough) {
     EXPECT_FALSE(Parse("[Prefs]\r\nLang=1\r\n").HelpBase.has_value());
-    const auto r = Parse("[TForm1]\nFormVersion=-1\n[Prefs]\nHelpBase=http://help.example:81/pages/\n");
+    const auto r =
+        Parse("[TForm1]\nFormVersion=-1\n[Prefs]\nHelpBase=http://help.example:81/pages/\n");
     ASSERT_TRUE(r.HelpBase.has_value());
     EXPECT_EQ(*r.HelpBase, "http://help.example:81/pages/");
 
@@ -414,7 +413,8 @@ TEST(SettingsParse, HelpBaseIsCarriedThrough) {
 TEST(SettingsParse, FastTransformIsWrittenOnlyWhenChosen) {
     TSettingsRecord record;
     const std::string plain = FormatSettings(record);
-    EXPECT_EQ(plain.find("FastTransform"), std::string::npos) << "the file of a user who never chose it";
+    EXPECT_EQ(plain.find("FastTransform"), std::string::npos)
+        << "the file of a user who never chose it";
     EXPECT_FALSE(Parse(plain).FastTransform);
     record.FastTransform = true;
     const std::string text = FormatSettings(record);

@@ -129,8 +129,7 @@ struct MainWindowTree {
 
     std::map<TComponent*, std::pair<std::string, std::string>> Texts() {
         std::map<TComponent*, std::pair<std::string, std::string>> texts;
-        for (TComponent* c : Tree.All())
-            texts[c] = {c->Caption, c->Hint};
+        for (TComponent* c : Tree.All()) texts[c] = {c->Caption, c->Hint};
         return texts;
     }
 };
@@ -343,8 +342,7 @@ TEST(ComponentTree, OwnershipAndLookup) {
         if (c == &w.Tree.Application()) continue;
         ASSERT_NE(c->Owner, nullptr);
         int found = 0;
-        for (TComponent* o : c->Owner->Owned)
-            found += o == c;
+        for (TComponent* o : c->Owner->Owned) found += o == c;
         EXPECT_EQ(found, 1) << c->Name;
     }
     EXPECT_EQ(w.Root().Owner, w.Tree.Find("MainMenu1"));

@@ -11,8 +11,7 @@ namespace {
 
 double MeanLevel(const TBitmap24& image, int channel) {
     double sum = 0.0;
-    for (size_t i = size_t(channel); i < image.Bytes.size(); i += 3)
-        sum += image.Bytes[i];
+    for (size_t i = size_t(channel); i < image.Bytes.size(); i += 3) sum += image.Bytes[i];
     return sum / double(image.Bytes.size() / 3);
 }
 
@@ -47,8 +46,7 @@ TEST(HalftoneSimTest, ScreenedPagesKeepTheirTonesOnAverage) {
 
 TEST(HalftoneSimTest, UnscreenedPagesScanBackAsThePicture) {
     TBitmap24 picture(24, 20);
-    for (size_t i = 0; i < picture.Bytes.size(); ++i)
-        picture.Bytes[i] = uint8_t((i * 37) % 256);
+    for (size_t i = 0; i < picture.Bytes.size(); ++i) picture.Bytes[i] = uint8_t((i * 37) % 256);
     const TBitmap24 scan = ScanPage(PrintContone(picture), {1, 0.0, 0.0, 1u});
     EXPECT_EQ(scan.Bytes, picture.Bytes);
 }

@@ -14,8 +14,7 @@ TImageF RandomImage(int32_t w, int32_t h, uint32_t seed) {
     std::mt19937 gen(seed);
     std::uniform_int_distribution<int> level(0, 255);
     TImageF image(w, h);
-    for (float& v : image.Values)
-        v = float(level(gen));
+    for (float& v : image.Values) v = float(level(gen));
     return image;
 }
 
@@ -28,11 +27,9 @@ TEST(ImageQualityTest, IdenticalImagesScoreTheCapAndOne) {
 TEST(ImageQualityTest, KnownDifferencesGiveKnownScores) {
     // Every value off by 5 levels: MSE 25, PSNR 10 log10(255^2 / 25).
     TImageF a = RandomImage(40, 30, 2);
-    for (float& v : a.Values)
-        v = std::min(v, 250.0f);
+    for (float& v : a.Values) v = std::min(v, 250.0f);
     TImageF b = a;
-    for (float& v : b.Values)
-        v += 5.0f;
+    for (float& v : b.Values) v += 5.0f;
     EXPECT_DOUBLE_EQ(MeanSquaredError(a, b), 25.0);
     EXPECT_NEAR(Psnr(a, b), 10.0 * std::log10(255.0 * 255.0 / 25.0), 1e-9);
 
@@ -60,10 +57,8 @@ TEST(ImageQualityTest, ReductionAndBlurKeepTheMean) {
                     (p[1] + a.Pixel(3, 2)[1] + a.Pixel(2, 3)[1] + a.Pixel(3, 3)[1]) / 4.0f);
 
     TImageF flat(20, 20);
-    for (float& v : flat.Values)
-        v = 77.0f;
-    for (const float v : GaussianBlur(flat, 2.5).Values)
-        EXPECT_NEAR(v, 77.0f, 1e-3);
+    for (float& v : flat.Values) v = 77.0f;
+    for (const float v : GaussianBlur(flat, 2.5).Values) EXPECT_NEAR(v, 77.0f, 1e-3);
 }
 
 } // namespace

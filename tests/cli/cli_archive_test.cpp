@@ -21,11 +21,13 @@ struct TArchive {
         for (const char* out : {"one", "shards"}) fs::create_directory(dir.Path() / out);
         std::ofstream names(dir.File("list.txt"));
         for (int i = 0; i < files; ++i) {
-            const std::string name = dir.File("in/p" + std::to_string(i) + (i % 3 ? ".bmp" : ".png"));
+            const std::string name =
+                dir.File("in/p" + std::to_string(i) + (i % 3 ? ".bmp" : ".png"));
             WriteImageFile(name, RandomBitmap(12 + i % 5, 10, uint32_t(i)));
             names << name << "\n";
         }
-        EXPECT_EQ(RunCli("filter add " + dir.File("f.flt") + " --rect 2,2,3,3 --size 12x10").status, 0);
+        EXPECT_EQ(RunCli("filter add " + dir.File("f.flt") + " --rect 2,2,3,3 --size 12x10").status,
+                  0);
     }
     std::string Apply(const std::string& out, const std::string& more) const {
         return std::string(PIXMEND_CLI_PATH) + " apply -q " + dir.File("f.flt") + " --files-from " +
@@ -40,15 +42,19 @@ std::vector<std::string> Lines(const std::string& name) {
     return lines;
 }
 
-}  // namespace
+} // namespace
 
 TEST(CliArchive, ShardsInParallelWriteEachFileOnceAndEqualOneRun) {
     TArchive a(60);
-    ASSERT_EQ(RunCli("apply -q " + a.dir.File("f.flt") + " --files-from " + a.dir.File("list.txt") + " -o " +
-                     a.dir.File("one")).status, 0);
+    ASSERT_EQ(RunCli("apply -q " + a.dir.File("f.flt") + " --files-from " + a.dir.File("list.txt") +
+                     " -o " + a.dir.File("one"))
+                  .status,
+              0);
     std::string parallel;
     for (int k = 0; k < 3; ++k)
-        parallel += a.Apply("shards", "--shard " + std::to_string(k) + "/3 --report " + a.dir.File("r" + std::to_string(k) + ".jsonl")) + " & ";
+        parallel += a.Apply("shards", "--shard " + std::to_string(k) + "/3 --report " +
+                                          a.dir.File("r" + std::to_string(k) + ".jsonl")) +
+                    " & ";
     ASSERT_EQ(std::system((parallel + "wait").c_str()), 0);
     // Every input reported done exactly once over the three reports.
     std::map<std::string, int> done;
@@ -67,7 +73,9 @@ TEST(CliArchive, ShardsInParallelWriteEachFileOnceAndEqualOneRun) {
             << e.path();
     }
     EXPECT_EQ(files, 60u);
-    EXPECT_EQ(std::distance(fs::directory_iterator(a.dir.Path() / "shards"), fs::directory_iterator()), 60);
+    EXPECT_EQ(
+        std::distance(fs::directory_iterator(a.dir.Path() / "shards"), fs::directory_iterator()),
+        60);
 }
 
 TEST(CliArchive, ARestartSkipsWhatExists) {
@@ -76,11 +84,14 @@ TEST(CliArchive, ARestartSkipsWhatExists) {
     ASSERT_EQ(std::system((a.Apply("one", "--shard 1/2")).c_str()), 0);
     const auto first = ReadFileBytes(out);
     fs::remove(a.dir.File("one/p3.png"));
-    ASSERT_EQ(std::system((a.Apply("one", "--skip-existing --report " + a.dir.File("r.jsonl"))).c_str()), 0);
+    ASSERT_EQ(
+        std::system((a.Apply("one", "--skip-existing --report " + a.dir.File("r.jsonl"))).c_str()),
+        0);
     const auto report = Lines(a.dir.File("r.jsonl"));
-    EXPECT_EQ(std::count_if(report.begin(), report.end(),
-                            [](const std::string& l) { return l.find("\"skipped\"") != std::string::npos; }),
-              2);  // p1 and p5; p3 and the other shard's files are written
+    EXPECT_EQ(std::count_if(
+                  report.begin(), report.end(),
+                  [](const std::string& l) { return l.find("\"skipped\"") != std::string::npos; }),
+              2); // p1 and p5; p3 and the other shard's files are written
     EXPECT_EQ(report.size(), 6u);
     EXPECT_EQ(ReadFileBytes(out), first);
     EXPECT_TRUE(fs::exists(a.dir.File("one/p3.png")));
@@ -89,15 +100,18 @@ TEST(CliArchive, ARestartSkipsWhatExists) {
 TEST(CliArchive, BadShardsAndReportsStopBeforeAnyWork) {
     TArchive a(2);
     for (const char* shard : {"3/3", "0/0", "1", "-1/2", "a/b"}) {
-        const auto run = RunCli("apply " + a.dir.File("f.flt") + " --files-from " + a.dir.File("list.txt") +
-                                " -o " + a.dir.File("one") + " --shard " + shard);
+        const auto run =
+            RunCli("apply " + a.dir.File("f.flt") + " --files-from " + a.dir.File("list.txt") +
+                   " -o " + a.dir.File("one") + " --shard " + shard);
         EXPECT_EQ(run.status, 2) << shard;
         EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
         EXPECT_NE(run.out.find("--shard"), std::string::npos) << run.out;
     }
-    const auto run = RunCli("apply " + a.dir.File("f.flt") + " --files-from " + a.dir.File("list.txt") + " -o " +
-                            a.dir.File("one") + " --report " + a.dir.File("no/such/r.jsonl"));
+    const auto run =
+        RunCli("apply " + a.dir.File("f.flt") + " --files-from " + a.dir.File("list.txt") + " -o " +
+               a.dir.File("one") + " --report " + a.dir.File("no/such/r.jsonl"));
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "pixmend-cli: " + a.dir.File("no/such/r.jsonl") + ": cannot write (the folder does not exist)\n");
+    EXPECT_EQ(run.out, "pixmend-cli: " + a.dir.File("no/such/r.jsonl") +
+                           ": cannot write (the folder does not exist)\n");
     EXPECT_TRUE(fs::is_empty(a.dir.Path() / "one"));
 }

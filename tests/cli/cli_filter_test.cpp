@@ -46,7 +46,7 @@ TBitmap24 Picture(int32_t w, int32_t h, int seed) {
         for (int32_t c = 0; c < w; ++c) {
             uint8_t* px = image.Pixel(c, r);
             px[0] = uint8_t((c * 7 + r * 3 + seed) & 0xff);
-            px[1] = uint8_t(((c / 3 + r / 3) % 2) * 180 + 30);  // a fine screen
+            px[1] = uint8_t(((c / 3 + r / 3) % 2) * 180 + 30); // a fine screen
             px[2] = uint8_t((c * c + r * seed) & 0xff);
         }
     return image;
@@ -55,17 +55,19 @@ TBitmap24 Picture(int32_t w, int32_t h, int seed) {
 TEST(CliFilterAdd, MarkOn800By600WithMirrorGivesTheTwoExampleLines) {
     TTempDir dir;
     const std::string flt = dir.File("new.flt");
-    const TRun run = Cli({"filter", "add", flt, "--rect", "100,50,40,20", "--size", "800x600", "--mirror"}, dir);
+    const TRun run =
+        Cli({"filter", "add", flt, "--rect", "100,50,40,20", "--size", "800x600", "--mirror"}, dir);
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(Text(flt),
-              "typ=rec,x1=12.50000,x2=17.50000,y1=8.33333,y2=11.66667\r\n"
-              "typ=rec,x1=8.33333,x2=11.66667,y1=12.50000,y2=17.50000\r\n");
-    EXPECT_EQ(run.out,
-              "typ=rec,x1=12.50000,x2=17.50000,y1=8.33333,y2=11.66667\n"
-              "typ=rec,x1=8.33333,x2=11.66667,y1=12.50000,y2=17.50000\n");
+    EXPECT_EQ(Text(flt), "typ=rec,x1=12.50000,x2=17.50000,y1=8.33333,y2=11.66667\r\n"
+                         "typ=rec,x1=8.33333,x2=11.66667,y1=12.50000,y2=17.50000\r\n");
+    EXPECT_EQ(run.out, "typ=rec,x1=12.50000,x2=17.50000,y1=8.33333,y2=11.66667\n"
+                       "typ=rec,x1=8.33333,x2=11.66667,y1=12.50000,y2=17.50000\n");
     // The same mark dragged up and to the left records the same lines.
     const std::string up = dir.File("up.flt");
-    ASSERT_EQ(Cli({"filter", "add", up, "--rect", "140,70,-40,-20", "--size", "800x600", "--mirror"}, dir).status, 0);
+    ASSERT_EQ(
+        Cli({"filter", "add", up, "--rect", "140,70,-40,-20", "--size", "800x600", "--mirror"}, dir)
+            .status,
+        0);
     EXPECT_EQ(Text(up), Text(flt));
 }
 
@@ -74,14 +76,14 @@ TEST(CliFilterAdd, AppendsAndKeepsOtherLinesVerbatim) {
     const std::string flt = dir.File("f.flt");
     WriteFileBytes(flt, {'x', ' ', '=', '1', '\n', '\n', 't', 'y', 'p', '=', 'e', 'l', 'l'});
     ASSERT_EQ(Cli({"filter", "add", flt, "--resize", "percent", "50"}, dir).status, 0);
-    ASSERT_EQ(Cli({"filter", "add", flt, "--ellipse", "0,0,64,32", "--size", "128x128"}, dir).status, 0);
+    ASSERT_EQ(
+        Cli({"filter", "add", flt, "--ellipse", "0,0,64,32", "--size", "128x128"}, dir).status, 0);
     ASSERT_EQ(Cli({"filter", "add", flt, "--resize", "max-height", "7"}, dir).status, 0);
     // The old lines keep their bytes, line ends included.
-    EXPECT_EQ(Text(flt),
-              "x =1\n\ntyp=ell\r\n"
-              "typ=resize100,x1=5000.00000,x2=0.00000,y1=0.00000,y2=0.00000\r\n"
-              "typ=ell,x1=0.00000,x2=50.00000,y1=0.00000,y2=25.00000\r\n"
-              "typ=resize104,x1=700.00000,x2=0.00000,y1=0.00000,y2=0.00000\r\n");
+    EXPECT_EQ(Text(flt), "x =1\n\ntyp=ell\r\n"
+                         "typ=resize100,x1=5000.00000,x2=0.00000,y1=0.00000,y2=0.00000\r\n"
+                         "typ=ell,x1=0.00000,x2=50.00000,y1=0.00000,y2=25.00000\r\n"
+                         "typ=resize104,x1=700.00000,x2=0.00000,y1=0.00000,y2=0.00000\r\n");
 }
 
 TEST(CliFilterAdd, RefusesToHideLinesBehindANul) {
@@ -96,7 +98,8 @@ TEST(CliFilterAdd, RefusesToHideLinesBehindANul) {
     // A file without a final line end gets one before the new line.
     WriteFileBytes(flt, {'a', '\r', 'b'});
     ASSERT_EQ(Cli({"filter", "add", flt, "--resize", "width", "640"}, dir).status, 0);
-    EXPECT_EQ(Text(flt), "a\rb\r\ntyp=resize101,x1=64000.00000,x2=0.00000,y1=0.00000,y2=0.00000\r\n");
+    EXPECT_EQ(Text(flt),
+              "a\rb\r\ntyp=resize101,x1=64000.00000,x2=0.00000,y1=0.00000,y2=0.00000\r\n");
 }
 
 TEST(CliFilterAdd, BadArgumentsChangeNothing) {
@@ -133,32 +136,31 @@ TEST(CliFilterAdd, BadArgumentsChangeNothing) {
 TEST(CliFilterShow, KindsNumbersAndVerbatimLines) {
     TTempDir dir;
     const std::string flt = dir.File("f.flt");
-    const std::string text =
-        "typ=rec,x1=12.50000,x2=17.50000,y1=8.33333,y2=11.66667\r\n"
-        "x2=20,typ=ell,x1=10\n"
-        "typ=resize102,x1=40000\r"
-        "typ=resize7\r\n"
-        "typ=resize150\r\n"
-        "\r\n"
-        "typ=REC,x1=1\x01\r\n"
-        "typ=resize\r\n";
+    const std::string text = "typ=rec,x1=12.50000,x2=17.50000,y1=8.33333,y2=11.66667\r\n"
+                             "x2=20,typ=ell,x1=10\n"
+                             "typ=resize102,x1=40000\r"
+                             "typ=resize7\r\n"
+                             "typ=resize150\r\n"
+                             "\r\n"
+                             "typ=REC,x1=1\x01\r\n"
+                             "typ=resize\r\n";
     WriteFileBytes(flt, std::vector<uint8_t>(text.begin(), text.end()));
     const TRun run = Cli({"filter", "show", flt}, dir);
-    EXPECT_EQ(run.status, 1);  // the last line stops any apply
-    EXPECT_EQ(run.out,
-              "1: rectangle x1=0.125 x2=0.175 y1=0.0833333 y2=0.1166667 | "
-              "typ=rec,x1=12.50000,x2=17.50000,y1=8.33333,y2=11.66667\n"
-              "2: ellipse x1=0.1 x2=0.2 y1=0 y2=0 | x2=20,typ=ell,x1=10\n"
-              "3: resize height x1=400 x2=0 y1=0 y2=0 | typ=resize102,x1=40000\n"
-              "4: ellipse (kind 7) x1=0 x2=0 y1=0 y2=0 | typ=resize7\n"
-              "5: resize mode 50 (changes nothing) x1=0 x2=0 y1=0 y2=0 | typ=resize150\n"
-              "6: unrecognised x1=0 x2=0 y1=0 y2=0 | \n"
-              "7: unrecognised x1=0.01 x2=0 y1=0 y2=0 | typ=REC,x1=1\\x01\n"
-              "8: unreadable ('' is not a valid whole number) | typ=resize\n"
-              "8 entries\n");
+    EXPECT_EQ(run.status, 1); // the last line stops any apply
+    EXPECT_EQ(run.out, "1: rectangle x1=0.125 x2=0.175 y1=0.0833333 y2=0.1166667 | "
+                       "typ=rec,x1=12.50000,x2=17.50000,y1=8.33333,y2=11.66667\n"
+                       "2: ellipse x1=0.1 x2=0.2 y1=0 y2=0 | x2=20,typ=ell,x1=10\n"
+                       "3: resize height x1=400 x2=0 y1=0 y2=0 | typ=resize102,x1=40000\n"
+                       "4: ellipse (kind 7) x1=0 x2=0 y1=0 y2=0 | typ=resize7\n"
+                       "5: resize mode 50 (changes nothing) x1=0 x2=0 y1=0 y2=0 | typ=resize150\n"
+                       "6: unrecognised x1=0 x2=0 y1=0 y2=0 | \n"
+                       "7: unrecognised x1=0.01 x2=0 y1=0 y2=0 | typ=REC,x1=1\\x01\n"
+                       "8: unreadable ('' is not a valid whole number) | typ=resize\n"
+                       "8 entries\n");
     const TRun missing = Cli({"filter", "show", dir.File("none.flt")}, dir);
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err, "pixmend-cli: " + dir.File("none.flt") + ": cannot open (no such file)\n");
+    EXPECT_EQ(missing.err,
+              "pixmend-cli: " + dir.File("none.flt") + ": cannot open (no such file)\n");
 }
 
 // A folder of sources: two bitmaps and a JPEG.
@@ -167,8 +169,9 @@ struct TSources {
     std::vector<std::string> files;
     TSources() {
         std::filesystem::create_directory(dir.Path() / "in");
-        const std::pair<const char*, TBitmap24> images[] = {
-            {"in/a.bmp", Picture(40, 30, 1)}, {"in/b.JPG", Picture(33, 47, 2)}, {"in/c.bmp", Picture(64, 64, 3)}};
+        const std::pair<const char*, TBitmap24> images[] = {{"in/a.bmp", Picture(40, 30, 1)},
+                                                            {"in/b.JPG", Picture(33, 47, 2)},
+                                                            {"in/c.bmp", Picture(64, 64, 3)}};
         for (const auto& [name, image] : images) {
             WriteImageFile(dir.File(name), image);
             files.push_back(dir.File(name));
@@ -183,7 +186,8 @@ struct TSources {
 
 TEST(CliApply, ResultsMatchTheEngineAndDoNotDependOnJobs) {
     TSources src;
-    for (const char* out : {"one", "two", "many"}) std::filesystem::create_directory(src.dir.Path() / out);
+    for (const char* out : {"one", "two", "many"})
+        std::filesystem::create_directory(src.dir.Path() / out);
     std::vector<std::string> base = {"apply", src.dir.File("f.flt")};
     base.insert(base.end(), src.files.begin(), src.files.end());
     const auto run = [&](const std::string& out, const char* jobs) {
@@ -212,7 +216,7 @@ TEST(CliApply, ResultsMatchTheEngineAndDoNotDependOnJobs) {
         ApplyFilterToStore(store, filter, quiet);
         const TBitmap24 want = RenderStore(store, true, 0);
         const TBitmap24 got = ReadImageFile(src.dir.File(std::string("one/") + name));
-        EXPECT_EQ(got.Width, want.Width);  // enlarged by the resize entry
+        EXPECT_EQ(got.Width, want.Width); // enlarged by the resize entry
         EXPECT_EQ(got.Bytes, want.Bytes) << name;
     }
     EXPECT_EQ(ReadImageFile(src.dir.File("one/a.bmp")).Width, 60);
@@ -220,7 +224,8 @@ TEST(CliApply, ResultsMatchTheEngineAndDoNotDependOnJobs) {
     ASSERT_GE(jpeg.size(), 2u);
     EXPECT_EQ(jpeg[0], 0xff);
     EXPECT_EQ(jpeg[1], 0xd8);
-    EXPECT_NE(one.out.find(src.dir.File("in/b.JPG") + " -> " + src.dir.File("one") + "/b.JPG"), std::string::npos)
+    EXPECT_NE(one.out.find(src.dir.File("in/b.JPG") + " -> " + src.dir.File("one") + "/b.JPG"),
+              std::string::npos)
         << one.out;
 }
 
@@ -228,14 +233,25 @@ TEST(CliApply, DamagedFileFailsAloneAndIsNamed) {
     TSources src;
     std::filesystem::create_directory(src.dir.Path() / "out");
     WriteFileBytes(src.dir.File("in/broken.bmp"), {'B', 'M', 1, 2, 3});
-    std::vector<std::string> args = {"apply", src.dir.File("f.flt"), src.files[0], src.dir.File("in/broken.bmp"),
-                                     src.files[1], src.dir.File("in/missing.bmp"), src.files[2],
-                                     "-o", src.dir.File("out"), "--jobs", "2"};
+    std::vector<std::string> args = {"apply",
+                                     src.dir.File("f.flt"),
+                                     src.files[0],
+                                     src.dir.File("in/broken.bmp"),
+                                     src.files[1],
+                                     src.dir.File("in/missing.bmp"),
+                                     src.files[2],
+                                     "-o",
+                                     src.dir.File("out"),
+                                     "--jobs",
+                                     "2"};
     const TRun run = Cli(args, src.dir);
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("pixmend-cli: " + src.dir.File("in/broken.bmp") + ": not a valid bitmap\n"), std::string::npos)
+    EXPECT_NE(
+        run.err.find("pixmend-cli: " + src.dir.File("in/broken.bmp") + ": not a valid bitmap\n"),
+        std::string::npos)
         << run.err;
-    EXPECT_NE(run.err.find("pixmend-cli: " + src.dir.File("in/missing.bmp") + ": cannot open (no such file)\n"),
+    EXPECT_NE(run.err.find("pixmend-cli: " + src.dir.File("in/missing.bmp") +
+                           ": cannot open (no such file)\n"),
               std::string::npos)
         << run.err;
     EXPECT_NE(run.err.find("2 of 5 files failed"), std::string::npos) << run.err;
@@ -256,26 +272,34 @@ TEST(CliApply, RefusesWhatWouldLoseWork) {
                     src.dir.File("out")},
                    src.dir);
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find(src.dir.File("other/a.bmp") + ": has the same output name as " + src.files[0]),
-              std::string::npos)
+    EXPECT_NE(
+        run.err.find(src.dir.File("other/a.bmp") + ": has the same output name as " + src.files[0]),
+        std::string::npos)
         << run.err;
     EXPECT_EQ(ReadImageFile(src.dir.File("out/a.bmp")).Width, 60);
     // A filter whose numbers have no cell: every file fails with the message,
     // nothing is written.
-    WriteFileBytes(src.dir.File("inf.flt"), {'t', 'y', 'p', '=', 'r', 'e', 'c', ',', 'x', '1', '=', '1', 'e', '9', '9', '9'});
-    run = Cli({"apply", src.dir.File("inf.flt"), src.files[2], "-o", src.dir.File("other")}, src.dir);
+    WriteFileBytes(src.dir.File("inf.flt"), {'t', 'y', 'p', '=', 'r', 'e', 'c', ',', 'x', '1', '=',
+                                             '1', 'e', '9', '9', '9'});
+    run =
+        Cli({"apply", src.dir.File("inf.flt"), src.files[2], "-o", src.dir.File("other")}, src.dir);
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find(": filter line 1: invalid floating-point operation"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(": filter line 1: invalid floating-point operation"), std::string::npos)
+        << run.err;
     EXPECT_FALSE(std::filesystem::exists(src.dir.Path() / "other" / "c.bmp"));
     // A missing output folder or filter, a bad job count: nothing runs.
-    run = Cli({"apply", src.dir.File("f.flt"), src.files[0], "-o", src.dir.File("nowhere")}, src.dir);
+    run =
+        Cli({"apply", src.dir.File("f.flt"), src.files[0], "-o", src.dir.File("nowhere")}, src.dir);
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("nowhere: the output folder does not exist"), std::string::npos) << run.err;
-    run = Cli({"apply", src.dir.File("none.flt"), src.files[0], "-o", src.dir.File("out")}, src.dir);
+    EXPECT_NE(run.err.find("nowhere: the output folder does not exist"), std::string::npos)
+        << run.err;
+    run =
+        Cli({"apply", src.dir.File("none.flt"), src.files[0], "-o", src.dir.File("out")}, src.dir);
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("none.flt: cannot open (no such file)"), std::string::npos) << run.err;
     for (const char* jobs : {"0", "-1", "x"})
-        EXPECT_EQ(Cli({"apply", src.dir.File("f.flt"), src.files[0], "-o", src.dir.File("out"), "--jobs", jobs},
+        EXPECT_EQ(Cli({"apply", src.dir.File("f.flt"), src.files[0], "-o", src.dir.File("out"),
+                       "--jobs", jobs},
                       src.dir)
                       .status,
                   2)
@@ -287,10 +311,13 @@ TEST(CliApply, RefusesWhatWouldLoseWork) {
 // peaks of the screen lose almost all their energy, the mean brightness stays.
 TEST(CliApply, BundledFilterRemovesTheSampleScreen) {
     const std::string samples = std::string(PIXMEND_SOURCE_DIR) + "/samples/";
-    if (!std::filesystem::exists(samples + "halftone.bmp") || !std::filesystem::exists(samples + "halftone.flt"))
+    if (!std::filesystem::exists(samples + "halftone.bmp") ||
+        !std::filesystem::exists(samples + "halftone.flt"))
         GTEST_SKIP() << "no sample";
     TTempDir dir;
-    const TRun run = Cli({"apply", samples + "halftone.flt", samples + "halftone.bmp", "-o", dir.Path().string()}, dir);
+    const TRun run = Cli(
+        {"apply", samples + "halftone.flt", samples + "halftone.bmp", "-o", dir.Path().string()},
+        dir);
     ASSERT_EQ(run.status, 0) << run.err;
     const auto spectrum = [](const std::string& file) {
         TSpectrumStore store;
@@ -299,15 +326,18 @@ TEST(CliApply, BundledFilterRemovesTheSampleScreen) {
         TransformStore(store, TTransformDirection::Forward, nullptr, quiet);
         return store;
     };
-    const TSpectrumStore before = spectrum(samples + "halftone.bmp"), after = spectrum(dir.File("halftone.bmp"));
+    const TSpectrumStore before = spectrum(samples + "halftone.bmp"),
+                         after = spectrum(dir.File("halftone.bmp"));
     const auto energy = [](const TSpectrumStore& s, int32_t c0, int32_t r0) {
         double e = 0;
         for (int p = 0; p < 3; ++p)
             for (int32_t r = std::max(0, r0 - 2); r <= r0 + 2; ++r)
-                for (int32_t c = std::max(0, c0 - 2); c <= c0 + 2; ++c) e += double(s.At(p, c, r)) * s.At(p, c, r);
+                for (int32_t c = std::max(0, c0 - 2); c <= c0 + 2; ++c)
+                    e += double(s.At(p, c, r)) * s.At(p, c, r);
         return e;
     };
-    for (auto [c, r] : {std::pair(211, 42), std::pair(56, 158), std::pair(154, 116), std::pair(309, 0)})
+    for (auto [c, r] :
+         {std::pair(211, 42), std::pair(56, 158), std::pair(154, 116), std::pair(309, 0)})
         EXPECT_LT(energy(after, c, r), energy(before, c, r) / 100) << c << "," << r;
     // The constant term sums the mirrored image: within one grey level of
     // mean brightness (writing bytes truncates, which costs half a level).
@@ -315,7 +345,7 @@ TEST(CliApply, BundledFilterRemovesTheSampleScreen) {
     for (int p = 0; p < 3; ++p) EXPECT_NEAR(after.At(p, 0, 0), before.At(p, 0, 0), cells) << p;
 }
 
-}  // namespace
+} // namespace
 
 TEST(CliApply, ChainedResizesStopAtTheMemoryBudgetNamingTheLine) {
     TTempDir dir;
@@ -324,8 +354,8 @@ TEST(CliApply, ChainedResizesStopAtTheMemoryBudgetNamingTheLine) {
     const std::string line = "typ=resize100,x1=50000.00000,x2=0.00000,y1=0.00000,y2=0.00000\r\n";
     const std::string text = line + line + line + line;
     WriteFileBytes(dir.File("grow.flt"), std::vector<uint8_t>(text.begin(), text.end()));
-    const TRun run = Cli({"apply", "--max-memory", "200M", dir.File("grow.flt"), dir.File("small.bmp"),
-                          "-o", dir.File("out")},
+    const TRun run = Cli({"apply", "--max-memory", "200M", dir.File("grow.flt"),
+                          dir.File("small.bmp"), "-o", dir.File("out")},
                          dir);
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find(": filter line 3: a store of 4625 x 2875 cells needs 203 MB of memory, "

@@ -19,11 +19,12 @@ TImageFile Ramp(bool grey) {
     for (int32_t r = 0; r < 48; ++r)
         for (int32_t c = 0; c < 64; ++c)
             for (int p = 0; p < 3; ++p)
-                f.Deep.Row(r)[3 * c + p] = uint16_t(grey ? (c * 48 + r) * 21 : ((c * 48 + r) * 21 + p * 9000) % 65536);
+                f.Deep.Row(r)[3 * c + p] =
+                    uint16_t(grey ? (c * 48 + r) * 21 : ((c * 48 + r) * 21 + p * 9000) % 65536);
     return f;
 }
 
-}  // namespace
+} // namespace
 
 TEST(CliFormats, SixteenBitRampComesBackWithinFourUnits) {
     for (const char* ext : {"png", "tif"})
@@ -31,7 +32,8 @@ TEST(CliFormats, SixteenBitRampComesBackWithinFourUnits) {
             SCOPED_TRACE(testing::Message() << ext << " grey " << grey);
             TTempDir dir;
             const TImageFile ramp = Ramp(grey);
-            const std::string in = dir.File(std::string("in.") + ext), out = dir.File(std::string("out.") + ext);
+            const std::string in = dir.File(std::string("in.") + ext),
+                              out = dir.File(std::string("out.") + ext);
             WriteImageFileWithInfo(in, ramp);
             const auto run = RunCli("roundtrip " + in + " -o " + out);
             ASSERT_EQ(run.status, 0) << run.out;
@@ -42,7 +44,8 @@ TEST(CliFormats, SixteenBitRampComesBackWithinFourUnits) {
             ASSERT_EQ(back.Deep.Samples.size(), ramp.Deep.Samples.size());
             int worst = 0;
             for (size_t i = 0; i < ramp.Deep.Samples.size(); ++i)
-                worst = std::max(worst, std::abs(int(back.Deep.Samples[i]) - int(ramp.Deep.Samples[i])));
+                worst = std::max(worst,
+                                 std::abs(int(back.Deep.Samples[i]) - int(ramp.Deep.Samples[i])));
             EXPECT_LE(worst, 4);
         }
 }
@@ -53,7 +56,8 @@ TEST(CliFormats, ResizeKeepsThePrintedSize) {
     f.Bitmap = RandomBitmap(40, 20, 3);
     f.Info.DpiX = f.Info.DpiY = 300;
     WriteImageFileWithInfo(dir.File("in.jpg"), f);
-    const auto run = RunCli("resize " + dir.File("in.jpg") + " -o " + dir.File("out.png") + " --mode percent --value 50");
+    const auto run = RunCli("resize " + dir.File("in.jpg") + " -o " + dir.File("out.png") +
+                            " --mode percent --value 50");
     ASSERT_EQ(run.status, 0) << run.out;
     const TImageFile back = ReadImageFileWithInfo(dir.File("out.png"));
     EXPECT_EQ(back.Bitmap.Width, 20);
@@ -75,7 +79,8 @@ TEST(CliFormats, ApplyCarriesDepthGreyAndResolution) {
     std::filesystem::create_directory(dir.Path() / "out");
     ASSERT_EQ(RunCli("filter add " + dir.File("half.flt") + " --resize percent 50").status, 0);
     WriteImageFileWithInfo(dir.File("scan.tiff"), Ramp(true));
-    const auto run = RunCli("apply " + dir.File("half.flt") + " " + dir.File("scan.tiff") + " -o " + dir.File("out"));
+    const auto run = RunCli("apply " + dir.File("half.flt") + " " + dir.File("scan.tiff") + " -o " +
+                            dir.File("out"));
     ASSERT_EQ(run.status, 0) << run.out;
     const TImageFile back = ReadImageFileWithInfo(dir.File("out/scan.tiff"));
     EXPECT_TRUE(back.Info.Deep);
@@ -89,20 +94,22 @@ TEST(CliFormats, DamagedFilesGiveOneLineAndWriteNothing) {
     TTempDir dir;
     WriteImageFileWithInfo(dir.File("deep.png"), Ramp(false));
     std::vector<uint8_t> png = ReadFileBytes(dir.File("deep.png"));
-    png[png.size() - 20] ^= 0x55;  // inside the last data chunk
+    png[png.size() - 20] ^= 0x55; // inside the last data chunk
     WriteFileBytes(dir.File("bad.png"), png);
     WriteImageFileWithInfo(dir.File("a.tif"), Ramp(true));
     std::vector<uint8_t> tif = ReadFileBytes(dir.File("a.tif"));
     const uint32_t ifd = tif[4] | tif[5] << 8 | tif[6] << 16 | uint32_t(tif[7]) << 24;
     for (unsigned e = 0, n = tif[ifd] | tif[ifd + 1] << 8; e < n; ++e)
-        if ((tif[ifd + 2 + 12 * e] | tif[ifd + 3 + 12 * e] << 8) == 259) tif[ifd + 10 + 12 * e] = 0x39;  // no such compression
+        if ((tif[ifd + 2 + 12 * e] | tif[ifd + 3 + 12 * e] << 8) == 259)
+            tif[ifd + 10 + 12 * e] = 0x39; // no such compression
     WriteFileBytes(dir.File("bad.tif"), tif);
     for (const auto& [in, text] : {std::pair{"bad.png", "not a valid PNG image"},
                                    std::pair{"bad.tif", "not a valid TIFF image"}}) {
         const auto run = RunCli("roundtrip " + dir.File(in) + " -o " + dir.File("out.png"));
         EXPECT_EQ(run.status, 1);
         // Our line is the last; the codec libraries may have printed theirs before it.
-        EXPECT_NE(run.out.find("pixmend-cli: " + dir.File(in) + ": " + text), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("pixmend-cli: " + dir.File(in) + ": " + text), std::string::npos)
+            << run.out;
         EXPECT_EQ(run.out.back(), '\n');
     }
     EXPECT_FALSE(std::filesystem::exists(dir.File("out.png")));
@@ -111,8 +118,10 @@ TEST(CliFormats, DamagedFilesGiveOneLineAndWriteNothing) {
 TEST(CliFormats, QuietPrintsNothingButErrors) {
     TTempDir dir;
     WriteImageFileWithInfo(dir.File("in.png"), Ramp(true));
-    EXPECT_EQ(RunCli("roundtrip --quiet " + dir.File("in.png") + " -o " + dir.File("out.png")).out, "");
-    EXPECT_EQ(RunCli("roundtrip -q " + dir.File("in.png") + " -o " + dir.File("out.bad")).status, 1);
+    EXPECT_EQ(RunCli("roundtrip --quiet " + dir.File("in.png") + " -o " + dir.File("out.png")).out,
+              "");
+    EXPECT_EQ(RunCli("roundtrip -q " + dir.File("in.png") + " -o " + dir.File("out.bad")).status,
+              1);
     EXPECT_EQ(RunCli("roundtrip -q --frobnicate").status, 2);
 }
 
@@ -125,14 +134,16 @@ TEST(CliFormats, DamagedFilesAreOneLineNamingTheFile) {
     std::vector<uint8_t> crc = png;
     crc[crc.size() - 20] ^= 0x55;
     WriteFileBytes(dir.File("crc.png"), crc);
-    WriteFileBytes(dir.File("short.png"), {png.begin(), png.begin() + std::ptrdiff_t(png.size() / 2)});
+    WriteFileBytes(dir.File("short.png"),
+                   {png.begin(), png.begin() + std::ptrdiff_t(png.size() / 2)});
 
     WriteImageFileWithInfo(dir.File("deep.tif"), Ramp(false));
     const std::vector<uint8_t> tif = ReadFileBytes(dir.File("deep.tif"));
     std::vector<uint8_t> unknown = tif;
-    SetTiffShortTag(unknown, 259, 34712);  // JPEG 2000, which libtiff does not decode
+    SetTiffShortTag(unknown, 259, 34712); // JPEG 2000, which libtiff does not decode
     WriteFileBytes(dir.File("j2k.tif"), unknown);
-    WriteFileBytes(dir.File("short.tif"), {tif.begin(), tif.begin() + std::ptrdiff_t(tif.size() / 2)});
+    WriteFileBytes(dir.File("short.tif"),
+                   {tif.begin(), tif.begin() + std::ptrdiff_t(tif.size() / 2)});
     WriteFileBytes(dir.File("text.tif"), {'n', 'o', 't', ' ', 'a', ' ', 'T', 'I', 'F', 'F', '\n'});
 
     for (const char* name : {"crc.png", "short.png", "j2k.tif", "short.tif", "text.tif"}) {

@@ -29,7 +29,7 @@ namespace fs = std::filesystem;
 
 // The server as a child process whose stdout we read.
 class TServer {
-  public:
+public:
     explicit TServer(const std::vector<std::string>& args) {
         int out[2];
         if (pipe(out) != 0) return;
@@ -41,8 +41,7 @@ class TServer {
             close(out[1]);
             std::vector<char*> argv{const_cast<char*>(PIXMEND_CLI_PATH),
                                     const_cast<char*>("help-server")};
-            for (const auto& a : args)
-                argv.push_back(const_cast<char*>(a.c_str()));
+            for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
             argv.push_back(nullptr);
             execv(argv[0], argv.data());
             _exit(127);
@@ -101,7 +100,7 @@ class TServer {
         return -1;
     }
 
-  private:
+private:
     pid_t pid_ = -1;
     int out_ = -1;
     int port_ = 0;
@@ -136,8 +135,7 @@ TReply Ask(int port, const std::string& request) {
     std::string all;
     char buf[4096];
     ssize_t got;
-    while ((got = recv(fd, buf, sizeof buf, 0)) > 0)
-        all.append(buf, size_t(got));
+    while ((got = recv(fd, buf, sizeof buf, 0)) > 0) all.append(buf, size_t(got));
     close(fd);
     const size_t split = all.find("\r\n\r\n");
     if (all.rfind("HTTP/1.1 ", 0) != 0 || split == std::string::npos) return reply;

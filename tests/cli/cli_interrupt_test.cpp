@@ -5,9 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
-#include <unistd.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -31,7 +31,7 @@ int WaitFor(pid_t pid) {
     return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-}  // namespace
+} // namespace
 
 TEST(CliInterrupted, KilledRunsLeaveOnlyCompleteTargetsAndTheNextRunNoTemporaryFile) {
     TTempDir dir;
@@ -42,7 +42,8 @@ TEST(CliInterrupted, KilledRunsLeaveOnlyCompleteTargetsAndTheNextRunNoTemporaryF
         WriteImageFile(dir.File(names[i]), RandomBitmap(150 + 10 * i, 110, uint32_t(i)));
         args.push_back(dir.File(names[i]));
     }
-    ASSERT_EQ(RunCli("filter add " + dir.File("f.flt") + " --rect 20,20,9,9 --size 150x110").status, 0);
+    ASSERT_EQ(RunCli("filter add " + dir.File("f.flt") + " --rect 20,20,9,9 --size 150x110").status,
+              0);
     args.insert(args.end(), {"--jobs", "1", "-o"});
     std::vector<std::string> ref = args, out = args;
     ref.push_back(dir.File("ref"));

@@ -13,7 +13,6 @@
 
 namespace {
 
-
 TBitmap24 TestImage(int32_t w, int32_t h) {
     TBitmap24 image(w, h);
     for (int32_t r = 0; r < h; ++r)
@@ -26,7 +25,7 @@ TBitmap24 TestImage(int32_t w, int32_t h) {
     return image;
 }
 
-}  // namespace
+} // namespace
 
 TEST(CliTransform, SpectrumNpyHoldsTheStoreBitForBit) {
     TTempDir dir;
@@ -36,7 +35,9 @@ TEST(CliTransform, SpectrumNpyHoldsTheStoreBitForBit) {
     ASSERT_EQ(run.status, 0) << run.out;
     const auto bytes = ReadFileBytes(dir.File("s.npy"));
     const std::string head(bytes.begin(), bytes.begin() + 128);
-    EXPECT_NE(head.find("'descr': '<f4', 'fortran_order': False, 'shape': (3, 17, 23)"), std::string::npos) << head;
+    EXPECT_NE(head.find("'descr': '<f4', 'fortran_order': False, 'shape': (3, 17, 23)"),
+              std::string::npos)
+        << head;
 
     TSpectrumStore want;
     FillStoreFromBitmap(image, want);
@@ -72,11 +73,19 @@ TEST(CliTransform, ImageFromStoredSpectrumGivesThePictureBack) {
 TEST(CliTransform, SpectrumPictureUsesTheContrastPosition) {
     TTempDir dir;
     WriteImageFile(dir.File("in.bmp"), TestImage(16, 16));
-    ASSERT_EQ(RunCli("spectrum " + dir.File("in.bmp") + " -o " + dir.File("dark.bmp") + " --contrast -50").status, 0);
-    ASSERT_EQ(RunCli("spectrum " + dir.File("in.bmp") + " -o " + dir.File("bright.bmp") + " --contrast 50").status, 0);
-    const TBitmap24 dark = ReadImageFile(dir.File("dark.bmp")), bright = ReadImageFile(dir.File("bright.bmp"));
+    ASSERT_EQ(
+        RunCli("spectrum " + dir.File("in.bmp") + " -o " + dir.File("dark.bmp") + " --contrast -50")
+            .status,
+        0);
+    ASSERT_EQ(RunCli("spectrum " + dir.File("in.bmp") + " -o " + dir.File("bright.bmp") +
+                     " --contrast 50")
+                  .status,
+              0);
+    const TBitmap24 dark = ReadImageFile(dir.File("dark.bmp")),
+                    bright = ReadImageFile(dir.File("bright.bmp"));
     int darkSum = 0, brightSum = 0;
-    for (size_t i = 3; i < dark.Bytes.size(); ++i) darkSum += dark.Bytes[i], brightSum += bright.Bytes[i];
+    for (size_t i = 3; i < dark.Bytes.size(); ++i)
+        darkSum += dark.Bytes[i], brightSum += bright.Bytes[i];
     EXPECT_LT(darkSum, brightSum);
 }
 
@@ -85,24 +94,31 @@ TEST(CliTransform, TooWideImageReportsTheLengthError) {
     WriteImageFile(dir.File("wide.bmp"), TBitmap24(10006, 1));
     const auto run = RunCli("spectrum " + dir.File("wide.bmp") + " -o " + dir.File("s.npy"));
     EXPECT_NE(run.status, 0);
-    EXPECT_NE(run.out.find("pixmend-cli: " + dir.File("wide.bmp") + ": a side of this length cannot be transformed"),
-              std::string::npos) << run.out;
-    EXPECT_NE(run.out.find("The largest width below it that works is 10005 pixels"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("pixmend-cli: " + dir.File("wide.bmp") +
+                           ": a side of this length cannot be transformed"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("The largest width below it that works is 10005 pixels"),
+              std::string::npos)
+        << run.out;
     EXPECT_FALSE(std::filesystem::exists(dir.File("s.npy")));
 }
 
 TEST(CliTransform, ResizeGivesTheNewSize) {
     TTempDir dir;
     WriteImageFile(dir.File("in.bmp"), TestImage(60, 40));
-    auto run = RunCli("resize " + dir.File("in.bmp") + " -o " + dir.File("half.bmp") + " --mode percent --value 50");
+    auto run = RunCli("resize " + dir.File("in.bmp") + " -o " + dir.File("half.bmp") +
+                      " --mode percent --value 50");
     ASSERT_EQ(run.status, 0) << run.out;
     TBitmap24 half = ReadImageFile(dir.File("half.bmp"));
     EXPECT_EQ(half.Width, 30);
     EXPECT_EQ(half.Height, 20);
-    run = RunCli("resize " + dir.File("in.bmp") + " -o " + dir.File("w.bmp") + " --mode max-width --value 90");
+    run = RunCli("resize " + dir.File("in.bmp") + " -o " + dir.File("w.bmp") +
+                 " --mode max-width --value 90");
     ASSERT_EQ(run.status, 0) << run.out;
     EXPECT_EQ(ReadImageFile(dir.File("w.bmp")).Width, 60);
-    run = RunCli("resize " + dir.File("in.bmp") + " -o " + dir.File("x.bmp") + " --mode sideways --value 9");
+    run = RunCli("resize " + dir.File("in.bmp") + " -o " + dir.File("x.bmp") +
+                 " --mode sideways --value 9");
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.out.find("unknown --mode"), std::string::npos) << run.out;
 }
@@ -125,12 +141,15 @@ TEST(CliTransform, BadInputGetsOneClearLine) {
     for (const char* name : {"f8.npy", "shape.npy", "short.npy"}) {
         const auto run = RunCli("image " + dir.File(name) + " -o " + dir.File("out.bmp"));
         EXPECT_EQ(run.status, 1) << name;
-        EXPECT_NE(run.out.find("pixmend-cli: " + dir.File(name) + ": not a stored spectrum"), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("pixmend-cli: " + dir.File(name) + ": not a stored spectrum"),
+                  std::string::npos)
+            << run.out;
         EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
     }
     auto run = RunCli("spectrum " + dir.File("missing.bmp") + " -o " + dir.File("s.npy"));
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "pixmend-cli: " + dir.File("missing.bmp") + ": cannot open (no such file)\n");
+    EXPECT_EQ(run.out,
+              "pixmend-cli: " + dir.File("missing.bmp") + ": cannot open (no such file)\n");
     WriteFileBytes(dir.File("cut.bmp"), {'B', 'M', 1, 2});
     run = RunCli("roundtrip " + dir.File("cut.bmp") + " -o " + dir.File("s.png"));
     EXPECT_EQ(run.out, "pixmend-cli: " + dir.File("cut.bmp") + ": not a valid bitmap\n");
@@ -141,7 +160,8 @@ TEST(CliTransform, BadInputGetsOneClearLine) {
     run = RunCli("spectrum a.bmp -o x.npy --contrast lots");
     EXPECT_NE(run.out.find("not a whole number"), std::string::npos) << run.out;
     run = RunCli("spectrum a.bmp -o x.npy --contrast 1000");
-    EXPECT_NE(run.out.find("--contrast: 1000 is out of range (-50..50)"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("--contrast: 1000 is out of range (-50..50)"), std::string::npos)
+        << run.out;
     run = RunCli("frobnicate");
     EXPECT_EQ(run.status, 2);
     run = RunCli("spectrum --help");
@@ -158,16 +178,18 @@ TEST(CliTransform, FailedWriteKeepsTheOldFile) {
     auto run = RunCli("spectrum " + dir.File("in.bmp") + " -o " + dir.File("sub.npy"));
     EXPECT_EQ(run.status, 1) << run.out;
     run = RunCli("spectrum " + dir.File("in.bmp") + " -o " + dir.File("in.bmp/x.npy"));
-    EXPECT_EQ(run.out, "pixmend-cli: " + dir.File("in.bmp/x.npy") + ": cannot write (the folder does not exist)\n");
+    EXPECT_EQ(run.out, "pixmend-cli: " + dir.File("in.bmp/x.npy") +
+                           ": cannot write (the folder does not exist)\n");
     EXPECT_EQ(ReadFileBytes(dir.File("keep.npy")), (std::vector<uint8_t>{1, 2, 3}));
     size_t files = 0;
-    for (const auto& e : std::filesystem::directory_iterator(dir.Path())) files += e.is_regular_file();
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+        files += e.is_regular_file();
     EXPECT_EQ(files, 2u);
 }
 
 TEST(CliTransform, FastSaysSoAndStoresTheFastTransform) {
     TTempDir dir;
-    const auto image = TestImage(100, 70);  // 199 and 139 are prime
+    const auto image = TestImage(100, 70); // 199 and 139 are prime
     WriteImageFile(dir.File("in.bmp"), image);
     const auto run = RunCli("spectrum --fast " + dir.File("in.bmp") + " -o " + dir.File("s.npy"));
     ASSERT_EQ(run.status, 0) << run.out;

@@ -13,7 +13,6 @@
 
 namespace {
 
-
 // A small picture with smooth shading, a few shapes and fine texture; 160 x 128
 // is large enough for the mark to be detectable and quick to transform.
 TBitmap24 Picture() {
@@ -44,7 +43,7 @@ TEST(CliWatermark, EmbedThenCheckFindsTheSignOnly) {
     TTempDir dir;
     WriteImageFile(dir.File("in.bmp"), Picture());
     const auto embed = RunCli("watermark embed " + dir.File("in.bmp") + " -o " +
-                           dir.File("marked.bmp") + " --sign 'Archiv 7'");
+                              dir.File("marked.bmp") + " --sign 'Archiv 7'");
     ASSERT_EQ(embed.status, 0) << embed.out;
     EXPECT_NE(embed.out.find("passes: "), std::string::npos) << embed.out;
     EXPECT_GT(LastNumber(embed.out), 0.99) << embed.out;
@@ -106,7 +105,8 @@ TEST(CliWatermark, ErrorsLeaveExistingFilesAlone) {
 TEST(CliWatermark, AMarkTooWeakToBeFoundIsAFailureAndWritesNothing) {
     TTempDir dir;
     WriteImageFile(dir.File("tiny.bmp"), TBitmap24(6, 4));
-    const auto run = RunCli("watermark embed " + dir.File("tiny.bmp") + " -o " + dir.File("out.bmp"));
+    const auto run =
+        RunCli("watermark embed " + dir.File("tiny.bmp") + " -o " + dir.File("out.bmp"));
     EXPECT_EQ(run.status, 1) << run.out;
     EXPECT_NE(run.out.find("pixmend-cli watermark: the watermark did not take: after 20 passes"),
               std::string::npos)

@@ -49,23 +49,26 @@ void ExpectSameStore(const TSpectrumStore& a, const TSpectrumStore& b) {
     ASSERT_EQ(a.Rows, b.Rows);
     for (int p = 0; p < 3; ++p)
         for (size_t i = 0; i < a.CellCount(); ++i)
-            ASSERT_EQ(FloatBits(a.Planes[p][i]), FloatBits(b.Planes[p][i])) << "plane " << p << " cell " << i;
+            ASSERT_EQ(FloatBits(a.Planes[p][i]), FloatBits(b.Planes[p][i]))
+                << "plane " << p << " cell " << i;
 }
 
 // A spectrum-like store: random values, as a transform would leave them.
-TSpectrumStore Spectrum(int32_t w, int32_t h, uint32_t seed) { return RandomStore(w, h, seed, -500, 500); }
+TSpectrumStore Spectrum(int32_t w, int32_t h, uint32_t seed) {
+    return RandomStore(w, h, seed, -500, 500);
+}
 
 TEST(ApplyFilterEntries, SmoothsEachRecognisedEntryAndSkipsTheOthers) {
     // 100 x 100, so W + H = 200 and a percentage is a cell number.
     const TFilterList f = Filter({
         "typ=rec,x1=10,x2=30,y1=20,y2=40",
-        "typ=rec,x1=10,x2=30,y1=20,y2=40",    // the same region again: divided twice
+        "typ=rec,x1=10,x2=30,y1=20,y2=40", // the same region again: divided twice
         "typ=ell,x1=50,x2=90,y1=50,y2=90",
         "typ=resize7,x1=50,x2=90,y1=0,y2=40", // kind 7 smooths as an ellipse
         "typ=REC,x1=1,x2=99,y1=1,y2=99",      // unrecognised: skipped
         "",
-        "typ=resize250,x1=50",                // beyond 200: skipped
-        "typ=resize150,x1=50",                // mode 50 changes nothing
+        "typ=resize250,x1=50", // beyond 200: skipped
+        "typ=resize150,x1=50", // mode 50 changes nothing
     });
     TSpectrumStore s = Flat(100, 100, 1.0f);
     TRecorder progress;
@@ -90,7 +93,8 @@ TEST(ApplyFilterEntries, SmoothsEachRecognisedEntryAndSkipsTheOthers) {
 }
 
 TEST(ApplyFilterEntries, ResizeChangesTheSizeForTheEntriesAfterIt) {
-    const TFilterList resized = Filter({"typ=rec,x1=10,x2=30,y1=20,y2=40", "typ=resize100,x1=5000"});
+    const TFilterList resized =
+        Filter({"typ=rec,x1=10,x2=30,y1=20,y2=40", "typ=resize100,x1=5000"});
     TSpectrumStore before = Flat(120, 80, 1.0f);
     TNoProgress quiet;
     ApplyFilterEntries(before, resized, quiet);
@@ -105,13 +109,14 @@ TEST(ApplyFilterEntries, ResizeChangesTheSizeForTheEntriesAfterIt) {
     // The ellipse smoothed 6..18 x 8..16 of 60 x 40 (not 12..36 x 16..32):
     // at its centre 4 * 4 * 5000 / 100 / 8 + 1 = 101.
     EXPECT_FLOAT_EQ(s.At(0, 12, 12) / before.At(0, 12, 12), 1.0f / 101);
-    EXPECT_EQ(FloatBits(s.At(0, 24, 24)), FloatBits(before.At(0, 24, 24))) << "outside the new region";
+    EXPECT_EQ(FloatBits(s.At(0, 24, 24)), FloatBits(before.At(0, 24, 24)))
+        << "outside the new region";
     // A height of 45.5 rounds to 46 (halves to even); the width follows, 60 * 46 / 40.
     ApplyFilterEntries(s, Filter({"typ=resize102,x1=4550"}), progress);
     EXPECT_EQ(s.Rows, 46);
     EXPECT_EQ(s.Cols, 69);
     EXPECT_EQ(progress.phases, (std::vector<std::string>{"ReInitializing", "ReInitializing ok",
-                                                          "ReInitializing", "ReInitializing ok"}));
+                                                         "ReInitializing", "ReInitializing ok"}));
 }
 
 TEST(ApplyFilterEntries, SameFilterOnDifferentSizesUsesTheSameFractions) {
@@ -127,7 +132,8 @@ TEST(ApplyFilterEntries, SameFilterOnDifferentSizesUsesTheSameFractions) {
         // On the centre row exactly the cells strictly between the borders change.
         const int32_t row = (k.y1 + k.y2) / 2;
         for (int32_t c = 0; c < k.w; ++c)
-            EXPECT_EQ(Cell(s, c, row) != 1.0f, c > k.x1 && c < k.x2) << k.w << "x" << k.h << " cell " << c;
+            EXPECT_EQ(Cell(s, c, row) != 1.0f, c > k.x1 && c < k.x2)
+                << k.w << "x" << k.h << " cell " << c;
     }
 }
 
@@ -141,7 +147,8 @@ TEST(ApplyFilterEntries, BadEntriesStopWithAMessageAndEarlierOnesStay) {
         {"typ=resize100,x1=1e15", "Ungültige Gleitkommaoperation"},
     };
     for (const auto& [bad, message] : cases) {
-        const TFilterList f = Filter({"typ=rec,x1=10,x2=30,y1=20,y2=40", bad, "typ=rec,x1=50,x2=90,y1=50,y2=90"});
+        const TFilterList f =
+            Filter({"typ=rec,x1=10,x2=30,y1=20,y2=40", bad, "typ=rec,x1=50,x2=90,y1=50,y2=90"});
         TSpectrumStore s = Flat(50, 40, 1.0f);
         TNoProgress quiet;
         try {
@@ -155,8 +162,9 @@ TEST(ApplyFilterEntries, BadEntriesStopWithAMessageAndEarlierOnesStay) {
     }
     // Values that read as 0 or as harmless numbers apply: the first line is an
     // empty region, the second the whole 50 x 40 store, the resizes keep the size.
-    const TFilterList odd = Filter({"typ=rec,x1=nan,x2=-0,y1=-0,y2=50", "typ=rec,x1=1e-999,x2=1e2,y1=0,y2=100",
-                                    "typ=resize100,x1=-1e9", "typ=resize104,x1=1e9", "typ=resize101,x1=nan"});
+    const TFilterList odd =
+        Filter({"typ=rec,x1=nan,x2=-0,y1=-0,y2=50", "typ=rec,x1=1e-999,x2=1e2,y1=0,y2=100",
+                "typ=resize100,x1=-1e9", "typ=resize104,x1=1e9", "typ=resize101,x1=nan"});
     TSpectrumStore s = Flat(50, 40, 1.0f);
     TNoProgress quiet;
     EXPECT_NO_THROW(ApplyFilterEntries(s, odd, quiet));
@@ -169,8 +177,9 @@ TEST(ApplyFilterEntries, BadEntriesStopWithAMessageAndEarlierOnesStay) {
 
 TEST(ApplyFilterEntries, HostileFiltersApplyOrFailWithAMessage) {
     std::mt19937 gen(99);
-    std::vector<std::string> texts = {std::string(100000, ','), "typ=rec," + std::string(100000, ',') + "x1=1e999",
-                                      "typ=ell,x1=nan,x2=inf,y1=-0,y2=1e-999", "typ=resize100,x1=-0"};
+    std::vector<std::string> texts = {
+        std::string(100000, ','), "typ=rec," + std::string(100000, ',') + "x1=1e999",
+        "typ=ell,x1=nan,x2=inf,y1=-0,y2=1e-999", "typ=resize100,x1=-0"};
     for (int i = 0; i < 30; ++i) {
         std::string t(200 + gen() % 2000, '\0');
         static const std::string alphabet = "typ=recllresize0123456789.,e-+\r\n \"x1y2";
@@ -227,4 +236,4 @@ TEST(BatchTargetPath, JoinsFolderAndName) {
     EXPECT_EQ(BatchTargetPath("/x/z.bmp", ""), "z.bmp");
 }
 
-}  // namespace
+} // namespace

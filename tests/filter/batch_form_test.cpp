@@ -26,8 +26,7 @@ namespace fs = std::filesystem;
 
 QStringList Texts(const QListWidget* list) {
     QStringList texts;
-    for (int i = 0; i < list->count(); ++i)
-        texts.append(list->item(i)->text());
+    for (int i = 0; i < list->count(); ++i) texts.append(list->item(i)->text());
     return texts;
 }
 
@@ -37,7 +36,7 @@ QListWidgetItem* ItemNamed(QListWidget* list, const QString& text) {
 }
 
 class BatchFormTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         for (const char* name : {"b.bmp", "c.JPG", "a.Bmp", "d.jpeg", "e.png", "notes.txt", "bmp",
                                  "z.jpg.txt", "y.jpg"})
@@ -128,7 +127,8 @@ TEST_F(BatchFormTest, ASingleClickMakesAFolderTheTargetAndThePathFieldShowsIt) {
                       list->visualItemRect(ItemNamed(list, "sub")).center());
     EXPECT_EQ(batch.TargetFolder(), Folder + "/sub");
     EXPECT_EQ(batch.TargetPath->text(), QDir::toNativeSeparators(Folder + "/sub"));
-    EXPECT_EQ(Texts(list), (QStringList{"..", "folder.bmp", "sub"})) << "the list stays where it is";
+    EXPECT_EQ(Texts(list), (QStringList{"..", "folder.bmp", "sub"}))
+        << "the list stays where it is";
     batch.Refresh();
     EXPECT_EQ(batch.TargetFolder(), Folder + "/sub") << "kept over a refresh";
     list->clearSelection();

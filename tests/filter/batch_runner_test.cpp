@@ -23,15 +23,16 @@ TEST(BudgetThreads, SharesTheCores) {
     EXPECT_EQ(b(1, 50, 8), std::pair(1u, 8u));
     EXPECT_EQ(b(2, 50, 8), std::pair(2u, 4u));
     EXPECT_EQ(b(8, 50, 8), std::pair(8u, 1u));
-    EXPECT_EQ(b(3, 50, 8), std::pair(3u, 2u));    // 3 x 2 <= 8
-    EXPECT_EQ(b(8, 2, 8), std::pair(2u, 4u));     // no more jobs than files
-    EXPECT_EQ(b(16, 50, 8), std::pair(16u, 1u));  // asked for: at least one thread each
+    EXPECT_EQ(b(3, 50, 8), std::pair(3u, 2u));   // 3 x 2 <= 8
+    EXPECT_EQ(b(8, 2, 8), std::pair(2u, 4u));    // no more jobs than files
+    EXPECT_EQ(b(16, 50, 8), std::pair(16u, 1u)); // asked for: at least one thread each
     EXPECT_EQ(b(0, 0, 0), std::pair(1u, 1u));
     for (unsigned cores = 1; cores <= 16; ++cores)
         for (unsigned jobs = 1; jobs <= cores; ++jobs) {
             const TThreadBudget t = BudgetThreads(jobs, 100, cores);
             EXPECT_LE(t.Jobs * t.ThreadsPerJob, cores);
-            EXPECT_GT((t.Jobs) * (t.ThreadsPerJob + 1), cores);  // nothing left idle that could be used
+            EXPECT_GT((t.Jobs) * (t.ThreadsPerJob + 1),
+                      cores); // nothing left idle that could be used
         }
 }
 
@@ -56,7 +57,8 @@ public:
     }
     TBitmap24 Get(const std::string& name) {
         const std::lock_guard<std::mutex> lock(m_);
-        if (name.find("bad") != std::string::npos || !files_.count(name)) throw EInvalidGraphic("Bitmap ist ungültig");
+        if (name.find("bad") != std::string::npos || !files_.count(name))
+            throw EInvalidGraphic("Bitmap ist ungültig");
         return files_.at(name);
     }
     bool Has(const std::string& name) {
@@ -87,9 +89,10 @@ public:
     void FileStarted(size_t i, size_t n, const TBatchFile& f) override {
         lines.push_back("start " + std::to_string(i) + "/" + std::to_string(n) + " " + f.Source);
     }
-    void FileDone(size_t i, size_t, const TBatchFile& f, const TBitmap24& image, const TFilterList& applied) override {
-        lines.push_back("done " + std::to_string(i) + " " + f.Target + " " + std::to_string(image.Width) + " " +
-                        std::to_string(applied.EntryCount()));
+    void FileDone(size_t i, size_t, const TBatchFile& f, const TBitmap24& image,
+                  const TFilterList& applied) override {
+        lines.push_back("done " + std::to_string(i) + " " + f.Target + " " +
+                        std::to_string(image.Width) + " " + std::to_string(applied.EntryCount()));
         if (cancelAfterDone) *cancelAfterDone = true;
     }
     void FileFailed(size_t i, size_t, const TBatchFile& f, const std::string& reason) override {
@@ -119,10 +122,10 @@ protected:
 
 TEST_F(BatchRunnerTest, GoesOnAfterAFailureReportingEachFileInOrder) {
     const TBatchSummary s = Run({});
-    EXPECT_EQ(log.lines, (std::vector<std::string>{"start 0/3 /in/a.bmp", "done 0 /out/a.bmp 12 2",
-                                                    "start 1/3 /in/bad.bmp",
-                                                    "failed 1 /in/bad.bmp: Bitmap ist ungültig",
-                                                    "start 2/3 /in/c.JPG", "done 2 /out/c.JPG 10 2"}));
+    EXPECT_EQ(log.lines, (std::vector<std::string>{
+                             "start 0/3 /in/a.bmp", "done 0 /out/a.bmp 12 2",
+                             "start 1/3 /in/bad.bmp", "failed 1 /in/bad.bmp: Bitmap ist ungültig",
+                             "start 2/3 /in/c.JPG", "done 2 /out/c.JPG 10 2"}));
     EXPECT_EQ(s.Written, 2u);
     EXPECT_EQ(s.Failed, 1u);
     EXPECT_EQ(s.NotStarted, 0u);
@@ -149,7 +152,8 @@ TEST_F(BatchRunnerTest, CancelFinishesTheCurrentFileAndStartsNoOther) {
     TBatchOptions options;
     options.Cancel = &cancel;
     const TBatchSummary s = Run(options);
-    EXPECT_EQ(log.lines, (std::vector<std::string>{"start 0/3 /in/a.bmp", "done 0 /out/a.bmp 12 2", "cancelled 2/3"}));
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"start 0/3 /in/a.bmp", "done 0 /out/a.bmp 12 2",
+                                                   "cancelled 2/3"}));
     EXPECT_TRUE(s.Cancelled);
     EXPECT_EQ(s.Written, 1u);
     EXPECT_EQ(s.NotStarted, 2u);
@@ -174,7 +178,8 @@ TEST_F(BatchRunnerTest, TheWorkIsAParameterAndItsFailureStaysWithItsFile) {
     EXPECT_EQ(log.lines[1], "failed 0 /in/a.bmp: no screen found");
     // Bytes minus 127, negated plus 1: byte b becomes 255 - b.
     const TBitmap24 source = disk.Get("/in/c.JPG"), result = disk.Get("/inv/c.JPG");
-    for (size_t i = 0; i < source.Bytes.size(); ++i) ASSERT_EQ(result.Bytes[i], 255 - source.Bytes[i]) << i;
+    for (size_t i = 0; i < source.Bytes.size(); ++i)
+        ASSERT_EQ(result.Bytes[i], 255 - source.Bytes[i]) << i;
 }
 
 TEST(RunBatch, ParallelRunsEqualSingleFileAppliesAndFailuresStayAlone) {
@@ -185,7 +190,8 @@ TEST(RunBatch, ParallelRunsEqualSingleFileAppliesAndFailuresStayAlone) {
     std::vector<std::string> sources;
     TSharedDisk disk;
     for (int i = 0; i < 9; ++i) {
-        const std::string name = "/in/" + std::string(i == 4 ? "bad" : "f") + std::to_string(i) + ".bmp";
+        const std::string name =
+            "/in/" + std::string(i == 4 ? "bad" : "f") + std::to_string(i) + ".bmp";
         disk.Put(name, RandomBitmap(20 + 3 * i, 17 + i, uint32_t(i)));
         sources.push_back(name);
     }
@@ -196,7 +202,8 @@ TEST(RunBatch, ParallelRunsEqualSingleFileAppliesAndFailuresStayAlone) {
         TLog events;
         TBatchOptions options;
         options.Jobs = jobs;
-        const TBatchSummary summary = RunBatch(plan, FilterFileWork(filter), disk.Access(), options, &events);
+        const TBatchSummary summary =
+            RunBatch(plan, FilterFileWork(filter), disk.Access(), options, &events);
         EXPECT_EQ(summary.Failed, 1u);
         EXPECT_EQ(summary.Written, 8u);
         EXPECT_EQ(events.lines.size(), 2 * sources.size());
@@ -209,7 +216,8 @@ TEST(RunBatch, ParallelRunsEqualSingleFileAppliesAndFailuresStayAlone) {
     // Identical whatever the number of jobs, and to the file applied alone.
     ASSERT_EQ(results[1].size(), 8u);
     for (unsigned jobs : {3u, 8u})
-        for (size_t i = 0; i < results[1].size(); ++i) EXPECT_EQ(results[jobs][i].Bytes, results[1][i].Bytes) << i;
+        for (size_t i = 0; i < results[1].size(); ++i)
+            EXPECT_EQ(results[jobs][i].Bytes, results[1][i].Bytes) << i;
     TSpectrumStore store;
     TNoProgress quiet;
     FillStoreFromBitmap(disk.Get("/in/f8.bmp"), store);
@@ -217,4 +225,4 @@ TEST(RunBatch, ParallelRunsEqualSingleFileAppliesAndFailuresStayAlone) {
     EXPECT_EQ(RenderStore(store, true, 0).Bytes, results[1].back().Bytes);
 }
 
-}  // namespace
+} // namespace

@@ -35,7 +35,7 @@ TBitmap24 Descreened(const TBitmap24& in, TFilterList* used = nullptr, int threa
     return RenderStore(store, true, 0);
 }
 
-}  // namespace
+} // namespace
 
 TEST(NotchEntry, HasALineOfItsOwnThatNoOtherKindSpells) {
     const auto line = FormatEntryLine(kFilterNotch, 0.25f, 0.5f, 0.125f, 0.375f);
@@ -47,7 +47,8 @@ TEST(NotchEntry, HasALineOfItsOwnThatNoOtherKindSpells) {
     // A resize kind reads three characters at most, so it never reaches it.
     EXPECT_EQ(ParseEntryLine("typ=resize1000").typ, 100);
     EXPECT_EQ(ParseEntryLine("typ=Notch").typ, -1);
-    EXPECT_EQ(ParseEntryLine(*FormatEntryLine(kFilterBand, 0.06f, 0.25f, 1.0f, 0.0f)).typ, kFilterBand);
+    EXPECT_EQ(ParseEntryLine(*FormatEntryLine(kFilterBand, 0.06f, 0.25f, 1.0f, 0.0f)).typ,
+              kFilterBand);
 }
 
 TEST(Notch, BringsOutstandingCellsDownToTheLevelAroundAndLeavesTheRestAlone) {
@@ -76,7 +77,7 @@ TEST(Notch, BringsOutstandingCellsDownToTheLevelAroundAndLeavesTheRestAlone) {
                 changed += now != was;
             }
         }
-    EXPECT_GT(changed, 0);  // cells inside above the level came down too
+    EXPECT_GT(changed, 0); // cells inside above the level came down too
     // Too small a region, or one with nothing around it, changes nothing.
     TSpectrumStore t = before;
     DampNotch(t, 10, 11, 10, 20);
@@ -93,7 +94,8 @@ TEST(Descreen, RemovesAScreenAndRecordsItAsAReplayableFilter) {
     EXPECT_GT(Psnr(out, clean), Psnr(screened, clean) + 10.0);
     // A band damping first, then one notch per peak.
     EXPECT_EQ(filter.GetEntry(0).typ, kFilterBand);
-    for (size_t i = 1; i < filter.EntryCount(); ++i) EXPECT_EQ(filter.GetEntry(i).typ, kFilterNotch);
+    for (size_t i = 1; i < filter.EntryCount(); ++i)
+        EXPECT_EQ(filter.GetEntry(i).typ, kFilterNotch);
 
     // Replaying the recorded filter gives the same picture, bit for bit, and
     // neither depends on the number of threads.
@@ -113,7 +115,8 @@ TEST(Descreen, LeavesPicturesWithoutAScreenAlone) {
     EXPECT_GE(Psnr(Descreened(smooth, &filter), smooth), 45.0);
     EXPECT_TRUE(filter.Empty());
     // Noise has no peaks, a blank page no spectrum, a tiny image no room.
-    for (const TBitmap24& b : {RandomBitmap(160, 120, 3), TBitmap24(100, 80), ScreenedPicture(12, 9, 3.0)}) {
+    for (const TBitmap24& b :
+         {RandomBitmap(160, 120, 3), TBitmap24(100, 80), ScreenedPicture(12, 9, 3.0)}) {
         TSpectrumStore s;
         FillStoreFromBitmap(b, s);
         TNoProgress quiet;
@@ -125,7 +128,7 @@ TEST(Descreen, LeavesPicturesWithoutAScreenAlone) {
 TEST(Descreen, FastTransformCleansToWithinOneLevelOfTheExactOne) {
     // 2 * 251 - 1 and 2 * 190 - 1 are prime: the fast transform's chirp path.
     TBitmap24 photo = ScreenedPicture(251, 190, 0);
-    uint32_t state = 5;  // film grain over the smooth picture
+    uint32_t state = 5; // film grain over the smooth picture
     for (uint8_t& b : photo.Bytes) {
         state = state * 1664525u + 1013904223u;
         b = uint8_t(std::clamp(int(b) + int(state >> 28) - 8, 0, 255));
@@ -138,7 +141,8 @@ TEST(Descreen, FastTransformCleansToWithinOneLevelOfTheExactOne) {
         EXPECT_EQ(exactFilter.Empty(), !screened);
         EXPECT_EQ(fastFilter.Lines(), exactFilter.Lines());
         int worst = 0;
-        for (size_t i = 0; i < exact.Bytes.size(); ++i) worst = std::max(worst, std::abs(exact.Bytes[i] - fast.Bytes[i]));
+        for (size_t i = 0; i < exact.Bytes.size(); ++i)
+            worst = std::max(worst, std::abs(exact.Bytes[i] - fast.Bytes[i]));
         EXPECT_LE(worst, 1);
     }
 }

@@ -28,7 +28,9 @@ void ExpectEntry(const TFilterEntry& e, const TReadCase& c) {
 }
 
 // The fraction that reading "v" gives: v as a float, divided by 100 in float.
-float Read(float v) { return v / 100.0f; }
+float Read(float v) {
+    return v / 100.0f;
+}
 
 TEST(FilterEntryFormat, ExampleLinesCharacterForCharacter) {
     EXPECT_EQ(FormatEntryLine(0, 0.125f, 0.175f, 0.083333336f, 0.11666667f).value(),
@@ -106,7 +108,7 @@ TEST(FilterEntryRead, ItemSplitting) {
         // Quoted items keep their blanks; "" stands for one quote.
         {"\"typ=ell\",\"x1=1 5\"", 1, Read(1), 0, 0, 0},
         {"\"typ=r\"\"ec\",x1=3", -1, Read(3), 0, 0, 0},
-        {"\"typ=rec", 0, 0, 0, 0, 0},  // an unclosed quote runs to the end
+        {"\"typ=rec", 0, 0, 0, 0, 0}, // an unclosed quote runs to the end
         // The first item with the key wins; items with other keys are ignored.
         {"typ=rec,x1=1,x1=2,foo=bar,=7,x1", 0, Read(1), 0, 0, 0},
         {"x1,typ=ell", 1, 0, 0, 0, 0},
@@ -141,7 +143,7 @@ TEST(FilterEntryRead, Numbers) {
     // Nothing that is a number reads as 0.
     for (const char* v : {"", "abc", "nan", "NaN", "inf", "-", ".", "e5"})
         EXPECT_EQ(FloatBits(x1(v)), FloatBits(0.0f)) << v;
-    EXPECT_EQ(x1("0x10"), 0.0f);  // hexadecimal is not read
+    EXPECT_EQ(x1("0x10"), 0.0f); // hexadecimal is not read
     // Negative zero stays a zero.
     EXPECT_EQ(x1("-0"), 0.0f);
     EXPECT_TRUE(std::signbit(x1("-0")));
@@ -149,7 +151,7 @@ TEST(FilterEntryRead, Numbers) {
     EXPECT_TRUE(std::isinf(x1("1e999")) && x1("1e999") > 0);
     EXPECT_TRUE(std::isinf(x1("-1e999")) && x1("-1e999") < 0);
     EXPECT_EQ(x1("1e-999"), 0.0f);
-    EXPECT_TRUE(std::isinf(x1("1e39")));  // beyond float, within double
+    EXPECT_TRUE(std::isinf(x1("1e39"))); // beyond float, within double
     // A thousand digits.
     EXPECT_EQ(x1(("1" + std::string(1000, '0')).c_str()), INFINITY);
     EXPECT_EQ(x1(("0." + std::string(1000, '0') + "1").c_str()), 0.0f);
@@ -196,4 +198,4 @@ TEST(FilterEntryRead, HostileLinesNeverCrash) {
     EXPECT_EQ(e.x2, 0.0f);
 }
 
-}  // namespace
+} // namespace

@@ -7,9 +7,9 @@
 #include "tests/support/test_support.h"
 
 #include <QHeaderView>
-#include <QTreeWidget>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -21,7 +21,8 @@ namespace {
 std::vector<std::string> Shown(const TFormProtokol& window) {
     std::vector<std::string> lines;
     for (int i = 0; i < window.ListBox1->topLevelItemCount(); ++i)
-        lines.push_back(window.ListBox1->topLevelItem(i)->text(TFormProtokol::ColumnLine).toStdString());
+        lines.push_back(
+            window.ListBox1->topLevelItem(i)->text(TFormProtokol::ColumnLine).toStdString());
     return lines;
 }
 
@@ -50,7 +51,8 @@ TEST(FilterListFormTest, IsAToolWindowWhoseLinesFitWithoutSidewaysScrolling) {
     QHeaderView* header = window.ListBox1->header();
     const int viewport = window.ListBox1->viewport()->width();
     EXPECT_LE(header->length(), viewport) << "no column reaches past the visible width";
-    const int needed = window.ListBox1->fontMetrics().horizontalAdvance(QString::fromStdString(longest));
+    const int needed =
+        window.ListBox1->fontMetrics().horizontalAdvance(QString::fromStdString(longest));
     EXPECT_GE(header->sectionSize(TFormProtokol::ColumnLine), needed) << "the whole line shows";
 }
 
@@ -78,7 +80,8 @@ TEST(FilterListFormTest, ColumnsShowKindPositionAndSizeInCellsOfTheSpectrum) {
         EXPECT_EQ(Cell(window, row, TFormProtokol::ColumnKind), "unbekannt") << row;
         EXPECT_EQ(Cell(window, row, TFormProtokol::ColumnPosition), "") << row;
     }
-    EXPECT_EQ(Cell(window, 4, TFormProtokol::ColumnLine), "typ=resize") << "the raw line shows what it holds";
+    EXPECT_EQ(Cell(window, 4, TFormProtokol::ColumnLine), "typ=resize")
+        << "the raw line shows what it holds";
 
     window.SetLanguage(2);
     EXPECT_EQ(Cell(window, 0, TFormProtokol::ColumnKind), "Rectangle");
@@ -137,8 +140,7 @@ TEST(FilterListFormTest, ShowsEveryLineAndSignalsEveryChange) {
 
 TEST(FilterListFormTest, DeleteRemovesOnlyTheChosenLine) {
     TFormProtokol window;
-    for (const char* line : {"a", "b", "c", "d"})
-        window.AppendLine(line);
+    for (const char* line : {"a", "b", "c", "d"}) window.AppendLine(line);
     QSignalSpy changed(&window, &TFormProtokol::listChanged);
 
     window.Delete->click();

@@ -7,21 +7,23 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <limits>
-#include <tuple>
 #include <fstream>
+#include <limits>
 #include <random>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
 
-std::vector<uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+std::vector<uint8_t> Bytes(const std::string& s) {
+    return {s.begin(), s.end()};
+}
 
 TEST(FilterList, AppendCountGetDelete) {
     TFilterList list;
     EXPECT_EQ(list.EntryCount(), 0u);
-    list.DeleteLastEntry();  // nothing to delete
+    list.DeleteLastEntry(); // nothing to delete
     EXPECT_TRUE(list.AppendEntry(kFilterRectangle, 0.125f, 0.175f, 0.083333336f, 0.11666667f));
     EXPECT_TRUE(list.AppendEntry(kFilterResizeBase + 2, 400.0f, 0, 0, 0));
     EXPECT_FALSE(list.AppendEntry(2, 0.1f, 0.2f, 0.3f, 0.4f));
@@ -37,7 +39,7 @@ TEST(FilterList, AppendCountGetDelete) {
     list.DeleteEntry(1);
     ASSERT_EQ(list.EntryCount(), 2u);
     EXPECT_EQ(list.GetEntry(1).typ, 1);
-    list.DeleteEntry(5);  // no such line
+    list.DeleteEntry(5); // no such line
     EXPECT_EQ(list.EntryCount(), 2u);
     list.DeleteLastEntry();
     ASSERT_EQ(list.EntryCount(), 1u);
@@ -62,21 +64,20 @@ TEST(FilterFile, LineSplittingRules) {
         {"\r\r\n\n", {"", "", ""}},
         {"x\n", {"x"}},
         {"x", {"x"}},
-        {std::string("a\nb\0c\nd", 7), {"a", "b"}},  // a NUL ends the text
+        {std::string("a\nb\0c\nd", 7), {"a", "b"}}, // a NUL ends the text
         {std::string("\0abc", 4), {}},
-        {"  typ = rec ,\t\"q\"\n", {"  typ = rec ,\t\"q\""}},  // verbatim
+        {"  typ = rec ,\t\"q\"\n", {"  typ = rec ,\t\"q\""}}, // verbatim
     };
     for (const auto& [text, lines] : cases) EXPECT_EQ(SplitFilterText(text, "f"), lines) << text;
 }
 
 TEST(FilterFile, LinesSurviveLoadAndSaveVerbatim) {
     TTempDir dir;
-    const std::string text =
-        "typ=rec,x1=12.50000,x2=17.50000,y1=8.33333,y2=11.66667\r\n"
-        "  Typ=ell , X1=10,comment=\"hello, world\"\r\n"
-        "\r\n"
-        "garbage \x01\x7f\xe4\xfc\r\n"
-        "typ=resize100,x1=5000.00000,x2=0.00000,y1=0.00000,y2=0.00000\r\n";
+    const std::string text = "typ=rec,x1=12.50000,x2=17.50000,y1=8.33333,y2=11.66667\r\n"
+                             "  Typ=ell , X1=10,comment=\"hello, world\"\r\n"
+                             "\r\n"
+                             "garbage \x01\x7f\xe4\xfc\r\n"
+                             "typ=resize100,x1=5000.00000,x2=0.00000,y1=0.00000,y2=0.00000\r\n";
     WriteFileBytes(dir.File("in.flt"), Bytes(text));
     TFilterList list;
     list.LoadFilterFile(dir.File("in.flt"));
@@ -100,7 +101,7 @@ TEST(FilterFile, FailedLoadKeepsTheList) {
     } catch (const EFileError& e) {
         EXPECT_EQ(std::string(e.what()), "Datei " + missing + " kann nicht geöffnet werden");
     }
-    EXPECT_THROW(list.LoadFilterFile(dir.Path().string()), EFileError);  // a folder
+    EXPECT_THROW(list.LoadFilterFile(dir.Path().string()), EFileError); // a folder
     // Too large: refused with its own message before it is read.
     const std::string big = dir.File("big.flt");
     {
@@ -132,7 +133,7 @@ TEST(FilterFile, FailedSaveKeepsTheOldFile) {
     } catch (const EFileError& e) {
         EXPECT_EQ(std::string(e.what()), "Datei " + target + " kann nicht erstellt werden");
     }
-    if (::geteuid() != 0) {  // root writes anywhere
+    if (::geteuid() != 0) { // root writes anywhere
         const std::string kept = dir.File("kept.flt");
         WriteFileBytes(kept, Bytes("old\r\n"));
         ::chmod(dir.Path().c_str(), 0500);
@@ -171,13 +172,14 @@ TEST(FilterFile, LargeAndRandomFilesLoad) {
     EXPECT_EQ(list.GetEntry(list.EntryCount() - 1).typ, 1);
 }
 
-}  // namespace
+} // namespace
 
 TEST(FilterList, EntriesThatCouldNeverBeAppliedAreRefusedWithTheReason) {
     TFilterList list;
     const float inf = std::numeric_limits<float>::infinity();
-    for (const auto& [typ, x1, x2] : {std::tuple{0, inf, 0.5f}, std::tuple{1, 0.1f, 2.5f},
-                                      std::tuple{100, 2147483648.0f, 0.0f}, std::tuple{102, 1.5f, 0.0f}})
+    for (const auto& [typ, x1, x2] :
+         {std::tuple{0, inf, 0.5f}, std::tuple{1, 0.1f, 2.5f}, std::tuple{100, 2147483648.0f, 0.0f},
+          std::tuple{102, 1.5f, 0.0f}})
         EXPECT_THROW(list.AppendEntry(typ, x1, x2, 0.0f, 0.0f), EConvertError) << typ << " " << x1;
     EXPECT_TRUE(list.Empty());
     EXPECT_TRUE(list.AppendEntry(1, -1.0f, 2.0f, 0.0f, 1.0f));

@@ -29,9 +29,9 @@ TEST(ShapeHoverZone, BandsAndNarrowMarks) {
             for (int32_t x = -3; x <= w + 3; ++x)
                 for (int32_t y = -3; y <= h + 3; ++y) {
                     const TShapeZone z = ShapeHoverZone(x, y, w, h);
-                    const bool left = x < 5, right = x + 5 > w, top = y < 5, bottom = y + 5 > h;
-                    const int col = right ? 2 : left ? 0 : 1;    // right wins over left
-                    const int row = top ? 0 : bottom ? 2 : 1;    // top wins over bottom
+                    const bool left = x<5, right = x + 5> w, top = y<5, bottom = y + 5> h;
+                    const int col = right ? 2 : left ? 0 : 1; // right wins over left
+                    const int row = top ? 0 : bottom ? 2 : 1; // top wins over bottom
                     static const TShapeZone table[3][3] = {
                         {TShapeZone::TopLeft, TShapeZone::Top, TShapeZone::TopRight},
                         {TShapeZone::Left, TShapeZone::Inside, TShapeZone::Right},
@@ -51,9 +51,9 @@ TEST(DragMark, EveryZone) {
     const TMarkRect m{100, 50, 40, 20};
     const int32_t dx = 7, dy = -3;
     const std::pair<TShapeZone, TMarkRect> cases[] = {
-        {TShapeZone::Inside, {107, 47, 40, 20}},     {TShapeZone::Left, {107, 50, 33, 20}},
-        {TShapeZone::TopLeft, {107, 47, 33, 23}},    {TShapeZone::Top, {100, 47, 40, 23}},
-        {TShapeZone::TopRight, {100, 47, 47, 23}},   {TShapeZone::Right, {100, 50, 47, 20}},
+        {TShapeZone::Inside, {107, 47, 40, 20}},      {TShapeZone::Left, {107, 50, 33, 20}},
+        {TShapeZone::TopLeft, {107, 47, 33, 23}},     {TShapeZone::Top, {100, 47, 40, 23}},
+        {TShapeZone::TopRight, {100, 47, 47, 23}},    {TShapeZone::Right, {100, 50, 47, 20}},
         {TShapeZone::BottomRight, {100, 50, 47, 17}}, {TShapeZone::Bottom, {100, 50, 40, 17}},
         {TShapeZone::BottomLeft, {107, 50, 33, 17}},
     };
@@ -83,13 +83,13 @@ TEST(NormaliseMark, DragUpAndLeft) {
     EXPECT_EQ(m, (TMarkRect{200, 150, -20, -30}));
     NormaliseMark(m);
     EXPECT_EQ(m, (TMarkRect{180, 120, 20, 30}));
-    NormaliseMark(m);  // already normal
+    NormaliseMark(m); // already normal
     EXPECT_EQ(m, (TMarkRect{180, 120, 20, 30}));
     TMarkRect only{10, 10, 5, -5};
     NormaliseMark(only);
     EXPECT_EQ(only, (TMarkRect{10, 5, 5, 5}));
     TMarkRect worst{0, 0, std::numeric_limits<int32_t>::min(), 0};
-    NormaliseMark(worst);  // -INT32_MIN does not exist: saturates
+    NormaliseMark(worst); // -INT32_MIN does not exist: saturates
     EXPECT_EQ(worst.W, std::numeric_limits<int32_t>::max());
     EXPECT_EQ(worst.L, std::numeric_limits<int32_t>::min());
     const TMarkRect initial;
@@ -116,10 +116,10 @@ TEST(MarkRegion, ExampleOn800By600) {
 }
 
 TEST(CellBound, RoundsHalvesToEvenAndRefusesWhatHasNoCell) {
-    EXPECT_EQ(CellBound(10, 0.25f), 2);   // 2.5
-    EXPECT_EQ(CellBound(10, 0.35f), 3);   // the float is 0.3499999940...
-    EXPECT_EQ(CellBound(4, 0.625f), 2);   // 2.5
-    EXPECT_EQ(CellBound(4, 0.875f), 4);   // 3.5
+    EXPECT_EQ(CellBound(10, 0.25f), 2); // 2.5
+    EXPECT_EQ(CellBound(10, 0.35f), 3); // the float is 0.3499999940...
+    EXPECT_EQ(CellBound(4, 0.625f), 2); // 2.5
+    EXPECT_EQ(CellBound(4, 0.875f), 4); // 3.5
     EXPECT_EQ(CellBound(4, -0.625f), -2);
     EXPECT_EQ(CellBound(100, 0.0f), 0);
     EXPECT_EQ(CellBound(1000, 1e6f), 1000000000);
@@ -135,4 +135,4 @@ TEST(CellBound, RoundsHalvesToEvenAndRefusesWhatHasNoCell) {
     }
 }
 
-}  // namespace
+} // namespace

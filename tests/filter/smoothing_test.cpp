@@ -14,10 +14,12 @@ TSpectrumStore Ones(int32_t w, int32_t h) {
     for (auto& p : s.Planes) std::fill(p.begin(), p.end(), 1.0f);
     return s;
 }
-}  // namespace
+} // namespace
 
 TEST(Smoothing, FactorsOfTheSquareExample) {
-    const auto f = [](int c, int r) { return SmoothingFactor(512, 512, 100, 120, 200, 220, false, c, r); };
+    const auto f = [](int c, int r) {
+        return SmoothingFactor(512, 512, 100, 120, 200, 220, false, c, r);
+    };
     EXPECT_EQ(f(100, 210), 1.0);
     EXPECT_EQ(f(120, 200), 1.0);
     EXPECT_EQ(f(101, 210), 1.244140625);
@@ -38,9 +40,11 @@ TEST(Smoothing, FactorsOfTheSquareExample) {
 }
 
 TEST(Smoothing, EllipseTakesCellsOnItsOutline) {
-    const auto inside = [](int c, int r) { return SmoothingFactor(512, 512, 100, 120, 200, 210, true, c, r) > 0; };
-    EXPECT_TRUE(inside(100, 205));   // the sum is exactly 1
-    EXPECT_FALSE(inside(101, 201));  // the sum is 1.45
+    const auto inside = [](int c, int r) {
+        return SmoothingFactor(512, 512, 100, 120, 200, 210, true, c, r) > 0;
+    };
+    EXPECT_TRUE(inside(100, 205));  // the sum is exactly 1
+    EXPECT_FALSE(inside(101, 201)); // the sum is 1.45
     EXPECT_FALSE(inside(100, 200));
     EXPECT_FALSE(inside(120, 210));
     EXPECT_TRUE(inside(110, 205));
@@ -53,7 +57,8 @@ TEST(Smoothing, EllipseTakesCellsOnItsOutline) {
 
 TEST(Smoothing, DegenerateRegionsChangeNothing) {
     const auto original = RandomStore(64, 64, 1);
-    for (auto [x1, x2, y1, y2] : {std::tuple{10, 10, 5, 20}, {5, 20, 7, 7}, {20, 5, 5, 20}, {5, 20, 20, 5}}) {
+    for (auto [x1, x2, y1, y2] :
+         {std::tuple{10, 10, 5, 20}, {5, 20, 7, 7}, {20, 5, 5, 20}, {5, 20, 20, 5}}) {
         auto s = original;
         SmoothRegion(s, x1, x2, y1, y2, false, TSmoothDirection::Smooth);
         SmoothRegion(s, x1, x2, y1, y2, true, TSmoothDirection::Smooth);
@@ -69,7 +74,8 @@ TEST(Smoothing, RestoreUndoesSmooth) {
         SmoothRegion(s, 30, 90, 20, 70, ellipse, TSmoothDirection::Restore);
         for (int p = 0; p < 3; ++p)
             for (size_t i = 0; i < s.CellCount(); ++i)
-                ASSERT_NEAR(s.Planes[p][i], original.Planes[p][i], 1e-6 * std::fabs(original.Planes[p][i]) + 1e-6);
+                ASSERT_NEAR(s.Planes[p][i], original.Planes[p][i],
+                            1e-6 * std::fabs(original.Planes[p][i]) + 1e-6);
     }
 }
 
@@ -82,7 +88,8 @@ TEST(Smoothing, RegionBeyondTheStoreKeepsTheFactorsOfTheWholeRegion) {
             ASSERT_EQ(s.At(1, c, r), f == 0 ? 1.0f : float(1.0 / f)) << c << "," << r;
         }
     // (45, 5): 15 from the left line, 25 from the right, 15 from the top (-10), 25 from the bottom.
-    EXPECT_EQ(SmoothingFactor(50, 40, 30, 70, -10, 30, false, 45, 5), double(float(225.0 * 5000 / 90)) / 40 + 1);
+    EXPECT_EQ(SmoothingFactor(50, 40, 30, 70, -10, 30, false, 45, 5),
+              double(float(225.0 * 5000 / 90)) / 40 + 1);
     // A huge region is no slower than the store.
     auto t = Ones(50, 40);
     SmoothRegion(t, INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX, true, TSmoothDirection::Smooth);
@@ -92,7 +99,9 @@ TEST(Smoothing, RegionBeyondTheStoreKeepsTheFactorsOfTheWholeRegion) {
 TEST(Smoothing, MarkOnThe800By600ExampleAndItsMirror) {
     // A mark at L 100, T 50, 40 x 20 on an 800 x 600 spectrum, as fractions.
     const float x1n = 100.0f / 800, x2n = 140.0f / 800, y1n = 50.0f / 600, y2n = 70.0f / 600;
-    const auto cell = [](int32_t size, float n) { return int32_t(std::nearbyint(double(size) * n)); };
+    const auto cell = [](int32_t size, float n) {
+        return int32_t(std::nearbyint(double(size) * n));
+    };
     EXPECT_EQ(cell(800, x1n), 100);
     EXPECT_EQ(cell(800, x2n), 140);
     EXPECT_EQ(cell(600, y1n), 50);

@@ -19,8 +19,7 @@ namespace {
 TBitmap24 RandomPicture(uint32_t seed) {
     TBitmap24 picture(kZoomSize, kZoomSize);
     std::mt19937 random(seed);
-    for (uint8_t& byte : picture.Bytes)
-        byte = uint8_t(random());
+    for (uint8_t& byte : picture.Bytes) byte = uint8_t(random());
     return picture;
 }
 
@@ -101,8 +100,7 @@ TEST(ZoomWindowTest, ShowsTheEngineZoomInItsChannels) {
     store.Resize(40, 40);
     // Plane 2 (red) rises along the columns, the others stay flat at 0.
     for (int r = 0; r < 40; ++r)
-        for (int c = 0; c < 40; ++c)
-            store.At(2, c, r) = float(c);
+        for (int c = 0; c < 40; ++c) store.At(2, c, r) = float(c);
     TFormZoom zoom;
     zoom.SetPicture(RenderZoom(store, 20, 20));
     zoom.resize(128, 128);

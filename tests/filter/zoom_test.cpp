@@ -19,7 +19,7 @@ TEST(ZoomSpan, WindowRule) {
     EXPECT_EQ(span(100, 512), std::pair(68, 131));
     EXPECT_EQ(span(500, 512), std::pair(448, 511));
     EXPECT_EQ(span(20, 40), std::pair(0, 39));
-    EXPECT_EQ(span(-1000, 512), std::pair(0, 63));   // pointer outside during a drag
+    EXPECT_EQ(span(-1000, 512), std::pair(0, 63)); // pointer outside during a drag
     EXPECT_EQ(span(100000, 512), std::pair(448, 511));
     EXPECT_EQ(span(32, 64), std::pair(0, 63));
     EXPECT_EQ(span(0, 0).second, -1);
@@ -45,7 +45,9 @@ TSpectrumStore MakeStore(int32_t w, int32_t h, F value) {
     return s;
 }
 
-uint8_t Channel(const TBitmap24& b, int32_t x, int32_t y, int p) { return b.Pixel(x, y)[p]; }
+uint8_t Channel(const TBitmap24& b, int32_t x, int32_t y, int p) {
+    return b.Pixel(x, y)[p];
+}
 
 int Expected(double v, double lo, double hi) {
     const double t = std::trunc((v - lo) / (hi - lo) * 255.0);
@@ -57,7 +59,7 @@ TEST(RenderZoom, RangeStartsAt255And0) {
     // (the cells with c + r <= 5 hold huge values that must not count).
     auto value = [](int32_t c, int32_t r, int p) -> float {
         if (c + r <= 5) return p == 1 ? -1e6f : 1e6f;
-        const float u = float((c * 7 + r * 13) % 101) / 100.0f;  // 0..1
+        const float u = float((c * 7 + r * 13) % 101) / 100.0f; // 0..1
         if (p == 0) return 300.0f + 100.0f * u;
         if (p == 1) return -50.0f + 40.0f * u;
         return 10.0f + 10.0f * u;
@@ -112,7 +114,7 @@ TEST(RenderZoom, WindowFollowsThePointerAndBadValuesAreSafe) {
     s.At(1, 101, 100) = INFINITY;
     s.At(2, 102, 100) = -INFINITY;
     TBitmap24 z;
-    RenderZoom(s, 100, 100, z);  // gives the picture its size
+    RenderZoom(s, 100, 100, z); // gives the picture its size
     ASSERT_EQ(z.Width, 64);
     ASSERT_EQ(z.Height, 64);
     // Zoom pixel (x, y) shows cell (68 + x, 68 + y). Plane 0: the NaN takes
@@ -127,7 +129,8 @@ TEST(RenderZoom, WindowFollowsThePointerAndBadValuesAreSafe) {
     for (int32_t y = 0; y < 64; ++y)
         for (int32_t x = 0; x < 64; ++x) {
             if (x == 32 && y == 32) continue;
-            ASSERT_EQ(Channel(z, x, y, 0), Expected(s.At(0, 68 + x, 68 + y), lo, hi)) << x << "," << y;
+            ASSERT_EQ(Channel(z, x, y, 0), Expected(s.At(0, 68 + x, 68 + y), lo, hi))
+                << x << "," << y;
             // An infinite bound of the range draws everything as 0.
             ASSERT_EQ(Channel(z, x, y, 1), 0);
             ASSERT_EQ(Channel(z, x, y, 2), 0);
@@ -140,4 +143,4 @@ TEST(RenderZoom, WindowFollowsThePointerAndBadValuesAreSafe) {
     for (uint8_t b : other.Bytes) ASSERT_EQ(b, 127);
 }
 
-}  // namespace
+} // namespace

@@ -17,7 +17,7 @@
 namespace fs = std::filesystem;
 
 class FuzzCorpus : public testing::TestWithParam<TFuzzEntry> {
-  protected:
+protected:
     void SetUp() override { PrepareFuzzing(); }
     void TearDown() override { SetMemoryLimit(0); }
 };
@@ -30,7 +30,8 @@ TEST_P(FuzzCorpus, EveryFileIsReadOrRefused) {
     for (const auto& item : fs::directory_iterator(folder)) {
         if (!item.is_regular_file()) continue;
         std::ifstream in(item.path(), std::ios::binary);
-        const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        const std::vector<char> bytes{std::istreambuf_iterator<char>(in),
+                                      std::istreambuf_iterator<char>()};
         try {
             entry.Run(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
         } catch (const std::exception& e) {
@@ -42,4 +43,6 @@ TEST_P(FuzzCorpus, EveryFileIsReadOrRefused) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Entries, FuzzCorpus, testing::ValuesIn(FuzzEntries()),
-                         [](const testing::TestParamInfo<TFuzzEntry>& entry) { return std::string(entry.param.Name); });
+                         [](const testing::TestParamInfo<TFuzzEntry>& entry) {
+                             return std::string(entry.param.Name);
+                         });

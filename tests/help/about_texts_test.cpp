@@ -14,8 +14,7 @@ namespace {
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
 
@@ -24,10 +23,8 @@ std::vector<std::string> ListAfter(const std::vector<std::string>& lines,
                                    const std::string& caption) {
     std::vector<std::string> items;
     size_t i = 0;
-    while (i < lines.size() && lines[i] != caption)
-        ++i;
-    for (++i; i < lines.size() && !lines[i].empty(); ++i)
-        items.push_back(lines[i]);
+    while (i < lines.size() && lines[i] != caption) ++i;
+    for (++i; i < lines.size() && !lines[i].empty(); ++i) items.push_back(lines[i]);
     return items;
 }
 
@@ -62,8 +59,7 @@ TEST(AboutTexts, VersionTextsHaveAFramedHeadingAndTwoPlusLists) {
     const auto enFurther = ListAfter(en, "Further changes:");
     for (const auto* list : {&deLatest, &deFurther, &enLatest, &enFurther}) {
         EXPECT_FALSE(list->empty());
-        for (const auto& item : *list)
-            EXPECT_EQ(item.rfind("+ ", 0), 0u) << item;
+        for (const auto& item : *list) EXPECT_EQ(item.rfind("+ ", 0), 0u) << item;
     }
     EXPECT_EQ(deLatest.size(), 3u);
     EXPECT_EQ(enLatest.size(), 4u); // English adds the spectral resize

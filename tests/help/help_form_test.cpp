@@ -65,7 +65,8 @@ TEST_F(THelpFixture, WindowAsDesigned) {
     EXPECT_FALSE(form->isVisible()) << "created hidden";
     // Without configuration: the shipped pages, read from disk.
     EXPECT_EQ(form->LocalPages(), QFileInfo(PIXMEND_SOURCE_DIR "/help/pages").canonicalFilePath());
-    EXPECT_EQ(form->HelpBase(), QUrl::fromLocalFile(form->LocalPages() + "/").toString().toStdString());
+    EXPECT_EQ(form->HelpBase(),
+              QUrl::fromLocalFile(form->LocalPages() + "/").toString().toStdString());
     form->show();
     EXPECT_EQ(form->WebBrowser1->geometry(), form->rect()) << "the view fills the client area";
     form->close();
@@ -278,8 +279,8 @@ TEST_F(THelpFixture, ShippedPagesAreReadFromTheirFolderOnly) {
     EXPECT_EQ(form->CurrentAddress().fileName(), "pixmend_help_223575831_1.htm");
 
     // Outside the pages' folder nothing is read, also through "..".
-    for (const char* link : {"file:///etc/passwd", "../../../../../../../etc/passwd",
-                             "../help_form.cpp"}) {
+    for (const char* link :
+         {"file:///etc/passwd", "../../../../../../../etc/passwd", "../help_form.cpp"}) {
         const size_t before = loads.size();
         emit form->WebBrowser1->anchorClicked(QUrl(link));
         ASSERT_EQ(WaitForLoads(before + 1), false) << link;

@@ -79,8 +79,7 @@ TEST(HelpPages, EveryTopicHasAGermanAndAnEnglishPage) {
 TEST(HelpPages, TheFolderHoldsOnlyTopicPagesAndIndexes) {
     std::set<std::string> expected{"index.htm", IndexPage(1), IndexPage(2)};
     for (int32_t topic : HelpPageTopics())
-        for (int32_t language : {1, 2})
-            expected.insert(HelpPageName(topic, language));
+        for (int32_t language : {1, 2}) expected.insert(HelpPageName(topic, language));
     std::set<std::string> present;
     for (const auto& entry : fs::directory_iterator(kPages))
         present.insert(entry.path().filename().string());

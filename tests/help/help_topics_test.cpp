@@ -64,8 +64,7 @@ TEST(HelpTopics, ElementsCarryTheirTopics) {
         {"", 0},
         {"toolopen", 0},
     };
-    for (const TCase& c : cases)
-        EXPECT_EQ(HelpTopicOf(c.Name), c.Topic) << c.Name;
+    for (const TCase& c : cases) EXPECT_EQ(HelpTopicOf(c.Name), c.Topic) << c.Name;
 }
 
 TEST(HelpTopics, PageTopicsAreTheDistinctTopicsOfTheElementsInOrder) {
@@ -177,10 +176,10 @@ TEST(HelpRequest, PagesOnThisMachineAreShownOffline) {
             << base;
         EXPECT_EQ(DecideHelpPage(false, 0, 2, base).Answer, THelpAnswer::NoHelpNotice) << base;
     }
-    for (const char* base : {"http://help.example.org/", "http://127.0.0.1.example.org/",
-                             "http://localhost.example.org/", "http://128.0.0.1/",
-                             "http://127.0.0/", "http://127.0.0.256/", "http://127.0.0.1@evil/",
-                             "relative/", ""}) {
+    for (const char* base :
+         {"http://help.example.org/", "http://127.0.0.1.example.org/",
+          "http://localhost.example.org/", "http://128.0.0.1/", "http://127.0.0/",
+          "http://127.0.0.256/", "http://127.0.0.1@evil/", "relative/", ""}) {
         EXPECT_FALSE(HelpBaseIsOnThisMachine(base)) << base;
         EXPECT_EQ(DecideHelpPage(false, HelpTopicOf("ToolOpen"), 2, base).Answer,
                   THelpAnswer::OfflineNotice)

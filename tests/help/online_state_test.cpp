@@ -14,7 +14,7 @@ namespace {
 
 // Answers with a scripted sequence of determinations.
 class TFakeAddress final : public ILocalAddress {
-  public:
+public:
     std::deque<std::optional<std::string>> Answers;
     int Calls = 0;
     std::optional<std::string> Current() override {

@@ -17,7 +17,7 @@ namespace {
 // Answers from a script, then repeats the last answer; notes on which thread
 // it was asked.
 class TScriptedAddress final : public ILocalAddress {
-  public:
+public:
     explicit TScriptedAddress(std::deque<std::optional<std::string>> answers)
         : answers_(std::move(answers)) {}
     std::optional<std::string> Current() override {
@@ -33,7 +33,7 @@ class TScriptedAddress final : public ILocalAddress {
     int calls = 0;
     int offThreadCalls = 0;
 
-  private:
+private:
     std::deque<std::optional<std::string>> answers_;
 };
 

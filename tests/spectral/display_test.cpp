@@ -16,7 +16,7 @@ uint8_t Shown(float v, bool imageShown, int32_t position = 0) {
     EXPECT_EQ(view.Bytes[0], view.Bytes[2]);
     return view.Bytes[1];
 }
-}  // namespace
+} // namespace
 
 TEST(Display, GainOfSliderPositions) {
     EXPECT_EQ(ContrastGain(0), 1.0f);
@@ -42,7 +42,7 @@ TEST(Display, ImageShowsValuesPlus127) {
     EXPECT_EQ(Shown(-200.0f, true), 0);
     EXPECT_EQ(Shown(200.0f, true), 255);
     EXPECT_EQ(Shown(0.0f, true), 127);
-    EXPECT_EQ(Shown(0.999f, true), 127);  // truncated, not rounded
+    EXPECT_EQ(Shown(0.999f, true), 127); // truncated, not rounded
     EXPECT_EQ(Shown(-126.5f, true), 0);
     EXPECT_EQ(Shown(std::numeric_limits<float>::quiet_NaN(), true), 0);
 }
@@ -57,8 +57,8 @@ TEST(Display, RegionIsClampedAndNeverSwapped) {
             EXPECT_EQ(view.Pixel(x, y)[0] != 0, inside) << x << "," << y;
         }
     TBitmap24 untouched(10, 8);
-    RenderStoreRegion(s, false, 0, 6, 3, 0, 7, untouched);  // x1 > x2: nothing
-    RenderStoreRegion(s, false, 0, -5, -1, 0, 7, untouched);  // clamps to column 0 only
+    RenderStoreRegion(s, false, 0, 6, 3, 0, 7, untouched);   // x1 > x2: nothing
+    RenderStoreRegion(s, false, 0, -5, -1, 0, 7, untouched); // clamps to column 0 only
     for (int32_t y = 0; y < 8; ++y) {
         EXPECT_NE(untouched.Pixel(0, y)[2], 0);
         for (int32_t x = 1; x < 10; ++x) EXPECT_EQ(untouched.Pixel(x, y)[2], 0);

@@ -26,28 +26,32 @@ void AddError(const std::vector<float>& x, const std::vector<float>& y, int widt
               int32_t step, TErrorSum& sum) {
     const int64_t n = 2 * int64_t(L) - 1;
     std::vector<long double> cosine(static_cast<size_t>(n));
-    for (int64_t t = 0; t < n; ++t) cosine[size_t(t)] = std::cos(2.0L * std::numbers::pi_v<long double> * t / n);
+    for (int64_t t = 0; t < n; ++t)
+        cosine[size_t(t)] = std::cos(2.0L * std::numbers::pi_v<long double> * t / n);
     for (int32_t k = 0; k < L; k += step) {
         long double want = x[size_t(l)];
-        for (int64_t j = 1; j < L; ++j) want += 2.0L * x[size_t(j * width + l)] * cosine[size_t(j * k % n)];
+        for (int64_t j = 1; j < L; ++j)
+            want += 2.0L * x[size_t(j * width + l)] * cosine[size_t(j * k % n)];
         const long double e = want - y[size_t(int64_t(k) * width + l)];
         sum.error += e * e;
         sum.magnitude += want * want;
     }
 }
 
-}  // namespace
+} // namespace
 
 TEST(FastTransform, IsAtLeastAsAccurateAsTheExactOneAtEveryLength) {
     // Prime 2L - 1 among them: 61, 127, 1999, 5099, 6599, 19841; and 1023 = 3 * 11 * 31,
     // 4959 = 9 * 19 * 29, 14031 = 9 * 1559, and lengths of small factors.
-    const int32_t lengths[] = {1, 2, 3, 5, 13, 31, 33, 41, 64, 152, 512, 1000, 2480, 2550, 3300, 7016, 9921};
+    const int32_t lengths[] = {1,   2,   3,    5,    13,   31,   33,   41,  64,
+                               152, 512, 1000, 2480, 2550, 3300, 7016, 9921};
     const auto lanes = MakeFFTLanes(TLaneSet::Auto);
     const int K = lanes->Lanes(), W = 2 * K;
     std::mt19937 gen(7);
     for (const int32_t L : lengths) {
         SCOPED_TRACE("L = " + std::to_string(L));
-        std::vector<float> x(size_t(L) * W), fast(x.size()), exactA(size_t(L) * K), exactB(exactA.size());
+        std::vector<float> x(size_t(L) * W), fast(x.size()), exactA(size_t(L) * K),
+            exactB(exactA.size());
         for (float& v : x) v = float(int(gen() % 256) - 127);
         const TFastPlan fastPlan(L);
         lanes->FastRealTransform(fastPlan.View(), false, x.data(), fast.data());
@@ -56,8 +60,10 @@ TEST(FastTransform, IsAtLeastAsAccurateAsTheExactOneAtEveryLength) {
         std::vector<float> half(size_t(L) * K);
         for (int part = 0; part < 2; ++part) {
             for (int32_t k = 0; k < L; ++k)
-                for (int l = 0; l < K; ++l) half[size_t(k) * K + l] = x[size_t(k) * W + part * K + l];
-            lanes->RealTransform(exactPlan.View(), false, half.data(), (part ? exactB : exactA).data());
+                for (int l = 0; l < K; ++l)
+                    half[size_t(k) * K + l] = x[size_t(k) * W + part * K + l];
+            lanes->RealTransform(exactPlan.View(), false, half.data(),
+                                 (part ? exactB : exactA).data());
         }
         // The root-mean-square error over all sequences, relative to the
         // outputs' root mean square.
@@ -82,7 +88,7 @@ TEST(FastTransform, ImageTransformIsCloseToTheExactOneAndReturnsTheImage) {
     const TSpectrumStore input = RandomStore(157, 120, 3);
     TNoProgress none;
     TTransformOptions exactOptions, fastOptions;
-    exactOptions.ZeroBelow = fastOptions.ZeroBelow = 0;  // the round trip keeps fractions
+    exactOptions.ZeroBelow = fastOptions.ZeroBelow = 0; // the round trip keeps fractions
     fastOptions.Fast = true;
     TSpectrumStore exact = input, fast = input, fastOneThread = input;
     const TTransformResult exactResult =
@@ -91,7 +97,7 @@ TEST(FastTransform, ImageTransformIsCloseToTheExactOneAndReturnsTheImage) {
         TransformStore(fast, TTransformDirection::Forward, nullptr, none, fastOptions);
     fastOptions.Threads = 1;
     TransformStore(fastOneThread, TTransformDirection::Forward, nullptr, none, fastOptions);
-    EXPECT_EQ(fast.Planes[1], fastOneThread.Planes[1]);  // the threads share out whole blocks
+    EXPECT_EQ(fast.Planes[1], fastOneThread.Planes[1]); // the threads share out whole blocks
     EXPECT_NEAR(fastResult.Maximum, exactResult.Maximum, 1e-5 * exactResult.Maximum);
     for (int p = 0; p < 3; ++p)
         for (size_t i = 0; i < input.CellCount(); ++i)
@@ -101,5 +107,6 @@ TEST(FastTransform, ImageTransformIsCloseToTheExactOneAndReturnsTheImage) {
     TransformStore(fast, TTransformDirection::Inverse, nullptr, none, fastOptions);
     for (int p = 0; p < 3; ++p)
         for (size_t i = 0; i < input.CellCount(); ++i)
-            ASSERT_NEAR(fast.Planes[p][i], input.Planes[p][i], 1e-3f) << "plane " << p << " cell " << i;
+            ASSERT_NEAR(fast.Planes[p][i], input.Planes[p][i], 1e-3f)
+                << "plane " << p << " cell " << i;
 }

@@ -134,7 +134,8 @@ void ExpectGolden(const std::string& name, const std::string& path, uint64_t got
     const auto it = kGolden.find(name);
     if (it == kGolden.end() || it->second != got) {
         ADD_FAILURE() << path << ": " << name << " has no golden digest or a different one";
-        std::printf("    {\"%s\", 0x%016llxull},\n", name.c_str(), static_cast<unsigned long long>(got));
+        std::printf("    {\"%s\", 0x%016llxull},\n", name.c_str(),
+                    static_cast<unsigned long long>(got));
     }
 }
 
@@ -163,9 +164,16 @@ constexpr int kSequences = 16;
 void SpecialValues(int sequence, float* x, int32_t n) {
     const float inf = std::numeric_limits<float>::infinity();
     switch (sequence) {
-    case 0: x[n / 3] = std::numeric_limits<float>::quiet_NaN(); break;
-    case 1: x[n / 2] = inf; break;
-    case 2: x[0] = -inf; x[n - 1] = inf; break;
+    case 0:
+        x[n / 3] = std::numeric_limits<float>::quiet_NaN();
+        break;
+    case 1:
+        x[n / 2] = inf;
+        break;
+    case 2:
+        x[0] = -inf;
+        x[n - 1] = inf;
+        break;
     case 3:
         for (int32_t k = 0; k < n; ++k) x[k] = (k * 7) % 3 == 0 ? -0.0f : 0.0f;
         break;
@@ -175,7 +183,8 @@ void SpecialValues(int sequence, float* x, int32_t n) {
     case 5:
         for (int32_t k = 0; k < n; k += 2) x[k] = k % 4 == 0 ? 3e38f : -3e38f;
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -202,7 +211,7 @@ std::string Name(const char* what, int32_t n, bool inverse) {
     return std::string(what) + " " + std::to_string(n) + (inverse ? " inverse" : " forward");
 }
 
-}  // namespace
+} // namespace
 
 // The complex FFT of 16 sequences of each length, re and im drawn alike.
 TEST(GoldenDigests, ComplexFFT) {
@@ -234,7 +243,8 @@ TEST(GoldenDigests, ComplexFFT) {
         for (TLaneSet set : sets) {
             const auto lanes = MakeFFTLanes(set);
             const int W = lanes->Lanes();
-            std::vector<float> xre(size_t(n) * W), xim(xre.size()), yre(xre.size()), yim(xre.size());
+            std::vector<float> xre(size_t(n) * W), xim(xre.size()), yre(xre.size()),
+                yim(xre.size());
             for (bool inverse : {false, true}) {
                 TDigest digest;
                 for (int s0 = 0; s0 < kSequences; s0 += W) {
@@ -246,8 +256,8 @@ TEST(GoldenDigests, ComplexFFT) {
                             xre[size_t(k) * W + l] = x[size_t(k)].re;
                             xim[size_t(k) * W + l] = x[size_t(k)].im;
                         }
-                    lanes->ComplexTransform(plan->View(), inverse, xre.data(), xim.data(), yre.data(),
-                                            yim.data());
+                    lanes->ComplexTransform(plan->View(), inverse, xre.data(), xim.data(),
+                                            yre.data(), yim.data());
                     for (int l = 0; l < W && s0 + l < kSequences; ++l)
                         for (int32_t k = 0; k < n; ++k) {
                             digest.Add(yre[size_t(k) * W + l]);
@@ -271,7 +281,8 @@ TEST(GoldenDigests, MirroredRealTransform) {
         for (int s = 0; s < kSequences; ++s) in.push_back(Sequence(s, L, uint32_t(L) + 99u));
         const TFFTPlan plan(L);
         for (bool inverse : {false, true}) {
-            const auto direction = inverse ? TTransformDirection::Inverse : TTransformDirection::Forward;
+            const auto direction =
+                inverse ? TTransformDirection::Inverse : TTransformDirection::Forward;
             TDigest scalar;
             std::vector<TComplex> a(size_t(2) * L), b(size_t(2) * L);
             std::vector<float> y(static_cast<size_t>(L));
@@ -304,7 +315,7 @@ namespace {
 
 struct TImageCase {
     int32_t w, h;
-    bool special;  // NaN in plane 0, an infinity in plane 1, signed zeros in plane 2
+    bool special; // NaN in plane 0, an infinity in plane 1, signed zeros in plane 2
 };
 
 TSpectrumStore ImageInput(const TImageCase& c, uint32_t seed) {
@@ -325,7 +336,8 @@ TSpectrumStore ImageInput(const TImageCase& c, uint32_t seed) {
 
 uint64_t StoreDigest(const TSpectrumStore& s, const TTransformResult& result) {
     TDigest d;
-    for (const tdline* a : {&s.Planes[0], &s.Planes[1], &s.Planes[2], &s.WorkPlane}) d.Add(a->data(), a->size());
+    for (const tdline* a : {&s.Planes[0], &s.Planes[1], &s.Planes[2], &s.WorkPlane})
+        d.Add(a->data(), a->size());
     d.Add(result.Maximum);
     d.Add(uint32_t(result.ContrastPreset));
     return d.Value();
@@ -334,7 +346,8 @@ uint64_t StoreDigest(const TSpectrumStore& s, const TTransformResult& result) {
 // Forward from the store, forward from a bitmap and inverse, on the scalar
 // reference and on every lane set with one and two threads.
 void CheckImage(const TImageCase& c) {
-    const std::string size = std::to_string(c.w) + "x" + std::to_string(c.h) + (c.special ? " special" : "");
+    const std::string size =
+        std::to_string(c.w) + "x" + std::to_string(c.h) + (c.special ? " special" : "");
     const TSpectrumStore input = ImageInput(c, uint32_t(c.w * 1000 + c.h));
     const TBitmap24 bitmap = RandomBitmap(c.w, c.h, uint32_t(c.w + c.h));
     struct TRun {
@@ -355,21 +368,24 @@ void CheckImage(const TImageCase& c) {
         for (TLaneSet set : SupportedLaneSets())
             for (int threads : {1, 2}) {
                 TSpectrumStore f = input;
-                const TTransformResult got =
-                    TransformStore(f, run.direction, run.source, none, TTransformOptions{threads, set});
-                ExpectGolden(name, std::string(LaneSetName(set)) + ", " + std::to_string(threads) + " threads",
+                const TTransformResult got = TransformStore(f, run.direction, run.source, none,
+                                                            TTransformOptions{threads, set});
+                ExpectGolden(name,
+                             std::string(LaneSetName(set)) + ", " + std::to_string(threads) +
+                                 " threads",
                              StoreDigest(f, got));
             }
     }
 }
 
-}  // namespace
+} // namespace
 
 TEST(GoldenDigests, ImageTransform) {
     // 25 x 49 and 195 x 33 give the lengths 49, 97, 389 and 65; 250 x 190
     // the primes 499 and 379.
-    const TImageCase cases[] = {{1, 1, false},  {2, 1, false},   {1, 3, false},   {8, 8, false},
-                                {17, 9, false}, {25, 49, false}, {64, 48, false}, {195, 33, false},
-                                {250, 190, false}, {9, 6, true}, {40, 27, true}};
+    const TImageCase cases[] = {{1, 1, false},   {2, 1, false},    {1, 3, false},
+                                {8, 8, false},   {17, 9, false},   {25, 49, false},
+                                {64, 48, false}, {195, 33, false}, {250, 190, false},
+                                {9, 6, true},    {40, 27, true}};
     for (const TImageCase& c : cases) CheckImage(c);
 }

@@ -77,7 +77,8 @@ void CheckComplexForward(int32_t n, bool special, const std::vector<TLaneSet>& s
                 xre[size_t(k) * W + l] = re[size_t(l) * n + k];
                 xim[size_t(k) * W + l] = im[size_t(l) * n + k];
             }
-        lanes->ComplexTransform(plan->View(), false, xre.data(), xim.data(), yre.data(), yim.data());
+        lanes->ComplexTransform(plan->View(), false, xre.data(), xim.data(), yre.data(),
+                                yim.data());
         for (int l = 0; l < W; ++l) {
             std::vector<TComplex> in(static_cast<size_t>(n)), out(static_cast<size_t>(n));
             for (int32_t k = 0; k < n; ++k) in[k] = {re[size_t(l) * n + k], im[size_t(l) * n + k]};
@@ -86,8 +87,8 @@ void CheckComplexForward(int32_t n, bool special, const std::vector<TLaneSet>& s
                 ASSERT_TRUE(SameFloat(yre[size_t(k) * W + l], out[k].re) &&
                             SameFloat(yim[size_t(k) * W + l], out[k].im))
                     << LaneSetName(set) << " n=" << n << " lane " << l << " k=" << k << ": "
-                    << yre[size_t(k) * W + l] << "," << yim[size_t(k) * W + l] << " vs " << out[k].re
-                    << "," << out[k].im;
+                    << yre[size_t(k) * W + l] << "," << yim[size_t(k) * W + l] << " vs "
+                    << out[k].re << "," << out[k].im;
             }
         }
     }
@@ -104,7 +105,8 @@ void CheckRealTransform(int32_t L, bool inverse, bool special, const std::vector
     if (special) AddSpecialValues(x);
     for (int l = 0; zeros && l < kMaxLanes; ++l)
         for (int32_t k = 0; k < L; ++k)
-            if (l % 3 == 2 || k % 5 == 0) x[size_t(l) * L + k] = (k * 7 + l) % 3 == 0 ? 0.0f : -0.0f;
+            if (l % 3 == 2 || k % 5 == 0)
+                x[size_t(l) * L + k] = (k * 7 + l) % 3 == 0 ? 0.0f : -0.0f;
     const TFFTPlan plan(L);
     std::vector<TComplex> a(size_t(2) * L), b(size_t(2) * L);
     std::vector<float> want(size_t(L) * kMaxLanes);
@@ -128,7 +130,7 @@ void CheckRealTransform(int32_t L, bool inverse, bool special, const std::vector
     }
 }
 
-}  // namespace
+} // namespace
 
 TEST(FFTLanes, LaneSetsResolveToWhatTheProcessorHas) {
     EXPECT_TRUE(LaneSetSupported(TLaneSet::SSE2));
@@ -200,8 +202,9 @@ TEST(FFTLanes, PlanRefusesLengthsWithTooLargeAFactor) {
         TFFTPlan plan(10006);
         FAIL() << "no error";
     } catch (const EMathError& e) {
-        EXPECT_STREQ(e.what(),
-                     "Prime factor for FFT length too large. Change value for cMaxPrimeFactor in FFTs unit");
+        EXPECT_STREQ(
+            e.what(),
+            "Prime factor for FFT length too large. Change value for cMaxPrimeFactor in FFTs unit");
     }
     // 2 * 29996 - 1 = 59991 = 19997 * 3: the largest allowed prime is fine.
     const TFFTPlan plan(29996);

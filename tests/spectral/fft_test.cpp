@@ -43,7 +43,9 @@ std::vector<LComplex> ReferenceDFT(const std::vector<TComplex>& x, int sign) {
 
 // Relative error bound: the root and twiddle tables are built by repeated
 // float products, so the error grows with the length.
-double Tolerance(int32_t n) { return std::max(1e-5, 3e-8 * n); }
+double Tolerance(int32_t n) {
+    return std::max(1e-5, 3e-8 * n);
+}
 
 double MaxRelativeError(const std::vector<LComplex>& want, const std::vector<TComplex>& got) {
     long double err = 0, mag = 0;
@@ -54,14 +56,26 @@ double MaxRelativeError(const std::vector<LComplex>& want, const std::vector<TCo
     return mag == 0 ? double(err) : double(err / mag);
 }
 
-}  // namespace
+} // namespace
 
 TEST(FactorizeLength, OrdersFactorsAsTheStagesRun) {
     const std::vector<std::pair<int32_t, std::vector<int32_t>>> cases = {
-        {16, {4, 4}},       {20, {2, 10}},     {32, {4, 8}},          {48, {4, 3, 4}},
-        {128, {4, 4, 8}},   {639, {71, 3, 3}}, {1023, {31, 11, 3}},   {1279, {1279}},
-        {1000, {10, 10, 10}}, {1, {1}},        {59991, {19997, 3}},   {2, {2}},
-        {7, {7}},           {49, {7, 7}},      {1999, {1999}},        {6, {2, 3}},
+        {16, {4, 4}},
+        {20, {2, 10}},
+        {32, {4, 8}},
+        {48, {4, 3, 4}},
+        {128, {4, 4, 8}},
+        {639, {71, 3, 3}},
+        {1023, {31, 11, 3}},
+        {1279, {1279}},
+        {1000, {10, 10, 10}},
+        {1, {1}},
+        {59991, {19997, 3}},
+        {2, {2}},
+        {7, {7}},
+        {49, {7, 7}},
+        {1999, {1999}},
+        {6, {2, 3}},
     };
     for (const auto& [n, want] : cases) EXPECT_EQ(FactorizeLength(n), want) << "n = " << n;
 }
@@ -164,10 +178,12 @@ TEST(FFT, InPlaceGivesTheSameBitsAsSeparateArrays) {
 
 TEST(FFT, ConstantInputGivesOneCoefficient) {
     for (int32_t n : {5, 15, 16, 45, 127, 1999}) {
-        std::vector<TComplex> x(static_cast<size_t>(n), TComplex{2.0f, 0.0f}), y(static_cast<size_t>(n)), z(static_cast<size_t>(n));
+        std::vector<TComplex> x(static_cast<size_t>(n), TComplex{2.0f, 0.0f}),
+            y(static_cast<size_t>(n)), z(static_cast<size_t>(n));
         ForwardFFT(x.data(), y.data(), n);
         EXPECT_NEAR(y[0].re, 2.0 * n, 1e-5 * n) << n;
-        for (int32_t k = 1; k < n; ++k) EXPECT_LT(std::hypot(y[k].re, y[k].im), 1e-3 * n) << n << " " << k;
+        for (int32_t k = 1; k < n; ++k)
+            EXPECT_LT(std::hypot(y[k].re, y[k].im), 1e-3 * n) << n << " " << k;
         InverseFFT(y.data(), z.data(), n);
         for (int32_t k = 0; k < n; ++k) EXPECT_NEAR(z[k].re, 2.0, 1e-4) << n;
     }
@@ -191,13 +207,14 @@ TEST(FFT, RealEvenInputGivesRealOutput) {
 
 TEST(FFT, TooLargePrimeFactorRaisesTheLengthErrorBeforeWriting) {
     for (int32_t n : {20011, 20021, 2 * 20011}) {
-        std::vector<TComplex> x(static_cast<size_t>(n), TComplex{1, 1}), y(static_cast<size_t>(n), TComplex{5, 5});
+        std::vector<TComplex> x(static_cast<size_t>(n), TComplex{1, 1}),
+            y(static_cast<size_t>(n), TComplex{5, 5});
         try {
             ForwardFFT(x.data(), y.data(), n);
             FAIL() << "no error for n = " << n;
         } catch (const EMathError& e) {
-            EXPECT_STREQ(e.what(),
-                         "Prime factor for FFT length too large. Change value for cMaxPrimeFactor in FFTs unit");
+            EXPECT_STREQ(e.what(), "Prime factor for FFT length too large. Change value for "
+                                   "cMaxPrimeFactor in FFTs unit");
         }
         EXPECT_THROW(InverseFFT(x.data(), y.data(), n), EMathError);
         for (const auto& v : y) ASSERT_EQ(v.re, 5.0f);

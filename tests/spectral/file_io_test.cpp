@@ -1,8 +1,8 @@
 // Writing files: what stands at the target's name, links, permissions and
 // temporary files left behind.
 
-#include "spectral/file_io.h"
 #include "spectral/errors.h"
+#include "spectral/file_io.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +23,7 @@ std::vector<std::string> Names(const fs::path& dir) {
     std::sort(names.begin(), names.end());
     return names;
 }
-}  // namespace
+} // namespace
 
 TEST(FileIo, RefusesToReplaceWhatIsNoRegularFile) {
     TTempDir dir;
@@ -86,7 +86,8 @@ TEST(FileIo, TemporaryFilesGoOnSignalsAndAfterTheirProcessDied) {
         TTempFile probe(folder, "x");
         mine = probe.Name().substr(folder.size());
     }
-    const std::string host = mine.substr(0, mine.size() - 6 - 1 - std::to_string(::getpid()).size());
+    const std::string host =
+        mine.substr(0, mine.size() - 6 - 1 - std::to_string(::getpid()).size());
     ASSERT_EQ(host.rfind(".pixmend-", 0), 0u) << mine;
     const std::string dead = host + std::to_string(child) + "-abcdef";
     const std::string alive = host + std::to_string(::getppid()) + "-abcdef";

@@ -17,8 +17,9 @@ TEST(MemoryBudget, BitmapsStoresAndResizesBeyondTheLimitAreRefused) {
         store.Resize(4000, 4000);
         FAIL() << "no error";
     } catch (const EMemoryBudget& e) {
-        EXPECT_STREQ(e.what(),
-                     "a store of 4000 x 4000 cells needs 244 MB of memory, more than the 100 MB allowed");
+        EXPECT_STREQ(
+            e.what(),
+            "a store of 4000 x 4000 cells needs 244 MB of memory, more than the 100 MB allowed");
     }
     EXPECT_TRUE(store.Empty());
     EXPECT_THROW(TBitmap24(10000, 10000), EMemoryBudget);

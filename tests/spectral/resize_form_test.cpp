@@ -51,8 +51,7 @@ TEST(ResizeFormTest, HasItsControlsAndFixedTexts) {
     ASSERT_EQ(modes.size(), 5);
     const QStringList names = {"Prozent", "Breite", QString::fromUtf8("H\xc3\xb6he"), "Max Breite",
                                QString::fromUtf8("Max H\xc3\xb6he")};
-    for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(modes[i]->text(), names[i]);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(modes[i]->text(), names[i]);
     EXPECT_TRUE(modes[0]->isChecked());
     EXPECT_EQ(dialog.Bok->text(), "ok");
     EXPECT_EQ(dialog.Bcancel->text(), "cancel");

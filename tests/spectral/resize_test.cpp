@@ -27,7 +27,7 @@ void ExpectUnchanged(const TSpectrumStore& before, const TSpectrumStore& after) 
     for (int p = 0; p < 3; ++p) EXPECT_EQ(after.Planes[p], before.Planes[p]);
 }
 
-}  // namespace
+} // namespace
 
 TEST(Resize, FiftyPercentCropsAndScalesByAQuarter) {
     const auto original = RandomStore(200, 100, 1);
@@ -105,13 +105,14 @@ TEST(Resize, MaxModesNeverEnlarge) {
     EXPECT_EQ(s.Cols, 80);
     EXPECT_EQ(s.Rows, 48);
     s = original;
-    EXPECT_TRUE(Resize(s, 100, rmMaxWidth).Changed);  // equal: f = 1, tapers
+    EXPECT_TRUE(Resize(s, 100, rmMaxWidth).Changed); // equal: f = 1, tapers
     EXPECT_EQ(s.Cols, 100);
 }
 
 TEST(Resize, TooSmallResultsAndForeignModesChangeNothing) {
     const auto original = RandomStore(300, 200, 7);
-    for (auto [value, mode] : {std::pair{1, 0}, {0, 0}, {-50, 0}, {3, 1}, {150, 5}, {1, 100}, {50, -1}}) {
+    for (auto [value, mode] :
+         {std::pair{1, 0}, {0, 0}, {-50, 0}, {3, 1}, {150, 5}, {1, 100}, {50, -1}}) {
         auto s = original;
         EXPECT_FALSE(Resize(s, value, mode).Changed) << value << " " << mode;
         ExpectUnchanged(original, s);

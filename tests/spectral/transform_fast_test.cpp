@@ -13,8 +13,8 @@
 #include <atomic>
 #include <cmath>
 #include <limits>
-#include <stdexcept>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -43,15 +43,17 @@ bool SameFloat(float a, float b) {
 std::string FirstDifference(const TSpectrumStore& got, const TSpectrumStore& want) {
     if (got.Cols != want.Cols || got.Rows != want.Rows) return "size";
     const tdline* gotArrays[4] = {&got.Planes[0], &got.Planes[1], &got.Planes[2], &got.WorkPlane};
-    const tdline* wantArrays[4] = {&want.Planes[0], &want.Planes[1], &want.Planes[2], &want.WorkPlane};
+    const tdline* wantArrays[4] = {&want.Planes[0], &want.Planes[1], &want.Planes[2],
+                                   &want.WorkPlane};
     for (int a = 0; a < 4; ++a) {
         if (gotArrays[a]->size() != wantArrays[a]->size()) return "array size";
         for (size_t i = 0; i < gotArrays[a]->size(); ++i) {
             const float g = (*gotArrays[a])[i], w = (*wantArrays[a])[i];
             if (!SameFloat(g, w)) {
                 std::ostringstream out;
-                out << (a < 3 ? "plane " + std::to_string(a) : std::string("work plane")) << " cell ("
-                    << i % size_t(got.Cols) << ", " << i / size_t(got.Cols) << "): " << g << " vs " << w;
+                out << (a < 3 ? "plane " + std::to_string(a) : std::string("work plane"))
+                    << " cell (" << i % size_t(got.Cols) << ", " << i / size_t(got.Cols)
+                    << "): " << g << " vs " << w;
                 return out.str();
             }
         }
@@ -84,12 +86,12 @@ void CheckAgainstReference(const TSpectrumStore& input, TTransformDirection dire
     const TTransformResult wantResult = TransformStoreReference(want, direction, source, none);
     for (const TConfig& config : configs) {
         TSpectrumStore got = input;
-        const TTransformResult gotResult =
-            TransformStore(got, direction, source, none, TTransformOptions{config.threads, config.lanes});
-        const std::string where = std::string(LaneSetName(config.lanes)) + ", " +
-                                  std::to_string(config.threads) + " threads, " +
-                                  std::to_string(input.Cols) + " x " + std::to_string(input.Rows) +
-                                  (direction == TTransformDirection::Forward ? " forward" : " inverse");
+        const TTransformResult gotResult = TransformStore(
+            got, direction, source, none, TTransformOptions{config.threads, config.lanes});
+        const std::string where =
+            std::string(LaneSetName(config.lanes)) + ", " + std::to_string(config.threads) +
+            " threads, " + std::to_string(input.Cols) + " x " + std::to_string(input.Rows) +
+            (direction == TTransformDirection::Forward ? " forward" : " inverse");
         ASSERT_EQ(FirstDifference(got, want), "") << where;
         ASSERT_EQ(gotResult.Maximum, wantResult.Maximum) << where;
         ASSERT_EQ(gotResult.ContrastPreset, wantResult.ContrastPreset) << where;
@@ -101,17 +103,20 @@ void CheckAgainstReference(const TSpectrumStore& input, TTransformDirection dire
 void CheckBothDirections(int32_t w, int32_t h, uint32_t seed,
                          const std::vector<TConfig>& configs = Configs()) {
     const TSpectrumStore spatial = RandomStore(w, h, seed);
-    ASSERT_NO_FATAL_FAILURE(CheckAgainstReference(spatial, TTransformDirection::Forward, nullptr, configs));
+    ASSERT_NO_FATAL_FAILURE(
+        CheckAgainstReference(spatial, TTransformDirection::Forward, nullptr, configs));
     TSpectrumStore spectrum = spatial;
     TNoProgress none;
     TransformStoreReference(spectrum, TTransformDirection::Forward, nullptr, none);
-    ASSERT_NO_FATAL_FAILURE(CheckAgainstReference(spectrum, TTransformDirection::Inverse, nullptr, configs));
+    ASSERT_NO_FATAL_FAILURE(
+        CheckAgainstReference(spectrum, TTransformDirection::Inverse, nullptr, configs));
 }
 
-}  // namespace
+} // namespace
 
 TEST(TransformFast, SmallestSizesMatchTheReference) {
-    for (auto [w, h] : {std::pair{1, 1}, std::pair{2, 1}, std::pair{1, 2}, std::pair{7, 3}, std::pair{3, 7}})
+    for (auto [w, h] :
+         {std::pair{1, 1}, std::pair{2, 1}, std::pair{1, 2}, std::pair{7, 3}, std::pair{3, 7}})
         ASSERT_NO_FATAL_FAILURE(CheckBothDirections(w, h, uint32_t(w * 100 + h)));
 }
 
@@ -138,8 +143,8 @@ TEST(TransformFast, LargePrimeLengthsMatchTheReference) {
     // 2 * 72 - 1 = 143 = 13 * 11 runs it twice, the second time on complex
     // values with twiddles.
     const std::vector<TConfig> few = {{TLaneSet::Auto, 1}, {TLaneSet::SSE2, 2}};
-    for (auto [w, h] : {std::pair{640, 2}, std::pair{1000, 2}, std::pair{3, 640}, std::pair{2, 1000},
-                        std::pair{320, 21}, std::pair{72, 72}})
+    for (auto [w, h] : {std::pair{640, 2}, std::pair{1000, 2}, std::pair{3, 640},
+                        std::pair{2, 1000}, std::pair{320, 21}, std::pair{72, 72}})
         ASSERT_NO_FATAL_FAILURE(CheckBothDirections(w, h, uint32_t(w + h), few));
 }
 
@@ -178,7 +183,8 @@ TEST(TransformFast, NaNInfinityAndSignedZerosMatchTheReference) {
     s.At(0, 4, 5) = specials[0];
     s.At(0, 0, 0) = specials[1];
     for (size_t i = 0; i < s.Planes[1].size(); i += 2) s.Planes[1][i] = -0.0f;
-    for (size_t i = 0; i < s.Planes[2].size(); i += 5) s.Planes[2][i] = specials[(i / 5) % std::size(specials)];
+    for (size_t i = 0; i < s.Planes[2].size(); i += 5)
+        s.Planes[2][i] = specials[(i / 5) % std::size(specials)];
     for (auto direction : {TTransformDirection::Forward, TTransformDirection::Inverse})
         ASSERT_NO_FATAL_FAILURE(CheckAgainstReference(s, direction));
 
@@ -191,7 +197,8 @@ TEST(TransformFast, NaNInfinityAndSignedZerosMatchTheReference) {
 }
 
 TEST(TransformFast, ReportsTheSameProgressAsTheReference) {
-    for (auto [w, h] : {std::pair{230, 120}, std::pair{101, 201}, std::pair{100, 100}, std::pair{3, 2}}) {
+    for (auto [w, h] :
+         {std::pair{230, 120}, std::pair{101, 201}, std::pair{100, 100}, std::pair{3, 2}}) {
         const TSpectrumStore input = RandomStore(w, h, 3);
         for (auto direction : {TTransformDirection::Forward, TTransformDirection::Inverse}) {
             TExactRecorder want;
@@ -200,8 +207,10 @@ TEST(TransformFast, ReportsTheSameProgressAsTheReference) {
             for (int threads : {1, 2, 4}) {
                 TExactRecorder got;
                 TSpectrumStore b = input;
-                TransformStore(b, direction, nullptr, got, TTransformOptions{threads, TLaneSet::Auto});
-                EXPECT_EQ(got.events, want.events) << w << " x " << h << ", " << threads << " threads";
+                TransformStore(b, direction, nullptr, got,
+                               TTransformOptions{threads, TLaneSet::Auto});
+                EXPECT_EQ(got.events, want.events)
+                    << w << " x " << h << ", " << threads << " threads";
             }
         }
     }
@@ -215,8 +224,9 @@ TEST(TransformFast, TooLongLengthFailsLikeTheReferenceBeforeAnyPlaneChanges) {
         const TSpectrumStore original = RandomStore(w, h, 11);
         TExactRecorder wantProgress;
         TSpectrumStore want = original;
-        EXPECT_THROW(TransformStoreReference(want, TTransformDirection::Forward, nullptr, wantProgress),
-                     EMathError);
+        EXPECT_THROW(
+            TransformStoreReference(want, TTransformDirection::Forward, nullptr, wantProgress),
+            EMathError);
         for (int threads : {1, 2}) {
             TExactRecorder gotProgress;
             TSpectrumStore got = original;
@@ -227,7 +237,8 @@ TEST(TransformFast, TooLongLengthFailsLikeTheReferenceBeforeAnyPlaneChanges) {
             } catch (const EMathError& e) {
                 EXPECT_EQ(e.what(), TransformLengthMessage(w, h));
             }
-            for (int p = 0; p < 3; ++p) ASSERT_EQ(got.Planes[p], original.Planes[p]) << w << " x " << h;
+            for (int p = 0; p < 3; ++p)
+                ASSERT_EQ(got.Planes[p], original.Planes[p]) << w << " x " << h;
             EXPECT_EQ(gotProgress.events, wantProgress.events) << w << " x " << h;
         }
     }
@@ -259,7 +270,7 @@ TEST(ThreadTeam, RunsEveryWorkerAndRethrowsTheFirstError) {
                                   if (worker == 2) throw std::runtime_error("worker 2");
                               }),
                  std::runtime_error);
-    EXPECT_EQ(ran, 3);  // the others still ran to their end and were joined
+    EXPECT_EQ(ran, 3); // the others still ran to their end and were joined
 
     EXPECT_EQ(ResolveThreadCount(0), AvailableProcessors());
     EXPECT_EQ(ResolveThreadCount(-4), AvailableProcessors());

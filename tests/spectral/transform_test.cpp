@@ -27,7 +27,8 @@ public:
     void ClearPercent() override { events.push_back("clear"); }
 };
 
-TTransformResult Apply(TSpectrumStore& s, TTransformDirection d, const TBitmap24* source = nullptr) {
+TTransformResult Apply(TSpectrumStore& s, TTransformDirection d,
+                       const TBitmap24* source = nullptr) {
     TNoProgress none;
     return TransformStore(s, d, source, none);
 }
@@ -39,7 +40,7 @@ TSpectrumStore StoreOf(int32_t w, int32_t h, const std::vector<float>& values) {
     return s;
 }
 
-}  // namespace
+} // namespace
 
 TEST(Transform, OneByOneImageIsItsOwnSpectrum) {
     auto s = StoreOf(1, 1, {-41.0f});
@@ -86,9 +87,11 @@ TEST(Transform, RoundTripRestoresTheImage) {
             for (size_t i = 0; i < s.CellCount(); ++i) {
                 const float want = original.Planes[p][i];
                 if (std::fabs(want) < 0.099f) {
-                    ASSERT_EQ(s.Planes[p][i], 0.0f);  // the 0.1 threshold makes near-zero cells exact
+                    ASSERT_EQ(s.Planes[p][i],
+                              0.0f); // the 0.1 threshold makes near-zero cells exact
                 } else if (std::fabs(want) > 0.101f) {
-                    ASSERT_NEAR(s.Planes[p][i], want, tolerance) << w << "x" << h << " plane " << p << " cell " << i;
+                    ASSERT_NEAR(s.Planes[p][i], want, tolerance)
+                        << w << "x" << h << " plane " << p << " cell " << i;
                 }
             }
     }
@@ -96,7 +99,7 @@ TEST(Transform, RoundTripRestoresTheImage) {
 
 TEST(Transform, ThresholdZeroesMagnitudesBelowPointOne) {
     // A 1 x 1 store is its own spectrum, so the threshold alone decides.
-    const float tenth = 0.1f;  // slightly above one tenth: kept
+    const float tenth = 0.1f; // slightly above one tenth: kept
     const float below = std::nextafter(tenth, 0.0f);
     for (float v : {tenth, -tenth, below, -below, 0.5f}) {
         auto s = StoreOf(1, 1, {v});
@@ -111,7 +114,7 @@ TEST(Transform, BitmapSourceEqualsTheFilledStore) {
     TSpectrumStore fromPlanes, fromBitmap;
     FillStoreFromBitmap(image, fromPlanes);
     FillStoreFromBitmap(image, fromBitmap);
-    for (auto& p : fromBitmap.Planes) std::fill(p.begin(), p.end(), 1e9f);  // must not be read
+    for (auto& p : fromBitmap.Planes) std::fill(p.begin(), p.end(), 1e9f); // must not be read
     Apply(fromPlanes, TTransformDirection::Forward);
     Apply(fromBitmap, TTransformDirection::Forward, &image);
     for (int p = 0; p < 3; ++p)
@@ -124,17 +127,18 @@ TEST(Transform, InverseAlwaysReadsThePlanes) {
     auto a = RandomStore(5, 4, 3), b = a;
     Apply(a, TTransformDirection::Inverse, &image);
     Apply(b, TTransformDirection::Inverse);
-    for (size_t i = 0; i < a.CellCount(); ++i) ASSERT_EQ(FloatBits(a.Planes[0][i]), FloatBits(b.Planes[0][i]));
+    for (size_t i = 0; i < a.CellCount(); ++i)
+        ASSERT_EQ(FloatBits(a.Planes[0][i]), FloatBits(b.Planes[0][i]));
 }
 
 TEST(Transform, MaximumIgnoresRowAndColumnZeroAndPresetsTheContrast) {
     // A spectrum whose inverse we transform forward again keeps its maximum.
     TSpectrumStore s;
     s.Resize(6, 5);
-    s.At(0, 0, 0) = 1e9f;   // constant term: ignored
-    s.At(1, 4, 0) = 1e8f;   // row 0: ignored
-    s.At(2, 0, 3) = 1e8f;   // column 0: ignored
-    s.At(1, 2, 2) = 500000.0f;  // e^13.12
+    s.At(0, 0, 0) = 1e9f;      // constant term: ignored
+    s.At(1, 4, 0) = 1e8f;      // row 0: ignored
+    s.At(2, 0, 3) = 1e8f;      // column 0: ignored
+    s.At(1, 2, 2) = 500000.0f; // e^13.12
     Apply(s, TTransformDirection::Inverse);
     const auto result = Apply(s, TTransformDirection::Forward);
     EXPECT_NEAR(result.Maximum, 500000.0, 5.0);
@@ -149,10 +153,10 @@ TEST(Transform, ReportsPhasesAndPercentagesAtEveryHundredthLine) {
     auto s = RandomStore(230, 120, 1);
     TRecorder rec;
     TransformStore(s, TTransformDirection::Forward, nullptr, rec);
-    const std::vector<std::string> want = {
-        "Red1",   "0.0",  "13.9", "Red2",   "16.7", "23.9", "31.2",
-        "Green1", "33.3", "47.2", "Green2", "50.0", "57.2", "64.5",
-        "Blue1",  "66.6", "80.5", "Blue2",  "83.3", "90.5", "97.8"};
+    const std::vector<std::string> want = {"Red1", "0.0",    "13.9",  "Red2", "16.7",   "23.9",
+                                           "31.2", "Green1", "33.3",  "47.2", "Green2", "50.0",
+                                           "57.2", "64.5",   "Blue1", "66.6", "80.5",   "Blue2",
+                                           "83.3", "90.5",   "97.8"};
     EXPECT_EQ(rec.events, want);
 }
 
@@ -168,7 +172,8 @@ TEST(Transform, TooWideImageFailsBeforeAnyPlaneChanges) {
             const std::string size = w > 1 ? "width" : "height";
             EXPECT_EQ(e.what(), "Prime factor for FFT length too large. The image is " + side +
                                     ": its transform length 20011 has the prime factor 20011, "
-                                    "above the 20007 the FFT takes. The largest " + size +
+                                    "above the 20007 the FFT takes. The largest " +
+                                    size +
                                     " below it that works is 10005 pixels; crop the image to it.");
         }
         for (int p = 0; p < 3; ++p) ASSERT_EQ(s.Planes[p], original.Planes[p]);
@@ -222,7 +227,7 @@ bool SameBits(const tdline& a, const tdline& b) {
     return true;
 }
 
-}  // namespace
+} // namespace
 
 TEST(Transform, KeptPlanesGiveTheSameBitsInEveryMode) {
     // 250 rows: the cancel checks between blocks run across several blocks.
@@ -230,10 +235,12 @@ TEST(Transform, KeptPlanesGiveTheSameBitsInEveryMode) {
     for (const bool fast : {false, true})
         for (const int threads : {1, 3})
             for (const bool fromBitmap : {true, false})
-                for (const auto direction : {TTransformDirection::Forward, TTransformDirection::Inverse}) {
+                for (const auto direction :
+                     {TTransformDirection::Forward, TTransformDirection::Inverse}) {
                     TSpectrumStore inPlace;
                     FillStoreFromBitmap(image, inPlace);
-                    if (direction == TTransformDirection::Inverse) Apply(inPlace, TTransformDirection::Forward);
+                    if (direction == TTransformDirection::Inverse)
+                        Apply(inPlace, TTransformDirection::Forward);
                     TSpectrumStore kept = inPlace;
                     const TBitmap24* source = fromBitmap ? &image : nullptr;
                     TTransformOptions options;
@@ -256,13 +263,14 @@ TEST(Transform, CancelStopsTheRunAndKeptPlanesStayAsTheyWere) {
             TSpectrumStore store = RandomStore(61, 250, 8);
             const TSpectrumStore before = store;
             std::atomic<bool> cancel{false};
-            TCancelAt progress(cancel, 40.0);  // in the second plane's row pass
+            TCancelAt progress(cancel, 40.0); // in the second plane's row pass
             TTransformOptions options;
             options.Threads = threads;
             options.KeepPlanes = keep;
             options.Cancel = &cancel;
-            EXPECT_THROW(TransformStore(store, TTransformDirection::Inverse, nullptr, progress, options),
-                         ETransformCancelled);
+            EXPECT_THROW(
+                TransformStore(store, TTransformDirection::Inverse, nullptr, progress, options),
+                ETransformCancelled);
             for (int p = 0; p < 3; ++p)
                 EXPECT_EQ(SameBits(store.Planes[p], before.Planes[p]), keep || p > 0)
                     << "plane " << p << " keep " << keep << ": without keeping, the first is done";

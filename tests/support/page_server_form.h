@@ -18,18 +18,18 @@
 #include <vector>
 
 class TFixedAddress final : public ILocalAddress {
-  public:
+public:
     explicit TFixedAddress(std::optional<std::string> a) : address_(std::move(a)) {}
     std::optional<std::string> Current() override { return address_; }
 
-  private:
+private:
     std::optional<std::string> address_;
 };
 
 // Answers GET with the page stored for the path, 404 otherwise; one request
 // per connection, closed after the answer. Notes every path asked for.
 class TPageServer {
-  public:
+public:
     struct TAnswer {
         int status = 200;
         QByteArray headers; // extra header lines, each ending in CR LF
@@ -53,7 +53,7 @@ class TPageServer {
     }
     std::vector<QByteArray> asked;
 
-  private:
+private:
     void Answer(QTcpSocket* s) {
         QByteArray& head = heads_[s];
         head += s->readAll();

@@ -21,7 +21,7 @@ void RealTransform1D(const float* x, float* y, int32_t L, TTransformDirection di
 namespace {
 const char* const kRowKeys[3] = {"Red1", "Green1", "Blue1"};
 const char* const kColumnKeys[3] = {"Red2", "Green2", "Blue2"};
-}  // namespace
+} // namespace
 
 TTransformResult TransformStoreReference(TSpectrumStore& store, TTransformDirection direction,
                                          const TBitmap24* source, IProgress& progress) {
@@ -45,7 +45,8 @@ TTransformResult TransformStoreReference(TSpectrumStore& store, TTransformDirect
             const float* row;
             if (fromBitmap) {
                 const uint8_t* px = source->Row(r);
-                for (int32_t c = 0; c < W; ++c) x[c] = float(px[size_t(c) * 3 + size_t(p)]) - 127.0f;
+                for (int32_t c = 0; c < W; ++c)
+                    x[c] = float(px[size_t(c) * 3 + size_t(p)]) - 127.0f;
                 row = x.data();
             } else {
                 row = plane + size_t(r) * size_t(W);

@@ -39,11 +39,14 @@ TBitmap24 ScreenedPicture(int32_t w, int32_t h, double cell) {
         for (int32_t c = 0; c < w; ++c)
             for (int p = 0; p < 3; ++p) {
                 const double x = double(c) / w, y = double(r) / h;
-                const double disc = std::exp(-((x - 0.6) * (x - 0.6) + (y - 0.4) * (y - 0.4)) * 18.0);
-                double v = 128.0 + 50.0 * std::sin(6.0 * x + p) * std::cos(4.0 * y) + 60.0 * disc - 20.0 * p;
+                const double disc =
+                    std::exp(-((x - 0.6) * (x - 0.6) + (y - 0.4) * (y - 0.4)) * 18.0);
+                double v = 128.0 + 50.0 * std::sin(6.0 * x + p) * std::cos(4.0 * y) + 60.0 * disc -
+                           20.0 * p;
                 if (cell > 0) {
                     const double a = angles[p] * std::numbers::pi / 180.0;
-                    const double u = c * std::cos(a) + r * std::sin(a), t = -c * std::sin(a) + r * std::cos(a);
+                    const double u = c * std::cos(a) + r * std::sin(a),
+                                 t = -c * std::sin(a) + r * std::cos(a);
                     const double k = 2.0 * std::numbers::pi / cell;
                     v += 35.0 * (std::cos(k * u) + std::cos(k * t));
                 }
@@ -98,7 +101,7 @@ TCliRun RunShell(const std::string& command) {
     return run;
 }
 
-}  // namespace
+} // namespace
 
 TCliRun RunCli(const std::string& arguments) {
     return RunShell(std::string(PIXMEND_CLI_PATH) + " " + arguments + " 2>&1");
@@ -109,7 +112,8 @@ TCliRun RunCliErrors(const std::string& arguments) {
 }
 
 void SetTiffShortTag(std::vector<uint8_t>& tif, uint16_t tag, uint16_t value) {
-    if (tif.size() < 8 || tif[0] != 'I' || tif[1] != 'I') throw std::runtime_error("not a little-endian TIFF");
+    if (tif.size() < 8 || tif[0] != 'I' || tif[1] != 'I')
+        throw std::runtime_error("not a little-endian TIFF");
     const auto u16 = [&](size_t at) { return unsigned(tif.at(at) | tif.at(at + 1) << 8); };
     const size_t ifd = u16(4) | size_t(u16(6)) << 16;
     for (unsigned e = 0; e < u16(ifd); ++e) {

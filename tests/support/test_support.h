@@ -49,7 +49,7 @@ private:
 // Runs pixmend-cli with the arguments (a shell command line) and collects what
 // it prints on stdout and stderr together.
 struct TCliRun {
-    int status = -1;  // the exit status; -1 when it did not exit normally
+    int status = -1; // the exit status; -1 when it did not exit normally
     std::string out;
 };
 TCliRun RunCli(const std::string& arguments);

@@ -27,8 +27,7 @@ std::array<uint8_t, 8> Block(const Bytes& key, std::array<uint8_t, 8> in) {
 }
 
 std::array<uint8_t, 8> Xor(std::array<uint8_t, 8> a, const std::array<uint8_t, 8>& b) {
-    for (int i = 0; i < 8; ++i)
-        a[i] ^= b[i];
+    for (int i = 0; i < 8; ++i) a[i] ^= b[i];
     return a;
 }
 
@@ -42,8 +41,7 @@ Bytes ExpectedKeystream(const std::string& keyBytes, size_t n) {
     Bytes out;
     while (out.size() < n) {
         const auto c = Block(key, f);
-        for (size_t i = 0; i < 8 && out.size() < n; ++i)
-            out.push_back(c[i]);
+        for (size_t i = 0; i < 8 && out.size() < n; ++i) out.push_back(c[i]);
         f = Xor(c, f);
     }
     return out;
@@ -96,8 +94,7 @@ TEST(Keystream, LengthsAroundTheBlockSize) {
         EXPECT_EQ(Bytes(out.begin(), out.begin() + long(n)),
                   Bytes(expected.begin(), expected.begin() + long(n)))
             << "n = " << n;
-        for (size_t i = n; i < n + 4; ++i)
-            EXPECT_EQ(out[i], 0xEE) << "n = " << n;
+        for (size_t i = n; i < n + 4; ++i) EXPECT_EQ(out[i], 0xEE) << "n = " << n;
         if (n == 0) {
             EXPECT_EQ(0, std::memcmp(before, cipher.Feedback(), 8)) << "n = 0 moved the register";
         }
@@ -150,8 +147,7 @@ TEST(Keystream, SameKeyTwiceWithOtherWorkBetween) {
 TEST(Keystream, InPlaceEqualsSeparateBuffers) {
     const Bytes source = [] {
         Bytes s(29);
-        for (size_t i = 0; i < s.size(); ++i)
-            s[i] = uint8_t(i * 37 + 11);
+        for (size_t i = 0; i < s.size(); ++i) s[i] = uint8_t(i * 37 + 11);
         return s;
     }();
     TCipher_Blowfish cipher;
@@ -182,8 +178,7 @@ TEST(Keystream, KeyTextsAreCaseSensitiveBytes) {
     const Bytes lower = Keystream("pixmend", 16), upper = Keystream("PIXMEND", 16);
     EXPECT_NE(lower, upper);
     size_t same = 0;
-    for (size_t i = 0; i < 16; ++i)
-        same += lower[i] == upper[i];
+    for (size_t i = 0; i < 16; ++i) same += lower[i] == upper[i];
     EXPECT_LT(same, 4u);
     // The empty key text is valid and has its own keystream.
     EXPECT_EQ(Keystream("", 16), ExpectedKeystream("", 16));

@@ -45,12 +45,10 @@ double RefMeasure(const TSpectrumStore& s, const std::string& sign) {
                     }
             }
         }
-    for (auto& a : A)
-        a = float(double(a) / H / W);
+    for (auto& a : A) a = float(double(a) / H / W);
     float n = A[4];
     if (n == 0) n = 1;
-    for (auto& a : A)
-        a = float(double(a) / double(n));
+    for (auto& a : A) a = float(double(a) / double(n));
     float best = 1111110;
     int ds = 0;
     for (int d = -40; d <= 40; ++d)
@@ -107,8 +105,7 @@ TSpectrumStore SpectrumLike(int32_t w, int32_t h, uint32_t seed) {
                 if (std::fabs(v) < 0.1f) v = 0.0f;
                 s.At(p, c, r) = v;
             }
-    for (int p = 0; p < 3; ++p)
-        s.At(p, 0, 0) = float(scale * 20.0);
+    for (int p = 0; p < 3; ++p) s.At(p, 0, 0) = float(scale * 20.0);
     return s;
 }
 
@@ -153,8 +150,7 @@ TEST(WatermarkMeasure, TinyAndSubnormalValuesMatchTheReference) {
         EXPECT_EQ(WatermarkMeasure(s, "t"), RefMeasure(s, "t")) << tiny;
         TSpectrumStore all = RandomStore(37, 23, 78, -1.0f, 1.0f);
         for (int p = 0; p < 3; ++p)
-            for (auto& v : all.Planes[p])
-                v *= tiny;
+            for (auto& v : all.Planes[p]) v *= tiny;
         EXPECT_EQ(WatermarkMeasure(all, "t"), RefMeasure(all, "t")) << tiny;
     }
 }
@@ -222,10 +218,8 @@ TEST(WatermarkEmbed, CellsAtTheBoundAreNeverChanged) {
     TSpectrumStore s = SpectrumLike(150, 100, 11);
     const float se = float(100000.0 / 100 / 150);
     float bound = 150.0f * 100.0f;
-    while (double(bound) * double(se) >= 100000.0)
-        bound = std::nextafter(bound, 0.0f);
-    while (double(bound) * double(se) < 100000.0)
-        bound = std::nextafter(bound, 2.0f * bound);
+    while (double(bound) * double(se) >= 100000.0) bound = std::nextafter(bound, 0.0f);
+    while (double(bound) * double(se) < 100000.0) bound = std::nextafter(bound, 2.0f * bound);
     const float below = std::nextafter(bound, 0.0f);
     s.At(0, 10, 10) = bound;
     s.At(1, 11, 10) = -bound;
@@ -252,10 +246,8 @@ TEST(WatermarkMeasure, CellsAtTheDetectionBoundAreNotCounted) {
     TSpectrumStore s = SpectrumLike(60, 50, 12);
     const float sd = float(1000000.0 / 50 / 60);
     float bound = 3000.0f / 10.0f;
-    while (!(std::fabs(bound * sd) < 100000.0f))
-        bound = std::nextafter(bound, 0.0f);
-    while (std::fabs(bound * sd) < 100000.0f)
-        bound = std::nextafter(bound, 2.0f * bound);
+    while (!(std::fabs(bound * sd) < 100000.0f)) bound = std::nextafter(bound, 0.0f);
+    while (std::fabs(bound * sd) < 100000.0f) bound = std::nextafter(bound, 2.0f * bound);
     s.At(1, 20, 20) = bound;
     const double q = WatermarkMeasure(s, "k");
     s.At(1, 20, 20) = -5.0f * bound;
@@ -325,8 +317,7 @@ TEST(WatermarkFit, IdealProfileIsFoundAndFlatOnesAreNot) {
     EXPECT_EQ(double(float(q)), q); // a single-precision value
     // Scaling the profile does not matter: it is normalised by A[0] (and the size).
     float scaled[9];
-    for (int t = 0; t < 9; ++t)
-        scaled[t] = ideal[t] * 4096.0f * 25.0f;
+    for (int t = 0; t < 9; ++t) scaled[t] = ideal[t] * 4096.0f * 25.0f;
     EXPECT_EQ(WatermarkMeasureFromProfile(scaled, 64, 25), q);
     // The widest bells are nearly flat, so a flat profile fits them well: the
     // measure looks at the shape near the centre, not at a peak's height.
@@ -354,8 +345,7 @@ TEST(WatermarkFit, ZeroCentreIsLeftUndivided) {
     // values after the division by H W are used as they are.
     const float bump[9] = {0, 0, 0, 0.6f, 0, 0.6f, 0, 0, 0};
     float scaled[9];
-    for (int t = 0; t < 9; ++t)
-        scaled[t] = bump[t] * 7.0f * 3.0f;
+    for (int t = 0; t < 9; ++t) scaled[t] = bump[t] * 7.0f * 3.0f;
     const double q = WatermarkMeasureFromProfile(bump, 1, 1);
     EXPECT_FALSE(std::isnan(q));
     EXPECT_EQ(WatermarkMeasureFromProfile(scaled, 7, 3), q);
@@ -370,8 +360,7 @@ TEST(WatermarkFit, MeasureStaysWithinZeroAndOne) {
     std::mt19937 gen(5);
     for (int i = 0; i < 200; ++i) {
         float A[9];
-        for (auto& a : A)
-            a = float(int(gen() % 2001) - 1000);
+        for (auto& a : A) a = float(int(gen() % 2001) - 1000);
         const double q = WatermarkMeasureFromProfile(A, 3, 7);
         EXPECT_GE(q, 0.0);
         EXPECT_LE(q, 1.0);
@@ -433,11 +422,13 @@ TEST(WatermarkSign, SignsOutsideLatin1AreDistinctKeysAndLatin1SignsKeepTheirByte
     EXPECT_EQ(KeyTextBytes("\xC2\xA9 M\xC3\xBCller"), "\xA9 M\xFCller");
     EXPECT_EQ(KeyTextBytes("\xE6\xB0\xB4\xE5\x8D\xB0"), "\xE6\xB0\xB4\xE5\x8D\xB0");
     TSpectrumStore s = SpectrumLike(150, 100, 31);
-    const std::string sign = "\xE6\xB0\xB4\xE5\x8D\xB0\xE7\xAD\xBE\xE5\x90\x8D\xE6\xB5\x8B\xE8\xAF\x95";
+    const std::string sign =
+        "\xE6\xB0\xB4\xE5\x8D\xB0\xE7\xAD\xBE\xE5\x90\x8D\xE6\xB5\x8B\xE8\xAF\x95";
     EmbedWatermark(s, sign);
     EXPECT_TRUE(WatermarkFound(WatermarkMeasure(s, sign)));
     // Same length, other characters: once all the same "??????" key.
-    EXPECT_FALSE(WatermarkFound(WatermarkMeasure(s, "\xD0\x96\xD0\xB6\xD0\xB6\xD0\xB6\xD0\xB6\xD0\xB6")));
+    EXPECT_FALSE(
+        WatermarkFound(WatermarkMeasure(s, "\xD0\x96\xD0\xB6\xD0\xB6\xD0\xB6\xD0\xB6\xD0\xB6")));
     EXPECT_FALSE(WatermarkFound(WatermarkMeasure(s, "??????")));
 }
 
@@ -446,7 +437,8 @@ TEST(WatermarkEmbed, FailuresSayWhyAndLeaveTheStoreAsItWas) {
     const TSpectrumStore original = tiny;
     int reports = 0;
     try {
-        EmbedWatermarkOrFail(tiny, kDefaultSign, [&](int pass, double) { EXPECT_EQ(pass, ++reports); });
+        EmbedWatermarkOrFail(tiny, kDefaultSign,
+                             [&](int pass, double) { EXPECT_EQ(pass, ++reports); });
         FAIL() << "no error";
     } catch (const EWatermarkError& e) {
         EXPECT_EQ(e.Kind, EWatermarkError::TKind::TooWeak);
