@@ -199,6 +199,67 @@ const char* QtFormatOf(const char* data, size_t size) {
     return nullptr;
 }
 
+// Bytes in memory as libtiff's client procedures see a file: read-only, no
+// mapping, so that libtiff copies no more than it asks for.
+struct TTiffBytes {
+    const char* Data;
+    toff_t Size;
+    toff_t Pos = 0;
+};
+
+tmsize_t TiffRead(thandle_t h, void* to, tmsize_t n) {
+    auto& f = *static_cast<TTiffBytes*>(h);
+    const toff_t count = std::min<toff_t>(toff_t(std::max<tmsize_t>(n, 0)), f.Size - f.Pos);
+    std::memcpy(to, f.Data + f.Pos, size_t(count));
+    f.Pos += count;
+    return tmsize_t(count);
+}
+tmsize_t TiffWrite(thandle_t, void*, tmsize_t) {
+    return -1;
+}
+toff_t TiffSeek(thandle_t h, toff_t offset, int whence) {
+    auto& f = *static_cast<TTiffBytes*>(h);
+    const toff_t base = whence == SEEK_CUR ? f.Pos : whence == SEEK_END ? f.Size : 0;
+    if (offset > std::numeric_limits<toff_t>::max() - base) return toff_t(-1);
+    f.Pos = std::min(base + offset, f.Size);
+    return f.Pos;
+}
+int TiffClose(thandle_t) {
+    return 0;
+}
+toff_t TiffSize(thandle_t h) {
+    return static_cast<TTiffBytes*>(h)->Size;
+}
+int TiffMap(thandle_t, void**, toff_t*) {
+    return 0;
+}
+void TiffUnmap(thandle_t, void*, toff_t) {}
+
+// libtiff decodes a strip or a tile at a time into a buffer sized from the
+// directory's tags, whatever the file holds: a few hundred bytes declaring
+// tens of thousands of samples per pixel, or tiles far larger than the
+// image, ask it for gigabytes. No picture we read needs more than four 32-bit
+// samples a pixel, so a buffer beyond 16 bytes for each of the image's pixels
+// (or 16 MB, for small images in the usual large tiles) is refused; the rest
+// counts with the images in the memory check. Returns the buffer's size.
+uint64_t CheckTiffBuffer(const char* data, size_t size, const std::string& said) {
+    TTiffBytes bytes{data, toff_t(size)};
+    // Opened under the name Qt's plugin uses, so that messages read alike.
+    TIFF* tiff = TIFFClientOpen("foo", "rm", &bytes, TiffRead, TiffWrite, TiffSeek, TiffClose,
+                                TiffSize, TiffMap, TiffUnmap);
+    if (!tiff) InvalidImage(said);
+    uint32_t width = 0, height = 0;
+    TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
+    const uint64_t buffer = TIFFIsTiled(tiff) ? TIFFTileSize64(tiff) : TIFFStripSize64(tiff);
+    TIFFClose(tiff);
+    constexpr uint64_t kSmallImageBuffer = uint64_t(16) << 20;
+    const uint64_t pixels = std::min(uint64_t(width) * height, kMaxImagePixels);
+    if (buffer > std::max(pixels * 16, kSmallImageBuffer))
+        throw EInvalidGraphic("Bitmap ist ungültig");
+    return buffer;
+}
+
 // Qt's PNG or TIFF reader, with our size limit checked on the header and on
 // the result, and what it says collected for the error.
 QImage ReadQImage(const char* data, size_t size) {
@@ -216,9 +277,11 @@ QImage ReadQImage(const char* data, size_t size) {
     if (declared.isValid() &&
         uint64_t(declared.width()) * uint64_t(declared.height()) > kMaxImagePixels)
         throw EInvalidGraphic("Bitmap ist ungültig");
+    const uint64_t tiffBuffer =
+        std::strcmp(format, "tiff") == 0 ? CheckTiffBuffer(data, size, said) : 0;
     // Qt's image (up to 8 bytes per pixel) and ours (up to 6) exist at once.
     if (declared.isValid())
-        RequireMemory(uint64_t(declared.width()) * uint64_t(declared.height()) * 14,
+        RequireMemory(uint64_t(declared.width()) * uint64_t(declared.height()) * 14 + tiffBuffer,
                       "a picture of " + std::to_string(declared.width()) + " x " +
                           std::to_string(declared.height()) + " pixels");
     // Qt refuses images above a global limit (256 MB by default); raise it to

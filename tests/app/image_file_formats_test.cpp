@@ -156,6 +156,14 @@ TEST(ImageFileFormats, DamagedFilesAreRefusedWithTheLibrarysReason) {
     }
 }
 
+// A few hundred bytes declaring 46593 samples a pixel would have libtiff
+// allocate a strip of 12 GB; the file is refused before any decoding, so no
+// library reason comes with it.
+TEST(ImageFileFormats, TiffAskingForHugeStripsIsRefusedBeforeDecoding) {
+    EXPECT_EQ(RefusalOf(PIXMEND_SOURCE_DIR "/fuzz/corpus/png_tiff/strip-of-46593-samples.tif"),
+              "Bitmap ist ungültig");
+}
+
 // Big scans are written from the store and read into it a few rows at a
 // time; the files and planes must be exactly those of the whole-picture path.
 TEST(ImageFileFormats, StoreSlicesMatchWholePictures) {
