@@ -24,6 +24,7 @@
 #include <cstring>
 #include <limits>
 #include <mutex>
+#include <optional>
 #include <string>
 
 QImage ToQImage(const TBitmap24& image) {
@@ -157,14 +158,18 @@ extern "C" void png_set_error_fn(png_structrp png, png_voidp errorData, png_erro
 
 namespace {
 
+void InstallTiffHandlers() {
+    static std::once_flag installed;
+    std::call_once(installed, [] {
+        TIFFSetErrorHandler(TiffError);
+        TIFFSetWarningHandler(TiffWarning);
+    });
+}
+
 class TCollectMessages {
 public:
     explicit TCollectMessages(std::string& into) {
-        static std::once_flag tiffHandlers;
-        std::call_once(tiffHandlers, [] {
-            TIFFSetErrorHandler(TiffError);
-            TIFFSetWarningHandler(TiffWarning);
-        });
+        InstallTiffHandlers();
         tCollected = &into;
         const std::lock_guard<std::mutex> lock(gHandlerMutex);
         if (gDecodes++ == 0) gPrevious = qInstallMessageHandler(CollectingHandler);
@@ -240,14 +245,9 @@ void TiffUnmap(thandle_t, void*, toff_t) {}
 // tens of thousands of samples per pixel, or tiles far larger than the
 // image, ask it for gigabytes. No picture we read needs more than four 32-bit
 // samples a pixel, so a buffer beyond 16 bytes for each of the image's pixels
-// (or 16 MB, for small images in the usual large tiles) is refused; the rest
-// counts with the images in the memory check. Returns the buffer's size.
-uint64_t CheckTiffBuffer(const char* data, size_t size, const std::string& said) {
-    TTiffBytes bytes{data, toff_t(size)};
-    // Opened under the name Qt's plugin uses, so that messages read alike.
-    TIFF* tiff = TIFFClientOpen("foo", "rm", &bytes, TiffRead, TiffWrite, TiffSeek, TiffClose,
-                                TiffSize, TiffMap, TiffUnmap);
-    if (!tiff) InvalidImage(said);
+// (or 16 MB, for small images in the usual large tiles) is too large. Closes
+// the file; the buffer's size, or nullopt for a buffer too large.
+std::optional<uint64_t> TiffBufferOf(TIFF* tiff) {
     uint32_t width = 0, height = 0;
     TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
     TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
@@ -255,9 +255,20 @@ uint64_t CheckTiffBuffer(const char* data, size_t size, const std::string& said)
     TIFFClose(tiff);
     constexpr uint64_t kSmallImageBuffer = uint64_t(16) << 20;
     const uint64_t pixels = std::min(uint64_t(width) * height, kMaxImagePixels);
-    if (buffer > std::max(pixels * 16, kSmallImageBuffer))
-        throw EInvalidGraphic("Bitmap ist ungültig");
+    if (buffer > std::max(pixels * 16, kSmallImageBuffer)) return std::nullopt;
     return buffer;
+}
+
+// The TIFF bytes' buffer (see above); refused before Qt's reader runs.
+uint64_t CheckTiffBuffer(const char* data, size_t size, const std::string& said) {
+    TTiffBytes bytes{data, toff_t(size)};
+    // Opened under the name Qt's plugin uses, so that messages read alike.
+    TIFF* tiff = TIFFClientOpen("foo", "rm", &bytes, TiffRead, TiffWrite, TiffSeek, TiffClose,
+                                TiffSize, TiffMap, TiffUnmap);
+    if (!tiff) InvalidImage(said);
+    const std::optional<uint64_t> buffer = TiffBufferOf(tiff);
+    if (!buffer) throw EInvalidGraphic("Bitmap ist ungültig");
+    return *buffer;
 }
 
 // Qt's PNG or TIFF reader, with our size limit checked on the header and on
@@ -458,6 +469,12 @@ TImageFile DecodeQtImageFileWithInfo(const char* data, size_t size) {
     const QByteArray icc = image.colorSpace().iccProfile();
     out.Info.IccProfile.assign(icc.constData(), size_t(icc.size()));
     return out;
+}
+
+bool TiffFileFitsItsPixels(const std::string& fileName) {
+    InstallTiffHandlers(); // quiet: the answer says all
+    TIFF* tiff = TIFFOpen(fileName.c_str(), "rm");
+    return tiff && TiffBufferOf(tiff).has_value();
 }
 
 std::string EncodeQtImageFile(const TBitmap24& bitmap, const TBitmap48& deep,

@@ -32,6 +32,12 @@ TBitmap24 DecodeQtImageFile(const char* data, size_t size);
 // DecodeQtImageFile.
 TImageFile DecodeQtImageFileWithInfo(const char* data, size_t size);
 
+// Whether a TIFF file may be given to Qt's reader: libtiff can open it and
+// the buffer it would decode a strip or tile into is within what the image's
+// pixels need. The decoders above refuse the same files; this is for readers
+// of our own that go to Qt directly (the file dialog's preview).
+bool TiffFileFitsItsPixels(const std::string& fileName);
+
 // PNG ("png") or TIFF ("tiff", LZW-compressed) bytes of the image: deep when
 // it is not empty, else bitmap; grey (the mean of the three channels, exact
 // for grey pixels) when info.Grey. A profile is written where the writer

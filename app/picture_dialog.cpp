@@ -29,7 +29,11 @@ constexpr qint64 kOwnDecoderLimit = 64ll << 20;
 QImage LoadPreview(const QString& fileName) {
     // Only the reader of the file's own format: left to guess from the bytes,
     // Qt would try each of its plugins on whatever the folder holds.
-    QImageReader reader(fileName, QFileInfo(fileName).suffix().toLower().toLatin1());
+    const QByteArray format = QFileInfo(fileName).suffix().toLower().toLatin1();
+    // A few bytes of TIFF can ask libtiff for gigabytes, on a mere click.
+    if ((format == "tif" || format == "tiff") && !TiffFileFitsItsPixels(fileName.toStdString()))
+        return {};
+    QImageReader reader(fileName, format);
     reader.setAutoDetectImageFormat(false);
     reader.setAutoTransform(false);
     const QSize size = reader.size();

@@ -89,6 +89,13 @@ TEST_F(MainFormFileTest, PictureDialogsOfferTheirFiltersAndPreview) {
     std::filesystem::copy_file(path, Files.File("renamed.png"));
     Form->OpenPictureDialog->PreviewFile(QString::fromStdString(Files.File("renamed.png")));
     EXPECT_TRUE(Form->OpenPictureDialog->PreviewImage().isNull());
+    // A TIFF asking libtiff for a 12 GB strip is not previewed, rather than
+    // taking a minute and all the memory on a click. A sound TIFF is.
+    Form->OpenPictureDialog->PreviewFile(PIXMEND_SOURCE_DIR
+                                         "/fuzz/corpus/png_tiff/strip-of-46593-samples.tif");
+    EXPECT_TRUE(Form->OpenPictureDialog->PreviewImage().isNull());
+    Form->OpenPictureDialog->PreviewFile(PIXMEND_SOURCE_DIR "/fuzz/corpus/png_tiff/rgb8.tif");
+    EXPECT_FALSE(Form->OpenPictureDialog->PreviewImage().isNull());
 }
 
 TEST_F(MainFormFileTest, ADamagedFileLeavesEverythingAsItWas) {
