@@ -66,6 +66,17 @@ void Filter(const uint8_t* data, size_t size) {
     }
     TFilterList filter;
     for (size_t i = 0; i < lines.size() && i < 8; ++i) filter.AppendLine(lines[i]);
+    // A resize may grow the spectrum as far as the budget lets it, and every
+    // later entry is work in proportion: legitimate, but under the
+    // sanitizers a spectrum of a few million cells takes longer per entry
+    // than the fuzzer allows an input. A smaller budget keeps each input
+    // quick; the code paths are the same.
+    const uint64_t budget = MemoryLimit();
+    SetMemoryLimit(kFuzzFilterBudget);
+    struct TRestore {
+        uint64_t Budget;
+        ~TRestore() { SetMemoryLimit(Budget); }
+    } restore{budget};
     TSpectrumStore store;
     store.Resize(24, 16);
     for (int p = 0; p < 3; ++p)

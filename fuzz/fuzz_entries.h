@@ -32,3 +32,7 @@ void PrepareFuzzing();
 
 // The memory budget PrepareFuzzing sets, in bytes.
 inline constexpr uint64_t kFuzzMemoryBudget = uint64_t(256) << 20;
+
+// The budget while a filter input is applied: its spectra stay small enough
+// to be filtered quickly under the sanitizers.
+inline constexpr uint64_t kFuzzFilterBudget = uint64_t(16) << 20;
