@@ -9,7 +9,9 @@
 # saved in build/fuzz/found/TARGET; copy it into fuzz/corpus/TARGET once it is
 # fixed, and the normal test run replays it from then on (fuzz_replay_tests).
 # At the end one line per target gives the executions, their rate, the peak
-# memory, the corpus before and after, and what was found.
+# memory, the corpus before and after, and what was found. With FUZZ_MERGE=1
+# the inputs that reached something new are then merged into fuzz/corpus, so
+# that the next run (on any machine) and the test run start from them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -58,5 +60,12 @@ for t in "${targets[@]}"; do
         "$(cat "build/fuzz/logs/$t.before") -> $(count "build/fuzz/corpus/$t")" \
         "$(count "build/fuzz/found/$t")"
 done
+if [ "${FUZZ_MERGE:-0}" = 1 ]; then
+    for t in "${targets[@]}"; do
+        QT_QPA_PLATFORM=offscreen "build/fuzz/fuzz/fuzz_$t" -merge=1 "fuzz/corpus/$t" \
+            "build/fuzz/corpus/$t" >"build/fuzz/logs/$t.merge.log" 2>&1
+        echo "merged into fuzz/corpus/$t: $(count "fuzz/corpus/$t") files" >&2
+    done
+fi
 [ "$status" -eq 0 ] || echo "a target stopped on a finding: see build/fuzz/logs and build/fuzz/found" >&2
 exit $status
