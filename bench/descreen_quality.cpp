@@ -1,32 +1,38 @@
-// How well halftone screens are removed: photographs are printed with rotated
-// CMYK round-dot screens and scanned back at twice and at once the print's
-// resolution (bench/halftone_sim.h), then cleaned by each method and scored
-// against the photograph itself with PSNR and SSIM (bench/image_quality.h;
-// scans at 2x are reduced by 2 x 2 means first).
+// How well halftone screens are removed at the settings people scan at:
+// photographs are printed with rotated CMYK screens (bench/halftone_sim.h)
+// and scanned back at 1.5 to 12 scan pixels per screen cell, as a 300, 600
+// or 1200 dpi scan of a 65 to 175 lpi print would give, with the page laid
+// up to 10 degrees askew, several ink angle sets, round and elliptical dots.
+// Every scan is cleaned as a bitmap and again after a JPEG round trip
+// (4:2:0, quality 85..95), and scored against the photograph itself with
+// PSNR and SSIM (bench/image_quality.h). A page holding two pictures printed
+// at different rulings and a photograph scanned without a screen complete
+// the set.
 //
-// usage: descreen_quality [PHOTO|FOLDER...] [--images N] [--only 2x|1x]
+// The rows: the raw scan; the best Gaussian blur and the ruling-tuned
+// low-pass (a radial low-pass at k times the screen's fundamental frequency,
+// k and its order chosen per image), both tuned knowing the answer; the
+// automatic descreen with its defaults; and, as the ceiling, the best damping
+// per coefficient knowing the answer, which no method can reach.
+//
+// usage: descreen_quality [PHOTO|FOLDER...] [--images N] [--quick]
 //                         [--strength S] [--dump DIR]
 //
 // Without photos it takes a default set from Debian packages that
 // `PIXMEND_BENCH_DATA=1 scripts/install-deps.sh` installs. Every run with the
-// same photos prints the same table: the screens, rulings, angles, blur and
-// noise are drawn from fixed seeds per image.
+// same photos prints the same table: screens, rulings, angles, blur, noise
+// and JPEG qualities are drawn from fixed seeds per image.
 
 #include "app/image_file.h"
 #include "bench/halftone_sim.h"
 #include "bench/image_quality.h"
+#include "bench/jpeg_scan.h"
 #include "filter/apply_filter.h"
+#include "filter/descreen.h"
 #include "filter/filter_list.h"
 #include "spectral/display.h"
 #include "spectral/store_fill.h"
 #include "spectral/transform.h"
-
-#if __has_include("filter/descreen.h")
-#include "filter/descreen.h"
-#define PIXMEND_BENCH_HAVE_DESCREEN 1
-#else
-#define PIXMEND_BENCH_HAVE_DESCREEN 0
-#endif
 
 #include <algorithm>
 #include <chrono>
@@ -34,6 +40,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <random>
 #include <string>
@@ -48,58 +55,60 @@ namespace fs = std::filesystem;
 // people.
 const char* const kDefaultPhotos[] = {
     "/usr/share/backgrounds/mate/nature/Dune.jpg",
-    "/usr/share/backgrounds/mate/nature/YellowFlower.jpg",
-    "/usr/share/backgrounds/mate/nature/Wood.jpg",
-    "/usr/share/backgrounds/mate/nature/Storm.jpg",
-    "/usr/share/backgrounds/mate/nature/LadyBird.jpg",
     "/usr/share/doc/opencv-doc/examples/data/baboon.jpg",
-    "/usr/share/doc/opencv-doc/examples/text/scenetext01.jpg",
+    "/usr/share/backgrounds/mate/nature/YellowFlower.jpg",
     "/usr/share/doc/opencv-doc/examples/data/building.jpg",
-    "/usr/share/doc/opencv-doc/examples/data/leuvenA.jpg",
+    "/usr/share/backgrounds/mate/nature/Storm.jpg",
     "/usr/share/doc/opencv-doc/examples/data/messi5.jpg",
+    "/usr/share/backgrounds/mate/nature/Wood.jpg",
+    "/usr/share/doc/opencv-doc/examples/text/scenetext01.jpg",
+    "/usr/share/backgrounds/mate/nature/LadyBird.jpg",
+    "/usr/share/doc/opencv-doc/examples/data/leuvenA.jpg",
 };
 // The photograph printed without a screen for the control.
 const char* const kControlPhoto = "/usr/share/doc/opencv-doc/examples/data/fruits.jpg";
 
-// The print's size: photographs are reduced to fit this.
-constexpr int32_t kMaxPrintWidth = 1000;
-constexpr int32_t kMaxPrintHeight = 800;
+// Photographs are first reduced to fit this (the detail a print of them
+// holds per pixel), then a crop of the print size is taken from the centre.
+constexpr int32_t kReduceWidth = 1000;
+constexpr int32_t kReduceHeight = 800;
+
+// The bands of scan pixels per screen cell that the table reports.
+constexpr int kBands = 4;
+const double kBandLimits[kBands + 1] = {1.5, 2.5, 5.0, 8.0, 12.0};
+const char* const kBandNames[kBands] = {"< 2.5 px/cell", "2.5-5 px/cell", "5-8 px/cell",
+                                        "> 8 px/cell"};
+
+// Screen angles of cyan, magenta, yellow and black that printers use:
+// yellow at 0 or between two others, and sets turned by 90 degrees.
+const double kAngleSets[][4] = {{15.0, 75.0, 0.0, 45.0}, {75.0, 15.0, 0.0, 45.0},
+                                {15.0, 45.0, 0.0, 75.0}, {105.0, 75.0, 90.0, 45.0},
+                                {15.0, 75.0, 7.5, 45.0}, {45.0, 75.0, 0.0, 15.0}};
+
+enum TMethod { kRaw, kBlur, kLowPass, kAuto, kCeiling, kMethodCount };
+const char* const kMethodNames[kMethodCount] = {
+    "raw scan", "best blur (sigma per image)", "ruling-tuned low-pass (k, order per image)",
+    "descreen defaults", "ceiling: best damping per coefficient"};
 
 struct TScore {
     double Psnr = NAN;
     double Ssim = NAN;
 };
 
-struct TMethodScores {
-    std::optional<TScore> Scan[2]; // [0] 2x, [1] 1x
-    double Sigma[2] = {NAN, NAN};  // best blur only
-    long Entries[2] = {-1, -1};    // automatic descreen only: the filter entries it applied
-};
-
-enum TMethod { kRaw, kBlur, kAuto, kOracle, kMethodCount };
-const char* const kMethodNames[kMethodCount] = {
-    "raw scan", "best Gaussian blur", "automatic descreen", "oracle: best damping per coefficient"};
-
-// The screen angles' assignments to cyan, magenta, yellow and black that
-// printers use; yellow, the least visible, always takes 0 degrees.
-const double kAngleSets[][4] = {{15.0, 75.0, 0.0, 45.0},
-                                {75.0, 15.0, 0.0, 45.0},
-                                {15.0, 45.0, 0.0, 75.0},
-                                {45.0, 75.0, 0.0, 15.0}};
-
 struct TOptions {
     std::vector<std::string> Photos;
-    size_t Images = 0; // 0: all
-    bool Do2x = true;
-    bool Do1x = true;
+    size_t Images = 0; // 0: the default count
+    bool Quick = false;
     double Strength = 1.0;
     std::string DumpFolder;
-    bool UserPhotos = false; // photographs given on the command line
+    bool UserPhotos = false;
+    int32_t CropWidth = 448;
+    int32_t CropHeight = 352;
 };
 
 [[noreturn]] void Usage(const std::string& error) {
     if (!error.empty()) std::fprintf(stderr, "descreen_quality: %s\n", error.c_str());
-    std::fprintf(stderr, "usage: descreen_quality [PHOTO|FOLDER...] [--images N] [--only 2x|1x] "
+    std::fprintf(stderr, "usage: descreen_quality [PHOTO|FOLDER...] [--images N] [--quick] "
                          "[--strength S] [--dump DIR]\n");
     std::exit(2);
 }
@@ -124,14 +133,8 @@ TOptions ParseOptions(int argc, char** argv) {
             const int n = std::atoi(value().c_str());
             if (n < 1) Usage("--images needs a positive number");
             o.Images = size_t(n);
-        } else if (a == "--only") {
-            const std::string v = value();
-            if (v == "2x")
-                o.Do1x = false;
-            else if (v == "1x")
-                o.Do2x = false;
-            else
-                Usage("--only takes 2x or 1x");
+        } else if (a == "--quick") {
+            o.Quick = true;
         } else if (a == "--strength") {
             o.Strength = std::atof(value().c_str());
         } else if (a == "--dump") {
@@ -162,7 +165,12 @@ TOptions ParseOptions(int argc, char** argv) {
                     p);
         }
     }
-    if (o.Images > 0 && o.Photos.size() > o.Images) o.Photos.resize(o.Images);
+    if (o.Quick) {
+        o.CropWidth = 320;
+        o.CropHeight = 256;
+    }
+    const size_t images = o.Images > 0 ? o.Images : (o.Quick ? 3 : 6);
+    if (o.Photos.size() > images) o.Photos.resize(images);
     return o;
 }
 
@@ -176,72 +184,127 @@ int32_t LargestPrimeFactor(int32_t n) {
     return std::max(largest, n);
 }
 
-// The largest length up to n whose transform lengths at 1x and at 2x
-// (2n - 1 and 4n - 1) have only small prime factors, so that no method's
-// time goes into a slow FFT length.
+// The largest length up to n whose transform length 2n - 1 has only small
+// prime factors, so that no method's time goes into a slow FFT length.
 int32_t FriendlyLength(int32_t n) {
     for (int32_t m = n; m > 16; --m)
-        if (LargestPrimeFactor(2 * m - 1) <= 61 && LargestPrimeFactor(4 * m - 1) <= 61) return m;
+        if (LargestPrimeFactor(2 * m - 1) <= 31) return m;
     return n;
 }
 
-// The photograph at print size: reduced to fit, cropped around its centre to
-// a friendly size.
-TBitmap24 PrintPicture(const TBitmap24& photo) {
-    const double scale = std::min(
-        {1.0, double(kMaxPrintWidth) / photo.Width, double(kMaxPrintHeight) / photo.Height});
-    const int32_t w =
-        FriendlyLength(std::max<int32_t>(17, int32_t(std::lround(photo.Width * scale))));
-    const int32_t h =
-        FriendlyLength(std::max<int32_t>(17, int32_t(std::lround(photo.Height * scale))));
-    const int32_t cw = std::min<int32_t>(photo.Width, int32_t(std::lround(w / scale)));
-    const int32_t ch = std::min<int32_t>(photo.Height, int32_t(std::lround(h / scale)));
-    const int32_t x0 = (photo.Width - cw) / 2, y0 = (photo.Height - ch) / 2;
-    TBitmap24 crop(cw, ch);
-    for (int32_t r = 0; r < ch; ++r)
-        std::copy_n(photo.Pixel(x0, y0 + r), size_t(cw) * 3u, crop.Row(r));
-    return ResizeByArea(crop, w, h);
+// The photograph as printed: reduced to fit kReduceWidth x kReduceHeight,
+// and the centre cropped to at most the print size, of friendly lengths.
+TBitmap24 PrintPicture(const TBitmap24& photo, int32_t cropWidth, int32_t cropHeight) {
+    const double scale =
+        std::min({1.0, double(kReduceWidth) / photo.Width, double(kReduceHeight) / photo.Height});
+    const TBitmap24 reduced =
+        scale < 1.0 ? ResizeByArea(photo, std::max<int32_t>(17, int32_t(photo.Width * scale)),
+                                   std::max<int32_t>(17, int32_t(photo.Height * scale)))
+                    : photo;
+    const int32_t w = FriendlyLength(std::min(cropWidth, reduced.Width));
+    const int32_t h = FriendlyLength(std::min(cropHeight, reduced.Height));
+    const int32_t x0 = (reduced.Width - w) / 2, y0 = (reduced.Height - h) / 2;
+    TBitmap24 crop(w, h);
+    for (int32_t r = 0; r < h; ++r)
+        std::copy_n(reduced.Pixel(x0, y0 + r), size_t(w) * 3u, crop.Row(r));
+    return crop;
 }
 
-TScore Score(const TBitmap24& result, int32_t factor, const TImageF& reference) {
-    TImageF f = ToFloatImage(result);
-    if (factor == 2) f = Reduce2x2(f);
+TScore Score(const TBitmap24& result, const TImageF& reference) {
+    const TImageF f = ToFloatImage(result);
     return {Psnr(f, reference), Ssim(f, reference)};
 }
 
-// The blur whose result scores the best PSNR, found by a golden-section
-// search over log sigma (PSNR against sigma has one peak); SSIM is scored
-// for that blur only.
-TScore BestBlur(const TBitmap24& scan, int32_t factor, const TImageF& reference,
-                double& bestSigma) {
-    const TImageF input = ToFloatImage(scan);
-    auto blurred = [&](double sigma) {
-        TImageF f = ToFloatImage(ToBitmap(GaussianBlur(input, sigma)));
-        return factor == 2 ? Reduce2x2(f) : f;
-    };
-    auto eval = [&](double logSigma) { return Psnr(blurred(std::exp(logSigma)), reference); };
+// The maximum of f over [a, b] by golden-section search (f has one peak).
+double GoldenMaximum(double a, double b, double tolerance, const std::function<double(double)>& f,
+                     double& bestValue) {
     const double g = (std::sqrt(5.0) - 1.0) / 2.0;
-    double a = std::log(0.2), b = std::log(6.0);
     double c = b - g * (b - a), d = a + g * (b - a);
-    double pc = eval(c), pd = eval(d);
-    while (b - a > 0.04) {
-        if (pc >= pd) {
+    double fc = f(c), fd = f(d);
+    while (b - a > tolerance) {
+        if (fc >= fd) {
             b = d;
             d = c;
-            pd = pc;
+            fd = fc;
             c = b - g * (b - a);
-            pc = eval(c);
+            fc = f(c);
         } else {
             a = c;
             c = d;
-            pc = pd;
+            fc = fd;
             d = a + g * (b - a);
-            pd = eval(d);
+            fd = f(d);
         }
     }
-    bestSigma = std::exp(pc >= pd ? c : d);
-    const TImageF best = blurred(bestSigma);
-    return {Psnr(best, reference), Ssim(best, reference)};
+    bestValue = std::max(fc, fd);
+    return fc >= fd ? c : d;
+}
+
+// The blur whose result scores the best PSNR (searched over log sigma); SSIM
+// is scored for that blur only.
+TScore BestBlur(const TBitmap24& scan, const TImageF& reference, double& bestSigma) {
+    const TImageF input = ToFloatImage(scan);
+    auto blurred = [&](double sigma) { return ToFloatImage(ToBitmap(GaussianBlur(input, sigma))); };
+    double best = 0.0;
+    bestSigma = std::exp(GoldenMaximum(
+        std::log(0.2), std::log(8.0), 0.04,
+        [&](double s) { return Psnr(blurred(std::exp(s)), reference); }, best));
+    const TImageF f = blurred(bestSigma);
+    return {Psnr(f, reference), Ssim(f, reference)};
+}
+
+TSpectrumStore SpectrumOf(const TBitmap24& image) {
+    TSpectrumStore store;
+    FillStoreFromBitmap(image, store);
+    TNoProgress progress;
+    TransformStore(store, TTransformDirection::Forward, nullptr, progress);
+    return store;
+}
+
+TBitmap24 ImageOf(TSpectrumStore& store) {
+    TNoProgress progress;
+    TransformStore(store, TTransformDirection::Inverse, nullptr, progress);
+    return RenderStore(store, true, 0);
+}
+
+// A scanner's descreen setting: a radial Butterworth low-pass whose cutoff is
+// k times the screen's fundamental frequency (the finest ruling on the
+// page's coarsest screen), k and the order chosen per image for the best
+// PSNR.
+TScore RulingLowPass(const TBitmap24& scan, double cellPixels, const TImageF& reference, bool quick,
+                     double& bestK, int& bestOrder) {
+    const TSpectrumStore spectrum = SpectrumOf(scan);
+    const int32_t W = spectrum.Cols, H = spectrum.Rows;
+    // Cell (c, r) lies at c / (2W), r / (2H) cycles per pixel; the screen at
+    // 1 / cellPixels.
+    const double fundamental = 1.0 / cellPixels;
+    auto filtered = [&](double k, int order) {
+        TSpectrumStore s = spectrum;
+        const double cutoff = k * fundamental;
+        for (int32_t r = 0; r < H; ++r)
+            for (int32_t c = 0; c < W; ++c) {
+                const double fx = c / (2.0 * W), fy = r / (2.0 * H);
+                const double q = std::sqrt(fx * fx + fy * fy) / cutoff;
+                const double gain = 1.0 / (1.0 + std::pow(q, 2.0 * order));
+                const size_t i = size_t(r) * size_t(W) + size_t(c);
+                for (auto& plane : s.Planes) plane[i] = float(plane[i] * gain);
+            }
+        return ImageOf(s);
+    };
+    const std::vector<int> orders = quick ? std::vector<int>{2, 6} : std::vector<int>{1, 2, 4, 8};
+    double bestPsnr = -1.0;
+    for (int order : orders) {
+        double value = 0.0;
+        const double k = GoldenMaximum(
+            0.1, 1.2, 0.02,
+            [&](double kk) { return Psnr(ToFloatImage(filtered(kk, order)), reference); }, value);
+        if (value > bestPsnr) {
+            bestPsnr = value;
+            bestK = k;
+            bestOrder = order;
+        }
+    }
+    return Score(filtered(bestK, bestOrder), reference);
 }
 
 // Time spent in the automatic descreen, transforms included.
@@ -250,10 +313,7 @@ size_t gAutoRuns = 0;
 
 // The store is filled from the scan, cleaned and rendered as the image view
 // shows it, which is exactly what the command-line tool writes.
-// entries receives the number of filter entries it applied.
-std::optional<TBitmap24> AutoDescreen(const TBitmap24& scan, double strength,
-                                      long* entries = nullptr) {
-#if PIXMEND_BENCH_HAVE_DESCREEN
+TBitmap24 AutoDescreen(const TBitmap24& scan, double strength, long& entries) {
     const auto started = std::chrono::steady_clock::now();
     TSpectrumStore store;
     FillStoreFromBitmap(scan, store);
@@ -261,48 +321,27 @@ std::optional<TBitmap24> AutoDescreen(const TBitmap24& scan, double strength,
     TDescreenOptions options;
     options.Strength = strength;
     const TFilterList applied = DescreenStore(store, progress, options);
-    if (entries) *entries = long(applied.EntryCount());
+    entries = long(applied.EntryCount());
     TBitmap24 out = RenderStore(store, true, 0);
     gAutoSeconds +=
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     ++gAutoRuns;
-    return out;
-#else
-    (void)scan;
-    (void)strength;
-    (void)entries;
-    return std::nullopt;
-#endif
-}
-
-// Every pixel becomes a 2 x 2 block: the picture at a 2x scan's size, whose
-// 2 x 2 means are the picture again.
-TBitmap24 Enlarge2x(const TBitmap24& picture) {
-    TBitmap24 out(picture.Width * 2, picture.Height * 2);
-    for (int32_t r = 0; r < out.Height; ++r)
-        for (int32_t c = 0; c < out.Width; ++c)
-            std::copy_n(picture.Pixel(c / 2, r / 2), 3, out.Pixel(c, r));
     return out;
 }
 
 // What damping alone could reach if it knew the answer: every coefficient of
 // the scan's spectrum is scaled towards the target's, by a factor between 0
 // and 1. No method can get there; it shows how much is left to gain.
-TBitmap24 OracleDamping(const TBitmap24& scan, const TBitmap24& target) {
-    TSpectrumStore store, wanted;
-    FillStoreFromBitmap(scan, store);
-    FillStoreFromBitmap(target, wanted);
-    TNoProgress progress;
-    TransformStore(store, TTransformDirection::Forward, nullptr, progress);
-    TransformStore(wanted, TTransformDirection::Forward, nullptr, progress);
+TBitmap24 CeilingDamping(const TBitmap24& scan, const TBitmap24& target) {
+    TSpectrumStore store = SpectrumOf(scan);
+    const TSpectrumStore wanted = SpectrumOf(target);
     for (int p = 0; p < 3; ++p)
         for (size_t i = 0; i < store.CellCount(); ++i) {
             const float have = store.Planes[p][i], want = wanted.Planes[p][i];
             if (have != 0.0f)
                 store.Planes[p][i] = float(have * std::clamp(double(want) / have, 0.0, 1.0));
         }
-    TransformStore(store, TTransformDirection::Inverse, nullptr, progress);
-    return RenderStore(store, true, 0);
+    return ImageOf(store);
 }
 
 void Dump(const TOptions& o, const std::string& name, const TBitmap24& image) {
@@ -310,105 +349,195 @@ void Dump(const TOptions& o, const std::string& name, const TBitmap24& image) {
     WriteImageFile((fs::path(o.DumpFolder) / (name + ".bmp")).string(), image);
 }
 
-std::string Cell(const std::optional<TScore>& s, bool psnr) {
-    char buf[32];
-    if (!s) return "      -";
-    std::snprintf(buf, sizeof buf, psnr ? "%7.2f" : " %6.4f", psnr ? s->Psnr : s->Ssim);
+// One scan to clean: what was printed and how it was scanned and stored.
+struct TCase {
+    std::string Label;
+    int Band = -1;           // -1: not in a band (two rulings, control)
+    double CellPixels = 0.0; // the coarsest screen's, for the low-pass
+    int JpegQuality = 0;     // 0: bitmap
+};
+
+struct TResult {
+    TCase Case;
+    std::optional<TScore> Scores[kMethodCount];
+    long Entries = -1;
+};
+
+std::vector<TResult> gResults;
+
+// Cleans one scan by every method and prints its rows.
+void RunCase(const TOptions& o, const TCase& c, const TBitmap24& scan, const TBitmap24& picture,
+             const std::string& dumpName) {
+    const TImageF reference = ToFloatImage(picture);
+    TResult result{c, {}, -1};
+    double sigma = 0.0, k = 0.0;
+    int order = 0;
+    result.Scores[kRaw] = Score(scan, reference);
+    result.Scores[kBlur] = BestBlur(scan, reference, sigma);
+    if (c.CellPixels > 0.0)
+        result.Scores[kLowPass] = RulingLowPass(scan, c.CellPixels, reference, o.Quick, k, order);
+    const TBitmap24 cleaned = AutoDescreen(scan, o.Strength, result.Entries);
+    result.Scores[kAuto] = Score(cleaned, reference);
+    result.Scores[kCeiling] = Score(CeilingDamping(scan, picture), reference);
+    Dump(o, dumpName + "_scan", scan);
+    Dump(o, dumpName + "_descreen", cleaned);
+
+    std::printf("  %-58s", c.Label.c_str());
+    for (int m = 0; m < kMethodCount; ++m)
+        if (result.Scores[m])
+            std::printf(" %6.2f %5.3f", result.Scores[m]->Psnr, result.Scores[m]->Ssim);
+        else
+            std::printf(" %6s %5s", "-", "-");
+    std::printf("  [sigma %.2f, k %.2f n %d, %ld entries]\n", sigma, k, order, result.Entries);
+    std::fflush(stdout);
+    gResults.push_back(result);
+}
+
+void PrintCaseHeader() {
+    std::printf("  %-58s %12s %12s %12s %12s %12s\n", "case (PSNR dB, SSIM)", "raw", "blur",
+                "low-pass", "descreen", "ceiling");
+}
+
+// The scan as a bitmap and after a JPEG round trip.
+void RunBothFormats(const TOptions& o, TCase c, const TBitmap24& scan, const TBitmap24& picture,
+                    int quality, const std::string& dumpName) {
+    RunCase(o, c, scan, picture, dumpName);
+    c.JpegQuality = quality;
+    c.Label += " jpeg q" + std::to_string(quality);
+    RunCase(o, c, JpegRoundTrip(scan, quality), picture, dumpName + "_jpeg");
+}
+
+std::string Describe(const TScreenSetup& s, const TScanSetup& scan) {
+    char buf[160];
+    std::snprintf(buf, sizeof buf, "%5.2f px/cell %g/%g/%g/%g%s page %+5.1f blur %.2f noise %.1f",
+                  s.CellPixels, s.InkAngles[0], s.InkAngles[1], s.InkAngles[2], s.InkAngles[3],
+                  s.DotElongation > 1.0 ? " ell" : "", s.PageRotation, scan.BlurSigma,
+                  scan.NoiseSigma);
     return buf;
 }
 
-void PrintRow(const std::string& label, const TMethodScores& m) {
-    std::printf("  %-36s %s %s   %s %s\n", label.c_str(), Cell(m.Scan[0], true).c_str(),
-                Cell(m.Scan[0], false).c_str(), Cell(m.Scan[1], true).c_str(),
-                Cell(m.Scan[1], false).c_str());
-}
-
-// The automatic descreen's row names how many filter entries it applied to
-// the 2x and the 1x scan ("-" where it did not run).
-std::string AutoLabel(const TMethodScores& m) {
-    std::string label = kMethodNames[kAuto];
-    if (m.Entries[0] < 0 && m.Entries[1] < 0) return label;
-    auto count = [](long n) { return n < 0 ? std::string("-") : std::to_string(n); };
-    return label + " (" + count(m.Entries[0]) + "/" + count(m.Entries[1]) + " entries)";
-}
-
-void PrintHeader() {
-    std::printf("  %-36s %7s %7s   %7s %7s\n", "method", "2x PSNR", "SSIM", "1x PSNR", "SSIM");
-}
-
-// The bundled sample's hand-made filter marks the peaks of the sample's own
-// screen: 5.5 print pixels per cell at the standard angles, no page
-// rotation, scanned at the print's resolution. It fits no other screen, so
-// it is scored on a print made like the sample.
-void RunSampleScreenCase(const TOptions& o, const std::string& path) {
-    if (!o.Do1x) return;
+// The photograph under screens of every band, then half of it at one ruling
+// and half at another.
+void RunPhotograph(const TOptions& o, const std::string& path, size_t index) {
     const std::string name = fs::path(path).stem().string();
-    const TBitmap24 picture = PrintPicture(ReadImageFile(path));
-    const TImageF reference = ToFloatImage(picture);
-    TScreenSetup screen;
-    screen.CellPixels = 5.5;
-    screen.PageRotation = 0.0;
-    screen.BlackShare = 0.6;
-    const TScanSetup scanSetup{1, 0.5, 1.0, 5501u};
-    const TBitmap24 scan = ScanPage(PrintHalftone(picture, screen), scanSetup);
-    Dump(o, name + "_sample_screen_scan1x", scan);
-
-    TMethodScores raw, blur, automatic, hand;
-    raw.Scan[1] = Score(scan, 1, reference);
-    blur.Scan[1] = BestBlur(scan, 1, reference, blur.Sigma[1]);
-    if (auto cleaned = AutoDescreen(scan, o.Strength, &automatic.Entries[1]))
-        automatic.Scan[1] = Score(*cleaned, 1, reference);
-    TFilterList filter;
-    filter.LoadFilterFile(std::string(PIXMEND_SOURCE_DIR) + "/samples/halftone.flt");
-    TSpectrumStore store;
-    FillStoreFromBitmap(scan, store);
-    TNoProgress progress;
-    ApplyFilterToStore(store, filter, progress);
-    hand.Scan[1] = Score(RenderStore(store, true, 0), 1, reference);
-
-    std::printf(
-        "\nThe bundled sample's screen (5.5 px per cell, no page rotation, 1x scan only) on %s\n",
-        name.c_str());
-    PrintHeader();
-    PrintRow(kMethodNames[kRaw], raw);
-    char label[64];
-    std::snprintf(label, sizeof label, "%s (sigma %.2f)", kMethodNames[kBlur], blur.Sigma[1]);
-    PrintRow(label, blur);
-    PrintRow(AutoLabel(automatic), automatic);
-    PrintRow("hand-made filter samples/halftone.flt", hand);
+    const TBitmap24 picture = PrintPicture(ReadImageFile(path), o.CropWidth, o.CropHeight);
+    std::printf("\n%s (%d x %d)\n", name.c_str(), picture.Width, picture.Height);
+    PrintCaseHeader();
+    std::mt19937 gen(uint32_t(20261209u + index * 7919u));
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    auto uniform = [&](double lo, double hi) { return lo + (hi - lo) * unit(gen); };
+    auto drawScreen = [&](double lo, double hi) {
+        TScreenSetup s;
+        s.CellPixels = uniform(lo, hi);
+        // Most pages lie a little askew, some far.
+        const double rotation = unit(gen) < 0.5 ? uniform(0.0, 2.0) : uniform(2.0, 10.0);
+        s.PageRotation = unit(gen) < 0.5 ? -rotation : rotation;
+        s.BlackShare = uniform(0.4, 0.9);
+        s.DotElongation = unit(gen) < 0.25 ? uniform(1.2, 1.4) : 1.0;
+        for (auto& ph : s.Phase) ph[0] = unit(gen), ph[1] = unit(gen);
+        std::copy_n(kAngleSets[gen() % std::size(kAngleSets)], 4, s.InkAngles);
+        return s;
+    };
+    auto drawScan = [&]() {
+        return TScanSetup{1, uniform(0.35, 0.7), uniform(0.5, 2.0), uint32_t(gen())};
+    };
+    const auto t0 = std::chrono::steady_clock::now();
+    for (int band = 0; band < kBands; ++band) {
+        const TScreenSetup screen = drawScreen(kBandLimits[band], kBandLimits[band + 1]);
+        const TScanSetup scanSetup = drawScan();
+        const int quality = int(std::lround(uniform(85.0, 95.0)));
+        const TBitmap24 scan = ScanPage(PrintHalftone(picture, screen), scanSetup);
+        RunBothFormats(o, {Describe(screen, scanSetup), band, screen.CellPixels, 0}, scan, picture,
+                       quality, name + "_band" + std::to_string(band));
+    }
+    if (!o.Quick || index == 0) {
+        // Two pictures on one page: the left half at a magazine's ruling,
+        // the right half at a newspaper's.
+        TScreenSetup fine = drawScreen(2.5, 5.0), coarse = drawScreen(5.0, 8.0);
+        coarse.PageRotation = fine.PageRotation;
+        const TScanSetup scanSetup = drawScan();
+        const int quality = int(std::lround(uniform(85.0, 95.0)));
+        TPrintedPage page = PrintHalftone(picture, fine);
+        const TPrintedPage right = PrintHalftone(picture, coarse);
+        const int32_t fw = page.Width * kPrintSupersampling, half = fw / 2;
+        for (size_t row = 0; row < page.Reflectance.size() / (size_t(fw) * 3u); ++row)
+            std::copy(
+                right.Reflectance.begin() + std::ptrdiff_t((row * size_t(fw) + size_t(half)) * 3u),
+                right.Reflectance.begin() + std::ptrdiff_t((row + 1) * size_t(fw) * 3u),
+                page.Reflectance.begin() + std::ptrdiff_t((row * size_t(fw) + size_t(half)) * 3u));
+        char label[96];
+        std::snprintf(label, sizeof label, "two rulings %.2f | %.2f px/cell page %+.1f",
+                      fine.CellPixels, coarse.CellPixels, fine.PageRotation);
+        RunBothFormats(o, {label, -1, coarse.CellPixels, 0}, ScanPage(page, scanSetup), picture,
+                       quality, name + "_two");
+    }
+    std::fprintf(stderr, "%s: %.1f s\n", name.c_str(),
+                 std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
 }
 
 // A photograph scanned without any screen: the descreen must leave it
 // practically unchanged.
 void RunControl(const TOptions& o, const std::string& path) {
-    const std::string name = fs::path(path).stem().string();
-    const TBitmap24 picture = PrintPicture(ReadImageFile(path));
-    const TImageF reference = ToFloatImage(picture);
-    const TPrintedPage page = PrintContone(picture);
-    TMethodScores raw, automatic;
-    std::optional<double> unchanged[2];
-    for (int s = 0; s < 2; ++s) {
-        if ((s == 0 && !o.Do2x) || (s == 1 && !o.Do1x)) continue;
-        const int32_t factor = s == 0 ? 2 : 1;
-        const TBitmap24 scan = ScanPage(page, {factor, 0.5, 1.0, 4500u + uint32_t(s)});
-        Dump(o, name + (s == 0 ? "_unscreened_scan2x" : "_unscreened_scan1x"), scan);
-        raw.Scan[s] = Score(scan, factor, reference);
-        if (auto cleaned = AutoDescreen(scan, o.Strength, &automatic.Entries[s])) {
-            automatic.Scan[s] = Score(*cleaned, factor, reference);
-            unchanged[s] = Psnr(ToFloatImage(*cleaned), ToFloatImage(scan));
+    const TBitmap24 picture = PrintPicture(ReadImageFile(path), o.CropWidth, o.CropHeight);
+    const TBitmap24 scan = ScanPage(PrintContone(picture), {1, 0.5, 1.0, 4501u});
+    long entries = -1;
+    const TBitmap24 cleaned = AutoDescreen(scan, o.Strength, entries);
+    const double unchanged = Psnr(ToFloatImage(cleaned), ToFloatImage(scan));
+    std::printf("\nControl: %s scanned without a screen: descreen against its input %.2f dB "
+                "(%ld entries; practically unchanged: >= 45 dB)%s\n",
+                fs::path(path).stem().string().c_str(), unchanged, entries,
+                unchanged >= 45.0 ? "" : " TOO MUCH CHANGED");
+}
+
+void PrintSummary() {
+    std::printf("\nMeans per band and input format (PSNR dB / SSIM)\n");
+    std::printf("  %-16s %-6s %3s", "band", "format", "n");
+    for (int m = 0; m < kMethodCount; ++m)
+        std::printf(" %14s", m == kRaw       ? "raw"
+                             : m == kBlur    ? "best blur"
+                             : m == kLowPass ? "low-pass"
+                             : m == kAuto    ? "descreen"
+                                             : "ceiling");
+    std::printf("  below blur/low-pass\n");
+    auto row = [&](const std::string& band, const char* format,
+                   const std::function<bool(const TResult&)>& take) {
+        double sum[kMethodCount][2] = {};
+        size_t n[kMethodCount] = {}, cases = 0, below = 0;
+        for (const TResult& r : gResults) {
+            if (!take(r)) continue;
+            ++cases;
+            for (int m = 0; m < kMethodCount; ++m)
+                if (r.Scores[m]) {
+                    sum[m][0] += r.Scores[m]->Psnr;
+                    sum[m][1] += r.Scores[m]->Ssim;
+                    ++n[m];
+                }
+            bool worse = false;
+            for (int m : {kBlur, kLowPass})
+                if (r.Scores[m] && (r.Scores[kAuto]->Psnr < r.Scores[m]->Psnr ||
+                                    r.Scores[kAuto]->Ssim < r.Scores[m]->Ssim))
+                    worse = true;
+            below += worse ? 1 : 0;
         }
-    }
-    std::printf("\nControl: %s scanned without a screen (blur 0.5 px, noise 1.0)\n", name.c_str());
-    PrintHeader();
-    PrintRow(kMethodNames[kRaw], raw);
-    PrintRow(AutoLabel(automatic), automatic);
-    std::printf("  automatic descreen against its input (practically unchanged: >= 45 dB):");
-    for (int s = 0; s < 2; ++s)
-        if (unchanged[s])
-            std::printf(" %s %.2f dB%s", s == 0 ? "2x" : "1x", *unchanged[s],
-                        *unchanged[s] >= 45.0 ? "" : " (TOO MUCH CHANGED)");
-    if (!unchanged[0] && !unchanged[1]) std::printf(" -");
-    std::printf("\n");
+        if (cases == 0) return;
+        std::printf("  %-16s %-6s %3zu", band.c_str(), format, cases);
+        for (int m = 0; m < kMethodCount; ++m)
+            if (n[m] > 0)
+                std::printf("  %6.2f/%5.3f", sum[m][0] / double(n[m]), sum[m][1] / double(n[m]));
+            else
+                std::printf(" %14s", "-");
+        std::printf("  %zu of %zu\n", below, cases);
+    };
+    for (int band = -1; band < kBands; ++band)
+        for (int jpeg = 0; jpeg < 2; ++jpeg)
+            row(band < 0 ? "two rulings" : kBandNames[band], jpeg ? "JPEG" : "BMP",
+                [&](const TResult& r) {
+                    return r.Case.Band == band && (r.Case.JpegQuality > 0) == bool(jpeg);
+                });
+    for (int jpeg = 0; jpeg < 2; ++jpeg)
+        row("all", jpeg ? "JPEG" : "BMP",
+            [&](const TResult& r) { return (r.Case.JpegQuality > 0) == bool(jpeg); });
+    row("all", "both", [](const TResult&) { return true; });
 }
 
 } // namespace
@@ -418,118 +547,12 @@ int main(int argc, char** argv) {
     if (o.Photos.empty()) Usage("no photographs");
     if (!o.DumpFolder.empty()) fs::create_directories(o.DumpFolder);
     const auto started = std::chrono::steady_clock::now();
-
-    std::printf(
-        "Descreen quality: PSNR (dB, all three channels) and SSIM (luminance, Gaussian window "
-        "1.5)\n"
-        "against the unscreened picture; 2x scans reduced by 2 x 2 means before scoring.\n");
-    if (!PIXMEND_BENCH_HAVE_DESCREEN)
-        std::printf("(the automatic descreen is not built yet: its row stays empty)\n");
-
-    std::vector<size_t> counts[2] = {std::vector<size_t>(kMethodCount),
-                                     std::vector<size_t>(kMethodCount)};
-    std::vector<TMethodScores> means(kMethodCount);
-    for (auto& m : means)
-        for (auto& s : m.Scan) s = TScore{0.0, 0.0};
-
-    for (size_t index = 0; index < o.Photos.size(); ++index) {
-        const auto t0 = std::chrono::steady_clock::now();
-        const std::string path = o.Photos[index];
-        const std::string name = fs::path(path).stem().string();
-        TBitmap24 picture;
-        try {
-            picture = PrintPicture(ReadImageFile(path));
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "descreen_quality: %s: %s\n", path.c_str(), e.what());
-            return 1;
-        }
-        std::mt19937 gen(uint32_t(20261208u + index * 7919u));
-        std::uniform_real_distribution<double> unit(0.0, 1.0);
-        auto uniform = [&](double lo, double hi) { return lo + (hi - lo) * unit(gen); };
-        TScreenSetup screen;
-        screen.CellPixels = uniform(1.7, 2.3);
-        screen.PageRotation = uniform(0.3, 1.5) * (unit(gen) < 0.5 ? -1.0 : 1.0);
-        screen.BlackShare = uniform(0.4, 0.9);
-        for (auto& ph : screen.Phase) ph[0] = unit(gen), ph[1] = unit(gen);
-        TScanSetup scans[2];
-        scans[0] = {2, uniform(0.4, 0.8), uniform(0.5, 2.0), uint32_t(gen())};
-        scans[1] = {1, uniform(0.35, 0.6), uniform(0.5, 2.0), uint32_t(gen())};
-        const size_t angleSet = size_t(gen() % std::size(kAngleSets));
-        std::copy_n(kAngleSets[angleSet], 4, screen.InkAngles);
-
-        const TImageF reference = ToFloatImage(picture);
-        const TPrintedPage page = PrintHalftone(picture, screen);
-        Dump(o, name + "_reference", picture);
-
-        std::vector<TMethodScores> rows(kMethodCount);
-        for (int s = 0; s < 2; ++s) {
-            if ((s == 0 && !o.Do2x) || (s == 1 && !o.Do1x)) continue;
-            const TBitmap24 scan = ScanPage(page, scans[s]);
-            Dump(o, name + (s == 0 ? "_scan2x" : "_scan1x"), scan);
-            rows[kRaw].Scan[s] = Score(scan, scans[s].Factor, reference);
-            rows[kBlur].Scan[s] = BestBlur(scan, scans[s].Factor, reference, rows[kBlur].Sigma[s]);
-            if (auto cleaned = AutoDescreen(scan, o.Strength, &rows[kAuto].Entries[s])) {
-                rows[kAuto].Scan[s] = Score(*cleaned, scans[s].Factor, reference);
-                Dump(o, name + (s == 0 ? "_auto2x" : "_auto1x"), *cleaned);
-            }
-            rows[kOracle].Scan[s] =
-                Score(OracleDamping(scan, scans[s].Factor == 2 ? Enlarge2x(picture) : picture),
-                      scans[s].Factor, reference);
-        }
-        std::printf("\n%s (%d x %d print, %.2f px per cell, CMYK at %g/%g/%g/%g deg, page %+.2f "
-                    "deg; scan blur %.2f/%.2f px, noise %.1f/%.1f)\n",
-                    name.c_str(), picture.Width, picture.Height, screen.CellPixels,
-                    screen.InkAngles[0], screen.InkAngles[1], screen.InkAngles[2],
-                    screen.InkAngles[3], screen.PageRotation, scans[0].BlurSigma,
-                    scans[1].BlurSigma, scans[0].NoiseSigma, scans[1].NoiseSigma);
-        PrintHeader();
-        for (int m = 0; m < kMethodCount; ++m) {
-            std::string label = kMethodNames[m];
-            if (m == kBlur) {
-                char buf[64];
-                std::snprintf(buf, sizeof buf, " (sigma %.2f/%.2f)", rows[m].Sigma[0],
-                              rows[m].Sigma[1]);
-                label += buf;
-            }
-            if (m == kAuto) label = AutoLabel(rows[m]);
-            PrintRow(label, rows[m]);
-            for (int s = 0; s < 2; ++s)
-                if (rows[m].Scan[s]) {
-                    means[m].Scan[s]->Psnr += rows[m].Scan[s]->Psnr;
-                    means[m].Scan[s]->Ssim += rows[m].Scan[s]->Ssim;
-                    ++counts[s][size_t(m)];
-                }
-        }
-        std::fflush(stdout);
-        std::fprintf(stderr, "%s: %.1f s\n", name.c_str(),
-                     std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
-    }
-
-    std::printf("\nMean over %zu photographs\n", o.Photos.size());
-    std::printf("  %-36s %7s %7s   %7s %7s   %8s\n", "method", "2x PSNR", "SSIM", "1x PSNR", "SSIM",
-                "all PSNR");
-    for (int m = 0; m < kMethodCount; ++m) {
-        TMethodScores mean;
-        double all = 0.0;
-        size_t allCount = 0;
-        for (int s = 0; s < 2; ++s)
-            if (counts[s][size_t(m)] > 0) {
-                const double n = double(counts[s][size_t(m)]);
-                mean.Scan[s] = TScore{means[m].Scan[s]->Psnr / n, means[m].Scan[s]->Ssim / n};
-                all += means[m].Scan[s]->Psnr;
-                allCount += counts[s][size_t(m)];
-            }
-        std::printf("  %-36s %s %s   %s %s   ", kMethodNames[m], Cell(mean.Scan[0], true).c_str(),
-                    Cell(mean.Scan[0], false).c_str(), Cell(mean.Scan[1], true).c_str(),
-                    Cell(mean.Scan[1], false).c_str());
-        if (allCount > 0)
-            std::printf("%8.2f\n", all / double(allCount));
-        else
-            std::printf("%8s\n", "-");
-    }
-
+    std::printf("Descreen quality at scan settings: PSNR (dB, all three channels) and SSIM "
+                "(luminance, Gaussian window 1.5)\nagainst the unscreened picture; strength %g%s\n",
+                o.Strength, o.Quick ? ", quick" : "");
     try {
-        RunSampleScreenCase(o, o.Photos.front());
+        for (size_t i = 0; i < o.Photos.size(); ++i) RunPhotograph(o, o.Photos[i], i);
+        PrintSummary();
         RunControl(o,
                    o.UserPhotos || !fs::exists(kControlPhoto) ? o.Photos.front() : kControlPhoto);
     } catch (const std::exception& e) {
@@ -537,9 +560,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (gAutoRuns > 0)
-        std::printf(
-            "\nautomatic descreen: %.2f s per scan on average (%zu scans, transforms included)\n",
-            gAutoSeconds / double(gAutoRuns), gAutoRuns);
+        std::printf("\ndescreen: %.3f s per scan on average (%zu scans, transforms included)\n",
+                    gAutoSeconds / double(gAutoRuns), gAutoRuns);
     std::fprintf(stderr, "total: %.1f s\n",
                  std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
     return 0;

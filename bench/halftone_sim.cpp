@@ -11,17 +11,19 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 
-// The round-dot spot function on a cell with coordinates (u, v) in cells:
-// 0 at the cell's centre, 1 at its corners; a dot covers where it is below
-// the threshold of the tone.
-double Spot(double cu, double cv) {
-    return 1.0 - (cu + cv + 2.0) / 4.0;
+// The dot's spot function on a cell from the cosines of its cell coordinates
+// (u, v): 0 at the cell's centre, 1 at its corners; a dot covers where it is
+// below the threshold of the tone. Weights e and 2 - e on the two axes make
+// round dots (e = 1) or elliptical ones.
+double Spot(double cu, double cv, double e) {
+    return 1.0 - (e * cu + (2.0 - e) * cv + 2.0) / 4.0;
 }
 
 // The dot's edge is antialiased by a linear ramp one sample wide across the
 // spot function's threshold (see DotCoverage).
-double RampWidth(double su, double sv, double cell) {
-    const double slope = (kPi / 2.0) * std::sqrt(su * su + sv * sv) / cell; // per print pixel
+double RampWidth(double su, double sv, double cell, double e) {
+    const double gu = e * su, gv = (2.0 - e) * sv;
+    const double slope = (kPi / 2.0) * std::sqrt(gu * gu + gv * gv) / cell; // per print pixel
     return std::max(slope / kPrintSupersampling, 1e-9);
 }
 
@@ -35,14 +37,14 @@ double Ramp(double threshold, double spot, double width) {
 // the tone's threshold interpolated from them.
 class TThresholds {
 public:
-    explicit TThresholds(double cell) {
+    TThresholds(double cell, double e) {
         constexpr int32_t n = 128, steps = 2048;
         std::vector<double> spot, width;
         for (int32_t j = 0; j < n; ++j)
             for (int32_t i = 0; i < n; ++i) {
                 const double u = 2 * kPi * (i + 0.5) / n, v = 2 * kPi * (j + 0.5) / n;
-                spot.push_back(Spot(std::cos(u), std::cos(v)));
-                width.push_back(RampWidth(std::sin(u), std::sin(v), cell));
+                spot.push_back(Spot(std::cos(u), std::cos(v), e));
+                width.push_back(RampWidth(std::sin(u), std::sin(v), cell, e));
             }
         // Coverage for thresholds from a little below 0 to a little above 1.
         std::vector<double> thresholds, coverage;
@@ -92,11 +94,11 @@ struct TTurn {
 
 // Coverage (0..1) of one fine sample from the cosines and sines of its cell
 // coordinates.
-double DotCoverage(double tone, const TTurn& u, const TTurn& v, double cell,
+double DotCoverage(double tone, const TTurn& u, const TTurn& v, double cell, double e,
                    const TThresholds& thresholds) {
     if (tone <= 0.0) return 0.0;
     if (tone >= 1.0) return 1.0;
-    return Ramp(thresholds(tone), Spot(u.C, v.C), RampWidth(u.S, v.S, cell));
+    return Ramp(thresholds(tone), Spot(u.C, v.C, e), RampWidth(u.S, v.S, cell, e));
 }
 
 std::vector<float> Kernel(double sigma) {
@@ -119,7 +121,8 @@ void CheckPicture(const TBitmap24& picture) {
 
 TPrintedPage PrintHalftone(const TBitmap24& picture, const TScreenSetup& screen) {
     CheckPicture(picture);
-    const TThresholds thresholds(screen.CellPixels);
+    const double e = std::clamp(screen.DotElongation, 1.0, 1.9);
+    const TThresholds thresholds(screen.CellPixels, e);
     const int32_t w = picture.Width, h = picture.Height, s = kPrintSupersampling;
     // Separation: black replaces the given share of the grey that all three
     // colours share; the colour inks make up the rest, so that the inks'
@@ -175,7 +178,7 @@ TPrintedPage PrintHalftone(const TBitmap24& picture, const TScreenSetup& screen)
                     };
                     const double tone = (at(c0, r0) * (1 - fx) + at(c1, r0) * fx) * (1 - fy) +
                                         (at(c0, r1) * (1 - fx) + at(c1, r1) * fx) * fy;
-                    cover[k] = DotCoverage(tone, us[size_t(k)], vs[size_t(k)], screen.CellPixels,
+                    cover[k] = DotCoverage(tone, us[size_t(k)], vs[size_t(k)], screen.CellPixels, e,
                                            thresholds);
                     us[size_t(k)].Next();
                     vs[size_t(k)].Next();

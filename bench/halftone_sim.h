@@ -32,6 +32,9 @@ struct TScreenSetup {
     double Phase[4][2] = {};
     // Grey component replacement: black takes this share of the common grey.
     double BlackShare = 0.6;
+    // 1 for round dots; above 1 the dots grow along the grid's first axis
+    // faster than along the second (elliptical or chain dots), up to 1.9.
+    double DotElongation = 1.0;
 };
 
 // Fine samples per print pixel and axis: the dots are rendered with

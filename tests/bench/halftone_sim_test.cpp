@@ -24,23 +24,26 @@ TEST(HalftoneSimTest, ScreenedPagesKeepTheirTonesOnAverage) {
         picture.Bytes[i + 1] = 140; // green
         picture.Bytes[i + 2] = 210; // red
     }
-    TScreenSetup screen;
-    screen.CellPixels = 1.9;
-    screen.PageRotation = 0.8;
-    const TPrintedPage page = PrintHalftone(picture, screen);
-    for (int32_t factor : {1, 2}) {
-        const TBitmap24 scan = ScanPage(page, {factor, 0.5, 0.0, 7u});
-        ASSERT_EQ(scan.Width, 48 * factor);
-        ASSERT_EQ(scan.Height, 40 * factor);
-        EXPECT_NEAR(MeanLevel(scan, 0), 60.0, 0.6);
-        EXPECT_NEAR(MeanLevel(scan, 1), 140.0, 0.6);
-        EXPECT_NEAR(MeanLevel(scan, 2), 210.0, 0.6);
-        // The screen is there: single pixels stray far from the mean.
-        const TImageF f = ToFloatImage(scan);
-        double spread = 0.0;
-        for (size_t i = 2; i < f.Values.size(); i += 3)
-            spread = std::max(spread, double(std::abs(f.Values[i] - 210.0f)));
-        EXPECT_GT(spread, 20.0);
+    for (const double elongation : {1.0, 1.4}) {
+        TScreenSetup screen;
+        screen.CellPixels = 1.9;
+        screen.PageRotation = 0.8;
+        screen.DotElongation = elongation; // round and elliptical dots
+        const TPrintedPage page = PrintHalftone(picture, screen);
+        for (int32_t factor : {1, 2}) {
+            const TBitmap24 scan = ScanPage(page, {factor, 0.5, 0.0, 7u});
+            ASSERT_EQ(scan.Width, 48 * factor);
+            ASSERT_EQ(scan.Height, 40 * factor);
+            EXPECT_NEAR(MeanLevel(scan, 0), 60.0, 0.6);
+            EXPECT_NEAR(MeanLevel(scan, 1), 140.0, 0.6);
+            EXPECT_NEAR(MeanLevel(scan, 2), 210.0, 0.6);
+            // The screen is there: single pixels stray far from the mean.
+            const TImageF f = ToFloatImage(scan);
+            double spread = 0.0;
+            for (size_t i = 2; i < f.Values.size(); i += 3)
+                spread = std::max(spread, double(std::abs(f.Values[i] - 210.0f)));
+            EXPECT_GT(spread, 20.0);
+        }
     }
 }
 
