@@ -3,13 +3,13 @@
 
 #include "app/application.h"
 #include "app/image_view.h"
-#include "app/interface_texts.h"
 #include "app/picture_dialog.h"
 #include "app/shape_mark.h"
 #include "app/user_dialogs.h"
 #include "filter/filter_list_form.h"
 #include "help/help_form.h"
 #include "help/help_topics.h"
+#include "shell/interface_texts.h"
 
 #include <QAction>
 #include <QApplication>

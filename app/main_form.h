@@ -22,12 +22,12 @@
 // main_form_filter.cpp (apply filter, batch run) and main_form_watermark.cpp
 // (embedding and checking the watermark).
 
-#include "app/command_state.h"
-#include "app/language_tables.h"
-#include "app/settings.h"
-#include "app/translation.h"
 #include "filter/apply_filter.h"
 #include "filter/mark.h"
+#include "shell/command_state.h"
+#include "shell/language_tables.h"
+#include "shell/settings.h"
+#include "shell/translation.h"
 #include "spectral/progress.h"
 #include "spectral/store.h"
 #include "spectral/transform.h"

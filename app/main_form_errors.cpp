@@ -9,8 +9,8 @@
 #include "app/main_form.h"
 #include "app/main_form_private.h"
 
-#include "app/interface_texts.h"
 #include "app/user_dialogs.h"
+#include "shell/interface_texts.h"
 
 #include <QDir>
 #include <QLabel>

@@ -9,13 +9,13 @@
 #include "app/main_form.h"
 #include "app/main_form_private.h"
 
-#include "app/image_file.h"
-#include "app/image_file_qt.h"
 #include "app/image_view.h"
 #include "app/main_form_busy.h"
 #include "app/picture_dialog.h"
 #include "app/shape_mark.h"
 #include "app/user_dialogs.h"
+#include "imagefile/image_file.h"
+#include "imagefile/image_file_qt.h"
 #include "spectral/errors.h"
 #include "spectral/store_fill.h"
 

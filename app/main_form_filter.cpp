@@ -10,15 +10,15 @@
 #include "app/main_form.h"
 #include "app/main_form_private.h"
 
-#include "app/image_file.h"
 #include "app/image_view.h"
-#include "app/interface_texts.h"
 #include "app/main_form_busy.h"
 #include "app/user_dialogs.h"
 #include "filter/apply_filter.h"
 #include "filter/batch_form.h"
 #include "filter/batch_runner.h"
 #include "filter/filter_list_form.h"
+#include "imagefile/image_file.h"
+#include "shell/interface_texts.h"
 
 #include <QDir>
 #include <QFileInfo>

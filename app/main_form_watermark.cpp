@@ -4,11 +4,11 @@
 // errors come from the language tables.
 
 #include "app/image_view.h"
-#include "app/interface_texts.h"
 #include "app/main_form.h"
 #include "app/main_form_busy.h"
 #include "app/main_form_private.h"
 #include "app/user_dialogs.h"
+#include "shell/interface_texts.h"
 #include "watermark/watermark.h"
 
 #include <QLocale>

@@ -1,7 +1,7 @@
 #include "app/picture_dialog.h"
 
-#include "app/image_file.h"
-#include "app/image_file_qt.h"
+#include "imagefile/image_file.h"
+#include "imagefile/image_file_qt.h"
 #include "spectral/errors.h"
 
 #include <QDialog>

@@ -1,6 +1,6 @@
 #include "app/user_dialogs.h"
 
-#include "app/interface_texts.h"
+#include "shell/interface_texts.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

@@ -7,9 +7,9 @@
 //
 // Usage: apply_bench [--images N] [--size WxH]
 
-#include "app/image_file.h"
 #include "bench/scan_picture.h"
 #include "filter/batch_runner.h"
+#include "imagefile/image_file.h"
 #include "spectral/thread_team.h"
 
 #include <algorithm>

@@ -15,13 +15,13 @@
 //   pixmend-cli apply DIR/filter.flt DIR/in/*.bmp -o DIR/cli
 //   for f in DIR/out/*; do cmp "$f" DIR/cli/$(basename "$f"); done
 
-#include "app/image_file.h"
 #include "app/main_form.h"
 #include "app/user_dialogs.h"
 #include "bench/scan_picture.h"
 #include "filter/batch_form.h"
 #include "filter/filter_entry.h"
 #include "filter/filter_list_form.h"
+#include "imagefile/image_file.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

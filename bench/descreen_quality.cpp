@@ -23,13 +23,13 @@
 // same photos prints the same table: screens, rulings, angles, blur, noise
 // and JPEG qualities are drawn from fixed seeds per image.
 
-#include "app/image_file.h"
 #include "bench/halftone_sim.h"
 #include "bench/image_quality.h"
 #include "bench/jpeg_scan.h"
 #include "filter/apply_filter.h"
 #include "filter/descreen.h"
 #include "filter/filter_list.h"
+#include "imagefile/image_file.h"
 #include "spectral/display.h"
 #include "spectral/store_fill.h"
 #include "spectral/transform.h"

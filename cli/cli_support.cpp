@@ -1,7 +1,7 @@
 #include "cli/cli_support.h"
 
-#include "app/image_file_bmp.h"
-#include "app/image_file_source.h"
+#include "imagefile/image_file_bmp.h"
+#include "imagefile/image_file_source.h"
 #include "spectral/file_io.h"
 #include "spectral/thread_team.h"
 

@@ -2,8 +2,8 @@
 // What the commands of pixmend-cli share: the command registry, argument
 // parsing, progress on stderr, and stored spectra as .npy files.
 
-#include "app/image_file_source.h"
 #include "filter/batch_runner.h"
+#include "imagefile/image_file_source.h"
 #include "spectral/errors.h"
 #include "spectral/progress.h"
 #include "spectral/store.h"

@@ -11,8 +11,8 @@
 // and every process can keep a report of one JSON line per file.
 #include "cli/cli_support.h"
 
-#include "app/image_file.h"
 #include "filter/batch_runner.h"
+#include "imagefile/image_file.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 // with the per-file work of finding the screen in place of a saved filter.
 #include "cli/cli_support.h"
 
-#include "app/image_file.h"
 #include "filter/batch_runner.h"
 #include "filter/descreen.h"
+#include "imagefile/image_file.h"
 
 #include <filesystem>
 #include <map>

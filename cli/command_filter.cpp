@@ -2,10 +2,10 @@
 // scripts, entry by entry, as the window's commands would record them.
 #include "cli/cli_support.h"
 
-#include "app/image_file.h"
 #include "filter/descreen.h"
 #include "filter/filter_list.h"
 #include "filter/mark.h"
+#include "imagefile/image_file.h"
 #include "spectral/file_io.h"
 #include "spectral/store_fill.h"
 

@@ -1,7 +1,7 @@
 // resize: the spectral resize on the command line.
 #include "cli/cli_support.h"
 
-#include "app/image_file.h"
+#include "imagefile/image_file.h"
 #include "spectral/resize.h"
 #include "spectral/transform.h"
 

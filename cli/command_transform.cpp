@@ -1,7 +1,7 @@
 // spectrum, image, roundtrip: the image transform on the command line.
 #include "cli/cli_support.h"
 
-#include "app/image_file.h"
+#include "imagefile/image_file.h"
 #include "spectral/display.h"
 #include "spectral/transform.h"
 

@@ -1,7 +1,7 @@
 // watermark embed / check: the keyed spectral watermark on the command line.
 #include "cli/cli_support.h"
 
-#include "app/image_file.h"
+#include "imagefile/image_file.h"
 #include "spectral/display.h"
 #include "spectral/store_fill.h"
 #include "spectral/transform.h"

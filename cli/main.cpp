@@ -2,8 +2,8 @@
 // its own command_*.cpp and registers itself; this file dispatches and is the
 // one place where errors become a line on stderr and an exit status.
 
-#include "app/data_folder.h"
 #include "cli/cli_support.h"
+#include "shell/data_folder.h"
 #include "spectral/memory_budget.h"
 
 #include <QtGlobal>

@@ -7,6 +7,7 @@
 #include "filter/filter_list.h"
 #include "spectral/bitmap.h"
 #include "spectral/errors.h"
+#include "spectral/image_access.h"
 #include "spectral/image_info.h"
 #include "spectral/progress.h"
 #include "spectral/store.h"
@@ -40,19 +41,6 @@ void ApplyFilterEntries(TSpectrumStore& store, const TFilterList& filter, IProgr
 // the transforms and whatever else runs; they never change the result.
 void ApplyFilterToStore(TSpectrumStore& store, const TFilterList& filter, IProgress& progress,
                         const TTransformOptions& options = {});
-
-// How a batch reads and writes image files; called from the runner's threads.
-// Load and Save, when given, take the place of Read and Write: they fill the
-// store and write from it directly, carrying what a 24-bit bitmap cannot hold
-// (16-bit samples, resolution, colour profile) from the source to the target.
-struct TImageAccess {
-    std::function<TBitmap24(const std::string& fileName)> Read;
-    std::function<void(const std::string& fileName, const TBitmap24& image)> Write;
-    std::function<TImageInfo(const std::string& fileName, TSpectrumStore& store)> Load;
-    std::function<void(const std::string& fileName, const TSpectrumStore& store,
-                       const TImageInfo& info)>
-        Save;
-};
 
 // Where the result of a source file goes: the target folder joined with the
 // source's file name, extension included.

@@ -1,7 +1,7 @@
 #include "filter/filter_list_form.h"
 
-#include "app/interface_texts.h"
 #include "filter/mark.h"
+#include "shell/interface_texts.h"
 
 #include <QHeaderView>
 #include <QPushButton>

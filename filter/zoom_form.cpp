@@ -1,6 +1,6 @@
 #include "filter/zoom_form.h"
 
-#include "app/image_file_qt.h"
+#include "imagefile/image_file_qt.h"
 
 #include <QCloseEvent>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #include "help/about_form.h"
 
-#include "app/interface_texts.h"
+#include "shell/interface_texts.h"
 
 #include "help/about_texts.h"
 #include "help/fitted_font.h"

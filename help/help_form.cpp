@@ -1,8 +1,8 @@
 #include "help/help_form.h"
 
-#include "app/data_folder.h"
 #include "help/help_address.h"
 #include "help/online_watcher.h"
+#include "shell/data_folder.h"
 
 #include <QApplication>
 #include <QFile>

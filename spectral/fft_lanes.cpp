@@ -1,7 +1,7 @@
 #include "spectral/fft_lanes.h"
 
 #include "spectral/errors.h"
-#include "spectral/fft.h"
+#include "spectral/fft_factors.h"
 
 #include <algorithm>
 #include <cmath>

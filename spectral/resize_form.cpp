@@ -1,6 +1,6 @@
 #include "spectral/resize_form.h"
 
-#include "app/interface_texts.h"
+#include "shell/interface_texts.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>

@@ -5,7 +5,7 @@
 //
 // usage: make_sample OUT.bmp [WIDTH HEIGHT]
 
-#include "app/image_file.h"
+#include "imagefile/image_file.h"
 
 #include <algorithm>
 #include <cmath>

@@ -5,10 +5,10 @@
 #include "tests/app/main_form_fixture_test.h"
 
 #include "app/image_view.h"
-#include "app/interface_texts.h"
-#include "app/language_tables.h"
 #include "app/picture_dialog.h"
 #include "app/shape_mark.h"
+#include "shell/interface_texts.h"
+#include "shell/language_tables.h"
 
 #include <QAbstractButton>
 #include <QApplication>

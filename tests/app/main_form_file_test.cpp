@@ -3,9 +3,9 @@
 
 #include "tests/app/main_form_fixture_test.h"
 
-#include "app/image_file.h"
 #include "app/image_view.h"
 #include "app/picture_dialog.h"
+#include "imagefile/image_file.h"
 #include <QPushButton>
 
 #include <QApplication>

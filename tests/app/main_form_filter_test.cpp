@@ -12,7 +12,7 @@
 #include "spectral/display.h"
 #include "spectral/store_fill.h"
 
-#include "app/image_file.h"
+#include "imagefile/image_file.h"
 
 #include <QApplication>
 #include <QLineEdit>

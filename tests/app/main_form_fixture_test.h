@@ -3,7 +3,6 @@
 // window on the offscreen platform, scripted boxes and file dialogs, and a
 // settings folder of its own per test.
 
-#include "app/image_file.h"
 #include "app/main_form.h"
 #include "app/user_dialogs.h"
 #include "filter/batch_form.h"
@@ -13,6 +12,7 @@
 #include "help/help_form.h"
 #include "help/local_address.h"
 #include "help/version_info_form.h"
+#include "imagefile/image_file.h"
 #include "spectral/resize_form.h"
 #include "tests/support/test_support.h"
 

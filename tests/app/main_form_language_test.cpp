@@ -6,7 +6,7 @@
 
 #include "app/image_view.h"
 #include "app/picture_dialog.h"
-#include "app/settings.h"
+#include "shell/settings.h"
 
 #include <QLayout>
 #include <QListWidget>

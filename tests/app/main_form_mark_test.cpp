@@ -5,10 +5,10 @@
 
 #include "tests/app/main_form_fixture_test.h"
 
-#include "app/image_file_qt.h"
 #include "app/image_view.h"
 #include "app/shape_mark.h"
 #include "filter/zoom.h"
+#include "imagefile/image_file_qt.h"
 
 #include <QApplication>
 #include <QMouseEvent>

@@ -1,5 +1,5 @@
 // apply at archive scale: shards in parallel processes, resuming, reports.
-#include "app/image_file.h"
+#include "imagefile/image_file.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>

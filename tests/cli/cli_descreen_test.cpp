@@ -1,5 +1,5 @@
 // pixmend-cli descreen and filter detect, run as a user runs them.
-#include "app/image_file.h"
+#include "imagefile/image_file.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // pixmend-cli's filter and apply commands, run as a user runs them.
-#include "app/image_file.h"
 #include "filter/apply_filter.h"
+#include "imagefile/image_file.h"
 #include "spectral/display.h"
 #include "spectral/store_fill.h"
 #include "spectral/transform.h"

@@ -1,6 +1,6 @@
 // pixmend-cli with the image formats of archival scanners: the format follows
 // the output name, and 16-bit, grey, resolution and profile survive a run.
-#include "app/image_file.h"
+#include "imagefile/image_file.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // apply killed outright (SIGKILL: no handler runs) at varied moments.
-#include "app/image_file.h"
+#include "imagefile/image_file.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>

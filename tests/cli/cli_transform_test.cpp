@@ -1,6 +1,6 @@
 // pixmend-cli's transform commands, run as a user runs them.
-#include "app/image_file.h"
 #include "cli/cli_support.h"
+#include "imagefile/image_file.h"
 #include "spectral/store_fill.h"
 #include "spectral/transform.h"
 #include "tests/support/test_support.h"

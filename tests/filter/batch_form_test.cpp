@@ -3,8 +3,8 @@
 // chosen by a single click, a typed path or a new folder, a folder that
 // cannot be read, and the modal run closed by OK or cancel.
 
-#include "app/language_tables.h"
 #include "filter/batch_form.h"
+#include "shell/language_tables.h"
 #include "tests/support/test_support.h"
 
 #include <QDir>

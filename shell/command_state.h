@@ -1,0 +1,100 @@
+#pragma once
+// Which commands the main window offers in which command state, as a pure
+// function on an abstract set of named controls. The window keeps one object
+// per control; SetCommandState only hands the controls' current enabled
+// states to ApplyCommandState and writes the result back, so the whole table
+// (and the menu mirroring that follows it) is tested here without widgets.
+//
+// Command states: 0 no image, 1 image shown, 2 spectrum shown. The value 3 is
+// not a state but the event "a filter entry was recorded or a filter file was
+// loaded"; it changes some controls and leaves the stored state alone.
+
+#include "shell/command_table.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#define PIXMEND_CONTROL_ID(field) field,
+#define PIXMEND_CONTROL_COUNT(field) +1
+// The controls of PIXMEND_CONTROLS, named as the window names them.
+enum class TControlId : uint8_t { PIXMEND_CONTROLS(PIXMEND_CONTROL_ID) };
+inline constexpr size_t kControlCount = 0 PIXMEND_CONTROLS(PIXMEND_CONTROL_COUNT);
+#undef PIXMEND_CONTROL_COUNT
+#undef PIXMEND_CONTROL_ID
+
+// The control's name as the window gives it ("ToolOpen", "Schlieen1", ...).
+std::string_view ControlName(TControlId id);
+// The control of that name, or none.
+std::optional<TControlId> ControlByName(std::string_view name);
+
+// The enabled flags of all controls, plus the slider's visibility.
+struct TControlStates {
+    std::array<bool, kControlCount> Enabled{};
+    bool KontrastVisible = false;
+
+    bool operator[](TControlId id) const { return Enabled[size_t(id)]; }
+    bool& operator[](TControlId id) { return Enabled[size_t(id)]; }
+    bool operator==(const TControlStates&) const = default;
+};
+
+// The states as designed, before the creation step puts the window into
+// state 0: the tool buttons as the tool bar table gives them, every menu item
+// enabled, the slider visible.
+TControlStates DesignedControlStates();
+
+// What SetCommandState leaves behind.
+struct TCommandStateResult {
+    TControlStates States;
+    uint8_t CommandState = 0; // the stored state after the call
+};
+
+// SetCommandState without the window: applies the row of `state` (0, 1, 2 or
+// event 3) to `previous`, stores the state unless it is 3, then mirrors the
+// tool buttons into their menu items. `commandState` is the stored state
+// before the call (event 3 reads it), `filterEntries` the number of lines of
+// the filter list, `undoSteps` the number of user actions on the spectrum
+// shown that Undo can take back (Undo is on only in state 2 with at least
+// one). A value above 3 applies no row and stores nothing; the mirroring
+// still runs.
+TCommandStateResult ApplyCommandState(uint8_t state, uint8_t commandState,
+                                      const TControlStates& previous, size_t filterEntries,
+                                      size_t undoSteps = 0);
+
+// A tool button and the menu item that runs the same handler.
+struct TMenuMirror {
+    TControlId Button;
+    TControlId MenuItem;
+};
+
+// The fifteen button/menu item pairs: the commands with both, in table order.
+const std::array<TMenuMirror, 15>& MenuMirrorPairs();
+
+// The menu's half of a state change: every paired menu item takes its
+// button's enabled state; the others (Schlieen1, Beenden1, the watermark
+// items, versioninfo1, about1) keep theirs.
+void MirrorMenuItems(TControlStates& states);
+
+#define PIXMEND_COMMAND_ID(command, ...) command,
+// The commands of PIXMEND_COMMANDS and the guard steps their handlers take first.
+enum class TCommand : uint8_t { PIXMEND_COMMANDS(PIXMEND_COMMAND_ID) };
+#undef PIXMEND_COMMAND_ID
+
+// Guard steps: "help" = in help mode show the sender's help page, leave help
+// mode and stop; "enabled" = stop when the guard button is disabled.
+enum class TDispatchSteps : uint8_t {
+    HelpThenEnabled, // most commands
+    EnabledThenHelp, // the zoom window
+    HelpOnly,        // commands whose button state says nothing (Undo, Quit, ...)
+    None,            // Resize, Version information, About: run even in help mode
+};
+
+struct TDispatchGuard {
+    TDispatchSteps Steps;
+    std::optional<TControlId> Button; // tested by the enabled step
+};
+
+// The guard of a command, as its row gives it.
+TDispatchGuard DispatchGuard(TCommand command);
