@@ -550,7 +550,7 @@ void TForm1::SetCommandState(uint8_t state) {
     if (d->Transform && state == 3) d->FilterEventWhileTransforming = true;
     const size_t entries = d->Windows.FormProtokol ? d->Windows.FormProtokol->EntryCount() : 0;
     TCommandStateResult result = ApplyCommandState(state, d->CommandState, CurrentControlStates(),
-                                                   entries, d->UndoSteps.size());
+                                                   entries, d->Undo.UndoCount());
     BlockWhileBusy(result.States);
     WriteControlStates(result.States);
     d->CommandState = result.CommandState;

@@ -2,13 +2,9 @@
 // line, and the comparison of the filtered picture with the picture as it
 // was loaded.
 //
-// A mirrored smoothing records two filter lines (the file format has one line
-// per region), but the user did one thing; UndoSteps remembers how many
-// lines each action on the spectrum shown recorded, so Undo takes back
-// exactly one action. Lines that came from elsewhere (a filter file, the
-// list's Delete button, an earlier spectrum) were never applied to this
-// spectrum and are not undone: multiplying them in would raise the region
-// instead of restoring it.
+// What an undo step is and why lines from elsewhere end the steps is the
+// stack's business (filter/undo.h); the window only keeps the filter list's
+// rows in step and clears the stack when the list changes under it.
 
 #include "app/main_form.h"
 #include "app/main_form_private.h"
@@ -22,9 +18,8 @@
 #include <utility>
 
 void TForm1::FilterListChanged() {
-    if (d->OwnListChange || d->UndoSteps.empty()) return;
-    d->UndoSteps.clear();
-    d->ScreenUndo.clear();
+    if (d->OwnListChange || d->Undo.UndoCount() + d->Undo.RedoCount() == 0) return;
+    d->Undo.Clear();
     SetCommandState(3);
 }
 

@@ -133,8 +133,7 @@ void TForm1::Schlieen1Click(QObject* sender) {
     if (!PassesGuard(TCommand::CloseImage, sender)) return;
     // Closing throws the picture away: the same question as before Open.
     if (!ConfirmReplaceImage()) return;
-    d->UndoSteps.clear();
-    d->ScreenUndo.clear();
+    d->Undo.Clear();
     d->BeforeFilter.reset();
     d->PictureAsLoaded = false;
     d->ImageFile.clear();

@@ -6,6 +6,7 @@
 
 #include "app/main_form.h"
 
+#include "filter/undo.h"
 #include "spectral/bitmap.h"
 
 #include <QPoint>
@@ -68,13 +69,8 @@ struct TForm1::TPrivate {
     // The zoom picture, kept so that pointer moves allocate nothing.
     TBitmap24 ZoomPicture;
 
-    // Each undo step is the number of filter entries one user action
-    // recorded on the spectrum shown.
-    std::vector<size_t> UndoSteps;
-    // The planes as they were before a Find screen, for the undo step it
-    // recorded (keyed by that step's place in UndoSteps): its dampings
-    // depend on the values, so their entries cannot take them back.
-    std::map<size_t, std::array<tdline, 3>> ScreenUndo;
+    // The user's actions on the spectrum shown, for Undo and Redo.
+    TUndoStack Undo;
     // Set while the window itself changes the filter list.
     bool OwnListChange = false;
     // The picture as loaded, kept from its first transform on so that the

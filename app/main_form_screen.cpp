@@ -29,13 +29,12 @@ void TForm1::ToolFindScreenClick(QObject* sender) {
         ShowStatus(Tr("Kein Raster gefunden"), 0);
         return;
     }
-    std::array<tdline, 3> before{Store.Planes[0], Store.Planes[1], Store.Planes[2]};
+    TPlanes before{Store.Planes[0], Store.Planes[1], Store.Planes[2]};
     ApplyFilterEntries(Store, found, *this);
     {
         const QScopedValueRollback own(d->OwnListChange, true);
         for (const std::string& line : found.Lines()) d->Windows.FormProtokol->AppendLine(line);
-        d->ScreenUndo[d->UndoSteps.size()] = std::move(before);
-        d->UndoSteps.push_back(found.EntryCount());
+        d->Undo.Record(found.Lines(), std::move(before));
     }
     SetCommandState(3);
     DrawStore();

@@ -24,6 +24,22 @@
 
 #include <algorithm>
 
+namespace {
+
+// The filter list window's lines as the undo stack edits them, its rows in step.
+class TFormLines final : public IFilterLines {
+public:
+    explicit TFormLines(TFormProtokol& form) : form_(form) {}
+    size_t LineCount() const override { return form_.EntryCount(); }
+    void AppendLine(const std::string& line) override { form_.AppendLine(line); }
+    void RemoveLastLine() override { form_.DeleteLastEntry(); }
+
+private:
+    TFormProtokol& form_;
+};
+
+} // namespace
+
 void TForm1::Phase(const std::string& key) {
     ShowStatus(LangText(key), 0);
 }
@@ -98,40 +114,20 @@ void TForm1::ToolStempelClick(QObject* sender) {
         }
     }
     const size_t after = d->Windows.FormProtokol ? d->Windows.FormProtokol->EntryCount() : 0;
-    if (after > before) d->UndoSteps.push_back(after - before);
+    if (after > before) {
+        const auto& lines = d->Windows.FormProtokol->List().Lines();
+        d->Undo.Record({lines.begin() + std::ptrdiff_t(before), lines.end()});
+    }
     SetCommandState(3);
 }
 
 void TForm1::ToolundoClick(QObject* sender) {
     if (!PassesGuard(TCommand::Undo, sender)) return;
-    if (!d->Windows.FormProtokol || d->CommandState != 2 || d->UndoSteps.empty()) return;
-    const size_t lines = std::min(d->UndoSteps.back(), d->Windows.FormProtokol->EntryCount());
-    d->UndoSteps.pop_back();
-    // A Find screen step comes back whole from the planes it kept.
-    const auto kept = d->ScreenUndo.find(d->UndoSteps.size());
-    if (kept != d->ScreenUndo.end()) {
-        for (int p = 0; p < 3; ++p) Store.Planes[p] = std::move(kept->second[size_t(p)]);
-        d->ScreenUndo.erase(kept);
-    }
+    if (!d->Windows.FormProtokol || d->CommandState != 2) return;
+    TFormLines lines(*d->Windows.FormProtokol);
     {
         const QScopedValueRollback own(d->OwnListChange, true);
-        for (size_t i = 0; i < lines; ++i) {
-            const TFilterEntry entry =
-                d->Windows.FormProtokol->GetEntry(d->Windows.FormProtokol->EntryCount() - 1);
-            // A resize entry has no region: undoing it only removes it (its
-            // value as a fraction could name cells far outside any range).
-            const bool resize = IsResizeKind(entry.typ);
-            // The screen's dampings depend on the values; they cannot be
-            // reversed from their entries.
-            const bool screen = entry.typ == kFilterNotch || entry.typ == kFilterBand;
-            if (!resize && !screen) {
-                const int32_t W = Store.Cols, H = Store.Rows;
-                SmoothRegion(Store, CellBound(W, entry.x1), CellBound(W, entry.x2),
-                             CellBound(H, entry.y1), CellBound(H, entry.y2),
-                             entry.typ != kFilterRectangle, TSmoothDirection::Restore);
-            }
-            d->Windows.FormProtokol->DeleteLastEntry();
-        }
+        if (!d->Undo.Undo(Store, lines)) return;
     }
     DrawStore();
     SetCommandState(3);
@@ -153,7 +149,10 @@ void TForm1::BWatermarkClick(QObject* sender) {
     // Recorded also when the size stayed, so that the filter repeats it.
     {
         const QScopedValueRollback own(d->OwnListChange, true);
-        d->UndoSteps.push_back(1);
-        AddFilterEntry(kFilterResizeBase + mode, float(value), 0.0f, 0.0f, 0.0f);
+        // Recorded first: the entry's event enables Undo for it.
+        const int32_t kind = kFilterResizeBase + mode;
+        if (const auto line = FormatEntryLine(kind, float(value), 0.0f, 0.0f, 0.0f))
+            d->Undo.Record({*line});
+        AddFilterEntry(kind, float(value), 0.0f, 0.0f, 0.0f);
     }
 }

@@ -127,8 +127,7 @@ void TForm1::ButtonfftClick(QObject* sender) {
 
     // A new spectrum, or the image again: what was done on the old one can
     // no longer be taken back step by step.
-    d->UndoSteps.clear();
-    d->ScreenUndo.clear();
+    d->Undo.Clear();
     if (forward && d->PictureAsLoaded) {
         d->BeforeFilter = Image1->Picture;
         d->PictureAsLoaded = false;

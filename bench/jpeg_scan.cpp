@@ -27,7 +27,8 @@ TBitmap24 JpegRoundTrip(const TBitmap24& image, int quality) {
         while (c.next_scanline < c.image_height) {
             const uint8_t* bgr = image.Row(int32_t(c.next_scanline));
             for (int32_t x = 0; x < image.Width; ++x)
-                for (int ch = 0; ch < 3; ++ch) row[size_t(x) * 3u + size_t(ch)] = bgr[x * 3 + 2 - ch];
+                for (int ch = 0; ch < 3; ++ch)
+                    row[size_t(x) * 3u + size_t(ch)] = bgr[x * 3 + 2 - ch];
             JSAMPROW rows[1] = {row.data()};
             jpeg_write_scanlines(&c, rows, 1);
         }
@@ -51,7 +52,8 @@ TBitmap24 JpegRoundTrip(const TBitmap24& image, int quality) {
             jpeg_read_scanlines(&d, rows, 1);
             uint8_t* bgr = out.Row(y);
             for (int32_t x = 0; x < image.Width; ++x)
-                for (int ch = 0; ch < 3; ++ch) bgr[x * 3 + 2 - ch] = row[size_t(x) * 3u + size_t(ch)];
+                for (int ch = 0; ch < 3; ++ch)
+                    bgr[x * 3 + 2 - ch] = row[size_t(x) * 3u + size_t(ch)];
         }
         jpeg_finish_decompress(&d);
         jpeg_destroy_decompress(&d);
