@@ -41,17 +41,9 @@ static void InitIconResources() {
 
 namespace {
 
-// Icon set, by the index the tool buttons and menu items refer to.
-constexpr const char* kIconFiles[18] = {
-    "00_context_help", "01_transform", "02_open",      "03_save",         "04_zoom",
-    "05_copy",         "06_paste",     "07_batch_run", "08_apply_filter", "09_view_filter",
-    "10_undo",         "11_rectangle", "12_ellipse",   "13_smoothing",    "14_mirror",
-    "15_english",      "16_german",    "17_resize",
-};
-
-// An icon with its greyed counterpart for the disabled state.
-QIcon IconOf(int index) {
-    const QString base = QString(":/icons/%1").arg(kIconFiles[index]);
+// An icon of app/icons with its greyed counterpart for the disabled state.
+QIcon IconFile(const QString& name) {
+    const QString base = QString(":/icons/%1").arg(name);
     QIcon icon;
     icon.addFile(base + ".png", QSize(16, 16), QIcon::Normal);
     icon.addFile(base + "_disabled.png", QSize(16, 16), QIcon::Disabled);
@@ -125,6 +117,22 @@ QIcon FindScreenIcon() {
         painter.drawEllipse(QRectF(4.5, 4.5, 7, 7));
         painter.drawLine(QPointF(11, 11), QPointF(14.5, 14.5));
     });
+}
+
+// The icon a command's row names: a picture of app/icons, or one painted here.
+QIcon IconOf(std::string_view name) {
+    if (name == "painted:compare") return CompareIcon();
+    if (name == "painted:find_screen") return FindScreenIcon();
+    return IconFile(QString::fromUtf8(name.data(), qsizetype(name.size())));
+}
+
+QString TextOf(std::string_view text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+// The row of the command a control belongs to.
+const TCommandTexts& RowOf(TControlId control) {
+    return CommandTexts(*CommandOfControl(control));
 }
 
 enum class TButtonKind { Push, Check, Grouped };
@@ -230,12 +238,17 @@ void TForm1::CreateToolBars() {
         addToolBar(Qt::TopToolBarArea, bar);
         return bar;
     };
-    auto makeButton = [this](QToolBar* bar, QToolButton*& field, const char* name, int icon,
-                             const QString& hint, TButtonKind kind, bool enabled, bool down,
-                             int width = 0) {
+    // A command's button takes its icon and designed hint from the command's row.
+    auto makeButton = [this](QToolBar* bar, QToolButton*& field, const char* name, TButtonKind kind,
+                             bool enabled, bool down, int width = 0) {
         auto* button = new QToolButton(bar);
         button->setObjectName(name);
-        button->setIcon(IconOf(icon));
+        QString hint;
+        if (const auto control = ControlByName(name)) {
+            const TCommandTexts& row = RowOf(*control);
+            button->setIcon(IconOf(row.Icon));
+            hint = TextOf(row.Hint);
+        }
         button->setAutoRaise(true);
         button->setFocusPolicy(Qt::NoFocus);
         button->setCheckable(kind != TButtonKind::Push);
@@ -253,66 +266,47 @@ void TForm1::CreateToolBars() {
     ToolBar1 = makeBar("ToolBar1");
     ToolLanguage = makeBar("ToolLanguage");
 
-    makeButton(ToolBar, ToolOpen, "ToolOpen", 2, "Bild öffnen", TButtonKind::Push, true, false);
-    makeButton(ToolBar, ToolSave, "ToolSave", 3, "Bild speichern", TButtonKind::Push, false, false);
+    makeButton(ToolBar, ToolOpen, "ToolOpen", TButtonKind::Push, true, false);
+    makeButton(ToolBar, ToolSave, "ToolSave", TButtonKind::Push, false, false);
     AddGap(ToolBar, 8);
-    makeButton(ToolBar, ToolCopy, "ToolCopy", 5, "Kopieren in die Zwischenablage",
-               TButtonKind::Push, false, false);
-    makeButton(ToolBar, ToolPaste, "ToolPaste", 6, "Einfügen aus der Zwischenablage",
-               TButtonKind::Push, true, false);
+    makeButton(ToolBar, ToolCopy, "ToolCopy", TButtonKind::Push, false, false);
+    makeButton(ToolBar, ToolPaste, "ToolPaste", TButtonKind::Push, true, false);
 
-    makeButton(ToolShape, ToolTransform, "ToolTransform", 1, "Umwandel", TButtonKind::Push, true,
-               false, 26);
+    makeButton(ToolShape, ToolTransform, "ToolTransform", TButtonKind::Push, true, false, 26);
     AddGap(ToolShape, 8);
-    makeButton(ToolShape, Toolundo, "Toolundo", 10, "Letze Glättung zurücknehmen",
-               TButtonKind::Push, false, false, 26);
+    makeButton(ToolShape, Toolundo, "Toolundo", TButtonKind::Push, false, false, 26);
     AddGap(ToolShape, 8);
-    makeButton(ToolShape, ToolRec, "ToolRec", 11, "mit Rechteck glätten", TButtonKind::Grouped,
-               false, true, 26);
-    makeButton(ToolShape, ToolElipse, "ToolElipse", 12, "mit Ellipse glätten", TButtonKind::Grouped,
-               false, false, 26);
+    makeButton(ToolShape, ToolRec, "ToolRec", TButtonKind::Grouped, false, true, 26);
+    makeButton(ToolShape, ToolElipse, "ToolElipse", TButtonKind::Grouped, false, false, 26);
     auto* shapes = new QButtonGroup(this);
     shapes->setExclusive(true);
     shapes->addButton(ToolRec);
     shapes->addButton(ToolElipse);
-    makeButton(ToolShape, ToolStempel, "ToolStempel", 13, "Glättung anwenden", TButtonKind::Push,
-               false, false, 26);
-    makeButton(ToolShape, ToolMirror, "ToolMirror", 14, QString(), TButtonKind::Check, true, true,
-               26);
+    makeButton(ToolShape, ToolStempel, "ToolStempel", TButtonKind::Push, false, false, 26);
+    makeButton(ToolShape, ToolMirror, "ToolMirror", TButtonKind::Check, true, true, 26);
+    ToolMirror->setIcon(IconFile("14_mirror"));
     // The resize button's hint is translated with the others but never
     // shown as a tooltip.
-    makeButton(ToolShape, ToolResize, "ToolResize", 17, QString(), TButtonKind::Push, false, false,
-               26);
+    makeButton(ToolShape, ToolResize, "ToolResize", TButtonKind::Push, false, false, 26);
     ToolResize->setProperty("HideHint", true);
-    SetHint(ToolResize, "Resize");
+    SetHint(ToolResize, TextOf(RowOf(TControlId::ToolResize).Hint));
 
-    makeButton(ToolBar2, ToolZoom, "ToolZoom", 4, "Zoom", TButtonKind::Check, true, false);
+    makeButton(ToolBar2, ToolZoom, "ToolZoom", TButtonKind::Check, true, false);
     AddGap(ToolBar2, 26);
-    makeButton(ToolBar2, ToolHelp, "ToolHelp", 0,
-               "Kontexthilfe\r\n(Klicken Sie auf das Element zu dem Sie Hilfe benötigen)",
-               TButtonKind::Push, true, false);
+    makeButton(ToolBar2, ToolHelp, "ToolHelp", TButtonKind::Push, true, false);
 
-    makeButton(ToolBar1, Toolapply, "Toolapply", 8, "Filter anwenden", TButtonKind::Push, false,
-               false);
-    makeButton(ToolBar1, ToolBatchrun, "ToolBatchrun", 7, "Batchlauf", TButtonKind::Push, false,
-               false);
+    makeButton(ToolBar1, Toolapply, "Toolapply", TButtonKind::Push, false, false);
+    makeButton(ToolBar1, ToolBatchrun, "ToolBatchrun", TButtonKind::Push, false, false);
     AddGap(ToolBar1, 19);
-    makeButton(ToolBar1, ToolFilter, "ToolFilter", 9, "Filter ansehen und bearbeiten",
-               TButtonKind::Push, false, false);
-    makeButton(ToolBar1, ToolLoadFilter, "ToolLoadFilter", 2, "Filter öffnen", TButtonKind::Push,
-               true, false);
-    makeButton(ToolBar1, ToolSaveFilter, "ToolSaveFilter", 3, "Filter speichern", TButtonKind::Push,
-               false, false);
+    makeButton(ToolBar1, ToolFilter, "ToolFilter", TButtonKind::Push, false, false);
+    makeButton(ToolBar1, ToolLoadFilter, "ToolLoadFilter", TButtonKind::Push, true, false);
+    makeButton(ToolBar1, ToolSaveFilter, "ToolSaveFilter", TButtonKind::Push, false, false);
     AddGap(ToolBar1, 8);
-    makeButton(ToolBar1, ToolCompare, "ToolCompare", 9, QString(), TButtonKind::Check, false,
-               false);
-    ToolCompare->setIcon(CompareIcon());
-    makeButton(ToolBar1, ToolFindScreen, "ToolFindScreen", 9, QString(), TButtonKind::Push, false,
-               false);
-    ToolFindScreen->setIcon(FindScreenIcon());
+    makeButton(ToolBar1, ToolCompare, "ToolCompare", TButtonKind::Check, false, false);
+    makeButton(ToolBar1, ToolFindScreen, "ToolFindScreen", TButtonKind::Push, false, false);
 
-    makeButton(ToolLanguage, ToolDe, "ToolDe", 16, QString(), TButtonKind::Check, true, true, 26);
-    makeButton(ToolLanguage, Toolgb, "Toolgb", 15, QString(), TButtonKind::Check, true, false, 26);
+    makeButton(ToolLanguage, ToolDe, "ToolDe", TButtonKind::Check, true, true, 26);
+    makeButton(ToolLanguage, Toolgb, "Toolgb", TButtonKind::Check, true, false, 26);
 }
 
 void TForm1::CreateMenu() {
@@ -324,45 +318,46 @@ void TForm1::CreateMenu() {
         menu->menuAction()->setObjectName(name);
         return menu;
     };
-    auto makeItem = [this](QMenu* menu, const char* name, const QString& caption, int icon) {
-        auto* action = new QAction(caption, this);
+    // A command's menu item takes its caption and icon from the command's row.
+    auto makeItem = [this](QMenu* menu, const char* name) {
+        const TCommandTexts& row = RowOf(*ControlByName(name));
+        auto* action = new QAction(TextOf(row.Caption.empty() ? row.German : row.Caption), this);
         action->setObjectName(name);
-        if (icon >= 0) action->setIcon(IconOf(icon));
+        if (!row.Icon.empty()) action->setIcon(IconOf(row.Icon));
         menu->addAction(action);
         return action;
     };
     File1 = makeMenu("File1", "&Datei");
-    Open1 = makeItem(File1, "Open1", "Öffnen", 2);
-    Save1 = makeItem(File1, "Save1", "Speichern", 3);
-    Schlieen1 = makeItem(File1, "Schlieen1", "Schließen", -1);
-    Beenden1 = makeItem(File1, "Beenden1", "Beenden", -1);
+    Open1 = makeItem(File1, "Open1");
+    Save1 = makeItem(File1, "Save1");
+    Schlieen1 = makeItem(File1, "Schlieen1");
+    Beenden1 = makeItem(File1, "Beenden1");
     Edit1 = makeMenu("Edit1", "&Bearbeiten");
-    Copy1 = makeItem(Edit1, "Copy1", "Kopieren", 5);
-    Paste1 = makeItem(Edit1, "Paste1", "Einfügen", 6);
-    Transform1 = makeItem(Edit1, "Transform1", "Umwandeln", 1);
-    Bereichgltten1 = makeItem(Edit1, "Bereichgltten1", "Bereich glätten", 13);
+    Copy1 = makeItem(Edit1, "Copy1");
+    Paste1 = makeItem(Edit1, "Paste1");
+    Transform1 = makeItem(Edit1, "Transform1");
+    Bereichgltten1 = makeItem(Edit1, "Bereichgltten1");
     Edit1->addSeparator();
-    FastTransform1 = makeItem(Edit1, "FastTransform1", "Schnelle Umwandlung (nicht bitgenau)", -1);
+    FastTransform1 = makeItem(Edit1, "FastTransform1");
     FastTransform1->setCheckable(true);
     Tools1 = makeMenu("Tools1", "&Werkzeuge");
-    Zoom1 = makeItem(Tools1, "Zoom1", "Zoom", 4);
-    Rechteck1 = makeItem(Tools1, "Rechteck1", "Rechteck", 11);
-    Kreis1 = makeItem(Tools1, "Kreis1", "Ellipse", 12);
+    Zoom1 = makeItem(Tools1, "Zoom1");
+    Rechteck1 = makeItem(Tools1, "Rechteck1");
+    Kreis1 = makeItem(Tools1, "Kreis1");
     Advanced1 = makeMenu("Advanced1", "&Erweitert");
-    ApplyFilter1 = makeItem(Advanced1, "ApplyFilter1", "Filter anwenden", 8);
-    Batchrun1 = makeItem(Advanced1, "Batchrun1", "Batchlauf", 7);
-    OpenFilter1 = makeItem(Advanced1, "OpenFilter1", "Filter öffnen", 2);
-    SaveFilter1 = makeItem(Advanced1, "SaveFilter1", "Filter speichern", 3);
-    Filteransehen1 = makeItem(Advanced1, "Filteransehen1", "Filter ansehen", 9);
-    FindScreen1 = makeItem(Advanced1, "FindScreen1", "Raster finden", -1);
-    FindScreen1->setIcon(FindScreenIcon());
+    ApplyFilter1 = makeItem(Advanced1, "ApplyFilter1");
+    Batchrun1 = makeItem(Advanced1, "Batchrun1");
+    OpenFilter1 = makeItem(Advanced1, "OpenFilter1");
+    SaveFilter1 = makeItem(Advanced1, "SaveFilter1");
+    Filteransehen1 = makeItem(Advanced1, "Filteransehen1");
+    FindScreen1 = makeItem(Advanced1, "FindScreen1");
     Advanced1->addSeparator();
-    SetWatermark1 = makeItem(Advanced1, "SetWatermark1", "Wasserzeichen setzen", -1);
-    CheckWatermark1 = makeItem(Advanced1, "CheckWatermark1", "Wasserzeichen prüfen", -1);
+    SetWatermark1 = makeItem(Advanced1, "SetWatermark1");
+    CheckWatermark1 = makeItem(Advanced1, "CheckWatermark1");
     Help1 = makeMenu("Help1", "&Hilfe");
-    Contexthelp1 = makeItem(Help1, "Contexthelp1", "Kontexthilfe", 0);
-    versioninfo1 = makeItem(Help1, "versioninfo1", "version-info", -1);
-    about1 = makeItem(Help1, "about1", "Über uns", -1);
+    Contexthelp1 = makeItem(Help1, "Contexthelp1");
+    versioninfo1 = makeItem(Help1, "versioninfo1");
+    about1 = makeItem(Help1, "about1");
 }
 
 void TForm1::CreateClientArea() {
@@ -429,13 +424,14 @@ void TForm1::CreateStatusBar() {
 
 void TForm1::ConnectCommands() {
     // Each row of the command table: its controls take their help topics and
-    // start its handler with themselves as sender.
+    // start its handler with themselves as sender; the key goes on the menu
+    // item, or on a key of the window's own for a command without one.
     using THandler = void (TForm1::*)(QObject*);
-    auto bind = [this](auto control, int32_t topic, THandler handler) {
+    auto bind = [this](TCommand command, auto control, int32_t topic, THandler handler) {
         if constexpr (!std::is_same_v<decltype(control), std::nullptr_t>) {
             control->setProperty("Tag", topic);
-            const auto run = [this, control, handler] {
-                RunCommand([&] { (this->*handler)(control); });
+            const auto run = [this, command, control, handler] {
+                RunCommand([&] { StartCommand(command, control, handler); });
             };
             if constexpr (std::is_same_v<decltype(control), QToolButton*>)
                 connect(control, &QToolButton::clicked, this, run);
@@ -443,43 +439,42 @@ void TForm1::ConnectCommands() {
                 connect(control, &QAction::triggered, this, run);
         }
     };
+    auto bindKey = [this](TCommand command, QAction* item, THandler handler) {
+        const std::string_view key = CommandTexts(command).Key;
+        if (key.empty()) return;
+        const QKeySequence sequence(TextOf(key));
+        if (item) {
+            item->setShortcut(sequence);
+            return;
+        }
+        // A key of its own flips at once (a button's own shortcut would click
+        // it only after its pressed look has been shown).
+        auto* action = new QAction(this);
+        action->setObjectName(TextOf(CommandName(command)) + "Key");
+        action->setShortcut(sequence);
+        addAction(action);
+        connect(action, &QAction::triggered, this, [this, command, action, handler] {
+            RunCommand([&] { StartCommand(command, action, handler); });
+        });
+    };
     // A column without a control.
     [[maybe_unused]] constexpr std::nullptr_t None = nullptr;
-#define PIXMEND_BIND_COMMAND(command, button, buttonTopic, item, itemTopic, handler, steps, guard) \
-    bind(button, buttonTopic, &TForm1::handler);                                                   \
-    bind(item, itemTopic, &TForm1::handler);
+    auto itemOf = [](auto item) -> QAction* {
+        if constexpr (std::is_same_v<decltype(item), std::nullptr_t>)
+            return nullptr;
+        else
+            return item;
+    };
+#define PIXMEND_BIND_COMMAND(command, button, buttonTopic, item, itemTopic, handler, ...)          \
+    bind(TCommand::command, button, buttonTopic, &TForm1::handler);                                \
+    bind(TCommand::command, item, itemTopic, &TForm1::handler);                                    \
+    bindKey(TCommand::command, itemOf(item), &TForm1::handler);
     PIXMEND_COMMANDS(PIXMEND_BIND_COMMAND)
 #undef PIXMEND_BIND_COMMAND
-    auto bindButton = [this](QToolButton* button, THandler handler) {
-        connect(button, &QToolButton::clicked, this,
-                [this, button, handler] { RunCommand([&] { (this->*handler)(button); }); });
-    };
-    auto bindItem = [this](QAction* action, THandler handler) {
-        connect(action, &QAction::triggered, this,
-                [this, action, handler] { RunCommand([&] { (this->*handler)(action); }); });
-    };
-    // Outside the table: the buttons and the key that live apart from the
-    // command states.
-    bindButton(ToolCompare, &TForm1::ToolCompareClick);
-    bindButton(ToolFindScreen, &TForm1::ToolFindScreenClick);
-    bindItem(FindScreen1, &TForm1::ToolFindScreenClick);
-    ToolFindScreen->setProperty("Tag", kTopicFindScreen);
-    FindScreen1->setProperty("Tag", kTopicFindScreen);
-    // The key flips at once (a button's own shortcut would click it only
-    // after its pressed look has been shown).
-    auto* compareKey = new QAction(this);
-    compareKey->setObjectName("CompareKey");
-    compareKey->setShortcut(QKeySequence(Qt::Key_F8));
-    addAction(compareKey);
-    bindItem(compareKey, &TForm1::ToolCompareClick);
-    // A preference, not a command: in help mode the click only asks what it does.
-    connect(FastTransform1, &QAction::triggered, this, [this] {
-        if (!d->HelpMode) return;
-        FastTransform1->setChecked(!FastTransform1->isChecked());
-        RunCommand([&] { ShowElementHelp(FastTransform1); });
+    connect(TrackKontrast, &QSlider::valueChanged, this, [this] {
+        RunCommand(
+            [&] { StartCommand(TCommand::Contrast, TrackKontrast, &TForm1::TrackKontrastChange); });
     });
-    connect(TrackKontrast, &QSlider::valueChanged, this,
-            [this] { RunCommand([&] { TrackKontrastChange(TrackKontrast); }); });
     connect(Image1, &TImageView::clicked, this,
             [this] { RunCommand([&] { Image1Click(Image1); }); });
     connect(Image1, &TImageView::pointerPressed, this, [this](QPoint pos, Qt::MouseButton button) {
@@ -512,15 +507,6 @@ void TForm1::CreationStep() {
     d->ShapeLastLeft = Shape->x();
     d->ShapeLastTop = Shape->y();
     d->CaptionBase = "Pixmend (Standard-Edition) ";
-    Open1->setShortcut(QKeySequence(Qt::Key_F2));
-    Save1->setShortcut(QKeySequence(Qt::Key_F3));
-    Schlieen1->setShortcut(QKeySequence(Qt::Key_F4));
-    Transform1->setShortcut(QKeySequence(Qt::Key_F5));
-    ApplyFilter1->setShortcut(QKeySequence(Qt::Key_F6));
-    Batchrun1->setShortcut(QKeySequence(Qt::Key_F7));
-    about1->setShortcut(QKeySequence(Qt::Key_F1));
-    Copy1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
-    Paste1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
     SetTitle();
 }
 
@@ -549,16 +535,12 @@ void TForm1::SetCommandState(uint8_t state) {
     // Applied again when the transform has ended, to the controls it blocked.
     if (d->Transform && state == 3) d->FilterEventWhileTransforming = true;
     const size_t entries = d->Windows.FormProtokol ? d->Windows.FormProtokol->EntryCount() : 0;
-    TCommandStateResult result = ApplyCommandState(state, d->CommandState, CurrentControlStates(),
-                                                   entries, d->Undo.UndoCount());
+    TCommandStateResult result =
+        ApplyCommandState(state, d->CommandState, CurrentControlStates(), entries,
+                          d->Undo.UndoCount(), d->BeforeFilter.has_value());
     BlockWhileBusy(result.States);
     WriteControlStates(result.States);
     d->CommandState = result.CommandState;
-    // The comparison swaps the picture a forward transform may be reading,
-    // the screen search reads the store: neither while a transform runs.
-    ToolCompare->setEnabled(d->CommandState == 1 && d->BeforeFilter.has_value() && !d->Transform);
-    ToolFindScreen->setEnabled(d->CommandState == 2 && !d->Transform);
-    FindScreen1->setEnabled(d->CommandState == 2 && !d->Transform);
     if (d->Windows.FormProtokol)
         d->Windows.FormProtokol->SetSpectrumSize(d->CommandState == 0 ? 0 : Store.Cols,
                                                  d->CommandState == 0 ? 0 : Store.Rows);
@@ -592,18 +574,24 @@ QString TForm1::Tr(const char* german) const {
     return QString::fromStdString(InterfaceText(d->LanguageState.Language, german));
 }
 
+void TForm1::StartCommand(TCommand command, QObject* sender, void (TForm1::*handler)(QObject*)) {
+    // Every command works on the filtered picture, never on the one shown for
+    // comparison; only the comparison itself and the fast option leave it.
+    if (command != TCommand::Compare && command != TCommand::FastTransform) ShowBeforeFilter(false);
+    (this->*handler)(sender);
+}
+
 bool TForm1::PassesGuard(TCommand command, QObject* sender) {
-    // Every command works on the filtered picture, never on the one shown
-    // for comparison.
-    ShowBeforeFilter(false);
     const TDispatchGuard guard = DispatchGuard(command);
     auto helpStep = [&] {
         if (!d->HelpMode) return true;
-        // The check buttons have already changed their down state by the
-        // click that only asked for help: put it back.
+        // The check buttons and the option have already changed their state
+        // by the click that only asked for help: put it back.
         if (auto* button = qobject_cast<QToolButton*>(sender);
-            button && (button == ToolZoom || button == ToolDe || button == Toolgb))
+            button &&
+            (button == ToolZoom || button == ToolDe || button == Toolgb || button == ToolCompare))
             button->setChecked(!button->isChecked());
+        if (sender == FastTransform1) FastTransform1->setChecked(!FastTransform1->isChecked());
         ShowElementHelp(sender);
         return false;
     };
@@ -622,7 +610,7 @@ bool TForm1::PassesGuard(TCommand command, QObject* sender) {
         return false;
     };
     // Also when a command's own control does not say so (Undo, Resize).
-    return steps() && !BusyBlocks(command);
+    return steps() && !(Busy() && BlockedWhileBusy(command));
 }
 
 void TForm1::SetTitle(const QString& name) {

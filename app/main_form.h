@@ -261,13 +261,13 @@ public:
     void Beenden1Click(QObject* sender);
     void ToolCopyClick(QObject* sender);
     void ToolPasteClick(QObject* sender);
-    void ButtonfftClick(QObject* sender);
+    void ToolTransformClick(QObject* sender);
     void ToolStempelClick(QObject* sender);
     void ToolundoClick(QObject* sender);
     void ToolZoomClick(QObject* sender);
     void ToolRecClick(QObject* sender);
     void ToolElipseClick(QObject* sender);
-    void BWatermarkClick(QObject* sender);
+    void ToolResizeClick(QObject* sender);
     void ToolapplyClick(QObject* sender);
     void ToolBatchrunClick(QObject* sender);
     void ToolFilterClick(QObject* sender);
@@ -285,6 +285,7 @@ public:
     void BCheckWaterClick(QObject* sender);
     void ToolCompareClick(QObject* sender);
     void ToolFindScreenClick(QObject* sender);
+    void FastTransform1Click(QObject* sender);
 
     // Appends a filter entry and raises event 3.
     void AddFilterEntry(int32_t typ, float x1, float x2, float y1, float y2);
@@ -309,8 +310,13 @@ public:
     // Draws the zoom picture around a view position into the zoom window.
     void UpdateZoom(QPoint viewPos);
 
-    // Whether the command may run, after its guard steps (DispatchGuard).
-    bool PassesGuard(TCommand command, QObject* sender);
+    // Whether the command may run, after its guard steps (DispatchGuard):
+    // in help mode the sender's help page is shown instead, and nothing runs.
+    [[nodiscard]] bool PassesGuard(TCommand command, QObject* sender);
+    // How every row of the command table starts its handler: back to the
+    // filtered picture first (unless the command is the comparison itself),
+    // then the handler with its sender.
+    void StartCommand(TCommand command, QObject* sender, void (TForm1::*handler)(QObject*));
 
 signals:
     // A batch run has ended, however; the window shows its outcome.
@@ -357,7 +363,6 @@ private:
     // Commands that would replace the image or touch the store do not run
     // while a batch or a transform runs; their controls are disabled meanwhile.
     bool Busy() const;
-    bool BusyBlocks(TCommand command) const;
     void BlockWhileBusy(TControlStates& states) const;
     // The Transform command's run on its worker thread: starts it, keeps the
     // window responsive until it ends and gives the commands back.

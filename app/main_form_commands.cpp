@@ -102,12 +102,18 @@ void TForm1::ToolElipseClick(QObject* sender) {
 }
 
 void TForm1::versioninfo1Click(QObject* sender) {
-    PassesGuard(TCommand::VersionInfo, sender);
+    if (!PassesGuard(TCommand::VersionInfo, sender)) return;
     if (d->Windows.VersionInfoForm)
         d->Windows.VersionInfoForm->ShowVersionInfo(d->LanguageState.Language);
 }
 
+void TForm1::FastTransform1Click(QObject* sender) {
+    // A preference, not a command: its check mark is the setting, read by
+    // the next transform; in help mode the click only asks what it does.
+    if (!PassesGuard(TCommand::FastTransform, sender)) return;
+}
+
 void TForm1::about1Click(QObject* sender) {
-    PassesGuard(TCommand::About, sender);
+    if (!PassesGuard(TCommand::About, sender)) return;
     if (d->Windows.FormAbout) d->Windows.FormAbout->ShowAbout(d->LanguageState.Language);
 }

@@ -44,12 +44,10 @@ void TForm1::ShowBeforeFilter(bool before) {
 
 void TForm1::ToolCompareClick(QObject* sender) {
     const bool wanted = ToolCompare->isChecked();
-    if (d->HelpMode) {
+    if (!PassesGuard(TCommand::Compare, sender)) {
         ToolCompare->setChecked(d->Comparing);
-        ShowElementHelp(sender);
         return;
     }
-    if (!ToolCompare->isEnabled()) return;
     // The key flips as the button does.
     ShowBeforeFilter(sender == ToolCompare ? wanted : !d->Comparing);
 }

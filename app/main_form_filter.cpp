@@ -38,7 +38,7 @@ void TForm1::ToolapplyClick(QObject* sender) {
 void TForm1::ApplyFilterWork() {
     const uint8_t before = d->CommandState;
     if (before == 1) {
-        ButtonfftClick(ToolTransform);
+        ToolTransformClick(ToolTransform);
         // Cancelled: nothing has changed, and nothing more happens.
         if (d->CommandState != 2) return;
     }
@@ -52,7 +52,7 @@ void TForm1::ApplyFilterWork() {
             throw;
         }
     }
-    if (before == 1) ButtonfftClick(ToolTransform);
+    if (before == 1) ToolTransformClick(ToolTransform);
 }
 
 // What a batch run shares between the window and its worker thread. The
@@ -74,15 +74,6 @@ struct TForm1::TBatchRun {
 
 namespace {
 
-// The controls of commands that replace the image or change the store.
-constexpr TControlId kBlockedByBatch[] = {
-    TControlId::ToolOpen,   TControlId::ToolSave,      TControlId::ToolCopy,
-    TControlId::ToolPaste,  TControlId::ToolTransform, TControlId::Toolundo,
-    TControlId::ToolRec,    TControlId::ToolElipse,    TControlId::ToolStempel,
-    TControlId::ToolResize, TControlId::Toolapply,     TControlId::ToolBatchrun,
-    TControlId::Schlieen1,  TControlId::SetWatermark1, TControlId::CheckWatermark1,
-};
-
 QString FileName(const std::string& path) {
     return QFileInfo(QString::fromStdString(path)).fileName();
 }
@@ -93,34 +84,8 @@ bool TForm1::Busy() const {
     return d->Batch || d->Transform;
 }
 
-bool TForm1::BusyBlocks(TCommand command) const {
-    if (!Busy()) return false;
-    switch (command) {
-    case TCommand::OpenImage:
-    case TCommand::SaveImage:
-    case TCommand::CloseImage:
-    case TCommand::Copy:
-    case TCommand::Paste:
-    case TCommand::Transform:
-    case TCommand::SmoothArea:
-    case TCommand::Undo:
-    case TCommand::Rectangle:
-    case TCommand::Ellipse:
-    case TCommand::Resize:
-    case TCommand::ApplyFilter:
-    case TCommand::BatchRun:
-    case TCommand::SetWatermark:
-    case TCommand::CheckWatermark:
-        return true;
-    default:
-        return false;
-    }
-}
-
 void TForm1::BlockWhileBusy(TControlStates& states) const {
-    if (!Busy()) return;
-    for (const TControlId id : kBlockedByBatch) states[id] = false;
-    MirrorMenuItems(states);
+    if (Busy()) BlockBusyCommands(states);
 }
 
 void TForm1::ToolBatchrunClick(QObject* sender) {
@@ -278,8 +243,12 @@ void TForm1::EndBatch(const TBatchSummary& summary) {
         Image1->ImageModified = 1;
         SetTitle(FileName(run->LastSource));
     } else {
+        TControlStates blocked;
+        blocked.Enabled.fill(true);
+        BlockBusyCommands(blocked);
         TControlStates states = CurrentControlStates();
-        for (const TControlId id : kBlockedByBatch) states[id] = run->Before[id];
+        for (size_t i = 0; i < kControlCount; ++i)
+            if (!blocked.Enabled[i]) states.Enabled[i] = run->Before.Enabled[i];
         MirrorMenuItems(states);
         WriteControlStates(states);
     }

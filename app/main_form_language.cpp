@@ -189,9 +189,6 @@ void TForm1::ApplyLanguage() {
 void TForm1::TranslateOtherTexts() {
     const int32_t language = d->LanguageState.Language;
     dialogs_.SetLanguage(language);
-    SetWatermark1->setText(Tr("Wasserzeichen setzen"));
-    CheckWatermark1->setText(Tr("Wasserzeichen pr\u00fcfen"));
-    FastTransform1->setText(Tr("Schnelle Umwandlung (nicht bitgenau)"));
     if (d->TransformProgress) {
         d->TransformProgress->setWindowTitle(Tr("Umwandeln"));
         if (auto* cancel = d->TransformProgress->findChild<QPushButton*>("TransformCancel"))
@@ -200,12 +197,25 @@ void TForm1::TranslateOtherTexts() {
     // Buttons the tables have no hint for still tell what they do; their
     // Hint stays as designed, only the tooltip is set.
     ToolMirror->setToolTip(Tr("Auch den an der Diagonale gespiegelten Bereich gl\u00e4tten"));
-    ToolDe->setToolTip(Tr("Deutsch"));
-    Toolgb->setToolTip(Tr("English"));
-    ToolResize->setToolTip(Tr("Resize"));
-    ToolCompare->setToolTip(Tr("Vorher und nachher (F8)"));
-    ToolFindScreen->setToolTip(Tr("Raster finden"));
-    FindScreen1->setText(Tr("Raster finden"));
+    // The commands the tables know nothing of take their texts from their
+    // rows; a button's tooltip names the command's key.
+    for (size_t i = 0; i < kControlCount; ++i) {
+        const auto id = TControlId(i);
+        const std::optional<TCommand> command = CommandOfControl(id);
+        if (!command) continue;
+        const TCommandTexts& row = CommandTexts(*command);
+        if (row.German.empty()) continue;
+        const std::string_view text = language == 2 ? row.English : row.German;
+        QString shown = QString::fromUtf8(text.data(), qsizetype(text.size()));
+        if (auto* button = qobject_cast<QToolButton*>(Control(id))) {
+            if (!row.Key.empty())
+                shown += QString(" (%1)").arg(
+                    QString::fromUtf8(row.Key.data(), qsizetype(row.Key.size())));
+            button->setToolTip(shown);
+        } else if (auto* item = qobject_cast<QAction*>(Control(id))) {
+            item->setText(shown);
+        }
+    }
     if (d->Windows.FResize) d->Windows.FResize->SetLanguage(language);
     if (d->Windows.FormProtokol) d->Windows.FormProtokol->SetLanguage(language);
     if (d->Windows.FormAbout) d->Windows.FormAbout->SetLanguage(language);

@@ -17,11 +17,8 @@
 #include <QToolButton>
 
 void TForm1::ToolFindScreenClick(QObject* sender) {
-    if (d->HelpMode) {
-        ShowElementHelp(sender);
-        return;
-    }
-    if (!ToolFindScreen->isEnabled() || d->CommandState != 2 || !d->Windows.FormProtokol) return;
+    if (!PassesGuard(TCommand::FindScreen, sender)) return;
+    if (d->CommandState != 2 || !d->Windows.FormProtokol) return;
     TBusyCursor busy;
     ShowStatus(Tr("Raster suchen \u2026"), 0);
     const TFilterList found = DetectScreen(Store);

@@ -133,8 +133,8 @@ void TForm1::ToolundoClick(QObject* sender) {
     SetCommandState(3);
 }
 
-void TForm1::BWatermarkClick(QObject* sender) {
-    PassesGuard(TCommand::Resize, sender);
+void TForm1::ToolResizeClick(QObject* sender) {
+    if (!PassesGuard(TCommand::Resize, sender)) return;
     // The dialog is only offered on a spectrum; resizing an image's pixels
     // as if they were frequencies would ruin it.
     if (d->CommandState != 2 || !d->Windows.FResize) return;

@@ -102,7 +102,7 @@ struct TForm1::TTransformEnd {
     TTransformResult Result;
 };
 
-void TForm1::ButtonfftClick(QObject* sender) {
+void TForm1::ToolTransformClick(QObject* sender) {
     if (!PassesGuard(TCommand::Transform, sender)) return;
     if (d->CommandState != 1 && d->CommandState != 2) return;
     const bool forward = d->CommandState == 1;

@@ -65,7 +65,8 @@ bool TUndoStack::Redo(TSpectrumStore& store, IFilterLines& filter, IProgress& pr
         for (const std::string& line : step.Lines) lines.AppendLine(line);
         ApplyFilterEntries(store, lines, progress);
     } else {
-        for (const std::string& line : step.Lines) SmoothLine(store, line, TSmoothDirection::Smooth);
+        for (const std::string& line : step.Lines)
+            SmoothLine(store, line, TSmoothDirection::Smooth);
     }
     for (const std::string& line : step.Lines) filter.AppendLine(line);
     done_.push_back(std::move(step));

@@ -20,6 +20,8 @@ struct TCommandRow {
     std::optional<TControlId> MenuItem;
     TDispatchSteps Steps;
     std::optional<TControlId> Guard;
+    TBusyRule Busy;
+    TCommandTexts Texts;
 };
 
 namespace ids {
@@ -29,8 +31,15 @@ PIXMEND_CONTROLS(PIXMEND_CONTROL_ID)
 #undef PIXMEND_CONTROL_ID
 } // namespace ids
 
-#define PIXMEND_COMMAND_ROW(command, button, buttonTopic, item, itemTopic, handler, steps, guard)  \
-    {TCommand::command, ids::button, ids::item, TDispatchSteps::steps, ids::guard},
+#define PIXMEND_COMMAND_ROW(command, button, buttonTopic, item, itemTopic, handler, steps, guard,  \
+                            busy, key, icon, hint, caption, german, english)                       \
+    {TCommand::command,                                                                            \
+     ids::button,                                                                                  \
+     ids::item,                                                                                    \
+     TDispatchSteps::steps,                                                                        \
+     ids::guard,                                                                                   \
+     TBusyRule::busy,                                                                              \
+     {key, icon, hint, caption, german, english}},
 constexpr TCommandRow kCommands[] = {PIXMEND_COMMANDS(PIXMEND_COMMAND_ROW)};
 #undef PIXMEND_COMMAND_ROW
 
@@ -88,6 +97,7 @@ constexpr Row kRows[] = {
     {C::ToolFilter, {Off, Keep, Keep, On}},
     {C::ToolLoadFilter, {On, Keep, Keep, Keep}},
     {C::ToolSaveFilter, {Off, Keep, Keep, On}},
+    {C::ToolFindScreen, {Off, Off, On, Keep}},
     // The watermark works on whatever the store holds, image or spectrum.
     {C::SetWatermark1, {Off, On, On, Keep}},
     {C::CheckWatermark1, {Off, On, On, Keep}},
@@ -115,15 +125,15 @@ std::optional<TControlId> ControlByName(std::string_view name) {
 TControlStates DesignedControlStates() {
     TControlStates s;
     s.Enabled.fill(true);
-    for (TControlId off :
-         {C::ToolSave, C::ToolCopy, C::Toolundo, C::ToolRec, C::ToolElipse, C::ToolStempel,
-          C::ToolResize, C::Toolapply, C::ToolBatchrun, C::ToolFilter, C::ToolSaveFilter})
+    for (TControlId off : {C::ToolSave, C::ToolCopy, C::Toolundo, C::ToolRec, C::ToolElipse,
+                           C::ToolStempel, C::ToolResize, C::Toolapply, C::ToolBatchrun,
+                           C::ToolFilter, C::ToolSaveFilter, C::ToolCompare, C::ToolFindScreen})
         s[off] = false;
     s.KontrastVisible = true;
     return s;
 }
 
-const std::array<TMenuMirror, 15>& MenuMirrorPairs() {
+const std::array<TMenuMirror, 16>& MenuMirrorPairs() {
     return kMirrors;
 }
 
@@ -133,10 +143,12 @@ void MirrorMenuItems(TControlStates& states) {
 
 TCommandStateResult ApplyCommandState(uint8_t state, uint8_t commandState,
                                       const TControlStates& previous, size_t filterEntries,
-                                      size_t undoSteps) {
+                                      size_t undoSteps, bool beforePicture) {
     TCommandStateResult result{previous, commandState};
     TControlStates& s = result.States;
     if (state <= 3) {
+        // Before and after compares a filtered picture with the one loaded.
+        if (state != 3) s[C::ToolCompare] = state == 1 && beforePicture;
         for (const Row& row : kRows) ApplyCell(s[row.Control], row.State[state]);
         switch (state) {
         case 0:
@@ -168,4 +180,37 @@ TCommandStateResult ApplyCommandState(uint8_t state, uint8_t commandState,
 TDispatchGuard DispatchGuard(TCommand command) {
     const TCommandRow& row = kCommands[size_t(command)];
     return {row.Steps, row.Guard};
+}
+
+bool BlockedWhileBusy(TCommand command) {
+    return kCommands[size_t(command)].Busy == TBusyRule::Blocked;
+}
+
+void BlockBusyCommands(TControlStates& states) {
+    for (const TCommandRow& row : kCommands) {
+        if (row.Busy != TBusyRule::Blocked) continue;
+        if (row.Button)
+            states[*row.Button] = false;
+        else if (row.MenuItem)
+            states[*row.MenuItem] = false;
+    }
+    MirrorMenuItems(states);
+}
+
+#define PIXMEND_COMMAND_NAME(command, ...) #command,
+constexpr std::string_view kCommandNames[] = {PIXMEND_COMMANDS(PIXMEND_COMMAND_NAME)};
+#undef PIXMEND_COMMAND_NAME
+
+std::string_view CommandName(TCommand command) {
+    return kCommandNames[size_t(command)];
+}
+
+const TCommandTexts& CommandTexts(TCommand command) {
+    return kCommands[size_t(command)].Texts;
+}
+
+std::optional<TCommand> CommandOfControl(TControlId control) {
+    for (const TCommandRow& row : kCommands)
+        if (row.Button == control || row.MenuItem == control) return row.Command;
+    return std::nullopt;
 }

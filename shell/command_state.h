@@ -57,11 +57,12 @@ struct TCommandStateResult {
 // before the call (event 3 reads it), `filterEntries` the number of lines of
 // the filter list, `undoSteps` the number of user actions on the spectrum
 // shown that Undo can take back (Undo is on only in state 2 with at least
-// one). A value above 3 applies no row and stores nothing; the mirroring
-// still runs.
+// one), `beforePicture` whether the picture as loaded is kept beside the
+// filtered one (Before and after is on only on an image that has one). A
+// value above 3 applies no row and stores nothing; the mirroring still runs.
 TCommandStateResult ApplyCommandState(uint8_t state, uint8_t commandState,
                                       const TControlStates& previous, size_t filterEntries,
-                                      size_t undoSteps = 0);
+                                      size_t undoSteps = 0, bool beforePicture = false);
 
 // A tool button and the menu item that runs the same handler.
 struct TMenuMirror {
@@ -69,13 +70,26 @@ struct TMenuMirror {
     TControlId MenuItem;
 };
 
-// The fifteen button/menu item pairs: the commands with both, in table order.
-const std::array<TMenuMirror, 15>& MenuMirrorPairs();
+// The button/menu item pairs: the commands with both, in table order.
+const std::array<TMenuMirror, 16>& MenuMirrorPairs();
 
 // The menu's half of a state change: every paired menu item takes its
 // button's enabled state; the others (Schlieen1, Beenden1, the watermark
 // items, versioninfo1, about1) keep theirs.
 void MirrorMenuItems(TControlStates& states);
+
+// Whether a command may run while the window is busy.
+enum class TBusyRule : uint8_t { Free, Blocked };
+
+// A command's key, icon and texts, as its row writes them.
+struct TCommandTexts {
+    std::string_view Key;     // "F2", "Ctrl+C"; empty for none
+    std::string_view Icon;    // a picture's name, "painted:..." for a drawn one; empty for none
+    std::string_view Hint;    // the button's designed hint (German), translated by the tables
+    std::string_view Caption; // the menu item's designed caption (German), likewise
+    std::string_view German;  // the text of a command the tables do not know, in German
+    std::string_view English; // and in English
+};
 
 #define PIXMEND_COMMAND_ID(command, ...) command,
 // The commands of PIXMEND_COMMANDS and the guard steps their handlers take first.
@@ -98,3 +112,18 @@ struct TDispatchGuard {
 
 // The guard of a command, as its row gives it.
 TDispatchGuard DispatchGuard(TCommand command);
+
+// True when the command's row says it may not run while a transform or a
+// batch run goes on.
+bool BlockedWhileBusy(TCommand command);
+// Switches off the controls of every command that may not run while the
+// window is busy (the button where there is one, else the menu item), then
+// mirrors the menu.
+void BlockBusyCommands(TControlStates& states);
+
+// The command's name as its row gives it ("OpenImage", "Compare", ...).
+std::string_view CommandName(TCommand command);
+// What a command's row says about how it looks (see command_table.h).
+const TCommandTexts& CommandTexts(TCommand command);
+// The command a tool button or menu item belongs to.
+std::optional<TCommand> CommandOfControl(TControlId control);

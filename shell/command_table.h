@@ -2,9 +2,9 @@
 // The main window's controls and commands, each written down once. The
 // command states (command_state.cpp) expand these lists into the control ids,
 // the names, the menu mirroring and the guards; the window (main_form.cpp)
-// expands the same rows into its controls, their help topics and the
-// connections to the handlers. A new command is one row here plus its
-// handler.
+// expands the same rows into its controls, their texts, icons, keys, help
+// topics and the connections to the handlers. A new command is one row here
+// plus its handler.
 
 // Every control whose enabled state the command states touch or that the
 // dispatch tests, named as the window names its field and object:
@@ -30,6 +30,8 @@
     X(ToolFilter)                                                                                  \
     X(ToolLoadFilter)                                                                              \
     X(ToolSaveFilter)                                                                              \
+    X(ToolCompare)                                                                                 \
+    X(ToolFindScreen)                                                                              \
     X(ToolDe)                                                                                      \
     X(Toolgb)                                                                                      \
     X(TrackKontrast)                                                                               \
@@ -41,6 +43,7 @@
     X(Paste1)                                                                                      \
     X(Transform1)                                                                                  \
     X(Bereichgltten1)                                                                              \
+    X(FastTransform1)                                                                              \
     X(Zoom1)                                                                                       \
     X(Rechteck1)                                                                                   \
     X(Kreis1)                                                                                      \
@@ -49,6 +52,7 @@
     X(OpenFilter1)                                                                                 \
     X(SaveFilter1)                                                                                 \
     X(Filteransehen1)                                                                              \
+    X(FindScreen1)                                                                                 \
     X(SetWatermark1)                                                                               \
     X(CheckWatermark1)                                                                             \
     X(Contexthelp1)                                                                                \
@@ -57,50 +61,92 @@
 
 // The commands, one row each:
 //   X(command, tool button, its help topic, menu item, its help topic,
-//     handler, guard steps, guard control)
+//     handler, guard steps, guard control, busy rule, key, icon,
+//     designed hint of the button, designed caption of the menu item,
+//     text outside the language tables in German, and in English)
 // None where a command has no button, no menu item or no guard control; a
-// topic of 0 has no help page (the kTopic constants
-// are those of help/help_topics.h). A command with a button and a menu item
-// mirrors them: the item is enabled exactly when the button is. The guard
-// steps are those of TDispatchSteps; the enabled step tests the guard
-// control. Close tests its own menu item, so it acts on the image and on the
-// spectrum alike. The rows with neither button nor menu item (the slider,
+// topic of 0 has no help page (the kTopic constants are those of
+// help/help_topics.h). A command with a button and a menu item mirrors
+// them: the item is enabled exactly when the button is. The guard steps are
+// those of TDispatchSteps; the enabled step tests the guard control. Close
+// tests its own menu item, so it acts on the image and on the spectrum alike.
+// The busy rule says whether the command may run while a transform or a
+// batch run is going on (Blocked: it would change or read what they work on).
+// The key is the command's shortcut as the key names spell it. The icon is
+// a picture of app/icons by its name, or one the window paints ("painted:").
+// The designed hint and caption are the German texts the language tables
+// translate by the control's name; commands added since have their texts in
+// the last two columns instead, shown as the button's tooltip and the menu
+// item's caption. The rows with neither button nor menu item (the slider,
 // the picture, the status bar) are connected to their own signals.
 #define PIXMEND_COMMANDS(X)                                                                        \
-    X(OpenImage, ToolOpen, kTopicToolOpen, Open1, 0, BopenClick, HelpThenEnabled, ToolOpen)        \
-    X(SaveImage, ToolSave, kTopicSave, Save1, kTopicSave, BsaveClick, HelpThenEnabled, ToolSave)   \
-    X(CloseImage, None, 0, Schlieen1, 0, Schlieen1Click, HelpThenEnabled, Schlieen1)               \
-    X(Quit, None, 0, Beenden1, 0, Beenden1Click, HelpOnly, None)                                   \
-    X(Copy, ToolCopy, kTopicCopy, Copy1, kTopicCopy, ToolCopyClick, HelpThenEnabled, ToolCopy)     \
+    X(OpenImage, ToolOpen, kTopicToolOpen, Open1, 0, BopenClick, HelpThenEnabled, ToolOpen,        \
+      Blocked, "F2", "02_open", "Bild öffnen", "Öffnen", "", "")                                   \
+    X(SaveImage, ToolSave, kTopicSave, Save1, kTopicSave, BsaveClick, HelpThenEnabled, ToolSave,   \
+      Blocked, "F3", "03_save", "Bild speichern", "Speichern", "", "")                             \
+    X(CloseImage, None, 0, Schlieen1, 0, Schlieen1Click, HelpThenEnabled, Schlieen1, Blocked,      \
+      "F4", "", "", "Schließen", "", "")                                                           \
+    X(Quit, None, 0, Beenden1, 0, Beenden1Click, HelpOnly, None, Free, "", "", "", "Beenden", "",  \
+      "")                                                                                          \
+    X(Copy, ToolCopy, kTopicCopy, Copy1, kTopicCopy, ToolCopyClick, HelpThenEnabled, ToolCopy,     \
+      Blocked, "Ctrl+C", "05_copy", "Kopieren in die Zwischenablage", "Kopieren", "", "")          \
     X(Paste, ToolPaste, kTopicPaste, Paste1, kTopicPaste, ToolPasteClick, HelpThenEnabled,         \
-      ToolPaste)                                                                                   \
-    X(Transform, ToolTransform, kTopicTransform, Transform1, kTopicTransform, ButtonfftClick,      \
-      HelpThenEnabled, ToolTransform)                                                              \
-    X(SmoothArea, ToolStempel, kTopicSmooth, Bereichgltten1, 0, ToolStempelClick, HelpOnly, None)  \
-    X(Undo, Toolundo, kTopicUndo, None, 0, ToolundoClick, HelpOnly, None)                          \
-    X(ZoomWindow, ToolZoom, kTopicZoom, Zoom1, 0, ToolZoomClick, EnabledThenHelp, ToolZoom)        \
+      ToolPaste, Blocked, "Ctrl+V", "06_paste", "Einfügen aus der Zwischenablage", "Einfügen", "", \
+      "")                                                                                          \
+    X(Transform, ToolTransform, kTopicTransform, Transform1, kTopicTransform, ToolTransformClick,  \
+      HelpThenEnabled, ToolTransform, Blocked, "F5", "01_transform", "Umwandel", "Umwandeln", "",  \
+      "")                                                                                          \
+    X(SmoothArea, ToolStempel, kTopicSmooth, Bereichgltten1, 0, ToolStempelClick, HelpOnly, None,  \
+      Blocked, "", "13_smoothing", "Glättung anwenden", "Bereich glätten", "", "")                 \
+    X(Undo, Toolundo, kTopicUndo, None, 0, ToolundoClick, HelpOnly, None, Blocked, "", "10_undo",  \
+      "Letze Glättung zurücknehmen", "", "", "")                                                   \
+    X(ZoomWindow, ToolZoom, kTopicZoom, Zoom1, 0, ToolZoomClick, EnabledThenHelp, ToolZoom, Free,  \
+      "", "04_zoom", "Zoom", "Zoom", "", "")                                                       \
     X(Rectangle, ToolRec, kTopicRectangle, Rechteck1, kTopicRectangle, ToolRecClick, HelpOnly,     \
-      None)                                                                                        \
-    X(Ellipse, ToolElipse, kTopicEllipse, Kreis1, kTopicEllipse, ToolElipseClick, HelpOnly, None)  \
-    X(Resize, ToolResize, 0, None, 0, BWatermarkClick, None, None)                                 \
+      None, Blocked, "", "11_rectangle", "mit Rechteck glätten", "Rechteck", "", "")               \
+    X(Ellipse, ToolElipse, kTopicEllipse, Kreis1, kTopicEllipse, ToolElipseClick, HelpOnly, None,  \
+      Blocked, "", "12_ellipse", "mit Ellipse glätten", "Ellipse", "", "")                         \
+    X(Resize, ToolResize, 0, None, 0, ToolResizeClick, None, None, Blocked, "", "17_resize",       \
+      "Resize", "", "Resize", "Resize")                                                            \
     X(ApplyFilter, Toolapply, kTopicApplyFilter, ApplyFilter1, kTopicApplyFilter, ToolapplyClick,  \
-      HelpThenEnabled, Toolapply)                                                                  \
+      HelpThenEnabled, Toolapply, Blocked, "F6", "08_apply_filter", "Filter anwenden",             \
+      "Filter anwenden", "", "")                                                                   \
     X(BatchRun, ToolBatchrun, kTopicBatchRun, Batchrun1, kTopicBatchRun, ToolBatchrunClick,        \
-      HelpThenEnabled, ToolBatchrun)                                                               \
+      HelpThenEnabled, ToolBatchrun, Blocked, "F7", "07_batch_run", "Batchlauf", "Batchlauf", "",  \
+      "")                                                                                          \
     X(ViewFilter, ToolFilter, kTopicViewFilter, Filteransehen1, kTopicViewFilter, ToolFilterClick, \
-      HelpThenEnabled, ToolFilter)                                                                 \
+      HelpThenEnabled, ToolFilter, Free, "", "09_view_filter", "Filter ansehen und bearbeiten",    \
+      "Filter ansehen", "", "")                                                                    \
     X(OpenFilter, ToolLoadFilter, kTopicOpenFilter, OpenFilter1, kTopicOpenFilter,                 \
-      ToolLoadfilterClick, HelpThenEnabled, ToolLoadFilter)                                        \
+      ToolLoadfilterClick, HelpThenEnabled, ToolLoadFilter, Free, "", "02_open", "Filter öffnen",  \
+      "Filter öffnen", "", "")                                                                     \
     X(SaveFilter, ToolSaveFilter, kTopicSaveFilter, SaveFilter1, kTopicSaveFilter,                 \
-      ToolSaveFilterClick, HelpThenEnabled, ToolSaveFilter)                                        \
+      ToolSaveFilterClick, HelpThenEnabled, ToolSaveFilter, Free, "", "03_save",                   \
+      "Filter speichern", "Filter speichern", "", "")                                              \
+    X(FindScreen, ToolFindScreen, kTopicFindScreen, FindScreen1, kTopicFindScreen,                 \
+      ToolFindScreenClick, HelpThenEnabled, ToolFindScreen, Blocked, "", "painted:find_screen",    \
+      "", "", "Raster finden", "Find screen")                                                      \
+    X(Compare, ToolCompare, 0, None, 0, ToolCompareClick, HelpThenEnabled, ToolCompare, Blocked,   \
+      "F8", "painted:compare", "", "", "Vorher und nachher", "Before and after")                   \
+    X(FastTransform, None, 0, FastTransform1, 0, FastTransform1Click, HelpOnly, None, Free, "",    \
+      "", "", "", "Schnelle Umwandlung (nicht bitgenau)", "Fast transform (not bit-exact)")        \
     X(ContextHelp, ToolHelp, kTopicContextHelp, Contexthelp1, kTopicContextHelp, ToolHelpClick,    \
-      HelpOnly, None)                                                                              \
-    X(VersionInfo, None, 0, versioninfo1, 0, versioninfo1Click, None, None)                        \
-    X(About, None, 0, about1, 0, about1Click, None, None)                                          \
-    X(German, ToolDe, kTopicLanguage, None, 0, ToolDeClick, HelpOnly, None)                        \
-    X(English, Toolgb, kTopicLanguage, None, 0, ToolgbClick, HelpOnly, None)                       \
-    X(Contrast, None, 0, None, 0, TrackKontrastChange, HelpOnly, None)                             \
-    X(ImageClick, None, 0, None, 0, Image1Click, HelpOnly, None)                                   \
-    X(StatusBarClick, None, 0, None, 0, StatusBarClick, HelpOnly, None)                            \
-    X(SetWatermark, None, 0, SetWatermark1, 0, BSetWatermarkClick, HelpOnly, None)                 \
-    X(CheckWatermark, None, 0, CheckWatermark1, 0, BCheckWaterClick, HelpOnly, None)
+      HelpOnly, None, Free, "", "00_context_help",                                                 \
+      "Kontexthilfe\r\n(Klicken Sie auf das Element zu dem Sie Hilfe benötigen)", "Kontexthilfe",  \
+      "", "")                                                                                      \
+    X(VersionInfo, None, 0, versioninfo1, 0, versioninfo1Click, None, None, Free, "", "", "",      \
+      "version-info", "", "")                                                                      \
+    X(About, None, 0, about1, 0, about1Click, None, None, Free, "F1", "", "", "Über uns", "", "")  \
+    X(German, ToolDe, kTopicLanguage, None, 0, ToolDeClick, HelpOnly, None, Free, "", "16_german", \
+      "", "", "Deutsch", "Deutsch")                                                                \
+    X(English, Toolgb, kTopicLanguage, None, 0, ToolgbClick, HelpOnly, None, Free, "",             \
+      "15_english", "", "", "English", "English")                                                  \
+    X(Contrast, None, 0, None, 0, TrackKontrastChange, HelpOnly, None, Free, "", "", "", "", "",   \
+      "")                                                                                          \
+    X(ImageClick, None, 0, None, 0, Image1Click, HelpOnly, None, Free, "", "", "", "", "", "")     \
+    X(StatusBarClick, None, 0, None, 0, StatusBarClick, HelpOnly, None, Free, "", "", "", "", "",  \
+      "")                                                                                          \
+    X(SetWatermark, None, 0, SetWatermark1, 0, BSetWatermarkClick, HelpOnly, None, Blocked, "",    \
+      "", "", "", "Wasserzeichen setzen", "Embed watermark")                                       \
+    X(CheckWatermark, None, 0, CheckWatermark1, 0, BCheckWaterClick, HelpOnly, None, Blocked, "",  \
+      "", "", "", "Wasserzeichen prüfen", "Check watermark")

@@ -23,16 +23,13 @@ const TPairs& PlainTexts() {
         {"Max H\u00f6he", "Max height"},
         // The about dialog.
         {"Lizenzbedingungen ansehen", "View licence terms"},
-        // The watermark commands.
-        {"Wasserzeichen setzen", "Embed watermark"},
-        {"Wasserzeichen pr\u00fcfen", "Check watermark"},
+        // The watermark prompts.
         {"Ihr Zeichen", "Your sign"},
         {"geben Sie bitte Ihr Zeichen ein", "please enter your sign"},
         {"Wasserzeichen nicht gefunden", "Watermark not found"},
         {"Wasserzeichen gesetzt (Durchl\u00e4ufe: %1, Ma\u00df: %2 %)",
          "Watermark embedded (passes: %1, measure: %2 %)"},
         // Find screen.
-        {"Raster finden", "Find screen"},
         {"Raster suchen …", "Looking for a screen …"},
         {"Kein Raster gefunden", "No screen found"},
         {"Raster gefunden und gedämpft: %1 Einträge", "Screen found and damped: %1 entries"},
@@ -45,7 +42,6 @@ const TPairs& PlainTexts() {
          "Cannot cancel: not enough memory"},
         {"Umwandlung abgebrochen", "Transform cancelled"},
         {"Umwandlung fertig (schnell)", "Transformed (fast)"},
-        {"Schnelle Umwandlung (nicht bitgenau)", "Fast transform (not bit-exact)"},
         // Standard buttons of the boxes.
         {"Ja", "Yes"},
         {"Nein", "No"},
@@ -53,10 +49,7 @@ const TPairs& PlainTexts() {
         // Tooltips of the buttons the tables have no hint for.
         {"Auch den an der Diagonale gespiegelten Bereich gl\u00e4tten",
          "Also smooth the region mirrored at the diagonal"},
-        {"Deutsch", "Deutsch"},
-        {"English", "English"},
         {"Resize", "Resize"},
-        {"Vorher und nachher (F8)", "Before and after (F8)"},
         // The filter list.
         {"Art", "Kind"},
         {"Position", "Position"},

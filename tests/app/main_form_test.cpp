@@ -74,7 +74,7 @@ TEST_F(MainFormStateTest, StartsInStateZeroWithExactlyTheStartCommands) {
     const std::set<C> expected = {C::ToolOpen,     C::ToolPaste,   C::ToolLoadFilter, C::ToolHelp,
                                   C::ToolMirror,   C::ToolDe,      C::Toolgb,         C::Open1,
                                   C::Paste1,       C::OpenFilter1, C::Contexthelp1,   C::Beenden1,
-                                  C::versioninfo1, C::about1};
+                                  C::versioninfo1, C::about1,      C::FastTransform1};
     EXPECT_EQ(Enabled(), expected);
     EXPECT_FALSE(On(C::Schlieen1));
     EXPECT_TRUE(Form->TrackKontrast->isHidden());

@@ -117,7 +117,7 @@ TEST_F(MainFormTransformTest, CancelLeavesImageStoreAndCommandsAsTheyWere) {
             blocked = !On(TControlId::ToolTransform) && !On(TControlId::ToolOpen) &&
                       !On(TControlId::Toolundo) && !Form->TrackKontrast->isEnabled() &&
                       Form->TransformRunning();
-            Form->ButtonfftClick(Form->ToolTransform); // refused while running
+            Form->ToolTransformClick(Form->ToolTransform); // refused while running
             CancelButton()->click();
         };
         EngineRuns = 0;

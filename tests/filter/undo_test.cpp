@@ -46,7 +46,8 @@ TEST(Undo, TakesBackOneActionAtATimeAndRedoesIt) {
 
     // A mirrored smoothing (two lines, one step), then a screen damping.
     Act(undo, store, filter,
-        {Line(kFilterRectangle, 0.1f, 0.3f, 0.2f, 0.4f), Line(kFilterEllipse, 0.2f, 0.4f, 0.1f, 0.3f)});
+        {Line(kFilterRectangle, 0.1f, 0.3f, 0.2f, 0.4f),
+         Line(kFilterEllipse, 0.2f, 0.4f, 0.1f, 0.3f)});
     const TPlanes smoothed = PlanesOf(store);
     Act(undo, store, filter, {Line(kFilterNotch, 0.4f, 0.55f, 0.35f, 0.5f)});
     const TPlanes damped = PlanesOf(store);

@@ -15,9 +15,10 @@ namespace {
 using C = TControlId;
 
 const std::set<TControlId> kMirroredMenuItems{
-    C::Open1,          C::Save1,          C::Copy1,       C::Paste1,      C::Transform1,
-    C::Bereichgltten1, C::Zoom1,          C::Rechteck1,   C::Kreis1,      C::ApplyFilter1,
-    C::Batchrun1,      C::Filteransehen1, C::OpenFilter1, C::SaveFilter1, C::Contexthelp1};
+    C::Open1,       C::Save1,          C::Copy1,       C::Paste1,
+    C::Transform1,  C::Bereichgltten1, C::Zoom1,       C::Rechteck1,
+    C::Kreis1,      C::ApplyFilter1,   C::Batchrun1,   C::Filteransehen1,
+    C::OpenFilter1, C::SaveFilter1,    C::FindScreen1, C::Contexthelp1};
 
 TControlStates AllSetTo(bool enabled, bool visible) {
     TControlStates s;
@@ -56,7 +57,7 @@ void ExpectMirrored(const TControlStates& before, const TControlStates& after,
 TEST(CommandState, WhatTheUserCanDoAsTheWorkGoesOn) {
     const std::set<std::string> always{"ToolOpen",     "ToolPaste", "ToolLoadFilter", "ToolHelp",
                                        "ToolMirror",   "ToolDe",    "Toolgb",         "Beenden1",
-                                       "versioninfo1", "about1"};
+                                       "versioninfo1", "about1",    "FastTransform1"};
     auto with = [&](std::set<std::string> base, std::initializer_list<const char*> more,
                     std::initializer_list<const char*> less = {}) {
         for (const char* name : more) base.insert(name);
@@ -70,10 +71,11 @@ TEST(CommandState, WhatTheUserCanDoAsTheWorkGoesOn) {
     const auto image =
         with(always, {"ToolSave", "ToolCopy", "ToolTransform", "ToolZoom", "ToolBatchrun",
                       "Schlieen1", "SetWatermark1", "CheckWatermark1"});
-    const auto spectrum = with(always,
-                               {"ToolTransform", "ToolZoom", "ToolRec", "ToolElipse", "ToolStempel",
-                                "ToolResize", "Schlieen1", "SetWatermark1", "CheckWatermark1"},
-                               {"ToolOpen", "ToolPaste"});
+    const auto spectrum =
+        with(always,
+             {"ToolTransform", "ToolZoom", "ToolRec", "ToolElipse", "ToolStempel", "ToolResize",
+              "ToolFindScreen", "Schlieen1", "SetWatermark1", "CheckWatermark1"},
+             {"ToolOpen", "ToolPaste"});
 
     TCommandStateResult r = ApplyCommandState(0, 0, DesignedControlStates(), 0);
     EXPECT_EQ(EnabledNames(r.States), with(always, {}));
@@ -137,7 +139,7 @@ TEST(CommandState, RightAfterStart) {
     const std::set<std::string> expected{
         "ToolOpen",     "ToolPaste", "ToolLoadFilter", "ToolHelp", "ToolMirror",
         "ToolDe",       "Toolgb",    "Open1",          "Paste1",   "OpenFilter1",
-        "Contexthelp1", "Beenden1",  "versioninfo1",   "about1"};
+        "Contexthelp1", "Beenden1",  "versioninfo1",   "about1",   "FastTransform1"};
     EXPECT_EQ(EnabledNames(r.States), expected);
     EXPECT_FALSE(r.States.KontrastVisible);
     EXPECT_EQ(r.CommandState, 0);
@@ -146,8 +148,9 @@ TEST(CommandState, RightAfterStart) {
 TEST(CommandState, DesignedStatesOfTheToolBar) {
     const TControlStates d = DesignedControlStates();
     const std::set<std::string> disabled{
-        "ToolSave",   "ToolCopy",  "Toolundo",     "ToolRec",    "ToolElipse",    "ToolStempel",
-        "ToolResize", "Toolapply", "ToolBatchrun", "ToolFilter", "ToolSaveFilter"};
+        "ToolSave",       "ToolCopy",    "Toolundo",      "ToolRec",      "ToolElipse",
+        "ToolStempel",    "ToolResize",  "Toolapply",     "ToolBatchrun", "ToolFilter",
+        "ToolSaveFilter", "ToolCompare", "ToolFindScreen"};
     for (size_t i = 0; i < kControlCount; ++i) {
         const std::string name(ControlName(TControlId(i)));
         EXPECT_EQ(d.Enabled[i], disabled.count(name) == 0) << name;
@@ -326,3 +329,37 @@ TEST(DispatchGuard, StepsAndButtonsPerCommand) {
 }
 
 } // namespace
+
+TEST(CommandTable, BusyRuleKeysAndTheComparison) {
+    // While a transform or a batch runs, nothing that changes or reads what
+    // they work on may start; the rest stays usable.
+    TControlStates s = AllSetTo(true, true);
+    BlockBusyCommands(s);
+    for (TControlId off : {C::ToolOpen, C::Open1, C::ToolTransform, C::Transform1, C::Schlieen1,
+                           C::ToolBatchrun, C::Batchrun1, C::ToolFindScreen, C::FindScreen1,
+                           C::ToolCompare, C::CheckWatermark1, C::Toolundo})
+        EXPECT_FALSE(s[off]) << ControlName(off);
+    for (TControlId on : {C::ToolHelp, C::ToolFilter, C::ToolLoadFilter, C::Beenden1, C::about1,
+                          C::FastTransform1, C::ToolZoom})
+        EXPECT_TRUE(s[on]) << ControlName(on);
+    EXPECT_TRUE(BlockedWhileBusy(TCommand::FindScreen));
+    EXPECT_FALSE(BlockedWhileBusy(TCommand::ContextHelp));
+
+    EXPECT_EQ(CommandTexts(TCommand::OpenImage).Key, "F2");
+    EXPECT_EQ(CommandTexts(TCommand::Compare).Key, "F8");
+    EXPECT_EQ(CommandOfControl(C::FindScreen1), TCommand::FindScreen);
+    EXPECT_EQ(CommandOfControl(C::ToolMirror), std::nullopt);
+    // Every command the language tables do not know has both texts.
+    for (size_t i = 0; i <= size_t(TCommand::CheckWatermark); ++i) {
+        const TCommandTexts& t = CommandTexts(TCommand(i));
+        EXPECT_EQ(t.German.empty(), t.English.empty()) << CommandName(TCommand(i));
+    }
+
+    // Before and after needs an image with its picture as loaded kept.
+    const TControlStates start = DesignedControlStates();
+    EXPECT_FALSE(ApplyCommandState(1, 0, start, 0, 0, false).States[C::ToolCompare]);
+    const TControlStates image = ApplyCommandState(1, 0, start, 0, 0, true).States;
+    EXPECT_TRUE(image[C::ToolCompare]);
+    EXPECT_TRUE(ApplyCommandState(3, 1, image, 1, 0, true).States[C::ToolCompare]);
+    EXPECT_FALSE(ApplyCommandState(2, 1, image, 0, 0, true).States[C::ToolCompare]);
+}
