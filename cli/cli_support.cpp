@@ -10,10 +10,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <limits>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -419,10 +421,108 @@ double StrengthArg(const TArgs& args) {
 }
 
 namespace {
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (const char ch : text) {
+// The inputs of a command, by the file each name leads to.
+class TInputIndex {
+public:
+    explicit TInputIndex(const std::vector<std::string>& inputs) {
+        for (const std::string& in : inputs) {
+            struct stat st {};
+            if (::stat(in.c_str(), &st) == 0) byNode_.emplace(std::pair(st.st_dev, st.st_ino), in);
+            byPath_.emplace(Resolved(in), in);
+        }
+    }
+    // Throws when `output` leads to one of the inputs; `advice` ends the message.
+    void Refuse(const std::string& output, const std::string& advice) const {
+        const std::string* input = nullptr;
+        struct stat st {};
+        if (::stat(output.c_str(), &st) == 0) {
+            const auto it = byNode_.find(std::pair(st.st_dev, st.st_ino));
+            if (it != byNode_.end()) input = &it->second;
+        }
+        if (!input) {
+            const auto it = byPath_.find(Resolved(output));
+            if (it != byPath_.end()) input = &it->second;
+        }
+        if (!input) return;
+        throw EFileFailure(
+            output, (*input == output ? std::string("is an input and would be "
+                                                    "replaced by the result")
+                                      : "would replace the input " + *input + " (the same file)") +
+                        "; " + advice);
+    }
+
+private:
+    static std::string Resolved(const std::string& name) {
+        std::error_code ec;
+        auto path = std::filesystem::weakly_canonical(std::filesystem::absolute(name, ec), ec);
+        return ec ? name : path.string();
+    }
+    std::map<std::pair<dev_t, ino_t>, std::string> byNode_;
+    std::map<std::string, std::string> byPath_;
+};
+} // namespace
+
+void RefuseReplacingInput(const std::string& output, const std::vector<std::string>& inputs) {
+    TInputIndex(inputs).Refuse(output, "write the result under another name");
+}
+
+namespace {
+// The length of the UTF-8 sequence starting at text[i], or 0 when the bytes
+// there are not one (overlong forms and surrogates included).
+size_t Utf8Length(const std::string& text, size_t i) {
+    const auto at = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = at(i);
+    if (lead < 0x80) return 1;
+    size_t n;
+    uint32_t cp;
+    if (lead >= 0xc2 && lead <= 0xdf) {
+        n = 2;
+        cp = lead & 0x1fu;
+    } else if (lead >= 0xe0 && lead <= 0xef) {
+        n = 3;
+        cp = lead & 0x0fu;
+    } else if (lead >= 0xf0 && lead <= 0xf4) {
+        n = 4;
+        cp = lead & 0x07u;
+    } else {
+        return 0;
+    }
+    if (i + n > text.size()) return 0;
+    for (size_t k = 1; k < n; ++k) {
+        if ((at(i + k) & 0xc0) != 0x80) return 0;
+        cp = cp << 6 | (at(i + k) & 0x3fu);
+    }
+    if ((n == 3 && (cp < 0x800 || (cp >= 0xd800 && cp <= 0xdfff))) ||
+        (n == 4 && (cp < 0x10000 || cp > 0x10ffff)))
+        return 0;
+    return n;
+}
+
+std::string Hex(const std::string& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (const char ch : bytes) {
         const auto u = static_cast<unsigned char>(ch);
+        out += digits[u >> 4];
+        out += digits[u & 15];
+    }
+    return out;
+}
+} // namespace
+
+std::string JsonString(const std::string& text, bool* replaced) {
+    if (replaced) *replaced = false;
+    std::string out = "\"";
+    for (size_t i = 0; i < text.size();) {
+        const char ch = text[i];
+        const auto u = static_cast<unsigned char>(ch);
+        const size_t n = Utf8Length(text, i);
+        if (n == 0) {
+            out += "\xef\xbf\xbd"; // U+FFFD
+            if (replaced) *replaced = true;
+            ++i;
+            continue;
+        }
         if (ch == '"' || ch == '\\') {
             out += '\\';
             out += ch;
@@ -431,44 +531,117 @@ std::string JsonString(const std::string& text) {
             std::snprintf(buf, sizeof buf, "\\u%04x", u);
             out += buf;
         } else {
-            out += ch;
+            out.append(text, i, n);
         }
+        i += n;
     }
     return out + "\"";
 }
-} // namespace
 
-TCliReport::TCliReport(const std::optional<std::string>& fileName) {
+TCliReport::TCliReport(const std::optional<std::string>& fileName, std::atomic<bool>* stop)
+    : stop_(stop) {
     Open(fileName);
 }
 
 void TCliReport::Open(const std::optional<std::string>& fileName) {
     if (!fileName) return;
-    file_ = std::fopen(fileName->c_str(), "a");
-    if (!file_) {
-        const TFileMessage m = EnglishMessage("Datei " + *fileName + " kann nicht erstellt werden");
+    if (fd_ >= 0) Close();
+    name_ = *fileName;
+    fd_ = ::open(name_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+        const TFileMessage m = EnglishMessage("Datei " + name_ + " kann nicht erstellt werden");
         throw EFileFailure(m.File, m.Text);
     }
 }
 
 TCliReport::~TCliReport() {
-    if (file_) std::fclose(file_);
+    Close();
+}
+
+void TCliReport::Fail(int error) {
+    if (failed_) return;
+    failed_ = true;
+    std::fprintf(stderr,
+                 "pixmend-cli: %s: the report cannot be written (%s); no further file is "
+                 "started\n",
+                 name_.c_str(), std::strerror(error));
+    if (stop_) *stop_ = true;
+}
+
+bool TCliReport::Close() {
+    if (fd_ < 0) return !failed_;
+    if (::close(fd_) != 0) Fail(errno);
+    fd_ = -1;
+    return !failed_;
 }
 
 void TCliReport::Line(const TBatchFile& file, const char* status, const std::string& message,
                       double seconds) {
-    if (!file_) return;
+    if (fd_ < 0 || failed_) return;
     char time[32];
     std::snprintf(time, sizeof time, "%.3f", seconds);
-    const std::string line = "{\"input\": " + JsonString(file.Source) +
-                             ", \"output\": " + JsonString(file.Target) + ", \"status\": \"" +
-                             status + "\", \"message\": " + JsonString(message) +
-                             ", \"seconds\": " + time + "}\n";
-    std::fputs(line.c_str(), file_);
-    std::fflush(file_);
+    bool inputOdd = false, outputOdd = false;
+    std::string line = "{\"input\": " + JsonString(file.Source, &inputOdd) +
+                       ", \"output\": " + JsonString(file.Target, &outputOdd) + ", \"status\": \"" +
+                       status + "\", \"message\": " + JsonString(message) +
+                       ", \"seconds\": " + time;
+    if (inputOdd) line += ", \"input_hex\": \"" + Hex(file.Source) + "\"";
+    if (outputOdd) line += ", \"output_hex\": \"" + Hex(file.Target) + "\"";
+    line += "}\n";
+    // One write: with O_APPEND the kernel puts the whole line at the end at
+    // once, so lines of processes sharing the report never mix. A short write
+    // (a full disk) would leave half a line, which is a failed report too.
+    const ssize_t written = ::write(fd_, line.data(), line.size());
+    if (written < 0)
+        Fail(errno);
+    else if (size_t(written) != line.size())
+        Fail(ENOSPC);
+}
+
+TCliBatchLines::TCliBatchLines(std::string command, TBatchCommand& batch)
+    : command_(std::move(command)), count_(batch.Files().size()), batch_(batch) {
+    if (::isatty(2) == 1) return;
+    double interval = 60;
+    if (const char* every = std::getenv("PIXMEND_PROGRESS_SECONDS")) interval = std::atof(every);
+    if (!(interval > 0)) return;
+    heartbeat_ = std::thread([this, interval] {
+        std::unique_lock<std::mutex> lock(heartbeatMutex_);
+        while (!heartbeatWake_.wait_for(lock, std::chrono::duration<double>(interval),
+                                        [this] { return ending_; }))
+            Heartbeat();
+    });
+}
+
+TCliBatchLines::~TCliBatchLines() {
+    {
+        const std::lock_guard<std::mutex> lock(heartbeatMutex_);
+        ending_ = true;
+    }
+    heartbeatWake_.notify_all();
+    if (heartbeat_.joinable()) heartbeat_.join();
+    ClearProgress();
+}
+
+// Called with heartbeatMutex_ held.
+void TCliBatchLines::Heartbeat() {
+    const auto now = std::chrono::steady_clock::now();
+    const double seconds = std::chrono::duration<double>(now - start_).count();
+    std::string line = "pixmend-cli " + command_ + ": " + std::to_string(done_) + " of " +
+                       std::to_string(count_) + " files after " +
+                       std::to_string(int64_t(seconds) / 60) + " min";
+    for (const auto& [index, since] : started_) {
+        const auto running = int64_t(std::chrono::duration<double>(now - since).count());
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%lld:%02lld", static_cast<long long>(running / 60),
+                      static_cast<long long>(running % 60));
+        line += "; " + batch_.Files()[index].Source + " for " + buf;
+    }
+    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fflush(stderr);
 }
 
 void TCliBatchLines::FileStarted(size_t index, size_t, const TBatchFile&) {
+    const std::lock_guard<std::mutex> lock(heartbeatMutex_);
     started_[index] = std::chrono::steady_clock::now();
 }
 
@@ -478,37 +651,42 @@ double TCliBatchLines::Seconds(size_t index) const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - it->second).count();
 }
 
-void TCliBatchLines::FileDone(size_t index, size_t, const TBatchFile& file, const TBitmap24&,
-                              const TFilterList& applied) {
-    if (report_) report_->Line(file, "done", "", Seconds(index));
+void TCliBatchLines::FileDone(size_t index, size_t count, const TBatchFile& file,
+                              const TBitmap24& image, const TFilterList& applied) {
     ClearProgress();
-    // The note may do work of its own (descreen saves the filter there), so it
-    // is asked for even when nothing is printed.
-    const std::string note = Note(file, applied);
+    // The note may write the file's further outputs (descreen saves the
+    // filter there), so it is asked for even when nothing is printed, and
+    // the report line waits for it.
+    std::string note, failure;
+    try {
+        note = Note(file, applied);
+    } catch (const std::exception& e) {
+        failure = e.what();
+    }
+    if (failure.empty()) failure = batch_.Incomplete(file);
+    if (!failure.empty()) {
+        ++lateFailures_;
+        FileFailed(index, count, file, failure);
+        return;
+    }
+    (void)image;
+    batch_.Report()->Line(file, "done", "", Seconds(index));
     if (!Quiet()) {
         std::printf("%s -> %s%s\n", file.Source.c_str(), file.Target.c_str(),
                     note.empty() ? "" : (" (" + note + ")").c_str());
     }
     std::fflush(stdout);
-    Finished();
+    Finished(index);
 }
 
 void TCliBatchLines::FileFailed(size_t index, size_t, const TBatchFile& file,
                                 const std::string& reason) {
     ClearProgress();
     const TFileMessage m = EnglishMessage(reason, file.Source);
-    if (report_)
-        report_->Line(file, "failed", m.File == file.Source ? m.Text : m.File + ": " + m.Text,
-                      Seconds(index));
+    batch_.Report()->Line(file, "failed", m.File == file.Source ? m.Text : m.File + ": " + m.Text,
+                          Seconds(index));
     std::fprintf(stderr, "pixmend-cli: %s: %s\n", m.File.c_str(), m.Text.c_str());
-    Finished();
-}
-
-void TCliBatchLines::Failed(const TBatchFile& file, const std::string& reason) {
-    ++lateFailures_;
-    ClearProgress();
-    const TFileMessage m = EnglishMessage(reason, file.Source);
-    std::fprintf(stderr, "pixmend-cli: %s: %s\n", m.File.c_str(), m.Text.c_str());
+    Finished(index);
 }
 
 void TCliBatchLines::ClearProgress() {
@@ -517,8 +695,12 @@ void TCliBatchLines::ClearProgress() {
     drawn_ = false;
 }
 
-void TCliBatchLines::Finished() {
-    ++done_;
+void TCliBatchLines::Finished(size_t index) {
+    {
+        const std::lock_guard<std::mutex> lock(heartbeatMutex_);
+        started_.erase(index);
+        ++done_;
+    }
     if (!ProgressWanted()) return;
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
@@ -569,47 +751,83 @@ std::vector<std::string> ReadFileList(const std::string& list) {
 } // namespace
 
 std::set<std::string> TBatchCommand::ValueOptions(std::set<std::string> own) {
-    own.insert({"output", "jobs", "files-from", "shard", "report"});
+    own.insert({"output", "jobs", "files-from", "shard", "report", "suffix"});
     return own;
 }
 
 std::set<std::string> TBatchCommand::Flags(std::set<std::string> own) {
-    own.insert("skip-existing");
+    own.insert({"skip-existing", "allow-empty"});
     return own;
 }
 
 TBatchCommand::TBatchCommand(const TArgs& args, std::vector<std::string> sources,
-                             const std::function<void(std::vector<TBatchFile>&)>& checkAll,
-                             const std::function<bool(const TBatchFile&)>& complete)
-    : report_(std::nullopt) {
+                             const std::vector<std::string>& otherInputs, TOutputs outputs,
+                             const std::function<void(std::vector<TBatchFile>&)>& checkAll)
+    : report_(std::nullopt, &stop_), outputs_(std::move(outputs)) {
     const auto listName = args.Value("files-from");
     if (sources.empty() && !listName)
         throw EUsage("expected at least one IMAGE (or --files-from LIST)");
     std::pair<size_t, size_t> shard{0, 1};
     if (auto sh = args.Value("shard")) shard = ParseShard(*sh);
-    const std::string folder = args.Required("output");
+    const std::string suffix = args.Value("suffix").value_or("");
+    if (args.Value("suffix") && (suffix.empty() || suffix.find('/') != std::string::npos))
+        throw EUsage("--suffix: '" + suffix + "' must be a non-empty part of a file name");
+    // With a suffix and no folder the results go beside their inputs.
+    const auto output = args.Value("output");
+    if (!output && suffix.empty()) throw EUsage("missing -o OUT");
+    const std::string folder = output.value_or("");
     options_.Jobs = unsigned(AvailableProcessors());
     options_.FastTransform = FastTransform();
+    options_.Cancel = &stop_;
     if (auto j = args.Value("jobs")) {
         const int32_t n = ParseIntArg(*j, "--jobs");
         if (n < 1) throw EUsage("--jobs: needs at least 1");
         options_.Jobs = unsigned(n);
     }
     std::error_code ec;
-    if (!std::filesystem::is_directory(folder, ec))
-        throw EFileFailure(folder, "the output folder does not exist");
+    if (output && !std::filesystem::is_directory(folder, ec))
+        throw EFileFailure(folder, std::filesystem::exists(folder, ec)
+                                       ? "is a file, not a folder (-o names the folder the "
+                                         "results go into)"
+                                       : "the output folder does not exist");
     if (listName) {
         const std::vector<std::string> listed = ReadFileList(*listName);
+        // A list that names nothing is most often a step before that failed
+        // (a broken pipe, an empty search): success would hide it.
+        if (listed.empty() && sources.empty() && !args.Flag("allow-empty"))
+            throw EFileFailure(*listName == "-" ? "standard input" : *listName,
+                               "the file list names no file (give --allow-empty when an empty "
+                               "list is expected)");
         sources.insert(sources.end(), listed.begin(), listed.end());
     }
-    report_.Open(args.Value("report"));
-    std::vector<TBatchFile> all = PlanBatchFiles(sources, folder);
+    std::vector<TBatchFile> all = PlanBatchFiles(sources, folder, suffix, !output);
     if (checkAll) checkAll(all);
+    // No output may replace an input, in any shard; this is checked before
+    // any work, and before the report is opened.
+    {
+        std::vector<std::string> inputs = otherInputs;
+        inputs.insert(inputs.end(), sources.begin(), sources.end());
+        const TInputIndex index(inputs);
+        const std::string advice = "write into another folder, or beside the inputs under "
+                                   "another name with --suffix -clean";
+        if (const auto report = args.Value("report")) index.Refuse(*report, advice);
+        for (const TBatchFile& file : all)
+            if (file.Error.empty())
+                for (const std::string& out : Outputs(file)) index.Refuse(out, advice);
+    }
+    report_.Open(args.Value("report"));
     const bool skipExisting = args.Flag("skip-existing");
     for (size_t i = shard.first; i < all.size(); i += shard.second) {
         TBatchFile& file = all[i];
-        if (skipExisting && file.Error.empty() &&
-            (complete ? complete(file) : std::filesystem::exists(file.Target, ec))) {
+        if (!file.DuplicateOf.empty()) {
+            report_.Line(file, "duplicate", "listed before as " + file.DuplicateOf, 0);
+            if (!Quiet())
+                std::printf("%s: listed before as %s, processed once\n", file.Source.c_str(),
+                            file.DuplicateOf.c_str());
+            ++duplicates_;
+            continue;
+        }
+        if (skipExisting && file.Error.empty() && Incomplete(file).empty()) {
             report_.Line(file, "skipped", "the output exists", 0);
             ++skipped_;
             continue;
@@ -618,11 +836,30 @@ TBatchCommand::TBatchCommand(const TArgs& args, std::vector<std::string> sources
     }
 }
 
-int TBatchCommand::Finish(size_t failed) const {
+std::vector<std::string> TBatchCommand::Outputs(const TBatchFile& file) const {
+    return outputs_ ? outputs_(file) : std::vector<std::string>{file.Target};
+}
+
+std::string TBatchCommand::Incomplete(const TBatchFile& file) const {
+    for (const std::string& out : Outputs(file)) {
+        // Outputs are renamed into place once written, so a regular file is
+        // complete (a filter without entries is an empty one); a folder or a
+        // device in its place is not.
+        std::error_code ec;
+        const auto status = std::filesystem::status(out, ec);
+        if (!std::filesystem::exists(status)) return out + " was not written";
+        if (!std::filesystem::is_regular_file(status)) return out + " is not a regular file";
+    }
+    return {};
+}
+
+int TBatchCommand::Finish(size_t failed) {
+    const bool reported = report_.Close();
     if (failed > 0) {
         std::fprintf(stderr, "pixmend-cli: %zu of %zu files failed\n", failed, files_.size());
         return 1;
     }
+    if (!reported) return 1;
     if (skipped_ > 0 && !Quiet()) std::printf("%zu files skipped: their outputs exist\n", skipped_);
     return 0;
 }

@@ -11,13 +11,17 @@
 
 #include <utility>
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 // A wrong command line. Printed with a hint to --help; exit status 2.
@@ -117,33 +121,61 @@ private:
 int32_t ParseIntArg(const std::string& text, const std::string& what);
 double ParseDoubleArg(const std::string& text, const std::string& what);
 
+// Refuses an output that would replace one of the inputs: the same name, or
+// the same file once symbolic and hard links are followed. Throws
+// EFileFailure naming the output, with the input it would replace.
+void RefuseReplacingInput(const std::string& output, const std::vector<std::string>& inputs);
+
+// Text as a JSON string. Bytes that are not UTF-8 (a file name is any bytes)
+// become U+FFFD, so the line stays valid JSON; `replaced` says whether that
+// happened.
+std::string JsonString(const std::string& text, bool* replaced = nullptr);
+
 // The report of a batch command: one complete JSON line per file (input,
-// output, status, message, seconds), appended and flushed at once, so a run
-// that is killed leaves every line it finished intact. No file, no report.
+// output, status, message, seconds), appended at once. Each line is one
+// write on a descriptor opened for appending, so processes sharing one
+// report never interleave their lines, whatever their length, and a run that
+// is killed leaves every line it finished intact. A name that is not UTF-8
+// is written with U+FFFD in place of its stray bytes, and its exact bytes in
+// hexadecimal as "input_hex" or "output_hex". A line that cannot be written
+// fails the run: it is said once on stderr and `stop`, when given, is set so
+// that no further file starts. No file, no report.
 class TCliReport {
 public:
-    explicit TCliReport(const std::optional<std::string>& fileName);
+    explicit TCliReport(const std::optional<std::string>& fileName,
+                        std::atomic<bool>* stop = nullptr);
     ~TCliReport();
     TCliReport(const TCliReport&) = delete;
     TCliReport& operator=(const TCliReport&) = delete;
-    // Opens the file named (appending), closing none; no name, no report.
+    // Opens the file named (appending); no name, no report.
     void Open(const std::optional<std::string>& fileName);
     void Line(const TBatchFile& file, const char* status, const std::string& message,
               double seconds);
+    // Closes the file; false (and said on stderr) when a line or the close failed.
+    bool Close();
+    bool Failed() const { return failed_; }
 
 private:
-    std::FILE* file_ = nullptr;
+    void Fail(int error);
+    std::string name_;
+    int fd_ = -1;
+    bool failed_ = false;
+    std::atomic<bool>* stop_ = nullptr;
 };
+
+class TBatchCommand;
 
 // What a batch command prints: each file's line as soon as it is finished,
 // so a long run shows where it is, failures one line each on stderr, and on a
-// terminal a progress line (files done, rate, time left). `Note` adds to a
-// written file's line.
+// terminal a progress line (files done, rate, time left); without one a line
+// of the same at least once a minute. A file is reported done only once every
+// output it owes is a complete regular file. `Note` adds to a written file's
+// line and may write the file's further outputs; an error it throws fails the
+// file.
 class TCliBatchLines : public IBatchEvents {
 public:
-    TCliBatchLines(std::string command, size_t count, TCliReport* report = nullptr)
-        : command_(std::move(command)), count_(count), report_(report) {}
-    ~TCliBatchLines() override { ClearProgress(); }
+    TCliBatchLines(std::string command, TBatchCommand& batch);
+    ~TCliBatchLines() override;
     void FileStarted(size_t index, size_t, const TBatchFile&) override;
     void FileDone(size_t, size_t, const TBatchFile& file, const TBitmap24&,
                   const TFilterList& applied) override;
@@ -151,53 +183,71 @@ public:
     void Cancelled(size_t, size_t) override {}
     bool WantsImages() const override { return false; }
     void ClearProgress();
-    // Reports a failure that came after the file was written.
-    void Failed(const TBatchFile& file, const std::string& reason);
+    // Files that were written but then failed (an output missing).
     size_t LateFailures() const { return lateFailures_; }
 
 protected:
     virtual std::string Note(const TBatchFile&, const TFilterList&) { return {}; }
 
 private:
-    void Finished();
+    void Finished(size_t index);
+    void Heartbeat();
     double Seconds(size_t index) const;
     const std::string command_;
     const size_t count_;
-    TCliReport* report_;
+    TBatchCommand& batch_;
     std::map<size_t, std::chrono::steady_clock::time_point> started_;
     size_t done_ = 0, lateFailures_ = 0;
     bool drawn_ = false;
     const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    // Without a terminal: a line on stderr at least once a minute.
+    std::mutex heartbeatMutex_;
+    std::condition_variable heartbeatWake_;
+    bool ending_ = false;
+    std::thread heartbeat_;
 };
 
-// What apply and descreen share around the batch runner: the output folder,
-// --jobs, and the options that spread one run over many processes and resume
-// it: --files-from (names from a file or stdin), --shard K/N (every N-th file
-// of one stable list, from K), --skip-existing and --report. Output names
-// are checked over the whole list, so every shard agrees on which of two
-// sources with one output name fails.
+// What apply and descreen share around the batch runner: the output folder
+// (or --suffix beside the inputs), --jobs, and the options that spread one
+// run over many processes and resume it: --files-from (names from a file or
+// stdin; an empty list is an error unless --allow-empty), --shard K/N (every
+// N-th file of one stable list, from K), --skip-existing and --report.
+// Output names are checked over the whole list, so every shard agrees on
+// which of two sources with one output name fails, and no output may
+// replace an input. A file listed twice is processed once and reported as a
+// duplicate.
 class TBatchCommand {
 public:
+    // The outputs a file owes: its result, and whatever the command writes
+    // beside it.
+    using TOutputs = std::function<std::vector<std::string>(const TBatchFile&)>;
     // The value options and flags these add to a command's own.
     static std::set<std::string> ValueOptions(std::set<std::string> own);
     static std::set<std::string> Flags(std::set<std::string> own);
-    // `sources` are the names from the command line. `checkAll` sees the
-    // planned files of every shard before this one's are taken; `complete`
-    // says whether a file's results already exist (--skip-existing).
+    // `sources` are the names from the command line, `otherInputs` the files
+    // the command reads besides them (apply's filter). `checkAll` sees the
+    // planned files of every shard before this one's are taken.
     TBatchCommand(const TArgs& args, std::vector<std::string> sources,
-                  const std::function<void(std::vector<TBatchFile>&)>& checkAll = {},
-                  const std::function<bool(const TBatchFile&)>& complete = {});
+                  const std::vector<std::string>& otherInputs = {}, TOutputs outputs = {},
+                  const std::function<void(std::vector<TBatchFile>&)>& checkAll = {});
     std::vector<TBatchFile>& Files() { return files_; }
     const TBatchOptions& Options() const { return options_; }
     TCliReport* Report() { return &report_; }
-    // The closing lines and the exit status: 1 when any file failed.
-    int Finish(size_t failed) const;
+    std::vector<std::string> Outputs(const TBatchFile& file) const;
+    // Why the file is not complete: the first output it owes that is not a
+    // regular file; empty when all are.
+    std::string Incomplete(const TBatchFile& file) const;
+    // The closing lines and the exit status: 1 when any file failed or the
+    // report could not be written.
+    int Finish(size_t failed);
 
 private:
+    std::atomic<bool> stop_{false};
     TBatchOptions options_;
     TCliReport report_;
+    TOutputs outputs_;
     std::vector<TBatchFile> files_;
-    size_t skipped_ = 0;
+    size_t skipped_ = 0, duplicates_ = 0;
 };
 
 // The screen finder's --strength: 0.25 to 4, 1 when it is not given.

@@ -21,10 +21,11 @@ int RunApply(const std::vector<std::string>& argv) {
     const auto& positional = args.Positional();
     if (positional.empty())
         throw EUsage("expected FILTER.flt and at least one IMAGE (or --files-from LIST)");
-    TBatchCommand batch(args, std::vector<std::string>(positional.begin() + 1, positional.end()));
+    TBatchCommand batch(args, std::vector<std::string>(positional.begin() + 1, positional.end()),
+                        {positional[0]});
     TFilterList filter;
     ForFile(positional[0], [&] { filter.LoadFilterFile(positional[0]); });
-    TCliBatchLines lines("apply", batch.Files().size(), batch.Report());
+    TCliBatchLines lines("apply", batch);
     const TBatchSummary summary =
         RunBatch(batch.Files(), FilterFileWork(filter), ImageFileAccess(), batch.Options(), &lines);
     lines.ClearProgress();
@@ -33,21 +34,33 @@ int RunApply(const std::vector<std::string>& argv) {
 
 TCommandRegistrar
     apply({"apply", "apply a filter file to image files",
-           "usage: pixmend-cli apply FILTER.flt [IMAGE...] -o FOLDER [--jobs N]\n"
-           "         [--files-from LIST] [--shard K/N] [--skip-existing] [--report FILE]\n\n"
+           "usage: pixmend-cli apply FILTER.flt [IMAGE...] -o FOLDER [--suffix S] [--jobs N]\n"
+           "         [--files-from LIST] [--allow-empty] [--shard K/N] [--skip-existing]\n"
+           "         [--report FILE]\n\n"
            "Applies the filter to every IMAGE (forward transform, every entry in\n"
            "order, inverse transform) and writes each result under its own name into\n"
            "FOLDER, replacing what is there, in the format its extension names, with\n"
-           "its resolution, profile, grey and 16 bits. Every file is tried; each\n"
-           "failure is reported on one line\n"
-           "and the exit status is 1 if any file failed. N files are processed at once\n"
+           "its resolution, profile, grey and 16 bits. An output that would replace an\n"
+           "input (the same name, or the same file through a link) stops the run before\n"
+           "any work. Every file is tried; each failure is reported on one line and the\n"
+           "exit status is 1 if any file failed. N files are processed at once\n"
            "(default: the number of cores); the results do not depend on N.\n\n"
-           "--files-from LIST  also the names in LIST, one per line (- reads stdin)\n"
+           "--suffix S         put S before each result's extension (scan.png gives\n"
+           "                   scan-clean.png with -clean); without -o the results go\n"
+           "                   beside their inputs\n"
+           "--files-from LIST  also the names in LIST, one per line (- reads stdin); a\n"
+           "                   list naming no file is an error unless --allow-empty\n"
            "--shard K/N        only every N-th file of the list, starting at K (0..N-1)\n"
-           "--skip-existing    leave out files whose output exists (writes are atomic,\n"
-           "                   so an existing output is complete)\n"
+           "--skip-existing    leave out files whose outputs are complete regular files\n"
+           "                   (writes are atomic, so an existing output is complete)\n"
            "--report FILE      append one JSON line per file: input, output, status\n"
-           "                   (done, failed, skipped), message, seconds\n",
+           "                   (done, failed, skipped, duplicate), message, seconds; a\n"
+           "                   name that is not UTF-8 shows U+FFFD for its odd bytes and\n"
+           "                   comes exactly as input_hex / output_hex. A report that\n"
+           "                   cannot be written fails the run.\n"
+           "A file listed twice is processed once; the later entry is reported as a\n"
+           "duplicate. Without a terminal a line on stderr says once a minute how far\n"
+           "the run is (also with -q).\n",
            RunApply});
 
 } // namespace

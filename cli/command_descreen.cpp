@@ -22,18 +22,14 @@ std::string FilterPathFor(const std::string& target) {
 // filter saved next to it when asked.
 class TDescreenLines final : public TCliBatchLines {
 public:
-    TDescreenLines(size_t count, bool saveFilters, TCliReport* report)
-        : TCliBatchLines("descreen", count, report), saveFilters_(saveFilters) {}
+    TDescreenLines(TBatchCommand& batch, bool saveFilters)
+        : TCliBatchLines("descreen", batch), saveFilters_(saveFilters) {}
 
 protected:
     std::string Note(const TBatchFile& file, const TFilterList& applied) override {
-        if (saveFilters_) {
-            try {
-                applied.SaveFilterFile(FilterPathFor(file.Target));
-            } catch (const std::exception& e) {
-                Failed(file, e.what());
-            }
-        }
+        // A filter that cannot be written fails the file: a rerun with
+        // --skip-existing must not take it for done.
+        if (saveFilters_) applied.SaveFilterFile(FilterPathFor(file.Target));
         return applied.Empty() ? "no screen found"
                                : std::to_string(applied.EntryCount()) + " entries";
     }
@@ -58,12 +54,12 @@ int RunDescreen(const std::vector<std::string>& argv) {
                 file.Error = "has the same filter file name as " + it->second;
         }
     };
-    const auto complete = [saveFilters](const TBatchFile& file) {
-        std::error_code ec;
-        return std::filesystem::exists(file.Target, ec) &&
-               (!saveFilters || std::filesystem::exists(FilterPathFor(file.Target), ec));
+    const auto outputs = [saveFilters](const TBatchFile& file) {
+        std::vector<std::string> owed{file.Target};
+        if (saveFilters) owed.push_back(FilterPathFor(file.Target));
+        return owed;
     };
-    TBatchCommand batch(args, args.Positional(), checkAll, complete);
+    TBatchCommand batch(args, args.Positional(), {}, outputs, checkAll);
     const TFileWork work = [strength](TSpectrumStore& store, const TTransformOptions& transform) {
         TDescreenOptions descreen;
         descreen.Strength = strength;
@@ -71,7 +67,7 @@ int RunDescreen(const std::vector<std::string>& argv) {
         TNoProgress quiet;
         return DescreenStore(store, quiet, descreen);
     };
-    TDescreenLines lines(batch.Files().size(), saveFilters, batch.Report());
+    TDescreenLines lines(batch, saveFilters);
     const TBatchSummary summary =
         RunBatch(batch.Files(), work, ImageFileAccess(), batch.Options(), &lines);
     lines.ClearProgress();
@@ -80,9 +76,9 @@ int RunDescreen(const std::vector<std::string>& argv) {
 
 TCommandRegistrar
     descreen({"descreen", "find and remove the halftone screen of each image",
-              "usage: pixmend-cli descreen [IMAGE...] -o FOLDER [--jobs N] [--strength S]\n"
-              "         [--save-filters] [--files-from LIST] [--shard K/N]\n"
-              "         [--skip-existing] [--report FILE]\n\n"
+              "usage: pixmend-cli descreen [IMAGE...] -o FOLDER [--suffix S] [--jobs N]\n"
+              "         [--strength S] [--save-filters] [--files-from LIST] [--allow-empty]\n"
+              "         [--shard K/N] [--skip-existing] [--report FILE]\n\n"
               "Finds the screen in each IMAGE's spectrum on its own, damps it and writes\n"
               "the result under its own name into FOLDER, as 'apply' does. A picture\n"
               "without a screen is written unchanged but for the round trip through the\n"
@@ -91,9 +87,9 @@ TCommandRegistrar
               "--save-filters also writes what was applied as NAME.flt next to each\n"
               "result, to replay with 'apply' on other scans of the same print. Every\n"
               "file is tried; each failure is reported on one line and the exit status\n"
-              "is 1 if any file failed. --files-from, --shard, --skip-existing and\n"
-              "--report work as for 'apply' (with --save-filters a file counts as done\n"
-              "when its filter is written too).\n",
+              "is 1 if any file failed. --suffix, --files-from, --shard, --skip-existing\n"
+              "and --report work as for 'apply', and no output may replace an input (with\n"
+              "--save-filters a file counts as done only when its filter is written too).\n",
               RunDescreen});
 
 } // namespace

@@ -184,6 +184,7 @@ int RunAdd(const TArgs& args) {
 // The notches that remove the screen of the image, as a filter file.
 int RunDetect(const TArgs& args) {
     const std::string image = args.Positional()[1], output = args.Required("output");
+    RefuseReplacingInput(output, {image});
     TDescreenOptions options;
     options.Strength = StrengthArg(args);
     options.Transform = CliTransformOptions();

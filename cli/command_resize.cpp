@@ -26,6 +26,7 @@ int RunResize(const std::vector<std::string>& argv) {
     if (!IsNpyName(out)) ForFile(out, [&] { CheckImageFileName(out); });
 
     const std::string in = args.Positional()[0];
+    RefuseReplacingInput(out, {in});
     TSpectrumStore store;
     TImageInfo info;
     int32_t oldCols = 0, oldRows = 0;

@@ -55,6 +55,7 @@ int RunSpectrum(const std::vector<std::string>& argv) {
     }
     CheckOutputName(out);
     const std::string in = args.Positional()[0];
+    RefuseReplacingInput(out, {in});
     TSpectrumStore store;
     const TTransformResult result = ForFile(in, [&] {
         LoadImageStore(in, store);
@@ -74,6 +75,7 @@ int RunImage(const std::vector<std::string>& argv) {
     const std::string out = args.Required("output");
     CheckOutputName(out);
     const std::string in = args.Positional()[0];
+    RefuseReplacingInput(out, {in});
     TSpectrumStore store;
     ForFile(in, [&] {
         store = LoadStoreNpy(in);
@@ -91,6 +93,7 @@ int RunRoundtrip(const std::vector<std::string>& argv) {
     const std::string out = args.Required("output");
     CheckOutputName(out);
     const std::string in = args.Positional()[0];
+    RefuseReplacingInput(out, {in});
     TSpectrumStore store;
     const TImageInfo info = ForFile(in, [&] {
         const TImageInfo read = LoadImageStore(in, store);

@@ -33,6 +33,7 @@ int RunEmbed(const std::vector<std::string>& argv) {
     const std::string out = args.Required("output");
     const std::string sign = args.Value("sign").value_or(kDefaultSign);
     if (!IsNpyName(out)) ForFile(out, [&] { CheckImageFileName(out); });
+    RefuseReplacingInput(out, {args.Positional()[0]});
     TSpectrumStore store = LoadSpectrum(args.Positional()[0]);
     TWatermarkResult result;
     try {

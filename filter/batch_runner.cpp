@@ -6,18 +6,63 @@
 #include "spectral/thread_team.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <new>
 
+#include <sys/stat.h>
+
+namespace {
+
+// What makes two names one file: the same device and inode when the file
+// exists (links followed), otherwise the same absolute path without "." and
+// "..".
+std::string FileIdentity(const std::string& name) {
+    struct stat st {};
+    if (::stat(name.c_str(), &st) == 0)
+        return "#" + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+    std::error_code ec;
+    const auto path = std::filesystem::absolute(name, ec);
+    return ec ? name : path.lexically_normal().string();
+}
+
+std::string WithSuffix(const std::string& path, const std::string& suffix) {
+    if (suffix.empty()) return path;
+    const auto slash = path.find_last_of('/');
+    const auto dot = path.find_last_of('.');
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    // A leading dot names a hidden file, not an extension.
+    if (dot == std::string::npos || dot <= nameStart) return path + suffix;
+    return path.substr(0, dot) + suffix + path.substr(dot);
+}
+
+} // namespace
+
 std::vector<TBatchFile> PlanBatchFiles(const std::vector<std::string>& sources,
-                                       const std::string& folder) {
+                                       const std::string& folder, const std::string& suffix,
+                                       bool besideSources) {
     std::vector<TBatchFile> files;
-    std::map<std::string, std::string> claimed;
+    std::map<std::string, std::string> claimed, seen;
     for (const auto& source : sources) {
-        TBatchFile file{source, BatchTargetPath(source, folder), {}};
-        const auto [it, fresh] = claimed.emplace(file.Target, source);
-        if (!fresh) file.Error = "has the same output name as " + it->second;
+        std::string target;
+        if (besideSources) {
+            const auto slash = source.find_last_of('/');
+            target = WithSuffix(source.substr(0, slash == std::string::npos ? 0 : slash + 1) +
+                                    BatchTargetPath(source, ""),
+                                suffix);
+        } else {
+            target = WithSuffix(BatchTargetPath(source, folder), suffix);
+        }
+        TBatchFile file{source, target, {}, {}};
+        const auto [first, unseen] = seen.emplace(FileIdentity(source), source);
+        if (!unseen) {
+            file.DuplicateOf = first->second;
+            file.Error = "is listed before as " + first->second;
+        } else {
+            const auto [it, fresh] = claimed.emplace(file.Target, source);
+            if (!fresh) file.Error = "has the same output name as " + it->second;
+        }
         files.push_back(std::move(file));
     }
     return files;

@@ -20,13 +20,21 @@ struct TBatchFile {
     std::string Target;
     // Why the file cannot be processed; set before the run to skip it.
     std::string Error;
+    // The earlier entry of the list that names the same file (the same path,
+    // or the same file through a link): it is processed once, there.
+    std::string DuplicateOf;
 };
 
-// One file per source, its result under the source's name in the folder. A
-// source whose output name an earlier one already has fails up front: the
-// later result would silently replace the earlier one.
+// One file per source, its result under the source's name in the folder, with
+// `suffix` put before the extension ("scan.png" and "-clean" give
+// "scan-clean.png"); with `besideSources` each result goes into its source's
+// own folder instead. A source whose output name an earlier one already has
+// fails up front: the later result would silently replace the earlier one. A
+// source listed a second time is marked as a duplicate (and fails too, for a
+// host that does not look at the mark), not as a collision with itself.
 std::vector<TBatchFile> PlanBatchFiles(const std::vector<std::string>& sources,
-                                       const std::string& folder);
+                                       const std::string& folder, const std::string& suffix = {},
+                                       bool besideSources = false);
 
 // The work on one file: the store comes in holding the loaded image (pixel
 // bytes minus 127) and goes out holding the result image; returns the filter

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 
 namespace fs = std::filesystem;
 
@@ -114,4 +115,156 @@ TEST(CliArchive, BadShardsAndReportsStopBeforeAnyWork) {
     EXPECT_EQ(run.out, "pixmend-cli: " + a.dir.File("no/such/r.jsonl") +
                            ": cannot write (the folder does not exist)\n");
     EXPECT_TRUE(fs::is_empty(a.dir.Path() / "one"));
+}
+
+namespace {
+// True when the text is valid UTF-8 (what a JSON reader insists on).
+bool ValidUtf8(const std::string& s) {
+    for (size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        const size_t n = c < 0x80         ? 1
+                         : (c >> 5) == 6  ? 2
+                         : (c >> 4) == 14 ? 3
+                         : (c >> 3) == 30 ? 4
+                                          : 0;
+        if (n == 0 || i + n > s.size()) return false;
+        for (size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xc0) != 0x80) return false;
+        i += n;
+    }
+    return true;
+}
+} // namespace
+
+TEST(CliArchive, NoOutputEverReplacesAnInput) {
+    TArchive a(3);
+    const std::string in = a.dir.File("in");
+    const auto before = ReadFileBytes(in + "/p1.bmp");
+    const auto files = in + "/p0.png " + in + "/p1.bmp ";
+    // The output folder is the input folder; a link in the output folder
+    // leads to an input of another name; a single output names its input.
+    fs::create_symlink(in + "/p1.bmp", a.dir.File("one/p0.png"));
+    const TCliRun same = RunCli("descreen " + files + "-o " + in);
+    const TCliRun link =
+        RunCli("apply " + a.dir.File("f.flt") + " " + files + "-o " + a.dir.File("one"));
+    const TCliRun single = RunCli("roundtrip " + in + "/p1.bmp -o " + in + "/./p1.bmp");
+    EXPECT_EQ(same.status, 1);
+    EXPECT_EQ(same.out, "pixmend-cli: " + in +
+                            "/p0.png: is an input and would be replaced by the "
+                            "result; write into another folder, or beside the inputs under another "
+                            "name with --suffix -clean\n");
+    EXPECT_EQ(link.status, 1);
+    EXPECT_NE(link.out.find(a.dir.File("one/p0.png") + ": would replace the input " + in +
+                            "/p1.bmp (the same file)"),
+              std::string::npos)
+        << link.out;
+    EXPECT_EQ(single.status, 1);
+    EXPECT_NE(single.out.find("would replace the input"), std::string::npos) << single.out;
+    EXPECT_EQ(ReadFileBytes(in + "/p1.bmp"), before);
+    EXPECT_TRUE(fs::is_symlink(a.dir.File("one/p0.png")));
+    // --suffix writes beside the inputs, under other names.
+    ASSERT_EQ(RunCli("apply -q " + a.dir.File("f.flt") + " " + files + "--suffix -clean").status,
+              0);
+    EXPECT_TRUE(fs::is_regular_file(in + "/p0-clean.png"));
+    EXPECT_TRUE(fs::is_regular_file(in + "/p1-clean.bmp"));
+    EXPECT_EQ(ReadFileBytes(in + "/p1.bmp"), before);
+}
+
+TEST(CliArchive, FourShardsSharingOneReportWriteWholeLinesOfAnyLength) {
+    TTempDir dir;
+    fs::create_directory(dir.Path() / "out");
+    EXPECT_EQ(RunCli("filter add " + dir.File("f.flt") + " --rect 2,2,3,3 --size 12x10").status, 0);
+    // Names of about 4 KB that do not exist: each fails at once, with a
+    // line of over 8 KB (input, output and a message naming the file).
+    std::ofstream list(dir.File("list.txt"));
+    std::set<std::string> names;
+    for (int i = 0; i < 400; ++i) {
+        const std::string name =
+            "/nonexistent/" + std::string(4000, char('a' + i % 26)) + std::to_string(i) + ".png";
+        names.insert(name);
+        list << name << "\n";
+    }
+    list.close();
+    std::string shards;
+    for (int k = 0; k < 4; ++k)
+        shards += std::string(PIXMEND_CLI_PATH) + " apply -q " + dir.File("f.flt") +
+                  " --files-from " + dir.File("list.txt") + " -o " + dir.File("out") +
+                  " --jobs 1 --shard " + std::to_string(k) + "/4 --report " + dir.File("r.jsonl") +
+                  " 2>/dev/null & ";
+    std::system((shards + "wait").c_str());
+    const auto lines = Lines(dir.File("r.jsonl"));
+    EXPECT_EQ(lines.size(), 400u);
+    std::set<std::string> reported;
+    for (const auto& line : lines) {
+        ASSERT_GT(line.size(), 8000u);
+        ASSERT_EQ(line.rfind("{\"input\": \"", 0), 0u) << line.substr(0, 100);
+        ASSERT_EQ(line.back(), '}');
+        const size_t end = line.find('"', 11);
+        EXPECT_EQ(line.find("{", 1), std::string::npos);
+        EXPECT_NE(line.find("\"status\": \"failed\""), std::string::npos);
+        reported.insert(line.substr(11, end - 11));
+    }
+    EXPECT_EQ(reported, names);
+}
+
+TEST(CliArchive, ReportsTellTheTruth) {
+    TArchive a(3);
+    const std::string in = a.dir.File("in"), out = a.dir.File("one");
+    const std::string report = " --report " + a.dir.File("r.jsonl");
+    // A report that cannot be written fails the run.
+    EXPECT_EQ(RunCli("apply -q " + a.dir.File("f.flt") + " " + in + "/p1.bmp -o " + out +
+                     " --report /dev/full")
+                  .status,
+              1);
+    // A filter that cannot be saved makes the file failed, not done, and a
+    // folder in an output's place is not taken for a finished output.
+    fs::create_directory(out + "/p2.flt");
+    fs::remove(out + "/p1.bmp");
+    fs::create_directory(out + "/p1.bmp");
+    const std::string descreen = "descreen -q " + in + "/p1.bmp " + in + "/p2.bmp -o " + out +
+                                 " --save-filters --skip-existing" + report;
+    EXPECT_EQ(RunCli(descreen).status, 1);
+    EXPECT_EQ(RunCli(descreen).status, 1);
+    const auto lines = Lines(a.dir.File("r.jsonl"));
+    ASSERT_EQ(lines.size(), 4u);
+    for (const auto& line : lines) EXPECT_NE(line.find("\"failed\""), std::string::npos) << line;
+    // A name listed twice is done once and reported as a duplicate.
+    fs::remove(a.dir.File("r.jsonl"));
+    const TCliRun twice = RunCli("apply -q " + a.dir.File("f.flt") + " " + in + "/p0.png " + in +
+                                 "/./p0.png -o " + out + report);
+    EXPECT_EQ(twice.status, 0) << twice.out;
+    const auto dup = Lines(a.dir.File("r.jsonl"));
+    ASSERT_EQ(dup.size(), 2u);
+    EXPECT_NE(dup[0].find("\"duplicate\""), std::string::npos) << dup[0];
+    EXPECT_NE(dup[1].find("\"done\""), std::string::npos) << dup[1];
+    // An empty list is an error, unless it is expected.
+    const std::string empty = "apply " + a.dir.File("f.flt") + " --files-from - -o " + out;
+    const TCliRun none = RunCli(empty + " </dev/null");
+    EXPECT_EQ(none.status, 1);
+    EXPECT_NE(none.out.find("names no file"), std::string::npos) << none.out;
+    EXPECT_EQ(RunCli(empty + " <&-").status, 1);
+    EXPECT_EQ(RunCli(empty + " --allow-empty </dev/null").status, 0);
+}
+
+TEST(CliArchive, NamesThatAreNotUtf8GiveValidJsonWithTheirExactBytes) {
+    TTempDir dir;
+    fs::create_directory(dir.Path() / "out");
+    const std::string odd = dir.File("scan\xff\xfe.bmp");
+    WriteImageFile(odd, RandomBitmap(12, 10, 1));
+    ASSERT_EQ(RunCli("filter add " + dir.File("f.flt") + " --rect 2,2,3,3 --size 12x10").status, 0);
+    ASSERT_EQ(RunCli("apply -q " + dir.File("f.flt") + " '" + odd + "' -o " + dir.File("out") +
+                     " --report " + dir.File("r.jsonl"))
+                  .status,
+              0);
+    const auto lines = Lines(dir.File("r.jsonl"));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(ValidUtf8(lines[0])) << lines[0];
+    std::string hex;
+    for (const unsigned char c : odd) {
+        char buf[3];
+        std::snprintf(buf, sizeof buf, "%02x", c);
+        hex += buf;
+    }
+    EXPECT_NE(lines[0].find("\"input_hex\": \"" + hex + "\""), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("scan\xef\xbf\xbd\xef\xbf\xbd.bmp"), std::string::npos) << lines[0];
 }

@@ -226,3 +226,14 @@ TEST(RunBatch, ParallelRunsEqualSingleFileAppliesAndFailuresStayAlone) {
 }
 
 } // namespace
+
+TEST(PlanBatchFiles, SuffixesBesideTheSourcesAndFilesListedTwice) {
+    const auto beside =
+        PlanBatchFiles({"/a/x.bmp", "y.tif", "/b/.hidden", "/a/./x.bmp"}, "", "-clean", true);
+    EXPECT_EQ(beside[0].Target, "/a/x-clean.bmp");
+    EXPECT_EQ(beside[1].Target, "y-clean.tif");
+    EXPECT_EQ(beside[2].Target, "/b/.hidden-clean");
+    EXPECT_EQ(beside[3].DuplicateOf, "/a/x.bmp");
+    EXPECT_FALSE(beside[3].Error.empty());
+    EXPECT_EQ(PlanBatchFiles({"/a/x.bmp"}, "/out", "_v2")[0].Target, "/out/x_v2.bmp");
+}
