@@ -3,6 +3,7 @@
 // parsing, progress on stderr, and stored spectra as .npy files.
 
 #include "filter/batch_runner.h"
+#include "filter/filter_list.h"
 #include "imagefile/image_file_source.h"
 #include "spectral/errors.h"
 #include "spectral/progress.h"
@@ -60,6 +61,8 @@ decltype(auto) ForFile(const std::string& fileName, F&& fn) {
         throw;
     } catch (const EUsage&) {
         throw;
+    } catch (const EFilterLineError& e) {
+        throw EFileFailure(e.File(), "line " + std::to_string(e.Line()) + ": " + e.EnglishReason());
     } catch (const Exception& e) {
         const TFileMessage m = EnglishMessage(e.what(), fileName);
         throw EFileFailure(m.File, m.Text);

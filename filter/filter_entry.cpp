@@ -119,6 +119,42 @@ double ReadNumber(const std::string& text) {
     return strtod_l(number.c_str(), nullptr, CLocale());
 }
 
+// The length of the decimal number at the start of the text (the grammar of
+// ReadNumber); 0 when there is none.
+size_t NumberLength(const std::string& text) {
+    size_t i = 0;
+    const size_t n = text.size();
+    const auto digits = [&](size_t& k) {
+        const size_t from = k;
+        while (k < n && text[k] >= '0' && text[k] <= '9') ++k;
+        return k - from;
+    };
+    if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+    size_t mantissa = digits(i);
+    if (i < n && text[i] == '.') {
+        size_t k = i + 1;
+        const size_t fraction = digits(k);
+        if (mantissa + fraction > 0) {
+            i = k;
+            mantissa += fraction;
+        }
+    }
+    if (mantissa == 0) return 0;
+    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+        size_t k = i + 1;
+        if (k < n && (text[k] == '+' || text[k] == '-')) ++k;
+        if (digits(k) > 0) i = k;
+    }
+    return i;
+}
+
+bool AllDigits(std::string_view text) {
+    if (text.empty()) return false;
+    for (const char ch : text)
+        if (ch < '0' || ch > '9') return false;
+    return true;
+}
+
 float ReadField(const std::vector<std::string>& items, std::string_view key) {
     const float read = float(ReadNumber(ValueOf(items, key)));
     return read / 100.0f;
@@ -184,6 +220,52 @@ std::optional<std::string> EntryValueProblem(int32_t typ, float x1, float x2, fl
         if (v < -1.0f || v > 2.0f)
             return "a region must lie within one spectrum size around the spectrum (its bounds "
                    "as fractions of the size from -1 to 2)";
+    return std::nullopt;
+}
+
+std::optional<TValueProblem> LineValueProblem(const std::string& line) {
+    const std::vector<std::string> items = SplitItems(line);
+    for (const char* key : {"x1", "x2", "y1", "y2"}) {
+        // The item that ValueOf reads, and the one after it.
+        for (size_t i = 0; i < items.size(); ++i) {
+            const auto eq = items[i].find('=');
+            if (eq == std::string::npos || !SameKey(std::string_view(items[i]).substr(0, eq), key))
+                continue;
+            const std::string value = items[i].substr(eq + 1);
+            if (value.empty()) break; // reads as 0, as it always did
+            const size_t length = NumberLength(value);
+            if (length == 0)
+                return TValueProblem{"'" + value + "' ist keine Zahl (" + key + ")",
+                                     "'" + value + "' is not a number (" + key + ")"};
+            if (length < value.size())
+                return TValueProblem{"nach der Zahl " + value.substr(0, length) + " folgt '" +
+                                         value.substr(length) + "' (" + key + ")",
+                                     "the number " + value.substr(0, length) + " is followed by '" +
+                                         value.substr(length) + "' (" + key + ")"};
+            // "x1=10,5": a decimal comma, which splits the number in two.
+            if (i + 1 < items.size() && AllDigits(items[i + 1]) && AllDigits(value))
+                return TValueProblem{"'" + value + "," + items[i + 1] +
+                                         "' hat ein Komma statt des Dezimalpunkts (" + key + ")",
+                                     "'" + value + "," + items[i + 1] +
+                                         "' has a comma for the decimal point (" + key +
+                                         "; write " + value + "." + items[i + 1] + ")"};
+            break;
+        }
+    }
+    // The screen kinds measure the spectrum with their numbers: one that is
+    // infinite, or a band's negative strength, would only be skipped or fail
+    // late, so the filter is refused as a whole when it is read.
+    const std::string kind = ValueOf(items, "typ");
+    if (kind == "notch" || kind == "band") {
+        const float values[] = {ReadField(items, "x1"), ReadField(items, "x2"),
+                                ReadField(items, "y1"), ReadField(items, "y2")};
+        for (const float v : values)
+            if (!std::isfinite(v))
+                return TValueProblem{"eine Zahl ist unendlich groß", "a number is infinite"};
+        if (kind == "band" && values[2] < 0.0f)
+            return TValueProblem{"die Stärke eines Bandes ist negativ",
+                                 "a band's strength is negative"};
+    }
     return std::nullopt;
 }
 

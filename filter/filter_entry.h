@@ -63,6 +63,18 @@ std::optional<std::string> FormatEntryLine(int32_t typ, float x1, float x2, floa
 // would only fail, or do something absurd, when the filter is applied.
 std::optional<std::string> EntryValueProblem(int32_t typ, float x1, float x2, float y1, float y2);
 
+// A value of a line that does not read as a number (in both languages, for
+// the window's and the command-line tool's messages). Values the program
+// writes, and empty or missing ones, never make one.
+struct TValueProblem {
+    std::string German;
+    std::string English;
+};
+// The first value of x1, x2, y1, y2 that is not wholly a decimal number
+// ("abc", "nan", "12abc"), or that a comma splits ("10,5"); or, for the
+// screen kinds, an infinite number or a band's negative strength.
+std::optional<TValueProblem> LineValueProblem(const std::string& line);
+
 // Reads a line. Never fails, except for a "resize" kind whose next three
 // characters are not a whole number: EConvertError
 // "'%s' ist kein gültiger Integerwert".

@@ -11,6 +11,15 @@ std::string TooLargeMessage(const std::string& path) {
 }
 } // namespace
 
+EFilterLineError::EFilterLineError(std::string file, size_t line, const TValueProblem& problem)
+    : EConvertError("Filterdatei " + file + ", Zeile " + std::to_string(line) + ": " +
+                    problem.German),
+      file_(std::move(file)), english_(problem.English), line_(line) {}
+
+std::string EFilterLineError::English() const {
+    return file_ + ", line " + std::to_string(line_) + ": " + english_;
+}
+
 bool TFilterList::AppendEntry(int32_t typ, float x1, float x2, float y1, float y2) {
     auto line = FormatEntryLine(typ, x1, x2, y1, y2);
     if (!line) return false;
@@ -46,6 +55,8 @@ std::vector<std::string> SplitFilterText(const std::string& text, const std::str
     std::vector<std::string> lines;
     const size_t n = text.size();
     size_t start = 0, i = 0;
+    // An editor's byte-order mark would hide the first line's kind.
+    if (text.compare(0, 3, "\xef\xbb\xbf") == 0) start = i = 3;
     for (; i < n && text[i] != '\0'; ++i) {
         if (text[i] != '\r' && text[i] != '\n') continue;
         if (lines.size() >= maxLines) throw EFileError(TooLargeMessage(path));
@@ -71,6 +82,9 @@ void TFilterList::LoadFilterFile(const std::string& path) {
         throw EFileError(TooLargeMessage(path));
     const std::string text = ReadWholeFile(path, kMaxFilterFileBytes);
     std::vector<std::string> lines = SplitFilterText(text, path);
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (const auto problem = LineValueProblem(lines[i]))
+            throw EFilterLineError(path, i + 1, *problem);
     lines_.swap(lines);
 }
 

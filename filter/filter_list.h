@@ -6,6 +6,7 @@
 // nothing but the line ends.
 
 #include "filter/filter_entry.h"
+#include "spectral/errors.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,6 +17,23 @@
 // filter is a few dozen lines.
 constexpr size_t kMaxFilterFileBytes = size_t(64) << 20;
 constexpr size_t kMaxFilterLines = size_t(1) << 22;
+
+// A line of a filter file whose numbers cannot be read. The message names the
+// file and the line (counted from 1) in German; English() gives the same in
+// English, and the parts are kept for a host that words it its own way.
+class EFilterLineError : public EConvertError {
+public:
+    EFilterLineError(std::string file, size_t line, const TValueProblem& problem);
+    const std::string& File() const { return file_; }
+    size_t Line() const { return line_; }
+    // "FILE, line N: REASON".
+    std::string English() const;
+    const std::string& EnglishReason() const { return english_; }
+
+private:
+    std::string file_, english_;
+    size_t line_;
+};
 
 class TFilterList {
 public:
@@ -43,7 +61,10 @@ public:
 
     // Replaces all lines by those of the file: lines end at CR, LF or CR LF,
     // a NUL byte ends the text, a last line without an end still counts, and
-    // empty lines are entries too. On any error the list stays as it was.
+    // empty lines are entries too; a UTF-8 byte-order mark before the first
+    // line is no part of it. The whole file is read before anything is
+    // used: a value that is not a number (see LineValueProblem) refuses the
+    // file with EFilterLineError. On any error the list stays as it was.
     // Errors: EFileError "Datei %s kann nicht geöffnet werden", and
     // "Datei %s ist zu groß für eine Filterdatei" beyond the limits above.
     void LoadFilterFile(const std::string& path);

@@ -364,3 +364,22 @@ TEST(CliApply, ChainedResizesStopAtTheMemoryBudgetNamingTheLine) {
         << run.err;
     EXPECT_FALSE(std::filesystem::exists(dir.Path() / "out" / "small.bmp"));
 }
+
+TEST(CliFilter, AValueThatIsNoNumberStopsApplyAndShowNamingFileAndLine) {
+    TTempDir dir;
+    WriteImageFile(dir.File("a.bmp"), RandomBitmap(12, 10, 3));
+    const std::string text = "typ=rec,x1=10.00000,x2=20.00000,y1=10.00000,y2=20.00000\r\n"
+                             "typ=rec,x1=12abc,x2=20,y1=10,y2=20\r\n";
+    WriteFileBytes(dir.File("bad.flt"), std::vector<uint8_t>(text.begin(), text.end()));
+    std::filesystem::create_directory(dir.Path() / "out");
+    const std::string expected = "pixmend-cli: " + dir.File("bad.flt") +
+                                 ": line 2: the number 12 is followed by 'abc' (x1)\n";
+    const TCliRun apply =
+        RunCli("apply " + dir.File("bad.flt") + " " + dir.File("a.bmp") + " -o " + dir.File("out"));
+    EXPECT_EQ(apply.status, 1);
+    EXPECT_EQ(apply.out, expected);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path() / "out"));
+    const TCliRun show = RunCli("filter show " + dir.File("bad.flt"));
+    EXPECT_EQ(show.status, 1);
+    EXPECT_EQ(show.out, expected);
+}

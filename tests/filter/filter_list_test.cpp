@@ -185,3 +185,47 @@ TEST(FilterList, EntriesThatCouldNeverBeAppliedAreRefusedWithTheReason) {
     EXPECT_TRUE(list.AppendEntry(1, -1.0f, 2.0f, 0.0f, 1.0f));
     EXPECT_TRUE(list.AppendEntry(100, -2147483520.0f, 0.0f, 0.0f, 0.0f));
 }
+
+TEST(FilterList, ValuesThatAreNoNumbersRefuseTheFileNamingItsLine) {
+    TTempDir dir;
+    const std::string good = "typ=rec,x1=12.50000,x2=17.50000,y1=-1.00000,y2=\r\n";
+    const struct {
+        const char* line;
+        const char* english;
+    } cases[] = {
+        {"typ=rec,x1=abc", "'abc' is not a number (x1)"},
+        {"typ=ell,x1=1,y2=nan", "'nan' is not a number (y2)"},
+        {"typ=rec,x2=12abc", "the number 12 is followed by 'abc' (x2)"},
+        {"typ=rec,x1=10,5", "'10,5' has a comma for the decimal point (x1; write 10.5)"},
+        {"typ=band,x1=10,x2=20,y1=-5", "a band's strength is negative"},
+        {"typ=notch,x1=1e99,x2=2,y1=1,y2=2", "a number is infinite"},
+    };
+    for (const auto& c : cases) {
+        const std::string text = good + c.line + "\r\n";
+        WriteFileBytes(dir.File("bad.flt"), std::vector<uint8_t>(text.begin(), text.end()));
+        TFilterList list;
+        list.AppendLine("kept");
+        try {
+            list.LoadFilterFile(dir.File("bad.flt"));
+            ADD_FAILURE() << c.line;
+        } catch (const EFilterLineError& e) {
+            EXPECT_EQ(e.Line(), 2u);
+            EXPECT_EQ(e.English(), dir.File("bad.flt") + ", line 2: " + c.english);
+            EXPECT_EQ(std::string(e.what()).rfind(
+                          "Filterdatei " + dir.File("bad.flt") + ", Zeile 2: ", 0),
+                      0u)
+                << e.what();
+        }
+        EXPECT_EQ(list.Lines(), std::vector<std::string>{"kept"});
+    }
+    // What the program writes, empty and missing values, unknown keys and
+    // blanks read as they always did; a byte-order mark is no part of a line.
+    const std::string text =
+        "\xef\xbb\xbf" + good + "typ = rec, x1 = 10\r\ntyp=resize100,x1=5000,q=z\r\n\r\n";
+    WriteFileBytes(dir.File("ok.flt"), std::vector<uint8_t>(text.begin(), text.end()));
+    TFilterList list;
+    list.LoadFilterFile(dir.File("ok.flt"));
+    ASSERT_EQ(list.EntryCount(), 4u);
+    EXPECT_EQ(list.GetEntry(0).typ, kFilterRectangle);
+    EXPECT_FLOAT_EQ(list.GetEntry(0).y1, -0.01f);
+}
