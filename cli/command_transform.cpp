@@ -6,6 +6,7 @@
 #include "spectral/transform.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -77,10 +78,20 @@ int RunImage(const std::vector<std::string>& argv) {
     const std::string in = args.Positional()[0];
     RefuseReplacingInput(out, {in});
     TSpectrumStore store;
-    ForFile(in, [&] {
-        store = LoadStoreNpy(in);
-        Transform(store, TTransformDirection::Inverse, "inverse transform");
-    });
+    ForFile(in, [&] { store = LoadStoreNpy(in); });
+    // One NaN or infinity spreads over a whole row and column of the image
+    // (or, drawn as 0, leaves it black): nothing worth writing.
+    const size_t cells = store.CellCount();
+    for (int p = 0; p < 3; ++p)
+        for (size_t i = 0; i < cells; ++i)
+            if (!std::isfinite(store.Planes[p][i]))
+                throw EFileFailure(in, "the spectrum holds values that are not finite (NaN or "
+                                       "infinity; the first in plane " +
+                                           std::to_string(p) + ", row " +
+                                           std::to_string(i / size_t(store.Cols)) + ", column " +
+                                           std::to_string(i % size_t(store.Cols)) +
+                                           "); no image is written");
+    ForFile(in, [&] { Transform(store, TTransformDirection::Inverse, "inverse transform"); });
     WriteStore(store, true, 0, out);
     Report("wrote the image (" + std::to_string(store.Cols) + " x " + std::to_string(store.Rows) +
            ") to " + out);

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdio>
+#include <limits>
 #include <sys/wait.h>
 
 namespace {
@@ -204,4 +205,21 @@ TEST(CliTransform, FastSaysSoAndStoresTheFastTransform) {
     const TSpectrumStore got = LoadStoreNpy(dir.File("s.npy"));
     ASSERT_EQ(got.CellCount(), want.CellCount());
     for (int p = 0; p < 3; ++p) EXPECT_EQ(got.Planes[p], want.Planes[p]) << p;
+}
+
+TEST(CliTransform, ImageRefusesASpectrumWithNaNOrInfinity) {
+    TTempDir dir;
+    TSpectrumStore store = RandomStore(6, 4, 7);
+    store.Planes[1][9] = std::numeric_limits<float>::quiet_NaN();
+    SaveStoreNpy(store, dir.File("nan.npy"));
+    store.Planes[1][9] = 0;
+    store.Planes[2][0] = std::numeric_limits<float>::infinity();
+    SaveStoreNpy(store, dir.File("inf.npy"));
+    const auto nan = RunCli("image " + dir.File("nan.npy") + " -o " + dir.File("a.bmp"));
+    EXPECT_EQ(nan.status, 1);
+    EXPECT_EQ(nan.out, "pixmend-cli: " + dir.File("nan.npy") +
+                           ": the spectrum holds values that are not finite (NaN or infinity; the "
+                           "first in plane 1, row 1, column 3); no image is written\n");
+    EXPECT_EQ(RunCli("image " + dir.File("inf.npy") + " -o " + dir.File("a.bmp")).status, 1);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("a.bmp")));
 }
