@@ -35,11 +35,6 @@ uint64_t SystemAvailable() {
 
 } // namespace
 
-EMemoryBudget::EMemoryBudget(const std::string& what, uint64_t needed, uint64_t available,
-                             bool limitSet)
-    : Exception(what + " needs " + MemoryText(needed) + " of memory, more than the " +
-                MemoryText(available) + (limitSet ? " allowed" : " available")),
-      Needed(needed), Available(available) {}
 
 uint64_t AvailableMemory() {
     const uint64_t system = SystemAvailable();
@@ -64,7 +59,7 @@ void RequireMemory(uint64_t bytes, const std::string& what) {
     if (bytes > available) throw EMemoryBudget(what, bytes, available, limited);
 }
 
-std::string MemoryText(uint64_t bytes) {
+std::string MemoryText(uint64_t bytes, int extraDecimals) {
     static const char* const units[] = {"bytes", "KB", "MB", "GB", "TB", "PB", "EB"};
     double v = double(bytes);
     int unit = 0;
@@ -73,12 +68,32 @@ std::string MemoryText(uint64_t bytes) {
         ++unit;
     }
     char text[48];
-    if (unit == 0)
+    if (unit == 0) {
         std::snprintf(text, sizeof text, "%llu bytes", static_cast<unsigned long long>(bytes));
-    else
-        std::snprintf(text, sizeof text, v < 10.0 ? "%.1f %s" : "%.0f %s", v, units[unit]);
+        return text;
+    }
+    // Rounded up, so that a need is never shown smaller than it is.
+    const int decimals = (v < 10.0 ? 1 : 0) + extraDecimals;
+    const double scale = std::pow(10.0, decimals);
+    const double up = std::ceil(v * scale - 1e-9) / scale;
+    std::snprintf(text, sizeof text, "%.*f %s", decimals, up, units[unit]);
     return text;
 }
+
+namespace {
+// The need and what is there, rounded up, with as many decimals as it takes
+// for the two to read differently.
+std::string BudgetMessage(const std::string& what, uint64_t needed, uint64_t available,
+                          bool limitSet) {
+    std::string need = MemoryText(needed), have = MemoryText(available);
+    for (int extra = 1; need == have && extra <= 3; ++extra) {
+        need = MemoryText(needed, extra);
+        have = MemoryText(available, extra);
+    }
+    return what + " needs " + need + " of memory, more than the " + have +
+           (limitSet ? " allowed" : " available");
+}
+} // namespace
 
 uint64_t ParseMemorySize(const std::string& text) {
     if (text.empty()) return 0;
@@ -112,3 +127,8 @@ void RequireStoreMemory(int32_t cols, int32_t rows) {
     RequireMemory(uint64_t(cols) * uint64_t(rows) * 16,
                   "a store of " + std::to_string(cols) + " x " + std::to_string(rows) + " cells");
 }
+
+EMemoryBudget::EMemoryBudget(const std::string& what, uint64_t needed, uint64_t available,
+                             bool limitSet)
+    : Exception(BudgetMessage(what, needed, available, limitSet)),
+      Needed(needed), Available(available) {}

@@ -33,8 +33,9 @@ uint64_t MemoryLimit();
 // unless a limit is set.
 void RequireMemory(uint64_t bytes, const std::string& what);
 
-// "123 MB", "4.3 GB": a byte count as a person reads it.
-std::string MemoryText(uint64_t bytes);
+// "123 MB", "4.3 GB": a byte count as a person reads it, rounded up (with
+// `extraDecimals` more decimals than usual when asked).
+std::string MemoryText(uint64_t bytes, int extraDecimals = 0);
 
 // Reads "500M", "2G", "1.5G", "800000000" (bytes; K, M, G, T in powers of
 // 1024). Returns 0 for a text that is none of these.

@@ -19,7 +19,7 @@ TEST(MemoryBudget, BitmapsStoresAndResizesBeyondTheLimitAreRefused) {
     } catch (const EMemoryBudget& e) {
         EXPECT_STREQ(
             e.what(),
-            "a store of 4000 x 4000 cells needs 244 MB of memory, more than the 100 MB allowed");
+            "a store of 4000 x 4000 cells needs 245 MB of memory, more than the 100 MB allowed");
     }
     EXPECT_TRUE(store.Empty());
     EXPECT_THROW(TBitmap24(10000, 10000), EMemoryBudget);
@@ -44,4 +44,16 @@ TEST(MemoryBudget, SizesAsWritten) {
     for (const char* bad : {"", "0", "-1G", "lots", "2X", "nanG", "1e30T"})
         EXPECT_EQ(ParseMemorySize(bad), 0u) << bad;
     EXPECT_EQ(MemoryText(uint64_t(3) << 29), "1.5 GB");
+}
+
+TEST(MemoryBudget, FiguresAreRoundedUpAndNeverReadAlike) {
+    EXPECT_EQ(MemoryText(uint64_t(1117) << 20), "1.1 GB"); // 1.09 GB
+    EXPECT_EQ(MemoryText(uint64_t(1) << 30), "1.0 GB");
+    EXPECT_EQ(MemoryText(uint64_t(203) << 20 | 1), "204 MB");
+    const EMemoryBudget e("a picture", (uint64_t(1) << 30) + (uint64_t(40) << 20), uint64_t(1) << 30,
+                          true);
+    EXPECT_STREQ(e.what(), "a picture needs 1.1 GB of memory, more than the 1.0 GB allowed");
+    const EMemoryBudget close("a picture", (uint64_t(1) << 30) + (uint64_t(40) << 20),
+                              (uint64_t(1) << 30) + (uint64_t(30) << 20), true);
+    EXPECT_STREQ(close.what(), "a picture needs 1.04 GB of memory, more than the 1.03 GB allowed");
 }
