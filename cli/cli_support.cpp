@@ -1,6 +1,7 @@
 #include "cli/cli_support.h"
 
 #include "imagefile/image_file_bmp.h"
+#include "imagefile/image_file_jpeg.h"
 #include "imagefile/image_file_source.h"
 #include "spectral/file_io.h"
 #include "spectral/thread_team.h"
@@ -111,6 +112,12 @@ bool EndsWith(const std::string& s, const std::string& suffix) {
            s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
+std::string Replaced(std::string text, const std::string& what, const std::string& with) {
+    for (size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += with.size())
+        text.replace(at, what.size(), with);
+    return text;
+}
+
 std::string LowerExtension(const std::string& fileName) {
     const auto slash = fileName.find_last_of('/');
     const auto dot = fileName.find_last_of('.');
@@ -184,7 +191,21 @@ TFileMessage EnglishMessage(const std::string& message, const std::string& fileN
                     message.substr(std::strlen("Bitmap ist ungültig ("),
                                    message.size() - std::strlen("Bitmap ist ungültig (") - 1);
     } else if (StartsWith(message, "JPEG-Fehler #")) {
-        text = "not a valid JPEG file (codec error " + message.substr(13) + ")";
+        text = "not a valid JPEG file: " + JpegMessageText(std::atoi(message.c_str() + 13));
+    } else if (StartsWith(message, "Das Bild hat zu viele Pixel: ")) {
+        // "W × H, mehr als N"
+        const std::string rest = message.substr(std::strlen("Das Bild hat zu viele Pixel: "));
+        const size_t more = rest.find(", mehr als ");
+        text = "too many pixels: " + Replaced(rest.substr(0, more), "×", "x") +
+               " is more than the largest image we read (" +
+               (more == std::string::npos ? std::string("?") : rest.substr(more + 11)) + " pixels)";
+    } else if (StartsWith(message, "Die Datei ist zu kurz: sie gibt ")) {
+        // "sie gibt W × H Pixel an, mehr als ihre N Byte enthalten können"
+        const std::string rest = message.substr(std::strlen("Die Datei ist zu kurz: sie gibt "));
+        const size_t size = rest.find(" Pixel an, mehr als ihre ");
+        const std::string bytes = size == std::string::npos ? "" : rest.substr(size + 25);
+        text = "the file is cut short: it declares " + Replaced(rest.substr(0, size), "×", "x") +
+               " pixels, more than its " + bytes.substr(0, bytes.find(' ')) + " bytes can hold";
     } else if (StartsWith(message, "Unbekannte Bilddateierweiterung (")) {
         text = "unknown image file extension " +
                message.substr(std::strlen("Unbekannte Bilddateierweiterung ")) +

@@ -505,3 +505,14 @@ void EncodeBitmapRows(const TRowProducer& image,
         done += n;
     }
 }
+
+std::string TooManyPixelsMessage(uint64_t width, uint64_t height) {
+    return "Das Bild hat zu viele Pixel: " + std::to_string(width) + " × " +
+           std::to_string(height) + ", mehr als " + std::to_string(kMaxImagePixels);
+}
+
+std::string CutShortMessage(uint64_t width, uint64_t height, uint64_t bytes) {
+    return "Die Datei ist zu kurz: sie gibt " + std::to_string(width) + " × " +
+           std::to_string(height) + " Pixel an, mehr als ihre " + std::to_string(bytes) +
+           " Byte enthalten können";
+}

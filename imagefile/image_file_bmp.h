@@ -36,6 +36,12 @@
 // claim 100000 x 100000 pixels cost nothing.
 inline constexpr uint64_t kMaxImagePixels = uint64_t(1) << 28;
 
+// The messages of the decoders' size checks (German, as the window shows
+// them; the command-line tool words them in English): a picture larger than
+// kMaxImagePixels, and a file whose data cannot hold the size it declares.
+std::string TooManyPixelsMessage(uint64_t width, uint64_t height);
+std::string CutShortMessage(uint64_t width, uint64_t height, uint64_t bytes);
+
 // Where a decoder puts the rows of a new bitmap. The consumer may not throw,
 // so a refusal of the memory budget while the bitmap is made is kept and
 // thrown by Rethrow when the decoder gave up for want of memory.

@@ -72,7 +72,7 @@ void InstallErrorManager(TJpegError& err) {
     err.sawEof = false;
 }
 
-enum class TOutcome { Ok, CodecError, TooLarge, Unsupported, NoMemory };
+enum class TOutcome { Ok, CodecError, TooLarge, CutShort, Unsupported, NoMemory };
 
 // Everything the codec frames touch lives here, outside the frame that calls
 // setjmp, and is trivially destructible: jumping back skips no destructor
@@ -82,6 +82,7 @@ struct TDecodeJob {
     size_t size = 0;
     TRowConsumer out;
     int messageCode = 0;
+    uint32_t width = 0, height = 0;
     jpeg_decompress_struct cinfo;
     TJpegError err;
 };
@@ -127,9 +128,24 @@ TOutcome RunDecoder(TDecodeJob& job) {
     jpeg_read_header(&job.cinfo, TRUE);
 
     jpeg_decompress_struct& c = job.cinfo;
+    job.width = c.image_width;
+    job.height = c.image_height;
     if (uint64_t(c.image_width) * uint64_t(c.image_height) > kMaxImagePixels) {
         jpeg_destroy_decompress(&c);
         return TOutcome::TooLarge;
+    }
+    // Huffman coding spends at least one bit on every 8 x 8 block of the
+    // full-resolution component (its DC difference), so bytes left after the
+    // header below an eighth of the block count cannot be the picture: the
+    // file is cut short, and is refused before the codec and the store take
+    // the memory of the size it declares. Arithmetic coding has no such floor.
+    if (!c.arith_code) {
+        const uint64_t blocks =
+            (uint64_t(c.image_width) + 7) / 8 * ((uint64_t(c.image_height) + 7) / 8);
+        if (uint64_t(c.src->bytes_in_buffer) < blocks / 8) {
+            jpeg_destroy_decompress(&c);
+            return TOutcome::CutShort;
+        }
     }
     if (c.num_components == 1) {
         c.quantize_colors = TRUE;
@@ -214,6 +230,25 @@ std::string CodecMessage(int code) {
 
 } // namespace
 
+std::string JpegMessageText(int code) {
+    if (code == JWRN_JPEG_EOF || code == JERR_INPUT_EOF) return "the file is cut short";
+    if (code == JWRN_HIT_MARKER) return "its pixel data is damaged";
+    jpeg_error_mgr err;
+    jpeg_std_error(&err);
+    if (code < 0 || code > err.last_jpeg_message || !err.jpeg_message_table[code])
+        return "the codec gave no reason";
+    // The table's texts are printf formats; their arguments are not kept, so
+    // what follows a placeholder is dropped.
+    std::string text = err.jpeg_message_table[code];
+    if (const auto placeholder = text.find('%'); placeholder != std::string::npos) {
+        text.erase(placeholder);
+        while (!text.empty() && (text.back() == ' ' || text.back() == ':' || text.back() == '('))
+            text.pop_back();
+    }
+    if (!text.empty()) text[0] = char(std::tolower(static_cast<unsigned char>(text[0])));
+    return text;
+}
+
 void DecodeJpegRows(const uint8_t* data, size_t size, const TRowConsumer& out) {
     // Big enough to be worth the heap, and trivially destructible.
     auto* job = static_cast<TDecodeJob*>(std::calloc(1, sizeof(TDecodeJob)));
@@ -223,6 +258,7 @@ void DecodeJpegRows(const uint8_t* data, size_t size, const TRowConsumer& out) {
     job->out = out;
     const TOutcome outcome = RunDecoder(*job);
     const int code = job->messageCode;
+    const uint32_t width = job->width, height = job->height;
     std::free(job);
     switch (outcome) {
     case TOutcome::Ok:
@@ -231,7 +267,10 @@ void DecodeJpegRows(const uint8_t* data, size_t size, const TRowConsumer& out) {
         throw EInvalidGraphic(CodecMessage(code));
     case TOutcome::NoMemory:
         throw std::bad_alloc();
+    case TOutcome::CutShort:
+        throw EInvalidGraphic(CutShortMessage(width, height, size));
     case TOutcome::TooLarge:
+        throw EInvalidGraphic(TooManyPixelsMessage(width, height));
     case TOutcome::Unsupported:
         break;
     }

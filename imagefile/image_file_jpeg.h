@@ -16,7 +16,10 @@
 // EInvalidGraphic "JPEG-Fehler #%d". A single-scan file that lacks nothing
 // but its end marker is accepted.
 // Images beyond kMaxImagePixels are refused after the header, before any
-// pixel memory is taken.
+// pixel memory is taken (TooManyPixelsMessage), and so is a Huffman-coded
+// file whose data is far too short for the size it declares
+// (CutShortMessage): a few hundred bytes declaring 16000 x 16000 pixels
+// would otherwise take gigabytes before the codec finds the data missing.
 //
 // Encoding writes a baseline JPEG, quality 98, otherwise the codec's defaults,
 // from each pixel's red, green and blue.
@@ -35,6 +38,10 @@ TBitmap24 DecodeJpegFile(const uint8_t* data, size_t size);
 // The same rows handed to `out` one at a time (row order, top first); on an
 // error the rows it got so far are not to be used.
 void DecodeJpegRows(const uint8_t* data, size_t size, const TRowConsumer& out);
+
+// The codec's reason for a message number in words ("the file is cut short"
+// for a truncated file), for the English messages: never a number.
+std::string JpegMessageText(int code);
 
 // Throws EInvalidGraphic "JPEG-Fehler #%d" when the codec refuses (an empty
 // image, a side longer than 65500 pixels).

@@ -259,6 +259,53 @@ std::optional<uint64_t> TiffBufferOf(TIFF* tiff) {
     return buffer;
 }
 
+// The most pixel bytes one stored byte can give under a compression; 0 when
+// there is no such bound we know (fax codes, JPEG).
+uint64_t TiffExpansion(uint16_t compression) {
+    switch (compression) {
+    case COMPRESSION_NONE:
+        return 1;
+    case COMPRESSION_PACKBITS: // two bytes repeat one up to 128 times
+        return 64;
+    case COMPRESSION_LZW: // a code of at least 9 bits gives at most 4096 bytes
+        return 4096;
+    case COMPRESSION_ADOBE_DEFLATE:
+    case COMPRESSION_DEFLATE: // deflate's own limit is 1032 to 1
+        return 1032;
+    default:
+        return 0;
+    }
+}
+
+// A directory declaring far more pixels than its strips or tiles can hold
+// (138 bytes declaring hundreds of megabytes) is a file cut short; it is
+// refused before Qt's reader takes the memory of the declared size. The
+// byte counts are taken no larger than the file.
+void RequireTiffDataForItsSize(TIFF* tiff, size_t fileSize) {
+    uint16_t compression = COMPRESSION_NONE;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_COMPRESSION, &compression);
+    const uint64_t expansion = TiffExpansion(compression);
+    if (expansion == 0) return;
+    uint32_t width = 0, height = 0;
+    TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &height);
+    const uint64_t pieces = TIFFIsTiled(tiff) ? TIFFNumberOfTiles(tiff) : TIFFNumberOfStrips(tiff);
+    const uint64_t pieceBytes = TIFFIsTiled(tiff) ? TIFFTileSize64(tiff) : TIFFStripSize64(tiff);
+    uint64_t stored = 0;
+    for (uint64_t i = 0; i < pieces && stored < fileSize; ++i)
+        stored += TIFFGetStrileByteCount(tiff, uint32_t(i));
+    stored = std::min<uint64_t>(stored, fileSize);
+    // Every piece but the last holds its full size; a whole image's worth of
+    // pixel bytes must come from what is stored.
+    const uint64_t rowBytes = TIFFScanlineSize64(tiff);
+    const uint64_t needed = TIFFIsTiled(tiff) ? pieceBytes * (pieces > 0 ? pieces - 1 : 0)
+                                              : rowBytes * (height > 0 ? height - 1 : 0);
+    if (stored * expansion < needed) {
+        TIFFClose(tiff);
+        throw EInvalidGraphic(CutShortMessage(width, height, fileSize));
+    }
+}
+
 // The TIFF bytes' buffer (see above); refused before Qt's reader runs.
 uint64_t CheckTiffBuffer(const char* data, size_t size, const std::string& said) {
     TTiffBytes bytes{data, toff_t(size)};
@@ -266,6 +313,7 @@ uint64_t CheckTiffBuffer(const char* data, size_t size, const std::string& said)
     TIFF* tiff = TIFFClientOpen("foo", "rm", &bytes, TiffRead, TiffWrite, TiffSeek, TiffClose,
                                 TiffSize, TiffMap, TiffUnmap);
     if (!tiff) InvalidImage(said);
+    RequireTiffDataForItsSize(tiff, size);
     const std::optional<uint64_t> buffer = TiffBufferOf(tiff);
     if (!buffer) throw EInvalidGraphic("Bitmap ist ungültig");
     return *buffer;
@@ -287,7 +335,8 @@ QImage ReadQImage(const char* data, size_t size) {
     const QSize declared = reader.size();
     if (declared.isValid() &&
         uint64_t(declared.width()) * uint64_t(declared.height()) > kMaxImagePixels)
-        throw EInvalidGraphic("Bitmap ist ungültig");
+        throw EInvalidGraphic(
+            TooManyPixelsMessage(uint64_t(declared.width()), uint64_t(declared.height())));
     const uint64_t tiffBuffer =
         std::strcmp(format, "tiff") == 0 ? CheckTiffBuffer(data, size, said) : 0;
     // Qt's image (up to 8 bytes per pixel) and ours (up to 6) exist at once.

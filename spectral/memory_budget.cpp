@@ -35,7 +35,6 @@ uint64_t SystemAvailable() {
 
 } // namespace
 
-
 uint64_t AvailableMemory() {
     const uint64_t system = SystemAvailable();
     const uint64_t limit = g_limit.load();
@@ -130,5 +129,5 @@ void RequireStoreMemory(int32_t cols, int32_t rows) {
 
 EMemoryBudget::EMemoryBudget(const std::string& what, uint64_t needed, uint64_t available,
                              bool limitSet)
-    : Exception(BudgetMessage(what, needed, available, limitSet)),
-      Needed(needed), Available(available) {}
+    : Exception(BudgetMessage(what, needed, available, limitSet)), Needed(needed),
+      Available(available) {}

@@ -156,3 +156,26 @@ TEST(CliFormats, DamagedFilesAreOneLineNamingTheFile) {
         EXPECT_FALSE(std::filesystem::exists(out));
     }
 }
+
+TEST(CliFormats, ShortFilesAreSaidToBeCutShortInWords) {
+    TTempDir dir;
+    WriteImageFile(dir.File("small.jpg"), RandomBitmap(16, 16, 2));
+    std::vector<uint8_t> jpg = ReadFileBytes(dir.File("small.jpg"));
+    WriteFileBytes(dir.File("cut.jpg"),
+                   {jpg.begin(), jpg.begin() + std::ptrdiff_t(jpg.size() / 2)});
+    for (size_t i = 2; i + 9 < jpg.size(); i += 2u + size_t(jpg[i + 2] << 8 | jpg[i + 3]))
+        if (jpg[i + 1] == 0xC0) {
+            jpg[i + 5] = jpg[i + 7] = uint8_t(16000 >> 8);
+            jpg[i + 6] = jpg[i + 8] = uint8_t(16000 & 255);
+            break;
+        }
+    WriteFileBytes(dir.File("big.jpg"), jpg);
+    const TCliRun cut = RunCli("roundtrip " + dir.File("cut.jpg") + " -o " + dir.File("o.bmp"));
+    EXPECT_EQ(cut.out, "pixmend-cli: " + dir.File("cut.jpg") +
+                           ": not a valid JPEG file: the file is cut short\n");
+    const TCliRun big = RunCli("roundtrip " + dir.File("big.jpg") + " -o " + dir.File("o.bmp"));
+    EXPECT_EQ(big.out, "pixmend-cli: " + dir.File("big.jpg") +
+                           ": the file is cut short: it declares 16000 x 16000 pixels, more than "
+                           "its " +
+                           std::to_string(jpg.size()) + " bytes can hold\n");
+}

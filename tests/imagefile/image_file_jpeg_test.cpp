@@ -4,6 +4,7 @@
 #include "imagefile/image_file_bmp.h"
 #include "imagefile/image_file_jpeg.h"
 #include "spectral/errors.h"
+#include "spectral/memory_budget.h"
 
 #include <gtest/gtest.h>
 
@@ -297,8 +298,20 @@ TEST(JpegDecode, AbsurdDimensionsAreRefusedBeforeDecoding) {
         Decode(file);
         FAIL();
     } catch (const EInvalidGraphic& e) {
-        EXPECT_STREQ(e.what(), "Bitmap ist ungültig");
+        EXPECT_EQ(e.what(), TooManyPixelsMessage(65000, 65000));
     }
+    // 16000 x 16000 pixels, within the cap: a few hundred bytes cannot hold
+    // them, and the file is refused before the picture takes 768 MB.
+    file[sof + 5] = file[sof + 7] = char(16000 >> 8);
+    file[sof + 6] = file[sof + 8] = char(16000 & 255);
+    SetMemoryLimit(uint64_t(2) << 30);
+    try {
+        Decode(file);
+        FAIL();
+    } catch (const EInvalidGraphic& e) {
+        EXPECT_EQ(e.what(), CutShortMessage(16000, 16000, file.size()));
+    }
+    SetMemoryLimit(0);
 }
 
 TEST(JpegEncode, ImagesTheFormatCannotHoldAreRefused) {

@@ -50,8 +50,8 @@ TEST(MemoryBudget, FiguresAreRoundedUpAndNeverReadAlike) {
     EXPECT_EQ(MemoryText(uint64_t(1117) << 20), "1.1 GB"); // 1.09 GB
     EXPECT_EQ(MemoryText(uint64_t(1) << 30), "1.0 GB");
     EXPECT_EQ(MemoryText(uint64_t(203) << 20 | 1), "204 MB");
-    const EMemoryBudget e("a picture", (uint64_t(1) << 30) + (uint64_t(40) << 20), uint64_t(1) << 30,
-                          true);
+    const EMemoryBudget e("a picture", (uint64_t(1) << 30) + (uint64_t(40) << 20),
+                          uint64_t(1) << 30, true);
     EXPECT_STREQ(e.what(), "a picture needs 1.1 GB of memory, more than the 1.0 GB allowed");
     const EMemoryBudget close("a picture", (uint64_t(1) << 30) + (uint64_t(40) << 20),
                               (uint64_t(1) << 30) + (uint64_t(30) << 20), true);
