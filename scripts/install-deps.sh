@@ -19,6 +19,12 @@ fi
 if [ "${PIXMEND_FUZZ:-0}" = 1 ]; then
   packages+=(clang)
 fi
+# The archive recipes' checks (scripts/check-recipes.sh) run the README's job
+# array on a real single-node Slurm (munge for its authentication) and its
+# GNU parallel line; python3 reads their JSON reports back.
+if [ "${PIXMEND_RECIPES:-0}" = 1 ]; then
+  packages+=(slurmctld slurmd slurm-client munge parallel python3)
+fi
 # The photographs the descreening benchmark prints and scans by default
 # (bench/descreen_quality.cpp).
 if [ "${PIXMEND_BENCH_DATA:-0}" = 1 ]; then
