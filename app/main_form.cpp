@@ -502,7 +502,7 @@ void TForm1::ConnectCommands() {
 
 void TForm1::CreationStep() {
     CopyImageView(*d->EmptyView, *Image1);
-    SetCommandState(0);
+    SetCommandState(csNoImage);
     d->BatchRunning = false;
     d->ShapeLastLeft = Shape->x();
     d->ShapeLastTop = Shape->y();
@@ -542,8 +542,8 @@ void TForm1::SetCommandState(uint8_t state) {
     WriteControlStates(result.States);
     d->CommandState = result.CommandState;
     if (d->Windows.FormProtokol)
-        d->Windows.FormProtokol->SetSpectrumSize(d->CommandState == 0 ? 0 : Store.Cols,
-                                                 d->CommandState == 0 ? 0 : Store.Rows);
+        d->Windows.FormProtokol->SetSpectrumSize(d->CommandState == csNoImage ? 0 : Store.Cols,
+                                                 d->CommandState == csNoImage ? 0 : Store.Rows);
 }
 
 void TForm1::WriteControlStates(const TControlStates& states) {

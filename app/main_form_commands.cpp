@@ -45,7 +45,7 @@ void TForm1::CreateFilterDialogs() {
 
 void TForm1::AddFilterEntry(int32_t typ, float x1, float x2, float y1, float y2) {
     if (d->Windows.FormProtokol) d->Windows.FormProtokol->AppendEntry(typ, x1, x2, y1, y2);
-    SetCommandState(3);
+    SetCommandState(csFilterEvent);
 }
 
 void TForm1::ToolFilterClick(QObject* sender) {
@@ -72,7 +72,7 @@ void TForm1::OpenFilterFile(const QString& fileName) {
     if (!chosen || !d->Windows.FormProtokol) return;
     // A failed load leaves the list and the command state as they were.
     d->Windows.FormProtokol->LoadFilterFile(chosen->toStdString());
-    SetCommandState(3);
+    SetCommandState(csFilterEvent);
 }
 
 void TForm1::ToolSaveFilterClick(QObject* sender) {

@@ -20,12 +20,12 @@
 void TForm1::FilterListChanged() {
     if (d->OwnListChange || d->Undo.UndoCount() + d->Undo.RedoCount() == 0) return;
     d->Undo.Clear();
-    SetCommandState(3);
+    SetCommandState(csFilterEvent);
 }
 
 void TForm1::ShowBeforeFilter(bool before) {
     if (before == d->Comparing) return;
-    if (before && (!d->BeforeFilter || d->CommandState != 1)) {
+    if (before && (!d->BeforeFilter || d->CommandState != csImage)) {
         ToolCompare->setChecked(false);
         return;
     }

@@ -177,10 +177,10 @@ void TForm1::ApplyLanguage() {
 
     TranslateOtherTexts();
 
-    if (d->LanguageState.Language == 1) {
+    if (d->LanguageState.Language == lgGerman) {
         ToolDe->setChecked(true);
         Toolgb->setChecked(false);
-    } else if (d->LanguageState.Language == 2) {
+    } else if (d->LanguageState.Language == lgEnglish) {
         Toolgb->setChecked(true);
         ToolDe->setChecked(false);
     }
@@ -205,7 +205,7 @@ void TForm1::TranslateOtherTexts() {
         if (!command) continue;
         const TCommandTexts& row = CommandTexts(*command);
         if (row.German.empty()) continue;
-        const std::string_view text = language == 2 ? row.English : row.German;
+        const std::string_view text = language == lgEnglish ? row.English : row.German;
         QString shown = QString::fromUtf8(text.data(), qsizetype(text.size()));
         if (auto* button = qobject_cast<QToolButton*>(Control(id))) {
             if (!row.Key.empty())
@@ -223,13 +223,13 @@ void TForm1::TranslateOtherTexts() {
 
 void TForm1::ToolDeClick(QObject* sender) {
     if (!PassesGuard(TCommand::German, sender)) return;
-    d->LanguageState.Language = 1;
+    d->LanguageState.Language = lgGerman;
     ApplyLanguage();
 }
 
 void TForm1::ToolgbClick(QObject* sender) {
     if (!PassesGuard(TCommand::English, sender)) return;
-    d->LanguageState.Language = 2;
+    d->LanguageState.Language = lgEnglish;
     ApplyLanguage();
 }
 

@@ -43,7 +43,7 @@ Qt::CursorShape ZoneCursor(TShapeZone zone) {
 
 void TForm1::Image1MouseDown(Qt::MouseButton, QPoint viewPos) {
     // Also in help mode: the click that follows shows the view's help.
-    if (d->CommandState != 2) return;
+    if (d->CommandState != csSpectrum) return;
     d->DrawingOrigin = viewPos;
     TMarkRect mark = Shape->Mark();
     mark.L = viewPos.x();
@@ -53,14 +53,14 @@ void TForm1::Image1MouseDown(Qt::MouseButton, QPoint viewPos) {
 }
 
 void TForm1::Image1MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers, QPoint viewPos) {
-    if (d->CommandState == 2 && (buttons & Qt::LeftButton)) {
+    if (d->CommandState == csSpectrum && (buttons & Qt::LeftButton)) {
         // Drawing: the mark spans from the press point to the pointer.
         Shape->SetMark(
             MarkSpanning(d->DrawingOrigin.x(), d->DrawingOrigin.y(), viewPos.x(), viewPos.y()));
         if (Shape->isHidden()) Shape->show();
         return;
     }
-    if (d->CommandState == 1 || d->CommandState == 2) UpdateZoom(viewPos);
+    if (d->CommandState == csImage || d->CommandState == csSpectrum) UpdateZoom(viewPos);
 }
 
 void TForm1::ShapeMouseDown(Qt::MouseButton, QPoint, bool doubleClick) {

@@ -18,7 +18,7 @@
 
 void TForm1::ToolFindScreenClick(QObject* sender) {
     if (!PassesGuard(TCommand::FindScreen, sender)) return;
-    if (d->CommandState != 2 || !d->Windows.FormProtokol) return;
+    if (d->CommandState != csSpectrum || !d->Windows.FormProtokol) return;
     TBusyCursor busy;
     ShowStatus(Tr("Raster suchen \u2026"), 0);
     const TFilterList found = DetectScreen(Store);
@@ -33,7 +33,7 @@ void TForm1::ToolFindScreenClick(QObject* sender) {
         for (const std::string& line : found.Lines()) d->Windows.FormProtokol->AppendLine(line);
         d->Undo.Record(found.Lines(), std::move(before));
     }
-    SetCommandState(3);
+    SetCommandState(csFilterEvent);
     DrawStore();
     ShowStatus(Tr("Raster gefunden und ged\u00e4mpft: %1 Eintr\u00e4ge").arg(found.EntryCount()),
                0);

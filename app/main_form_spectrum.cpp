@@ -58,7 +58,7 @@ void TForm1::DrawStore() {
 
 void TForm1::DrawStoreRegion(int32_t x1, int32_t x2, int32_t y1, int32_t y2) {
     // Nobody looks at the spectrum of a batch run; its images are shown.
-    if (d->BatchRunning && d->CommandState != 1) return;
+    if (d->BatchRunning && d->CommandState != csImage) return;
     if (Image1->Picture.Width != Store.Cols || Image1->Picture.Height != Store.Rows) {
         // A resize gave the store a new size: the bitmap and the view follow.
         Image1->Picture = TBitmap24(Store.Cols, Store.Rows);
@@ -69,7 +69,7 @@ void TForm1::DrawStoreRegion(int32_t x1, int32_t x2, int32_t y1, int32_t y2) {
         y1 = 0;
         y2 = Store.Rows - 1;
     }
-    RenderStoreRegion(Store, d->CommandState == 1, TrackKontrast->value(), x1, x2, y1, y2,
+    RenderStoreRegion(Store, d->CommandState == csImage, TrackKontrast->value(), x1, x2, y1, y2,
                       Image1->Picture);
     const int32_t left = std::max(0, x1), top = std::max(0, y1);
     const int32_t right = std::min(x2, Store.Cols - 1), bottom = std::min(y2, Store.Rows - 1);
@@ -82,7 +82,7 @@ void TForm1::DrawStoreRegion(int32_t x1, int32_t x2, int32_t y1, int32_t y2) {
 void TForm1::TrackKontrastChange(QObject* sender) {
     if (!PassesGuard(TCommand::Contrast, sender)) return;
     // A running transform is writing the store.
-    if (d->CommandState == 2 && !d->Transform) DrawStore();
+    if (d->CommandState == csSpectrum && !d->Transform) DrawStore();
 }
 
 void TForm1::SmoothAndRecord(int32_t kind, float x1, float x2, float y1, float y2) {
@@ -97,7 +97,7 @@ void TForm1::SmoothAndRecord(int32_t kind, float x1, float x2, float y1, float y
 void TForm1::ToolStempelClick(QObject* sender) {
     if (!PassesGuard(TCommand::SmoothArea, sender)) return;
     // Smoothing an image instead of its spectrum would be plain damage.
-    if (d->CommandState != 2 || Store.Cols <= 0 || Store.Rows <= 0) return;
+    if (d->CommandState != csSpectrum || Store.Cols <= 0 || Store.Rows <= 0) return;
     TMarkRect mark = Shape->Mark();
     NormaliseMark(mark);
     Shape->SetMark(mark);
@@ -118,26 +118,26 @@ void TForm1::ToolStempelClick(QObject* sender) {
         const auto& lines = d->Windows.FormProtokol->List().Lines();
         d->Undo.Record({lines.begin() + std::ptrdiff_t(before), lines.end()});
     }
-    SetCommandState(3);
+    SetCommandState(csFilterEvent);
 }
 
 void TForm1::ToolundoClick(QObject* sender) {
     if (!PassesGuard(TCommand::Undo, sender)) return;
-    if (!d->Windows.FormProtokol || d->CommandState != 2) return;
+    if (!d->Windows.FormProtokol || d->CommandState != csSpectrum) return;
     TFormLines lines(*d->Windows.FormProtokol);
     {
         const QScopedValueRollback own(d->OwnListChange, true);
         if (!d->Undo.Undo(Store, lines)) return;
     }
     DrawStore();
-    SetCommandState(3);
+    SetCommandState(csFilterEvent);
 }
 
 void TForm1::ToolResizeClick(QObject* sender) {
     if (!PassesGuard(TCommand::Resize, sender)) return;
     // The dialog is only offered on a spectrum; resizing an image's pixels
     // as if they were frequencies would ruin it.
-    if (d->CommandState != 2 || !d->Windows.FResize) return;
+    if (d->CommandState != csSpectrum || !d->Windows.FResize) return;
     if (!d->Windows.FResize->Execute()) return;
     const int32_t value = d->Windows.FResize->Value();
     const int32_t mode = d->Windows.FResize->Mode();

@@ -146,32 +146,32 @@ TCommandStateResult ApplyCommandState(uint8_t state, uint8_t commandState,
                                       size_t undoSteps, bool beforePicture) {
     TCommandStateResult result{previous, commandState};
     TControlStates& s = result.States;
-    if (state <= 3) {
+    if (state <= csFilterEvent) {
         // Before and after compares a filtered picture with the one loaded.
-        if (state != 3) s[C::ToolCompare] = state == 1 && beforePicture;
+        if (state != csFilterEvent) s[C::ToolCompare] = state == csImage && beforePicture;
         for (const Row& row : kRows) ApplyCell(s[row.Control], row.State[state]);
         switch (state) {
-        case 0:
+        case csNoImage:
             s[C::Toolapply] = false;
             s.KontrastVisible = false;
             break;
-        case 1:
+        case csImage:
             s[C::Toolapply] = filterEntries > 0;
             s.KontrastVisible = false;
             break;
-        case 2:
+        case csSpectrum:
             s[C::Toolapply] = false;
             s[C::Toolundo] = undoSteps > 0;
             s.KontrastVisible = true;
             break;
         default:
             // The event only offers Apply filter where it can run: on an image.
-            if (commandState == 1) s[C::Toolapply] = true;
+            if (commandState == csImage) s[C::Toolapply] = true;
             // Undo follows what there is to undo on the spectrum shown.
-            if (commandState == 2) s[C::Toolundo] = undoSteps > 0;
+            if (commandState == csSpectrum) s[C::Toolundo] = undoSteps > 0;
             break;
         }
-        if (state != 3) result.CommandState = state;
+        if (state != csFilterEvent) result.CommandState = state;
     }
     MirrorMenuItems(s);
     return result;

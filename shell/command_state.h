@@ -17,6 +17,16 @@
 #include <optional>
 #include <string_view>
 
+// The command states and the filter event by name (the values are those
+// SetCommandState takes).
+enum TCommandState : uint8_t {
+    csNoImage = 0,
+    csImage = 1,
+    csSpectrum = 2,
+    csFilterEvent = 3,  // an event, not a state: a filter entry was recorded or a filter loaded
+    csMirrorOnly = 255, // applies no row: only mirrors the menu
+};
+
 #define PIXMEND_CONTROL_ID(field) field,
 #define PIXMEND_CONTROL_COUNT(field) +1
 // The controls of PIXMEND_CONTROLS, named as the window names them.

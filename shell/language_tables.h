@@ -19,11 +19,15 @@ using TLanguageTable = std::vector<std::string>;
 const TLanguageTable& StrHolder1();
 const TLanguageTable& StrHolder2();
 
+// The interface languages by the numbers the settings file and the help
+// pages' names use.
+enum TLanguageId : int32_t { lgNone = 0, lgGerman = 1, lgEnglish = 2 };
+
 // Which language the interface speaks. Held by the main window; the engine
 // only reads it. Until a language is first applied the table is null and
 // every lookup gives its fallback, so early messages come out as bare keys.
 struct TLanguageState {
-    int32_t Language = 0;                          // 1 German, 2 English, 0 not yet applied
+    int32_t Language = lgNone;                     // a TLanguageId; lgNone until first applied
     const TLanguageTable* LanguageTable = nullptr; // StrHolder1(), StrHolder2() or null
 };
 

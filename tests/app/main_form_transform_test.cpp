@@ -118,6 +118,11 @@ TEST_F(MainFormTransformTest, CancelLeavesImageStoreAndCommandsAsTheyWere) {
                       !On(TControlId::Toolundo) && !Form->TrackKontrast->isEnabled() &&
                       Form->TransformRunning();
             Form->ToolTransformClick(Form->ToolTransform); // refused while running
+            // Nor may a batch or the screen search start meanwhile.
+            const size_t entries = Protokol->EntryCount();
+            Form->ToolBatchrunClick(Form->Batchrun1);
+            Form->ToolFindScreenClick(Form->FindScreen1);
+            blocked = blocked && !Form->BatchRunning() && Protokol->EntryCount() == entries;
             CancelButton()->click();
         };
         EngineRuns = 0;
