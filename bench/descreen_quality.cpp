@@ -313,6 +313,9 @@ size_t gAutoRuns = 0;
 
 // The store is filled from the scan, cleaned and rendered as the image view
 // shows it, which is exactly what the command-line tool writes.
+// The fundamental's radius the descreen anchored its damping on (0 if none).
+double gAnchor = 0.0;
+
 TBitmap24 AutoDescreen(const TBitmap24& scan, double strength, long& entries) {
     const auto started = std::chrono::steady_clock::now();
     TSpectrumStore store;
@@ -322,6 +325,9 @@ TBitmap24 AutoDescreen(const TBitmap24& scan, double strength, long& entries) {
     options.Strength = strength;
     const TFilterList applied = DescreenStore(store, progress, options);
     entries = long(applied.EntryCount());
+    gAnchor = 0.0;
+    for (size_t i = 0; i < applied.EntryCount(); ++i)
+        if (applied.GetEntry(i).typ == kFilterRuling) gAnchor = applied.GetEntry(i).x1;
     TBitmap24 out = RenderStore(store, true, 0);
     gAutoSeconds +=
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
@@ -388,7 +394,9 @@ void RunCase(const TOptions& o, const TCase& c, const TBitmap24& scan, const TBi
             std::printf(" %6.2f %5.3f", result.Scores[m]->Psnr, result.Scores[m]->Ssim);
         else
             std::printf(" %6s %5s", "-", "-");
-    std::printf("  [sigma %.2f, k %.2f n %d, %ld entries]\n", sigma, k, order, result.Entries);
+    // The anchor against the coarsest screen's true fundamental radius.
+    std::printf("  [sigma %.2f, k %.2f n %d, %ld entries, anchor %.3f of %.3f]\n", sigma, k, order,
+                result.Entries, gAnchor, c.CellPixels > 0.0 ? 2.0 / c.CellPixels : 0.0);
     std::fflush(stdout);
     gResults.push_back(result);
 }

@@ -37,6 +37,7 @@ std::string KindText(int32_t typ) {
         return "resize mode " + std::to_string(typ - kFilterResizeBase) + " (changes nothing)";
     if (typ == kFilterNotch) return "screen notch";
     if (typ == kFilterBand) return "screen band damping";
+    if (typ == kFilterRuling) return "screen ruling low-pass";
     if (typ == kFilterUnrecognised) return "unrecognised";
     return "unrecognised (kind " + std::to_string(typ) + ")";
 }

@@ -3,6 +3,7 @@
 #include "filter/band_damping.h"
 #include "filter/mark.h"
 #include "filter/notch.h"
+#include "filter/ruling_low_pass.h"
 #include "filter/smoothing.h"
 #include "spectral/resize.h"
 
@@ -28,6 +29,10 @@ void ApplyFilterEntries(TSpectrumStore& store, const TFilterList& filter, IProgr
             }
             if (e.typ == kFilterBand) {
                 DampScreenBand(store, e.x1, e.x2, e.y1);
+                continue;
+            }
+            if (e.typ == kFilterRuling) {
+                DampScreenRuling(store, e.x1, e.x2);
                 continue;
             }
             if (IsSmoothingKind(e.typ)) {

@@ -2,6 +2,7 @@
 
 #include "filter/apply_filter.h"
 #include "filter/screen_finder.h"
+#include "filter/screen_geometry.h"
 
 #include <cmath>
 
@@ -9,16 +10,25 @@ TFilterList DetectScreen(TSpectrumStore& spectrum, const TDescreenOptions& optio
     TFilterList filter;
     const double W = spectrum.Cols, H = spectrum.Rows;
     const std::vector<TScreenPeak> peaks = FindScreenPeaks(spectrum, {options.Strength});
-    // The band is fitted below the screen's strongest peak away from the
-    // constant term, from an eighth to half its radius: a picture's own
-    // spectrum, not yet crossed by the screen's copies of it.
+    // A coarse screen (2.5 scan pixels a cell and more) gets the ruling
+    // low-pass, anchored on the screen's geometry: the coarsest ink
+    // lattice's fundamental, as a normalised radius (twice the frequency in
+    // cycles per pixel). A finer screen, or one folded back beyond the
+    // scan's resolution, leaves the picture's band alone; there the band
+    // damping fitted below the strongest peak takes what the notches leave.
+    const double fundamental = 2.0 * ScreenFundamental(peaks, spectrum.Cols, spectrum.Rows);
+    double strongest = 0.0;
     for (const TScreenPeak& p : peaks) {
         const double radius = std::hypot(p.Column / W, p.Row / H);
         if (radius < 0.1) continue;
-        filter.AppendEntry(kFilterBand, float(radius / 8.0), float(radius / 2.0),
-                           float(options.Strength), 0.0f);
+        strongest = radius;
         break;
     }
+    if (fundamental > 0.0 && fundamental < 0.75)
+        filter.AppendEntry(kFilterRuling, float(fundamental), float(options.Strength), 0.0f, 0.0f);
+    else if (strongest > 0.0)
+        filter.AppendEntry(kFilterBand, float(strongest / 8.0), float(strongest / 2.0),
+                           float(options.Strength), 0.0f);
     for (const TScreenPeak& p : peaks) {
         const auto x = [&](int32_t c) { return float(double(c) / W); };
         const auto y = [&](int32_t r) { return float(double(r) / H); };

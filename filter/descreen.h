@@ -1,6 +1,8 @@
 #pragma once
-// Automatic screen removal: find the screen in an image's spectrum and damp
-// each of its peaks with a notch. The result is an ordinary filter, so what
+// Automatic screen removal: find the screen in an image's spectrum, damp the
+// band its carriers and their sidebands fill (a ruling low-pass anchored on
+// the screen's lattices for coarse screens, a band damping for fine ones),
+// and each of its peaks with a notch. The result is an ordinary filter, so what
 // was done can be looked at, saved, edited and replayed on other scans of the
 // same print exactly as a hand-made filter.
 

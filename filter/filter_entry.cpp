@@ -197,6 +197,8 @@ std::optional<std::string> FormatEntryLine(int32_t typ, float x1, float x2, floa
         line = "typ=notch";
     else if (typ == kFilterBand)
         line = "typ=band";
+    else if (typ == kFilterRuling)
+        line = "typ=ruling";
     else
         return std::nullopt;
     line += ",x1=" + FormatField(x1);
@@ -215,7 +217,7 @@ std::optional<std::string> EntryValueProblem(int32_t typ, float x1, float x2, fl
         return std::nullopt;
     }
     // A band's radii and strength are no region.
-    if (typ == kFilterBand) return std::nullopt;
+    if (typ == kFilterBand || typ == kFilterRuling) return std::nullopt;
     for (const float v : {x1, x2, y1, y2})
         if (v < -1.0f || v > 2.0f)
             return "a region must lie within one spectrum size around the spectrum (its bounds "
@@ -281,6 +283,8 @@ TFilterEntry ParseEntryLine(const std::string& line) {
         entry.typ = kFilterNotch;
     else if (kind == "band")
         entry.typ = kFilterBand;
+    else if (kind == "ruling")
+        entry.typ = kFilterRuling;
     else if (kind.compare(0, 6, "resize") == 0 && kind.size() >= 6)
         entry.typ = ResizeKind(kind);
     entry.x1 = ReadField(items, "x1");

@@ -28,6 +28,9 @@ constexpr int32_t kFilterNotch = 1000;
 // A screen band damping ("typ=band"): x1 and x2 the normalised radii of the
 // band on which the picture's own spectrum is fitted, y1 the strength.
 constexpr int32_t kFilterBand = 1001;
+// A screen ruling low-pass ("typ=ruling"): x1 the normalised radius of the
+// screen's fundamental, x2 the power of the gain (see DampScreenRuling).
+constexpr int32_t kFilterRuling = 1002;
 
 constexpr bool IsSmoothingKind(int32_t typ) {
     return typ >= kFilterRectangle && typ < kFilterResizeBase;
@@ -53,7 +56,7 @@ struct TFilterEntry {
 
 // The line of an entry ("typ=rec,x1=12.50000,..."), each field as its value
 // times 100 with five decimals and "." whatever the locale. Nothing for a
-// kind other than 0, 1, 100..104, the notch and the band.
+// kind other than 0, 1, 100..104, the notch, the band and the ruling low-pass.
 std::optional<std::string> FormatEntryLine(int32_t typ, float x1, float x2, float y1, float y2);
 
 // Why an entry with these numbers cannot be recorded, or nothing when it

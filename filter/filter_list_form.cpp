@@ -119,6 +119,11 @@ void TFormProtokol::FillRow(int row) {
             position = QString("%1 \u2013 %2")
                            .arg(double(entry.x1), 0, 'f', 3)
                            .arg(double(entry.x2), 0, 'f', 3);
+    } else if (known && entry.typ == kFilterRuling) {
+        // The fundamental's normalised radius and the gain's power.
+        kind = Text("Rasterweiten-Tiefpass");
+        position = QString::number(double(entry.x1), 'f', 3);
+        size = QString::number(double(entry.x2), 'g', 4);
     } else if (known && entry.typ >= kFilterResizeBase && entry.typ <= kFilterResizeLast) {
         kind = Text("Resize");
         position = Text(kResizeModes[entry.typ - kFilterResizeBase]);

@@ -58,6 +58,7 @@ const TPairs& PlainTexts() {
         {"Rechteck", "Rectangle"},
         {"Rasterkerbe", "Screen notch"},
         {"Rasterband", "Screen band"},
+        {"Rasterweiten-Tiefpass", "Screen ruling low-pass"},
         {"Ellipse", "Ellipse"},
         {"unbekannt", "unknown"},
         // Questions.

@@ -1,0 +1,41 @@
+#pragma once
+// The geometry of a halftone screen from its peaks. Each ink prints a square
+// lattice of dots, so its spectrum holds a pair of fundamentals u and v of
+// equal length at right angles, and from them the harmonics u + v, u - v, 2u;
+// several inks add their sums and differences (the rosette terms), which can
+// lie far below the fundamentals. The spectrum of the cosine-type transform
+// keeps frequencies without their signs, so every frequency (fx, fy) shows at
+// (|fx|, |fy|), and the partner of a fundamental (fx, fy) is (fy, fx).
+//
+// A peak counts as a fundamental when the peaks that its lattice predicts
+// are there as well; the coarsest such lattice is the screen's ruling. Unlike
+// the single strongest peak, which may be a harmonic or another ink's term,
+// this is the same whatever the page's rotation, contrast or encoding.
+
+#include "filter/screen_finder.h"
+
+#include <cstdint>
+#include <vector>
+
+struct TScreenLattice {
+    // The fundamentals in cycles per pixel, folded into the first quadrant.
+    double U[2] = {0.0, 0.0};
+    double V[2] = {0.0, 0.0};
+    // |u| in cycles per pixel.
+    double Frequency = 0.0;
+    // How many of the predicted partner and harmonics were found (at most 4).
+    int32_t Support = 0;
+};
+
+// The lattices the peaks (of a spectrum of W x H cells) make, coarsest first;
+// one per ink ruling and angle, harmonics not repeated. Empty when no peak
+// has the support of its lattice, as when a screen finer than the scan's
+// resolution has folded back.
+std::vector<TScreenLattice> FindScreenLattices(const std::vector<TScreenPeak>& peaks, int32_t W,
+                                               int32_t H);
+
+// The screen's fundamental frequency in cycles per pixel that the dampings
+// are anchored on: the coarsest lattice's, when the strongest peak is one of
+// the lattices' fundamentals or harmonics; otherwise 0 (no screen, or one
+// finer than the scan's resolution, folded back).
+double ScreenFundamental(const std::vector<TScreenPeak>& peaks, int32_t W, int32_t H);
