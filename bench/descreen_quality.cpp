@@ -16,7 +16,11 @@
 // per coefficient knowing the answer, which no method can reach.
 //
 // usage: descreen_quality [PHOTO|FOLDER...] [--images N] [--quick]
-//                         [--strength S] [--dump DIR]
+//                         [--strength S] [--dump DIR] [--speed WxH]
+//
+// --speed times the descreen in-process on a page of W x H pixels (an A4
+// page at 300 dpi is 2480x3508) against a transform there and back: a
+// screened scan tile repeated over the page, the best of three runs.
 //
 // Without photos it takes a default set from Debian packages that
 // `PIXMEND_BENCH_DATA=1 scripts/install-deps.sh` installs. Every run with the
@@ -32,6 +36,7 @@
 #include "imagefile/image_file.h"
 #include "spectral/display.h"
 #include "spectral/store_fill.h"
+#include "spectral/thread_team.h"
 #include "spectral/transform.h"
 
 #include <algorithm>
@@ -104,12 +109,13 @@ struct TOptions {
     bool UserPhotos = false;
     int32_t CropWidth = 448;
     int32_t CropHeight = 352;
+    int32_t SpeedWidth = 0, SpeedHeight = 0;
 };
 
 [[noreturn]] void Usage(const std::string& error) {
     if (!error.empty()) std::fprintf(stderr, "descreen_quality: %s\n", error.c_str());
     std::fprintf(stderr, "usage: descreen_quality [PHOTO|FOLDER...] [--images N] [--quick] "
-                         "[--strength S] [--dump DIR]\n");
+                         "[--strength S] [--dump DIR] [--speed WxH]\n");
     std::exit(2);
 }
 
@@ -137,6 +143,10 @@ TOptions ParseOptions(int argc, char** argv) {
             o.Quick = true;
         } else if (a == "--strength") {
             o.Strength = std::atof(value().c_str());
+        } else if (a == "--speed") {
+            if (std::sscanf(value().c_str(), "%dx%d", &o.SpeedWidth, &o.SpeedHeight) != 2 ||
+                o.SpeedWidth < 16 || o.SpeedHeight < 16)
+                Usage("--speed takes WxH");
         } else if (a == "--dump") {
             o.DumpFolder = value();
         } else if (a == "--help" || a == "-h") {
@@ -548,11 +558,67 @@ void PrintSummary() {
     row("all", "both", [](const TResult&) { return true; });
 }
 
+double SecondsOf(const std::function<void()>& work) {
+    double best = 1e30;
+    for (int run = 0; run < 3; ++run) {
+        const auto t0 = std::chrono::steady_clock::now();
+        work();
+        best = std::min(
+            best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    }
+    return best;
+}
+
+// The descreen's time on a page against the two transforms alone.
+void RunSpeed(const TOptions& o, const std::string& path) {
+    const TBitmap24 picture = PrintPicture(ReadImageFile(path), 640, 512);
+    TScreenSetup screen;
+    screen.CellPixels = 5.0; // a 60-lpi print at 300 dpi, or 120 lpi at 600
+    screen.PageRotation = 2.0;
+    const TBitmap24 tile = ScanPage(PrintHalftone(picture, screen), {1, 0.5, 1.0, 77u});
+    TBitmap24 page(o.SpeedWidth, o.SpeedHeight);
+    for (int32_t r = 0; r < page.Height; ++r)
+        for (int32_t c = 0; c < page.Width; ++c)
+            std::copy_n(tile.Pixel(c % tile.Width, r % tile.Height), 3, page.Pixel(c, r));
+    TNoProgress progress;
+    TSpectrumStore store;
+    const double roundTrip = SecondsOf([&] {
+        FillStoreFromBitmap(page, store);
+        TransformStore(store, TTransformDirection::Forward, nullptr, progress);
+        TransformStore(store, TTransformDirection::Inverse, nullptr, progress);
+    });
+    TFilterList filter;
+    FillStoreFromBitmap(page, store);
+    TransformStore(store, TTransformDirection::Forward, nullptr, progress);
+    const TSpectrumStore spectrum = store;
+    const double detect = SecondsOf([&] {
+        store = spectrum;
+        filter = DetectScreen(store);
+    });
+    const double apply = SecondsOf([&] {
+        store = spectrum;
+        ApplyFilterEntries(store, filter, progress);
+    });
+    const double whole = SecondsOf([&] {
+        FillStoreFromBitmap(page, store);
+        DescreenStore(store, progress);
+    });
+    std::printf("\nSpeed on a %d x %d page (%zu entries, %d processors): fill and transform "
+                "there and back %.3f s; detect %.3f s; apply %.3f s (both less a store copy); "
+                "whole descreen %.3f s = %.2f x the round trip\n",
+                page.Width, page.Height, filter.EntryCount(), AvailableProcessors(), roundTrip,
+                detect, apply, whole, whole / roundTrip);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const TOptions o = ParseOptions(argc, argv);
     if (o.Photos.empty()) Usage("no photographs");
+    if (o.SpeedWidth > 0) {
+        RunSpeed(o, o.Photos.front());
+        return 0;
+    }
     if (!o.DumpFolder.empty()) fs::create_directories(o.DumpFolder);
     const auto started = std::chrono::steady_clock::now();
     std::printf("Descreen quality at scan settings: PSNR (dB, all three channels) and SSIM "

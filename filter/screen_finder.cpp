@@ -1,5 +1,6 @@
 #include "filter/screen_finder.h"
 
+#include "filter/screen_geometry.h"
 #include "filter/spectrum_levels.h"
 
 #include <algorithm>
@@ -152,9 +153,21 @@ private:
             return std::tie(b.Excess, a.Row, a.Column) < std::tie(a.Excess, b.Row, b.Column);
         });
         int strong = 0;
-        for (const TScreenPeak& p : found)
-            if (p.Excess >= t_.strong && Frequency(p.Column, p.Row) >= kScreenFrequency) ++strong;
-        if (strong < 3) return {};
+        std::vector<TScreenPeak> fairlyStrong;
+        for (const TScreenPeak& p : found) {
+            if (Frequency(p.Column, p.Row) < kScreenFrequency) continue;
+            if (p.Excess >= t_.strong) ++strong;
+            if (p.Excess >= t_.strong - LevelsOf(4.0)) fairlyStrong.push_back(p);
+        }
+        // A coarse screen's peaks sit among their sidebands and stand out
+        // less; fewer strong ones still make a screen when the somewhat
+        // weaker ones form an ink's lattice with its harmonics.
+        if (strong < 3) {
+            const std::vector<TScreenLattice> lattices = FindScreenLattices(fairlyStrong, W_, H_);
+            if (strong < 1 || std::none_of(lattices.begin(), lattices.end(),
+                                           [](const TScreenLattice& l) { return l.Support >= 3; }))
+                return {};
+        }
 
         std::vector<TScreenPeak> peaks;
         for (TScreenPeak p : found) {

@@ -47,30 +47,35 @@ public:
             // lattices need both harmonics.
             const bool ownPartner = std::fabs(ux - uy) <= 2.0 * std::max(cellX_, cellY_) ||
                                     ux <= 2.0 * cellX_ || uy <= 2.0 * cellY_;
-            l.Support = (ownPartner ? 0 : Found(vx, vy) ? 1 : 0) + (Found(ux + vx, uy + vy) ? 1 : 0) +
-                        (Found(ux - vx, uy - vy) ? 1 : 0) + (Found(2 * ux, 2 * uy) ? 1 : 0);
+            l.Support = (ownPartner      ? 0
+                         : Found(vx, vy) ? 1
+                                         : 0) +
+                        (Found(ux + vx, uy + vy) ? 1 : 0) + (Found(ux - vx, uy - vy) ? 1 : 0) +
+                        (Found(2 * ux, 2 * uy) ? 1 : 0);
             if (l.Support >= 2 && l.Frequency >= kLowestRuling) found.push_back(l);
         }
         std::sort(found.begin(), found.end(), [](const TScreenLattice& a, const TScreenLattice& b) {
             return a.Frequency < b.Frequency ||
-                   (a.Frequency == b.Frequency && (a.U[0] < b.U[0] || (a.U[0] == b.U[0] && a.U[1] < b.U[1])));
+                   (a.Frequency == b.Frequency &&
+                    (a.U[0] < b.U[0] || (a.U[0] == b.U[0] && a.U[1] < b.U[1])));
         });
         // One lattice per ink: drop partners and harmonics of lattices kept.
         std::vector<TScreenLattice> lattices;
         for (const TScreenLattice& l : found) {
-            const bool known = std::any_of(lattices.begin(), lattices.end(), [&](const TScreenLattice& k) {
-                const double harmonics[][2] = {{k.U[0], k.U[1]},
-                                               {k.V[0], k.V[1]},
-                                               {k.U[0] + k.U[1], std::fabs(k.U[1] - k.U[0])},
-                                               {std::fabs(k.U[0] - k.U[1]), k.U[0] + k.U[1]},
-                                               {2 * k.U[0], 2 * k.U[1]},
-                                               {2 * k.V[0], 2 * k.V[1]}};
-                for (const auto& h : harmonics)
-                    if (std::fabs(h[0] - l.U[0]) <= 2.0 * cellX_ + 0.03 * h[0] &&
-                        std::fabs(h[1] - l.U[1]) <= 2.0 * cellY_ + 0.03 * h[1])
-                        return true;
-                return false;
-            });
+            const bool known =
+                std::any_of(lattices.begin(), lattices.end(), [&](const TScreenLattice& k) {
+                    const double harmonics[][2] = {{k.U[0], k.U[1]},
+                                                   {k.V[0], k.V[1]},
+                                                   {k.U[0] + k.U[1], std::fabs(k.U[1] - k.U[0])},
+                                                   {std::fabs(k.U[0] - k.U[1]), k.U[0] + k.U[1]},
+                                                   {2 * k.U[0], 2 * k.U[1]},
+                                                   {2 * k.V[0], 2 * k.V[1]}};
+                    for (const auto& h : harmonics)
+                        if (std::fabs(h[0] - l.U[0]) <= 2.0 * cellX_ + 0.03 * h[0] &&
+                            std::fabs(h[1] - l.U[1]) <= 2.0 * cellY_ + 0.03 * h[1])
+                            return true;
+                    return false;
+                });
             if (!known) lattices.push_back(l);
         }
         return lattices;
@@ -106,6 +111,7 @@ double ScreenFundamental(const std::vector<TScreenPeak>& peaks, int32_t W, int32
     // fold.
     for (const TScreenLattice& l : lattices)
         for (const double m : {1.0, std::sqrt(2.0), 2.0, std::sqrt(5.0), std::sqrt(8.0), 3.0})
-            if (std::fabs(strongest / l.Frequency - m) <= 0.025 * m) return lattices.front().Frequency;
+            if (std::fabs(strongest / l.Frequency - m) <= 0.025 * m)
+                return lattices.front().Frequency;
     return 0.0;
 }
