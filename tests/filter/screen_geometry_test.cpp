@@ -38,8 +38,9 @@ std::vector<TScreenPeak> LatticePeaks(double frequency, std::initializer_list<do
         add(ux - vx, uy - vy, 79);
         add(2 * ux, 2 * uy, 70);
     }
-    std::stable_sort(peaks.begin(), peaks.end(),
-                     [](const TScreenPeak& a, const TScreenPeak& b) { return a.Excess > b.Excess; });
+    std::stable_sort(peaks.begin(), peaks.end(), [](const TScreenPeak& a, const TScreenPeak& b) {
+        return a.Excess > b.Excess;
+    });
     return peaks;
 }
 
@@ -52,8 +53,10 @@ TBitmap24 DotScreened(const TBitmap24& clean, double cell, double turn) {
     for (int32_t r = 0; r < clean.Height; ++r)
         for (int32_t c = 0; c < clean.Width; ++c)
             for (int p = 0; p < 3; ++p) {
-                const double a = angles[p] * std::numbers::pi / 180.0, k = 2.0 * std::numbers::pi / cell;
-                const double u = c * std::cos(a) + r * std::sin(a), t = -c * std::sin(a) + r * std::cos(a);
+                const double a = angles[p] * std::numbers::pi / 180.0,
+                             k = 2.0 * std::numbers::pi / cell;
+                const double u = c * std::cos(a) + r * std::sin(a),
+                             t = -c * std::sin(a) + r * std::cos(a);
                 const double spot = (2.0 - std::cos(k * u) - std::cos(k * t)) / 4.0; // 0 .. 1
                 const double tone = clean.Pixel(c, r)[p] / 255.0;
                 out.Pixel(c, r)[p] = spot < tone ? 255 : 0;
@@ -93,7 +96,8 @@ TEST(ScreenGeometry, GivesNoAnchorForPeaksThatMakeNoLattice) {
     // A strongest peak that is no harmonic of the lattice: a fine screen
     // folded back, where the lattice seen is the fold.
     auto folded = LatticePeaks(1.0 / 6.0, {15.0, 45.0}, 0);
-    folded.insert(folded.begin(), TScreenPeak{int32_t(0.37 * 2 * kW), int32_t(0.2 * 2 * kH), 3, 200});
+    folded.insert(folded.begin(),
+                  TScreenPeak{int32_t(0.37 * 2 * kW), int32_t(0.2 * 2 * kH), 3, 200});
     EXPECT_EQ(ScreenFundamental(folded, kW, kH), 0.0);
 }
 
@@ -127,21 +131,21 @@ TEST(Descreen, CoarseAndStronglyTurnedScreensGetTheRulingLowPassAndAreCleaned) {
     // A cell of 6 pixels is a 150-lpi print scanned at 900 dpi.
     const TBitmap24 clean = ScreenedPicture(320, 256, 0);
     for (const double turn : {4.0, 30.0}) {
-    const TBitmap24 screened = DotScreened(clean, 6.0, turn);
-    TSpectrumStore store;
-    FillStoreFromBitmap(screened, store);
-    TNoProgress quiet;
-    const TFilterList used = DescreenStore(store, quiet);
-    ASSERT_FALSE(used.Empty());
-    EXPECT_EQ(used.GetEntry(0).typ, kFilterRuling);
-    // Anchored on the fundamental (1/6 cycles per pixel, radius 1/3).
-    EXPECT_NEAR(used.GetEntry(0).x1, 1.0 / 3.0, 0.01);
-    const TBitmap24 out = RenderStore(store, true, 0);
-    double before = 0.0, after = 0.0;
-    for (size_t i = 0; i < clean.Bytes.size(); ++i) {
-        before += std::pow(double(screened.Bytes[i]) - clean.Bytes[i], 2);
-        after += std::pow(double(out.Bytes[i]) - clean.Bytes[i], 2);
-    }
-    EXPECT_LT(after, before / 20.0) << turn;
+        const TBitmap24 screened = DotScreened(clean, 6.0, turn);
+        TSpectrumStore store;
+        FillStoreFromBitmap(screened, store);
+        TNoProgress quiet;
+        const TFilterList used = DescreenStore(store, quiet);
+        ASSERT_FALSE(used.Empty());
+        EXPECT_EQ(used.GetEntry(0).typ, kFilterRuling);
+        // Anchored on the fundamental (1/6 cycles per pixel, radius 1/3).
+        EXPECT_NEAR(used.GetEntry(0).x1, 1.0 / 3.0, 0.01);
+        const TBitmap24 out = RenderStore(store, true, 0);
+        double before = 0.0, after = 0.0;
+        for (size_t i = 0; i < clean.Bytes.size(); ++i) {
+            before += std::pow(double(screened.Bytes[i]) - clean.Bytes[i], 2);
+            after += std::pow(double(out.Bytes[i]) - clean.Bytes[i], 2);
+        }
+        EXPECT_LT(after, before / 20.0) << turn;
     }
 }
