@@ -1,5 +1,6 @@
 #include "cli/cli_support.h"
 
+#include "imagefile/image_file.h"
 #include "imagefile/image_file_bmp.h"
 #include "imagefile/image_file_jpeg.h"
 #include "imagefile/image_file_source.h"
@@ -883,4 +884,22 @@ int TBatchCommand::Finish(size_t failed) {
     if (!reported) return 1;
     if (skipped_ > 0 && !Quiet()) std::printf("%zu files skipped: their outputs exist\n", skipped_);
     return 0;
+}
+
+void NoteImageInfo(const std::string& fileName, const TImageInfo& info) {
+    if (info.AlphaComposited && !Quiet())
+        std::fprintf(stderr,
+                     "pixmend-cli: %s: note: transparent areas were composited onto white (the "
+                     "result holds no transparency)\n",
+                     fileName.c_str());
+}
+
+TImageAccess CliImageAccess() {
+    TImageAccess access = ImageFileAccess();
+    access.Load = [load = access.Load](const std::string& fileName, TSpectrumStore& store) {
+        const TImageInfo info = load(fileName, store);
+        NoteImageInfo(fileName, info);
+        return info;
+    };
+    return access;
 }

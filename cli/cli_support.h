@@ -253,6 +253,13 @@ private:
     size_t skipped_ = 0, duplicates_ = 0;
 };
 
+// The image files as the tool reads and writes them: as ImageFileAccess, and
+// a picture whose transparency was composited onto white says so in one line
+// on stderr (unless --quiet).
+TImageAccess CliImageAccess();
+// That line, for the commands that load a picture themselves.
+void NoteImageInfo(const std::string& fileName, const TImageInfo& info);
+
 // The screen finder's --strength: 0.25 to 4, 1 when it is not given.
 double StrengthArg(const TArgs& args);
 

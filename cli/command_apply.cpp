@@ -27,7 +27,7 @@ int RunApply(const std::vector<std::string>& argv) {
     ForFile(positional[0], [&] { filter.LoadFilterFile(positional[0]); });
     TCliBatchLines lines("apply", batch);
     const TBatchSummary summary =
-        RunBatch(batch.Files(), FilterFileWork(filter), ImageFileAccess(), batch.Options(), &lines);
+        RunBatch(batch.Files(), FilterFileWork(filter), CliImageAccess(), batch.Options(), &lines);
     lines.ClearProgress();
     return batch.Finish(summary.Failed);
 }

@@ -69,7 +69,7 @@ int RunDescreen(const std::vector<std::string>& argv) {
     };
     TDescreenLines lines(batch, saveFilters);
     const TBatchSummary summary =
-        RunBatch(batch.Files(), work, ImageFileAccess(), batch.Options(), &lines);
+        RunBatch(batch.Files(), work, CliImageAccess(), batch.Options(), &lines);
     lines.ClearProgress();
     return batch.Finish(summary.Failed + lines.LateFailures());
 }

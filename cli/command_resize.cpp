@@ -32,6 +32,7 @@ int RunResize(const std::vector<std::string>& argv) {
     int32_t oldCols = 0, oldRows = 0;
     const TResizeOutcome outcome = ForFile(in, [&] {
         info = LoadImageStore(in, store);
+        NoteImageInfo(in, info);
         oldCols = store.Cols;
         oldRows = store.Rows;
         TCliProgress progress("resize");

@@ -59,7 +59,7 @@ int RunSpectrum(const std::vector<std::string>& argv) {
     RefuseReplacingInput(out, {in});
     TSpectrumStore store;
     const TTransformResult result = ForFile(in, [&] {
-        LoadImageStore(in, store);
+        NoteImageInfo(in, LoadImageStore(in, store));
         return Transform(store, TTransformDirection::Forward, "forward transform");
     });
     const int32_t position =
@@ -108,6 +108,7 @@ int RunRoundtrip(const std::vector<std::string>& argv) {
     TSpectrumStore store;
     const TImageInfo info = ForFile(in, [&] {
         const TImageInfo read = LoadImageStore(in, store);
+        NoteImageInfo(in, read);
         Transform(store, TTransformDirection::Forward, "forward transform", read.Deep);
         Transform(store, TTransformDirection::Inverse, "inverse transform", read.Deep);
         return read;

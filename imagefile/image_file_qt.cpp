@@ -58,22 +58,49 @@ TBitmap24 FromQImage(const QImage& image) {
         }
         return out;
     }
-    // Every other format through 0xAARRGGBB words. Non-premultiplied ARGB
-    // keeps the stored colours of transparent pixels, so taking red, green
-    // and blue from it simply drops the alpha byte.
+    // Every other format through 0xAARRGGBB words, straight (not
+    // premultiplied). A transparent pixel keeps whatever colour was stored
+    // under it, which was never meant to be seen: every pixel is composited
+    // onto white, as a viewer shows it on a page (opaque ones are unchanged).
     const bool direct =
         image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32;
     const QImage words = direct ? image : image.convertToFormat(QImage::Format_ARGB32);
+    const bool alpha = image.hasAlphaChannel();
     for (int r = 0; r < words.height(); ++r) {
         const auto* s = reinterpret_cast<const QRgb*>(words.constScanLine(r));
         uint8_t* d = out.Row(r);
         for (int c = 0; c < words.width(); ++c) {
-            d[3 * c] = uint8_t(qBlue(s[c]));
-            d[3 * c + 1] = uint8_t(qGreen(s[c]));
-            d[3 * c + 2] = uint8_t(qRed(s[c]));
+            const unsigned a = alpha ? unsigned(qAlpha(s[c])) : 255u;
+            const auto onWhite = [a](int v) {
+                return uint8_t((unsigned(v) * a + 255u * (255u - a) + 127u) / 255u);
+            };
+            d[3 * c] = onWhite(qBlue(s[c]));
+            d[3 * c + 1] = onWhite(qGreen(s[c]));
+            d[3 * c + 2] = onWhite(qRed(s[c]));
         }
     }
     return out;
+}
+
+// Whether any pixel of the image is not fully opaque.
+static bool HasTransparentPixels(const QImage& image) {
+    if (!image.hasAlphaChannel()) return false;
+    const auto f = image.format();
+    for (int r = 0; r < image.height(); ++r) {
+        if (f == QImage::Format_ARGB32 || f == QImage::Format_ARGB32_Premultiplied) {
+            const auto* s = reinterpret_cast<const QRgb*>(image.constScanLine(r));
+            for (int c = 0; c < image.width(); ++c)
+                if (qAlpha(s[c]) != 255) return true;
+        } else if (f == QImage::Format_RGBA64 || f == QImage::Format_RGBA64_Premultiplied) {
+            const auto* s = reinterpret_cast<const QRgba64*>(image.constScanLine(r));
+            for (int c = 0; c < image.width(); ++c)
+                if (s[c].alpha() != 65535) return true;
+        } else {
+            for (int c = 0; c < image.width(); ++c)
+                if (image.pixelColor(c, r).alpha() != 255) return true;
+        }
+    }
+    return false;
 }
 
 namespace {
@@ -425,17 +452,22 @@ TBitmap48 FromQImage48(const QImage& image) {
         }
         return out;
     }
-    // Straight (not premultiplied) channels, the alpha dropped as in 8 bits.
+    // Straight (not premultiplied) channels, composited onto white as in 8 bits.
     const QImage words = image.format() == QImage::Format_RGBA64_Premultiplied
                              ? image.convertToFormat(QImage::Format_RGBA64)
                              : image;
+    const bool alpha = image.hasAlphaChannel();
     for (int r = 0; r < words.height(); ++r) {
         const auto* s = reinterpret_cast<const QRgba64*>(words.constScanLine(r));
         uint16_t* d = out.Row(r);
         for (int c = 0; c < words.width(); ++c) {
-            d[3 * c] = s[c].blue();
-            d[3 * c + 1] = s[c].green();
-            d[3 * c + 2] = s[c].red();
+            const uint64_t a = alpha ? s[c].alpha() : 65535u;
+            const auto onWhite = [a](uint16_t v) {
+                return uint16_t((uint64_t(v) * a + 65535u * (65535u - a) + 32767u) / 65535u);
+            };
+            d[3 * c] = onWhite(s[c].blue());
+            d[3 * c + 1] = onWhite(s[c].green());
+            d[3 * c + 2] = onWhite(s[c].red());
         }
     }
     return out;
@@ -493,6 +525,43 @@ QImage ToQImageWithInfo(const TBitmap24& bitmap, const TBitmap48& deepImage,
 
 } // namespace
 
+// Qt's TIFF writer always states a resolution (its default when the image has
+// none). A picture whose source stated none must not come out declaring one,
+// so the first directory's resolution entries are taken out: the entries
+// after them move up, the count drops and the next-directory offset follows
+// the last entry. The values they pointed to stay, unreferenced.
+static void DropTiffResolution(std::string& tif) {
+    if (tif.size() < 8 || (tif.compare(0, 2, "II") != 0 && tif.compare(0, 2, "MM") != 0)) return;
+    const bool little = tif[0] == 'I';
+    const auto get = [&](size_t at, int n) {
+        uint32_t v = 0;
+        for (int i = 0; i < n; ++i) {
+            const uint32_t b = static_cast<unsigned char>(tif[at + size_t(i)]);
+            v |= little ? b << (8 * i) : b << (8 * (n - 1 - i));
+        }
+        return v;
+    };
+    const auto put = [&](size_t at, int n, uint32_t v) {
+        for (int i = 0; i < n; ++i)
+            tif[at + size_t(i)] = char(little ? v >> (8 * i) : v >> (8 * (n - 1 - i)));
+    };
+    const size_t ifd = get(4, 4);
+    if (ifd + 2 > tif.size()) return;
+    const size_t count = get(ifd, 2);
+    if (ifd + 2 + 12 * count + 4 > tif.size()) return;
+    size_t kept = 0;
+    for (size_t e = 0; e < count; ++e) {
+        const size_t from = ifd + 2 + 12 * e;
+        const uint32_t tag = get(from, 2);
+        if (tag == 282 || tag == 283 || tag == 296) continue; // X/YResolution, ResolutionUnit
+        if (kept != e) tif.replace(ifd + 2 + 12 * kept, 12, tif, from, 12);
+        ++kept;
+    }
+    const uint32_t next = get(ifd + 2 + 12 * count, 4);
+    put(ifd, 2, uint32_t(kept));
+    put(ifd + 2 + 12 * kept, 4, next);
+}
+
 TBitmap24 DecodeQtImageFile(const char* data, size_t size) {
     return FromQImage(ReadQImage(data, size));
 }
@@ -502,6 +571,7 @@ TImageFile DecodeQtImageFileWithInfo(const char* data, size_t size) {
     TImageFile out;
     out.Info.Grey = IsGrey(image);
     out.Info.Deep = IsDeep(image.format());
+    out.Info.AlphaComposited = HasTransparentPixels(image);
     if (out.Info.Deep)
         out.Deep = FromQImage48(image);
     else
@@ -541,7 +611,9 @@ std::string EncodeQtImageFile(const TBitmap24& bitmap, const TBitmap48& deep,
     if (std::strcmp(format, "tiff") == 0) writer.setCompression(1); // LZW, lossless
     if (!writer.write(qimage)) throw EInvalidGraphic("Bitmap ist ungültig");
     std::string out(bytes.constData(), size_t(bytes.size()));
-    if (std::strcmp(format, "png") == 0 && !(info.DpiX > 0 && info.DpiY > 0))
-        DropPngResolution(out);
+    if (!(info.DpiX > 0 && info.DpiY > 0)) {
+        if (std::strcmp(format, "png") == 0) DropPngResolution(out);
+        if (std::strcmp(format, "tiff") == 0) DropTiffResolution(out);
+    }
     return out;
 }

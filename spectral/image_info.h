@@ -22,6 +22,9 @@ struct TImageInfo {
     bool Grey = false;
     // The file holds 16 bits per channel.
     bool Deep = false;
+    // The file had transparent or translucent pixels; they were composited
+    // onto white, since the store holds no transparency (a host says so).
+    bool AlphaComposited = false;
 };
 
 // A resize keeps the printed size: the resolution scales with the pixel

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -178,4 +180,20 @@ TEST(CliFormats, ShortFilesAreSaidToBeCutShortInWords) {
                            ": the file is cut short: it declares 16000 x 16000 pixels, more than "
                            "its " +
                            std::to_string(jpg.size()) + " bytes can hold\n");
+}
+
+TEST(CliFormats, TransparencyCompositedOntoWhiteIsSaidInOneLine) {
+    TTempDir dir;
+    QImage rgba(2, 1, QImage::Format_ARGB32);
+    rgba.setPixel(0, 0, qRgba(255, 0, 0, 0));
+    rgba.setPixel(1, 0, qRgba(0, 0, 255, 255));
+    ASSERT_TRUE(rgba.save(QString::fromStdString(dir.File("a.png"))));
+    const TCliRun run = RunCliErrors("roundtrip " + dir.File("a.png") + " -o " + dir.File("b.png"));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "pixmend-cli: " + dir.File("a.png") +
+                           ": note: transparent areas were composited onto white (the result "
+                           "holds no transparency)\n");
+    const TBitmap24 back = ReadImageFile(dir.File("b.png"));
+    EXPECT_EQ(back.Row(0)[0], 255);
+    EXPECT_EQ(back.Row(0)[2], 255);
 }

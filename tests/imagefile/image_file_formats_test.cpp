@@ -10,6 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <QColorSpace>
+#include <QImage>
+
+#include <algorithm>
 
 namespace {
 
@@ -202,4 +205,39 @@ TEST(ImageFileFormats, StoreSlicesMatchWholePictures) {
         }
     // A file that cannot be written leaves no file behind.
     EXPECT_THROW(SaveStoreView(dir.File("missing/x.bmp"), store, true, 0), EFileError);
+}
+
+namespace {
+// The tags of a little-endian TIFF's first directory.
+std::vector<unsigned> TiffTags(const std::vector<uint8_t>& tif) {
+    const auto u16 = [&](size_t at) { return unsigned(tif.at(at) | tif.at(at + 1) << 8); };
+    const size_t ifd = u16(4) | size_t(u16(6)) << 16;
+    std::vector<unsigned> tags;
+    for (unsigned e = 0; e < u16(ifd); ++e) tags.push_back(u16(ifd + 2 + 12 * e));
+    return tags;
+}
+} // namespace
+
+TEST(ImageFileFormats, TransparencyGoesOntoWhiteAndAMissingResolutionStaysMissing) {
+    TTempDir dir;
+    QImage rgba(3, 1, QImage::Format_ARGB32);
+    rgba.setPixel(0, 0, qRgba(255, 0, 0, 0));   // hidden red
+    rgba.setPixel(1, 0, qRgba(0, 0, 255, 255)); // opaque blue
+    rgba.setPixel(2, 0, qRgba(0, 0, 0, 128));   // half black
+    ASSERT_TRUE(rgba.save(QString::fromStdString(dir.File("a.png"))));
+    const TImageFile read = ReadImageFileWithInfo(dir.File("a.png"));
+    EXPECT_TRUE(read.Info.AlphaComposited);
+    const uint8_t* px = read.Bitmap.Row(0);
+    EXPECT_EQ(std::vector<int>(px, px + 9),
+              (std::vector<int>{255, 255, 255, 255, 0, 0, 127, 127, 127}));
+    // Written without a resolution, a TIFF states none; with one, it keeps it.
+    WriteImageFile(dir.File("plain.tif"), RandomBitmap(4, 3, 1));
+    const auto tags = TiffTags(ReadFileBytes(dir.File("plain.tif")));
+    for (const unsigned tag : {282u, 283u, 296u})
+        EXPECT_EQ(std::count(tags.begin(), tags.end(), tag), 0) << tag;
+    EXPECT_FALSE(ReadImageFileWithInfo(dir.File("plain.tif")).Bitmap.Empty());
+    TImageFile stated{RandomBitmap(4, 3, 1), {}, {}};
+    stated.Info.DpiX = stated.Info.DpiY = 300;
+    WriteImageFileWithInfo(dir.File("stated.tif"), stated);
+    EXPECT_NEAR(ReadImageFileWithInfo(dir.File("stated.tif")).Info.DpiX, 300, 0.1);
 }
