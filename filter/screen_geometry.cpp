@@ -1,5 +1,7 @@
 #include "filter/screen_geometry.h"
 
+#include "filter/spectrum_levels.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -7,6 +9,9 @@ namespace {
 
 // No screen is coarser than 25 scan pixels a cell.
 constexpr double kLowestRuling = 0.04;
+// The ruling's lattice stands out at most this much less than the strongest
+// lattice (two octaves of power: a ruling that covers part of the page).
+constexpr int32_t kRulingMargin = 2 * kLevelsPerOctave;
 
 struct TPoint {
     double X, Y; // cycles per pixel
@@ -22,15 +27,20 @@ public:
     }
 
     // Whether a peak lies where the frequency (x, y) folds to.
-    bool Found(double x, double y) const {
+    // The excess of the strongest peak where the frequency (x, y) folds
+    // to; below 0 when there is none.
+    int32_t ExcessAt(double x, double y) const {
         x = std::fabs(x);
         y = std::fabs(y);
         // Two cells, and more far out, where a turned page spreads a peak.
         const double tx = 2.0 * cellX_ + 0.03 * x, ty = 2.0 * cellY_ + 0.03 * y;
-        return std::any_of(points_.begin(), points_.end(), [&](const TPoint& p) {
-            return std::fabs(p.X - x) <= tx && std::fabs(p.Y - y) <= ty;
-        });
+        int32_t best = -1;
+        for (const TPoint& p : points_)
+            if (std::fabs(p.X - x) <= tx && std::fabs(p.Y - y) <= ty)
+                best = std::max(best, p.Excess);
+        return best;
     }
+    bool Found(double x, double y) const { return ExcessAt(x, y) >= 0; }
 
     std::vector<TScreenLattice> Run() const {
         std::vector<TScreenLattice> found;
@@ -43,6 +53,7 @@ public:
             l.V[0] = p.Y;
             l.V[1] = p.X;
             l.Frequency = std::hypot(ux, uy);
+            l.Excess = p.Excess;
             // A peak on an axis or the diagonal is its own partner; those
             // lattices need both harmonics.
             const bool ownPartner = std::fabs(ux - uy) <= 2.0 * std::max(cellX_, cellY_) ||
@@ -52,7 +63,11 @@ public:
                                          : 0) +
                         (Found(ux + vx, uy + vy) ? 1 : 0) + (Found(ux - vx, uy - vy) ? 1 : 0) +
                         (Found(2 * ux, 2 * uy) ? 1 : 0);
-            if (l.Support >= 2 && l.Frequency >= kLowestRuling) found.push_back(l);
+            // Two inks' difference terms can lie at half their fundamental,
+            // which then reads as its second harmonic; a true fundamental is
+            // not far weaker than its own second harmonic.
+            const bool subharmonic = ExcessAt(2 * ux, 2 * uy) > p.Excess + kLevelsPerOctave;
+            if (l.Support >= 2 && !subharmonic && l.Frequency >= kLowestRuling) found.push_back(l);
         }
         std::sort(found.begin(), found.end(), [](const TScreenLattice& a, const TScreenLattice& b) {
             return a.Frequency < b.Frequency ||
@@ -111,7 +126,12 @@ double ScreenFundamental(const std::vector<TScreenPeak>& peaks, int32_t W, int32
     // fold.
     for (const TScreenLattice& l : lattices)
         for (const double m : {1.0, std::sqrt(2.0), 2.0, std::sqrt(5.0), std::sqrt(8.0), 3.0})
-            if (std::fabs(strongest / l.Frequency - m) <= 0.025 * m)
-                return lattices.front().Frequency;
+            if (std::fabs(strongest / l.Frequency - m) <= 0.025 * m) {
+                int32_t strongestLattice = 0;
+                for (const TScreenLattice& k : lattices)
+                    strongestLattice = std::max(strongestLattice, k.Excess);
+                for (const TScreenLattice& k : lattices)
+                    if (k.Excess >= strongestLattice - kRulingMargin) return k.Frequency;
+            }
     return 0.0;
 }

@@ -25,6 +25,8 @@ struct TScreenLattice {
     double Frequency = 0.0;
     // How many of the predicted partner and harmonics were found (at most 4).
     int32_t Support = 0;
+    // How far the fundamental's peak stands out (see TScreenPeak).
+    int32_t Excess = 0;
 };
 
 // The lattices the peaks (of a spectrum of W x H cells) make, coarsest first;
@@ -35,7 +37,9 @@ std::vector<TScreenLattice> FindScreenLattices(const std::vector<TScreenPeak>& p
                                                int32_t H);
 
 // The screen's fundamental frequency in cycles per pixel that the dampings
-// are anchored on: the coarsest lattice's, when the strongest peak is one of
+// are anchored on: the coarsest lattice's among those about as strong as the
+// strongest (the rosette terms that two inks make form weaker lattices at
+// about half the ruling), when the strongest peak is one of
 // the lattices' fundamentals or harmonics; otherwise 0 (no screen, or one
 // finer than the scan's resolution, folded back).
 double ScreenFundamental(const std::vector<TScreenPeak>& peaks, int32_t W, int32_t H);

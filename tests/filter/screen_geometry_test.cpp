@@ -149,3 +149,50 @@ TEST(Descreen, CoarseAndStronglyTurnedScreensGetTheRulingLowPassAndAreCleaned) {
         EXPECT_LT(after, before / 20.0) << turn;
     }
 }
+
+TEST(Descreen, ScreensItWasNotBuiltForGetAClearResultAndNeverADamagedPicture) {
+    const TBitmap24 clean = ScreenedPicture(256, 200, 0);
+    auto distance = [&](const TBitmap24& b) {
+        double sum = 0.0;
+        for (size_t i = 0; i < b.Bytes.size(); ++i)
+            sum += std::pow(double(b.Bytes[i]) - clean.Bytes[i], 2);
+        return sum;
+    };
+    // A line screen at 30 degrees, and a stochastic screen (dots thrown at
+    // random as often as the tone asks): each is damped or left alone, and
+    // comes out no further from the picture than it went in.
+    TBitmap24 lines = clean, stochastic = clean;
+    uint32_t state = 11;
+    for (int32_t r = 0; r < clean.Height; ++r)
+        for (int32_t c = 0; c < clean.Width; ++c)
+            for (int p = 0; p < 3; ++p) {
+                const double tone = clean.Pixel(c, r)[p] / 255.0;
+                const double u = c * std::cos(0.5236) + r * std::sin(0.5236);
+                lines.Pixel(c, r)[p] =
+                    (1.0 - std::cos(2.0 * std::numbers::pi * u / 5.0)) / 2.0 < tone ? 255 : 0;
+                state = state * 1664525u + 1013904223u;
+                stochastic.Pixel(c, r)[p] = double(state >> 8) / double(1u << 24) < tone ? 255 : 0;
+            }
+    for (const TBitmap24* in : {&lines, &stochastic}) {
+        TSpectrumStore store;
+        FillStoreFromBitmap(*in, store);
+        TNoProgress quiet;
+        const TFilterList used = DescreenStore(store, quiet);
+        const TBitmap24 out = RenderStore(store, true, 0);
+        if (used.Empty()) {
+            // Only the transforms' rounding.
+            for (size_t i = 0; i < out.Bytes.size(); ++i)
+                ASSERT_LE(std::abs(out.Bytes[i] - in->Bytes[i]), 2) << i;
+        } else {
+            EXPECT_LE(distance(out), distance(*in));
+        }
+    }
+    // An all-white page has nothing to find.
+    TBitmap24 white(160, 120);
+    std::fill(white.Bytes.begin(), white.Bytes.end(), uint8_t(255));
+    TSpectrumStore s;
+    FillStoreFromBitmap(white, s);
+    TNoProgress quiet;
+    TransformStore(s, TTransformDirection::Forward, nullptr, quiet);
+    EXPECT_TRUE(DetectScreen(s).Empty());
+}
