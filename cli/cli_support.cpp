@@ -773,7 +773,8 @@ std::vector<std::string> ReadFileList(const std::string& list) {
 } // namespace
 
 std::set<std::string> TBatchCommand::ValueOptions(std::set<std::string> own) {
-    own.insert({"output", "jobs", "files-from", "shard", "report", "suffix"});
+    own.insert(
+        {"output", "jobs", "files-from", "shard", "report", "suffix", "max-seconds-per-file"});
     return own;
 }
 
@@ -801,6 +802,11 @@ TBatchCommand::TBatchCommand(const TArgs& args, std::vector<std::string> sources
     options_.Jobs = unsigned(AvailableProcessors());
     options_.FastTransform = FastTransform();
     options_.Cancel = &stop_;
+    maxSeconds_ = ::isatty(2) == 1 ? 0 : 3600;
+    if (auto limit = args.Value("max-seconds-per-file")) {
+        maxSeconds_ = ParseDoubleArg(*limit, "--max-seconds-per-file");
+        if (maxSeconds_ < 0) throw EUsage("--max-seconds-per-file: must be 0 (no limit) or more");
+    }
     if (auto j = args.Value("jobs")) {
         const int32_t n = ParseIntArg(*j, "--jobs");
         if (n < 1) throw EUsage("--jobs: needs at least 1");
@@ -902,4 +908,75 @@ TImageAccess CliImageAccess() {
         return info;
     };
     return access;
+}
+
+namespace {
+// Complex multiply-adds a second that no machine we run on exceeds for the
+// exact transform: a file whose work needs longer than its limit even at
+// this rate cannot make it.
+constexpr double kFastestWorkPerSecond = 1e11;
+
+std::string CostText(int32_t cols, int32_t rows) {
+    char work[32];
+    std::snprintf(work, sizeof work, "%.1e", 2 * ExactTransformWork(cols, rows));
+    return "about " + std::string(work) + " operations for " + std::to_string(cols) + " x " +
+           std::to_string(rows) + " pixels, with 2W-1 = " + FactorisationText(2 * cols - 1) +
+           " and 2H-1 = " + FactorisationText(2 * rows - 1);
+}
+
+std::string SecondsText(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g s", seconds);
+    return text;
+}
+} // namespace
+
+TFileWork TBatchCommand::Bounded(TFileWork work) const {
+    const double limit = maxSeconds_;
+    if (!(limit > 0)) return work;
+    return [work, limit](TSpectrumStore& store, const TTransformOptions& options) {
+        const std::string advice =
+            "; --fast transforms it in a fraction of the time (close to, not bit-identical "
+            "with, the exact transform)";
+        if (!options.Fast &&
+            2 * ExactTransformWork(store.Cols, store.Rows) / kFastestWorkPerSecond > limit)
+            throw Exception("the exact transform would take longer than the " + SecondsText(limit) +
+                            " allowed per file (--max-seconds-per-file): " +
+                            CostText(store.Cols, store.Rows) + advice);
+        const int32_t cols = store.Cols, rows = store.Rows;
+        std::atomic<bool> expired{false};
+        std::mutex mutex;
+        std::condition_variable wake;
+        bool finished = false;
+        std::thread watch([&] {
+            std::unique_lock<std::mutex> lock(mutex);
+            if (!wake.wait_for(lock, std::chrono::duration<double>(limit),
+                               [&] { return finished; }))
+                expired = true;
+        });
+        const auto stop = [&] {
+            {
+                const std::lock_guard<std::mutex> lock(mutex);
+                finished = true;
+            }
+            wake.notify_all();
+            watch.join();
+        };
+        TTransformOptions timed = options;
+        timed.Cancel = &expired;
+        try {
+            TFilterList applied = work(store, timed);
+            stop();
+            return applied;
+        } catch (const ETransformCancelled&) {
+            stop();
+            throw Exception("stopped after the " + SecondsText(limit) +
+                            " allowed per file (--max-seconds-per-file); its exact transform "
+                            "costs " +
+                            CostText(cols, rows) + advice);
+        } catch (...) {
+            stop();
+            throw;
+        }
+    };
 }

@@ -243,6 +243,13 @@ public:
     // The closing lines and the exit status: 1 when any file failed or the
     // report could not be written.
     int Finish(size_t failed);
+    // The work bounded by --max-seconds-per-file (by default an hour when
+    // there is no terminal, no limit on one): an exact transform whose cost,
+    // from the factorisation of its lengths, could not be done in time even
+    // on a fast machine fails at once; a file still working at the limit is
+    // stopped at the transform's next block of rows. Either fails that file
+    // with the reason and the advice to use --fast; the run goes on.
+    TFileWork Bounded(TFileWork work) const;
 
 private:
     std::atomic<bool> stop_{false};
@@ -251,6 +258,7 @@ private:
     TOutputs outputs_;
     std::vector<TBatchFile> files_;
     size_t skipped_ = 0, duplicates_ = 0;
+    double maxSeconds_ = 0;
 };
 
 // The image files as the tool reads and writes them: as ImageFileAccess, and

@@ -26,8 +26,8 @@ int RunApply(const std::vector<std::string>& argv) {
     TFilterList filter;
     ForFile(positional[0], [&] { filter.LoadFilterFile(positional[0]); });
     TCliBatchLines lines("apply", batch);
-    const TBatchSummary summary =
-        RunBatch(batch.Files(), FilterFileWork(filter), CliImageAccess(), batch.Options(), &lines);
+    const TBatchSummary summary = RunBatch(batch.Files(), batch.Bounded(FilterFileWork(filter)),
+                                           CliImageAccess(), batch.Options(), &lines);
     lines.ClearProgress();
     return batch.Finish(summary.Failed);
 }
@@ -58,6 +58,10 @@ TCommandRegistrar
            "                   name that is not UTF-8 shows U+FFFD for its odd bytes and\n"
            "                   comes exactly as input_hex / output_hex. A report that\n"
            "                   cannot be written fails the run.\n"
+           "--max-seconds-per-file S  fail a file still working after S seconds (and at\n"
+           "                   once one whose exact transform cannot be done in S), with\n"
+           "                   the advice to use --fast; the run goes on. Default: 3600\n"
+           "                   without a terminal, no limit on one; 0: no limit.\n"
            "A file listed twice is processed once; the later entry is reported as a\n"
            "duplicate. Without a terminal a line on stderr says once a minute how far\n"
            "the run is (also with -q).\n",

@@ -69,7 +69,7 @@ int RunDescreen(const std::vector<std::string>& argv) {
     };
     TDescreenLines lines(batch, saveFilters);
     const TBatchSummary summary =
-        RunBatch(batch.Files(), work, CliImageAccess(), batch.Options(), &lines);
+        RunBatch(batch.Files(), batch.Bounded(work), CliImageAccess(), batch.Options(), &lines);
     lines.ClearProgress();
     return batch.Finish(summary.Failed + lines.LateFailures());
 }
@@ -87,7 +87,8 @@ TCommandRegistrar
               "--save-filters also writes what was applied as NAME.flt next to each\n"
               "result, to replay with 'apply' on other scans of the same print. Every\n"
               "file is tried; each failure is reported on one line and the exit status\n"
-              "is 1 if any file failed. --suffix, --files-from, --shard, --skip-existing\n"
+              "is 1 if any file failed. --suffix, --files-from, --shard, --skip-existing,\n"
+              "--max-seconds-per-file\n"
               "and --report work as for 'apply', and no output may replace an input (with\n"
               "--save-filters a file counts as done only when its filter is written too).\n",
               RunDescreen});

@@ -338,3 +338,27 @@ std::string TransformLengthMessage(int32_t cols, int32_t rows) {
     }
     return message;
 }
+
+namespace {
+double LengthWork(int32_t n) {
+    if (n <= 1) return 0;
+    double sum = 0;
+    for (const int32_t f : FactorizeLength(n)) sum += f;
+    return double(n) * sum;
+}
+} // namespace
+
+double ExactTransformWork(int32_t cols, int32_t rows) {
+    if (cols <= 0 || rows <= 0) return 0;
+    return 3.0 *
+           (double(rows) * LengthWork(2 * cols - 1) + double(cols) * LengthWork(2 * rows - 1));
+}
+
+std::string FactorisationText(int32_t n) {
+    std::vector<int32_t> factors = n > 1 ? FactorizeLength(n) : std::vector<int32_t>{};
+    std::sort(factors.begin(), factors.end());
+    std::string text = std::to_string(n) + " =";
+    for (size_t i = 0; i < factors.size(); ++i)
+        text += (i == 0 ? " " : " \u00b7 ") + std::to_string(factors[i]);
+    return factors.size() == 1 ? std::to_string(n) + " (a prime)" : text;
+}

@@ -99,6 +99,15 @@ TTransformResult TransformStore(TSpectrumStore& store, TTransformDirection direc
 // can crop instead of being left with the FFT's own wording.
 std::string TransformLengthMessage(int32_t cols, int32_t rows);
 
+// The work of one exact transform of a W x H store (both passes, three
+// planes) in complex multiply-adds, from the factorisation of 2W - 1 and
+// 2H - 1: a 1-D transform of length n costs about n times the sum of its
+// stage factors, so a length with a large prime factor costs nearly its
+// square. It says nothing about the results, only how long they take.
+double ExactTransformWork(int32_t cols, int32_t rows);
+// "59991 = 3 · 19997": a length and its stage factors, for messages.
+std::string FactorisationText(int32_t n);
+
 // The contrast slider's range and the gain of a position.
 constexpr int32_t kContrastMin = -50;
 constexpr int32_t kContrastMax = 50;

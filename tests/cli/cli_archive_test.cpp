@@ -268,3 +268,27 @@ TEST(CliArchive, NamesThatAreNotUtf8GiveValidJsonWithTheirExactBytes) {
     EXPECT_NE(lines[0].find("\"input_hex\": \"" + hex + "\""), std::string::npos) << lines[0];
     EXPECT_NE(lines[0].find("scan\xef\xbf\xbd\xef\xbf\xbd.bmp"), std::string::npos) << lines[0];
 }
+
+TEST(CliArchive, AFileOverItsTimeLimitFailsWithTheReasonAndTheRunGoesOn) {
+    TArchive a(1);
+    // 2W-1 = 19997 is a prime: the exact transform costs its square per row.
+    WriteImageFile(a.dir.File("in/wide.bmp"), RandomBitmap(9999, 6, 3));
+    const std::string apply = "apply -q " + a.dir.File("f.flt") + " " + a.dir.File("in/wide.bmp") +
+                              " " + a.dir.File("in/p0.png") + " -o " + a.dir.File("one") +
+                              " --jobs 1 --max-seconds-per-file ";
+    const TCliRun early = RunCliErrors(apply + "0.01");
+    EXPECT_EQ(early.status, 1);
+    EXPECT_NE(early.out.find("wide.bmp: the exact transform would take longer than the 0.01 s "
+                             "allowed per file (--max-seconds-per-file): about "),
+              std::string::npos)
+        << early.out;
+    EXPECT_NE(early.out.find("2W-1 = 19997 (a prime)"), std::string::npos) << early.out;
+    EXPECT_NE(early.out.find("--fast"), std::string::npos) << early.out;
+    const TCliRun late = RunCliErrors(apply + "0.5");
+    EXPECT_EQ(late.status, 1);
+    EXPECT_NE(late.out.find("wide.bmp: stopped after the 0.5 s allowed per file"),
+              std::string::npos)
+        << late.out;
+    EXPECT_FALSE(fs::exists(a.dir.File("one/wide.bmp")));
+    EXPECT_TRUE(fs::is_regular_file(a.dir.File("one/p0.png"))); // the run went on
+}
