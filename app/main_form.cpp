@@ -340,6 +340,9 @@ void TForm1::CreateMenu() {
     Edit1->addSeparator();
     FastTransform1 = makeItem(Edit1, "FastTransform1");
     FastTransform1->setCheckable(true);
+    Edit1->addSeparator();
+    Undo1 = makeItem(Edit1, "Undo1");
+    Redo1 = makeItem(Edit1, "Redo1");
     Tools1 = makeMenu("Tools1", "&Werkzeuge");
     Zoom1 = makeItem(Tools1, "Zoom1");
     Rechteck1 = makeItem(Tools1, "Rechteck1");
@@ -442,16 +445,17 @@ void TForm1::ConnectCommands() {
     auto bindKey = [this](TCommand command, QAction* item, THandler handler) {
         const std::string_view key = CommandTexts(command).Key;
         if (key.empty()) return;
-        const QKeySequence sequence(TextOf(key));
+        QList<QKeySequence> sequences;
+        for (const QString& one : TextOf(key).split(';')) sequences.append(QKeySequence(one));
         if (item) {
-            item->setShortcut(sequence);
+            item->setShortcuts(sequences);
             return;
         }
         // A key of its own flips at once (a button's own shortcut would click
         // it only after its pressed look has been shown).
         auto* action = new QAction(this);
         action->setObjectName(TextOf(CommandName(command)) + "Key");
-        action->setShortcut(sequence);
+        action->setShortcuts(sequences);
         addAction(action);
         connect(action, &QAction::triggered, this, [this, command, action, handler] {
             RunCommand([&] { StartCommand(command, action, handler); });
@@ -537,7 +541,7 @@ void TForm1::SetCommandState(uint8_t state) {
     const size_t entries = d->Windows.FormProtokol ? d->Windows.FormProtokol->EntryCount() : 0;
     TCommandStateResult result =
         ApplyCommandState(state, d->CommandState, CurrentControlStates(), entries,
-                          d->Undo.UndoCount(), d->BeforeFilter.has_value());
+                          d->Undo.UndoCount(), d->BeforeFilter.has_value(), d->Undo.RedoCount());
     BlockWhileBusy(result.States);
     WriteControlStates(result.States);
     d->CommandState = result.CommandState;

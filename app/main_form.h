@@ -179,6 +179,8 @@ public:
     // The option to transform with the fast transform (checkable; kept in
     // the settings file).
     QAction* FastTransform1 = nullptr;
+    QAction* Undo1 = nullptr;
+    QAction* Redo1 = nullptr;
     QAction* Bereichgltten1 = nullptr;
     QAction* Zoom1 = nullptr;
     QAction* Rechteck1 = nullptr;
@@ -264,6 +266,7 @@ public:
     void ToolTransformClick(QObject* sender);
     void ToolStempelClick(QObject* sender);
     void ToolundoClick(QObject* sender);
+    void ToolRedoClick(QObject* sender);
     void ToolZoomClick(QObject* sender);
     void ToolRecClick(QObject* sender);
     void ToolElipseClick(QObject* sender);

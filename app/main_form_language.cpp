@@ -204,15 +204,19 @@ void TForm1::TranslateOtherTexts() {
         const std::optional<TCommand> command = CommandOfControl(id);
         if (!command) continue;
         const TCommandTexts& row = CommandTexts(*command);
-        if (row.German.empty()) continue;
         const std::string_view text = language == lgEnglish ? row.English : row.German;
         QString shown = QString::fromUtf8(text.data(), qsizetype(text.size()));
+        const QString key =
+            QString::fromUtf8(row.Key.data(), qsizetype(row.Key.size())).section(';', 0, 0);
         if (auto* button = qobject_cast<QToolButton*>(Control(id))) {
-            if (!row.Key.empty())
-                shown += QString(" (%1)").arg(
-                    QString::fromUtf8(row.Key.data(), qsizetype(row.Key.size())));
+            // The designed hint, as the tables gave it, unless it is never
+            // shown; else the row's text.
+            if (!row.Hint.empty() && !button->property("HideHint").toBool())
+                shown = button->property("Hint").toString();
+            if (shown.isEmpty()) continue;
+            if (!key.isEmpty()) shown += QString(" (%1)").arg(key);
             button->setToolTip(shown);
-        } else if (auto* item = qobject_cast<QAction*>(Control(id))) {
+        } else if (auto* item = qobject_cast<QAction*>(Control(id)); item && !text.empty()) {
             item->setText(shown);
         }
     }

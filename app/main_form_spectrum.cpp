@@ -133,6 +133,19 @@ void TForm1::ToolundoClick(QObject* sender) {
     SetCommandState(csFilterEvent);
 }
 
+void TForm1::ToolRedoClick(QObject* sender) {
+    if (!PassesGuard(TCommand::Redo, sender)) return;
+    if (!d->Windows.FormProtokol || d->CommandState != csSpectrum) return;
+    TFormLines lines(*d->Windows.FormProtokol);
+    {
+        const QScopedValueRollback own(d->OwnListChange, true);
+        TBusyCursor busy;
+        if (!d->Undo.Redo(Store, lines, *this)) return;
+    }
+    DrawStore();
+    SetCommandState(csFilterEvent);
+}
+
 void TForm1::ToolResizeClick(QObject* sender) {
     if (!PassesGuard(TCommand::Resize, sender)) return;
     // The dialog is only offered on a spectrum; resizing an image's pixels

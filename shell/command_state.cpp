@@ -125,15 +125,16 @@ std::optional<TControlId> ControlByName(std::string_view name) {
 TControlStates DesignedControlStates() {
     TControlStates s;
     s.Enabled.fill(true);
-    for (TControlId off : {C::ToolSave, C::ToolCopy, C::Toolundo, C::ToolRec, C::ToolElipse,
-                           C::ToolStempel, C::ToolResize, C::Toolapply, C::ToolBatchrun,
-                           C::ToolFilter, C::ToolSaveFilter, C::ToolCompare, C::ToolFindScreen})
+    for (TControlId off :
+         {C::ToolSave, C::ToolCopy, C::Toolundo, C::ToolRec, C::ToolElipse, C::ToolStempel,
+          C::ToolResize, C::Toolapply, C::ToolBatchrun, C::ToolFilter, C::ToolSaveFilter,
+          C::ToolCompare, C::ToolFindScreen, C::Redo1})
         s[off] = false;
     s.KontrastVisible = true;
     return s;
 }
 
-const std::array<TMenuMirror, 16>& MenuMirrorPairs() {
+const std::array<TMenuMirror, 17>& MenuMirrorPairs() {
     return kMirrors;
 }
 
@@ -143,7 +144,7 @@ void MirrorMenuItems(TControlStates& states) {
 
 TCommandStateResult ApplyCommandState(uint8_t state, uint8_t commandState,
                                       const TControlStates& previous, size_t filterEntries,
-                                      size_t undoSteps, bool beforePicture) {
+                                      size_t undoSteps, bool beforePicture, size_t redoSteps) {
     TCommandStateResult result{previous, commandState};
     TControlStates& s = result.States;
     if (state <= csFilterEvent) {
@@ -153,22 +154,28 @@ TCommandStateResult ApplyCommandState(uint8_t state, uint8_t commandState,
         switch (state) {
         case csNoImage:
             s[C::Toolapply] = false;
+            s[C::Redo1] = false;
             s.KontrastVisible = false;
             break;
         case csImage:
             s[C::Toolapply] = filterEntries > 0;
+            s[C::Redo1] = false;
             s.KontrastVisible = false;
             break;
         case csSpectrum:
             s[C::Toolapply] = false;
             s[C::Toolundo] = undoSteps > 0;
+            s[C::Redo1] = redoSteps > 0;
             s.KontrastVisible = true;
             break;
         default:
             // The event only offers Apply filter where it can run: on an image.
             if (commandState == csImage) s[C::Toolapply] = true;
             // Undo follows what there is to undo on the spectrum shown.
-            if (commandState == csSpectrum) s[C::Toolundo] = undoSteps > 0;
+            if (commandState == csSpectrum) {
+                s[C::Toolundo] = undoSteps > 0;
+                s[C::Redo1] = redoSteps > 0;
+            }
             break;
         }
         if (state != csFilterEvent) result.CommandState = state;

@@ -67,12 +67,13 @@ struct TCommandStateResult {
 // before the call (event 3 reads it), `filterEntries` the number of lines of
 // the filter list, `undoSteps` the number of user actions on the spectrum
 // shown that Undo can take back (Undo is on only in state 2 with at least
-// one), `beforePicture` whether the picture as loaded is kept beside the
-// filtered one (Before and after is on only on an image that has one). A
-// value above 3 applies no row and stores nothing; the mirroring still runs.
+// one; Redo likewise with `redoSteps`), `beforePicture` whether the picture as loaded is kept
+// beside the filtered one (Before and after is on only on an image that has one). A value above 3
+// applies no row and stores nothing; the mirroring still runs.
 TCommandStateResult ApplyCommandState(uint8_t state, uint8_t commandState,
                                       const TControlStates& previous, size_t filterEntries,
-                                      size_t undoSteps = 0, bool beforePicture = false);
+                                      size_t undoSteps = 0, bool beforePicture = false,
+                                      size_t redoSteps = 0);
 
 // A tool button and the menu item that runs the same handler.
 struct TMenuMirror {
@@ -81,7 +82,7 @@ struct TMenuMirror {
 };
 
 // The button/menu item pairs: the commands with both, in table order.
-const std::array<TMenuMirror, 16>& MenuMirrorPairs();
+const std::array<TMenuMirror, 17>& MenuMirrorPairs();
 
 // The menu's half of a state change: every paired menu item takes its
 // button's enabled state; the others (Schlieen1, Beenden1, the watermark
@@ -93,7 +94,7 @@ enum class TBusyRule : uint8_t { Free, Blocked };
 
 // A command's key, icon and texts, as its row writes them.
 struct TCommandTexts {
-    std::string_view Key;     // "F2", "Ctrl+C"; empty for none
+    std::string_view Key;     // "F2", "F2;Ctrl+O"; empty for none
     std::string_view Icon;    // a picture's name, "painted:..." for a drawn one; empty for none
     std::string_view Hint;    // the button's designed hint (German), translated by the tables
     std::string_view Caption; // the menu item's designed caption (German), likewise

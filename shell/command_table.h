@@ -44,6 +44,8 @@
     X(Transform1)                                                                                  \
     X(Bereichgltten1)                                                                              \
     X(FastTransform1)                                                                              \
+    X(Undo1)                                                                                       \
+    X(Redo1)                                                                                       \
     X(Zoom1)                                                                                       \
     X(Rechteck1)                                                                                   \
     X(Kreis1)                                                                                      \
@@ -72,7 +74,8 @@
 // tests its own menu item, so it acts on the image and on the spectrum alike.
 // The busy rule says whether the command may run while a transform or a
 // batch run is going on (Blocked: it would change or read what they work on).
-// The key is the command's shortcut as the key names spell it. The icon is
+// The keys are the command's shortcuts as the key names spell them, the
+// first one named in the tooltip. The icon is
 // a picture of app/icons by its name, or one the window paints ("painted:").
 // The designed hint and caption are the German texts the language tables
 // translate by the control's name; commands added since have their texts in
@@ -81,13 +84,13 @@
 // the picture, the status bar) are connected to their own signals.
 #define PIXMEND_COMMANDS(X)                                                                        \
     X(OpenImage, ToolOpen, kTopicToolOpen, Open1, 0, BopenClick, HelpThenEnabled, ToolOpen,        \
-      Blocked, "F2", "02_open", "Bild öffnen", "Öffnen", "", "")                                   \
+      Blocked, "F2;Ctrl+O", "02_open", "Bild öffnen", "Öffnen", "", "")                            \
     X(SaveImage, ToolSave, kTopicSave, Save1, kTopicSave, BsaveClick, HelpThenEnabled, ToolSave,   \
-      Blocked, "F3", "03_save", "Bild speichern", "Speichern", "", "")                             \
+      Blocked, "F3;Ctrl+S;Ctrl+Shift+S", "03_save", "Bild speichern", "Speichern", "", "")         \
     X(CloseImage, None, 0, Schlieen1, 0, Schlieen1Click, HelpThenEnabled, Schlieen1, Blocked,      \
-      "F4", "", "", "Schließen", "", "")                                                           \
-    X(Quit, None, 0, Beenden1, 0, Beenden1Click, HelpOnly, None, Free, "", "", "", "Beenden", "",  \
-      "")                                                                                          \
+      "F4;Ctrl+W", "", "", "Schließen", "", "")                                                    \
+    X(Quit, None, 0, Beenden1, 0, Beenden1Click, HelpOnly, None, Free, "Ctrl+Q", "", "",           \
+      "Beenden", "", "")                                                                           \
     X(Copy, ToolCopy, kTopicCopy, Copy1, kTopicCopy, ToolCopyClick, HelpThenEnabled, ToolCopy,     \
       Blocked, "Ctrl+C", "05_copy", "Kopieren in die Zwischenablage", "Kopieren", "", "")          \
     X(Paste, ToolPaste, kTopicPaste, Paste1, kTopicPaste, ToolPasteClick, HelpThenEnabled,         \
@@ -98,8 +101,10 @@
       "")                                                                                          \
     X(SmoothArea, ToolStempel, kTopicSmooth, Bereichgltten1, 0, ToolStempelClick, HelpOnly, None,  \
       Blocked, "", "13_smoothing", "Glättung anwenden", "Bereich glätten", "", "")                 \
-    X(Undo, Toolundo, kTopicUndo, None, 0, ToolundoClick, HelpOnly, None, Blocked, "", "10_undo",  \
-      "Letze Glättung zurücknehmen", "", "", "")                                                   \
+    X(Undo, Toolundo, kTopicUndo, Undo1, kTopicUndo, ToolundoClick, HelpOnly, None, Blocked,       \
+      "Ctrl+Z", "10_undo", "Letze Glättung zurücknehmen", "", "Rückgängig", "Undo")                \
+    X(Redo, None, 0, Redo1, 0, ToolRedoClick, HelpOnly, None, Blocked, "Ctrl+Shift+Z;Ctrl+Y", "",  \
+      "", "", "Wiederholen", "Redo")                                                               \
     X(ZoomWindow, ToolZoom, kTopicZoom, Zoom1, 0, ToolZoomClick, EnabledThenHelp, ToolZoom, Free,  \
       "", "04_zoom", "Zoom", "Zoom", "", "")                                                       \
     X(Rectangle, ToolRec, kTopicRectangle, Rechteck1, kTopicRectangle, ToolRecClick, HelpOnly,     \

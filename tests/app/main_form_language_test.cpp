@@ -61,7 +61,7 @@ TEST_F(MainFormLanguageTest, FirstRunOpensMaximisedInEnglish) {
     EXPECT_FALSE(Form->ToolDe->isChecked());
     EXPECT_EQ(Form->ToolHelp->toolTip(),
               "Context-sensitive help\r\n(click on the item you want more information about)");
-    EXPECT_EQ(Form->ToolOpen->toolTip(), "Open image file");
+    EXPECT_EQ(Form->ToolOpen->toolTip(), "Open image file (F2)");
     EXPECT_EQ(Form->ToolLoadFilter->toolTip(), "Open filter ");
     EXPECT_EQ(Form->TrackKontrast->toolTip(), "Contrast");
     EXPECT_EQ(Form->Image1->property("Hint").toString(), "Double click to apply");
@@ -172,7 +172,7 @@ TEST_F(MainFormLanguageTest, WrittenSettingsAreReadBack) {
     EXPECT_EQ(Form->LanguageState().Language, 1);
     EXPECT_TRUE(Form->ToolDe->isChecked()) << "the language replaces the stored button states";
     EXPECT_FALSE(Form->Toolgb->isChecked());
-    EXPECT_EQ(Form->ToolOpen->toolTip(), "Bild öffnen");
+    EXPECT_EQ(Form->ToolOpen->toolTip(), "Bild öffnen (F2)");
     // The language bar stored leftmost comes first in the strip.
     Form->layout()->activate();
     EXPECT_LT(Form->ToolLanguage->x(), Form->ToolBar->x());
@@ -188,7 +188,7 @@ TEST_F(MainFormLanguageTest, ANegativeFormVersionReadsNothing) {
     ShowForm();
     EXPECT_EQ(Form->LanguageState().Language, 0);
     EXPECT_EQ(Form->LanguageState().LanguageTable, nullptr);
-    EXPECT_EQ(Form->ToolOpen->toolTip(), "Bild öffnen");
+    EXPECT_EQ(Form->ToolOpen->toolTip(), "Bild öffnen (F2)");
     EXPECT_EQ(Form->File1->title(), "&Datei");
 }
 
@@ -196,7 +196,7 @@ TEST_F(MainFormLanguageTest, AnOddLanguageSelectsGermanAndKeepsTheButtons) {
     WriteSettingsText("[TForm1]\nToolgb_Down=True\nToolDe_Down=True\n[Prefs]\nLang=7\n");
     ShowForm();
     EXPECT_EQ(Form->LanguageState().Language, 7);
-    EXPECT_EQ(Form->ToolOpen->toolTip(), "Bild öffnen");
+    EXPECT_EQ(Form->ToolOpen->toolTip(), "Bild öffnen (F2)");
     EXPECT_TRUE(Form->ToolDe->isChecked());
     EXPECT_TRUE(Form->Toolgb->isChecked());
 }

@@ -415,3 +415,33 @@ TEST_F(MainFormSpectrumTest, HelpBaseReadAtStartIsWrittenBack) {
 }
 
 } // namespace
+
+TEST_F(MainFormSpectrumTest, RedoRepeatsWhatUndoTookBackFromTheEditMenuAndItsKeys) {
+    OpenSpectrum(40, 40, 4);
+    Form->Shape->SetMark(TMarkRect{5, 5, 12, 12});
+    Form->ToolStempel->click();
+    const size_t entries = Protokol->EntryCount();
+    ASSERT_GT(entries, 0u);
+    const TSpectrumStore smoothed = Store;
+    EXPECT_FALSE(Form->Redo1->isEnabled()) << "nothing undone yet";
+    ASSERT_TRUE(Form->Undo1->isEnabled()) << "the menu item follows the Undo button";
+    Form->Undo1->trigger();
+    EXPECT_EQ(Protokol->EntryCount(), 0u);
+    ASSERT_TRUE(Form->Redo1->isEnabled());
+    Form->Redo1->trigger();
+    EXPECT_EQ(Protokol->EntryCount(), entries);
+    // Smoothed again from the restored values: equal up to the restoration's rounding.
+    for (int p = 0; p < 3; ++p)
+        for (size_t i = 0; i < Store.Planes[p].size(); ++i)
+            ASSERT_NEAR(Store.Planes[p][i], smoothed.Planes[p][i],
+                        1e-4f * (1.0f + std::abs(smoothed.Planes[p][i])));
+    EXPECT_FALSE(Form->Redo1->isEnabled());
+
+    // The standard keys sit beside the designed ones.
+    EXPECT_TRUE(Form->Undo1->shortcuts().contains(QKeySequence("Ctrl+Z")));
+    EXPECT_TRUE(Form->Redo1->shortcuts().contains(QKeySequence("Ctrl+Shift+Z")));
+    EXPECT_TRUE(Form->Redo1->shortcuts().contains(QKeySequence("Ctrl+Y")));
+    EXPECT_TRUE(Form->Open1->shortcuts().contains(QKeySequence(Qt::Key_F2)));
+    EXPECT_TRUE(Form->Open1->shortcuts().contains(QKeySequence("Ctrl+O")));
+    EXPECT_TRUE(Form->Beenden1->shortcuts().contains(QKeySequence("Ctrl+Q")));
+}

@@ -15,10 +15,10 @@ namespace {
 using C = TControlId;
 
 const std::set<TControlId> kMirroredMenuItems{
-    C::Open1,       C::Save1,          C::Copy1,       C::Paste1,
-    C::Transform1,  C::Bereichgltten1, C::Zoom1,       C::Rechteck1,
-    C::Kreis1,      C::ApplyFilter1,   C::Batchrun1,   C::Filteransehen1,
-    C::OpenFilter1, C::SaveFilter1,    C::FindScreen1, C::Contexthelp1};
+    C::Open1,          C::Save1,          C::Copy1,       C::Paste1,      C::Transform1,
+    C::Bereichgltten1, C::Zoom1,          C::Rechteck1,   C::Kreis1,      C::ApplyFilter1,
+    C::Batchrun1,      C::Filteransehen1, C::OpenFilter1, C::SaveFilter1, C::FindScreen1,
+    C::Contexthelp1,   C::Undo1};
 
 TControlStates AllSetTo(bool enabled, bool visible) {
     TControlStates s;
@@ -148,9 +148,9 @@ TEST(CommandState, RightAfterStart) {
 TEST(CommandState, DesignedStatesOfTheToolBar) {
     const TControlStates d = DesignedControlStates();
     const std::set<std::string> disabled{
-        "ToolSave",       "ToolCopy",    "Toolundo",      "ToolRec",      "ToolElipse",
-        "ToolStempel",    "ToolResize",  "Toolapply",     "ToolBatchrun", "ToolFilter",
-        "ToolSaveFilter", "ToolCompare", "ToolFindScreen"};
+        "ToolSave",       "ToolCopy",    "Toolundo",       "ToolRec",      "ToolElipse",
+        "ToolStempel",    "ToolResize",  "Toolapply",      "ToolBatchrun", "ToolFilter",
+        "ToolSaveFilter", "ToolCompare", "ToolFindScreen", "Redo1"};
     for (size_t i = 0; i < kControlCount; ++i) {
         const std::string name(ControlName(TControlId(i)));
         EXPECT_EQ(d.Enabled[i], disabled.count(name) == 0) << name;
@@ -345,7 +345,7 @@ TEST(CommandTable, BusyRuleKeysAndTheComparison) {
     EXPECT_TRUE(BlockedWhileBusy(TCommand::FindScreen));
     EXPECT_FALSE(BlockedWhileBusy(TCommand::ContextHelp));
 
-    EXPECT_EQ(CommandTexts(TCommand::OpenImage).Key, "F2");
+    EXPECT_EQ(CommandTexts(TCommand::OpenImage).Key, "F2;Ctrl+O");
     EXPECT_EQ(CommandTexts(TCommand::Compare).Key, "F8");
     EXPECT_EQ(CommandOfControl(C::FindScreen1), TCommand::FindScreen);
     EXPECT_EQ(CommandOfControl(C::ToolMirror), std::nullopt);

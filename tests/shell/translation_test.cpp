@@ -169,7 +169,7 @@ TEST(TranslateComponents, FileMenuInEnglish) {
     EXPECT_EQ(w.CaptionOf("Schlieen1"), "Close");
     EXPECT_EQ(w.CaptionOf("Beenden1"), "Quit");
     EXPECT_EQ(w.CaptionOf("Edit1"), "&Edit");
-    EXPECT_EQ(w.CaptionOf("Paste1"), "Insert");
+    EXPECT_EQ(w.CaptionOf("Paste1"), "Paste");
     EXPECT_EQ(w.CaptionOf("Advanced1"), "&Advanced");
     EXPECT_EQ(w.CaptionOf("Filteransehen1"), "View filter");
     EXPECT_EQ(w.CaptionOf("Help1"), "&Help");
