@@ -357,7 +357,7 @@ private:
     struct TBatchRun;
     void StartBatch(const QStringList& sources, const QString& target);
     void BatchFileStarted(size_t index, size_t count, const QString& name);
-    void BatchFileFailed(const QString& name, const QString& reason);
+    void BatchFileFailed(const QString& name, const TMessage& reason);
     void EndBatch(const TBatchSummary& summary);
     // Cancels a running batch and waits for its current file (closing down).
     void StopBatch();
@@ -390,7 +390,7 @@ private:
     QRect NormalPlacement() const;
     void FilterListChanged();
     void ShowBeforeFilter(bool before);
-    void ReportError(const std::string& message);
+    void ReportError(const TMessage& message);
     // The texts the tables do not hold, in the current language.
     void TranslateOtherTexts();
 };

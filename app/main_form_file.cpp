@@ -123,7 +123,7 @@ void TForm1::ToolPasteClick(QObject* sender) {
     if (!PassesGuard(TCommand::Paste, sender)) return;
     if (!ConfirmReplaceImage()) return;
     const QImage picture = QApplication::clipboard()->image();
-    if (picture.isNull()) throw Exception("Format der Zwischenablage wird nicht unterstützt");
+    if (picture.isNull()) throw Exception(TMessage{TMessageId::ClipboardFormat, {}, nullptr});
     Image1->Picture = FromQImage(picture);
     InitializeImage();
     SetTitle(LangText("PixmendUntitled.bmp"));

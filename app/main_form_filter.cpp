@@ -174,12 +174,11 @@ void TForm1::StartBatch(const QStringList& sources, const QString& target) {
             run_.LastSource = file.Source;
             run_.HasImage = true;
         }
-        void FileFailed(size_t, size_t, const TBatchFile& file,
-                        const std::string& reason) override {
+        void FileFailed(size_t, size_t, const TBatchFile& file, const TMessage& reason) override {
             QMetaObject::invokeMethod(
                 form_,
-                [form = form_, name = FileName(file.Source), why = QString::fromStdString(reason)] {
-                    form->BatchFileFailed(name, why);
+                [form = form_, name = FileName(file.Source), reason] {
+                    form->BatchFileFailed(name, reason);
                 },
                 Qt::QueuedConnection);
         }
@@ -204,7 +203,7 @@ void TForm1::StartBatch(const QStringList& sources, const QString& target) {
             // Nothing of a file escapes the runner; a thread that could not
             // even start its work still ends the run in the window.
             summary.NotStarted = run->Files.size();
-            relay.FileFailed(0, run->Files.size(), run->Files.front(), e.what());
+            relay.FileFailed(0, run->Files.size(), run->Files.front(), MessageOf(e));
         }
         QMetaObject::invokeMethod(
             this, [this, summary] { EndBatch(summary); }, Qt::QueuedConnection);
@@ -218,12 +217,10 @@ void TForm1::BatchFileStarted(size_t index, size_t count, const QString& name) {
     d->BatchProgress->setLabelText(LangText("BatchFile").arg(index + 1).arg(count).arg(name));
 }
 
-void TForm1::BatchFileFailed(const QString& name, const QString& reason) {
-    // The engine's reasons are German; the summary speaks the interface language.
+void TForm1::BatchFileFailed(const QString& name, const TMessage& reason) {
     if (d->Batch)
         d->Batch->Failures.append(
-            name + ": " +
-            QString::fromStdString(MessageText(d->LanguageState.Language, reason.toStdString())));
+            name + ": " + QString::fromStdString(MessageText(d->LanguageState.Language, reason)));
 }
 
 void TForm1::EndBatch(const TBatchSummary& summary) {

@@ -80,6 +80,6 @@ void TForm1::BCheckWaterClick(QObject* sender) {
         measure = WatermarkMeasure(Store, sign);
     }
     dialogs_.ShowInformation(
-        this, QString::fromStdString(MessageText(
-                  d->LanguageState.Language, WatermarkResultText(measure, DecimalSeparator()))));
+        this, QString::fromStdString(MessageText(d->LanguageState.Language,
+                                                 WatermarkResult(measure, DecimalSeparator()))));
 }

@@ -108,16 +108,6 @@ bool quiet = false;
 bool StartsWith(const std::string& s, const std::string& prefix) {
     return s.rfind(prefix, 0) == 0;
 }
-bool EndsWith(const std::string& s, const std::string& suffix) {
-    return s.size() >= suffix.size() &&
-           s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
-std::string Replaced(std::string text, const std::string& what, const std::string& with) {
-    for (size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += with.size())
-        text.replace(at, what.size(), with);
-    return text;
-}
 
 std::string LowerExtension(const std::string& fileName) {
     const auto slash = fileName.find_last_of('/');
@@ -150,93 +140,48 @@ std::string CreateReason(const std::string& fileName) {
 }
 } // namespace
 
-TFileMessage EnglishMessage(const std::string& message, const std::string& fileName) {
-    static const std::string open = " kann nicht geöffnet werden",
-                             create = " kann nicht erstellt werden";
-    if (StartsWith(message, "Datei ") && EndsWith(message, open)) {
-        const std::string named = message.substr(6, message.size() - 6 - open.size());
-        return {named, "cannot open (" + OpenReason(named) + ")"};
-    }
-    if (StartsWith(message, "Datei ") && EndsWith(message, create)) {
-        const std::string named = message.substr(6, message.size() - 6 - create.size());
-        return {named, "cannot write (" + CreateReason(named) + ")"};
-    }
-    static const std::string tooLarge = " ist zu groß für eine Filterdatei";
-    if (StartsWith(message, "Datei ") && EndsWith(message, tooLarge))
-        return {message.substr(6, message.size() - 6 - tooLarge.size()),
-                "too large for a filter file"};
-    static const std::string noExtension = " hat keine Erweiterung";
-    if (StartsWith(message, "Der Dateiname ") && EndsWith(message, noExtension))
-        return {
-            message.substr(14, message.size() - 14 - noExtension.size()),
-            "has no extension; images are read from .bmp, .jpg, .jpeg, .png, .tif and .tiff files"};
-    // An entry of a filter that could not be applied: its line, then its own error.
-    if (StartsWith(message, "Filterzeile ")) {
-        const size_t colon = message.find(": ");
-        if (colon != std::string::npos) {
-            TFileMessage inner = EnglishMessage(message.substr(colon + 2), fileName);
-            inner.Text = "filter line " + message.substr(12, colon - 12) + ": " + inner.Text;
-            return inner;
-        }
-    }
-    std::string text = message;
-    if (message == "Bitmap ist ungültig" || StartsWith(message, "Bitmap ist ungültig (")) {
+namespace {
+// What only the tool can add to a message: why a file cannot be opened or
+// written, and what kind of picture the file's name promised.
+std::vector<std::string> ToolArgs(const TMessage& message, const std::string& fileName) {
+    switch (message.Id) {
+    case TMessageId::CannotOpen:
+        return {OpenReason(message.Args.at(0))};
+    case TMessageId::CannotCreate:
+        return {CreateReason(message.Args.at(0))};
+    case TMessageId::CodecError:
+        return {JpegMessageText(std::atoi(message.Args.at(0).c_str()))};
+    case TMessageId::InvalidPicture:
+    case TMessageId::InvalidPictureSaid: {
         const std::string ext = LowerExtension(fileName);
-        text = ext == "png" ? "not a valid PNG image"
-               : ext == "tif" || ext == "tiff"
-                   ? "not a valid TIFF image (damaged, or a compression we cannot read)"
-                   : "not a valid bitmap";
-        // What the decoding library said, when it said something.
-        if (message.size() > std::strlen("Bitmap ist ungültig"))
-            text += "; the decoder said: " +
-                    message.substr(std::strlen("Bitmap ist ungültig ("),
-                                   message.size() - std::strlen("Bitmap ist ungültig (") - 1);
-    } else if (StartsWith(message, "JPEG-Fehler #")) {
-        text = "not a valid JPEG file: " + JpegMessageText(std::atoi(message.c_str() + 13));
-    } else if (StartsWith(message, "Das Bild hat zu viele Pixel: ")) {
-        // "W × H, mehr als N"
-        const std::string rest = message.substr(std::strlen("Das Bild hat zu viele Pixel: "));
-        const size_t more = rest.find(", mehr als ");
-        text = "too many pixels: " + Replaced(rest.substr(0, more), "×", "x") +
-               " is more than the largest image we read (" +
-               (more == std::string::npos ? std::string("?") : rest.substr(more + 11)) + " pixels)";
-    } else if (StartsWith(message, "Die Datei ist zu kurz: sie gibt ")) {
-        // "sie gibt W × H Pixel an, mehr als ihre N Byte enthalten können"
-        const std::string rest = message.substr(std::strlen("Die Datei ist zu kurz: sie gibt "));
-        const size_t size = rest.find(" Pixel an, mehr als ihre ");
-        const std::string bytes = size == std::string::npos ? "" : rest.substr(size + 25);
-        text = "the file is cut short: it declares " + Replaced(rest.substr(0, size), "×", "x") +
-               " pixels, more than its " + bytes.substr(0, bytes.find(' ')) + " bytes can hold";
-    } else if (StartsWith(message, "Unbekannte Bilddateierweiterung (")) {
-        text = "unknown image file extension " +
-               message.substr(std::strlen("Unbekannte Bilddateierweiterung ")) +
-               "; use .bmp, .jpg, .jpeg, .png, .tif or .tiff";
-    } else if (EndsWith(message, "' ist kein gültiger Integerwert")) {
-        text = message.substr(0, message.size() - std::strlen("' ist kein gültiger Integerwert")) +
-               "' is not a valid whole number";
-    } else if (StartsWith(message, "Listenindex überschreitet das Maximum (")) {
-        text = "list index out of range " + message.substr(message.find('('));
-    } else if (message == "Ungültige Gleitkommaoperation") {
-        text = "invalid floating-point operation";
-    } else if (StartsWith(message, "Die neue Bildgröße ") && EndsWith(message, " ist zu groß")) {
-        const size_t head = std::strlen("Die neue Bildgröße "), tail = std::strlen(" ist zu groß");
-        text = "the new image size " + message.substr(head, message.size() - head - tail) +
-               " is too large";
-    } else if (StartsWith(message, "Prime factor for FFT length too large")) {
-        // The transform names the side and the largest size that works.
-        const size_t detail = message.find(" The image is ");
-        text =
-            detail != std::string::npos
-                ? "a side of this length cannot be transformed: the image is" +
-                      message.substr(detail + std::strlen(" The image is"))
-                : "a side of this length cannot be transformed (2n-1 has too large a prime factor)";
+        return {ext == "png" ? "PNG image"
+                : ext == "tif" || ext == "tiff"
+                    ? "TIFF image (damaged, or a compression we cannot read)"
+                    : "bitmap"};
     }
+    default:
+        return {};
+    }
+}
+
+// The file a message is about: the innermost one that names its own.
+const std::string* NamedFile(const TMessage& message) {
+    if (message.Cause)
+        if (const std::string* inner = NamedFile(*message.Cause)) return inner;
+    return MessageNamesFile(message.Id) ? &message.Args.at(0) : nullptr;
+}
+} // namespace
+
+TFileMessage ToolMessage(const TMessage& message, const std::string& fileName) {
+    const std::string* named = NamedFile(message);
+    const std::string file = named ? *named : fileName;
+    std::string text = RenderMessage(message, TMessageForm::Tool,
+                                     [&](const TMessage& m) { return ToolArgs(m, fileName); });
     for (auto& ch : text)
         if (ch == '\n' || ch == '\r') ch = ' ';
     // Messages that start with the file's own name already say which file.
-    if (!fileName.empty() && StartsWith(text, fileName + ": "))
-        text = text.substr(fileName.size() + 2);
-    return {fileName, text};
+    if (!file.empty() && StartsWith(text, file + ": ")) text = text.substr(file.size() + 2);
+    return {file, text};
 }
 
 void SetQuiet(bool q) {
@@ -571,7 +516,7 @@ void TCliReport::Open(const std::optional<std::string>& fileName) {
     name_ = *fileName;
     fd_ = ::open(name_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
     if (fd_ < 0) {
-        const TFileMessage m = EnglishMessage("Datei " + name_ + " kann nicht erstellt werden");
+        const TFileMessage m = ToolMessage(CannotCreateMessage(name_));
         throw EFileFailure(m.File, m.Text);
     }
 }
@@ -679,16 +624,19 @@ void TCliBatchLines::FileDone(size_t index, size_t count, const TBatchFile& file
     // The note may write the file's further outputs (descreen saves the
     // filter there), so it is asked for even when nothing is printed, and
     // the report line waits for it.
-    std::string note, failure;
+    std::string note;
+    std::optional<TMessage> failure;
     try {
         note = Note(file, applied);
     } catch (const std::exception& e) {
-        failure = e.what();
+        failure = MessageOf(e);
     }
-    if (failure.empty()) failure = batch_.Incomplete(file);
-    if (!failure.empty()) {
+    if (!failure)
+        if (std::string missing = batch_.Incomplete(file); !missing.empty())
+            failure = PlainMessage(std::move(missing));
+    if (failure) {
         ++lateFailures_;
-        FileFailed(index, count, file, failure);
+        FileFailed(index, count, file, *failure);
         return;
     }
     (void)image;
@@ -702,9 +650,9 @@ void TCliBatchLines::FileDone(size_t index, size_t count, const TBatchFile& file
 }
 
 void TCliBatchLines::FileFailed(size_t index, size_t, const TBatchFile& file,
-                                const std::string& reason) {
+                                const TMessage& reason) {
     ClearProgress();
-    const TFileMessage m = EnglishMessage(reason, file.Source);
+    const TFileMessage m = ToolMessage(reason, file.Source);
     batch_.Report()->Line(file, "failed", m.File == file.Source ? m.Text : m.File + ": " + m.Text,
                           Seconds(index));
     std::fprintf(stderr, "pixmend-cli: %s: %s\n", m.File.c_str(), m.Text.c_str());

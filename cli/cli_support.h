@@ -43,14 +43,14 @@ private:
     std::string file_;
 };
 
-// The engine's messages speak the window's language; the tool speaks English.
-// Returns the file a message is about (the given one, or the one the message
-// names) and the English text without that name, on one line.
+// The tool speaks its own English. Returns the file a message is about (the
+// one the message names, or else the given one) and the tool's wording
+// without that name, on one line.
 struct TFileMessage {
     std::string File;
     std::string Text;
 };
-TFileMessage EnglishMessage(const std::string& message, const std::string& fileName = {});
+TFileMessage ToolMessage(const TMessage& message, const std::string& fileName = {});
 
 // Runs fn; an error of the engine becomes an EFileFailure naming the file.
 template <typename F>
@@ -64,7 +64,7 @@ decltype(auto) ForFile(const std::string& fileName, F&& fn) {
     } catch (const EFilterLineError& e) {
         throw EFileFailure(e.File(), "line " + std::to_string(e.Line()) + ": " + e.EnglishReason());
     } catch (const Exception& e) {
-        const TFileMessage m = EnglishMessage(e.what(), fileName);
+        const TFileMessage m = ToolMessage(e.Message(), fileName);
         throw EFileFailure(m.File, m.Text);
     }
 }
@@ -182,7 +182,7 @@ public:
     void FileStarted(size_t index, size_t, const TBatchFile&) override;
     void FileDone(size_t, size_t, const TBatchFile& file, const TBitmap24&,
                   const TFilterList& applied) override;
-    void FileFailed(size_t, size_t, const TBatchFile& file, const std::string& reason) override;
+    void FileFailed(size_t, size_t, const TBatchFile& file, const TMessage& reason) override;
     void Cancelled(size_t, size_t) override {}
     bool WantsImages() const override { return false; }
     void ClearProgress();

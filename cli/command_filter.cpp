@@ -81,7 +81,7 @@ int RunShow(const TArgs& args) {
                         Number(e.y2).c_str(), line.c_str());
         } catch (const EConvertError& e) {
             // Applying the filter would stop at this line.
-            std::printf("%zu: unreadable (%s) | %s\n", i + 1, EnglishMessage(e.what()).Text.c_str(),
+            std::printf("%zu: unreadable (%s) | %s\n", i + 1, ToolMessage(e.Message()).Text.c_str(),
                         line.c_str());
             status = 1;
         }
@@ -127,7 +127,7 @@ void AppendToFilterFile(const std::string& path, const std::vector<std::string>&
                 path +
                 " holds a NUL byte; lines after it would never be read, so nothing was added");
         if (existing.EntryCount() + lines.size() > kMaxFilterLines)
-            throw EFileError("Datei " + path + " ist zu groß für eine Filterdatei");
+            throw EFileError(TMessage{TMessageId::FilterFileTooLarge, {path}, nullptr});
         if (!text.empty() && text.back() != '\r' && text.back() != '\n') text += "\r\n";
     }
     for (const auto& line : lines) text += line + "\r\n";

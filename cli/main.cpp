@@ -107,7 +107,7 @@ int main(int argc, char** argv) {
     } catch (const EFileFailure& e) {
         std::fprintf(stderr, "pixmend-cli: %s: %s\n", e.File().c_str(), e.what());
     } catch (const std::exception& e) {
-        const TFileMessage m = EnglishMessage(e.what());
+        const TFileMessage m = ToolMessage(MessageOf(e));
         if (m.File.empty())
             std::fprintf(stderr, "pixmend-cli: %s\n", m.Text.c_str());
         else

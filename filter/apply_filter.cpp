@@ -44,7 +44,7 @@ void ApplyFilterEntries(TSpectrumStore& store, const TFilterList& filter, IProgr
                                progress);
             }
         } catch (const Exception& e) {
-            throw EFilterEntryError(i + 1, e.what());
+            throw EFilterEntryError(i + 1, e.Message());
         }
     }
 }

@@ -22,7 +22,7 @@
 // counted from 1, for callers that can point the user to it.
 class EFilterEntryError : public Exception {
 public:
-    EFilterEntryError(size_t line, const std::string& message) : Exception(message), Line(line) {}
+    EFilterEntryError(size_t line, const TMessage& message) : Exception(message), Line(line) {}
     size_t Line;
 };
 

@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 #include <new>
+#include <optional>
 
 #include <sys/stat.h>
 
@@ -110,10 +111,11 @@ TBatchSummary RunBatch(const std::vector<TBatchFile>& files, const TFileWork& wo
             if (i >= count) return;
             ++started;
             const TBatchFile& file = files[i];
-            std::string error = file.Error;
+            std::optional<TMessage> error;
+            if (!file.Error.empty()) error = PlainMessage(file.Error);
             TBitmap24 image;
             TFilterList applied;
-            if (error.empty()) {
+            if (!error) {
                 {
                     const std::lock_guard<std::mutex> lock(reporting);
                     if (events) events->FileStarted(i, count, file);
@@ -135,25 +137,25 @@ TBatchSummary RunBatch(const std::vector<TBatchFile>& files, const TFileWork& wo
                         image = RenderStore(store, true, 0);
                         images.Write(file.Target, image);
                     }
-                } catch (const std::bad_alloc&) {
-                    error = "not enough memory";
                 } catch (const EFilterEntryError& e) {
-                    error = "Filterzeile " + std::to_string(e.Line) + ": " + e.what();
+                    error =
+                        MessageAbout(TMessageId::FilterLine, {std::to_string(e.Line)}, e.Message());
                 } catch (const std::exception& e) {
-                    error = e.what();
-                    if (error.empty()) error = "unknown error";
+                    error = MessageOf(e);
+                    if (error->Id == TMessageId::Text && error->Args[0].empty())
+                        error = TMessage{TMessageId::UnknownError, {}, nullptr};
                 }
                 // The store of a failed file may be half-way; release it.
-                if (!error.empty()) store = TSpectrumStore{};
+                if (error) store = TSpectrumStore{};
             }
             const std::lock_guard<std::mutex> lock(reporting);
-            if (error.empty()) {
+            if (!error) {
                 ++summary.Written;
                 if (events) events->FileDone(i, count, file, image, applied);
             } else {
                 ++summary.Failed;
                 if (options.StopAtFailure) stopped = true;
-                if (events) events->FileFailed(i, count, file, error);
+                if (events) events->FileFailed(i, count, file, *error);
             }
         }
     };

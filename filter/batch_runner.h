@@ -18,7 +18,8 @@
 struct TBatchFile {
     std::string Source;
     std::string Target;
-    // Why the file cannot be processed; set before the run to skip it.
+    // Why the file cannot be processed, in the tool's English (only the tool
+    // plans files that can clash); set before the run to skip it.
     std::string Error;
     // The earlier entry of the list that names the same file (the same path,
     // or the same file through a link): it is processed once, there.
@@ -58,7 +59,7 @@ public:
     virtual void FileDone(size_t index, size_t count, const TBatchFile& file,
                           const TBitmap24& image, const TFilterList& applied) = 0;
     virtual void FileFailed(size_t index, size_t count, const TBatchFile& file,
-                            const std::string& reason) = 0;
+                            const TMessage& reason) = 0;
     // The cancel flag stopped the run before `notStarted` files began.
     virtual void Cancelled(size_t notStarted, size_t count) = 0;
     // Whether FileDone wants the image that was written; a host that only

@@ -167,7 +167,7 @@ int32_t ResizeKind(const std::string& value) {
     if (i < digits.size() && (digits[i] == '+' || digits[i] == '-')) ++i;
     bool ok = i < digits.size();
     for (size_t k = i; k < digits.size(); ++k) ok = ok && digits[k] >= '0' && digits[k] <= '9';
-    if (!ok) throw EConvertError("'" + digits + "' ist kein gültiger Integerwert");
+    if (!ok) throw EConvertError(TMessage{TMessageId::NotAnInteger, {digits}, nullptr});
     int32_t magnitude = 0;
     std::from_chars(digits.data() + i, digits.data() + digits.size(), magnitude);
     return digits[0] == '-' ? -magnitude : magnitude;

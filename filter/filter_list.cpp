@@ -6,8 +6,8 @@
 #include <sys/stat.h>
 
 namespace {
-std::string TooLargeMessage(const std::string& path) {
-    return "Datei " + path + " ist zu groß für eine Filterdatei";
+TMessage TooLargeMessage(const std::string& path) {
+    return TMessage{TMessageId::FilterFileTooLarge, {path}, nullptr};
 }
 } // namespace
 
@@ -34,7 +34,7 @@ void TFilterList::AppendLine(std::string line) {
 
 const std::string& TFilterList::Line(size_t i) const {
     if (i >= lines_.size())
-        throw Exception("Listenindex überschreitet das Maximum (" + std::to_string(i) + ")");
+        throw Exception(TMessage{TMessageId::ListIndex, {std::to_string(i)}, nullptr});
     return lines_[i];
 }
 

@@ -105,7 +105,7 @@ int32_t RoundToInt32(double v) {
     const double r = std::nearbyint(v);
     if (!(r >= double(std::numeric_limits<int32_t>::min()) &&
           r <= double(std::numeric_limits<int32_t>::max())))
-        throw EMathError("Ungültige Gleitkommaoperation");
+        throw EMathError(TMessage{TMessageId::InvalidFloat, {}, nullptr});
     return int32_t(r);
 }
 

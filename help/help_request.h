@@ -7,8 +7,8 @@
 // The online test comes first, and guards only pages on another machine:
 // without a network address even an element without a page gets the offline
 // notice, while pages on this machine (the shipped pages, a loopback server)
-// are always shown. The two notices are the same in
-// both interface languages.
+// are always shown. The offline notice is the same in both interface
+// languages; the one for an element without a page is in the interface's.
 
 #include <cstdint>
 #include <string>
@@ -17,12 +17,10 @@
 inline constexpr const char* kOfflineNotice =
     "Sorry, you are not online.\nFor accessing the helpsystem\nyou have to be connected to the "
     "internet.";
-// The notice for an element without a help page.
-inline constexpr const char* kNoHelpNotice = "für dieses Element ist keine Hilfe verfügbar";
 
 enum class THelpAnswer : uint8_t {
     OfflineNotice, // show kOfflineNotice; the help window stays as it is
-    NoHelpNotice,  // show kNoHelpNotice
+    NoHelpNotice,  // show the notice that the element has no help page
     ShowPage,      // show (or raise) the help window and navigate to PageAddress
 };
 

@@ -58,13 +58,13 @@ TFormat FormatOf(const std::string& fileName, bool writing = false) {
     const std::string kind = LowerAscii(extension);
     if (extension.empty()) {
         if (writing) return TFormat::Bmp;
-        throw EInvalidGraphic("Der Dateiname " + fileName + " hat keine Erweiterung");
+        throw EInvalidGraphic(TMessage{TMessageId::NoExtension, {fileName}, nullptr});
     }
     if (kind == "bmp") return TFormat::Bmp;
     if (kind == "jpg" || kind == "jpeg") return TFormat::Jpeg;
     if (kind == "png") return TFormat::Png;
     if (kind == "tif" || kind == "tiff") return TFormat::Tiff;
-    throw EInvalidGraphic("Unbekannte Bilddateierweiterung (." + extension + ")");
+    throw EInvalidGraphic(TMessage{TMessageId::UnknownExtension, {extension}, nullptr});
 }
 
 // 16-bit samples to 8 bits, to the nearest (v / 257 rounded).

@@ -13,7 +13,7 @@
 namespace {
 
 [[noreturn]] void Invalid() {
-    throw EInvalidGraphic("Bitmap ist ungültig");
+    throw EInvalidGraphic(TMessage{TMessageId::InvalidPicture, {}, nullptr});
 }
 
 uint16_t U16(const uint8_t* p) {
@@ -506,13 +506,23 @@ void EncodeBitmapRows(const TRowProducer& image,
     }
 }
 
+TMessage TooManyPixelsError(uint64_t width, uint64_t height) {
+    return TMessage{
+        TMessageId::TooManyPixels,
+        {std::to_string(width), std::to_string(height), std::to_string(kMaxImagePixels)},
+        nullptr};
+}
+
+TMessage CutShortError(uint64_t width, uint64_t height, uint64_t bytes) {
+    return TMessage{TMessageId::CutShort,
+                    {std::to_string(width), std::to_string(height), std::to_string(bytes)},
+                    nullptr};
+}
+
 std::string TooManyPixelsMessage(uint64_t width, uint64_t height) {
-    return "Das Bild hat zu viele Pixel: " + std::to_string(width) + " × " +
-           std::to_string(height) + ", mehr als " + std::to_string(kMaxImagePixels);
+    return GermanText(TooManyPixelsError(width, height));
 }
 
 std::string CutShortMessage(uint64_t width, uint64_t height, uint64_t bytes) {
-    return "Die Datei ist zu kurz: sie gibt " + std::to_string(width) + " × " +
-           std::to_string(height) + " Pixel an, mehr als ihre " + std::to_string(bytes) +
-           " Byte enthalten können";
+    return GermanText(CutShortError(width, height, bytes));
 }

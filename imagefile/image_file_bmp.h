@@ -21,6 +21,7 @@
 
 #include "imagefile/image_file_source.h"
 #include "spectral/bitmap.h"
+#include "spectral/messages.h"
 
 #include <cstdint>
 #include <exception>
@@ -36,9 +37,11 @@
 // claim 100000 x 100000 pixels cost nothing.
 inline constexpr uint64_t kMaxImagePixels = uint64_t(1) << 28;
 
-// The messages of the decoders' size checks (German, as the window shows
-// them; the command-line tool words them in English): a picture larger than
+// The messages of the decoders' size checks: a picture larger than
 // kMaxImagePixels, and a file whose data cannot hold the size it declares.
+TMessage TooManyPixelsError(uint64_t width, uint64_t height);
+TMessage CutShortError(uint64_t width, uint64_t height, uint64_t bytes);
+// Their German texts.
 std::string TooManyPixelsMessage(uint64_t width, uint64_t height);
 std::string CutShortMessage(uint64_t width, uint64_t height, uint64_t bytes);
 

@@ -224,8 +224,27 @@ TOutcome RunEncoder(TEncodeJob& job) {
     return TOutcome::Ok;
 }
 
-std::string CodecMessage(int code) {
-    return "JPEG-Fehler #" + std::to_string(code);
+// The codec's own words for its message number, without the numbers it
+// would have filled in ("Not a JPEG file: starts with 0x%02x 0x%02x" gives
+// "Not a JPEG file"); empty for a number it does not know.
+std::string CodecWords(int code) {
+    jpeg_error_mgr table{};
+    jpeg_std_error(&table);
+    if (code <= 0 || code > table.last_jpeg_message || !table.jpeg_message_table[code]) return {};
+    std::string text = table.jpeg_message_table[code];
+    const size_t parameter = text.find('%');
+    if (parameter != std::string::npos) {
+        const size_t colon = text.rfind(':', parameter);
+        const size_t word = text.rfind(' ', parameter);
+        text.resize(colon != std::string::npos ? colon : (word != std::string::npos ? word : 0));
+    }
+    while (!text.empty() && (text.back() == ' ' || text.back() == ',' || text.back() == ':'))
+        text.pop_back();
+    return text;
+}
+
+TMessage CodecMessage(int code) {
+    return TMessage{TMessageId::CodecError, {std::to_string(code), CodecWords(code)}, nullptr};
 }
 
 } // namespace
@@ -268,13 +287,13 @@ void DecodeJpegRows(const uint8_t* data, size_t size, const TRowConsumer& out) {
     case TOutcome::NoMemory:
         throw std::bad_alloc();
     case TOutcome::CutShort:
-        throw EInvalidGraphic(CutShortMessage(width, height, size));
+        throw EInvalidGraphic(CutShortError(width, height, size));
     case TOutcome::TooLarge:
-        throw EInvalidGraphic(TooManyPixelsMessage(width, height));
+        throw EInvalidGraphic(TooManyPixelsError(width, height));
     case TOutcome::Unsupported:
         break;
     }
-    throw EInvalidGraphic("Bitmap ist ungültig");
+    throw EInvalidGraphic(TMessage{TMessageId::InvalidPicture, {}, nullptr});
 }
 
 TBitmap24 DecodeJpegFile(const uint8_t* data, size_t size) {

@@ -211,8 +211,8 @@ public:
 };
 
 [[noreturn]] void InvalidImage(const std::string& said) {
-    if (said.empty()) throw EInvalidGraphic("Bitmap ist ungültig");
-    throw EInvalidGraphic("Bitmap ist ungültig (" + said.substr(0, 300) + ")");
+    if (said.empty()) throw EInvalidGraphic(TMessage{TMessageId::InvalidPicture, {}, nullptr});
+    throw EInvalidGraphic(TMessage{TMessageId::InvalidPictureSaid, {said.substr(0, 300)}, nullptr});
 }
 
 bool IsPng(const char* data, size_t size) {
@@ -329,7 +329,7 @@ void RequireTiffDataForItsSize(TIFF* tiff, size_t fileSize) {
                                               : rowBytes * (height > 0 ? height - 1 : 0);
     if (stored * expansion < needed) {
         TIFFClose(tiff);
-        throw EInvalidGraphic(CutShortMessage(width, height, fileSize));
+        throw EInvalidGraphic(CutShortError(width, height, fileSize));
     }
 }
 
@@ -342,7 +342,7 @@ uint64_t CheckTiffBuffer(const char* data, size_t size, const std::string& said)
     if (!tiff) InvalidImage(said);
     RequireTiffDataForItsSize(tiff, size);
     const std::optional<uint64_t> buffer = TiffBufferOf(tiff);
-    if (!buffer) throw EInvalidGraphic("Bitmap ist ungültig");
+    if (!buffer) throw EInvalidGraphic(TMessage{TMessageId::InvalidPicture, {}, nullptr});
     return *buffer;
 }
 
@@ -353,7 +353,7 @@ QImage ReadQImage(const char* data, size_t size) {
     const TCollectMessages collect(said);
     const char* format = QtFormatOf(data, size);
     if (!format || size > size_t(std::numeric_limits<int>::max()))
-        throw EInvalidGraphic("Bitmap ist ungültig");
+        throw EInvalidGraphic(TMessage{TMessageId::InvalidPicture, {}, nullptr});
     QByteArray bytes = QByteArray::fromRawData(data, qsizetype(size));
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
@@ -363,7 +363,7 @@ QImage ReadQImage(const char* data, size_t size) {
     if (declared.isValid() &&
         uint64_t(declared.width()) * uint64_t(declared.height()) > kMaxImagePixels)
         throw EInvalidGraphic(
-            TooManyPixelsMessage(uint64_t(declared.width()), uint64_t(declared.height())));
+            TooManyPixelsError(uint64_t(declared.width()), uint64_t(declared.height())));
     const uint64_t tiffBuffer =
         std::strcmp(format, "tiff") == 0 ? CheckTiffBuffer(data, size, said) : 0;
     // Qt's image (up to 8 bytes per pixel) and ours (up to 6) exist at once.
@@ -379,7 +379,7 @@ QImage ReadQImage(const char* data, size_t size) {
     QImage image;
     if (!reader.read(&image) || image.isNull()) InvalidImage(said);
     if (uint64_t(image.width()) * uint64_t(image.height()) > kMaxImagePixels)
-        throw EInvalidGraphic("Bitmap ist ungültig");
+        throw EInvalidGraphic(TMessage{TMessageId::InvalidPicture, {}, nullptr});
     return image;
 }
 
@@ -603,13 +603,14 @@ std::string EncodeQtImageFile(const TBitmap24& bitmap, const TBitmap48& deep,
     const TCollectMessages collect(said);
     if (!deep.Empty()) RequireBitmapMemory(deep.Width, deep.Height, 8);
     const QImage qimage = ToQImageWithInfo(bitmap, deep, info);
-    if (qimage.isNull()) throw EInvalidGraphic("Bitmap ist ungültig");
+    if (qimage.isNull()) throw EInvalidGraphic(TMessage{TMessageId::InvalidPicture, {}, nullptr});
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, format);
     if (std::strcmp(format, "tiff") == 0) writer.setCompression(1); // LZW, lossless
-    if (!writer.write(qimage)) throw EInvalidGraphic("Bitmap ist ungültig");
+    if (!writer.write(qimage))
+        throw EInvalidGraphic(TMessage{TMessageId::InvalidPicture, {}, nullptr});
     std::string out(bytes.constData(), size_t(bytes.size()));
     if (!(info.DpiX > 0 && info.DpiY > 0)) {
         if (std::strcmp(format, "png") == 0) DropPngResolution(out);

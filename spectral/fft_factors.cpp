@@ -4,9 +4,6 @@
 
 #include <cmath>
 
-const char* const kFFTLengthErrorMessage =
-    "Prime factor for FFT length too large. Change value for cMaxPrimeFactor in FFTs unit";
-
 std::vector<int32_t> FactorizeLength(int32_t n) {
     static constexpr int32_t kRadices[] = {2, 3, 4, 5, 8, 10};
     std::vector<int32_t> f;
@@ -45,5 +42,6 @@ std::vector<int32_t> FactorizeLength(int32_t n) {
 
 void CheckFFTLength(int32_t n) {
     if (n <= 0) return;
-    if (FactorizeLength(n).front() > cMaxPrimeFactor) throw EMathError(kFFTLengthErrorMessage);
+    if (FactorizeLength(n).front() > cMaxPrimeFactor)
+        throw EMathError(TMessage{TMessageId::FFTLength, {}, nullptr});
 }

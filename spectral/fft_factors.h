@@ -25,9 +25,6 @@ constexpr float R8 = 0.70710677f;   // 1/sqrt(2)
 // the largest prime first.
 std::vector<int32_t> FactorizeLength(int32_t n);
 
-// The message of the transform-length error, raised as EMathError.
-extern const char* const kFFTLengthErrorMessage;
-
-// Throws EMathError when n cannot be transformed (its first stage factor is
+// Throws EMathError (TMessageId::FFTLength) when n cannot be transformed (its first stage factor is
 // above cMaxPrimeFactor). n <= 0 is accepted.
 void CheckFFTLength(int32_t n);

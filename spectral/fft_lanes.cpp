@@ -93,7 +93,8 @@ std::unique_ptr<TFFTPlan> TFFTPlan::AccurateComplex(int32_t n) {
 
 TFFTPlan::TFFTPlan(int32_t realLength, int32_t n, bool accurate) : L_(realLength), n_(n) {
     factors_ = FactorizeLength(n_);
-    if (factors_.front() > cMaxPrimeFactor) throw EMathError(kFFTLengthErrorMessage);
+    if (factors_.front() > cMaxPrimeFactor)
+        throw EMathError(TMessage{TMessageId::FFTLength, {}, nullptr});
     const int m = int(factors_.size());
     largest_ = 0;
     for (int32_t f : factors_) largest_ = std::max(largest_, f);

@@ -18,12 +18,12 @@
 #include <unistd.h>
 #include <utility>
 
-std::string CannotOpenMessage(const std::string& fileName) {
-    return "Datei " + fileName + " kann nicht geöffnet werden";
+TMessage CannotOpenMessage(const std::string& fileName) {
+    return TMessage{TMessageId::CannotOpen, {fileName}, nullptr};
 }
 
-std::string CannotCreateMessage(const std::string& fileName) {
-    return "Datei " + fileName + " kann nicht erstellt werden";
+TMessage CannotCreateMessage(const std::string& fileName) {
+    return TMessage{TMessageId::CannotCreate, {fileName}, nullptr};
 }
 
 std::string ReadWholeFile(const std::string& fileName, size_t maxBytes) {
@@ -203,7 +203,7 @@ std::string FolderOf(const std::string& path) {
 
 } // namespace
 
-TTempFile::TTempFile(const std::string& folder, const std::string& failMessage) {
+TTempFile::TTempFile(const std::string& folder, const TMessage& failMessage) {
     InstallSignalCleanup();
     const std::string stem =
         folder + kTempPrefix + HostTag() + "-" + std::to_string(::getpid()) + "-";
@@ -280,7 +280,7 @@ TAtomicFileWriter::TAtomicFileWriter(std::string fileName) : fileName_(std::move
     // for what it is, since a replaced node is a harm the user cannot see.
     if (exists_ && S_ISDIR(old.st_mode)) throw EFileError(CannotCreateMessage(fileName_));
     if (exists_ && !S_ISREG(old.st_mode))
-        throw EFileError(fileName_ + " is not a regular file and is not replaced");
+        throw EFileError(TMessage{TMessageId::NotReplaced, {fileName_}, nullptr});
     const std::string folder = FolderOf(target_);
     RemoveStaleTempFiles(folder);
     temp_.emplace(folder, CannotCreateMessage(fileName_));

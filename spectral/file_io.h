@@ -12,6 +12,8 @@
 // by several machines keeps the files of the others, whose processes cannot
 // be asked about here.
 
+#include "spectral/messages.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -31,9 +33,9 @@ std::string ReadWholeFile(const std::string& fileName, size_t maxBytes = size_t(
 // those of a plain creation.
 void WriteFileAtomically(const std::string& fileName, std::string_view bytes);
 
-// The standard message texts, with the name filled in.
-std::string CannotOpenMessage(const std::string& fileName);
-std::string CannotCreateMessage(const std::string& fileName);
+// The standard messages, with the name filled in.
+TMessage CannotOpenMessage(const std::string& fileName);
+TMessage CannotCreateMessage(const std::string& fileName);
 
 // A temporary file ".pixmend-HOST-PID-XXXXXX" in a folder, created empty with the
 // permissions of a plain creation and registered for removal on SIGINT and
@@ -42,7 +44,7 @@ class TTempFile {
 public:
     // folder is empty or ends in '/'. Throws EFileError with failMessage when
     // no file can be created there.
-    TTempFile(const std::string& folder, const std::string& failMessage);
+    TTempFile(const std::string& folder, const TMessage& failMessage);
     ~TTempFile();
     TTempFile(const TTempFile&) = delete;
     TTempFile& operator=(const TTempFile&) = delete;

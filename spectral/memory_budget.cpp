@@ -82,15 +82,16 @@ std::string MemoryText(uint64_t bytes, int extraDecimals) {
 namespace {
 // The need and what is there, rounded up, with as many decimals as it takes
 // for the two to read differently.
-std::string BudgetMessage(const std::string& what, uint64_t needed, uint64_t available,
-                          bool limitSet) {
+TMessage BudgetMessage(const std::string& what, uint64_t needed, uint64_t available,
+                       bool limitSet) {
     std::string need = MemoryText(needed), have = MemoryText(available);
     for (int extra = 1; need == have && extra <= 3; ++extra) {
         need = MemoryText(needed, extra);
         have = MemoryText(available, extra);
     }
-    return what + " needs " + need + " of memory, more than the " + have +
-           (limitSet ? " allowed" : " available");
+    return TMessage{limitSet ? TMessageId::MemoryNeededAllowed : TMessageId::MemoryNeeded,
+                    {what, need, have},
+                    nullptr};
 }
 } // namespace
 

@@ -78,8 +78,9 @@ TResizeOutcome ResizeSpectrum(TSpectrumStore& store, int32_t value, int32_t mode
     const double w2 = std::nearbyint(double(W) * double(f));
     if (!(h2 >= 4.0) || !(w2 >= 4.0)) return out;
     if (h2 * w2 > double(kMaxResizeCells))
-        throw Exception("Die neue Bildgröße " + std::to_string(int64_t(w2)) + " x " +
-                        std::to_string(int64_t(h2)) + " ist zu groß");
+        throw Exception(TMessage{TMessageId::NewSizeTooLarge,
+                                 {std::to_string(int64_t(w2)), std::to_string(int64_t(h2))},
+                                 nullptr});
     const int32_t W2 = int32_t(w2), H2 = int32_t(h2);
     RequireStoreMemory(W2, H2);
 

@@ -304,8 +304,8 @@ TTransformResult TransformStore(TSpectrumStore& store, TTransformDirection direc
         return TFastTransform(store, direction, source, progress, options).Run();
     } catch (const EMathError& e) {
         // The FFT knows only a length; say which side of the image it is.
-        if (std::strcmp(e.what(), kFFTLengthErrorMessage) != 0) throw;
-        throw EMathError(TransformLengthMessage(store.Cols, store.Rows));
+        if (e.Message().Id != TMessageId::FFTLength) throw;
+        throw EMathError(TransformLengthError(store.Cols, store.Rows));
     }
 }
 
@@ -321,22 +321,27 @@ int32_t LargestFactorFor(int32_t n) {
 }
 } // namespace
 
-std::string TransformLengthMessage(int32_t cols, int32_t rows) {
-    std::string message = "Prime factor for FFT length too large.";
+TMessage TransformLengthError(int32_t cols, int32_t rows) {
+    std::string detail;
     for (const bool wide : {true, false}) {
         const int32_t n = wide ? cols : rows;
         if (n <= 0 || n > (INT32_MAX >> 1) || LargestFactorFor(n) <= cMaxPrimeFactor) continue;
         int32_t fits = n - 1;
         while (fits > 1 && LargestFactorFor(fits) > cMaxPrimeFactor) --fits;
-        message += std::string(" The image is ") + std::to_string(n) + " pixels " +
-                   (wide ? "wide" : "high") + ": its transform length " +
-                   std::to_string(2 * int64_t(n) - 1) + " has the prime factor " +
-                   std::to_string(LargestFactorFor(n)) + ", above the " +
-                   std::to_string(cMaxPrimeFactor) + " the FFT takes. The largest " +
-                   (wide ? "width" : "height") + " below it that works is " + std::to_string(fits) +
-                   " pixels; crop the image to it.";
+        detail += std::string(detail.empty() ? "" : " The image is ") + std::to_string(n) +
+                  " pixels " + (wide ? "wide" : "high") + ": its transform length " +
+                  std::to_string(2 * int64_t(n) - 1) + " has the prime factor " +
+                  std::to_string(LargestFactorFor(n)) + ", above the " +
+                  std::to_string(cMaxPrimeFactor) + " the FFT takes. The largest " +
+                  (wide ? "width" : "height") + " below it that works is " + std::to_string(fits) +
+                  " pixels; crop the image to it.";
     }
-    return message;
+    if (detail.empty()) return TMessage{TMessageId::TransformLengthUnknown, {}, nullptr};
+    return TMessage{TMessageId::TransformLength, {detail}, nullptr};
+}
+
+std::string TransformLengthMessage(int32_t cols, int32_t rows) {
+    return GermanText(TransformLengthError(cols, rows));
 }
 
 namespace {

@@ -64,7 +64,7 @@ struct TTransformOptions {
 // A run stopped through TTransformOptions::Cancel.
 class ETransformCancelled : public Exception {
 public:
-    ETransformCancelled() : Exception("Transform cancelled") {}
+    ETransformCancelled() : Exception(TMessage{TMessageId::TransformCancelled, {}, nullptr}) {}
 };
 
 // Transforms the three planes in place. In a forward run the rows are read
@@ -96,7 +96,9 @@ TTransformResult TransformStore(TSpectrumStore& store, TTransformDirection direc
 
 // The transform-length error for an image of W x H: which side is too long
 // for the FFT and the largest size below it that works, so that the user
-// can crop instead of being left with the FFT's own wording.
+// can crop instead of being left with the FFT's own wording. The second
+// gives its German text.
+TMessage TransformLengthError(int32_t cols, int32_t rows);
 std::string TransformLengthMessage(int32_t cols, int32_t rows);
 
 // The work of one exact transform of a W x H store (both passes, three

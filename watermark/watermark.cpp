@@ -61,7 +61,8 @@ private:
 
 void RequireFilledStore(const TSpectrumStore& store) {
     // Both scale factors divide by the size; an empty store has none.
-    if (store.Rows <= 0 || store.Cols <= 0) throw EMathError(kDivisionByZero);
+    if (store.Rows <= 0 || store.Cols <= 0)
+        throw EMathError(TMessage{TMessageId::DivisionByZero, {}, nullptr});
     for (const auto& plane : store.Planes)
         if (plane.size() < store.CellCount())
             throw Exception("the store's planes are smaller than its size");
@@ -229,21 +230,17 @@ TWatermarkResult EmbedWatermark(TSpectrumStore& store, const std::string& sign,
 }
 
 namespace {
-std::string WatermarkErrorText(EWatermarkError::TKind kind, int passes, double measure) {
+TMessage WatermarkErrorMessage(EWatermarkError::TKind kind, int passes, double measure) {
     if (kind == EWatermarkError::TKind::NotFinite)
-        return "the spectrum holds values that are not finite (NaN or infinity); no watermark "
-               "can be embedded in it";
-    char text[200];
-    std::snprintf(text, sizeof text,
-                  "the watermark did not take: after %d passes its measure is %.4f, too weak to "
-                  "be found (the image is too small, or its values too large, to carry it)",
-                  passes, measure);
-    return text;
+        return TMessage{TMessageId::WatermarkNotFinite, {}, nullptr};
+    char number[64];
+    std::snprintf(number, sizeof number, "%.4f", measure);
+    return TMessage{TMessageId::WatermarkTooWeak, {std::to_string(passes), number}, nullptr};
 }
 } // namespace
 
 EWatermarkError::EWatermarkError(TKind kind, int passes, double measure)
-    : Exception(WatermarkErrorText(kind, passes, measure)), Kind(kind), Passes(passes),
+    : Exception(WatermarkErrorMessage(kind, passes, measure)), Kind(kind), Passes(passes),
       Measure(measure) {}
 
 TWatermarkResult EmbedWatermarkOrFail(TSpectrumStore& store, const std::string& sign,
@@ -287,12 +284,16 @@ bool WatermarkFound(double measure) {
     return measure > 0.1;
 }
 
-std::string WatermarkResultText(double measure, char decimalSeparator) {
+TMessage WatermarkResult(double measure, char decimalSeparator) {
     // The measure is a single-precision value already; it is compared and
     // scaled in double against the decimal constants.
-    if (!WatermarkFound(measure)) return "Wasserzeichen nicht gefunden";
+    if (!WatermarkFound(measure)) return TMessage{TMessageId::WatermarkNotFound, {}, nullptr};
     char number[64];
     std::snprintf(number, sizeof number, "%8.1f", measure * 100.0);
     if (char* dot = std::strchr(number, '.')) *dot = decimalSeparator;
-    return std::string("Wasserzeichen gefunden, ") + number + " % vollst\u00e4ndig";
+    return TMessage{TMessageId::WatermarkFound, {number}, nullptr};
+}
+
+std::string WatermarkResultText(double measure, char decimalSeparator) {
+    return GermanText(WatermarkResult(measure, decimalSeparator));
 }

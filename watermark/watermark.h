@@ -103,11 +103,10 @@ double WatermarkMeasureFromProfile(const float profile[9], int32_t cols, int32_t
 // compared in double, so the single nearest 0.995 (slightly above) stops it.
 bool WatermarkEmbedded(double measure);
 
-// The check's verdict and its text: "Wasserzeichen nicht gefunden" for a
+// The check's verdict and its message: "Wasserzeichen nicht gefunden" for a
 // measure of at most 0.1, else "Wasserzeichen gefunden, %8.1f % vollständig"
-// with the measure in percent, using the given decimal separator.
+// with the measure in percent, using the given decimal separator. The text is
+// the message in German.
 bool WatermarkFound(double measure);
+TMessage WatermarkResult(double measure, char decimalSeparator = '.');
 std::string WatermarkResultText(double measure, char decimalSeparator = '.');
-
-// The error on an empty store.
-constexpr const char* kDivisionByZero = "Division durch Null";

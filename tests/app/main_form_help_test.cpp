@@ -74,7 +74,8 @@ TEST_F(MainFormHelpTest, ToolOpenShowsItsPageAndNoFileDialog) {
     ASSERT_EQ(Form->LanguageState().Language, 1);
     Form->ToolHelp->click();
     Form->Open1->trigger(); // the menu item has no page of its own
-    EXPECT_EQ(Dialogs.Informations, std::vector<QString>{QString::fromUtf8(kNoHelpNotice)});
+    EXPECT_EQ(Dialogs.Informations, std::vector<QString>{QString::fromUtf8(
+                                        "f\u00fcr dieses Element ist keine Hilfe verf\u00fcgbar")});
     EXPECT_TRUE(Dialogs.FileDialogs.empty());
     EXPECT_FALSE(Form->HelpMode());
     Form->ToolHelp->click();

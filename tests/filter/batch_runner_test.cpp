@@ -95,8 +95,8 @@ public:
                         std::to_string(image.Width) + " " + std::to_string(applied.EntryCount()));
         if (cancelAfterDone) *cancelAfterDone = true;
     }
-    void FileFailed(size_t i, size_t, const TBatchFile& f, const std::string& reason) override {
-        lines.push_back("failed " + std::to_string(i) + " " + f.Source + ": " + reason);
+    void FileFailed(size_t i, size_t, const TBatchFile& f, const TMessage& reason) override {
+        lines.push_back("failed " + std::to_string(i) + " " + f.Source + ": " + GermanText(reason));
     }
     void Cancelled(size_t notStarted, size_t n) override {
         lines.push_back("cancelled " + std::to_string(notStarted) + "/" + std::to_string(n));

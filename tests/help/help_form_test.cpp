@@ -219,7 +219,9 @@ TEST_F(THelpFixture, HelpRequestOnlineLoadsThePageOfTopicAndLanguage) {
     EXPECT_EQ(form->ShowHelpPage(0, 2), THelpAnswer::NoHelpNotice);
     EXPECT_EQ(form->ShowHelpPage(100, 1), THelpAnswer::NoHelpNotice);
     ASSERT_EQ(notices.size(), 2u);
-    EXPECT_EQ(notices[0], QString::fromUtf8(kNoHelpNotice));
+    EXPECT_EQ(notices[0], "no help is available for this item");
+    EXPECT_EQ(notices[1],
+              QString::fromUtf8("f\u00fcr dieses Element ist keine Hilfe verf\u00fcgbar"));
     QTest::qWait(20);
     EXPECT_EQ(server.asked.size(), asked);
 }

@@ -69,7 +69,7 @@ TEST(FileIo, TemporaryFilesGoOnSignalsAndAfterTheirProcessDied) {
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        TTempFile temp(folder, "x");
+        TTempFile temp(folder, PlainMessage("x"));
         ::raise(SIGTERM);
         ::_exit(0);
     }
@@ -83,7 +83,7 @@ TEST(FileIo, TemporaryFilesGoOnSignalsAndAfterTheirProcessDied) {
     // folder, and other names stay.
     std::string mine;
     {
-        TTempFile probe(folder, "x");
+        TTempFile probe(folder, PlainMessage("x"));
         mine = probe.Name().substr(folder.size());
     }
     const std::string host =
