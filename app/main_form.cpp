@@ -638,6 +638,7 @@ void TForm1::ShowElementHelp(QObject* sender) {
     // whatever the answer.
     const int32_t topic = sender ? sender->property("Tag").toInt() : 0;
     if (TFormHelp* help = d->Windows.FormHelp) {
+        PlaceBeside(help);
         help->ShowNotice = [this](const QString& text) { dialogs_.ShowInformation(this, text); };
         help->SetHelpBase(d->HelpBase.empty() ? std::nullopt
                                               : std::optional<std::string>(d->HelpBase));

@@ -316,6 +316,9 @@ public:
     // Whether the command may run, after its guard steps (DispatchGuard):
     // in help mode the sender's help page is shown instead, and nothing runs.
     [[nodiscard]] bool PassesGuard(TCommand command, QObject* sender);
+    // Moves a tool window beside the main window the first time it is shown,
+    // so that it covers neither the menu nor the tool bars.
+    void PlaceBeside(QWidget* tool) const;
     // How every row of the command table starts its handler: back to the
     // filtered picture first (unless the command is the comparison itself),
     // then the handler with its sender.

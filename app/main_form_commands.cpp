@@ -13,7 +13,11 @@
 #include "help/version_info_form.h"
 
 #include <QFileDialog>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QToolButton>
+
+#include <algorithm>
 
 void TForm1::SetOtherWindows(const TOtherWindows& windows) {
     if (d->Windows.FormProtokol) disconnect(d->Windows.FormProtokol, nullptr, this, nullptr);
@@ -48,9 +52,31 @@ void TForm1::AddFilterEntry(int32_t typ, float x1, float x2, float y1, float y2)
     SetCommandState(csFilterEvent);
 }
 
+void TForm1::PlaceBeside(QWidget* tool) const {
+    // Once: afterwards the window stays where the user put it.
+    if (!tool || tool->property("PlacedBeside").toBool()) return;
+    tool->setProperty("PlacedBeside", true);
+    const QRect main = frameGeometry();
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const QRect room = screen ? screen->availableGeometry() : main;
+    const QSize size = tool->frameGeometry().size();
+    constexpr int kGap = 8;
+    // To the right of the main window, else to its left, else over its
+    // picture below the menu and tool bars, never over them.
+    int x = main.right() + kGap;
+    if (x + size.width() > room.right()) x = main.left() - kGap - size.width();
+    const bool beside = x >= room.left();
+    if (!beside) x = std::max(room.left(), main.right() - size.width() - 2 * kGap);
+    const int below = centralWidget() ? centralWidget()->mapTo(this, QPoint(0, 0)).y() : 0;
+    int y = beside ? main.top() : geometry().top() + below + kGap;
+    y = std::clamp(y, room.top(), std::max(room.top(), room.bottom() - size.height()));
+    tool->move(x, y);
+}
+
 void TForm1::ToolFilterClick(QObject* sender) {
     if (!PassesGuard(TCommand::ViewFilter, sender)) return;
     if (d->Windows.FormProtokol) {
+        PlaceBeside(d->Windows.FormProtokol);
         d->Windows.FormProtokol->show();
         d->Windows.FormProtokol->raise();
     }
@@ -86,7 +112,9 @@ void TForm1::ToolZoomClick(QObject* sender) {
     if (!PassesGuard(TCommand::ZoomWindow, sender)) return;
     // The menu item leaves the button as it is, so it shows or hides the
     // window just as the button already has it.
-    if (d->Windows.FormZoom) d->Windows.FormZoom->setVisible(ToolZoom->isChecked());
+    if (!d->Windows.FormZoom) return;
+    if (ToolZoom->isChecked()) PlaceBeside(d->Windows.FormZoom);
+    d->Windows.FormZoom->setVisible(ToolZoom->isChecked());
 }
 
 void TForm1::ToolRecClick(QObject* sender) {

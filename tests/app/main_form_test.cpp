@@ -440,3 +440,19 @@ TEST(FilterListWindowTest, DeletesOnlyTheSelectedLine) {
 }
 
 } // namespace
+
+TEST_F(MainFormStateTest, ToolWindowsOpenBesideTheWindowNotOverItsBars) {
+    Form->show();
+    Form->setGeometry(20, 30, 420, 320);
+    OpenImage(WriteBitmap("p.bmp", 40, 30, 1));
+    // The menu and tool bars of the main window, on the screen.
+    const QRect bars(Form->geometry().topLeft(), QSize(Form->width(), Form->centralWidget()->y()));
+    Form->ToolZoom->click();
+    ASSERT_TRUE(Zoom->isVisible());
+    EXPECT_FALSE(Zoom->frameGeometry().intersects(bars)) << "zoom window over the bars";
+    // Moved by the user, it stays where it was put.
+    Zoom->move(5, 400);
+    Form->ToolZoom->click();
+    Form->ToolZoom->click();
+    EXPECT_EQ(Zoom->pos(), QPoint(5, 400));
+}
