@@ -146,3 +146,20 @@ TEST(Descreen, FastTransformCleansToWithinOneLevelOfTheExactOne) {
         EXPECT_LE(worst, 1);
     }
 }
+
+TEST(Descreen, StrengthTakesMoreOfTheScreenTheHigherItIs) {
+    const TBitmap24 screened = ScreenedPicture(320, 240, 3.6);
+    double lastChange = -1.0;
+    for (const double strength : {0.25, 1.0, 4.0}) {
+        TSpectrumStore store;
+        FillStoreFromBitmap(screened, store);
+        TNoProgress quiet;
+        TDescreenOptions options;
+        options.Strength = strength;
+        EXPECT_FALSE(DescreenStore(store, quiet, options).Empty()) << strength;
+        // How far the result moved from the scan: 99 - PSNR grows with it.
+        const double change = 99.0 - Psnr(RenderStore(store, true, 0), screened);
+        EXPECT_GT(change, lastChange) << strength;
+        lastChange = change;
+    }
+}
