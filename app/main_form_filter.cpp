@@ -12,6 +12,7 @@
 
 #include "app/image_view.h"
 #include "app/main_form_busy.h"
+#include "app/queued_relay.h"
 #include "app/user_dialogs.h"
 #include "filter/apply_filter.h"
 #include "filter/batch_form.h"
@@ -159,14 +160,11 @@ void TForm1::StartBatch(const QStringList& sources, const QString& target) {
     // arrives after the window is gone is dropped by Qt.
     class TRelay final : public IBatchEvents {
     public:
-        TRelay(TForm1* form, TBatchRun& run) : form_(form), run_(run) {}
+        TRelay(TForm1* form, TBatchRun& run) : form_(form), run_(run), relay_(form) {}
         void FileStarted(size_t index, size_t count, const TBatchFile& file) override {
-            QMetaObject::invokeMethod(
-                form_,
-                [form = form_, index, count, name = FileName(file.Source)] {
-                    form->BatchFileStarted(index, count, name);
-                },
-                Qt::QueuedConnection);
+            relay_.Post([form = form_, index, count, name = FileName(file.Source)] {
+                form->BatchFileStarted(index, count, name);
+            });
         }
         void FileDone(size_t, size_t, const TBatchFile& file, const TBitmap24& image,
                       const TFilterList&) override {
@@ -175,18 +173,19 @@ void TForm1::StartBatch(const QStringList& sources, const QString& target) {
             run_.HasImage = true;
         }
         void FileFailed(size_t, size_t, const TBatchFile& file, const TMessage& reason) override {
-            QMetaObject::invokeMethod(
-                form_,
-                [form = form_, name = FileName(file.Source), reason] {
-                    form->BatchFileFailed(name, reason);
-                },
-                Qt::QueuedConnection);
+            relay_.Post([form = form_, name = FileName(file.Source), reason] {
+                form->BatchFileFailed(name, reason);
+            });
+        }
+        void End(const TBatchSummary& summary) const {
+            relay_.Post([form = form_, summary] { form->EndBatch(summary); });
         }
         void Cancelled(size_t, size_t) override {}
 
     private:
         TForm1* form_;
         TBatchRun& run_;
+        TQueuedRelay relay_;
     };
     const TImageAccess images = BatchImages.Read ? BatchImages : ImageFileAccess();
     run->Thread.reset(QThread::create([this, run, images] {
@@ -205,8 +204,7 @@ void TForm1::StartBatch(const QStringList& sources, const QString& target) {
             summary.NotStarted = run->Files.size();
             relay.FileFailed(0, run->Files.size(), run->Files.front(), MessageOf(e));
         }
-        QMetaObject::invokeMethod(
-            this, [this, summary] { EndBatch(summary); }, Qt::QueuedConnection);
+        relay.End(summary);
     }));
     run->Thread->start();
 }

@@ -7,41 +7,31 @@
 // then switches to the other domain as the command always did, a cancelled
 // one leaves everything as it was.
 //
-// How Cancel gets the store back without a copy where it can: a forward run
-// that reads the bitmap the planes were filled from fills them again from it
-// (costs nothing); every other run builds its results beside the planes and
-// puts them in place only at its end (TTransformOptions::KeepPlanes, two
-// planes of memory). Should that memory be refused, the run goes on in place
-// and cannot be cancelled; the progress window says so.
+// How Cancel gets the store back is the engine's (RunCancellableTransform):
+// should the memory for it be refused, the run goes on in place and cannot be
+// cancelled, and the progress window says so.
 
 #include "app/main_form.h"
 #include "app/main_form_private.h"
 
 #include "app/image_view.h"
+#include "app/progress_form.h"
+#include "app/queued_relay.h"
 #include "app/shape_mark.h"
-#include "spectral/memory_budget.h"
-#include "spectral/store_fill.h"
-#include "spectral/transform.h"
+#include "spectral/transform_run.h"
 
 #include <QAction>
-#include <QDialog>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QLabel>
 #include <QPointer>
-#include <QProgressBar>
-#include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QTimer>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 #include <atomic>
 #include <cmath>
 #include <exception>
-#include <functional>
-#include <new>
 #include <system_error>
 #include <thread>
 
@@ -50,27 +40,15 @@ namespace {
 // Short runs finish before their progress window would only flicker.
 constexpr int kShowProgressAfterMs = 400;
 
-// Whether the planes hold exactly the bitmap's bytes minus 127, as loading
-// leaves them (after an inverse transform they hold unclipped values).
-bool PlanesHoldBitmap(const TSpectrumStore& store, const TBitmap24& bitmap) {
-    if (bitmap.Width != store.Cols || bitmap.Height != store.Rows) return false;
-    for (int32_t r = 0; r < store.Rows; ++r) {
-        const uint8_t* px = bitmap.Row(r);
-        const size_t base = size_t(r) * size_t(store.Cols);
-        for (int p = 0; p < 3; ++p) {
-            const float* row = store.Planes[p].data() + base;
-            for (int32_t c = 0; c < store.Cols; ++c)
-                if (row[c] != float(px[size_t(c) * 3 + size_t(p)]) - 127.0f) return false;
-        }
-    }
-    return true;
-}
-
 // "25 s", "3:05 min".
 QString DurationText(double seconds) {
     const int s = int(std::ceil(seconds));
     if (s < 60) return QString("%1 s").arg(s);
     return QString("%1:%2 min").arg(s / 60).arg(s % 60, 2, 10, QChar('0'));
+}
+
+TFormProgress* ProgressWindow(QDialog* dialog) {
+    return static_cast<TFormProgress*>(dialog);
 }
 
 } // namespace
@@ -153,36 +131,13 @@ TForm1::TTransformEnd TForm1::RunTransform(bool forward, const TBitmap24* source
     run->Phase = LangText("Red1");
     run->TimeLeft = Tr("Restzeit wird gesch\u00e4tzt \u2026");
 
-    // The progress window: made once, filled for each run.
     if (!d->TransformProgress) {
-        auto* dialog = new QDialog(this);
-        dialog->setObjectName("TransformProgress");
-        dialog->setWindowModality(Qt::NonModal);
-        dialog->setMinimumWidth(340);
-        auto* column = new QVBoxLayout(dialog);
-        auto* text = new QLabel(dialog);
-        text->setObjectName("TransformText");
-        auto* bar = new QProgressBar(dialog);
-        bar->setObjectName("TransformBar");
-        bar->setRange(0, 1000);
-        bar->setFormat("%p %");
-        auto* cancel = new QPushButton(dialog);
-        cancel->setObjectName("TransformCancel");
-        column->addWidget(text);
-        column->addWidget(bar);
-        column->addWidget(cancel, 0, Qt::AlignRight);
-        connect(cancel, &QPushButton::clicked, this, [this] { CancelTransform(); });
-        // Escape and the close box ask for the same as the button.
-        connect(dialog, &QDialog::rejected, this, [this] { CancelTransform(); });
-        d->TransformProgress = dialog;
+        auto* progress = new TFormProgress(this);
+        connect(progress, &TFormProgress::cancelRequested, this, [this] { CancelTransform(); });
+        d->TransformProgress = progress;
     }
-    QDialog* dialog = d->TransformProgress;
-    dialog->setWindowTitle(Tr("Umwandeln"));
-    dialog->findChild<QProgressBar*>("TransformBar")->setValue(0);
-    dialog->findChild<QLabel*>("TransformText")->setText(run->Phase + "\n" + run->TimeLeft);
-    auto* cancelButton = dialog->findChild<QPushButton*>("TransformCancel");
-    cancelButton->setText(Tr("Abbrechen"));
-    cancelButton->setEnabled(true);
+    TFormProgress* dialog = ProgressWindow(d->TransformProgress);
+    dialog->Begin(Tr("Umwandeln"), run->Phase + "\n" + run->TimeLeft, Tr("Abbrechen"));
 
     // Disabling the slider and showing the progress window move the keyboard
     // focus; it goes back where it was, so the arrow keys do what they did.
@@ -198,88 +153,51 @@ TForm1::TTransformEnd TForm1::RunTransform(bool forward, const TBitmap24* source
             dialog->show();
     });
 
-    // The worker's reports reach the window as queued calls; they carry the
-    // run so that a late one of an ended run changes nothing.
+    // The worker's reports reach the window as queued calls, dropped once
+    // the run is no longer the window's.
     class TRelay final : public IProgress {
     public:
-        TRelay(TForm1* form, std::shared_ptr<TTransformRun> run)
-            : form_(form), run_(std::move(run)) {}
+        TRelay(TForm1* form, const std::shared_ptr<TTransformRun>& run)
+            : form_(form), relay_(form, [form, run] { return form->d->Transform == run; }) {}
         void Phase(const std::string& key) override {
-            Post([key](TForm1& form) { form.TransformPhase(key); });
+            relay_.Post([form = form_, key] { form->TransformPhase(key); });
         }
         void Percent(double percent) override {
-            Post([percent](TForm1& form) { form.TransformPercent(percent); });
+            relay_.Post([form = form_, percent] { form->TransformPercent(percent); });
         }
         void ClearPercent() override {
-            Post([](TForm1& form) { form.ClearPercent(); });
+            relay_.Post([form = form_] { form->ClearPercent(); });
         }
-        void NoWayBack() {
-            Post([](TForm1& form) {
-                form.d->Transform->NoWayBack = true;
-                form.TransformPercent(-1.0);
+        void CannotCancel() override {
+            relay_.Post([form = form_] {
+                form->d->Transform->NoWayBack = true;
+                form->TransformPercent(-1.0);
             });
-        }
-        void End() {
-            QMetaObject::invokeMethod(
-                form_,
-                [run = run_] {
-                    run->Ended = true;
-                    if (run->Loop) run->Loop->quit();
-                },
-                Qt::QueuedConnection);
         }
 
     private:
-        void Post(std::function<void(TForm1&)> work) {
-            QMetaObject::invokeMethod(
-                form_,
-                [form = form_, run = run_, work = std::move(work)] {
-                    if (form->d->Transform == run) work(*form);
-                },
-                Qt::QueuedConnection);
-        }
         TForm1* form_;
-        std::shared_ptr<TTransformRun> run_;
+        TQueuedRelay relay_;
     };
 
-    decltype(TransformEngine) engine = TransformEngine;
-    if (!engine)
-        engine = [](TSpectrumStore& store, TTransformDirection direction, const TBitmap24* bitmap,
-                    IProgress& progress, const TTransformOptions& o) {
-            return TransformStore(store, direction, bitmap, progress, o);
-        };
-    const auto work = [this, run, forward, source, options, engine] {
+    const auto work = [this, run, forward, source, options, engine = TransformEngine] {
         TRelay relay(this, run);
         TTransformOptions o = options;
         o.Cancel = &run->Cancel;
-        const TTransformDirection direction =
-            forward ? TTransformDirection::Forward : TTransformDirection::Inverse;
-        bool refill = false;
         try {
-            refill = source && PlanesHoldBitmap(Store, *source);
-            o.KeepPlanes = !refill;
-            try {
-                run->Result = engine(Store, direction, source, relay, o);
-            } catch (const std::exception& e) {
-                // Keeping the planes needs memory the machine does not have;
-                // they are untouched, so the run can start again in place.
-                const bool memory = dynamic_cast<const EMemoryBudget*>(&e) ||
-                                    dynamic_cast<const std::bad_alloc*>(&e);
-                if (!o.KeepPlanes || !memory) throw;
-                if (run->Cancel) throw ETransformCancelled();
-                relay.NoWayBack();
-                o.KeepPlanes = false;
-                o.Cancel = nullptr;
-                run->Result = engine(Store, direction, source, relay, o);
-            }
-        } catch (const ETransformCancelled&) {
-            if (refill)
-                for (int32_t r = 0; r < source->Height; ++r) FillStoreRow(source->Row(r), r, Store);
-            run->Cancelled = true;
+            const TTransformOutcome outcome = RunCancellableTransform(
+                Store, forward ? TTransformDirection::Forward : TTransformDirection::Inverse,
+                source, relay, o, engine);
+            run->Cancelled = outcome.Cancelled;
+            run->Result = outcome.Result;
         } catch (...) {
             run->Error = std::current_exception();
         }
-        relay.End();
+        // The end reaches the window even when the run is no longer its own.
+        TQueuedRelay(this).Post([run] {
+            run->Ended = true;
+            if (run->Loop) run->Loop->quit();
+        });
     };
 
     const QPointer<TForm1> alive(this);
@@ -334,10 +252,10 @@ void TForm1::TransformPhase(const std::string& key) {
 void TForm1::TransformPercent(double percent) {
     const auto& run = d->Transform;
     if (!run) return;
+    TFormProgress* dialog = ProgressWindow(d->TransformProgress);
     if (percent >= 0.0) {
         Percent(percent);
-        d->TransformProgress->findChild<QProgressBar*>("TransformBar")
-            ->setValue(int(percent * 10.0));
+        dialog->SetPercent(percent);
         // The percentage grows about evenly with the work; the first few
         // reports say too little about the speed to be worth showing.
         const double seconds = double(run->Clock.elapsed()) / 1000.0;
@@ -350,16 +268,16 @@ void TForm1::TransformPercent(double percent) {
         run->Phase + "\n" + (run->Cancel ? Tr("Wird abgebrochen \u2026") : run->TimeLeft);
     if (run->NoWayBack) {
         text += "\n" + Tr("Abbrechen nicht m\u00f6glich: zu wenig Arbeitsspeicher");
-        d->TransformProgress->findChild<QPushButton*>("TransformCancel")->setEnabled(false);
+        dialog->DisableCancel();
     }
-    d->TransformProgress->findChild<QLabel*>("TransformText")->setText(text);
+    dialog->SetText(text);
 }
 
 void TForm1::CancelTransform() {
     const auto& run = d->Transform;
     if (!run || run->NoWayBack || run->Cancel) return;
     run->Cancel = true;
-    d->TransformProgress->findChild<QPushButton*>("TransformCancel")->setEnabled(false);
+    ProgressWindow(d->TransformProgress)->DisableCancel();
     TransformPercent(-1.0);
 }
 

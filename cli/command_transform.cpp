@@ -3,7 +3,7 @@
 
 #include "imagefile/image_file.h"
 #include "spectral/display.h"
-#include "spectral/transform.h"
+#include "spectral/transform_run.h"
 
 #include <algorithm>
 #include <cmath>
@@ -40,7 +40,7 @@ TTransformResult Transform(TSpectrumStore& store, TTransformDirection direction,
     TCliProgress progress(label);
     TTransformOptions options = CliTransformOptions();
     if (deep) options.ZeroBelow = 0;
-    return TransformStore(store, direction, nullptr, progress, options);
+    return RunCancellableTransform(store, direction, nullptr, progress, options).Result;
 }
 
 int RunSpectrum(const std::vector<std::string>& argv) {

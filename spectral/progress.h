@@ -16,6 +16,9 @@ public:
     virtual void Percent(double percent) = 0;
     // The progress display is emptied.
     virtual void ClearPercent() = 0;
+    // The operation can no longer be cancelled (it gave up what a cancel
+    // would have needed, see RunCancellableTransform).
+    virtual void CannotCancel() {}
 };
 
 // Discards everything; for callers that do not show progress.
