@@ -24,8 +24,7 @@ TFormProgress::TFormProgress(QWidget* parent)
     connect(this, &QDialog::rejected, this, &TFormProgress::cancelRequested);
 }
 
-void TFormProgress::Begin(const QString& title, const QString& text,
-                          const QString& cancelCaption) {
+void TFormProgress::Begin(const QString& title, const QString& text, const QString& cancelCaption) {
     setWindowTitle(title);
     bar_->setValue(0);
     text_->setText(text);

@@ -26,9 +26,9 @@ bool PlanesHoldBitmap(const TSpectrumStore& store, const TBitmap24& bitmap) {
 } // namespace
 
 TTransformOutcome RunCancellableTransform(TSpectrumStore& store, TTransformDirection direction,
-                                      const TBitmap24* source, IProgress& progress,
-                                      const TTransformOptions& options,
-                                      const TTransformEngine& engine) {
+                                          const TBitmap24* source, IProgress& progress,
+                                          const TTransformOptions& options,
+                                          const TTransformEngine& engine) {
     const auto transform = [&](const TTransformOptions& o) {
         return engine ? engine(store, direction, source, progress, o)
                       : TransformStore(store, direction, source, progress, o);
@@ -47,8 +47,8 @@ TTransformOutcome RunCancellableTransform(TSpectrumStore& store, TTransformDirec
         } catch (const std::exception& e) {
             // Keeping the planes needs memory the machine does not have; they
             // are untouched, so the run can start again in place.
-            const bool memory = dynamic_cast<const EMemoryBudget*>(&e) ||
-                                dynamic_cast<const std::bad_alloc*>(&e);
+            const bool memory =
+                dynamic_cast<const EMemoryBudget*>(&e) || dynamic_cast<const std::bad_alloc*>(&e);
             if (!o.KeepPlanes || !memory) throw;
             if (options.Cancel->load()) throw ETransformCancelled();
             progress.CannotCancel();

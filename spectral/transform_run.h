@@ -15,9 +15,8 @@
 #include <functional>
 
 // The transform itself; TransformStore unless a test puts in its own.
-using TTransformEngine =
-    std::function<TTransformResult(TSpectrumStore&, TTransformDirection, const TBitmap24*,
-                                   IProgress&, const TTransformOptions&)>;
+using TTransformEngine = std::function<TTransformResult(
+    TSpectrumStore&, TTransformDirection, const TBitmap24*, IProgress&, const TTransformOptions&)>;
 
 struct TTransformOutcome {
     bool Cancelled = false; // the store is as it was before the run
@@ -27,6 +26,6 @@ struct TTransformOutcome {
 // Runs TransformStore (or `engine`) with the options; a run without
 // options.Cancel is simply that. Errors other than a cancel reach the caller.
 TTransformOutcome RunCancellableTransform(TSpectrumStore& store, TTransformDirection direction,
-                                      const TBitmap24* source, IProgress& progress,
-                                      const TTransformOptions& options,
-                                      const TTransformEngine& engine = {});
+                                          const TBitmap24* source, IProgress& progress,
+                                          const TTransformOptions& options,
+                                          const TTransformEngine& engine = {});
