@@ -87,40 +87,8 @@ locale_t CLocale() {
     return c;
 }
 
-// The longest prefix of the text that is a decimal number (optional sign,
-// digits with an optional fraction, optional exponent), read as a double; 0
-// when there is none. Overflow gives an infinity, underflow 0: the value is
-// kept as read, and what it would mean is decided where it is used.
-double ReadNumber(const std::string& text) {
-    size_t i = 0;
-    const size_t n = text.size();
-    const auto digits = [&](size_t& k) {
-        const size_t from = k;
-        while (k < n && text[k] >= '0' && text[k] <= '9') ++k;
-        return k - from;
-    };
-    if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
-    size_t mantissa = digits(i);
-    if (i < n && text[i] == '.') {
-        size_t k = i + 1;
-        const size_t fraction = digits(k);
-        if (mantissa + fraction > 0) {
-            i = k;
-            mantissa += fraction;
-        }
-    }
-    if (mantissa == 0) return 0.0;
-    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
-        size_t k = i + 1;
-        if (k < n && (text[k] == '+' || text[k] == '-')) ++k;
-        if (digits(k) > 0) i = k;
-    }
-    const std::string number = text.substr(0, i);
-    return strtod_l(number.c_str(), nullptr, CLocale());
-}
-
-// The length of the decimal number at the start of the text (the grammar of
-// ReadNumber); 0 when there is none.
+// The length of the decimal number at the start of the text (optional sign,
+// digits with an optional fraction, optional exponent); 0 when there is none.
 size_t NumberLength(const std::string& text) {
     size_t i = 0;
     const size_t n = text.size();
@@ -146,6 +114,16 @@ size_t NumberLength(const std::string& text) {
         if (digits(k) > 0) i = k;
     }
     return i;
+}
+
+// The longest prefix of the text that is a decimal number (NumberLength),
+// read as a double; 0 when there is none. Overflow gives an infinity, underflow 0: the value is
+// kept as read, and what it would mean is decided where it is used.
+double ReadNumber(const std::string& text) {
+    const size_t length = NumberLength(text);
+    if (length == 0) return 0.0;
+    const std::string number = text.substr(0, length);
+    return strtod_l(number.c_str(), nullptr, CLocale());
 }
 
 bool AllDigits(std::string_view text) {
