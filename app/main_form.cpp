@@ -159,6 +159,7 @@ TForm1::TForm1(TSpectrumStore& store, IUserDialogs& dialogs, QWidget* parent)
     CreateMenu();
     CreateClientArea();
     CreateStatusBar();
+    CreateWorkControls();
     OpenPictureDialog =
         new TPictureDialog(this, "OpenPictureDialog", TPictureDialog::TPurpose::Open);
     SavePictureDialog =
@@ -350,6 +351,7 @@ void TForm1::CreateMenu() {
     Advanced1 = makeMenu("Advanced1", "&Erweitert");
     ApplyFilter1 = makeItem(Advanced1, "ApplyFilter1");
     Batchrun1 = makeItem(Advanced1, "Batchrun1");
+    NewFilter1 = makeItem(Advanced1, "NewFilter1");
     OpenFilter1 = makeItem(Advanced1, "OpenFilter1");
     SaveFilter1 = makeItem(Advanced1, "SaveFilter1");
     Filteransehen1 = makeItem(Advanced1, "Filteransehen1");
@@ -542,12 +544,14 @@ void TForm1::SetCommandState(uint8_t state) {
     TCommandStateResult result =
         ApplyCommandState(state, d->CommandState, CurrentControlStates(), entries,
                           d->Undo.UndoCount(), d->BeforeFilter.has_value(), d->Undo.RedoCount());
+    d->CommandState = result.CommandState;
+    OfferFilterCommands(result.States);
     BlockWhileBusy(result.States);
     WriteControlStates(result.States);
-    d->CommandState = result.CommandState;
     if (d->Windows.FormProtokol)
         d->Windows.FormProtokol->SetSpectrumSize(d->CommandState == csNoImage ? 0 : Store.Cols,
                                                  d->CommandState == csNoImage ? 0 : Store.Rows);
+    ShowWorkState();
 }
 
 void TForm1::WriteControlStates(const TControlStates& states) {
@@ -617,10 +621,6 @@ bool TForm1::PassesGuard(TCommand command, QObject* sender) {
     return steps() && !(Busy() && BlockedWhileBusy(command));
 }
 
-void TForm1::SetTitle(const QString& name) {
-    setWindowTitle(d->CaptionBase + name);
-}
-
 void TForm1::SetHelpMode(bool on) {
     if (on != d->HelpMode) {
         if (on)
@@ -653,6 +653,11 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (onStatusBar && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
         RunCommand([&] { StatusBarClick(StatusBar); });
+    // The filter's panel opens the filter list, as View filter does.
+    if (watched == FilterPanel && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+        RunCommand(
+            [&] { StartCommand(TCommand::ViewFilter, ToolFilter, &TForm1::ToolFilterClick); });
     return QMainWindow::eventFilter(watched, event);
 }
 

@@ -189,6 +189,10 @@ public:
     QAction* Batchrun1 = nullptr;
     QAction* OpenFilter1 = nullptr;
     QAction* SaveFilter1 = nullptr;
+    // Empties the filter to start a new one (undoable).
+    QAction* NewFilter1 = nullptr;
+    // The files opened or saved last, newest first (kept in the settings file).
+    QMenu* Recent1 = nullptr;
     QAction* Filteransehen1 = nullptr;
     QAction* SetWatermark1 = nullptr;
     QAction* CheckWatermark1 = nullptr;
@@ -204,6 +208,8 @@ public:
     QSlider* TrackKontrast = nullptr;
     QStatusBar* StatusBar = nullptr;
     std::array<QLabel*, 2> StatusPanels{};
+    // Names the filter in use (its file, or unsaved) and its entry count.
+    QLabel* FilterPanel = nullptr;
 
     TPictureDialog* OpenPictureDialog = nullptr;
     TPictureDialog* SavePictureDialog = nullptr;
@@ -239,6 +245,27 @@ public:
     bool LoadImageFile(const QString& fileName);
     void InitializeImage();
     void SaveImageFile(const QString& fileName);
+
+    // Unsaved work. What a command would throw away: the picture alone
+    // (Open, Close, Paste: the filter stays with the program), or the
+    // picture and the filter (Quit, closing the window).
+    enum class TDiscard : uint8_t { Picture, Filter, PictureAndFilter };
+    // The one question before unsaved work goes: Save (through the save
+    // dialog where needed), Discard or Cancel, for the picture and then for
+    // the filter. True when the command may go on: nothing was unsaved, it
+    // was saved, or the user let it go. Cancel, or a save that did not
+    // happen, gives false and leaves everything as it was.
+    bool ConfirmDiscard(TDiscard what);
+    // Whether the picture (or the spectrum made from it) or the filter holds
+    // changes that no file has.
+    bool PictureUnsaved() const;
+    bool FilterUnsaved() const;
+    // The filter's file (empty when it has none).
+    QString FilterFile() const;
+    // The recent files, newest first.
+    QStringList RecentFiles() const;
+    // Opens recent file `index` as Open image would open it.
+    void OpenRecentFile(int index);
 
     // Language.
     void ApplyLanguage();
@@ -289,6 +316,7 @@ public:
     void ToolCompareClick(QObject* sender);
     void ToolFindScreenClick(QObject* sender);
     void FastTransform1Click(QObject* sender);
+    void ToolNewFilterClick(QObject* sender);
 
     // Appends a filter entry and raises event 3.
     void AddFilterEntry(int32_t typ, float x1, float x2, float y1, float y2);
@@ -343,10 +371,34 @@ private:
     void CreateComponentTree();
     void ConnectCommands();
     void CreationStep();
-    // Window title: CaptionBase, or CaptionBase + name.
+    // Window title: CaptionBase, or CaptionBase + name, marked while there
+    // is unsaved work.
     void SetTitle(const QString& name = QString());
-    // The question before a marked image is replaced; true when it may be.
-    bool ConfirmReplaceImage();
+    // Brings the title's mark and the filter panel up to date.
+    void ShowWorkState();
+    // Save image's work: the save dialog, on the name proposed, with the
+    // question before an existing file is replaced; true when written.
+    bool SavePictureAs();
+    // Save filter's work: to its own file when `ownFile` and it has one,
+    // else through the dialog; true when written.
+    bool SaveFilterWork(bool ownFile);
+    // The question before an existing file is replaced; true to replace.
+    bool ConfirmReplaceFile(const QString& fileName);
+    // Before another picture comes in: asks whether unsaved filter entries
+    // stay for it or a new filter starts. False on Cancel; newFilter tells
+    // which was chosen (a loaded, unchanged filter stays without asking).
+    bool AskKeepFilter(bool& newFilter);
+    // Empties the filter as one undoable step.
+    void StartNewFilter();
+    // Takes the entries of Find screen's last run out of the filter, before
+    // the next run records its own.
+    void ReplaceLastFindScreen();
+    // New filter is offered while there is a filter to leave; its Undo and
+    // Redo work whatever is shown.
+    void OfferFilterCommands(TControlStates& states) const;
+    void CreateWorkControls();
+    void AddRecentFile(const QString& fileName);
+    void FillRecentMenu();
     // The scroll area's contents take the size of what they hold.
     void FitScrollArea();
     void CreateFilterDialogs();

@@ -13,6 +13,7 @@
 #include "help/version_info_form.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QToolButton>
@@ -89,23 +90,20 @@ void TForm1::ToolLoadfilterClick(QObject* sender) {
 
 void TForm1::OpenFilterFile(const QString& fileName) {
     // Entries changed since they were loaded or saved would be lost.
-    if (d->Windows.FormProtokol && d->Windows.FormProtokol->Modified() &&
-        !dialogs_.Confirm(
-            this, Tr("Die Filtereintr\u00e4ge sind nicht gespeichert. Sollen sie ersetzt werden?")))
-        return;
+    if (!ConfirmDiscard(TDiscard::Filter)) return;
     const std::optional<QString> chosen =
         fileName.isEmpty() ? dialogs_.RunFileDialog(*OpenFilter) : std::optional<QString>(fileName);
     if (!chosen || !d->Windows.FormProtokol) return;
     // A failed load leaves the list and the command state as they were.
     d->Windows.FormProtokol->LoadFilterFile(chosen->toStdString());
+    d->FilterFile = QFileInfo(*chosen).absoluteFilePath();
+    d->FindScreenLines.clear();
     SetCommandState(csFilterEvent);
 }
 
 void TForm1::ToolSaveFilterClick(QObject* sender) {
     if (!PassesGuard(TCommand::SaveFilter, sender)) return;
-    const std::optional<QString> fileName = dialogs_.RunFileDialog(*SaveFilter);
-    if (!fileName || !d->Windows.FormProtokol) return;
-    d->Windows.FormProtokol->SaveFilterFile(fileName->toStdString());
+    SaveFilterWork(false);
 }
 
 void TForm1::ToolZoomClick(QObject* sender) {

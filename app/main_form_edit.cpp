@@ -18,6 +18,7 @@
 #include <utility>
 
 void TForm1::FilterListChanged() {
+    ShowWorkState();
     if (d->OwnListChange || d->Undo.UndoCount() + d->Undo.RedoCount() == 0) return;
     d->Undo.Clear();
     SetCommandState(csFilterEvent);

@@ -25,6 +25,8 @@ void TForm1::RunCommand(const std::function<void()>& work) {
     } catch (const std::exception& error) {
         ReportError(MessageOf(error));
     }
+    // Whatever the command did, the title and the filter panel say what is unsaved.
+    ShowWorkState();
 }
 
 void TForm1::ReportError(const TMessage& message) {

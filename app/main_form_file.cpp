@@ -29,26 +29,25 @@
 
 #include <algorithm>
 
-bool TForm1::ConfirmReplaceImage() {
-    if (Image1->ImageModified == 1 &&
-        dialogs_.Confirm(this, LangText("aktuellesBildüberschreiben")))
-        Image1->ImageModified = 0;
-    return Image1->ImageModified == 0;
-}
-
 void TForm1::BopenClick(QObject* sender) {
     if (!PassesGuard(TCommand::OpenImage, sender)) return;
     OpenImage();
 }
 
 void TForm1::OpenImage(const QString& fileName) {
-    if (!ConfirmReplaceImage()) return;
     if (d->CommandState != 0 && d->CommandState != 1) return;
+    if (!ConfirmDiscard(TDiscard::Picture)) return;
     const std::optional<QString> chosen = fileName.isEmpty()
                                               ? dialogs_.RunFileDialog(*OpenPictureDialog)
                                               : std::optional<QString>(fileName);
     if (!chosen) return;
-    if (LoadImageFile(*chosen)) Image1->ImageModified = 0;
+    bool newFilter = false;
+    if (!AskKeepFilter(newFilter)) return;
+    if (!LoadImageFile(*chosen)) return;
+    Image1->ImageModified = 0;
+    if (newFilter) StartNewFilter();
+    AddRecentFile(*chosen);
+    ShowWorkState();
 }
 
 bool TForm1::LoadImageFile(const QString& fileName) {
@@ -61,8 +60,10 @@ bool TForm1::LoadImageFile(const QString& fileName) {
     LetWindowRepaint();
     Image1->Picture = std::move(picture);
     InitializeImage();
-    SetTitle(QFileInfo(fileName).fileName());
     d->ImageFile = QFileInfo(fileName).absoluteFilePath();
+    d->OpenedFile = d->ImageFile;
+    d->ImageFileSaved = false;
+    SetTitle(QFileInfo(fileName).fileName());
     return true;
 }
 
@@ -76,6 +77,8 @@ void TForm1::InitializeImage() {
     d->PictureAsLoaded = true;
     ToolCompare->setChecked(false);
     d->ImageFile.clear();
+    d->OpenedFile.clear();
+    d->ImageFileSaved = false;
     Image1->resize(w, h);
     Image1->PictureChanged();
     FitScrollArea();
@@ -88,21 +91,7 @@ void TForm1::InitializeImage() {
 
 void TForm1::BsaveClick(QObject* sender) {
     if (!PassesGuard(TCommand::SaveImage, sender)) return;
-    if (d->CommandState != 1) return;
-    // Start where the image came from, under its name; a pasted image under
-    // the name its title shows.
-    if (!d->ImageFile.isEmpty()) {
-        SavePictureDialog->setDirectory(QFileInfo(d->ImageFile).absolutePath());
-        SavePictureDialog->selectFile(QFileInfo(d->ImageFile).fileName());
-    } else {
-        SavePictureDialog->selectFile(LangText("PixmendUntitled.bmp"));
-    }
-    const std::optional<QString> fileName = dialogs_.RunFileDialog(*SavePictureDialog);
-    if (!fileName) return;
-    SaveImageFile(*fileName);
-    Image1->ImageModified = 0;
-    SetTitle(QFileInfo(*fileName).fileName());
-    d->ImageFile = QFileInfo(*fileName).absoluteFilePath();
+    SavePictureAs();
 }
 
 void TForm1::SaveImageFile(const QString& fileName) {
@@ -121,22 +110,28 @@ void TForm1::ToolCopyClick(QObject* sender) {
 
 void TForm1::ToolPasteClick(QObject* sender) {
     if (!PassesGuard(TCommand::Paste, sender)) return;
-    if (!ConfirmReplaceImage()) return;
+    if (!ConfirmDiscard(TDiscard::Picture)) return;
     const QImage picture = QApplication::clipboard()->image();
     if (picture.isNull()) throw Exception(TMessage{TMessageId::ClipboardFormat, {}, nullptr});
+    bool newFilter = false;
+    if (!AskKeepFilter(newFilter)) return;
     Image1->Picture = FromQImage(picture);
     InitializeImage();
+    Image1->ImageModified = 0;
+    if (newFilter) StartNewFilter();
     SetTitle(LangText("PixmendUntitled.bmp"));
 }
 
 void TForm1::Schlieen1Click(QObject* sender) {
     if (!PassesGuard(TCommand::CloseImage, sender)) return;
-    // Closing throws the picture away: the same question as before Open.
-    if (!ConfirmReplaceImage()) return;
+    // Closing throws the picture away; the filter stays for the next one.
+    if (!ConfirmDiscard(TDiscard::Picture)) return;
     d->Undo.Clear();
     d->BeforeFilter.reset();
     d->PictureAsLoaded = false;
     d->ImageFile.clear();
+    d->OpenedFile.clear();
+    d->ImageFileSaved = false;
     Shape->hide();
     SetCommandState(0);
     CopyImageView(*Image1, *d->EmptyView);
@@ -146,7 +141,13 @@ void TForm1::Schlieen1Click(QObject* sender) {
 
 void TForm1::Beenden1Click(QObject* sender) {
     if (!PassesGuard(TCommand::Quit, sender)) return;
-    if (!dialogs_.Confirm(this, LangText("beenden"))) return;
+    // With work at stake the save question asks instead; without, the
+    // question whether to quit at all.
+    if (PictureUnsaved() || FilterUnsaved()) {
+        if (!ConfirmDiscard(TDiscard::PictureAndFilter)) return;
+    } else if (!dialogs_.Confirm(this, LangText("beenden"))) {
+        return;
+    }
     // Ending the event loop closes the windows; the settings are written
     // when this window is destroyed, not by that close.
     d->Quitting = true;

@@ -134,6 +134,12 @@ void TForm1::CreateComponentTree() {
         TComponentTree::AddSubItem(root, top);
         for (QAction* action : menu->actions()) {
             if (action->isSeparator()) continue;
+            // The tables name menu items by their place among the designed
+            // ones; items added since take their texts from their rows
+            // (TranslateOtherTexts), so they stay out of the count.
+            const auto control = ControlByName(Utf8(action->objectName()));
+            const auto command = control ? CommandOfControl(*control) : std::nullopt;
+            if (!command || CommandTexts(*command).Caption.empty()) continue;
             TComponentTree::AddSubItem(top, add(form, action, TComponentKind::MenuItem));
         }
     }
@@ -220,6 +226,8 @@ void TForm1::TranslateOtherTexts() {
             item->setText(shown);
         }
     }
+    FillRecentMenu();
+    ShowWorkState();
     if (d->Windows.FResize) d->Windows.FResize->SetLanguage(language);
     if (d->Windows.FormProtokol) d->Windows.FormProtokol->SetLanguage(language);
     if (d->Windows.FormAbout) d->Windows.FormAbout->SetLanguage(language);
@@ -261,6 +269,10 @@ void TForm1::ReadSettings() {
     }
     // The help server's address is kept even when nothing else was read.
     if (settings.HelpBase) d->HelpBase = *settings.HelpBase;
+    d->RecentFiles.clear();
+    for (const std::string& file : settings.RecentFiles)
+        d->RecentFiles.append(QString::fromStdString(file));
+    FillRecentMenu();
     if (!settings.Read) return;
 
     if (settings.ApplyPlacement) {
@@ -347,6 +359,7 @@ void TForm1::WriteSettings(bool visible) {
     record.Lang = d->LanguageState.Language;
     record.HelpBase = d->HelpBase;
     record.FastTransform = FastTransform1->isChecked();
+    for (const QString& file : d->RecentFiles) record.RecentFiles.push_back(file.toStdString());
     try {
         WriteSettingsFile(SettingsFileName(), record);
     } catch (const std::exception& error) {
@@ -361,6 +374,12 @@ QRect TForm1::NormalPlacement() const {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    // The close box asks before unsaved work goes, as Quit does; Cancel
+    // keeps the window open with everything as it was.
+    if (!d->Quitting && !ConfirmDiscard(TDiscard::PictureAndFilter)) {
+        event->ignore();
+        return;
+    }
     QMainWindow::closeEvent(event);
     // A running transform stops; its command gives the store back as it was.
     if (d->Transform) CancelTransform();

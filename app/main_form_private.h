@@ -6,6 +6,7 @@
 
 #include "app/main_form.h"
 
+#include "filter/filter_list_form.h"
 #include "filter/undo.h"
 #include "spectral/bitmap.h"
 
@@ -21,6 +22,18 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+// The filter list window's lines as the undo stack edits them, its rows in step.
+class TFormLines final : public IFilterLines {
+public:
+    explicit TFormLines(TFormProtokol& form) : form_(form) {}
+    size_t LineCount() const override { return form_.EntryCount(); }
+    void AppendLine(const std::string& line) override { form_.AppendLine(line); }
+    void RemoveLastLine() override { form_.DeleteLastEntry(); }
+
+private:
+    TFormProtokol& form_;
+};
 
 struct TForm1::TPrivate {
     TOtherWindows Windows;
@@ -83,4 +96,19 @@ struct TForm1::TPrivate {
     QString ImageFile;
     // The file a failing load or save was working on, named by the error box.
     QString FailedFile;
+    // The name the title shows after CaptionBase.
+    QString TitleName;
+    // The file the picture was opened from (empty after a paste), and
+    // whether ImageFile is a result this window wrote rather than a scan.
+    QString OpenedFile;
+    bool ImageFileSaved = false;
+    // The filter's file: where it was loaded from or last saved to.
+    QString FilterFile;
+    // Find screen's last run: where its lines start in the filter and the
+    // lines, so that a new run replaces them; the undo steps then recorded.
+    size_t FindScreenFirst = 0;
+    std::vector<std::string> FindScreenLines;
+    size_t FindScreenUndoCount = 0;
+    // The files opened or saved last, newest first.
+    QStringList RecentFiles;
 };

@@ -24,22 +24,6 @@
 
 #include <algorithm>
 
-namespace {
-
-// The filter list window's lines as the undo stack edits them, its rows in step.
-class TFormLines final : public IFilterLines {
-public:
-    explicit TFormLines(TFormProtokol& form) : form_(form) {}
-    size_t LineCount() const override { return form_.EntryCount(); }
-    void AppendLine(const std::string& line) override { form_.AppendLine(line); }
-    void RemoveLastLine() override { form_.DeleteLastEntry(); }
-
-private:
-    TFormProtokol& form_;
-};
-
-} // namespace
-
 void TForm1::Phase(const std::string& key) {
     ShowStatus(LangText(key), 0);
 }
@@ -123,11 +107,21 @@ void TForm1::ToolStempelClick(QObject* sender) {
 
 void TForm1::ToolundoClick(QObject* sender) {
     if (!PassesGuard(TCommand::Undo, sender)) return;
-    if (!d->Windows.FormProtokol || d->CommandState != csSpectrum) return;
+    if (!d->Windows.FormProtokol) return;
+    // A new filter is taken back whatever is shown, everything else only on
+    // the spectrum it was done to.
+    const std::string* newFilter = d->Undo.NewFilterToUndo();
+    if (!newFilter && d->CommandState != csSpectrum) return;
+    const QString filterFile = newFilter ? QString::fromStdString(*newFilter) : d->FilterFile;
     TFormLines lines(*d->Windows.FormProtokol);
     {
         const QScopedValueRollback own(d->OwnListChange, true);
         if (!d->Undo.Undo(Store, lines)) return;
+    }
+    d->FilterFile = filterFile;
+    if (newFilter) {
+        SetCommandState(csFilterEvent);
+        return;
     }
     DrawStore();
     SetCommandState(csFilterEvent);
@@ -135,7 +129,17 @@ void TForm1::ToolundoClick(QObject* sender) {
 
 void TForm1::ToolRedoClick(QObject* sender) {
     if (!PassesGuard(TCommand::Redo, sender)) return;
-    if (!d->Windows.FormProtokol || d->CommandState != csSpectrum) return;
+    if (!d->Windows.FormProtokol) return;
+    const bool newFilter = d->Undo.NewFilterToRedo() != nullptr;
+    if (!newFilter && d->CommandState != csSpectrum) return;
+    if (newFilter) {
+        TFormLines lines(*d->Windows.FormProtokol);
+        const QScopedValueRollback own(d->OwnListChange, true);
+        d->Undo.Redo(Store, lines, *this);
+        d->FilterFile.clear();
+        SetCommandState(csFilterEvent);
+        return;
+    }
     TFormLines lines(*d->Windows.FormProtokol);
     {
         const QScopedValueRollback own(d->OwnListChange, true);

@@ -63,15 +63,20 @@ TPictureDialog::TPictureDialog(QWidget* parent, const QString& name, TPurpose pu
     if (purpose == TPurpose::Open) {
         setAcceptMode(QFileDialog::AcceptOpen);
         setFileMode(QFileDialog::ExistingFile);
-        setNameFilters({"Images (*.bmp *.jpg *.BMP *.JPG)", "Bitmaps (*.bmp) (*.bmp *.BMP)",
-                        "Jpeg (*.jpg) (*.jpg *.JPG)"});
+        // Every format the program reads, also under its other extensions.
+        setNameFilters({"Images (*.bmp *.jpg *.jpeg *.png *.tif *.tiff *.BMP *.JPG *.JPEG *.PNG "
+                        "*.TIF *.TIFF)",
+                        "Bitmaps (*.bmp) (*.bmp *.BMP)", "Jpeg (*.jpg) (*.jpg *.jpeg *.JPG *.JPEG)",
+                        "PNG (*.png) (*.png *.PNG)", "TIFF (*.tif) (*.tif *.tiff *.TIF *.TIFF)"});
     } else {
         setAcceptMode(QFileDialog::AcceptSave);
         setFileMode(QFileDialog::AnyFile);
         // The typed name alone decides the format: no extension is added.
+        // The window asks before a file is replaced, in its own words.
         setDefaultSuffix(QString());
         setOption(QFileDialog::DontConfirmOverwrite, true);
-        setNameFilters({"Bitmaps (*.bmp) (*.bmp *.BMP)", "Jpeg (*.jpg) (*.jpg *.JPG)"});
+        setNameFilters({"Bitmaps (*.bmp) (*.bmp *.BMP)", "Jpeg (*.jpg) (*.jpg *.jpeg *.JPG *.JPEG)",
+                        "PNG (*.png) (*.png *.PNG)", "TIFF (*.tif) (*.tif *.tiff *.TIF *.TIFF)"});
     }
 
     auto* panel = new QWidget(this);

@@ -11,6 +11,9 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 // Boxes carry the application title, as every box of the program does.
@@ -38,6 +41,26 @@ bool TUserDialogs::Confirm(QWidget* parent, const QString& text) {
     const bool yes = box.exec() == QMessageBox::Yes;
     Reactivate(parent);
     return yes;
+}
+
+int TUserDialogs::Choose(QWidget* parent, const QString& text, const QStringList& buttons) {
+    QMessageBox box(QMessageBox::Question, BoxTitle(), text, QMessageBox::NoButton, parent);
+    std::vector<QPushButton*> pushed;
+    for (qsizetype i = 0; i < buttons.size(); ++i) {
+        // The first button is the default, the last the one Escape presses.
+        const bool last = i + 1 == buttons.size();
+        pushed.push_back(box.addButton(buttons[i], last     ? QMessageBox::RejectRole
+                                                   : i == 0 ? QMessageBox::AcceptRole
+                                                            : QMessageBox::DestructiveRole));
+    }
+    if (!pushed.empty()) {
+        box.setDefaultButton(pushed.front());
+        box.setEscapeButton(pushed.back());
+    }
+    box.exec();
+    Reactivate(parent);
+    const auto chosen = std::find(pushed.begin(), pushed.end(), box.clickedButton());
+    return chosen == pushed.end() ? int(buttons.size()) - 1 : int(chosen - pushed.begin());
 }
 
 void TUserDialogs::ShowError(QWidget* parent, const QString& message) {

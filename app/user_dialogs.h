@@ -5,6 +5,7 @@
 // QFileDialog::exec directly.
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <optional>
@@ -17,6 +18,10 @@ public:
     virtual ~IUserDialogs() = default;
     // A confirmation box with Yes and No; true for Yes.
     virtual bool Confirm(QWidget* parent, const QString& text) = 0;
+    // A question with buttons of its own (Save, Discard, Cancel and the
+    // like); the index of the button chosen. The last button is the one that
+    // changes nothing: closing the box or Escape chooses it.
+    virtual int Choose(QWidget* parent, const QString& text, const QStringList& buttons) = 0;
     // An error box with the error's message.
     virtual void ShowError(QWidget* parent, const QString& message) = 0;
     // An information box.
@@ -36,6 +41,7 @@ public:
 class TUserDialogs final : public IUserDialogs {
 public:
     bool Confirm(QWidget* parent, const QString& text) override;
+    int Choose(QWidget* parent, const QString& text, const QStringList& buttons) override;
     void ShowError(QWidget* parent, const QString& message) override;
     void ShowInformation(QWidget* parent, const QString& text) override;
     std::optional<QString> RunFileDialog(QFileDialog& dialog) override;

@@ -48,6 +48,8 @@ namespace fs = std::filesystem;
 class TQuietDialogs final : public IUserDialogs {
 public:
     bool Confirm(QWidget*, const QString&) override { return true; }
+    // Unsaved work is let go: the benchmark has nothing to keep.
+    int Choose(QWidget*, const QString&, const QStringList&) override { return 1; }
     void ShowError(QWidget*, const QString& m) override {
         std::printf("error box:\n%s\n", qPrintable(m));
     }

@@ -38,10 +38,32 @@ void TUndoStack::Record(std::vector<std::string> lines, std::optional<TPlanes> b
     undone_.clear();
 }
 
+void TUndoStack::RecordNewFilter(std::vector<std::string> removed, std::string name) {
+    if (removed.empty()) return;
+    TStep step{std::move(removed), std::nullopt};
+    step.NewFilter = true;
+    step.Name = std::move(name);
+    done_.push_back(std::move(step));
+    undone_.clear();
+}
+
+const std::string* TUndoStack::NewFilterToUndo() const {
+    return !done_.empty() && done_.back().NewFilter ? &done_.back().Name : nullptr;
+}
+
+const std::string* TUndoStack::NewFilterToRedo() const {
+    return !undone_.empty() && undone_.back().NewFilter ? &undone_.back().Name : nullptr;
+}
+
 bool TUndoStack::Undo(TSpectrumStore& store, IFilterLines& filter) {
     if (done_.empty()) return false;
     TStep step = std::move(done_.back());
     done_.pop_back();
+    if (step.NewFilter) {
+        for (const std::string& line : step.Lines) filter.AppendLine(line);
+        undone_.push_back(std::move(step));
+        return true;
+    }
     if (step.Before) {
         for (size_t p = 0; p < 3; ++p) store.Planes[p] = std::move((*step.Before)[p]);
         step.Before.reset();
@@ -59,6 +81,12 @@ bool TUndoStack::Redo(TSpectrumStore& store, IFilterLines& filter, IProgress& pr
     if (undone_.empty()) return false;
     TStep step = std::move(undone_.back());
     undone_.pop_back();
+    if (step.NewFilter) {
+        for (size_t i = 0; i < step.Lines.size() && filter.LineCount() > 0; ++i)
+            filter.RemoveLastLine();
+        done_.push_back(std::move(step));
+        return true;
+    }
     if (NeedsPlanes(step.Lines)) {
         step.Before = CopyPlanes(store);
         TFilterList lines;

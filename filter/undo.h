@@ -60,6 +60,15 @@ public:
     // `before` is the planes as they were, required when NeedsPlanes(lines).
     // A new step ends what could be redone. No lines, no step.
     void Record(std::vector<std::string> lines, std::optional<TPlanes> before = std::nullopt);
+    // The filter was emptied to start a new one: `removed` are the lines it
+    // held, which an undo appends again, and `name` the file they came from
+    // (empty when none), for the window to name the filter again. The store
+    // is not touched, so this step can be taken back whatever is shown.
+    void RecordNewFilter(std::vector<std::string> removed, std::string name);
+    // The file name of the new-filter step that Undo would take back, or
+    // that Redo would do again; null when that step is of another kind.
+    const std::string* NewFilterToUndo() const;
+    const std::string* NewFilterToRedo() const;
 
     // Takes the last step back: the store as it was before the action, its
     // lines gone from the end of the filter. False when there is none.
@@ -76,6 +85,9 @@ private:
     struct TStep {
         std::vector<std::string> Lines;
         std::optional<TPlanes> Before;
+        // A new filter: Lines are the lines it removed, Name their file.
+        bool NewFilter = false;
+        std::string Name;
     };
     std::vector<TStep> done_;
     std::vector<TStep> undone_;

@@ -128,7 +128,7 @@ TControlStates DesignedControlStates() {
     for (TControlId off :
          {C::ToolSave, C::ToolCopy, C::Toolundo, C::ToolRec, C::ToolElipse, C::ToolStempel,
           C::ToolResize, C::Toolapply, C::ToolBatchrun, C::ToolFilter, C::ToolSaveFilter,
-          C::ToolCompare, C::ToolFindScreen, C::Redo1})
+          C::ToolCompare, C::ToolFindScreen, C::Redo1, C::NewFilter1})
         s[off] = false;
     s.KontrastVisible = true;
     return s;

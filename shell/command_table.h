@@ -53,6 +53,7 @@
     X(Batchrun1)                                                                                   \
     X(OpenFilter1)                                                                                 \
     X(SaveFilter1)                                                                                 \
+    X(NewFilter1)                                                                                  \
     X(Filteransehen1)                                                                              \
     X(FindScreen1)                                                                                 \
     X(SetWatermark1)                                                                               \
@@ -154,4 +155,6 @@
     X(SetWatermark, None, 0, SetWatermark1, 0, BSetWatermarkClick, HelpOnly, None, Blocked, "",    \
       "", "", "", "Wasserzeichen setzen", "Embed watermark")                                       \
     X(CheckWatermark, None, 0, CheckWatermark1, 0, BCheckWaterClick, HelpOnly, None, Blocked, "",  \
-      "", "", "", "Wasserzeichen prüfen", "Check watermark")
+      "", "", "", "Wasserzeichen prüfen", "Check watermark")                                       \
+    X(NewFilter, None, 0, NewFilter1, 0, ToolNewFilterClick, HelpOnly, None, Blocked, "", "", "",  \
+      "", "Neuer Filter", "New filter")

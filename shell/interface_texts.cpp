@@ -41,6 +41,29 @@ const TPairs& PlainTexts() {
          "Cannot cancel: not enough memory"},
         {"Umwandlung abgebrochen", "Transform cancelled"},
         {"Umwandlung fertig (schnell)", "Transformed (fast)"},
+        // Unsaved work: the save question, replacing a file, the filter.
+        {"\u00c4nderungen an %1 speichern?", "Save the changes to %1?"},
+        {"\u00c4nderungen am neuen Filter speichern?", "Save the changes to the new filter?"},
+        {"Speichern", "Save"},
+        {"Verwerfen", "Discard"},
+        {"%1 existiert bereits. Soll die Datei ersetzt werden?", "%1 already exists. Replace it?"},
+        {"%1 ist die ge\u00f6ffnete Vorlage. Soll sie wirklich durch das Ergebnis ersetzt werden?",
+         "%1 is the scan you opened. Replace the original with the result?"},
+        {"Der Filter enth\u00e4lt %1 nicht gespeicherte Eintr\u00e4ge. Sollen sie f\u00fcr das "
+         "neue Bild bleiben, oder soll ein neuer Filter beginnen?",
+         "The filter holds %1 unsaved entries. Keep them for the new picture, or start a new "
+         "filter?"},
+        {"Der Filter enth\u00e4lt einen nicht gespeicherten Eintrag. Soll er f\u00fcr das neue "
+         "Bild bleiben, oder soll ein neuer Filter beginnen?",
+         "The filter holds 1 unsaved entry. Keep it for the new picture, or start a new filter?"},
+        {"Behalten", "Keep"},
+        {"Neuer Filter", "New filter"},
+        {"Filter: %1, %2", "Filter: %1, %2"},
+        {"ungespeichert", "unsaved"},
+        {"1 Eintrag", "1 entry"},
+        {"%1 Eintr\u00e4ge", "%1 entries"},
+        {"Zuletzt ge\u00f6ffnet", "Recent files"},
+        {"Die Datei %1 gibt es nicht mehr.", "The file %1 no longer exists."},
         // Standard buttons of the boxes.
         {"Ja", "Yes"},
         {"Nein", "No"},

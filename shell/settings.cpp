@@ -197,6 +197,16 @@ std::string FormatSettings(const TSettingsRecord& r) {
     put("Lang", std::to_string(r.Lang));
     if (!r.HelpBase.empty()) put("HelpBase", r.HelpBase);
     if (r.FastTransform) put("FastTransform", BoolText(true));
+    size_t recent = 0;
+    for (const std::string& file : r.RecentFiles) {
+        // A line end would end the entry; blanks or quotes at its ends would
+        // be taken off by the reader unless the value is quoted.
+        if (file.empty() || file.find_first_of("\r\n") != std::string::npos) continue;
+        if (recent == kMaxRecentFiles) break;
+        if (recent == 0) s += "\n[Recent]\n";
+        const bool quote = Trim(file) != file || file.front() == '"' || file.front() == '\'';
+        put("File" + std::to_string(++recent), quote ? "\"" + file + "\"" : file);
+    }
     return s;
 }
 
@@ -209,6 +219,11 @@ TRestoredSettings ParseSettings(const std::string& text, int32_t screenPixelsPer
     };
     TRestoredSettings r;
     if (const auto helpBase = ini.Get("Prefs", "HelpBase")) r.HelpBase = std::string(*helpBase);
+    for (size_t i = 1; i <= kMaxRecentFiles; ++i) {
+        const auto file = ini.Get("Recent", "File" + std::to_string(i));
+        if (!file || file->empty()) break;
+        r.RecentFiles.emplace_back(*file);
+    }
 
     if (integer("TForm1", "FormVersion").value_or(0) < 0) {
         r.Read = false;

@@ -20,6 +20,9 @@
 //   HelpBase=...        only when the user configured a help server
 //   FastTransform=True  only when the fast transform is chosen
 //
+//   [Recent]            only when a file was opened or saved
+//   File1=/path/of/the/newest   (then File2, ... up to File8)
+//
 // The keys are always written in this order. Reading never fails on content:
 // a missing file, a missing key or a bad number gives the documented default.
 // Only a file that exists but cannot be read, or cannot be written, raises
@@ -30,6 +33,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct TPoint32 {
     int32_t X = 0;
@@ -78,6 +82,9 @@ struct TSettingsRecord {
     // "FastTransform"); written only when on, so that the file of a user who
     // never chose it holds exactly the keys above.
     bool FastTransform = false;
+    // The files the window opened or saved last, newest first ("Recent",
+    // "File1", "File2", ...); the section is written only when it has one.
+    std::vector<std::string> RecentFiles;
 };
 
 // What reading asks the window to do. Fields left empty mean "keep what the
@@ -111,7 +118,13 @@ struct TRestoredSettings {
     std::optional<std::string> HelpBase;
     // "FastTransform" in "Prefs"; off when missing or not a truth value.
     bool FastTransform = false;
+    // "File1", "File2", ... of "Recent", up to the first missing or empty
+    // one (read even when nothing else is).
+    std::vector<std::string> RecentFiles;
 };
+
+// The most recent files the settings file keeps.
+inline constexpr size_t kMaxRecentFiles = 8;
 
 // The folder-qualified name of the settings file: $XDG_CONFIG_HOME/Pixmend
 // when that variable holds an absolute path, else $HOME/.config/Pixmend.

@@ -77,7 +77,7 @@ TEST_F(FileDropTest, CommandLineOpensTheImageAndLoadsTheFilterWithoutADialog) {
     Form->Image1->ImageModified = 1;
     OpenFiles(*Form, {QString::fromStdString(WriteBitmap("other.bmp", 8, 8))});
     EXPECT_EQ(Dialogs.Questions.size(), 1u);
-    EXPECT_EQ(Title(), "Pixmend (Standard-Edition) scan.bmp") << "No keeps the image";
+    EXPECT_EQ(Title(), "*Pixmend (Standard-Edition) scan.bmp") << "Cancel keeps the image";
 
     // Nothing replaces the spectrum while it is shown.
     Form->ToolTransform->click();

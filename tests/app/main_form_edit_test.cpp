@@ -51,12 +51,12 @@ TEST_F(MainFormEditTest, CloseAsksLikeOpenWhenTheWorkIsUnsaved) {
     EXPECT_EQ(Form->CommandState(), 0);
 
     OpenSpectrum(16, 12);
-    Dialogs.Answers = {false};
+    Dialogs.Choices = {2};
     Form->Schlieen1->trigger();
     ASSERT_EQ(Dialogs.Questions.size(), 1u);
-    EXPECT_EQ(Dialogs.Questions[0], "overwrite this image?");
-    EXPECT_EQ(Form->CommandState(), 2) << "No keeps the spectrum";
-    Dialogs.Answers = {true};
+    EXPECT_EQ(Dialogs.Questions[0], "Save the changes to scan.bmp?");
+    EXPECT_EQ(Form->CommandState(), 2) << "Cancel keeps the spectrum";
+    Dialogs.Choices = {1};
     Form->Schlieen1->trigger();
     EXPECT_EQ(Form->CommandState(), 0);
     EXPECT_TRUE(Form->Shape->isHidden());
@@ -106,13 +106,14 @@ TEST_F(MainFormEditTest, OneUndoTakesBackOneActionAndNothingElse) {
     EXPECT_FALSE(Form->Toolundo->isEnabled());
 }
 
-TEST_F(MainFormEditTest, SaveDialogStartsInTheImagesFolderUnderItsName) {
+TEST_F(MainFormEditTest, SaveDialogStartsInTheImagesFolderUnderANameOfItsOwn) {
     OpenImage(WriteBitmap("scan.bmp", 8, 8));
     Form->ToolSave->click();
     EXPECT_EQ(Form->SavePictureDialog->directory().absolutePath(),
               QFileInfo(QString::fromStdString(Files.Path())).absoluteFilePath());
     ASSERT_FALSE(Form->SavePictureDialog->selectedFiles().isEmpty());
-    EXPECT_EQ(QFileInfo(Form->SavePictureDialog->selectedFiles().front()).fileName(), "scan.bmp");
+    EXPECT_EQ(QFileInfo(Form->SavePictureDialog->selectedFiles().front()).fileName(),
+              "scan-clean.bmp");
 }
 
 TEST_F(MainFormEditTest, EveryToolButtonExplainsItselfInBothLanguages) {

@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileInfo>
+#include <QMenu>
 #include <QMimeData>
 
 #include <filesystem>
@@ -65,15 +66,24 @@ TEST_F(MainFormFileTest, OpenLoadsTheImageIntoViewAndStore) {
 }
 
 TEST_F(MainFormFileTest, PictureDialogsOfferTheirFiltersAndPreview) {
+    // Every format the program reads and writes, "Images" showing them all.
     const QStringList open = Form->OpenPictureDialog->nameFilters();
-    ASSERT_EQ(open.size(), 3);
+    ASSERT_EQ(open.size(), 5);
     EXPECT_TRUE(open[0].startsWith("Images ("));
+    for (const char* pattern : {"*.bmp", "*.jpg", "*.jpeg", "*.png", "*.tif", "*.tiff", "*.PNG"})
+        EXPECT_TRUE(open[0].contains(QString(pattern) + " ") ||
+                    open[0].contains(QString(pattern) + ")"))
+            << pattern;
     EXPECT_TRUE(open[1].startsWith("Bitmaps (*.bmp) ("));
     EXPECT_TRUE(open[2].startsWith("Jpeg (*.jpg) ("));
+    EXPECT_TRUE(open[3].startsWith("PNG (*.png) ("));
+    EXPECT_TRUE(open[4].startsWith("TIFF (*.tif) ("));
     const QStringList save = Form->SavePictureDialog->nameFilters();
-    ASSERT_EQ(save.size(), 2);
+    ASSERT_EQ(save.size(), 4);
     EXPECT_TRUE(save[0].startsWith("Bitmaps (*.bmp) ("));
     EXPECT_TRUE(save[1].startsWith("Jpeg (*.jpg) ("));
+    EXPECT_TRUE(save[2].startsWith("PNG (*.png) ("));
+    EXPECT_TRUE(save[3].startsWith("TIFF (*.tif) ("));
     EXPECT_TRUE(Form->SavePictureDialog->defaultSuffix().isEmpty());
     EXPECT_TRUE(Form->SavePictureDialog->testOption(QFileDialog::DontConfirmOverwrite));
 
@@ -138,38 +148,128 @@ TEST_F(MainFormFileTest, ADamagedFileLeavesEverythingAsItWas) {
     EXPECT_EQ(Form->Image1->Picture.Bytes, before.Bytes);
 }
 
-TEST_F(MainFormFileTest, AMarkedImageIsReplacedOnlyAfterYes) {
-    Open(WriteBitmap("first.bmp", 8, 8));
-    Form->Image1->ImageModified = 1; // as after a transform
+TEST_F(MainFormFileTest, UnsavedWorkIsSavedDiscardedOrKeptBeforeItIsReplaced) {
+    const std::string first = WriteBitmap("first.bmp", 8, 8);
+    Open(first);
+    EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) first.bmp");
+    Form->ToolTransform->click();
+    Form->ToolTransform->click(); // the filtered picture is unsaved work
+    EXPECT_EQ(Form->windowTitle(), "*Pixmend (Standard-Edition) first.bmp");
+    const TBitmap24 work = Form->Image1->Picture;
 
-    // No: nothing changes and no file dialog is shown.
-    Dialogs.Answers = {false};
+    // Cancel: nothing changes and no file dialog is shown.
+    const size_t dialogs = Dialogs.FileDialogs.size();
     Form->ToolOpen->click();
     ASSERT_EQ(Dialogs.Questions.size(), 1u);
-    EXPECT_EQ(Dialogs.Questions[0], "overwrite this image?");
-    EXPECT_EQ(Dialogs.FileDialogs.size(), 1u);
-    EXPECT_EQ(Form->Image1->ImageModified, 1);
-
-    // Yes: the mark is cleared even when the dialog is then cancelled.
-    Dialogs.Answers = {true};
+    EXPECT_EQ(Dialogs.Questions[0], "Save the changes to first.bmp?");
+    EXPECT_EQ(Dialogs.ChoiceButtons[0], (QStringList{"Save", "Discard", "Cancel"}));
+    EXPECT_EQ(Dialogs.FileDialogs.size(), dialogs);
+    // Discard, then a cancelled file dialog: the work is still there, still unsaved.
+    Dialogs.Choices = {1};
     Form->ToolOpen->click();
-    EXPECT_EQ(Dialogs.FileDialogs.size(), 2u);
-    EXPECT_EQ(Form->Image1->ImageModified, 0);
-
+    EXPECT_EQ(Dialogs.FileDialogs.back(), "OpenPictureDialog");
+    EXPECT_EQ(Form->Image1->ImageModified, 1);
+    // Save with its dialog cancelled goes no further: no open dialog.
+    Dialogs.Choices = {0};
+    Form->Paste1->trigger();
+    EXPECT_EQ(Dialogs.FileDialogs.back(), "SavePictureDialog");
+    EXPECT_EQ(Form->Image1->Picture.Bytes, work.Bytes);
+    // Save, then open: the work is written first.
+    Dialogs.Choices = {0};
+    Dialogs.Files = {QString::fromStdString(Files.File("kept.png")),
+                     QString::fromStdString(WriteBitmap("second.bmp", 4, 4))};
+    Form->ToolOpen->click();
+    EXPECT_EQ(ReadImageFile(Files.File("kept.png")).Bytes, work.Bytes);
+    EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) second.bmp");
     // After Copy the mark is gone: Open asks nothing.
     Form->Image1->ImageModified = 1;
     Form->ToolCopy->click();
-    EXPECT_EQ(Form->Image1->ImageModified, 0);
-    Open(WriteBitmap("second.bmp", 4, 4));
-    EXPECT_EQ(Dialogs.Questions.size(), 2u);
-    EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) second.bmp");
+    Open(WriteBitmap("third.bmp", 4, 4));
+    EXPECT_EQ(Dialogs.Questions.size(), 4u);
+    EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) third.bmp");
 
-    // Paste asks too.
+    // In German the question and its buttons are German.
+    Form->ToolDe->click();
     Form->Image1->ImageModified = 1;
-    Dialogs.Answers = {false};
-    Form->ToolPaste->click();
-    EXPECT_EQ(Dialogs.Questions.size(), 3u);
-    EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) second.bmp");
+    Form->Schlieen1->trigger();
+    EXPECT_EQ(Dialogs.Questions.back(), "\u00c4nderungen an third.bmp speichern?");
+    EXPECT_EQ(Dialogs.ChoiceButtons.back(), (QStringList{"Speichern", "Verwerfen", "Abbrechen"}));
+    EXPECT_EQ(Form->CommandState(), 1);
+}
+
+TEST_F(MainFormFileTest, QuitAndTheCloseBoxAskOnlyWhenWorkIsUnsaved) {
+    // Nothing at stake: Quit keeps its Yes/No, the close box closes.
+    Open(WriteBitmap("scan.bmp", 8, 8));
+    Form->Beenden1->trigger();
+    ASSERT_EQ(Dialogs.Questions.size(), 1u);
+    EXPECT_EQ(Dialogs.Questions[0], "Do you really want to quit Pixmend?");
+    EXPECT_EQ(QuitCalls, 0);
+
+    // The picture and the filter are unsaved: both are asked about, in turn.
+    Form->ToolTransform->click();
+    Protokol->AppendLine("typ=rec,x1=10,x2=20,y1=10,y2=20");
+    Form->Beenden1->trigger();
+    EXPECT_EQ(Dialogs.Questions.size(), 2u) << "Cancel at the first question ends it";
+    EXPECT_EQ(Dialogs.Questions.back(), "Save the changes to scan.bmp?");
+    EXPECT_TRUE(Form->close() == false) << "the close box is refused on Cancel";
+    EXPECT_TRUE(Form->isVisible());
+    EXPECT_EQ(QuitCalls, 0);
+    EXPECT_EQ(Form->CommandState(), 2);
+
+    // Save on the spectrum saves the picture it gives; the filter is saved
+    // through its dialog, and only then does the window close.
+    const QString picture = QString::fromStdString(Files.File("out.bmp"));
+    const QString filter = QString::fromStdString(Files.File("screen.flt"));
+    Dialogs.Choices = {0, 0};
+    Dialogs.Files = {picture, filter};
+    EXPECT_TRUE(Form->close());
+    EXPECT_EQ(Dialogs.Questions.back(), "Save the changes to the new filter?");
+    EXPECT_EQ(Dialogs.FileDialogs.back(), "SaveFilter");
+    EXPECT_EQ(QuitCalls, 1);
+    EXPECT_EQ(Form->CommandState(), 1);
+    EXPECT_EQ(ReadImageFile(picture.toStdString()).Bytes, Form->Image1->Picture.Bytes);
+    const auto lines = ReadFileBytes(filter.toStdString());
+    EXPECT_EQ(std::string(lines.begin(), lines.end()), "typ=rec,x1=10,x2=20,y1=10,y2=20\r\n");
+}
+
+TEST_F(MainFormFileTest, SaveProposesANameBesideTheScanAndAsksBeforeReplacing) {
+    const std::string scan = Files.File("scan.jpg");
+    WriteImageFile(scan, ReadImageFile(WriteBitmap("scan.bmp", 16, 8)));
+    const std::vector<uint8_t> original = ReadFileBytes(scan);
+    Open(scan);
+    Form->ToolSave->click();
+    EXPECT_EQ(Form->SavePictureDialog->selectedFiles().value(0),
+              QFileInfo(QString::fromStdString(Files.File("scan-clean.jpg"))).absoluteFilePath());
+    EXPECT_TRUE(Form->SavePictureDialog->selectedNameFilter().startsWith("Jpeg"));
+
+    // The opened scan: a question of its own, No goes back to the dialog,
+    // which is cancelled: the scan is as it was.
+    Dialogs.Files = {QString::fromStdString(scan)};
+    Form->ToolSave->click();
+    ASSERT_EQ(Dialogs.Questions.size(), 1u);
+    EXPECT_EQ(Dialogs.Questions[0], QString::fromStdString(scan) +
+                                        " is the scan you opened. Replace the original "
+                                        "with the result?");
+    EXPECT_EQ(Dialogs.FileDialogs.back(), "SavePictureDialog");
+    EXPECT_EQ(Dialogs.FileDialogs.size(), 4u) << "open, save, save, and save again after No";
+    EXPECT_EQ(ReadFileBytes(scan), original);
+
+    // Any other existing file asks too; Yes replaces it. Saved once, the
+    // result is proposed again under its own name.
+    const std::string other = WriteBitmap("other.bmp", 2, 2);
+    Dialogs.Files = {QString::fromStdString(other)};
+    Dialogs.Answers = {true};
+    Form->ToolSave->click();
+    EXPECT_EQ(Dialogs.Questions.back(),
+              QString::fromStdString(other) + " already exists. Replace it?");
+    EXPECT_EQ(ReadImageFile(other).Width, 16);
+    Form->ToolSave->click();
+    EXPECT_EQ(QFileInfo(Form->SavePictureDialog->selectedFiles().value(0)).fileName(), "other.bmp");
+    // A new file is written without a question.
+    Dialogs.Files = {QString::fromStdString(Files.File("new.tif"))};
+    Form->ToolSave->click();
+    EXPECT_EQ(Dialogs.Questions.size(), 2u);
+    EXPECT_EQ(ReadImageFile(Files.File("new.tif")).Width, 16);
 }
 
 TEST_F(MainFormFileTest, SaveWritesByTheTypedNameAndClearsTheMark) {
@@ -208,7 +308,7 @@ TEST_F(MainFormFileTest, AFailedSaveKeepsMarkAndTitle) {
     EXPECT_NE(Dialogs.Errors[0].indexOf("Cannot create the file"), -1)
         << Dialogs.Errors[0].toStdString();
     EXPECT_EQ(Form->Image1->ImageModified, 1);
-    EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) in.bmp");
+    EXPECT_EQ(Form->windowTitle(), "*Pixmend (Standard-Edition) in.bmp");
     EXPECT_EQ(Status(), "ready");
 }
 
@@ -243,6 +343,49 @@ TEST_F(MainFormFileTest, PastingSomethingElseIsRefusedAndChangesNothing) {
     EXPECT_EQ(Form->Image1->size(), QSize(6, 6));
     EXPECT_EQ(Store.Cols, 6);
     EXPECT_EQ(Form->CommandState(), 1);
+}
+
+TEST_F(MainFormFileTest, RecentFilesAreRememberedAndOpenLikeOpen) {
+    EXPECT_FALSE(Form->Recent1->isEnabled());
+    const QString a = QString::fromStdString(WriteBitmap("a.bmp", 8, 8));
+    const QString b = QString::fromStdString(WriteBitmap("b.bmp", 4, 4));
+    Open(a.toStdString());
+    Open(b.toStdString());
+    Open(a.toStdString());
+    EXPECT_EQ(Form->RecentFiles(), (QStringList{a, b})) << "newest first, once each";
+    ASSERT_EQ(Form->Recent1->actions().size(), 2);
+    EXPECT_EQ(Form->Recent1->actions()[1]->text(), "&2 b.bmp");
+
+    // Remembered across runs in a section of their own; the keys before stay.
+    Form->close();
+    const std::string text = SettingsText();
+    EXPECT_NE(text.find("[Prefs]\nLang=2\n\n[Recent]\nFile1=" + a.toStdString() +
+                        "\nFile2=" + b.toStdString() + "\n"),
+              std::string::npos)
+        << text;
+    Form = std::make_unique<TForm1>(Store, Dialogs);
+    Form->QuitApplication = [this] { ++QuitCalls; };
+    ConnectOtherWindows();
+    ShowForm();
+    ASSERT_EQ(Form->RecentFiles(), (QStringList{a, b}));
+
+    // Opening one takes the road of Open: the question before unsaved work.
+    Open(a.toStdString());
+    Form->Image1->ImageModified = 1;
+    Form->Recent1->actions()[1]->trigger();
+    ASSERT_EQ(Dialogs.Questions.size(), 1u);
+    EXPECT_EQ(Form->windowTitle(), "*Pixmend (Standard-Edition) a.bmp") << "Cancel keeps it";
+    Dialogs.Choices = {1};
+    Form->Recent1->actions()[1]->trigger();
+    EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) b.bmp");
+    EXPECT_EQ(Form->RecentFiles().front(), b);
+
+    // A file gone since is said so and dropped from the list.
+    std::filesystem::remove(a.toStdString());
+    Form->Recent1->actions()[1]->trigger();
+    ASSERT_EQ(Dialogs.Informations.size(), 1u);
+    EXPECT_EQ(Dialogs.Informations[0], "The file " + a + " no longer exists.");
+    EXPECT_EQ(Form->RecentFiles(), QStringList{b});
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 
 #include "app/image_view.h"
 #include "filter/apply_filter.h"
+#include "filter/descreen.h"
 #include "spectral/display.h"
 #include "spectral/store_fill.h"
 
@@ -143,7 +144,7 @@ TEST_F(MainFormFilterTest, BatchWritesIntoTheClickedFolderWhatTheCommandLineTool
     // the results went.
     EXPECT_EQ(Form->CommandState(), 1);
     EXPECT_TRUE(Form->Image1->Picture.Bytes == ReadImageFile(target + "/b.bmp").Bytes);
-    EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) b.bmp");
+    EXPECT_EQ(Form->windowTitle(), "*Pixmend (Standard-Edition) b.bmp");
     EXPECT_TRUE(On(TControlId::ToolOpen));
     EXPECT_TRUE(On(TControlId::Toolapply));
     ASSERT_EQ(Dialogs.Informations.size(), 1u);
@@ -335,6 +336,101 @@ TEST_F(MainFormFilterTest, CancelledOrEmptyBatchProcessesNothing) {
     Form->ToolBatchrun->click();
     EXPECT_EQ(Form->CommandState(), 0);
     EXPECT_TRUE(Dialogs.Errors.empty());
+}
+
+TEST_F(MainFormFilterTest, ThePanelNamesTheFilterAndNewFilterStartsOneUndoably) {
+    EXPECT_EQ(Form->FilterPanel->text(), "Filter: unsaved, 0 entries");
+    EXPECT_FALSE(Form->NewFilter1->isEnabled()) << "nothing to leave";
+    OpenImage(WriteBitmap("scan.bmp", 16, 8));
+    Form->AddFilterEntry(kFilterRectangle, 0.1f, 0.3f, 0.2f, 0.4f);
+    EXPECT_EQ(Form->FilterPanel->text(), "Filter: unsaved, 1 entry");
+    Form->AddFilterEntry(kFilterEllipse, 0.5f, 0.7f, 0.05f, 0.45f);
+    EXPECT_EQ(Form->FilterPanel->text(), "Filter: unsaved, 2 entries");
+    EXPECT_EQ(Form->windowTitle(), "*Pixmend (Standard-Edition) scan.bmp") << "the filter is work";
+    Dialogs.Files = {QString::fromStdString(Files.File("screen.flt"))};
+    Form->ToolSaveFilter->click();
+    EXPECT_EQ(Form->FilterPanel->text(), "Filter: screen.flt, 2 entries");
+    EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) scan.bmp");
+    const std::vector<std::string> lines = Protokol->List().Lines();
+
+    // New filter, on the picture, and back with one Undo; Redo does it again.
+    ASSERT_TRUE(Form->NewFilter1->isEnabled());
+    Form->NewFilter1->trigger();
+    EXPECT_EQ(Protokol->EntryCount(), 0u);
+    EXPECT_EQ(Form->FilterPanel->text(), "Filter: unsaved, 0 entries");
+    ASSERT_TRUE(Form->Undo1->isEnabled());
+    Form->Undo1->trigger();
+    EXPECT_EQ(Protokol->List().Lines(), lines);
+    EXPECT_TRUE(Form->FilterPanel->text().startsWith("Filter: screen.flt")) << "named again";
+    ASSERT_TRUE(Form->Redo1->isEnabled());
+    Form->Redo1->trigger();
+    EXPECT_EQ(Protokol->EntryCount(), 0u);
+    EXPECT_FALSE(Form->Redo1->isEnabled());
+
+    Form->ToolDe->click();
+    EXPECT_EQ(Form->FilterPanel->text(), "Filter: ungespeichert, 0 Eintr\u00e4ge");
+}
+
+TEST_F(MainFormFilterTest, AnotherPictureKeepsTheFilterOrStartsANewOne) {
+    OpenImage(WriteBitmap("a.bmp", 16, 8));
+    Form->AddFilterEntry(kFilterRectangle, 0.1f, 0.3f, 0.2f, 0.4f);
+    // Cancel: the picture stays, and so does the filter.
+    Open(WriteBitmap("b.bmp", 8, 8));
+    ASSERT_EQ(Dialogs.Questions.size(), 1u);
+    EXPECT_EQ(Dialogs.Questions[0], "The filter holds 1 unsaved entry. Keep it for the new "
+                                    "picture, or start a new filter?");
+    EXPECT_EQ(Dialogs.ChoiceButtons[0], (QStringList{"Keep", "New filter", "Cancel"}));
+    EXPECT_EQ(Form->windowTitle(), "*Pixmend (Standard-Edition) a.bmp");
+    EXPECT_EQ(Protokol->EntryCount(), 1u);
+    // Keep: the entries stay for the new picture.
+    Dialogs.Choices = {0};
+    Open(Files.File("b.bmp"));
+    EXPECT_EQ(Form->windowTitle(), "*Pixmend (Standard-Edition) b.bmp");
+    EXPECT_EQ(Protokol->EntryCount(), 1u);
+    // New filter: empty, and Undo brings the entries back.
+    Dialogs.Choices = {1};
+    Open(WriteBitmap("c.bmp", 8, 8));
+    EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) c.bmp");
+    EXPECT_EQ(Protokol->EntryCount(), 0u);
+    Form->Toolundo->click();
+    EXPECT_EQ(Protokol->EntryCount(), 1u);
+    // A filter file, loaded and unchanged, stays without a question.
+    Dialogs.Files = {QString::fromStdString(Files.File("kept.flt"))};
+    Form->ToolSaveFilter->click();
+    Dialogs.Files = {QString::fromStdString(Files.File("kept.flt"))};
+    Form->ToolLoadFilter->click();
+    const size_t asked = Dialogs.Questions.size();
+    Open(Files.File("a.bmp"));
+    EXPECT_EQ(Dialogs.Questions.size(), asked);
+    EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) a.bmp");
+    EXPECT_EQ(Form->FilterPanel->text(), "Filter: kept.flt, 1 entry");
+}
+
+TEST_F(MainFormFilterTest, FindScreenReplacesTheEntriesOfItsLastRun) {
+    const std::string path = Files.File("screened.bmp");
+    WriteImageFile(path, ScreenedPicture(240, 180, 3.6));
+    OpenImage(path);
+    Form->ToolTransform->click();
+    ASSERT_EQ(Form->CommandState(), 2);
+    Form->AddFilterEntry(kFilterRectangle, 0.9f, 0.95f, 0.9f, 0.95f); // the user's own entry
+    const TFilterList first = DetectScreen(Store);
+    Form->ToolFindScreen->click();
+    ASSERT_GT(Protokol->EntryCount(), 2u);
+    const std::vector<std::string> once = Protokol->List().Lines();
+    const TSpectrumStore damped = Store;
+    // Again on the same spectrum: the same entries and values, not a second set.
+    Form->ToolFindScreen->click();
+    EXPECT_EQ(Protokol->List().Lines(), once);
+    for (int p = 0; p < 3; ++p) EXPECT_EQ(Store.Planes[p], damped.Planes[p]);
+    // On the spectrum of the cleaned picture: this run's entries replace the last.
+    Form->ToolTransform->click();
+    Form->ToolTransform->click();
+    const TFilterList second = DetectScreen(Store);
+    Form->ToolFindScreen->click();
+    std::vector<std::string> expected{once.front()};
+    expected.insert(expected.end(), second.Lines().begin(), second.Lines().end());
+    EXPECT_EQ(Protokol->List().Lines(), expected);
+    EXPECT_EQ(first.EntryCount() + 1, once.size());
 }
 
 } // namespace

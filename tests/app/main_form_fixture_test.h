@@ -42,12 +42,22 @@ public:
     std::vector<QString> FileDialogs;         // object names of the dialogs run
     std::deque<std::optional<QString>> Texts; // text prompt results; cancel when empty
     std::vector<QString> Prompts;             // caption, prompt and preset text of each
+    std::deque<int> Choices;                // Choose answers, in order; the last button when empty
+    std::vector<QStringList> ChoiceButtons; // the buttons of each Choose, its text in Questions
 
     bool Confirm(QWidget*, const QString& text) override {
         Questions.push_back(text);
         if (Answers.empty()) return false;
         const bool answer = Answers.front();
         Answers.pop_front();
+        return answer;
+    }
+    int Choose(QWidget*, const QString& text, const QStringList& buttons) override {
+        Questions.push_back(text);
+        ChoiceButtons.push_back(buttons);
+        if (Choices.empty()) return int(buttons.size()) - 1;
+        const int answer = Choices.front();
+        Choices.pop_front();
         return answer;
     }
     void ShowError(QWidget*, const QString& message) override { Errors.push_back(message); }

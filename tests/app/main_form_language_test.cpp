@@ -69,7 +69,7 @@ TEST_F(MainFormLanguageTest, FirstRunOpensMaximisedInEnglish) {
     EXPECT_EQ(Form->ToolResize->property("Hint").toString(), "Resize");
     EXPECT_EQ(Form->ToolResize->toolTip(), "Resize") << "every tool button explains itself";
     EXPECT_EQ(Form->File1->title(), "&File");
-    EXPECT_EQ(FileMenu(), (QStringList{"Open", "Save", "Close", "Quit"}));
+    EXPECT_EQ(FileMenu(), (QStringList{"Open", "Recent files", "Save", "Close", "Quit"}));
     EXPECT_EQ(Form->Help1->actions()[0]->text(), "Context-sensitive help");
     EXPECT_EQ(Form->Advanced1->title(), "&Advanced");
     EXPECT_EQ(Form->OpenPictureDialog->PreviewButton->toolTip(), "Preview");
@@ -97,7 +97,8 @@ TEST_F(MainFormLanguageTest, EnglishAndBackRestoresEveryGermanText) {
         EXPECT_EQ(german.at(key), text) << key;
     }
     EXPECT_EQ(Form->File1->title(), "&Datei");
-    EXPECT_EQ(FileMenu(), (QStringList{"Öffnen", "Speichern", "Schließen", "Beenden"}));
+    EXPECT_EQ(FileMenu(),
+              (QStringList{"Öffnen", "Zuletzt geöffnet", "Speichern", "Schließen", "Beenden"}));
     EXPECT_EQ(Form->OpenPictureDialog->PreviewButton->toolTip(), "Vorschau");
     EXPECT_EQ(Form->LangText("aktuellesBildüberschreiben"),
               "Soll das aktuelle Bild überschrieben werden?");

@@ -133,7 +133,7 @@ TEST_F(MainFormStateTest, EveryKeyRunsItsCommand) {
     EXPECT_TRUE(Form->ToolCompare->isChecked()) << "F8 shows the picture before";
     press(Qt::Key_F8);
     EXPECT_FALSE(Form->ToolCompare->isChecked());
-    Dialogs.Answers = {true};
+    Dialogs.Choices = {1, 0}; // discard the picture, keep the filter for the pasted one
     press(Qt::Key_F4);
     EXPECT_EQ(Form->CommandState(), 0) << "F4 closes after asking";
     press(QKeySequence(Qt::CTRL | Qt::Key_V));
@@ -235,7 +235,7 @@ TEST_F(MainFormStateTest, CloseInStateOneEmptiesTheView) {
     Form->Image1->ImageModified = 1;
     Form->Image1->move(5, 6);
 
-    Dialogs.Answers = {true};
+    Dialogs.Choices = {1}; // discard
     Form->Schlieen1->trigger();
     EXPECT_EQ(Dialogs.Questions.size(), 1u) << "unsaved work: Close asks first";
     EXPECT_EQ(Form->CommandState(), 0);

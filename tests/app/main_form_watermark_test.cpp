@@ -106,7 +106,7 @@ TEST_F(MainFormWatermarkTest, OfferedWhileTheStoreHoldsAnImageOrASpectrum) {
     ASSERT_EQ(Form->CommandState(), 2);
     EXPECT_EQ(offered(), std::pair(true, true));
     Form->ToolTransform->click();
-    Dialogs.Answers = {true}; // the transformed image is unsaved work
+    Dialogs.Choices = {1}; // the transformed image is unsaved work: discard it
     Form->Schlieen1->trigger();
     ASSERT_EQ(Form->CommandState(), 0);
     EXPECT_EQ(offered(), std::pair(false, false));

@@ -101,3 +101,34 @@ TEST(Undo, ResizeIsOnlyRemovedAndANewActionEndsRedo) {
     undo.Clear();
     EXPECT_EQ(undo.UndoCount() + undo.RedoCount(), 0u);
 }
+
+TEST(Undo, ANewFilterComesBackWithItsLinesAndNameAndLeavesTheStore) {
+    TSpectrumStore store = RandomStore(32, 24, 3);
+    TFilterList filter;
+    TFilterListLines lines(filter);
+    TUndoStack undo;
+    TNoProgress quiet;
+    Act(undo, store, filter, {Line(kFilterRectangle, 0.1f, 0.3f, 0.2f, 0.4f)});
+    const TPlanes smoothed = PlanesOf(store);
+    const std::vector<std::string> held = filter.Lines();
+
+    undo.RecordNewFilter(held, "screen.flt");
+    filter.Clear();
+    ASSERT_NE(undo.NewFilterToUndo(), nullptr);
+    EXPECT_EQ(*undo.NewFilterToUndo(), "screen.flt");
+    ASSERT_TRUE(undo.Undo(store, lines));
+    EXPECT_EQ(filter.Lines(), held);
+    EXPECT_EQ(PlanesOf(store), smoothed);
+    EXPECT_EQ(undo.NewFilterToUndo(), nullptr) << "below it: the smoothing";
+    ASSERT_NE(undo.NewFilterToRedo(), nullptr);
+    ASSERT_TRUE(undo.Redo(store, lines, quiet));
+    EXPECT_TRUE(filter.Empty());
+    EXPECT_EQ(PlanesOf(store), smoothed);
+    // Undone again, the smoothing below is taken back from its own line.
+    ASSERT_TRUE(undo.Undo(store, lines));
+    ASSERT_TRUE(undo.Undo(store, lines));
+    EXPECT_TRUE(filter.Empty());
+    EXPECT_NE(PlanesOf(store), smoothed);
+    undo.RecordNewFilter({}, "none");
+    EXPECT_EQ(undo.UndoCount(), 0u) << "an empty filter left nothing to bring back";
+}

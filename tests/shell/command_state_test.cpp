@@ -150,7 +150,7 @@ TEST(CommandState, DesignedStatesOfTheToolBar) {
     const std::set<std::string> disabled{
         "ToolSave",       "ToolCopy",    "Toolundo",       "ToolRec",      "ToolElipse",
         "ToolStempel",    "ToolResize",  "Toolapply",      "ToolBatchrun", "ToolFilter",
-        "ToolSaveFilter", "ToolCompare", "ToolFindScreen", "Redo1"};
+        "ToolSaveFilter", "ToolCompare", "ToolFindScreen", "Redo1",        "NewFilter1"};
     for (size_t i = 0; i < kControlCount; ++i) {
         const std::string name(ControlName(TControlId(i)));
         EXPECT_EQ(d.Enabled[i], disabled.count(name) == 0) << name;

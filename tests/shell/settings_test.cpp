@@ -422,3 +422,21 @@ TEST(SettingsParse, FastTransformIsWrittenOnlyWhenChosen) {
     EXPECT_TRUE(Parse(text).FastTransform);
     EXPECT_FALSE(Parse("[Prefs]\nFastTransform=yes\n").FastTransform) << "not a truth value: off";
 }
+
+TEST(SettingsParse, RecentFilesHaveASectionOfTheirOwn) {
+    TSettingsRecord record;
+    const std::string plain = FormatSettings(record);
+    EXPECT_EQ(plain.find("Recent"), std::string::npos) << "none opened: the file as before";
+    record.RecentFiles = {"/scans/page 1.bmp", " padded.bmp", "bad\nname.bmp", "/x.jpg"};
+    const std::string text = FormatSettings(record);
+    EXPECT_EQ(text.substr(0, plain.size()), plain) << "the keys before stay as they are";
+    EXPECT_EQ(text.substr(plain.size()),
+              "\n[Recent]\nFile1=/scans/page 1.bmp\nFile2=\" padded.bmp\"\nFile3=/x.jpg\n");
+    EXPECT_EQ(Parse(text).RecentFiles,
+              (std::vector<std::string>{"/scans/page 1.bmp", " padded.bmp", "/x.jpg"}));
+    record.RecentFiles.assign(kMaxRecentFiles + 3, "/a.bmp");
+    EXPECT_EQ(Parse(FormatSettings(record)).RecentFiles.size(), kMaxRecentFiles);
+    EXPECT_EQ(Parse("[Recent]\nFile1=/a.bmp\nFile3=/c.bmp\n").RecentFiles,
+              std::vector<std::string>{"/a.bmp"})
+        << "the list ends at the first gap";
+}
