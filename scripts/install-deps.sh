@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-image-formats-plugins
   libjpeg62-turbo-dev libpng-dev libtiff-dev libcrypto++-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang-format
+  clang-format clang-tidy python3
 )
 # Looking at the window program as its user would.
 if [ "${PIXMEND_GUI_TOOLS:-0}" = 1 ]; then

@@ -92,6 +92,16 @@ std::unique_ptr<TFFTPlan> TFFTPlan::AccurateComplex(int32_t n) {
 }
 
 TFFTPlan::TFFTPlan(int32_t realLength, int32_t n, bool accurate) : L_(realLength), n_(n) {
+    const std::vector<int32_t> restAll = PlanStages();
+    BuildPermutation(restAll);
+    BuildTables(accurate);
+    FillView();
+}
+
+// Stage j (0-based) combines groups of factors_[j] elements span_[j] apart;
+// there are rest_[j] groups per offset. The result's restAll[j] is the
+// remaining length before stage j, as the permutation counts it.
+std::vector<int32_t> TFFTPlan::PlanStages() {
     factors_ = FactorizeLength(n_);
     if (factors_.front() > cMaxPrimeFactor)
         throw EMathError(TMessage{TMessageId::FFTLength, {}, nullptr});
@@ -99,9 +109,6 @@ TFFTPlan::TFFTPlan(int32_t realLength, int32_t n, bool accurate) : L_(realLength
     largest_ = 0;
     for (int32_t f : factors_) largest_ = std::max(largest_, f);
 
-    // Stage j (0-based) combines groups of factors_[j] elements span_[j]
-    // apart; there are rest_[j] groups per offset. restAll[j] is the
-    // remaining length before stage j, as the permutation counts it.
     std::vector<int32_t> restAll(size_t(m) + 2, 0);
     restAll[0] = n_;
     span_.assign(size_t(m), 1);
@@ -111,12 +118,16 @@ TFFTPlan::TFFTPlan(int32_t realLength, int32_t n, bool accurate) : L_(realLength
         rest_[size_t(j) - 1] = restAll[size_t(j)];
         if (j > 1) span_[size_t(j) - 1] = span_[size_t(j) - 2] * factors_[size_t(j) - 2];
     }
+    return restAll;
+}
 
-    // Digit-reversed order: output i takes input k(i) = sum_j c_j rest(j) for
-    // the mixed-radix digits c_j of i (c_1 the fastest), counted
-    // incrementally; the last sample stays in place. The indices are then
-    // folded back onto the unmirrored samples: position k >= L of the mirrored
-    // sequence holds x[2L - 1 - k]. A complex plan (L = n) folds nothing.
+// Digit-reversed order: output i takes input k(i) = sum_j c_j rest(j) for the
+// mixed-radix digits c_j of i (c_1 the fastest), counted incrementally; the
+// last sample stays in place. The indices are then folded back onto the
+// unmirrored samples: position k >= L of the mirrored sequence holds
+// x[2L - 1 - k]. A complex plan (L = n) folds nothing.
+void TFFTPlan::BuildPermutation(const std::vector<int32_t>& restAll) {
+    const int m = int(factors_.size());
     source_.resize(size_t(n_));
     const auto fold = [this](int32_t k) { return k < L_ || L_ == n_ ? k : 2 * L_ - 1 - k; };
     int32_t digit[cMaxFactorCount + 2] = {};
@@ -132,7 +143,11 @@ TFFTPlan::TFFTPlan(int32_t realLength, int32_t n, bool accurate) : L_(realLength
         }
     }
     source_[size_t(n_) - 1] = fold(n_ - 1);
+}
 
+// The roots of every stage and the twiddles of every stage with span > 1.
+void TFFTPlan::BuildTables(bool accurate) {
+    const int m = int(factors_.size());
     rootOffset_.assign(size_t(m), 0);
     twiddleOffset_.assign(size_t(m), 0);
     int64_t rootCount = 0, twiddleCount = 0;
@@ -186,7 +201,10 @@ TFFTPlan::TFFTPlan(int32_t realLength, int32_t n, bool accurate) : L_(realLength
         const TComplex r = roots_[size_t(t)];
         realZeros_.push_back({r.re * zero, r.im * zero});
     }
+}
 
+void TFFTPlan::FillView() {
+    const int m = int(factors_.size());
     view_.L = L_;
     view_.n = n_;
     view_.stages = m;

@@ -77,6 +77,11 @@ public:
 
 private:
     TFFTPlan(int32_t realLength, int32_t n, bool accurate = false);
+    // The constructor's three steps, then the view of what they built.
+    std::vector<int32_t> PlanStages();
+    void BuildPermutation(const std::vector<int32_t>& restAll);
+    void BuildTables(bool accurate);
+    void FillView();
 
     int32_t L_ = 0, n_ = 0, largest_ = 0;
     std::vector<int32_t> factors_, span_, rest_, source_;
