@@ -29,7 +29,7 @@ const char* const kUsage =
     "usage: pixmend [IMAGE [FILTER.flt]]\n"
     "\n"
     "Removes halftone screens from scanned pictures in the frequency domain.\n"
-    "Opens IMAGE (.bmp, .jpg, .jpeg) and loads FILTER.flt as the filter.\n"
+    "Opens IMAGE (.bmp, .jpg, .jpeg, .png, .tif, .tiff) and loads FILTER.flt as the filter.\n"
     "\n"
     "  -h, --help     show this text\n"
     "  -v, --version  show the version\n"

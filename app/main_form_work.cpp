@@ -103,7 +103,8 @@ void TForm1::ShowWorkState() {
     setWindowTitle((unsaved ? "*" : "") + d->CaptionBase + d->TitleName);
     if (!FilterPanel) return;
     const size_t count = d->Windows.FormProtokol ? d->Windows.FormProtokol->EntryCount() : 0;
-    QString name = d->FilterFile.isEmpty() ? Tr("ungespeichert") : QFileInfo(d->FilterFile).fileName();
+    QString name =
+        d->FilterFile.isEmpty() ? Tr("ungespeichert") : QFileInfo(d->FilterFile).fileName();
     if (!d->FilterFile.isEmpty() && FilterUnsaved()) name += "*";
     const QString entries =
         count == 1 ? Tr("1 Eintrag") : Tr("%1 Eintr\u00e4ge").arg(qulonglong(count));
@@ -275,8 +276,7 @@ void TForm1::OpenRecentFile(int index) {
         d->RecentFiles.removeAt(index);
         FillRecentMenu();
         dialogs_.ShowInformation(
-            this,
-            Tr("Die Datei %1 gibt es nicht mehr.").arg(QDir::toNativeSeparators(path)));
+            this, Tr("Die Datei %1 gibt es nicht mehr.").arg(QDir::toNativeSeparators(path)));
         return;
     }
     OpenImage(path);
