@@ -68,6 +68,7 @@ class TImageView;
 class TPictureDialog;
 class TShapeMark;
 class TVersionInfoForm;
+struct TBatchFile;
 struct TBatchSummary;
 
 // The other windows, created after the main window; set by the start-up.
@@ -410,7 +411,7 @@ private:
     // The batch run: its files go through the engine's runner on a worker
     // thread; the window hears of each file through queued calls.
     struct TBatchRun;
-    void StartBatch(const QStringList& sources, const QString& target);
+    void StartBatch(std::vector<TBatchFile> files, const QString& target);
     void BatchFileStarted(size_t index, size_t count, const QString& name);
     void BatchFileFailed(const QString& name, const TMessage& reason);
     void EndBatch(const TBatchSummary& summary);

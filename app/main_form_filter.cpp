@@ -4,8 +4,10 @@
 // the status bar and the view show what a transform by hand would show. The
 // batch runs the engine's batch runner on a worker thread, exactly as the
 // command-line tool does, so the window stays responsive: a progress window
-// shows "file n of m" and can cancel after the current file, a summary tells
-// what was written and what failed, and the last processed image is shown.
+// shows "file n of m" and can cancel after the current file, and a summary
+// tells what was written and what failed. The run has a store of its own:
+// the picture, the store, the filter and the undo steps of the window stay
+// as they were.
 
 #include "app/main_form.h"
 #include "app/main_form_private.h"
@@ -63,10 +65,6 @@ struct TForm1::TBatchRun {
     TFilterList Filter;
     std::atomic<bool> Cancel{false};
     std::unique_ptr<QThread> Thread;
-    // The result of the last file written, for the window to show.
-    TBitmap24 LastImage;
-    std::string LastSource;
-    bool HasImage = false;
     // Kept by the window from the events.
     QString Target;
     QStringList Failures;
@@ -108,17 +106,16 @@ void TForm1::ToolBatchrunClick(QObject* sender) {
     dialog.ApplyTexts([this](const std::string& key, const QString& fallback) {
         return QString::fromStdString(LookupText(d->LanguageState, key, fallback.toStdString()));
     });
+    dialog.SetFilter(d->FilterFile, d->Windows.FormProtokol->EntryCount());
     if (!dialog.Execute()) return;
-    const QStringList sources = dialog.SelectedFiles();
-    if (sources.isEmpty()) return;
-    StartBatch(sources, dialog.TargetFolder());
+    std::vector<TBatchFile> files = dialog.PlannedFiles();
+    if (files.empty()) return;
+    StartBatch(std::move(files), dialog.TargetFolder());
 }
 
-void TForm1::StartBatch(const QStringList& sources, const QString& target) {
+void TForm1::StartBatch(std::vector<TBatchFile> files, const QString& target) {
     auto run = std::make_shared<TBatchRun>();
-    std::vector<std::string> paths;
-    for (const QString& source : sources) paths.push_back(source.toStdString());
-    run->Files = PlanBatchFiles(paths, target.toStdString());
+    run->Files = std::move(files);
     run->Filter = d->Windows.FormProtokol->List();
     run->Target = target;
     run->Before = CurrentControlStates();
@@ -160,18 +157,16 @@ void TForm1::StartBatch(const QStringList& sources, const QString& target) {
     // arrives after the window is gone is dropped by Qt.
     class TRelay final : public IBatchEvents {
     public:
-        TRelay(TForm1* form, TBatchRun& run) : form_(form), run_(run), relay_(form) {}
+        explicit TRelay(TForm1* form) : form_(form), relay_(form) {}
         void FileStarted(size_t index, size_t count, const TBatchFile& file) override {
             relay_.Post([form = form_, index, count, name = FileName(file.Source)] {
                 form->BatchFileStarted(index, count, name);
             });
         }
-        void FileDone(size_t, size_t, const TBatchFile& file, const TBitmap24& image,
-                      const TFilterList&) override {
-            run_.LastImage = image;
-            run_.LastSource = file.Source;
-            run_.HasImage = true;
-        }
+        void FileDone(size_t, size_t, const TBatchFile&, const TBitmap24&,
+                      const TFilterList&) override {}
+        // The results are on disk; the window shows none of them.
+        bool WantsImages() const override { return false; }
         void FileFailed(size_t, size_t, const TBatchFile& file, const TMessage& reason) override {
             relay_.Post([form = form_, name = FileName(file.Source), reason] {
                 form->BatchFileFailed(name, reason);
@@ -184,12 +179,11 @@ void TForm1::StartBatch(const QStringList& sources, const QString& target) {
 
     private:
         TForm1* form_;
-        TBatchRun& run_;
         TQueuedRelay relay_;
     };
     const TImageAccess images = BatchImages.Read ? BatchImages : ImageFileAccess();
     run->Thread.reset(QThread::create([this, run, images] {
-        TRelay relay(this, *run);
+        TRelay relay(this);
         TBatchOptions options;
         // The window's run stops at the first file that fails: the user
         // looks at the reason before the rest is converted.
@@ -230,23 +224,15 @@ void TForm1::EndBatch(const TBatchSummary& summary) {
     d->BatchProgress->setValue(d->BatchProgress->maximum());
     d->BatchProgress->hide();
 
-    // The last processed image is shown, as after a run by hand; with none
-    // written the commands come back as they were.
-    if (run->HasImage) {
-        Image1->Picture = std::move(run->LastImage);
-        InitializeImage();
-        Image1->ImageModified = 1;
-        SetTitle(FileName(run->LastSource));
-    } else {
-        TControlStates blocked;
-        blocked.Enabled.fill(true);
-        BlockBusyCommands(blocked);
-        TControlStates states = CurrentControlStates();
-        for (size_t i = 0; i < kControlCount; ++i)
-            if (!blocked.Enabled[i]) states.Enabled[i] = run->Before.Enabled[i];
-        MirrorMenuItems(states);
-        WriteControlStates(states);
-    }
+    // The window is as the run found it: the commands come back as they were.
+    TControlStates blocked;
+    blocked.Enabled.fill(true);
+    BlockBusyCommands(blocked);
+    TControlStates states = CurrentControlStates();
+    for (size_t i = 0; i < kControlCount; ++i)
+        if (!blocked.Enabled[i]) states.Enabled[i] = run->Before.Enabled[i];
+    MirrorMenuItems(states);
+    WriteControlStates(states);
     ShowStatus(LangText("standby"), 0);
 
     QStringList lines{LangText("BatchWritten")

@@ -1,5 +1,8 @@
 #include "filter/batch_form.h"
 
+#include "filter/batch_runner.h"
+
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -14,6 +17,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -68,7 +72,7 @@ QString CleanFolder(const QString& folder) {
 TFormBatch::TFormBatch(QWidget* parent) : QDialog(parent) {
     setObjectName("FormBatch");
     setWindowTitle("Batchconversion");
-    setFixedSize(413, 332);
+    setFixedSize(413, 362);
 
     Label1 = new QLabel("Source", this);
     Label1->setObjectName("Label1");
@@ -98,18 +102,33 @@ TFormBatch::TFormBatch(QWidget* parent) : QDialog(parent) {
     NewFolder->setGeometry(212, 264, 193, 24);
     NewFolder->setAutoDefault(false);
 
+    FilterInfo = new QLabel(this);
+    FilterInfo->setObjectName("FilterInfo");
+    FilterInfo->setGeometry(8, 294, 193, 22);
+    FormatLabel = new QLabel("Format", this);
+    FormatLabel->setObjectName("FormatLabel");
+    FormatLabel->setGeometry(212, 294, 56, 22);
+    OutputFormat = new QComboBox(this);
+    OutputFormat->setObjectName("OutputFormat");
+    OutputFormat->setGeometry(270, 294, 135, 22);
+    OutputFormat->addItem("as the source", QString());
+    for (const auto& [caption, extension] : {std::pair("BMP", "bmp"), std::pair("JPEG", "jpg"),
+                                             std::pair("PNG", "png"), std::pair("TIFF", "tif")})
+        OutputFormat->addItem(caption, QString(extension));
+    FormatLabel->setBuddy(OutputFormat);
+
     Note = new QLabel(this);
     Note->setObjectName("Note");
-    Note->setGeometry(8, 292, 222, 38);
+    Note->setGeometry(8, 322, 222, 38);
     Note->setWordWrap(true);
     Note->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     BitBtn1 = new QPushButton("OK", this);
     BitBtn1->setObjectName("BitBtn1");
-    BitBtn1->setGeometry(236, 298, 80, 26);
+    BitBtn1->setGeometry(236, 328, 80, 26);
     BitBtn1->setDefault(true);
     BitBtn2 = new QPushButton("Cancel", this);
     BitBtn2->setObjectName("BitBtn2");
-    BitBtn2->setGeometry(325, 298, 80, 26);
+    BitBtn2->setGeometry(325, 328, 80, 26);
     BitBtn2->setAutoDefault(false);
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
@@ -120,6 +139,7 @@ TFormBatch::TFormBatch(QWidget* parent) : QDialog(parent) {
                 [this, list](QListWidgetItem* item) { OpenFolderItem(list, item); });
     connect(DirListout, &QListWidget::itemSelectionChanged, this,
             [this] { TargetSelectionChanged(); });
+    connect(FileListIn, &QListWidget::itemSelectionChanged, this, [this] { SelectionChanged(); });
     connect(TargetPath, &QLineEdit::editingFinished, this, [this] {
         if (TargetPath->text() != QDir::toNativeSeparators(targetFolder_)) TakeTypedTarget();
     });
@@ -152,7 +172,10 @@ void TFormBatch::ApplyTexts(const TTexts& texts) {
     BitBtn2->setText(Text("FormBatch.BitBtn2", "Cancel"));
     NewFolder->setText(Text("##BatchNewFolder##", "New folder"));
     TargetPath->setToolTip(Text("##BatchTargetHint##", "The folder the results are written to"));
+    FormatLabel->setText(Text("##BatchFormat##", "Format"));
+    OutputFormat->setItemText(0, Text("##BatchAsSource##", "as the source"));
     Note->clear();
+    ShowFilter();
     Refresh();
 }
 
@@ -163,11 +186,61 @@ bool TFormBatch::Execute() {
     return exec() == QDialog::Accepted;
 }
 
+void TFormBatch::SetFilter(const QString& fileName, size_t entries) {
+    filterFile_ = fileName;
+    filterEntries_ = entries;
+    ShowFilter();
+}
+
+void TFormBatch::ShowFilter() {
+    const QString name = filterFile_.isEmpty() ? Text("##BatchFilterUnsaved##", "unsaved")
+                                               : QFileInfo(filterFile_).fileName();
+    const QString text =
+        Text("##BatchFilter##", "Filter: %1, %2 entries").arg(name).arg(filterEntries_);
+    FilterInfo->setText(
+        FilterInfo->fontMetrics().elidedText(text, Qt::ElideMiddle, FilterInfo->width()));
+    FilterInfo->setToolTip(filterFile_.isEmpty() ? text : QDir::toNativeSeparators(filterFile_));
+}
+
+QString TFormBatch::OutputExtension() const {
+    return OutputFormat->currentData().toString();
+}
+
+std::vector<TBatchFile> TFormBatch::PlannedFiles() const {
+    std::vector<std::string> sources;
+    for (const QString& path : SelectedFiles())
+        sources.push_back(QFile::encodeName(path).toStdString());
+    return PlanBatchFiles(sources, QFile::encodeName(targetFolder_).toStdString(), {}, false,
+                          OutputExtension().toStdString());
+}
+
+void TFormBatch::SelectionChanged() {
+    const bool any = !FileListIn->selectedItems().isEmpty();
+    BitBtn1->setEnabled(any);
+    const QString need = Text("##BatchSelectFiles##", "Select the files to convert.");
+    if (!any)
+        Note->setText(need);
+    else if (Note->text() == need)
+        Note->clear();
+}
+
 void TFormBatch::accept() {
     if (TargetPath->text() != QDir::toNativeSeparators(targetFolder_) && !TakeTypedTarget()) return;
     if (!QFileInfo(targetFolder_).isDir()) {
         Note->setText(Text("##BatchNoFolder##", "The target folder %1 does not exist.")
                           .arg(QDir::toNativeSeparators(targetFolder_)));
+        return;
+    }
+    if (SelectedFiles().isEmpty()) {
+        SelectionChanged();
+        return;
+    }
+    if (const auto replaced = FindReplacedSource(PlannedFiles())) {
+        Note->setText(
+            Text("##BatchReplacesSource##",
+                 "%1 would replace the source %2: choose another target folder or format.")
+                .arg(QFileInfo(QFile::decodeName(replaced->Target.c_str())).fileName(),
+                     QDir::toNativeSeparators(QFile::decodeName(replaced->Source.c_str()))));
         return;
     }
     QDialog::accept();
@@ -228,6 +301,7 @@ void TFormBatch::TargetSelectionChanged() {
     const QVariant path = selected.isEmpty() ? QVariant() : selected.front()->data(kPathRole);
     targetFolder_ = path.isValid() ? path.toString() : targetShown_;
     Note->clear();
+    SelectionChanged();
     ShowTarget();
 }
 
@@ -312,10 +386,14 @@ void TFormBatch::FillFileList() {
         AddNotice(FileListIn, Text("##BatchCannotRead##", "Folder %1 cannot be read (%2)")
                                   .arg(QDir::toNativeSeparators(sourceFolder_),
                                        QString::fromStdString(error.message())));
+        SelectionChanged();
         return;
     }
     for (const QString& name : names)
         if (IsBatchFileName(name)) FileListIn->addItem(name);
+    // Every file of a folder just opened is meant, until the user says otherwise.
+    FileListIn->selectAll();
+    SelectionChanged();
 }
 
 void TFormBatch::OpenFolderItem(QListWidget* list, QListWidgetItem* item) {

@@ -14,6 +14,12 @@
 // confirmed with Enter (or OK) is opened, if it is a folder. New folders are
 // made inside the target and become the target.
 //
+// Every listed file is selected when a folder is opened; OK is off while no
+// file is selected, and the note says so. Below the lists the dialog names
+// the filter it will apply and offers the format of the results (the
+// source's own, or one for all). OK refuses a target under which a result
+// would replace one of the selected files, and the note says which.
+//
 // The dialog is created once at start and keeps its folders from one batch
 // run to the next. It only chooses: the run itself belongs to the main window.
 
@@ -24,7 +30,10 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
+struct TBatchFile;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -44,9 +53,12 @@ public:
     QListWidget* FileListIn = nullptr;
     QListWidget* DirListout = nullptr;
     QPushButton* NewFolder = nullptr;
-    QLabel* Note = nullptr;         // why OK or a new folder did not go through
-    QPushButton* BitBtn1 = nullptr; // OK
-    QPushButton* BitBtn2 = nullptr; // cancel
+    QLabel* FilterInfo = nullptr; // the filter and its entry count
+    QLabel* FormatLabel = nullptr;
+    QComboBox* OutputFormat = nullptr; // as the source, or one format for all
+    QLabel* Note = nullptr;            // why OK or a new folder did not go through
+    QPushButton* BitBtn1 = nullptr;    // OK
+    QPushButton* BitBtn2 = nullptr;    // cancel
 
     // The texts of the current language: the text of a full key of the
     // language tables, or the fallback. Without one the designed texts stay.
@@ -58,6 +70,10 @@ public:
     std::function<std::optional<QString>(const QString& caption, const QString& prompt)>
         AskFolderName;
 
+    // The filter the run will apply: its file (empty: never saved) and the
+    // number of its entries.
+    void SetFilter(const QString& fileName, size_t entries);
+
     // Shows the dialog modally; true exactly when it was closed with OK.
     bool Execute();
 
@@ -66,6 +82,11 @@ public:
     QString SourceFolder() const { return sourceFolder_; }
     // The folder the results go to.
     QString TargetFolder() const { return targetFolder_; }
+    // The extension of the chosen output format without its dot; empty for
+    // the source's own.
+    QString OutputExtension() const;
+    // The files of the run: each selected file with its result's path.
+    std::vector<TBatchFile> PlannedFiles() const;
 
     // Open a folder in a column (an absolute, cleaned path is kept). A folder
     // that cannot be read is still chosen; its list says why it is empty.
@@ -93,9 +114,13 @@ private:
     bool TakeTypedTarget();
     void ShowTarget();
     void NewFolderClick();
+    void SelectionChanged();
+    void ShowFilter();
 
     TTexts texts_;
     QString sourceFolder_;
     QString targetShown_; // the folder whose subfolders DirListout lists
     QString targetFolder_;
+    QString filterFile_;
+    size_t filterEntries_ = 0;
 };

@@ -38,11 +38,20 @@ std::string WithSuffix(const std::string& path, const std::string& suffix) {
     return path.substr(0, dot) + suffix + path.substr(dot);
 }
 
+std::string WithExtension(const std::string& path, const std::string& extension) {
+    if (extension.empty()) return path;
+    const auto slash = path.find_last_of('/');
+    const auto dot = path.find_last_of('.');
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    if (dot == std::string::npos || dot <= nameStart) return path + "." + extension;
+    return path.substr(0, dot + 1) + extension;
+}
+
 } // namespace
 
 std::vector<TBatchFile> PlanBatchFiles(const std::vector<std::string>& sources,
                                        const std::string& folder, const std::string& suffix,
-                                       bool besideSources) {
+                                       bool besideSources, const std::string& extension) {
     std::vector<TBatchFile> files;
     std::map<std::string, std::string> claimed, seen;
     for (const auto& source : sources) {
@@ -55,6 +64,7 @@ std::vector<TBatchFile> PlanBatchFiles(const std::vector<std::string>& sources,
         } else {
             target = WithSuffix(BatchTargetPath(source, folder), suffix);
         }
+        target = WithExtension(target, extension);
         TBatchFile file{source, target, {}, {}};
         const auto [first, unseen] = seen.emplace(FileIdentity(source), source);
         if (!unseen) {
@@ -67,6 +77,16 @@ std::vector<TBatchFile> PlanBatchFiles(const std::vector<std::string>& sources,
         files.push_back(std::move(file));
     }
     return files;
+}
+
+std::optional<TReplacedSource> FindReplacedSource(const std::vector<TBatchFile>& files) {
+    std::map<std::string, std::string> sources;
+    for (const TBatchFile& file : files) sources.emplace(FileIdentity(file.Source), file.Source);
+    for (const TBatchFile& file : files) {
+        const auto it = sources.find(FileIdentity(file.Target));
+        if (it != sources.end()) return TReplacedSource{file.Target, it->second};
+    }
+    return std::nullopt;
 }
 
 TFileWork FilterFileWork(const TFilterList& filter) {

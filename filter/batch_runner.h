@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,9 +34,21 @@ struct TBatchFile {
 // fails up front: the later result would silently replace the earlier one. A
 // source listed a second time is marked as a duplicate (and fails too, for a
 // host that does not look at the mark), not as a collision with itself.
+// A non-empty `extension` (without its dot) replaces each result's own, so
+// the result is written in that format.
 std::vector<TBatchFile> PlanBatchFiles(const std::vector<std::string>& sources,
                                        const std::string& folder, const std::string& suffix = {},
-                                       bool besideSources = false);
+                                       bool besideSources = false,
+                                       const std::string& extension = {});
+
+// A planned result that would replace one of the sources of the plan: the
+// same name, or the same file through a link. A run must not start then, or
+// a scan is lost to its own result.
+struct TReplacedSource {
+    std::string Target;
+    std::string Source;
+};
+std::optional<TReplacedSource> FindReplacedSource(const std::vector<TBatchFile>& files);
 
 // The work on one file: the store comes in holding the loaded image (pixel
 // bytes minus 127) and goes out holding the result image; returns the filter

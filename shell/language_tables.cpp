@@ -100,6 +100,13 @@ const TLanguageTable& StrHolder1() {
         "##BatchCannotCreate##=Ordner %1 kann nicht erstellt werden (%2)",
         "##BatchCannotRead##=Ordner %1 kann nicht gelesen werden (%2)",
         "##BatchTargetHint##=Der Ordner, in den die Ergebnisse geschrieben werden",
+        "##BatchFilter##=Filter: %1, %2 Einträge",
+        "##BatchFilterUnsaved##=nicht gespeichert",
+        "##BatchFormat##=Format",
+        "##BatchAsSource##=wie die Quelle",
+        "##BatchSelectFiles##=Wählen Sie die Dateien aus, die umgewandelt werden sollen.",
+        "##BatchReplacesSource##=%1 würde die Quelle %2 ersetzen: Wählen Sie einen anderen "
+        "Zielordner oder ein anderes Format.",
         "##WatermarkPass##=Wasserzeichen: Durchgang %1, Maß %2",
         "##WatermarkNotFinite##=Das Spektrum enthält Werte, die keine endlichen Zahlen sind "
         "(NaN oder unendlich); es kann kein Wasserzeichen aufnehmen.",
@@ -192,6 +199,13 @@ const TLanguageTable& StrHolder2() {
         "##BatchCannotCreate##=Folder %1 cannot be created (%2)",
         "##BatchCannotRead##=Folder %1 cannot be read (%2)",
         "##BatchTargetHint##=The folder the results are written to",
+        "##BatchFilter##=Filter: %1, %2 entries",
+        "##BatchFilterUnsaved##=unsaved",
+        "##BatchFormat##=Format",
+        "##BatchAsSource##=as the source",
+        "##BatchSelectFiles##=Select the files to convert.",
+        "##BatchReplacesSource##=%1 would replace the source %2: choose another target folder or "
+        "format.",
         "##WatermarkPass##=watermark: pass %1, measure %2",
         "##WatermarkNotFinite##=The spectrum holds values that are not finite (NaN or "
         "infinity); it cannot carry a watermark.",

@@ -8,6 +8,7 @@
 #include "tests/app/main_form_fixture_test.h"
 
 #include "app/image_view.h"
+#include "app/shape_mark.h"
 #include "filter/apply_filter.h"
 #include "filter/descreen.h"
 #include "spectral/display.h"
@@ -140,13 +141,11 @@ TEST_F(MainFormFilterTest, BatchWritesIntoTheClickedFolderWhatTheCommandLineTool
         EXPECT_FALSE(written.empty()) << name;
         EXPECT_EQ(written, ReadFileBytes(Files.File("cli") + name)) << name;
     }
-    // The last image stays shown, in the image state; the summary says where
-    // the results went.
-    EXPECT_EQ(Form->CommandState(), 1);
-    EXPECT_TRUE(Form->Image1->Picture.Bytes == ReadImageFile(target + "/b.bmp").Bytes);
-    EXPECT_EQ(Form->windowTitle(), "*Pixmend (Standard-Edition) b.bmp");
+    // The window is as it was, with no image; the summary says where the
+    // results went.
+    EXPECT_EQ(Form->CommandState(), 0);
     EXPECT_TRUE(On(TControlId::ToolOpen));
-    EXPECT_TRUE(On(TControlId::Toolapply));
+    EXPECT_TRUE(On(TControlId::ToolBatchrun));
     ASSERT_EQ(Dialogs.Informations.size(), 1u);
     EXPECT_EQ(Dialogs.Informations[0],
               "2 von 2 Dateien geschrieben nach " + QString::fromStdString(target) + ".");
@@ -181,8 +180,7 @@ TEST_F(MainFormFilterTest, BatchStopsAtADamagedFileKeepingEarlierResults) {
     EXPECT_TRUE(ReadImageFile(target + "/a.bmp").Bytes == first.Bytes);
     EXPECT_FALSE(std::filesystem::exists(target + "/b.bmp"));
     EXPECT_FALSE(std::filesystem::exists(target + "/c.bmp")) << "no file after the failing one";
-    EXPECT_EQ(Form->CommandState(), 1);
-    EXPECT_TRUE(Form->Image1->Picture.Bytes == first.Bytes) << "the last processed image stays";
+    EXPECT_EQ(Form->CommandState(), 0) << "no processed image is shown";
 }
 
 TEST_F(MainFormFilterTest, TheReasonOfAFailedFileSpeaksTheInterfaceLanguage) {
@@ -191,7 +189,8 @@ TEST_F(MainFormFilterTest, TheReasonOfAFailedFileSpeaksTheInterfaceLanguage) {
     std::ofstream(Files.File("in/b.bmp"), std::ios::binary) << "BM this is no bitmap";
     Form->Toolgb->click();
     Form->AddFilterEntry(kFilterRectangle, 0.1f, 0.3f, 0.2f, 0.4f);
-    RunBatch(source, {"b.bmp"}, Files.File("in"));
+    std::filesystem::create_directories(Files.File("out"));
+    RunBatch(source, {"b.bmp"}, Files.File("out"));
     ASSERT_EQ(Dialogs.Errors.size(), 1u);
     EXPECT_TRUE(Dialogs.Errors[0].contains("\nb.bmp: The picture is not valid"))
         << Dialogs.Errors[0].toStdString();
@@ -229,9 +228,42 @@ TEST_F(MainFormFilterTest, NothingIsDrawnDuringABatchWhileTheSpectrumIsCurrent) 
         EXPECT_TRUE(
             std::all_of(view.Bytes.begin(), view.Bytes.end(), [](uint8_t b) { return b == 7; }));
     });
-    // After the run the image is shown, drawn as always.
-    EXPECT_EQ(Form->CommandState(), 1);
-    EXPECT_TRUE(view.Bytes == RenderStore(Store, true, 0).Bytes);
+    // The spectrum is still the window's, and is drawn as always once the run ended.
+    EXPECT_EQ(Form->CommandState(), 2);
+    Form->DrawStore();
+    EXPECT_FALSE(
+        std::all_of(view.Bytes.begin(), view.Bytes.end(), [](uint8_t b) { return b == 7; }));
+}
+
+TEST_F(MainFormFilterTest, ABatchLeavesTheOpenPictureItsStoreFilterAndUndoAlone) {
+    for (const char* folder : {"in", "out"})
+        std::filesystem::create_directories(Files.File(folder));
+    WriteBitmap("in/a.bmp", 40, 30, 1);
+    WriteBitmap("in/b.bmp", 36, 20, 2);
+    OpenSpectrum(48, 32, 6);
+    Form->Shape->SetMark(TMarkRect{4, 4, 10, 8});
+    Form->ToolStempel->click(); // unsaved work: a smoothing, its entry and its undo step
+    ASSERT_TRUE(On(TControlId::Toolundo));
+    const TSpectrumStore store = Store;
+    const std::vector<uint8_t> picture = Form->Image1->Picture.Bytes;
+    const std::vector<std::string> filter = Protokol->List().Lines();
+    const QString title = Form->windowTitle();
+    const int32_t modified = Form->Image1->ImageModified;
+
+    RunBatch(Files.File("in"), {"a.bmp", "b.bmp"}, Files.File("out"));
+    ASSERT_TRUE(Dialogs.Errors.empty()) << Dialogs.Errors[0].toStdString();
+    EXPECT_TRUE(std::filesystem::exists(Files.File("out/b.bmp")));
+    EXPECT_EQ(Form->CommandState(), 2);
+    for (int p = 0; p < 3; ++p) EXPECT_TRUE(Store.Planes[p] == store.Planes[p]) << "plane " << p;
+    EXPECT_EQ(Store.Cols, store.Cols);
+    EXPECT_TRUE(Form->Image1->Picture.Bytes == picture);
+    EXPECT_EQ(Protokol->List().Lines(), filter);
+    EXPECT_EQ(Form->windowTitle(), title);
+    EXPECT_EQ(Form->Image1->ImageModified, modified);
+    // The smoothing can still be taken back.
+    ASSERT_TRUE(On(TControlId::Toolundo));
+    Form->Toolundo->click();
+    EXPECT_EQ(Protokol->EntryCount(), 0u);
 }
 
 TEST_F(MainFormFilterTest, CancelStopsAfterTheCurrentFileWhileTheWindowAnswers) {
@@ -291,7 +323,7 @@ TEST_F(MainFormFilterTest, CancelStopsAfterTheCurrentFileWhileTheWindowAnswers) 
     ASSERT_EQ(Dialogs.Informations.size(), 1u);
     EXPECT_EQ(Dialogs.Informations[0], "2 of 3 files written to " + QString::fromStdString(target) +
                                            ".\n\nCancelled: 1 files not processed.");
-    EXPECT_EQ(Form->CommandState(), 1);
+    EXPECT_EQ(Form->CommandState(), 2);
     EXPECT_TRUE(On(TControlId::ToolTransform));
 }
 

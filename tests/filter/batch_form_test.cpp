@@ -4,9 +4,11 @@
 // cannot be read, and the modal run closed by OK or cancel.
 
 #include "filter/batch_form.h"
+#include "filter/batch_runner.h"
 #include "shell/language_tables.h"
 #include "tests/support/test_support.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -54,7 +56,7 @@ protected:
 TEST_F(BatchFormTest, IsAFixedDialogWithItsCaptions) {
     TFormBatch batch;
     EXPECT_EQ(batch.windowTitle(), "Batchconversion");
-    EXPECT_EQ(batch.size(), QSize(413, 332));
+    EXPECT_EQ(batch.size(), QSize(413, 362));
     EXPECT_EQ(batch.minimumSize(), batch.maximumSize());
     EXPECT_EQ(batch.Label1->text(), "Source");
     EXPECT_EQ(batch.Label2->text(), "Target");
@@ -87,7 +89,8 @@ TEST_F(BatchFormTest, SelectionComesInListOrderWithFullPaths) {
     TFormBatch batch;
     batch.SetSourceFolder(Folder + "/sub/..");
     EXPECT_EQ(batch.SourceFolder(), Folder) << "kept as a clean absolute path";
-    EXPECT_TRUE(batch.SelectedFiles().isEmpty());
+    EXPECT_EQ(batch.SelectedFiles().size(), 4) << "a folder just opened has every file selected";
+    batch.FileListIn->clearSelection();
     // Chosen in reverse; the run takes them in the order of the list.
     batch.FileListIn->item(3)->setSelected(true);
     batch.FileListIn->item(1)->setSelected(true);
@@ -193,6 +196,7 @@ TEST_F(BatchFormTest, ExecuteIsConfirmedOnlyByOkAndKeepsTheFolders) {
     batch.SetSourceFolder(Folder);
     batch.SetTargetFolder(Folder + "/sub");
     QTimer::singleShot(0, &batch, [&] {
+        batch.FileListIn->clearSelection();
         batch.FileListIn->item(0)->setSelected(true);
         batch.BitBtn1->click();
     });
@@ -212,6 +216,58 @@ TEST_F(BatchFormTest, ExecuteIsConfirmedOnlyByOkAndKeepsTheFolders) {
 
     QTimer::singleShot(0, &batch, [&] { batch.reject(); });
     EXPECT_FALSE(batch.Execute()) << "closing the window is no confirmation";
+}
+
+TEST_F(BatchFormTest, OkNeedsASelectionAndRefusesResultsThatWouldReplaceASource) {
+    TFormBatch batch;
+    batch.SetSourceFolder(Folder);
+    batch.SetTargetFolder(Folder);
+    batch.show();
+    // Without a file there is nothing to do, and the note says what is needed.
+    batch.FileListIn->clearSelection();
+    EXPECT_FALSE(batch.BitBtn1->isEnabled());
+    EXPECT_EQ(batch.Note->text(), "Select the files to convert.");
+    batch.FileListIn->item(1)->setSelected(true); // b.bmp
+    EXPECT_TRUE(batch.BitBtn1->isEnabled());
+    EXPECT_TRUE(batch.Note->text().isEmpty());
+
+    // Into its own folder under its own name, the result would be the scan.
+    batch.accept();
+    EXPECT_TRUE(batch.isVisible());
+    EXPECT_EQ(batch.Note->text(), "b.bmp would replace the source " + Folder +
+                                      "/b.bmp: choose another target folder or format.");
+    // In another format it is a file of its own; the same holds for a link
+    // to the source under the result's name.
+    batch.OutputFormat->setCurrentIndex(batch.OutputFormat->findText("PNG"));
+    EXPECT_EQ(batch.OutputExtension(), "png");
+    ASSERT_EQ(batch.PlannedFiles().size(), 1u);
+    EXPECT_EQ(batch.PlannedFiles()[0].Target, Dir.File("b.png"));
+    fs::create_symlink(Dir.File("b.bmp"), Dir.File("b.png"));
+    batch.accept();
+    EXPECT_TRUE(batch.isVisible());
+    EXPECT_TRUE(batch.Note->text().startsWith("b.png would replace the source"));
+    fs::remove(Dir.File("b.png"));
+    batch.accept();
+    EXPECT_FALSE(batch.isVisible());
+}
+
+TEST_F(BatchFormTest, NamesTheFilterItAppliesInTheInterfaceLanguage) {
+    TFormBatch batch;
+    batch.SetFilter({}, 66);
+    EXPECT_EQ(batch.FilterInfo->text(), "Filter: unsaved, 66 entries");
+    batch.SetFilter(Folder + "/scans.flt", 3);
+    EXPECT_EQ(batch.FilterInfo->text(), "Filter: scans.flt, 3 entries");
+    const TLanguageState german = [] {
+        TLanguageState state;
+        SelectLanguageTable(state, 1);
+        state.Language = 1;
+        return state;
+    }();
+    batch.ApplyTexts([&](const std::string& key, const QString& fallback) {
+        return QString::fromStdString(LookupText(german, key, fallback.toStdString()));
+    });
+    EXPECT_EQ(batch.FilterInfo->text(), QString::fromUtf8("Filter: scans.flt, 3 Einträge"));
+    EXPECT_EQ(batch.OutputFormat->itemText(0), "wie die Quelle");
 }
 
 } // namespace
