@@ -2,6 +2,11 @@
 // as it stands and checking for one. Both ask for the sign first; prompt and
 // result speak the interface language, and the embedding's status texts and
 // errors come from the language tables.
+//
+// A mark lives where it was embedded: in the spectrum or in the pixels. The
+// check looks in the domain the store holds and, when it finds nothing
+// there, in the other one, transformed from a copy, so that a marked picture
+// is found in either view and the view itself does not change.
 
 #include "app/image_view.h"
 #include "app/main_form.h"
@@ -9,6 +14,8 @@
 #include "app/main_form_private.h"
 #include "app/user_dialogs.h"
 #include "shell/interface_texts.h"
+#include "spectral/memory_budget.h"
+#include "spectral/transform.h"
 #include "watermark/watermark.h"
 
 #include <QLocale>
@@ -74,12 +81,35 @@ void TForm1::BSetWatermarkClick(QObject* sender) {
 void TForm1::BCheckWaterClick(QObject* sender) {
     if (!PassesGuard(TCommand::CheckWatermark, sender)) return;
     const std::string sign = AskSign();
+    const bool spectrumShown = d->CommandState == 2;
     double measure = 0.0;
+    bool inSpectrum = spectrumShown;
     {
         TBusyCursor busy;
         measure = WatermarkMeasure(Store, sign);
+        if (!WatermarkFound(measure)) {
+            TSpectrumStore other;
+            RequireMemory(uint64_t(4) * Store.CellCount() * sizeof(float),
+                          "the copy the watermark check transforms");
+            other.Cols = Store.Cols;
+            other.Rows = Store.Rows;
+            other.WorkPlane.assign(Store.CellCount(), 0.0f);
+            for (int p = 0; p < 3; ++p) other.Planes[p] = Store.Planes[p];
+            TNoProgress quiet;
+            TransformStore(
+                other, spectrumShown ? TTransformDirection::Inverse : TTransformDirection::Forward,
+                nullptr, quiet);
+            const double there = WatermarkMeasure(other, sign);
+            if (WatermarkFound(there)) {
+                measure = there;
+                inSpectrum = !spectrumShown;
+            }
+        }
     }
-    dialogs_.ShowInformation(
-        this, QString::fromStdString(MessageText(d->LanguageState.Language,
-                                                 WatermarkResult(measure, DecimalSeparator()))));
+    QString text = QString::fromStdString(
+        MessageText(d->LanguageState.Language, WatermarkResult(measure, DecimalSeparator())));
+    if (WatermarkFound(measure))
+        text += "\n" + (inSpectrum ? Tr("(im Spektrum eingebettet)")
+                                   : Tr("(in den Bildpunkten eingebettet)"));
+    dialogs_.ShowInformation(this, text);
 }

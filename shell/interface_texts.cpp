@@ -28,6 +28,8 @@ const TPairs& PlainTexts() {
         {"geben Sie bitte Ihr Zeichen ein", "please enter your sign"},
         {"Wasserzeichen gesetzt (Durchl\u00e4ufe: %1, Ma\u00df: %2 %)",
          "Watermark embedded (passes: %1, measure: %2 %)"},
+        {"(im Spektrum eingebettet)", "(embedded in the spectrum)"},
+        {"(in den Bildpunkten eingebettet)", "(embedded in the pixels)"},
         // Find screen.
         {"Raster suchen …", "Looking for a screen …"},
         {"Kein Raster gefunden", "No screen found"},

@@ -72,7 +72,8 @@ protected:
 bool IsFoundText(const QString& text, QChar decimal = '.') {
     static const QString pattern =
         QString::fromUtf8("^Wasserzeichen gefunden, ( *\\d+)\\%1\\d % vollständig$");
-    const QRegularExpressionMatch m = QRegularExpression(pattern.arg(decimal)).match(text);
+    const QRegularExpressionMatch m =
+        QRegularExpression(pattern.arg(decimal)).match(text.section('\n', 0, 0));
     return m.hasMatch() && m.captured(1).size() + 2 == 8;
 }
 
@@ -135,7 +136,8 @@ TEST_F(MainFormWatermarkTest, EmbedThenCheckOnALoadedImage) {
     EXPECT_TRUE(IsFoundText(LastBox())) << LastBox().toStdString();
     const double measure = WatermarkMeasure(Store, kDefaultSign);
     EXPECT_GT(measure, 0.995);
-    EXPECT_EQ(LastBox().toStdString(), WatermarkResultText(measure));
+    EXPECT_EQ(LastBox().toStdString(),
+              WatermarkResultText(measure) + "\n(in den Bildpunkten eingebettet)");
 
     Run(Form->CheckWatermark1, QString("(c) Somebody Else"));
     EXPECT_EQ(LastBox(), kNotFound);
@@ -219,6 +221,44 @@ TEST_F(MainFormWatermarkTest, MarkedInTheSpectrumSavedAndFoundInTheSpectrumAgain
     EXPECT_TRUE(IsFoundText(LastBox())) << LastBox().toStdString();
     Run(Form->CheckWatermark1, QString("another sign"));
     EXPECT_EQ(LastBox(), kNotFound);
+}
+
+// A mark embedded in the spectrum is found in the picture view and one
+// embedded in the pixels in the spectrum view; the check says which it found
+// and leaves the view as it was.
+TEST_F(MainFormWatermarkTest, EitherViewFindsAMarkOfEitherDomainAndSaysWhich) {
+    OpenImage(WritePhoto("scan.bmp", 160, 120, 5));
+    Form->ToolTransform->click();
+    Run(Form->SetWatermark1, std::nullopt);
+    Form->ToolTransform->click();
+    const std::string saved = Files.File("marked.bmp");
+    Dialogs.Files.push_back(QString::fromStdString(saved));
+    Form->ToolSave->click();
+    Form->Schlieen1->trigger();
+    OpenImage(saved);
+    const auto planes = std::vector{Store.Planes[0], Store.Planes[1], Store.Planes[2]};
+    const std::vector<uint8_t> shown = Form->Image1->Picture.Bytes;
+    Run(Form->CheckWatermark1, std::nullopt);
+    EXPECT_TRUE(IsFoundText(LastBox())) << LastBox().toStdString();
+    EXPECT_TRUE(LastBox().endsWith("\n(im Spektrum eingebettet)")) << LastBox().toStdString();
+    EXPECT_EQ(Form->CommandState(), 1);
+    EXPECT_TRUE(Form->Image1->Picture.Bytes == shown);
+    for (int p = 0; p < 3; ++p) EXPECT_TRUE(Store.Planes[p] == planes[size_t(p)]) << p;
+    Run(Form->CheckWatermark1, QString("another sign"));
+    EXPECT_EQ(LastBox(), kNotFound);
+
+    // The other way round, and in English.
+    Form->Schlieen1->trigger();
+    OpenImage(WritePhoto("pixels.bmp", 160, 120, 6));
+    Run(Form->SetWatermark1, std::nullopt);
+    Form->ToolTransform->click();
+    ASSERT_EQ(Form->CommandState(), 2);
+    Form->Toolgb->click();
+    Run(Form->CheckWatermark1, std::nullopt);
+    EXPECT_TRUE(LastBox().startsWith("Watermark found")) << LastBox().toStdString();
+    EXPECT_TRUE(LastBox().endsWith("\n(embedded in the pixels)")) << LastBox().toStdString();
+    EXPECT_EQ(Form->CommandState(), 2);
+    EXPECT_TRUE(Dialogs.Errors.empty());
 }
 
 TEST_F(MainFormWatermarkTest, PercentageUsesTheLocaleDecimalSeparator) {
