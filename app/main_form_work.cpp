@@ -235,6 +235,9 @@ void TForm1::CreateWorkControls() {
     Recent1 = new QMenu(File1);
     Recent1->setObjectName("Recent1");
     Recent1->menuAction()->setObjectName("Recent1");
+    // Each item names its file's folder in its tooltip (a status tip would
+    // hide the status panels while the menu is open).
+    Recent1->setToolTipsVisible(true);
     File1->insertMenu(Save1, Recent1);
     FillRecentMenu();
     ShowWorkState();
@@ -260,7 +263,6 @@ void TForm1::FillRecentMenu() {
             QString("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName().replace("&", "&&")));
         item->setObjectName(QString("RecentFile%1").arg(i + 1));
         item->setToolTip(QDir::toNativeSeparators(path));
-        item->setStatusTip(QDir::toNativeSeparators(path));
         connect(item, &QAction::triggered, this,
                 [this, i] { RunCommand([&] { OpenRecentFile(int(i)); }); });
     }

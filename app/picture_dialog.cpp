@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QImageReader>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSplitter>
@@ -77,6 +78,9 @@ TPictureDialog::TPictureDialog(QWidget* parent, const QString& name, TPurpose pu
         setOption(QFileDialog::DontConfirmOverwrite, true);
         setNameFilters({"Bitmaps (*.bmp) (*.bmp *.BMP)", "Jpeg (*.jpg) (*.jpg *.jpeg *.JPG *.JPEG)",
                         "PNG (*.png) (*.png *.PNG)", "TIFF (*.tif) (*.tif *.tiff *.TIF *.TIFF)"});
+        // Choosing a format puts its extension on the name in the field, so
+        // the name the user sees is the one that decides.
+        connect(this, &QFileDialog::filterSelected, this, &TPictureDialog::TakeFilterSuffix);
     }
 
     auto* panel = new QWidget(this);
@@ -112,6 +116,19 @@ TPictureDialog::TPictureDialog(QWidget* parent, const QString& name, TPurpose pu
         details->header()->resizeSection(1, 90);
         details->header()->resizeSection(2, 110);
     }
+}
+
+void TPictureDialog::TakeFilterSuffix(const QString& filter) {
+    auto* edit = findChild<QLineEdit*>("fileNameEdit");
+    const qsizetype star = filter.lastIndexOf("(*.");
+    if (!edit || star < 0) return;
+    const QString suffix = filter.mid(star + 3).section(' ', 0, 0).section(')', 0, 0);
+    const QString name = edit->text().trimmed();
+    if (name.isEmpty() || suffix.isEmpty()) return;
+    const QFileInfo typed(name);
+    const QString base =
+        typed.suffix().isEmpty() ? name : name.left(name.size() - typed.suffix().size() - 1);
+    edit->setText(base + "." + suffix);
 }
 
 const QImage& TPictureDialog::PreviewImage() const {

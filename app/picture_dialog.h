@@ -25,6 +25,9 @@ public:
     // Shows the preview of a file, as selecting it in the list does.
     void PreviewFile(const QString& fileName);
 
+    // The save dialog: the chosen format's extension replaces the typed one.
+    void TakeFilterSuffix(const QString& filter);
+
 private:
     void ShowFullPreview();
 

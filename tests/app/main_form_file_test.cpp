@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 
@@ -86,6 +87,15 @@ TEST_F(MainFormFileTest, PictureDialogsOfferTheirFiltersAndPreview) {
     EXPECT_TRUE(save[3].startsWith("TIFF (*.tif) ("));
     EXPECT_TRUE(Form->SavePictureDialog->defaultSuffix().isEmpty());
     EXPECT_TRUE(Form->SavePictureDialog->testOption(QFileDialog::DontConfirmOverwrite));
+
+    // Choosing a format in the save dialog gives the name its extension.
+    auto* name = Form->SavePictureDialog->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(name, nullptr);
+    name->setText("page.v2.bmp");
+    emit Form->SavePictureDialog->filterSelected(save[3]);
+    EXPECT_EQ(name->text(), "page.v2.tif");
+    emit Form->SavePictureDialog->filterSelected(save[1]);
+    EXPECT_EQ(name->text(), "page.v2.jpg");
 
     const std::string path = WriteBitmap("look.bmp", 30, 20);
     Form->OpenPictureDialog->PreviewFile(QString::fromStdString(path));
