@@ -12,8 +12,9 @@ TMessage TooLargeMessage(const std::string& path) {
 } // namespace
 
 EFilterLineError::EFilterLineError(std::string file, size_t line, const TValueProblem& problem)
-    : EConvertError("Filterdatei " + file + ", Zeile " + std::to_string(line) + ": " +
-                    problem.German),
+    : EConvertError(
+          MessageAbout(TMessageId::FilterFileLine, {file, std::to_string(line)},
+                       TMessage{TMessageId::Worded, {problem.German, problem.English}, nullptr})),
       file_(std::move(file)), english_(problem.English), line_(line) {}
 
 std::string EFilterLineError::English() const {
@@ -81,10 +82,26 @@ void TFilterList::LoadFilterFile(const std::string& path) {
         size_t(st.st_size) > kMaxFilterFileBytes)
         throw EFileError(TooLargeMessage(path));
     const std::string text = ReadWholeFile(path, kMaxFilterFileBytes);
+    // NUL bytes may pad the end of a file; one with text after it would hide
+    // the rest of the filter.
+    if (const size_t nul = text.find('\0');
+        nul != std::string::npos && text.find_first_not_of('\0', nul) != std::string::npos)
+        throw EFilterLineError(path, SplitFilterText(text.substr(0, nul) + "x", path).size(),
+                               TValueProblem{"die Zeile enthält ein NUL-Zeichen, nach dem noch "
+                                             "Text folgt",
+                                             "the line holds a NUL byte with more text after it"});
     std::vector<std::string> lines = SplitFilterText(text, path);
-    for (size_t i = 0; i < lines.size(); ++i)
+    for (size_t i = 0; i < lines.size(); ++i) {
         if (const auto problem = LineValueProblem(lines[i]))
             throw EFilterLineError(path, i + 1, *problem);
+        // A kind that cannot be read would stop every later use of the filter.
+        try {
+            ParseEntryLine(lines[i]);
+        } catch (const Exception& e) {
+            throw EFilterLineError(
+                path, i + 1, TValueProblem{GermanText(e.Message()), EnglishText(e.Message())});
+        }
+    }
     lines_.swap(lines);
 }
 

@@ -93,6 +93,11 @@ constexpr TMessageRow kRows[] = {
      "The clipboard holds no picture in a supported format", nullptr, false},
     {NoHelp, "f\u00fcr dieses Element ist keine Hilfe verf\u00fcgbar",
      "no help is available for this item", nullptr, false},
+    // %1 the filter file, %2 its line counted from 1, %3 what is wrong with it.
+    {FilterFileLine, "Filterdatei %1, Zeile %2: %3", "Filter file %1, line %2: %3", "line %2: %3",
+     true},
+    // A text worded for each form by whoever raised it: %1 German, %2 English.
+    {Worded, "%1", "%2", "%2", false},
 };
 
 constexpr bool InIdOrder() {

@@ -46,6 +46,8 @@ enum class TMessageId : uint16_t {
     UnknownError,
     ClipboardFormat,
     NoHelp,
+    FilterFileLine,
+    Worded,
     Count
 };
 

@@ -465,4 +465,29 @@ TEST_F(MainFormFilterTest, FindScreenReplacesTheEntriesOfItsLastRun) {
     EXPECT_EQ(first.EntryCount() + 1, once.size());
 }
 
+// A broken filter file is an error of its own command: the box names the
+// file, the line and what is wrong in the interface language, the filter
+// loaded before stays, and the next command shows no trace of it.
+TEST_F(MainFormFilterTest, ABrokenFilterFileIsRefusedWholeAndItsErrorEndsWithIt) {
+    Form->Toolgb->click();
+    Form->AddFilterEntry(kFilterRectangle, 0.1f, 0.3f, 0.2f, 0.4f);
+    Dialogs.Files = {QString::fromStdString(Files.File("good.flt"))};
+    Form->ToolSaveFilter->click();
+    const std::vector<std::string> good = Protokol->List().Lines();
+    const std::string broken = Files.File("broken.flt");
+    const std::string text = std::string("typ=rec,x1=1\r\ntyp=ell,x1=2") + '\0' + "\r\ntyp=rec\r\n";
+    WriteFileBytes(broken, std::vector<uint8_t>(text.begin(), text.end()));
+    Dialogs.Files = {QString::fromStdString(broken)};
+    Form->ToolLoadFilter->click();
+    ASSERT_EQ(Dialogs.Errors.size(), 1u);
+    EXPECT_EQ(Dialogs.Errors[0], "Filter file " + QString::fromStdString(broken) +
+                                     ", line 2: the line holds a NUL byte with more text after it");
+    EXPECT_EQ(Protokol->List().Lines(), good);
+
+    OpenImage(WriteBitmap("scan.bmp", 16, 12));
+    EXPECT_EQ(Dialogs.Errors.size(), 1u) << "no later command repeats it";
+    EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) scan.bmp");
+    EXPECT_EQ(Form->StatusPanels[0]->text(), "image loaded");
+}
+
 } // namespace

@@ -190,7 +190,7 @@ TEST(FilterList, ValuesThatAreNoNumbersRefuseTheFileNamingItsLine) {
     TTempDir dir;
     const std::string good = "typ=rec,x1=12.50000,x2=17.50000,y1=-1.00000,y2=\r\n";
     const struct {
-        const char* line;
+        std::string line;
         const char* english;
     } cases[] = {
         {"typ=rec,x1=abc", "'abc' is not a number (x1)"},
@@ -199,6 +199,9 @@ TEST(FilterList, ValuesThatAreNoNumbersRefuseTheFileNamingItsLine) {
         {"typ=rec,x1=10,5", "'10,5' has a comma for the decimal point (x1; write 10.5)"},
         {"typ=band,x1=10,x2=20,y1=-5", "a band's strength is negative"},
         {"typ=notch,x1=1e99,x2=2,y1=1,y2=2", "a number is infinite"},
+        {"typ=resize,x1=50", "'' is not a valid integer value"},
+        {std::string("typ=rec,x1=5") + '\0' + ",x2=7\r\ntyp=ell",
+         "the line holds a NUL byte with more text after it"},
     };
     for (const auto& c : cases) {
         const std::string text = good + c.line + "\r\n";
@@ -207,7 +210,7 @@ TEST(FilterList, ValuesThatAreNoNumbersRefuseTheFileNamingItsLine) {
         list.AppendLine("kept");
         try {
             list.LoadFilterFile(dir.File("bad.flt"));
-            ADD_FAILURE() << c.line;
+            ADD_FAILURE() << c.english;
         } catch (const EFilterLineError& e) {
             EXPECT_EQ(e.Line(), 2u);
             EXPECT_EQ(e.English(), dir.File("bad.flt") + ", line 2: " + c.english);
@@ -228,4 +231,9 @@ TEST(FilterList, ValuesThatAreNoNumbersRefuseTheFileNamingItsLine) {
     ASSERT_EQ(list.EntryCount(), 4u);
     EXPECT_EQ(list.GetEntry(0).typ, kFilterRectangle);
     EXPECT_FLOAT_EQ(list.GetEntry(0).y1, -0.01f);
+    // NUL bytes that only pad the end are no line.
+    const std::string padded = good + std::string(3, '\0');
+    WriteFileBytes(dir.File("padded.flt"), std::vector<uint8_t>(padded.begin(), padded.end()));
+    list.LoadFilterFile(dir.File("padded.flt"));
+    EXPECT_EQ(list.EntryCount(), 1u);
 }
