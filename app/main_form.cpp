@@ -15,7 +15,6 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QEvent>
-#include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
@@ -23,7 +22,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
-#include <QScrollArea>
 #include <QSlider>
 #include <QStatusBar>
 #include <QToolBar>
@@ -48,15 +46,6 @@ QIcon IconFile(const QString& name) {
     icon.addFile(base + ".png", QSize(16, 16), QIcon::Normal);
     icon.addFile(base + "_disabled.png", QSize(16, 16), QIcon::Disabled);
     return icon;
-}
-
-// A control's hint lives in the property "Hint", the text the translation
-// walk reads and writes; it is shown as the tooltip unless the control
-// carries "HideHint" (the image view and the resize button never show theirs).
-void SetHint(QObject* object, const QString& hint) {
-    object->setProperty("Hint", hint);
-    if (object->property("HideHint").toBool()) return;
-    if (auto* widget = qobject_cast<QWidget*>(object)) widget->setToolTip(hint);
 }
 
 // The control's own enabled flag: what SetCommandState set, regardless of
@@ -145,6 +134,15 @@ void AddGap(QToolBar* bar, int width) {
 }
 
 } // namespace
+
+// A control's hint lives in the property "Hint", the text the translation
+// walk reads and writes; it is shown as the tooltip unless the control
+// carries "HideHint" (the image view and the resize button never show theirs).
+void SetHint(QObject* object, const QString& hint) {
+    object->setProperty("Hint", hint);
+    if (object->property("HideHint").toBool()) return;
+    if (auto* widget = qobject_cast<QWidget*>(object)) widget->setToolTip(hint);
+}
 
 TForm1::TForm1(TSpectrumStore& store, IUserDialogs& dialogs, QWidget* parent)
     : QMainWindow(parent), d(std::make_unique<TPrivate>()), Store(store), dialogs_(dialogs) {
@@ -344,6 +342,11 @@ void TForm1::CreateMenu() {
     Edit1->addSeparator();
     Undo1 = makeItem(Edit1, "Undo1");
     Redo1 = makeItem(Edit1, "Redo1");
+    View1 = makeMenu("View1", "&Ansicht");
+    ZoomIn1 = makeItem(View1, "ZoomIn1");
+    ZoomOut1 = makeItem(View1, "ZoomOut1");
+    FitWindow1 = makeItem(View1, "FitWindow1");
+    ActualSize1 = makeItem(View1, "ActualSize1");
     Tools1 = makeMenu("Tools1", "&Werkzeuge");
     Zoom1 = makeItem(Tools1, "Zoom1");
     Rechteck1 = makeItem(Tools1, "Rechteck1");
@@ -365,50 +368,6 @@ void TForm1::CreateMenu() {
     about1 = makeItem(Help1, "about1");
 }
 
-void TForm1::CreateClientArea() {
-    auto* client = new QWidget(this);
-    auto* row = new QHBoxLayout(client);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(0);
-
-    ScrollBox1 = new QScrollArea(client);
-    ScrollBox1->setObjectName("ScrollBox1");
-    ScrollBox1->setFrameShape(QFrame::NoFrame);
-    ScrollBox1->setWidgetResizable(false);
-    ScrollBox1->setBackgroundRole(QPalette::Window);
-    auto* canvas = new QWidget;
-    canvas->setObjectName("ScrollBox1Canvas");
-    Image2 = new QLabel(canvas);
-    Image2->setObjectName("Image2");
-    Image2->setPixmap(QPixmap(":/icons/background.png"));
-    Image2->move(0, 160);
-    Image2->adjustSize();
-    Image1 = new TImageView(canvas);
-    Image1->setObjectName("Image1");
-    Image1->setGeometry(0, 0, 737, 705);
-    Image1->setProperty("HideHint", true);
-    SetHint(Image1, "Doppelklick zum Anwenden");
-    Shape = new TShapeMark(Image1);
-    Shape->setObjectName("Shape");
-    Shape->SetMark(TMarkRect{80, 272, 89, 89});
-    Shape->hide();
-    ScrollBox1->setWidget(canvas);
-    FitScrollArea();
-    row->addWidget(ScrollBox1, 1);
-
-    TrackKontrast = new QSlider(Qt::Vertical, client);
-    TrackKontrast->setObjectName("TrackKontrast");
-    TrackKontrast->setRange(-50, 50);
-    TrackKontrast->setValue(0);
-    TrackKontrast->setTickInterval(1);
-    TrackKontrast->setTickPosition(QSlider::TicksLeft);
-    TrackKontrast->setFixedWidth(29);
-    TrackKontrast->setProperty("Tag", kTopicContrast);
-    SetHint(TrackKontrast, "kontrast");
-    row->addWidget(TrackKontrast);
-    setCentralWidget(client);
-}
-
 void TForm1::CreateStatusBar() {
     StatusBar = statusBar();
     StatusBar->setObjectName("StatusBar");
@@ -425,6 +384,7 @@ void TForm1::CreateStatusBar() {
     }
     StatusBar->installEventFilter(this);
     for (QLabel* panel : StatusPanels) panel->installEventFilter(this);
+    CreateViewPanels();
 }
 
 void TForm1::ConnectCommands() {
@@ -493,13 +453,15 @@ void TForm1::ConnectCommands() {
     connect(Image1, &TImageView::pointerReleased, this, [this](QPoint pos, Qt::MouseButton button) {
         RunCommand([&] { ShapeMouseUp(button, pos); });
     });
+    connect(Image1, &TImageView::pointerLeft, this, [this] { ShowPointer(std::nullopt); });
     connect(Shape, &TShapeMark::pointerPressed, this,
             [this](QPoint pos, Qt::MouseButton button, bool doubleClick) {
                 RunCommand([&] { ShapeMouseDown(button, pos, doubleClick); });
             });
     connect(Shape, &TShapeMark::pointerMoved, this,
-            [this](QPoint pos, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
-                RunCommand([&] { ShapeMouseMove(buttons, modifiers, pos); });
+            [this](QPoint pos, QPoint onMark, Qt::MouseButtons buttons,
+                   Qt::KeyboardModifiers modifiers) {
+                RunCommand([&] { ShapeMouseMove(buttons, modifiers, pos, onMark); });
             });
     connect(Shape, &TShapeMark::pointerReleased, this, [this](QPoint pos, Qt::MouseButton button) {
         RunCommand([&] { ShapeMouseUp(button, pos); });

@@ -19,6 +19,7 @@
 // with a progress window and Cancel), main_form_spectrum.cpp (display,
 // smoothing, undo, resize),
 // main_form_mark.cpp (the mark under the pointer, the zoom picture),
+// main_form_view.cpp (the client area, the view's zoom and its status panels),
 // main_form_filter.cpp (apply filter, batch run) and main_form_watermark.cpp
 // (embedding and checking the watermark).
 
@@ -67,6 +68,7 @@ class TFResize;
 class TImageView;
 class TPictureDialog;
 class TShapeMark;
+class TViewArea;
 class TVersionInfoForm;
 struct TBatchFile;
 struct TBatchSummary;
@@ -167,6 +169,7 @@ public:
 
     QMenu* File1 = nullptr;
     QMenu* Edit1 = nullptr;
+    QMenu* View1 = nullptr;
     QMenu* Tools1 = nullptr;
     QMenu* Advanced1 = nullptr;
     QMenu* Help1 = nullptr;
@@ -183,6 +186,10 @@ public:
     QAction* Undo1 = nullptr;
     QAction* Redo1 = nullptr;
     QAction* Bereichgltten1 = nullptr;
+    QAction* ZoomIn1 = nullptr;
+    QAction* ZoomOut1 = nullptr;
+    QAction* FitWindow1 = nullptr;
+    QAction* ActualSize1 = nullptr;
     QAction* Zoom1 = nullptr;
     QAction* Rechteck1 = nullptr;
     QAction* Kreis1 = nullptr;
@@ -202,15 +209,20 @@ public:
     QAction* versioninfo1 = nullptr;
     QAction* about1 = nullptr;
 
-    QScrollArea* ScrollBox1 = nullptr;
+    TViewArea* ScrollBox1 = nullptr;
     QLabel* Image2 = nullptr;
     TImageView* Image1 = nullptr;
     TShapeMark* Shape = nullptr;
     QSlider* TrackKontrast = nullptr;
+    // The slider's caption beside it in the tool bar, shown with it.
+    QLabel* KontrastLabel = nullptr;
     QStatusBar* StatusBar = nullptr;
     std::array<QLabel*, 2> StatusPanels{};
     // Names the filter in use (its file, or unsaved) and its entry count.
     QLabel* FilterPanel = nullptr;
+    // Beside them: the picture's size, the zoom, and the pointer's cell (on a
+    // spectrum also its frequency and its distance from the constant term).
+    std::array<QLabel*, 3> ViewPanels{};
 
     TPictureDialog* OpenPictureDialog = nullptr;
     TPictureDialog* SavePictureDialog = nullptr;
@@ -318,6 +330,10 @@ public:
     void ToolFindScreenClick(QObject* sender);
     void FastTransform1Click(QObject* sender);
     void ToolNewFilterClick(QObject* sender);
+    void ZoomInClick(QObject* sender);
+    void ZoomOutClick(QObject* sender);
+    void FitWindowClick(QObject* sender);
+    void ActualSizeClick(QObject* sender);
 
     // Appends a filter entry and raises event 3.
     void AddFilterEntry(int32_t typ, float x1, float x2, float y1, float y2);
@@ -337,10 +353,14 @@ public:
     void Image1MouseDown(Qt::MouseButton button, QPoint viewPos);
     void Image1MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, QPoint viewPos);
     void ShapeMouseDown(Qt::MouseButton button, QPoint viewPos, bool doubleClick);
-    void ShapeMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, QPoint viewPos);
+    // onMark: the pointer relative to the mark's corner in screen pixels.
+    void ShapeMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, QPoint viewPos,
+                        QPoint onMark);
     void ShapeMouseUp(Qt::MouseButton button, QPoint viewPos);
     // Draws the zoom picture around a view position into the zoom window.
     void UpdateZoom(QPoint viewPos);
+    // The pointer's cell in the status bar; none clears it.
+    void ShowPointer(std::optional<QPoint> viewPos);
 
     // Whether the command may run, after its guard steps (DispatchGuard):
     // in help mode the sender's help page is shown instead, and nothing runs.
@@ -400,8 +420,11 @@ private:
     void CreateWorkControls();
     void AddRecentFile(const QString& fileName);
     void FillRecentMenu();
-    // The scroll area's contents take the size of what they hold.
+    // The view follows the picture's size (a fitted view fits again), and
+    // the status panels the picture's size and zoom.
     void FitScrollArea();
+    void CreateViewPanels();
+    void ShowViewPanels();
     void CreateFilterDialogs();
     // The work of Apply filter, without its guard steps (the batch run
     // repeats it per file).

@@ -34,11 +34,8 @@ void TForm1::ShowBeforeFilter(bool before) {
     // so the same part of the picture stays under the user's eyes.
     std::swap(Image1->Picture, *d->BeforeFilter);
     d->Comparing = before;
-    if (Image1->size() != QSize(Image1->Picture.Width, Image1->Picture.Height)) {
-        Image1->resize(Image1->Picture.Width, Image1->Picture.Height);
-        FitScrollArea();
-    }
     Image1->PictureChanged();
+    FitScrollArea();
     ToolCompare->setChecked(before);
     ShowStatus(Tr(before ? "Original" : "Gefiltert"), 0);
 }

@@ -14,6 +14,7 @@
 #include "app/picture_dialog.h"
 #include "app/shape_mark.h"
 #include "app/user_dialogs.h"
+#include "app/view_area.h"
 #include "imagefile/image_file.h"
 #include "imagefile/image_file_qt.h"
 #include "spectral/errors.h"
@@ -24,7 +25,6 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
-#include <QScrollArea>
 #include <QToolButton>
 
 #include <algorithm>
@@ -69,8 +69,6 @@ bool TForm1::LoadImageFile(const QString& fileName) {
 
 void TForm1::InitializeImage() {
     TBusyCursor busy;
-    const int32_t w = Image1->Picture.Width;
-    const int32_t h = Image1->Picture.Height;
     // A new picture: nothing to compare it with until it is filtered.
     d->Comparing = false;
     d->BeforeFilter.reset();
@@ -79,9 +77,9 @@ void TForm1::InitializeImage() {
     d->ImageFile.clear();
     d->OpenedFile.clear();
     d->ImageFileSaved = false;
-    Image1->resize(w, h);
     Image1->PictureChanged();
-    FitScrollArea();
+    ScrollBox1->ShowNewPicture();
+    ShowViewPanels();
     LetWindowRepaint();
     ShowStatus(LangText("Initializing"), 0);
     FillStoreFromBitmap(Image1->Picture, Store);
@@ -152,10 +150,4 @@ void TForm1::Beenden1Click(QObject* sender) {
     // when this window is destroyed, not by that close.
     d->Quitting = true;
     if (QuitApplication) QuitApplication();
-}
-
-void TForm1::FitScrollArea() {
-    QWidget* canvas = ScrollBox1->widget();
-    const QRect used = Image1->geometry().united(Image2->geometry());
-    canvas->resize(std::max(used.right() + 1, 0), std::max(used.bottom() + 1, 0));
 }

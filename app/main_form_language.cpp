@@ -16,6 +16,7 @@
 #include "app/picture_dialog.h"
 #include "app/shape_mark.h"
 #include "app/user_dialogs.h"
+#include "app/view_area.h"
 #include "filter/filter_list_form.h"
 #include "filter/zoom_form.h"
 #include "help/about_form.h"
@@ -203,6 +204,10 @@ void TForm1::TranslateOtherTexts() {
     // Buttons the tables have no hint for still tell what they do; their
     // Hint stays as designed, only the tooltip is set.
     ToolMirror->setToolTip(Tr("Auch den an der Diagonale gespiegelten Bereich gl\u00e4tten"));
+    View1->setTitle(Tr("&Ansicht"));
+    KontrastLabel->setText(Tr("Kontrast"));
+    ScrollBox1->SetEmptyText(Tr("Bild \u00f6ffnen (Strg+O) oder hierher ziehen"));
+    ShowPointer(std::nullopt);
     // The commands the tables know nothing of take their texts from their
     // rows; a button's tooltip names the command's key.
     for (size_t i = 0; i < kControlCount; ++i) {

@@ -2,7 +2,7 @@
 // press point, moving and resizing it by the zone it was grabbed at, its
 // pointer shapes, a double click applying the smoothing, and the zoom picture
 // that follows the pointer. The geometry rules are the engine's (filter/mark.h,
-// filter/zoom.h).
+// filter/zoom.h). Positions arrive as cells, whatever the view's zoom.
 
 #include "app/main_form.h"
 #include "app/main_form_private.h"
@@ -48,11 +48,15 @@ void TForm1::Image1MouseDown(Qt::MouseButton, QPoint viewPos) {
     TMarkRect mark = Shape->Mark();
     mark.L = viewPos.x();
     mark.T = viewPos.y();
+    // Moved, not placed: before the first drawing there is no mark to apply.
+    const bool placed = Shape->Placed();
     Shape->SetMark(mark);
+    if (!placed) Shape->Forget();
     Shape->hide();
 }
 
 void TForm1::Image1MouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers, QPoint viewPos) {
+    ShowPointer(viewPos);
     if (d->CommandState == csSpectrum && (buttons & Qt::LeftButton)) {
         // Drawing: the mark spans from the press point to the pointer.
         Shape->SetMark(
@@ -75,14 +79,16 @@ void TForm1::ShapeMouseDown(Qt::MouseButton, QPoint, bool doubleClick) {
 }
 
 void TForm1::ShapeMouseMove(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers,
-                            QPoint viewPos) {
+                            QPoint viewPos, QPoint onMark) {
+    ShowPointer(viewPos);
     TMarkRect mark = Shape->Mark();
-    const int64_t x = int64_t(viewPos.x()) - mark.L;
-    const int64_t y = int64_t(viewPos.y()) - mark.T;
     const auto clamp32 = [](int64_t v) {
         return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
     };
-    const TShapeZone zone = ::ShapeHoverZone(clamp32(x), clamp32(y), mark.W, mark.H);
+    // The edge bands are screen pixels wide, whatever the zoom.
+    const QSize pixels = Shape->PixelSize();
+    const TShapeZone zone =
+        ::ShapeHoverZone(onMark.x(), onMark.y(), pixels.width(), pixels.height());
     d->ShapeHoverZone = int32_t(zone);
     Shape->setCursor(ZoneCursor(zone));
     if (buttons & Qt::LeftButton) {

@@ -35,6 +35,10 @@ private:
     TFormProtokol& form_;
 };
 
+// Sets a control's hint, the text the translation walk reads and writes (its
+// property "Hint"), shown as its tooltip unless it carries "HideHint".
+void SetHint(QObject* object, const QString& hint);
+
 struct TForm1::TPrivate {
     TOtherWindows Windows;
 

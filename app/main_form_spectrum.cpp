@@ -46,7 +46,6 @@ void TForm1::DrawStoreRegion(int32_t x1, int32_t x2, int32_t y1, int32_t y2) {
     if (Image1->Picture.Width != Store.Cols || Image1->Picture.Height != Store.Rows) {
         // A resize gave the store a new size: the bitmap and the view follow.
         Image1->Picture = TBitmap24(Store.Cols, Store.Rows);
-        Image1->resize(Store.Cols, Store.Rows);
         FitScrollArea();
         x1 = 0;
         x2 = Store.Cols - 1;
@@ -82,6 +81,10 @@ void TForm1::ToolStempelClick(QObject* sender) {
     if (!PassesGuard(TCommand::SmoothArea, sender)) return;
     // Smoothing an image instead of its spectrum would be plain damage.
     if (d->CommandState != csSpectrum || Store.Cols <= 0 || Store.Rows <= 0) return;
+    if (!Shape->Placed()) {
+        ShowStatus(Tr("Erst einen Bereich auf dem Spektrum markieren"), 0);
+        return;
+    }
     TMarkRect mark = Shape->Mark();
     NormaliseMark(mark);
     Shape->SetMark(mark);

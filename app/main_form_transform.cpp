@@ -116,7 +116,8 @@ void TForm1::ToolTransformClick(QObject* sender) {
         TrackKontrast->setValue(forward ? end.Result.ContrastPreset : 0);
     }
     SetCommandState(forward ? 2 : 1);
-    Shape->setVisible(forward);
+    // A new spectrum has no mark until the user draws one.
+    Shape->Forget();
     DrawStore();
     ClearPercent();
     ShowStatus(options.Fast ? Tr("Umwandlung fertig (schnell)") : LangText("Transformed"), 0);

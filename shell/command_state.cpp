@@ -98,6 +98,11 @@ constexpr Row kRows[] = {
     {C::ToolLoadFilter, {On, Keep, Keep, Keep}},
     {C::ToolSaveFilter, {Off, Keep, Keep, On}},
     {C::ToolFindScreen, {Off, Off, On, Keep}},
+    // The view's zoom, wherever there is a picture to zoom.
+    {C::ZoomIn1, {Off, On, On, Keep}},
+    {C::ZoomOut1, {Off, On, On, Keep}},
+    {C::FitWindow1, {Off, On, On, Keep}},
+    {C::ActualSize1, {Off, On, On, Keep}},
     // The watermark works on whatever the store holds, image or spectrum.
     {C::SetWatermark1, {Off, On, On, Keep}},
     {C::CheckWatermark1, {Off, On, On, Keep}},

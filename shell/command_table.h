@@ -46,6 +46,10 @@
     X(FastTransform1)                                                                              \
     X(Undo1)                                                                                       \
     X(Redo1)                                                                                       \
+    X(ZoomIn1)                                                                                     \
+    X(ZoomOut1)                                                                                    \
+    X(FitWindow1)                                                                                  \
+    X(ActualSize1)                                                                                 \
     X(Zoom1)                                                                                       \
     X(Rechteck1)                                                                                   \
     X(Kreis1)                                                                                      \
@@ -106,6 +110,14 @@
       "Ctrl+Z", "10_undo", "Letze Glättung zurücknehmen", "", "Rückgängig", "Undo")                \
     X(Redo, None, 0, Redo1, 0, ToolRedoClick, HelpOnly, None, Blocked, "Ctrl+Shift+Z;Ctrl+Y", "",  \
       "", "", "Wiederholen", "Redo")                                                               \
+    X(ZoomIn, None, 0, ZoomIn1, 0, ZoomInClick, HelpThenEnabled, ZoomIn1, Free,                    \
+      "Ctrl++;+;Ctrl+=", "", "", "", "Vergrößern", "Zoom in")                                      \
+    X(ZoomOut, None, 0, ZoomOut1, 0, ZoomOutClick, HelpThenEnabled, ZoomOut1, Free, "Ctrl+-;-",    \
+      "", "", "", "Verkleinern", "Zoom out")                                                       \
+    X(FitWindow, None, 0, FitWindow1, 0, FitWindowClick, HelpThenEnabled, FitWindow1, Free,        \
+      "Ctrl+0", "", "", "", "An Fenster anpassen", "Fit to window")                                \
+    X(ActualSize, None, 0, ActualSize1, 0, ActualSizeClick, HelpThenEnabled, ActualSize1, Free,    \
+      "Ctrl+1", "", "", "", "Originalgröße (100 %)", "Actual size (100 %)")                        \
     X(ZoomWindow, ToolZoom, kTopicZoom, Zoom1, 0, ToolZoomClick, EnabledThenHelp, ToolZoom, Free,  \
       "", "04_zoom", "Zoom", "Zoom", "", "")                                                       \
     X(Rectangle, ToolRec, kTopicRectangle, Rechteck1, kTopicRectangle, ToolRecClick, HelpOnly,     \

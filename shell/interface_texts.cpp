@@ -13,6 +13,14 @@ const TPairs& PlainTexts() {
         {"ReInitializing ok", "resize ok"},
         {"Original", "Original"},
         {"Gefiltert", "Filtered"},
+        // The view.
+        {"&Ansicht", "&View"},
+        {"Kontrast", "Contrast"},
+        {"Bild \u00f6ffnen (Strg+O) oder hierher ziehen",
+         "Open an image (Ctrl+O) or drop one here"},
+        {"%1 \u00d7 %2 Zyklen/Pixel, Abstand %3 Zellen",
+         "%1 \u00d7 %2 cycles/pixel, distance %3 cells"},
+        {"Erst einen Bereich auf dem Spektrum markieren", "Draw a mark on the spectrum first"},
         // The resize dialog.
         {"Wert", "Value"},
         {"Resize Modus", "Resize mode"},

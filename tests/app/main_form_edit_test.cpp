@@ -148,6 +148,7 @@ TEST_F(MainFormEditTest, BeforeAndAfterFlipsThePictureInPlace) {
     // The view scrolled away from its corner in a small window.
     Form->showNormal();
     Form->resize(400, 300);
+    Form->ScrollBox1->SetZoom({8, 1});
     QApplication::processEvents();
     Form->ScrollBox1->verticalScrollBar()->setValue(40);
     ASSERT_EQ(Form->ScrollBox1->verticalScrollBar()->value(), 40);

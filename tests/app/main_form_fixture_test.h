@@ -5,6 +5,7 @@
 
 #include "app/main_form.h"
 #include "app/user_dialogs.h"
+#include "app/view_area.h"
 #include "filter/batch_form.h"
 #include "filter/filter_list_form.h"
 #include "filter/zoom_form.h"

@@ -84,7 +84,7 @@ TEST_F(MainFormSpectrumTest, TransformForwardShowsTheSpectrumWithThePresetContra
     }());
     EXPECT_EQ(Form->TrackKontrast->value(), preset);
     EXPECT_FALSE(Form->TrackKontrast->isHidden());
-    EXPECT_FALSE(Form->Shape->isHidden()) << "the mark shows with the spectrum";
+    EXPECT_TRUE(Form->Shape->isHidden()) << "no mark until the user draws one";
     EXPECT_FALSE(Form->Image1->isHidden());
     EXPECT_EQ(Form->Image1->ImageModified, 1);
     EXPECT_EQ(Status(0), "Transformed");

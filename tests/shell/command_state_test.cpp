@@ -68,13 +68,16 @@ TEST(CommandState, WhatTheUserCanDoAsTheWorkGoesOn) {
                 base.insert(std::string(ControlName(m.MenuItem)));
         return base;
     };
+    // Whatever is shown can be zoomed.
     const auto image =
         with(always, {"ToolSave", "ToolCopy", "ToolTransform", "ToolZoom", "ToolBatchrun",
-                      "Schlieen1", "SetWatermark1", "CheckWatermark1"});
+                      "Schlieen1", "SetWatermark1", "CheckWatermark1", "ZoomIn1", "ZoomOut1",
+                      "FitWindow1", "ActualSize1"});
     const auto spectrum =
         with(always,
              {"ToolTransform", "ToolZoom", "ToolRec", "ToolElipse", "ToolStempel", "ToolResize",
-              "ToolFindScreen", "Schlieen1", "SetWatermark1", "CheckWatermark1"},
+              "ToolFindScreen", "Schlieen1", "SetWatermark1", "CheckWatermark1", "ZoomIn1",
+              "ZoomOut1", "FitWindow1", "ActualSize1"},
              {"ToolOpen", "ToolPaste"});
 
     TCommandStateResult r = ApplyCommandState(0, 0, DesignedControlStates(), 0);
