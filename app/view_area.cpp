@@ -56,9 +56,9 @@ TViewZoom TViewArea::Zoom() const {
 
 void TViewArea::FollowView() {
     if (!view_) return;
-    const QSize shown = view_->HasPicture() ? QSize(view_->geometry().right() + 1,
-                                                    view_->geometry().bottom() + 1)
-                                            : QSize(0, 0);
+    const QSize shown = view_->HasPicture()
+                            ? QSize(view_->geometry().right() + 1, view_->geometry().bottom() + 1)
+                            : QSize(0, 0);
     if (widget()->size() != shown) widget()->resize(shown);
     viewport()->update();
 }
