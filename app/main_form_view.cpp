@@ -113,6 +113,7 @@ void TForm1::CreateViewPanels() {
         metrics.horizontalAdvance("x 00000  y 00000   0.00000 \u00d7 0.00000 cycles/pixel, "
                                   "distance 00000.0 cells") +
         8);
+    ShowViewPanels();
 }
 
 void TForm1::ShowViewPanels() {

@@ -115,10 +115,12 @@ TEST_F(MainFormViewTest, ZoomKeysFitStepAndReset) {
     Form->ScrollBox1->horizontalScrollBar()->setValue(600);
     Form->ScrollBox1->verticalScrollBar()->setValue(900);
     const QPoint centre = Form->ScrollBox1->viewport()->rect().center();
-    const QPoint cell = Form->Image1->CellAt(Form->Image1->mapFrom(Form->ScrollBox1->viewport(), centre));
+    const QPoint cell =
+        Form->Image1->CellAt(Form->Image1->mapFrom(Form->ScrollBox1->viewport(), centre));
     press(QKeySequence(Qt::CTRL | Qt::Key_Plus));
     EXPECT_EQ(Form->ScrollBox1->Zoom(), (TViewZoom{2, 1}));
-    const QPoint after = Form->Image1->CellAt(Form->Image1->mapFrom(Form->ScrollBox1->viewport(), centre));
+    const QPoint after =
+        Form->Image1->CellAt(Form->Image1->mapFrom(Form->ScrollBox1->viewport(), centre));
     EXPECT_LE((after - cell).manhattanLength(), 2);
     press(QKeySequence(Qt::Key_Minus));
     press(QKeySequence(Qt::Key_Minus));
