@@ -337,7 +337,8 @@ TBitmap24 AutoDescreen(const TBitmap24& scan, double strength, long& entries) {
     entries = long(applied.EntryCount());
     gAnchor = 0.0;
     for (size_t i = 0; i < applied.EntryCount(); ++i)
-        if (applied.GetEntry(i).typ == kFilterRuling) gAnchor = applied.GetEntry(i).x1;
+        if (applied.GetEntry(i).typ == kFilterRuling || applied.GetEntry(i).typ == kFilterSidebands)
+            gAnchor = applied.GetEntry(i).x1;
     TBitmap24 out = RenderStore(store, true, 0);
     gAutoSeconds +=
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

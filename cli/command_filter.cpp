@@ -38,6 +38,7 @@ std::string KindText(int32_t typ) {
     if (typ == kFilterNotch) return "screen notch";
     if (typ == kFilterBand) return "screen band damping";
     if (typ == kFilterRuling) return "screen ruling low-pass";
+    if (typ == kFilterSidebands) return "screen sideband damping";
     if (typ == kFilterUnrecognised) return "unrecognised";
     return "unrecognised (kind " + std::to_string(typ) + ")";
 }

@@ -4,6 +4,7 @@
 #include "filter/mark.h"
 #include "filter/notch.h"
 #include "filter/ruling_low_pass.h"
+#include "filter/sideband_damping.h"
 #include "filter/smoothing.h"
 #include "spectral/resize.h"
 
@@ -33,6 +34,10 @@ void ApplyFilterEntries(TSpectrumStore& store, const TFilterList& filter, IProgr
             }
             if (e.typ == kFilterRuling) {
                 DampScreenRuling(store, e.x1, e.x2);
+                continue;
+            }
+            if (e.typ == kFilterSidebands) {
+                DampScreenSidebands(store, e.x1, e.x2, e.y1);
                 continue;
             }
             if (IsSmoothingKind(e.typ)) {

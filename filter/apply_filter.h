@@ -29,9 +29,10 @@ public:
 // Replays every entry of the filter on the spectrum in the store, in order,
 // reading W and H afresh for each: kinds 0..99 smooth their region (0 as a
 // rectangle, the others as an ellipse), 100..200 resize with the rounded
-// first number and the kind minus 100 as the mode, notches, band dampings
-// and ruling low-passes damp a screen (see DampNotch, DampScreenBand,
-// DampScreenRuling), every other kind is skipped. The first entry that cannot
+// first number and the kind minus 100 as the mode, notches, band dampings,
+// ruling low-passes and sideband dampings damp a screen (see DampNotch,
+// DampScreenBand, DampScreenRuling, DampScreenSidebands), every other kind is
+// skipped. The first entry that cannot
 // be read or applied stops the run with its error as EFilterEntryError; the
 // entries before it stay applied.
 void ApplyFilterEntries(TSpectrumStore& store, const TFilterList& filter, IProgress& progress);

@@ -3,19 +3,31 @@
 #include "filter/apply_filter.h"
 #include "filter/screen_finder.h"
 #include "filter/screen_geometry.h"
+#include "filter/sideband_damping.h"
 
 #include <cmath>
 
-TFilterList DetectScreen(TSpectrumStore& spectrum, const TDescreenOptions& options) {
+namespace {
+
+// The entries, and the peaks found on the way, which the sideband damping
+// needs again when it is applied to the same spectrum.
+TFilterList Detect(TSpectrumStore& spectrum, const TDescreenOptions& options,
+                   std::vector<TScreenPeak>& peaks) {
     TFilterList filter;
     const double W = spectrum.Cols, H = spectrum.Rows;
-    const std::vector<TScreenPeak> peaks = FindScreenPeaks(spectrum, {options.Strength});
-    // A coarse screen (2.5 scan pixels a cell and more) gets the ruling
-    // low-pass, anchored on the screen's geometry: the coarsest ink
-    // lattice's fundamental, as a normalised radius (twice the frequency in
-    // cycles per pixel). A finer screen, or one folded back beyond the
-    // scan's resolution, leaves the picture's band alone; there the band
-    // damping fitted below the strongest peak takes what the notches leave.
+    // The strength as the entries' lines read back, so that a replay finds
+    // the same peaks.
+    const float strength =
+        ParseEntryLine(FormatEntryLine(kFilterSidebands, 0.0f, 0.0f, float(options.Strength), 0.0f)
+                           .value_or(""))
+            .y1;
+    peaks = FindScreenPeaks(spectrum, {double(strength)});
+    // A coarse screen (2.5 scan pixels a cell and more) gets the sideband
+    // damping, anchored on the screen's geometry: the coarsest ink lattice's
+    // fundamental, as a normalised radius (twice the frequency in cycles per
+    // pixel). A finer screen, or one folded back beyond the scan's
+    // resolution, leaves the picture's band alone; there the band damping
+    // fitted below the strongest peak takes what the notches leave.
     const double fundamental = 2.0 * ScreenFundamental(peaks, spectrum.Cols, spectrum.Rows);
     double strongest = 0.0;
     for (const TScreenPeak& p : peaks) {
@@ -25,10 +37,10 @@ TFilterList DetectScreen(TSpectrumStore& spectrum, const TDescreenOptions& optio
         break;
     }
     if (fundamental > 0.0 && fundamental < 0.75)
-        filter.AppendEntry(kFilterRuling, float(fundamental), float(options.Strength), 0.0f, 0.0f);
+        filter.AppendEntry(kFilterSidebands, float(fundamental), strength, strength, 0.0f);
     else if (strongest > 0.0)
-        filter.AppendEntry(kFilterBand, float(strongest / 8.0), float(strongest / 2.0),
-                           float(options.Strength), 0.0f);
+        filter.AppendEntry(kFilterBand, float(strongest / 8.0), float(strongest / 2.0), strength,
+                           0.0f);
     for (const TScreenPeak& p : peaks) {
         const auto x = [&](int32_t c) { return float(double(c) / W); };
         const auto y = [&](int32_t r) { return float(double(r) / H); };
@@ -38,13 +50,31 @@ TFilterList DetectScreen(TSpectrumStore& spectrum, const TDescreenOptions& optio
     return filter;
 }
 
+} // namespace
+
+TFilterList DetectScreen(TSpectrumStore& spectrum, const TDescreenOptions& options) {
+    std::vector<TScreenPeak> peaks;
+    return Detect(spectrum, options, peaks);
+}
+
 TFilterList DescreenStore(TSpectrumStore& store, IProgress& progress,
                           const TDescreenOptions& options) {
     TransformStore(store, TTransformDirection::Forward, nullptr, progress, options.Transform);
     progress.ClearPercent();
     progress.Phase("Transformed");
-    const TFilterList filter = DetectScreen(store, options);
-    ApplyFilterEntries(store, filter, progress);
+    std::vector<TScreenPeak> peaks;
+    const TFilterList filter = Detect(store, options, peaks);
+    // The sideband damping comes first, on the spectrum the peaks were found
+    // on, so it is spared finding them again; the rest as any filter.
+    TFilterList rest;
+    for (size_t i = 0; i < filter.EntryCount(); ++i) {
+        const TFilterEntry e = filter.GetEntry(i);
+        if (i == 0 && e.typ == kFilterSidebands)
+            DampScreenSidebands(store, e.x1, e.x2, peaks);
+        else
+            rest.AppendLine(filter.Line(i));
+    }
+    ApplyFilterEntries(store, rest, progress);
     TransformStore(store, TTransformDirection::Inverse, nullptr, progress, options.Transform);
     progress.ClearPercent();
     progress.Phase("Transformed");

@@ -1,6 +1,6 @@
 #pragma once
 // Automatic screen removal: find the screen in an image's spectrum, damp the
-// band its carriers and their sidebands fill (a ruling low-pass anchored on
+// band its carriers and their sidebands fill (a sideband damping anchored on
 // the screen's lattices for coarse screens, a band damping for fine ones),
 // and each of its peaks with a notch. The result is an ordinary filter, so what
 // was done can be looked at, saved, edited and replayed on other scans of the

@@ -177,6 +177,8 @@ std::optional<std::string> FormatEntryLine(int32_t typ, float x1, float x2, floa
         line = "typ=band";
     else if (typ == kFilterRuling)
         line = "typ=ruling";
+    else if (typ == kFilterSidebands)
+        line = "typ=sidebands";
     else
         return std::nullopt;
     line += ",x1=" + FormatField(x1);
@@ -195,7 +197,7 @@ std::optional<std::string> EntryValueProblem(int32_t typ, float x1, float x2, fl
         return std::nullopt;
     }
     // A band's radii and strength are no region.
-    if (typ == kFilterBand || typ == kFilterRuling) return std::nullopt;
+    if (typ == kFilterBand || typ == kFilterRuling || typ == kFilterSidebands) return std::nullopt;
     for (const float v : {x1, x2, y1, y2})
         if (v < -1.0f || v > 2.0f)
             return "a region must lie within one spectrum size around the spectrum (its bounds "
@@ -263,6 +265,8 @@ TFilterEntry ParseEntryLine(const std::string& line) {
         entry.typ = kFilterBand;
     else if (kind == "ruling")
         entry.typ = kFilterRuling;
+    else if (kind == "sidebands")
+        entry.typ = kFilterSidebands;
     else if (kind.compare(0, 6, "resize") == 0 && kind.size() >= 6)
         entry.typ = ResizeKind(kind);
     entry.x1 = ReadField(items, "x1");

@@ -31,6 +31,10 @@ constexpr int32_t kFilterBand = 1001;
 // A screen ruling low-pass ("typ=ruling"): x1 the normalised radius of the
 // screen's fundamental, x2 the power of the gain (see DampScreenRuling).
 constexpr int32_t kFilterRuling = 1002;
+// A screen sideband damping ("typ=sidebands"): x1 the normalised radius of
+// the screen's fundamental, x2 the power of the gain, y1 the strength the
+// peaks are found with (see DampScreenSidebands).
+constexpr int32_t kFilterSidebands = 1003;
 
 constexpr bool IsSmoothingKind(int32_t typ) {
     return typ >= kFilterRectangle && typ < kFilterResizeBase;
@@ -56,7 +60,8 @@ struct TFilterEntry {
 
 // The line of an entry ("typ=rec,x1=12.50000,..."), each field as its value
 // times 100 with five decimals and "." whatever the locale. Nothing for a
-// kind other than 0, 1, 100..104, the notch, the band and the ruling low-pass.
+// kind other than 0, 1, 100..104, the notch, the band, the ruling low-pass and
+// the sideband damping.
 std::optional<std::string> FormatEntryLine(int32_t typ, float x1, float x2, float y1, float y2);
 
 // Why an entry with these numbers cannot be recorded, or nothing when it

@@ -124,6 +124,11 @@ void TFormProtokol::FillRow(int row) {
         kind = Text("Rasterweiten-Tiefpass");
         position = QString::number(double(entry.x1), 'f', 3);
         size = QString::number(double(entry.x2), 'g', 4);
+    } else if (known && entry.typ == kFilterSidebands) {
+        // The fundamental's normalised radius and the gain's power.
+        kind = Text("Seitenband-D\u00e4mpfung");
+        position = QString::number(double(entry.x1), 'f', 3);
+        size = QString::number(double(entry.x2), 'g', 4);
     } else if (known && entry.typ >= kFilterResizeBase && entry.typ <= kFilterResizeLast) {
         kind = Text("Resize");
         position = Text(kResizeModes[entry.typ - kFilterResizeBase]);

@@ -91,6 +91,7 @@ const TPairs& PlainTexts() {
         {"Rasterkerbe", "Screen notch"},
         {"Rasterband", "Screen band"},
         {"Rasterweiten-Tiefpass", "Screen ruling low-pass"},
+        {"Seitenband-D\u00e4mpfung", "Screen sideband damping"},
         {"Ellipse", "Ellipse"},
         {"unbekannt", "unknown"},
         // Questions.

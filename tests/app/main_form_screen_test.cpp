@@ -35,7 +35,7 @@ TEST_F(MainFormScreenTest, DampsTheScreenAsOneUndoStep) {
     Form->FindScreen1->trigger();
     ASSERT_GT(Protokol->EntryCount(), 1u);
     EXPECT_TRUE(Protokol->GetEntry(0).typ == kFilterBand ||
-                Protokol->GetEntry(0).typ == kFilterRuling);
+                Protokol->GetEntry(0).typ == kFilterSidebands);
     EXPECT_EQ(Protokol->GetEntry(1).typ, kFilterNotch);
     EXPECT_NE(Store.Planes[0], before.Planes[0]);
     EXPECT_TRUE(Status().startsWith("Screen found and damped: ")) << Status().toStdString();

@@ -92,8 +92,9 @@ TEST(Descreen, RemovesAScreenAndRecordsItAsAReplayableFilter) {
     ASSERT_FALSE(filter.Empty());
     EXPECT_LT(Psnr(screened, clean), 25.0);
     EXPECT_GT(Psnr(out, clean), Psnr(screened, clean) + 10.0);
-    // A band damping or ruling low-pass first, then one notch per peak.
-    EXPECT_TRUE(filter.GetEntry(0).typ == kFilterBand || filter.GetEntry(0).typ == kFilterRuling);
+    // A band damping or sideband damping first, then one notch per peak.
+    EXPECT_TRUE(filter.GetEntry(0).typ == kFilterBand ||
+                filter.GetEntry(0).typ == kFilterSidebands);
     for (size_t i = 1; i < filter.EntryCount(); ++i)
         EXPECT_EQ(filter.GetEntry(i).typ, kFilterNotch);
 

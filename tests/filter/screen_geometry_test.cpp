@@ -1,15 +1,19 @@
-// The screen's geometry from its peaks, the ruling low-pass anchored on it,
-// and the descreen on screens it was not built for.
+// The screen's geometry from its peaks, the ruling low-pass and the sideband
+// damping anchored on it, and the descreen on screens it was not built for.
 #include "filter/apply_filter.h"
 #include "filter/descreen.h"
 #include "filter/ruling_low_pass.h"
 #include "filter/screen_geometry.h"
+#include "filter/sideband_damping.h"
 #include "spectral/display.h"
 #include "spectral/store_fill.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <sched.h>
+
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -127,7 +131,7 @@ TEST(RulingLowPass, HalvesAtItsCutoffKeepsTheConstantTermAndReadsAsItsOwnKind) {
     EXPECT_EQ(ParseEntryLine("typ=Ruling,x1=10").typ, kFilterUnrecognised);
 }
 
-TEST(Descreen, CoarseAndStronglyTurnedScreensGetTheRulingLowPassAndAreCleaned) {
+TEST(Descreen, CoarseAndStronglyTurnedScreensGetTheSidebandDampingAndAreCleaned) {
     // A cell of 6 pixels is a 150-lpi print scanned at 900 dpi.
     const TBitmap24 clean = ScreenedPicture(320, 256, 0);
     for (const double turn : {4.0, 30.0}) {
@@ -137,7 +141,7 @@ TEST(Descreen, CoarseAndStronglyTurnedScreensGetTheRulingLowPassAndAreCleaned) {
         TNoProgress quiet;
         const TFilterList used = DescreenStore(store, quiet);
         ASSERT_FALSE(used.Empty());
-        EXPECT_EQ(used.GetEntry(0).typ, kFilterRuling);
+        EXPECT_EQ(used.GetEntry(0).typ, kFilterSidebands);
         // Anchored on the fundamental (1/6 cycles per pixel, radius 1/3).
         EXPECT_NEAR(used.GetEntry(0).x1, 1.0 / 3.0, 0.01);
         const TBitmap24 out = RenderStore(store, true, 0);
@@ -195,4 +199,117 @@ TEST(Descreen, ScreensItWasNotBuiltForGetAClearResultAndNeverADamagedPicture) {
     TNoProgress quiet;
     TransformStore(s, TTransformDirection::Forward, nullptr, quiet);
     EXPECT_TRUE(DetectScreen(s).Empty());
+}
+
+TEST(SidebandDamping, TakesTheCarriersAndTheirSurroundingsHarderThanThePictureBetweenThem) {
+    // One ink's lattice, so that its two fundamentals leave room between
+    // them on their ring.
+    const TBitmap24 clean = ScreenedPicture(320, 256, 0);
+    TBitmap24 screened = clean;
+    const double a = 20.0 * std::numbers::pi / 180.0, k = 2.0 * std::numbers::pi / 6.0;
+    for (int32_t r = 0; r < clean.Height; ++r)
+        for (int32_t c = 0; c < clean.Width; ++c) {
+            const double u = c * std::cos(a) + r * std::sin(a),
+                         t = -c * std::sin(a) + r * std::cos(a);
+            const double spot = (2.0 - std::cos(k * u) - std::cos(k * t)) / 4.0;
+            for (int p = 0; p < 3; ++p)
+                screened.Pixel(c, r)[p] = spot < clean.Pixel(c, r)[p] / 255.0 ? 255 : 0;
+        }
+    TSpectrumStore spectrum;
+    FillStoreFromBitmap(screened, spectrum);
+    TNoProgress quiet;
+    TransformStore(spectrum, TTransformDirection::Forward, nullptr, quiet);
+    const int32_t W = spectrum.Cols, H = spectrum.Rows;
+    const std::vector<TScreenPeak> peaks = FindScreenPeaks(spectrum);
+    // The fundamental as a normalised radius, twice its cycles per pixel.
+    const float f = float(2.0 / 6.0);
+    ASSERT_GE(peaks.size(), 2u);
+    TSpectrumStore damped = spectrum, ruling = spectrum;
+    DampScreenSidebands(damped, f, 1.0f, peaks);
+    DampScreenRuling(ruling, f, 2.0f);
+    auto power = [](const TSpectrumStore& s, size_t i) {
+        double sum = 0.0;
+        for (const auto& plane : s.Planes) sum += double(plane[i]) * double(plane[i]);
+        return sum;
+    };
+    auto gain = [&](size_t i) { return std::sqrt(power(damped, i) / power(spectrum, i)); };
+    EXPECT_NEAR(gain(0), 1.0, 1e-3);
+    const size_t strongest = size_t(peaks[0].Row) * size_t(W) + size_t(peaks[0].Column);
+    EXPECT_LT(gain(strongest), 0.1);
+    // Never more than the square of the low-pass, never a gain.
+    for (size_t i = 0; i < spectrum.CellCount(); ++i) {
+        ASSERT_LE(power(damped, i), power(spectrum, i) * (1.0 + 1e-6)) << i;
+        ASSERT_GE(power(damped, i), power(ruling, i) * (1.0 - 1e-4)) << i;
+    }
+    // On the ring of the fundamental the low-pass is the same everywhere:
+    // what differs is the screen's model, strong beside a peak and weak
+    // between peaks.
+    std::vector<double> beside, between;
+    for (int32_t r = 1; r < H; ++r)
+        for (int32_t c = 1; c < W; ++c) {
+            const double radius = std::hypot(double(c) / W, double(r) / H);
+            if (std::fabs(radius - f) > 0.03 * f) continue;
+            double nearest = 1e9;
+            for (const TScreenPeak& p : peaks)
+                if (std::fabs(std::hypot(double(p.Column) / W, double(p.Row) / H) - f) < 0.05 * f)
+                    nearest = std::min(nearest,
+                                       std::hypot(double(c - p.Column) / W, double(r - p.Row) / H));
+            const size_t i = size_t(r) * size_t(W) + size_t(c);
+            if (nearest < 0.05 * f) beside.push_back(gain(i));
+            if (nearest > 0.12 * f) between.push_back(gain(i));
+        }
+    ASSERT_GT(beside.size(), 20u);
+    ASSERT_GT(between.size(), 20u);
+    auto median = [](std::vector<double> v) {
+        std::nth_element(v.begin(), v.begin() + std::ptrdiff_t(v.size() / 2), v.end());
+        return v[v.size() / 2];
+    };
+    EXPECT_LT(median(beside), 0.5 * median(between));
+
+    // Absurd numbers and a spectrum without peaks change nothing; the entry
+    // finds its peaks itself and damps as with them given.
+    TSpectrumStore untouched = spectrum;
+    for (const float bad : {0.0f, -1.0f, 3.0f, NAN})
+        DampScreenSidebands(untouched, bad, 1.0f, peaks);
+    DampScreenSidebands(untouched, f, 0.0f, peaks);
+    DampScreenSidebands(untouched, f, 1.0f, std::vector<TScreenPeak>{});
+    DampScreenSidebands(untouched, f, 1.0f, 0.0f);
+    for (int p = 0; p < 3; ++p) EXPECT_EQ(untouched.Planes[p], spectrum.Planes[p]);
+    DampScreenSidebands(untouched, f, 1.0f, 1.0f);
+    for (int p = 0; p < 3; ++p) EXPECT_EQ(untouched.Planes[p], damped.Planes[p]);
+
+    const auto line = FormatEntryLine(kFilterSidebands, 0.33333f, 1.0f, 1.0f, 0.0f);
+    ASSERT_TRUE(line);
+    EXPECT_EQ(*line, "typ=sidebands,x1=33.33300,x2=100.00000,y1=100.00000,y2=0.00000");
+    EXPECT_EQ(ParseEntryLine(*line).typ, kFilterSidebands);
+    EXPECT_EQ(ParseEntryLine("typ=Sidebands,x1=10").typ, kFilterUnrecognised);
+}
+
+TEST(Descreen, CoarseScreensComeOutTheSameOnOneProcessorAsOnAll) {
+    cpu_set_t all;
+    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+    const TBitmap24 screened = DotScreened(ScreenedPicture(300, 240, 0), 5.0, -7.0);
+    auto descreened = [&](TFilterList& used) {
+        TSpectrumStore store;
+        FillStoreFromBitmap(screened, store);
+        TNoProgress quiet;
+        used = DescreenStore(store, quiet);
+        return RenderStore(store, true, 0);
+    };
+    TFilterList onAll, onOne;
+    const TBitmap24 many = descreened(onAll);
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+        if (CPU_ISSET(cpu, &all)) {
+            CPU_SET(cpu, &one);
+            break;
+        }
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    const TBitmap24 single = descreened(onOne);
+    sched_setaffinity(0, sizeof all, &all);
+    ASSERT_FALSE(onAll.Empty());
+    EXPECT_EQ(onAll.GetEntry(0).typ, kFilterSidebands);
+    EXPECT_EQ(onOne.Lines(), onAll.Lines());
+    EXPECT_EQ(single.Bytes, many.Bytes);
 }

@@ -1,0 +1,91 @@
+#pragma once
+// The sideband damping: a gain per coefficient for coarse screens that takes
+// the carriers together with their sidebands. A halftone multiplies the
+// picture onto every carrier, so around each peak of the screen lies a copy
+// of the picture's own spectrum, scaled by the carrier's strength, and at 2.5
+// scan pixels a cell and more those copies reach deep into the picture's
+// band. Both parts are modelled from the scan itself:
+//
+// - the picture, S: its spectrum falls off close to a power of the
+//   frequency, fitted to the ring medians of the band below the fundamental,
+//   where the sidebands are thinnest;
+// - the screen, N: around each of the screen's peaks the same fall, scaled to
+//   the level measured in a ring around the peak, summed over the peaks; and
+//   beyond the fitted band whatever the rings hold above the picture's fall
+//   that no peak accounts for (harmonics too weak to be found, the scanner's
+//   noise).
+//
+// The Wiener gain S / (S + N) keeps the picture's detail in the directions
+// between the carriers, where the ruling low-pass (see DampScreenRuling)
+// takes it away with the screen; the low-pass is the safer of the two where
+// the models are poor (a picture whose own spectrum is lost under the
+// screen's). The gain is their geometric mean, never below the square of the
+// low-pass: measured on the descreen benchmark this beats either alone, and a
+// model gone wrong damps at most twice as hard as the low-pass would. Cells
+// where no screen is modelled are left alone.
+//
+// Like the notch it measures the spectrum it is applied to (it finds the
+// screen's peaks again), so one entry fits every scan of the same print, and
+// a replay on the same scan damps exactly as the run that recorded it.
+// Everything per cell is computed by one thread from values that do not
+// depend on the thread count, so the result is the same whatever it is.
+
+#include "filter/screen_finder.h"
+#include "spectral/store.h"
+
+#include <memory>
+#include <vector>
+
+struct TSidebandProfile {
+    // The picture's power law is fitted on the rings from Low to High times
+    // the fundamental's radius; its slope (octaves of power per octave of
+    // frequency) is at most MaxSlope, as steep as a photograph's spectrum
+    // falls at the least.
+    double Low = 0.08;
+    double High = 0.45;
+    double MaxSlope = -1.5;
+    // A peak's sidebands are measured in the ring from RingInner to
+    // RingOuter times its notch radius (plus one cell), and count out to
+    // Reach times the fundamental's radius.
+    double RingInner = 1.0;
+    double RingOuter = 3.0;
+    double Reach = 1.2;
+    // At most this many peaks, strongest first, are modelled.
+    int MaxPeaks = 64;
+    // The gain is evaluated on a grid of at most this many points across the
+    // spectrum's shorter side and interpolated between them: it varies
+    // slowly except at the peaks, which the notches take.
+    int GridPoints = 192;
+};
+const TSidebandProfile& SidebandProfile();
+
+// The models of a spectrum: the picture's power at a normalised radius, and
+// the screen's at a cell, both relative to the picture's at the fundamental.
+class TScreenPower;
+struct TSidebandModel {
+    double Slope = 0.0;  // octaves of power per octave of radius
+    double Offset = 0.0; // log2 of the picture's power at radius 1
+    double Fundamental = 0.0;
+    // The screen's power that no peak accounts for, per ring of
+    // TRadialProfile.
+    std::vector<double> RingExcess;
+    // The peaks' sidebands.
+    std::shared_ptr<const TScreenPower> Screen;
+    double Picture(double radius) const;
+};
+// False when there is nothing to model: no peaks, a fundamental out of 0..2,
+// or a band too narrow to fit. Uses the work plane as scratch space.
+bool SidebandModel(TSpectrumStore& store, float fundamental, const std::vector<TScreenPeak>& peaks,
+                   TSidebandModel& model);
+
+// `fundamental` is the screen's fundamental as a normalised radius (see
+// DampScreenRuling), `power` the power of the gain (1 as modelled, 2 its
+// square, which damps harder), `strength` the screen finder's. Changes nothing
+// for numbers out of range (a power or a strength out of 0..16 and 0..4), or
+// a spectrum without a screen. Uses the work plane as scratch.
+void DampScreenSidebands(TSpectrumStore& store, float fundamental, float power, float strength);
+
+// The same with the peaks already found on this spectrum, as
+// FindScreenPeaks(store, {strength}) gives them.
+void DampScreenSidebands(TSpectrumStore& store, float fundamental, float power,
+                         const std::vector<TScreenPeak>& peaks);
