@@ -32,9 +32,8 @@ public:
 // first number and the kind minus 100 as the mode, notches, band dampings,
 // ruling low-passes and sideband dampings damp a screen (see DampNotch,
 // DampScreenBand, DampScreenRuling, DampScreenSidebands), every other kind is
-// skipped. The first entry that cannot
-// be read or applied stops the run with its error as EFilterEntryError; the
-// entries before it stay applied.
+// skipped. The first entry that cannot be read or applied stops the run with
+// its error as EFilterEntryError; the entries before it stay applied.
 void ApplyFilterEntries(TSpectrumStore& store, const TFilterList& filter, IProgress& progress);
 
 // Forward transform, every entry, inverse transform: the store goes in and

@@ -28,9 +28,9 @@ double MedianOf(std::vector<double>& v) {
 } // namespace
 
 struct TSidebandCarrier {
-    double C, R;          // the peak's cell
-    double LogScale;      // log2 of its sidebands' power at normalised distance 1
-    double SpanC, SpanR;  // how far its sidebands reach, in cells
+    double C, R;         // the peak's cell
+    double LogScale;     // log2 of its sidebands' power at normalised distance 1
+    double SpanC, SpanR; // how far its sidebands reach, in cells
 };
 
 // The screen's power at cell (x, y): every peak's sidebands at each of the
@@ -184,8 +184,8 @@ void DampScreenSidebands(TSpectrumStore& store, float fundamental, float power,
     };
     // Directly where the spectrum is small, else on a grid and interpolated
     // between its points.
-    const int32_t step = std::max<int32_t>(
-        1, (std::min(W, H) + profile.GridPoints - 1) / std::max(1, profile.GridPoints));
+    const int32_t step = std::max<int32_t>(1, (std::min(W, H) + profile.GridPoints - 1) /
+                                                  std::max(1, profile.GridPoints));
     if (step == 1) {
         ForRowBands(H, [&](int32_t r0, int32_t r1) {
             for (int64_t r = r0; r < r1; ++r)
