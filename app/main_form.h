@@ -67,6 +67,7 @@ class TFormZoom;
 class TFResize;
 class TImageView;
 class TPictureDialog;
+class TScreenForm;
 class TShapeMark;
 class TViewArea;
 class TVersionInfoForm;
@@ -135,6 +136,8 @@ public:
     QDialog* TransformProgress() const;
     // Whether a transform runs (the command waits for its worker thread).
     bool TransformRunning() const;
+    // The screen window of Find screen on the picture; null before its first use.
+    TScreenForm* ScreenForm() const;
 
     // --- Controls ---
     QToolBar* ToolBar = nullptr;
@@ -414,6 +417,11 @@ private:
     // Takes the entries of Find screen's last run out of the filter, before
     // the next run records its own.
     void ReplaceLastFindScreen();
+    // Find screen on the picture: the screen window with its preview, and
+    // Apply's work (transform, find and damp at `strength`, transform back).
+    void OpenScreenForm();
+    void EndScreenForm();
+    void FindScreenOnPicture(double strength);
     // New filter is offered while there is a filter to leave; its Undo and
     // Redo work whatever is shown.
     void OfferFilterCommands(TControlStates& states) const;

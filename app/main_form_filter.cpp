@@ -80,7 +80,7 @@ QString FileName(const std::string& path) {
 } // namespace
 
 bool TForm1::Busy() const {
-    return d->Batch || d->Transform;
+    return d->Batch || d->Transform || d->ScreenPreviewOpen;
 }
 
 void TForm1::BlockWhileBusy(TControlStates& states) const {

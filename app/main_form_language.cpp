@@ -11,6 +11,7 @@
 
 #include "app/main_form.h"
 #include "app/main_form_private.h"
+#include "app/screen_form.h"
 
 #include "app/image_view.h"
 #include "app/picture_dialog.h"
@@ -236,6 +237,7 @@ void TForm1::TranslateOtherTexts() {
     if (d->Windows.FResize) d->Windows.FResize->SetLanguage(language);
     if (d->Windows.FormProtokol) d->Windows.FormProtokol->SetLanguage(language);
     if (d->Windows.FormAbout) d->Windows.FormAbout->SetLanguage(language);
+    if (d->ScreenForm) d->ScreenForm->SetLanguage(language);
 }
 
 void TForm1::ToolDeClick(QObject* sender) {

@@ -17,6 +17,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <map>
 #include <memory>
 #include <optional>
@@ -38,6 +39,14 @@ private:
 // Sets a control's hint, the text the translation walk reads and writes (its
 // property "Hint"), shown as its tooltip unless it carries "HideHint".
 void SetHint(QObject* object, const QString& hint);
+
+// How a run of RunTransform ended (the window may be gone by then).
+struct TForm1::TTransformEnd {
+    bool WindowGone = false;
+    bool Cancelled = false;
+    std::exception_ptr Error;
+    TTransformResult Result;
+};
 
 struct TForm1::TPrivate {
     TOtherWindows Windows;
@@ -115,4 +124,7 @@ struct TForm1::TPrivate {
     size_t FindScreenUndoCount = 0;
     // The files opened or saved last, newest first.
     QStringList RecentFiles;
+    // The screen window, and whether it is open (the picture's commands wait).
+    TScreenForm* ScreenForm = nullptr;
+    bool ScreenPreviewOpen = false;
 };

@@ -127,9 +127,10 @@ void TForm1::ToolundoClick(QObject* sender) {
     if (!PassesGuard(TCommand::Undo, sender)) return;
     if (!d->Windows.FormProtokol) return;
     // A new filter is taken back whatever is shown, everything else only on
-    // the spectrum it was done to.
+    // the spectrum or the picture it was done to.
     const std::string* newFilter = d->Undo.NewFilterToUndo();
-    if (!newFilter && d->CommandState != csSpectrum) return;
+    const bool picture = d->CommandState == csImage && d->Undo.PictureToUndo();
+    if (!newFilter && !picture && d->CommandState != csSpectrum) return;
     const QString filterFile = newFilter ? QString::fromStdString(*newFilter) : d->FilterFile;
     TFormLines lines(*d->Windows.FormProtokol);
     {
@@ -149,7 +150,8 @@ void TForm1::ToolRedoClick(QObject* sender) {
     if (!PassesGuard(TCommand::Redo, sender)) return;
     if (!d->Windows.FormProtokol) return;
     const bool newFilter = d->Undo.NewFilterToRedo() != nullptr;
-    if (!newFilter && d->CommandState != csSpectrum) return;
+    const bool picture = d->CommandState == csImage && d->Undo.PictureToRedo();
+    if (!newFilter && !picture && d->CommandState != csSpectrum) return;
     if (newFilter) {
         TFormLines lines(*d->Windows.FormProtokol);
         const QScopedValueRollback own(d->OwnListChange, true);

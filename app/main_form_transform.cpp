@@ -73,13 +73,6 @@ struct TForm1::TTransformRun {
     TTransformResult Result;
 };
 
-struct TForm1::TTransformEnd {
-    bool WindowGone = false;
-    bool Cancelled = false;
-    std::exception_ptr Error;
-    TTransformResult Result;
-};
-
 void TForm1::ToolTransformClick(QObject* sender) {
     if (!PassesGuard(TCommand::Transform, sender)) return;
     if (d->CommandState != 1 && d->CommandState != 2) return;

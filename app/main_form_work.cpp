@@ -216,10 +216,14 @@ void TForm1::ToolNewFilterClick(QObject* sender) {
 void TForm1::OfferFilterCommands(TControlStates& states) const {
     const bool entries = d->Windows.FormProtokol && d->Windows.FormProtokol->EntryCount() > 0;
     states[TControlId::NewFilter1] = entries || !d->FilterFile.isEmpty();
-    // A new filter is taken back on the filter alone, whatever is shown.
+    // A new filter is taken back on the filter alone, whatever is shown; a
+    // step on the picture while the picture is shown.
     if (d->CommandState == csSpectrum) return;
-    states[TControlId::Toolundo] = d->Undo.NewFilterToUndo() != nullptr;
-    states[TControlId::Redo1] = d->Undo.NewFilterToRedo() != nullptr;
+    const bool picture = d->CommandState == csImage;
+    states[TControlId::Toolundo] =
+        d->Undo.NewFilterToUndo() != nullptr || (picture && d->Undo.PictureToUndo());
+    states[TControlId::Redo1] =
+        d->Undo.NewFilterToRedo() != nullptr || (picture && d->Undo.PictureToRedo());
     MirrorMenuItems(states);
 }
 

@@ -38,6 +38,18 @@ void TUndoStack::Record(std::vector<std::string> lines, std::optional<TPlanes> b
     undone_.clear();
 }
 
+void TUndoStack::RecordOnPicture(std::vector<std::string> lines, TPlanes before,
+                                 const TTransformOptions& transform) {
+    if (lines.empty()) return;
+    TStep step{std::move(lines), std::move(before)};
+    TTransformOptions options = transform;
+    options.Cancel = nullptr;
+    options.KeepPlanes = false;
+    step.Picture = options;
+    done_.push_back(std::move(step));
+    undone_.clear();
+}
+
 void TUndoStack::RecordNewFilter(std::vector<std::string> removed, std::string name) {
     if (removed.empty()) return;
     TStep step{std::move(removed), std::nullopt};
@@ -87,7 +99,12 @@ bool TUndoStack::Redo(TSpectrumStore& store, IFilterLines& filter, IProgress& pr
         done_.push_back(std::move(step));
         return true;
     }
-    if (NeedsPlanes(step.Lines)) {
+    if (step.Picture) {
+        step.Before = CopyPlanes(store);
+        TFilterList lines;
+        for (const std::string& line : step.Lines) lines.AppendLine(line);
+        ApplyFilterToStore(store, lines, progress, *step.Picture);
+    } else if (NeedsPlanes(step.Lines)) {
         step.Before = CopyPlanes(store);
         TFilterList lines;
         for (const std::string& line : step.Lines) lines.AppendLine(line);

@@ -19,6 +19,7 @@
 #include "filter/filter_list.h"
 #include "spectral/progress.h"
 #include "spectral/store.h"
+#include "spectral/transform.h"
 
 #include <array>
 #include <cstddef>
@@ -64,6 +65,16 @@ public:
     // held, which an undo appends again, and `name` the file they came from
     // (empty when none), for the window to name the filter again. The store
     // is not touched, so this step can be taken back whatever is shown.
+    // An action on the picture shown: `lines` were applied to its spectrum
+    // between two transforms with `transform`'s options, and `before` is the
+    // picture as it was. Undo puts it back; Redo transforms, applies the
+    // lines and transforms back again.
+    void RecordOnPicture(std::vector<std::string> lines, TPlanes before,
+                         const TTransformOptions& transform);
+    // Whether the step Undo would take back, or Redo do again, is one on
+    // the picture (the others belong to the spectrum or to the filter alone).
+    bool PictureToUndo() const { return !done_.empty() && done_.back().Picture.has_value(); }
+    bool PictureToRedo() const { return !undone_.empty() && undone_.back().Picture.has_value(); }
     void RecordNewFilter(std::vector<std::string> removed, std::string name);
     // The file name of the new-filter step that Undo would take back, or
     // that Redo would do again; null when that step is of another kind.
@@ -88,6 +99,8 @@ private:
         // A new filter: Lines are the lines it removed, Name their file.
         bool NewFilter = false;
         std::string Name;
+        // A step on the picture: the options its transforms ran with.
+        std::optional<TTransformOptions> Picture;
     };
     std::vector<TStep> done_;
     std::vector<TStep> undone_;

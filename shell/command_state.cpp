@@ -97,7 +97,8 @@ constexpr Row kRows[] = {
     {C::ToolFilter, {Off, Keep, Keep, On}},
     {C::ToolLoadFilter, {On, Keep, Keep, Keep}},
     {C::ToolSaveFilter, {Off, Keep, Keep, On}},
-    {C::ToolFindScreen, {Off, Off, On, Keep}},
+    // On the picture it opens the screen window; on the spectrum it damps at once.
+    {C::ToolFindScreen, {Off, On, On, Keep}},
     // The view's zoom, wherever there is a picture to zoom.
     {C::ZoomIn1, {Off, On, On, Keep}},
     {C::ZoomOut1, {Off, On, On, Keep}},

@@ -42,6 +42,20 @@ const TPairs& PlainTexts() {
         {"Raster suchen …", "Looking for a screen …"},
         {"Kein Raster gefunden", "No screen found"},
         {"Raster gefunden und gedämpft: %1 Einträge", "Screen found and damped: %1 entries"},
+        // The screen window of Find screen on the picture.
+        {"Raster entfernen", "Remove screen"},
+        {"St\u00e4rke", "Strength"},
+        {"Ab 1 findet die Suche schw\u00e4chere Spitzen und d\u00e4mpft breiter, darunter "
+         "umgekehrt (0,25 bis 4)",
+         "Above 1 the search finds weaker peaks and damps wider, below 1 the opposite (0.25 to "
+         "4)"},
+        {"Nebeneinander", "Side by side"},
+        {"Geteilt", "Split"},
+        {"Anwenden", "Apply"},
+        {"Ohne Raster", "Screen removed"},
+        {"Vorschau wird berechnet \u2026", "Computing the preview \u2026"},
+        {"Raster gefunden: %1 Eintr\u00e4ge", "Screen found: %1 entries"},
+        {"Vorschau bei %1 %", "Preview at %1 %"},
         // The Transform command's progress window and its fast mode.
         {"Umwandeln", "Transform"},
         {"Restzeit wird gesch\u00e4tzt \u2026", "Estimating the time left \u2026"},

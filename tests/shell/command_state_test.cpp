@@ -71,7 +71,7 @@ TEST(CommandState, WhatTheUserCanDoAsTheWorkGoesOn) {
     // Whatever is shown can be zoomed.
     const auto image =
         with(always, {"ToolSave", "ToolCopy", "ToolTransform", "ToolZoom", "ToolBatchrun",
-                      "Schlieen1", "SetWatermark1", "CheckWatermark1", "ZoomIn1", "ZoomOut1",
+                      "ToolFindScreen", "Schlieen1", "SetWatermark1", "CheckWatermark1", "ZoomIn1", "ZoomOut1",
                       "FitWindow1", "ActualSize1"});
     const auto spectrum =
         with(always,
