@@ -17,6 +17,7 @@
 #include "app/main_form_busy.h"
 #include "app/main_form_private.h"
 #include "app/screen_form.h"
+#include "app/view_area.h"
 #include "filter/apply_filter.h"
 #include "filter/descreen.h"
 #include "filter/filter_list_form.h"
@@ -97,12 +98,12 @@ void TForm1::OpenScreenForm() {
     if (!d->Windows.FormProtokol || Store.Empty()) return;
     if (!d->ScreenForm) {
         const auto place = [this] {
-            // The cell in the middle of what the view shows.
+            // The cell in the middle of what the view shows, at its zoom.
             QWidget* port = ScrollBox1->viewport();
-            const QPoint middle = Image1->mapFrom(port, port->rect().center());
+            const QPoint middle = Image1->CellAt(Image1->mapFrom(port, port->rect().center()));
             return TViewPlace{QPointF(std::clamp(middle.x(), 0, std::max(0, Store.Cols - 1)),
                                       std::clamp(middle.y(), 0, std::max(0, Store.Rows - 1))),
-                              1.0};
+                              Image1->Zoom().Factor()};
         };
         d->ScreenForm = new TScreenForm(this, Store, Image1->Picture, place);
         connect(d->ScreenForm, &TScreenForm::ended, this, [this] { EndScreenForm(); });
@@ -111,6 +112,7 @@ void TForm1::OpenScreenForm() {
         });
         for (QScrollBar* bar : {ScrollBox1->horizontalScrollBar(), ScrollBox1->verticalScrollBar()})
             connect(bar, &QScrollBar::valueChanged, d->ScreenForm, &TScreenForm::ViewMoved);
+        connect(Image1, &TImageView::zoomChanged, d->ScreenForm, &TScreenForm::ViewMoved);
     }
     d->ScreenForm->SetLanguage(d->LanguageState.Language);
     PlaceBeside(d->ScreenForm);

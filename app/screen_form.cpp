@@ -4,8 +4,8 @@
 #include "shell/interface_texts.h"
 #include "spectral/transform.h"
 
-#include <QComboBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -346,8 +346,7 @@ void TScreenForm::Refresh() {
     const TPreviewRegion want{start(place.Centre.x(), wantCols, store_.Cols),
                               start(place.Centre.y(), wantRows, store_.Rows), wantCols, wantRows};
     shownPlace_ = place;
-    const bool covered = region_.Cols > 0 && want.Left >= region_.Left &&
-                         want.Top >= region_.Top &&
+    const bool covered = region_.Cols > 0 && want.Left >= region_.Left && want.Top >= region_.Top &&
                          want.Left + want.Cols <= region_.Left + region_.Cols &&
                          want.Top + want.Rows <= region_.Top + region_.Rows;
     if (!covered) {
@@ -400,9 +399,10 @@ void TScreenForm::ScaleImages() {
     // not fold into false patterns; enlarged, each cell a square.
     const Qt::TransformationMode mode =
         scaledZoom_ < 1.0 ? Qt::SmoothTransformation : Qt::FastTransformation;
-    originalScaled_ = scaledZoom_ == 1.0 ? original_ : original_.scaled(size, Qt::IgnoreAspectRatio, mode);
-    cleanedScaled_ = scaledZoom_ == 1.0 ? cleaned.copy()
-                                        : cleaned.scaled(size, Qt::IgnoreAspectRatio, mode);
+    originalScaled_ =
+        scaledZoom_ == 1.0 ? original_ : original_.scaled(size, Qt::IgnoreAspectRatio, mode);
+    cleanedScaled_ =
+        scaledZoom_ == 1.0 ? cleaned.copy() : cleaned.scaled(size, Qt::IgnoreAspectRatio, mode);
 }
 
 void TScreenForm::ShowText() {

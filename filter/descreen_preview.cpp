@@ -29,8 +29,8 @@ TSpectrumStore CopyStoreRegion(const TSpectrumStore& picture, const TPreviewRegi
     copy.Resize(cols, rows);
     for (int p = 0; p < 3; ++p)
         for (int32_t r = 0; r < rows; ++r) {
-            const float* from = picture.Planes[p].data() +
-                                size_t(top + r) * size_t(picture.Cols) + size_t(left);
+            const float* from =
+                picture.Planes[p].data() + size_t(top + r) * size_t(picture.Cols) + size_t(left);
             std::copy(from, from + cols, copy.Planes[p].data() + size_t(r) * size_t(cols));
         }
     return copy;

@@ -29,7 +29,7 @@ TSpectrumStore CopyStoreRegion(const TSpectrumStore& picture, const TPreviewRegi
 class TDescreenPreview {
 public:
     struct TResult {
-        TBitmap24 Picture; // the region as shown, cleaned
+        TBitmap24 Picture;  // the region as shown, cleaned
         size_t Entries = 0; // what the search found; 0: no screen, the region unchanged
     };
     // The region's picture (pixel bytes minus 127), transformed here. A set

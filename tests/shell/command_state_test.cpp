@@ -71,8 +71,8 @@ TEST(CommandState, WhatTheUserCanDoAsTheWorkGoesOn) {
     // Whatever is shown can be zoomed.
     const auto image =
         with(always, {"ToolSave", "ToolCopy", "ToolTransform", "ToolZoom", "ToolBatchrun",
-                      "ToolFindScreen", "Schlieen1", "SetWatermark1", "CheckWatermark1", "ZoomIn1", "ZoomOut1",
-                      "FitWindow1", "ActualSize1"});
+                      "ToolFindScreen", "Schlieen1", "SetWatermark1", "CheckWatermark1", "ZoomIn1",
+                      "ZoomOut1", "FitWindow1", "ActualSize1"});
     const auto spectrum =
         with(always,
              {"ToolTransform", "ToolZoom", "ToolRec", "ToolElipse", "ToolStempel", "ToolResize",
