@@ -137,8 +137,9 @@ void TForm1::ShowPointer(std::optional<QPoint> viewPos) {
     if (d->CommandState == csSpectrum) {
         // Cell c of the cosine-type spectrum of W cells is c / 2W cycles per
         // pixel; the constant term is cell (0, 0).
-        const QLocale numbers(d->LanguageState.Language == lgEnglish ? QLocale::English
-                                                                     : QLocale::German);
+        QLocale numbers(d->LanguageState.Language == lgEnglish ? QLocale::English
+                                                               : QLocale::German);
+        numbers.setNumberOptions(QLocale::OmitGroupSeparator);
         text += "   " + Tr("%1 \u00d7 %2 Zyklen/Pixel, Abstand %3 Zellen")
                             .arg(numbers.toString(c / (2.0 * W), 'f', 5),
                                  numbers.toString(r / (2.0 * H), 'f', 5),
