@@ -189,12 +189,16 @@ int main(int argc, char** argv) {
     QTimer::singleShot(100, runNext);
     app.exec();
     const auto [now, peak] = ResidentMegabytes();
-    const double cells = double(w) * double(h);
-    const double storeMb = cells * 12.0 / 1048576.0, bitmapMb = cells * 3.0 / 1048576.0;
+    // The store as it stands (its work plane and three planes), and the bitmap shown.
+    size_t storeFloats = store.WorkPlane.size();
+    for (const auto& plane : store.Planes) storeFloats += plane.size();
+    const double storeMb = double(storeFloats) * 4.0 / 1048576.0;
+    const double bitmapMb = double(form.Image1->Picture.Bytes.size()) / 1048576.0;
     std::printf("longest stall after the open: %lld ms\n", (long long)worst);
-    std::printf("memory with the page and its spectrum: %.0f MB resident, peak %.0f MB; store %.0f "
-                "MB + bitmap %.0f MB = %.0f MB, +15 %% = %.0f MB\n",
-                now, peak, storeMb, bitmapMb, storeMb + bitmapMb, (storeMb + bitmapMb) * 1.15);
+    std::printf(
+        "memory with the page and its spectrum: %.0f MiB resident, peak %.0f MiB; store %.0f "
+        "MiB + bitmap %.0f MiB = %.0f MiB, +15 %% = %.0f MiB\n",
+        now, peak, storeMb, bitmapMb, storeMb + bitmapMb, (storeMb + bitmapMb) * 1.15);
     fs::remove_all(dir);
     return 0;
 }
