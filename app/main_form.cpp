@@ -584,6 +584,18 @@ bool TForm1::PassesGuard(TCommand command, QObject* sender) {
 }
 
 void TForm1::SetHelpMode(bool on) {
+    // Esc leaves help mode without asking about anything; the key is the
+    // window's only while help mode is on.
+    auto* leave = findChild<QAction*>("LeaveHelpModeKey", Qt::FindDirectChildrenOnly);
+    if (!leave && on) {
+        leave = new QAction(this);
+        leave->setObjectName("LeaveHelpModeKey");
+        leave->setShortcut(QKeySequence(Qt::Key_Escape));
+        leave->setShortcutContext(Qt::WindowShortcut);
+        addAction(leave);
+        connect(leave, &QAction::triggered, this, [this] { SetHelpMode(false); });
+    }
+    if (leave) leave->setEnabled(on);
     if (on != d->HelpMode) {
         if (on)
             QApplication::setOverrideCursor(Qt::WhatsThisCursor);

@@ -4,7 +4,7 @@
 
 namespace {
 
-constexpr std::array<THelpElement, 47> kElements{{
+constexpr std::array<THelpElement, 51> kElements{{
     // Tool buttons, bar by bar.
     {"ToolOpen", kTopicToolOpen},
     {"ToolSave", kTopicSave},
@@ -16,7 +16,7 @@ constexpr std::array<THelpElement, 47> kElements{{
     {"ToolElipse", kTopicEllipse},
     {"ToolStempel", kTopicSmooth},
     {"ToolMirror", 0},
-    {"ToolResize", 0},
+    {"ToolResize", kTopicResize},
     {"ToolZoom", kTopicZoom},
     {"ToolHelp", kTopicContextHelp},
     {"Toolapply", kTopicApplyFilter},
@@ -25,6 +25,7 @@ constexpr std::array<THelpElement, 47> kElements{{
     {"ToolLoadFilter", kTopicOpenFilter},
     {"ToolSaveFilter", kTopicSaveFilter},
     {"ToolFindScreen", kTopicFindScreen},
+    {"ToolCompare", kTopicCompare},
     {"ToolDe", kTopicLanguage},
     {"Toolgb", kTopicLanguage},
     // Menu items.
@@ -45,6 +46,9 @@ constexpr std::array<THelpElement, 47> kElements{{
     {"SaveFilter1", kTopicSaveFilter},
     {"Filteransehen1", kTopicViewFilter},
     {"FindScreen1", kTopicFindScreen},
+    {"FastTransform1", kTopicFastTransform},
+    {"SetWatermark1", kTopicWatermark},
+    {"CheckWatermark1", kTopicWatermark},
     {"Contexthelp1", kTopicContextHelp},
     {"versioninfo1", 0},
     {"about1", 0},
@@ -57,11 +61,12 @@ constexpr std::array<THelpElement, 47> kElements{{
     {"ScrollBox1", 0},
 }};
 
-constexpr std::array<int32_t, 20> kPageTopics{
-    kTopicToolOpen,    kTopicSave,        kTopicCopy,     kTopicPaste,      kTopicTransform,
-    kTopicUndo,        kTopicRectangle,   kTopicEllipse,  kTopicSmooth,     kTopicZoom,
-    kTopicContextHelp, kTopicApplyFilter, kTopicBatchRun, kTopicViewFilter, kTopicOpenFilter,
-    kTopicSaveFilter,  kTopicFindScreen,  kTopicLanguage, kTopicStatusBar,  kTopicContrast,
+constexpr std::array<int32_t, 24> kPageTopics{
+    kTopicToolOpen,      kTopicSave,        kTopicCopy,        kTopicPaste,    kTopicTransform,
+    kTopicUndo,          kTopicRectangle,   kTopicEllipse,     kTopicSmooth,   kTopicResize,
+    kTopicZoom,          kTopicContextHelp, kTopicApplyFilter, kTopicBatchRun, kTopicViewFilter,
+    kTopicOpenFilter,    kTopicSaveFilter,  kTopicFindScreen,  kTopicCompare,  kTopicLanguage,
+    kTopicFastTransform, kTopicWatermark,   kTopicStatusBar,   kTopicContrast,
 };
 
 } // namespace

@@ -39,6 +39,10 @@ inline constexpr int32_t kTopicLanguage = 782302679;
 inline constexpr int32_t kTopicStatusBar = 223575831;
 inline constexpr int32_t kTopicContrast = 180698650;
 inline constexpr int32_t kTopicFindScreen = 611047293;
+inline constexpr int32_t kTopicResize = 347120958;
+inline constexpr int32_t kTopicWatermark = 563908214;
+inline constexpr int32_t kTopicCompare = 718245903;
+inline constexpr int32_t kTopicFastTransform = 905316472;
 
 // Topics up to this value mean "no page".
 inline constexpr int32_t kLastTopicWithoutPage = 100;

@@ -124,8 +124,8 @@
       None, Blocked, "", "11_rectangle", "mit Rechteck glätten", "Rechteck", "", "")               \
     X(Ellipse, ToolElipse, kTopicEllipse, Kreis1, kTopicEllipse, ToolElipseClick, HelpOnly, None,  \
       Blocked, "", "12_ellipse", "mit Ellipse glätten", "Ellipse", "", "")                         \
-    X(Resize, ToolResize, 0, None, 0, ToolResizeClick, None, None, Blocked, "", "17_resize",       \
-      "Resize", "", "Resize", "Resize")                                                            \
+    X(Resize, ToolResize, kTopicResize, None, 0, ToolResizeClick, HelpOnly, None, Blocked, "",     \
+      "17_resize", "Resize", "", "Resize", "Resize")                                               \
     X(ApplyFilter, Toolapply, kTopicApplyFilter, ApplyFilter1, kTopicApplyFilter, ToolapplyClick,  \
       HelpThenEnabled, Toolapply, Blocked, "F6", "08_apply_filter", "Filter anwenden",             \
       "Filter anwenden", "", "")                                                                   \
@@ -144,10 +144,12 @@
     X(FindScreen, ToolFindScreen, kTopicFindScreen, FindScreen1, kTopicFindScreen,                 \
       ToolFindScreenClick, HelpThenEnabled, ToolFindScreen, Blocked, "", "painted:find_screen",    \
       "", "", "Raster finden", "Find screen")                                                      \
-    X(Compare, ToolCompare, 0, None, 0, ToolCompareClick, HelpThenEnabled, ToolCompare, Blocked,   \
-      "F8", "painted:compare", "", "", "Vorher und nachher", "Before and after")                   \
-    X(FastTransform, None, 0, FastTransform1, 0, FastTransform1Click, HelpOnly, None, Free, "",    \
-      "", "", "", "Schnelle Umwandlung (nicht bitgenau)", "Fast transform (not bit-exact)")        \
+    X(Compare, ToolCompare, kTopicCompare, None, 0, ToolCompareClick, HelpThenEnabled,             \
+      ToolCompare, Blocked, "F8", "painted:compare", "", "", "Vorher und nachher",                 \
+      "Before and after")                                                                          \
+    X(FastTransform, None, 0, FastTransform1, kTopicFastTransform, FastTransform1Click, HelpOnly,  \
+      None, Free, "", "", "", "", "Schnelle Umwandlung (nicht bitgenau)",                          \
+      "Fast transform (not bit-exact)")                                                            \
     X(ContextHelp, ToolHelp, kTopicContextHelp, Contexthelp1, kTopicContextHelp, ToolHelpClick,    \
       HelpOnly, None, Free, "", "00_context_help",                                                 \
       "Kontexthilfe\r\n(Klicken Sie auf das Element zu dem Sie Hilfe benötigen)", "Kontexthilfe",  \
@@ -164,9 +166,9 @@
     X(ImageClick, None, 0, None, 0, Image1Click, HelpOnly, None, Free, "", "", "", "", "", "")     \
     X(StatusBarClick, None, 0, None, 0, StatusBarClick, HelpOnly, None, Free, "", "", "", "", "",  \
       "")                                                                                          \
-    X(SetWatermark, None, 0, SetWatermark1, 0, BSetWatermarkClick, HelpOnly, None, Blocked, "",    \
-      "", "", "", "Wasserzeichen setzen", "Embed watermark")                                       \
-    X(CheckWatermark, None, 0, CheckWatermark1, 0, BCheckWaterClick, HelpOnly, None, Blocked, "",  \
-      "", "", "", "Wasserzeichen prüfen", "Check watermark")                                       \
+    X(SetWatermark, None, 0, SetWatermark1, kTopicWatermark, BSetWatermarkClick, HelpOnly, None,   \
+      Blocked, "", "", "", "", "Wasserzeichen setzen", "Embed watermark")                          \
+    X(CheckWatermark, None, 0, CheckWatermark1, kTopicWatermark, BCheckWaterClick, HelpOnly, None, \
+      Blocked, "", "", "", "", "Wasserzeichen prüfen", "Check watermark")                          \
     X(NewFilter, None, 0, NewFilter1, 0, ToolNewFilterClick, HelpOnly, None, Blocked, "", "", "",  \
       "", "Neuer Filter", "New filter")

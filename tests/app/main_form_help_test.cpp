@@ -190,4 +190,50 @@ TEST_F(MainFormHelpTest, AboutAndVersionInfoRunInHelpModeInTheCurrentLanguage) {
     EXPECT_TRUE(Dialogs.Informations.empty());
 }
 
+// Resize, before and after, the fast transform and both watermark commands
+// ask for their own pages in help mode, and do nothing else; Esc leaves help
+// mode without a page.
+TEST_F(MainFormHelpTest, EveryCommandHasItsPageAndEscLeavesHelpMode) {
+    Start("192.168.1.20");
+    OpenImage(WriteBitmap("scan.bmp", 24, 16));
+    Form->ToolTransform->click();
+    Form->ToolTransform->click(); // the comparison is offered
+    ASSERT_EQ(Form->CommandState(), 1);
+    const bool fast = Form->FastTransform1->isChecked();
+    const struct {
+        std::function<void()> Click;
+        const char* Page;
+    } cases[] = {
+        {[&] { Form->ToolCompare->click(); }, "/pixmend_help_718245903_2.htm"},
+        {[&] { Form->FastTransform1->trigger(); }, "/pixmend_help_905316472_2.htm"},
+        {[&] { Form->SetWatermark1->trigger(); }, "/pixmend_help_563908214_2.htm"},
+        {[&] { Form->CheckWatermark1->trigger(); }, "/pixmend_help_563908214_2.htm"},
+        {[&] { Form->ToolResize->click(); }, "/pixmend_help_347120958_2.htm"},
+    };
+    for (const auto& c : cases) {
+        if (&c == &cases[4]) Form->ToolTransform->click(); // resizing needs the spectrum
+        Form->ToolHelp->click();
+        ASSERT_TRUE(Form->HelpMode());
+        c.Click();
+        EXPECT_FALSE(Form->HelpMode()) << c.Page;
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return !Server.asked.empty() && Server.asked.back() == c.Page; }, 5000))
+            << c.Page;
+    }
+    EXPECT_TRUE(Dialogs.Informations.empty()) << Dialogs.Informations[0].toStdString();
+    EXPECT_TRUE(Dialogs.Prompts.empty()) << "no watermark command ran";
+    EXPECT_EQ(Form->FastTransform1->isChecked(), fast);
+    EXPECT_FALSE(Resize->isVisible());
+
+    Form->ToolHelp->click();
+    ASSERT_TRUE(Form->HelpMode());
+    const size_t asked = Server.asked.size();
+    Form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+    QTest::keyClick(Form.get(), Qt::Key_Escape);
+    EXPECT_FALSE(Form->HelpMode());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(Server.asked.size(), asked);
+}
+
 } // namespace
