@@ -72,7 +72,7 @@ QString CleanFolder(const QString& folder) {
 TFormBatch::TFormBatch(QWidget* parent) : QDialog(parent) {
     setObjectName("FormBatch");
     setWindowTitle("Batchconversion");
-    setFixedSize(413, 362);
+    setFixedSize(413, 376);
 
     Label1 = new QLabel("Source", this);
     Label1->setObjectName("Label1");
@@ -119,16 +119,16 @@ TFormBatch::TFormBatch(QWidget* parent) : QDialog(parent) {
 
     Note = new QLabel(this);
     Note->setObjectName("Note");
-    Note->setGeometry(8, 322, 222, 38);
+    Note->setGeometry(8, 320, 222, 52);
     Note->setWordWrap(true);
     Note->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     BitBtn1 = new QPushButton("OK", this);
     BitBtn1->setObjectName("BitBtn1");
-    BitBtn1->setGeometry(236, 328, 80, 26);
+    BitBtn1->setGeometry(236, 342, 80, 26);
     BitBtn1->setDefault(true);
     BitBtn2 = new QPushButton("Cancel", this);
     BitBtn2->setObjectName("BitBtn2");
-    BitBtn2->setGeometry(325, 328, 80, 26);
+    BitBtn2->setGeometry(325, 342, 80, 26);
     BitBtn2->setAutoDefault(false);
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
@@ -240,7 +240,7 @@ void TFormBatch::accept() {
             Text("##BatchReplacesSource##",
                  "%1 would replace the source %2: choose another target folder or format.")
                 .arg(QFileInfo(QFile::decodeName(replaced->Target.c_str())).fileName(),
-                     QDir::toNativeSeparators(QFile::decodeName(replaced->Source.c_str()))));
+                     QFileInfo(QFile::decodeName(replaced->Source.c_str())).fileName()));
         return;
     }
     QDialog::accept();

@@ -405,7 +405,7 @@ TEST(OtherWindowsTest, AreCreatedHiddenWithCaptionAndSize) {
     const std::vector<std::tuple<QWidget*, QString, QString, QSize>> windows = {
         {&zoom, "FormZoom", "zoom", QSize(192, 192)},
         {&help, "FormHelp", "Help", QSize(790, 605)},
-        {&batch, "FormBatch", "Batchconversion", QSize(413, 362)},
+        {&batch, "FormBatch", "Batchconversion", QSize(413, 376)},
         {&about, "FormAbout", "About", QSize(665, 362)},
         {&versionInfo, "VersionInfoForm", "Version-info", QSize(408, 345)},
         {&resize, "FResize", "Resize", QSize(157, 194)},

@@ -56,7 +56,7 @@ protected:
 TEST_F(BatchFormTest, IsAFixedDialogWithItsCaptions) {
     TFormBatch batch;
     EXPECT_EQ(batch.windowTitle(), "Batchconversion");
-    EXPECT_EQ(batch.size(), QSize(413, 362));
+    EXPECT_EQ(batch.size(), QSize(413, 376));
     EXPECT_EQ(batch.minimumSize(), batch.maximumSize());
     EXPECT_EQ(batch.Label1->text(), "Source");
     EXPECT_EQ(batch.Label2->text(), "Target");
@@ -234,8 +234,8 @@ TEST_F(BatchFormTest, OkNeedsASelectionAndRefusesResultsThatWouldReplaceASource)
     // Into its own folder under its own name, the result would be the scan.
     batch.accept();
     EXPECT_TRUE(batch.isVisible());
-    EXPECT_EQ(batch.Note->text(), "b.bmp would replace the source " + Folder +
-                                      "/b.bmp: choose another target folder or format.");
+    EXPECT_EQ(batch.Note->text(),
+              "b.bmp would replace the source b.bmp: choose another target folder or format.");
     // In another format it is a file of its own; the same holds for a link
     // to the source under the result's name.
     batch.OutputFormat->setCurrentIndex(batch.OutputFormat->findText("PNG"));
