@@ -66,13 +66,13 @@ protected:
         Form->TransformEngine = [this](TSpectrumStore& store, TTransformDirection direction,
                                        const TBitmap24* source, IProgress& progress,
                                        const TTransformOptions& options) {
-            THoldAt hold(progress, Hold ? options.Cancel : nullptr, 40.0);
+            THoldAt hold(progress, Hold ? options.Cancel : nullptr, HoldAt);
             ++EngineRuns;
             return TransformStore(store, direction, source, hold, options);
         };
         QObject::connect(Form.get(), &TForm1::transformProgressed, Form.get(),
                          [this](double percent) {
-                             if (percent >= 40.0 && Hold && AtHold) {
+                             if (percent >= HoldAt && Hold && AtHold) {
                                  Hold = false;
                                  AtHold();
                              }
@@ -94,6 +94,7 @@ protected:
 
     // Whether the next run holds, and what the window then does.
     bool Hold = false;
+    double HoldAt = 40.0;
     std::function<void()> AtHold;
     int EngineRuns = 0;
 };
@@ -202,6 +203,33 @@ TEST_F(MainFormTransformTest, ClosingDuringARunStopsItAndLosesNothing) {
     EXPECT_FALSE(Form->TransformRunning());
     EXPECT_TRUE(State() == before);
     EXPECT_NE(SettingsText().find("[Prefs]"), std::string::npos) << "the settings were written";
+}
+
+// Cancel at every moment of a run that reports progress, in both directions:
+// each time the store, the view and the commands are as before and the
+// status says the run was cancelled, never that it transformed.
+TEST_F(MainFormTransformTest, CancelAtAnyMomentLeavesEverythingAsItWas) {
+    OpenImage(WriteBitmap("scan.bmp", 40, 250, 6));
+    for (const bool forward : {true, false}) {
+        if (!forward) {
+            Form->ToolTransform->click();
+            ASSERT_EQ(Form->CommandState(), 2);
+        }
+        const TWindowState before = State();
+        // The run reports every 100 rows and columns: up to 83 % of a picture
+        // this size, with a report between any two of these moments.
+        for (int k = 0; k < 13; ++k) {
+            const double at = 6.5 * k;
+            HoldAt = at;
+            AtHold = [&] { CancelButton()->click(); };
+            Hold = true;
+            Form->ToolTransform->click();
+            EXPECT_FALSE(Hold) << "held at " << at;
+            EXPECT_TRUE(State() == before) << "forward " << forward << " at " << at;
+            EXPECT_EQ(Form->StatusPanels[0]->text(), "Transform cancelled") << at;
+        }
+    }
+    EXPECT_TRUE(Dialogs.Errors.empty());
 }
 
 } // namespace
