@@ -91,17 +91,9 @@ void TFilterList::LoadFilterFile(const std::string& path) {
                                              "Text folgt",
                                              "the line holds a NUL byte with more text after it"});
     std::vector<std::string> lines = SplitFilterText(text, path);
-    for (size_t i = 0; i < lines.size(); ++i) {
+    for (size_t i = 0; i < lines.size(); ++i)
         if (const auto problem = LineValueProblem(lines[i]))
             throw EFilterLineError(path, i + 1, *problem);
-        // A kind that cannot be read would stop every later use of the filter.
-        try {
-            ParseEntryLine(lines[i]);
-        } catch (const Exception& e) {
-            throw EFilterLineError(
-                path, i + 1, TValueProblem{GermanText(e.Message()), EnglishText(e.Message())});
-        }
-    }
     lines_.swap(lines);
 }
 

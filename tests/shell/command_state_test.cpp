@@ -314,7 +314,7 @@ TEST(DispatchGuard, StepsAndButtonsPerCommand) {
         {TCommand::StatusBarClick, D::HelpOnly, std::nullopt},
         {TCommand::SetWatermark, D::HelpOnly, std::nullopt},
         {TCommand::CheckWatermark, D::HelpOnly, std::nullopt},
-        {TCommand::Resize, D::None, std::nullopt},
+        {TCommand::Resize, D::HelpOnly, std::nullopt},
         {TCommand::VersionInfo, D::None, std::nullopt},
         {TCommand::About, D::None, std::nullopt},
     };
