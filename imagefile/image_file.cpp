@@ -4,6 +4,7 @@
 #include "imagefile/image_file_info.h"
 #include "imagefile/image_file_jpeg.h"
 #include "imagefile/image_file_qt.h"
+#include "imagefile/image_file_rows.h"
 #include "imagefile/image_file_source.h"
 #include "spectral/display.h"
 #include "spectral/errors.h"
@@ -124,27 +125,80 @@ TImageFile ReadImageFileWithInfo(const std::string& fileName) {
 
 namespace {
 
+// The rows of a picture in memory, 8 or 16 bits.
+TPictureRows PictureRows(const TBitmap24& bitmap, const TBitmap48& deep) {
+    TPictureRows rows;
+    rows.Deep = !deep.Empty();
+    rows.Width = rows.Deep ? deep.Width : bitmap.Width;
+    rows.Height = rows.Deep ? deep.Height : bitmap.Height;
+    if (rows.Deep) {
+        rows.Context = &deep;
+        rows.Fill = [](const void* context, int32_t r, void* bgr) noexcept {
+            const auto& image = *static_cast<const TBitmap48*>(context);
+            std::copy_n(image.Row(r), size_t(image.Width) * 3, static_cast<uint16_t*>(bgr));
+        };
+    } else {
+        rows.Context = &bitmap;
+        rows.Fill = [](const void* context, int32_t r, void* bgr) noexcept {
+            const auto& image = *static_cast<const TBitmap24*>(context);
+            std::copy_n(image.Row(r), image.RowBytes(), static_cast<uint8_t*>(bgr));
+        };
+    }
+    return rows;
+}
+
+// The 8-bit rows of an encoder's producer (the store as drawn).
+TPictureRows PictureRows(const TRowProducer& producer) {
+    TPictureRows rows;
+    rows.Width = producer.Width;
+    rows.Height = producer.Height;
+    rows.Context = &producer;
+    rows.Fill = [](const void* context, int32_t r, void* bgr) noexcept {
+        const auto& p = *static_cast<const TRowProducer*>(context);
+        p.Fill(p.Context, r, static_cast<uint8_t*>(bgr));
+    };
+    return rows;
+}
+
+// The store's image in 16 bits, a row at a time.
+TPictureRows DeepStoreRows(const TSpectrumStore& store) {
+    TPictureRows rows;
+    rows.Width = store.Cols;
+    rows.Height = store.Rows;
+    rows.Deep = true;
+    rows.Context = &store;
+    rows.Fill = [](const void* context, int32_t r, void* bgr) noexcept {
+        RenderStoreRow48(*static_cast<const TSpectrumStore*>(context), r,
+                         static_cast<uint16_t*>(bgr));
+    };
+    return rows;
+}
+
+// PNG and TIFF go from their rows straight into the file.
+void WriteRows(TFormat format, const std::string& fileName, const TPictureRows& rows,
+               const TImageInfo& info) {
+    if (format == TFormat::Png)
+        WritePngRows(fileName, rows, info);
+    else
+        WriteTiffRows(fileName, rows, info);
+}
+
 void WriteImage(const std::string& fileName, const TBitmap24& bitmap, const TBitmap48& deepImage,
                 const TImageInfo& info) {
     const TFormat format = FormatOf(fileName, true);
+    if (format == TFormat::Png || format == TFormat::Tiff) {
+        WriteRows(format, fileName, PictureRows(bitmap, deepImage), info);
+        return;
+    }
     std::string bytes;
     try {
         const bool deep = !deepImage.Empty();
-        switch (format) {
-        case TFormat::Bmp:
+        if (format == TFormat::Bmp) {
             bytes = EncodeBitmapFile(deep ? Narrow(deepImage) : bitmap);
             PutBitmapResolution(bytes, info);
-            break;
-        case TFormat::Jpeg:
+        } else {
             bytes = EncodeJpegFile(deep ? Narrow(deepImage) : bitmap);
             PutJpegInfo(bytes, info);
-            break;
-        case TFormat::Png:
-            bytes = EncodeQtImageFile(bitmap, deepImage, info, "png");
-            break;
-        case TFormat::Tiff:
-            bytes = EncodeQtImageFile(bitmap, deepImage, info, "tiff");
-            break;
         }
     } catch (const Exception&) {
         // An image the format cannot hold (empty, or too large for it).
@@ -283,14 +337,15 @@ void SaveStoreView(const std::string& fileName, const TSpectrumStore& store, boo
     case TFormat::Tiff:
         break;
     }
-    WriteImage(fileName, RenderStore(store, imageShown, contrastPosition), TBitmap48(), info);
+    const TRowProducer drawn = StoreRows(view);
+    WriteRows(format, fileName, PictureRows(drawn), info);
 }
 
 void SaveImageStore(const std::string& fileName, const TSpectrumStore& store,
                     const TImageInfo& info) {
     const TFormat format = FormatOf(fileName, true);
     if (info.Deep && (format == TFormat::Png || format == TFormat::Tiff))
-        WriteImage(fileName, TBitmap24(), RenderStoreImage48(store), info);
+        WriteRows(format, fileName, DeepStoreRows(store), info);
     else
         SaveStoreView(fileName, store, true, 0, info);
 }

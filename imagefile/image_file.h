@@ -4,7 +4,8 @@
 // The format follows the name's extension in any letter case, for reading
 // and for writing: "bmp" (every pixel format in, 24 bits out,
 // imagefile/image_file_bmp.h), "jpg"/"jpeg" (libjpeg, baseline quality 98 out,
-// imagefile/image_file_jpeg.h), "png", "tif", "tiff" (Qt's readers and writers).
+// imagefile/image_file_jpeg.h), "png", "tif", "tiff" (Qt's readers; written
+// row by row with libpng and libtiff, imagefile/image_file_rows.h).
 // Any other extension is refused before anything is read, encoded or
 // written: a file whose name lies about its format is worse than none. A name
 // without an extension is written as a 24-bit bitmap and read by no decoder.
@@ -63,8 +64,9 @@ void SaveImageStore(const std::string& fileName, const TSpectrumStore& store,
                     const TImageInfo& info);
 
 // The store drawn as the window shows it (image or spectrum at a contrast
-// position) to the file, with the info's resolution and profile. Bitmaps and
-// JPEGs are drawn a few rows at a time rather than as a whole picture.
+// position) to the file, with the info's resolution and profile. The rows are
+// drawn a few at a time as the encoder asks for them, never as a whole
+// picture; PNG, TIFF and bitmap files take them straight to the disk.
 void SaveStoreView(const std::string& fileName, const TSpectrumStore& store, bool imageShown,
                    int32_t contrastPosition, const TImageInfo& info = {});
 

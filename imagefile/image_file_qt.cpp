@@ -8,7 +8,6 @@
 #include <QByteArray>
 #include <QColorSpace>
 #include <QImageReader>
-#include <QImageWriter>
 #include <QRgba64>
 
 #include <dlfcn.h>
@@ -183,8 +182,6 @@ extern "C" void png_set_error_fn(png_structrp png, png_voidp errorData, png_erro
     libpngOwn(png, errorData, errorFn ? errorFn : PngError, warningFn);
 }
 
-namespace {
-
 void InstallTiffHandlers() {
     static std::once_flag installed;
     std::call_once(installed, [] {
@@ -192,6 +189,8 @@ void InstallTiffHandlers() {
         TIFFSetWarningHandler(TiffWarning);
     });
 }
+
+namespace {
 
 class TCollectMessages {
 public:
@@ -418,19 +417,6 @@ void ReadPngResolution(const char* data, size_t size, TImageInfo& info) {
     });
 }
 
-// Qt writes a resolution into every PNG; one the image did not state goes.
-void DropPngResolution(std::string& bytes) {
-    size_t at = 0, length = 0;
-    WalkPngChunks(bytes.data(), bytes.size(),
-                  [&](size_t chunk, const std::string& type, size_t, size_t n) {
-                      if (type != "pHYs") return true;
-                      at = chunk;
-                      length = 12 + n;
-                      return false;
-                  });
-    if (length > 0) bytes.erase(at, length);
-}
-
 bool IsDeep(QImage::Format f) {
     return f == QImage::Format_Grayscale16 || f == QImage::Format_RGBX64 ||
            f == QImage::Format_RGBA64 || f == QImage::Format_RGBA64_Premultiplied;
@@ -473,94 +459,7 @@ TBitmap48 FromQImage48(const QImage& image) {
     return out;
 }
 
-// The mean of three channels, rounded: the channel itself when they agree.
-template <typename T>
-T Mean(const T* px) {
-    return T((uint32_t(px[0]) + px[1] + px[2] + 1) / 3);
-}
-
-QImage ToQImageWithInfo(const TBitmap24& bitmap, const TBitmap48& deepImage,
-                        const TImageInfo& info) {
-    const bool deep = !deepImage.Empty();
-    const int32_t W = deep ? deepImage.Width : bitmap.Width;
-    const int32_t H = deep ? deepImage.Height : bitmap.Height;
-    QImage out;
-    if (deep) {
-        out = QImage(W, H, info.Grey ? QImage::Format_Grayscale16 : QImage::Format_RGBX64);
-        if (out.isNull()) return out;
-        for (int32_t r = 0; r < H; ++r) {
-            const uint16_t* s = deepImage.Row(r);
-            if (info.Grey) {
-                auto* d = reinterpret_cast<quint16*>(out.scanLine(r));
-                for (int32_t c = 0; c < W; ++c) d[c] = Mean(s + 3 * c);
-            } else {
-                auto* d = reinterpret_cast<QRgba64*>(out.scanLine(r));
-                for (int32_t c = 0; c < W; ++c)
-                    d[c] = QRgba64::fromRgba64(s[3 * c + 2], s[3 * c + 1], s[3 * c], 65535);
-            }
-        }
-    } else if (info.Grey) {
-        out = QImage(W, H, QImage::Format_Grayscale8);
-        if (out.isNull()) return out;
-        for (int32_t r = 0; r < H; ++r) {
-            const uint8_t* s = bitmap.Row(r);
-            uchar* d = out.scanLine(r);
-            for (int32_t c = 0; c < W; ++c) d[c] = Mean(s + 3 * c);
-        }
-    } else {
-        out = ToQImage(bitmap);
-        if (out.isNull()) return out;
-    }
-    if (info.DpiX > 0 && info.DpiY > 0) {
-        out.setDotsPerMeterX(int(std::lround(std::min(info.DpiX / kMetresPerInch, 1e9))));
-        out.setDotsPerMeterY(int(std::lround(std::min(info.DpiY / kMetresPerInch, 1e9))));
-    }
-    if (!info.IccProfile.empty() && !info.Grey) {
-        const QColorSpace space = QColorSpace::fromIccProfile(
-            QByteArray(info.IccProfile.data(), qsizetype(info.IccProfile.size())));
-        if (space.isValid()) out.setColorSpace(space);
-    }
-    return out;
-}
-
 } // namespace
-
-// Qt's TIFF writer always states a resolution (its default when the image has
-// none). A picture whose source stated none must not come out declaring one,
-// so the first directory's resolution entries are taken out: the entries
-// after them move up, the count drops and the next-directory offset follows
-// the last entry. The values they pointed to stay, unreferenced.
-static void DropTiffResolution(std::string& tif) {
-    if (tif.size() < 8 || (tif.compare(0, 2, "II") != 0 && tif.compare(0, 2, "MM") != 0)) return;
-    const bool little = tif[0] == 'I';
-    const auto get = [&](size_t at, int n) {
-        uint32_t v = 0;
-        for (int i = 0; i < n; ++i) {
-            const uint32_t b = static_cast<unsigned char>(tif[at + size_t(i)]);
-            v |= little ? b << (8 * i) : b << (8 * (n - 1 - i));
-        }
-        return v;
-    };
-    const auto put = [&](size_t at, int n, uint32_t v) {
-        for (int i = 0; i < n; ++i)
-            tif[at + size_t(i)] = char(little ? v >> (8 * i) : v >> (8 * (n - 1 - i)));
-    };
-    const size_t ifd = get(4, 4);
-    if (ifd + 2 > tif.size()) return;
-    const size_t count = get(ifd, 2);
-    if (ifd + 2 + 12 * count + 4 > tif.size()) return;
-    size_t kept = 0;
-    for (size_t e = 0; e < count; ++e) {
-        const size_t from = ifd + 2 + 12 * e;
-        const uint32_t tag = get(from, 2);
-        if (tag == 282 || tag == 283 || tag == 296) continue; // X/YResolution, ResolutionUnit
-        if (kept != e) tif.replace(ifd + 2 + 12 * kept, 12, tif, from, 12);
-        ++kept;
-    }
-    const uint32_t next = get(ifd + 2 + 12 * count, 4);
-    put(ifd, 2, uint32_t(kept));
-    put(ifd + 2 + 12 * kept, 4, next);
-}
 
 TBitmap24 DecodeQtImageFile(const char* data, size_t size) {
     return FromQImage(ReadQImage(data, size));
@@ -594,27 +493,4 @@ bool TiffFileFitsItsPixels(const std::string& fileName) {
     InstallTiffHandlers(); // quiet: the answer says all
     TIFF* tiff = TIFFOpen(fileName.c_str(), "rm");
     return tiff && TiffBufferOf(tiff).has_value();
-}
-
-std::string EncodeQtImageFile(const TBitmap24& bitmap, const TBitmap48& deep,
-                              const TImageInfo& info, const char* format) {
-    // The writers' warnings stay off stderr; a failed write says "cannot create".
-    std::string said;
-    const TCollectMessages collect(said);
-    if (!deep.Empty()) RequireBitmapMemory(deep.Width, deep.Height, 8);
-    const QImage qimage = ToQImageWithInfo(bitmap, deep, info);
-    if (qimage.isNull()) throw EInvalidGraphic(TMessage{TMessageId::InvalidPicture, {}, nullptr});
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, format);
-    if (std::strcmp(format, "tiff") == 0) writer.setCompression(1); // LZW, lossless
-    if (!writer.write(qimage))
-        throw EInvalidGraphic(TMessage{TMessageId::InvalidPicture, {}, nullptr});
-    std::string out(bytes.constData(), size_t(bytes.size()));
-    if (!(info.DpiX > 0 && info.DpiY > 0)) {
-        if (std::strcmp(format, "png") == 0) DropPngResolution(out);
-        if (std::strcmp(format, "tiff") == 0) DropTiffResolution(out);
-    }
-    return out;
 }

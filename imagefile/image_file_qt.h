@@ -1,7 +1,7 @@
 #pragma once
 // Bridges between the in-memory images and QtGui's QImage, for the window
 // program (clipboard, image view) and for the picture kinds we leave to Qt's
-// image readers and writers (PNG, TIFF).
+// image readers (PNG, TIFF; imagefile/image_file_rows.h writes them).
 
 #include "imagefile/image_file.h"
 #include "spectral/bitmap.h"
@@ -38,10 +38,7 @@ TImageFile DecodeQtImageFileWithInfo(const char* data, size_t size);
 // of our own that go to Qt directly (the file dialog's preview).
 bool TiffFileFitsItsPixels(const std::string& fileName);
 
-// PNG ("png") or TIFF ("tiff", LZW-compressed) bytes of the image: deep when
-// it is not empty, else bitmap; grey (the mean of the three channels, exact
-// for grey pixels) when info.Grey. A profile is written where the writer
-// can hold it: Qt understands RGB profiles only, and a grey image takes
-// none. Throws EInvalidGraphic "Bitmap ist ungültig" when Qt cannot encode.
-std::string EncodeQtImageFile(const TBitmap24& bitmap, const TBitmap48& deep,
-                              const TImageInfo& info, const char* format);
+// libtiff's error and warning handlers of ours, installed once for the
+// process: what libtiff says goes into the error of the file a decode of ours
+// is reading, and nowhere otherwise (never stderr).
+void InstallTiffHandlers();

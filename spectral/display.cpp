@@ -82,18 +82,20 @@ TBitmap24 RenderStore(const TSpectrumStore& store, bool imageShown, int32_t cont
     return view;
 }
 
+void RenderStoreRow48(const TSpectrumStore& store, int32_t row, uint16_t* bgr) noexcept {
+    const size_t W = size_t(store.Cols);
+    for (int p = 0; p < 3; ++p) {
+        const float* src = store.Planes[p].data() + size_t(row) * W;
+        for (size_t c = 0; c < W; ++c) {
+            const double v = std::nearbyint((double(src[c]) + 127.0) * 257.0);
+            bgr[c * 3 + size_t(p)] = v >= 65535.0 ? 65535 : v > 0.0 ? uint16_t(v) : 0;
+        }
+    }
+}
+
 TBitmap48 RenderStoreImage48(const TSpectrumStore& store) {
     TBitmap48 out(store.Cols, store.Rows);
-    if (out.Empty()) return out;
-    const size_t W = size_t(store.Cols);
-    for (int p = 0; p < 3; ++p)
-        for (int32_t r = 0; r < store.Rows; ++r) {
-            const float* src = store.Planes[p].data() + size_t(r) * W;
-            uint16_t* dst = out.Row(r);
-            for (size_t c = 0; c < W; ++c) {
-                const double v = std::nearbyint((double(src[c]) + 127.0) * 257.0);
-                dst[c * 3 + size_t(p)] = v >= 65535.0 ? 65535 : v > 0.0 ? uint16_t(v) : 0;
-            }
-        }
+    for (int32_t r = 0; r < out.Height && out.Width > 0; ++r)
+        RenderStoreRow48(store, r, out.Row(r));
     return out;
 }

@@ -41,3 +41,5 @@ TBitmap24 RenderStore(const TSpectrumStore& store, bool imageShown, int32_t cont
 // the nearest and clamped to 0..65535 (NaN gives 0); the inverse of
 // FillStoreFromBitmap48.
 TBitmap48 RenderStoreImage48(const TSpectrumStore& store);
+// One row of it, into 3 * W samples.
+void RenderStoreRow48(const TSpectrumStore& store, int32_t row, uint16_t* bgr) noexcept;

@@ -76,6 +76,9 @@ public:
     TAtomicFileWriter(const TAtomicFileWriter&) = delete;
     TAtomicFileWriter& operator=(const TAtomicFileWriter&) = delete;
     void Write(std::string_view bytes);
+    // The temporary file, for writers that seek (a TIFF's directory offset
+    // goes back into its header); -1 after a failure.
+    int Descriptor() const { return temp_ ? temp_->Descriptor() : -1; }
     void Commit();
 
 private:
