@@ -4,6 +4,8 @@
 // form of an image outside the store; decoders produce it, the display writes
 // it, the window shows it.
 
+#include "spectral/memory_grant.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -11,6 +13,16 @@
 // Throws EMemoryBudget when the memory for a bitmap of this size, at this
 // many bytes per pixel, is not available (spectral/memory_budget.h).
 void RequireBitmapMemory(int32_t width, int32_t height, uint32_t bytesPerPixel = 3);
+// The same check, held until the caller has allocated.
+[[nodiscard]] TMemoryGrant GrantBitmapMemory(int32_t width, int32_t height, uint32_t bytesPerPixel);
+
+// Width x height pixels of `channels` zeroed samples, allocated under a grant.
+template <class Sample>
+std::vector<Sample> NewSamples(int32_t width, int32_t height, uint32_t channels) {
+    const TMemoryGrant grant =
+        GrantBitmapMemory(width, height, channels * uint32_t(sizeof(Sample)));
+    return std::vector<Sample>(size_t(width) * size_t(height) * channels, Sample(0));
+}
 
 struct TBitmap24 {
     int32_t Width = 0;
@@ -20,7 +32,8 @@ struct TBitmap24 {
     TBitmap24() = default;
     TBitmap24(int32_t width, int32_t height)
         : Width(width), Height(height),
-          Bytes((RequireBitmapMemory(width, height), size_t(width) * size_t(height) * 3u), 0) {}
+          Bytes(width > 0 && height > 0 ? NewSamples<uint8_t>(width, height, 3)
+                                        : std::vector<uint8_t>()) {}
 
     bool Empty() const { return Width <= 0 || Height <= 0; }
     size_t RowBytes() const { return size_t(Width) * 3u; }

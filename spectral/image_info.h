@@ -42,8 +42,8 @@ struct TBitmap48 {
     TBitmap48() = default;
     TBitmap48(int32_t width, int32_t height)
         : Width(width), Height(height),
-          Samples((RequireBitmapMemory(width, height, 6), size_t(width) * size_t(height) * 3u), 0) {
-    }
+          Samples(width > 0 && height > 0 ? NewSamples<uint16_t>(width, height, 3)
+                                          : std::vector<uint16_t>()) {}
 
     bool Empty() const { return Width <= 0 || Height <= 0; }
     uint16_t* Row(int32_t r) { return Samples.data() + size_t(r) * size_t(Width) * 3u; }

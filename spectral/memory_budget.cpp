@@ -8,11 +8,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <unistd.h>
 
 namespace {
 
 std::atomic<uint64_t> g_limit{0};
+// What the process held when the limit was set: the program itself, which the
+// limit does not count.
+std::atomic<uint64_t> g_baseline{0};
+// Held from a check until the allocation it allowed is made.
+std::mutex g_allocating;
 
 constexpr uint64_t kUncheckedBytes = uint64_t(64) << 20;
 
@@ -33,6 +39,17 @@ uint64_t SystemAvailable() {
     return UINT64_MAX; // nothing to go by: let the allocation decide
 }
 
+// The process's resident memory in bytes (0 where it cannot be read).
+uint64_t Resident() {
+    unsigned long long pages = 0, resident = 0;
+    if (std::FILE* f = std::fopen("/proc/self/statm", "re")) {
+        if (std::fscanf(f, "%llu %llu", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    const long size = ::sysconf(_SC_PAGESIZE);
+    return size > 0 ? uint64_t(resident) * uint64_t(size) : 0;
+}
+
 } // namespace
 
 uint64_t AvailableMemory() {
@@ -42,6 +59,7 @@ uint64_t AvailableMemory() {
 }
 
 void SetMemoryLimit(uint64_t bytes) {
+    g_baseline.store(bytes != 0 ? Resident() : 0);
     g_limit.store(bytes);
 }
 
@@ -49,13 +67,27 @@ uint64_t MemoryLimit() {
     return g_limit.load();
 }
 
-void RequireMemory(uint64_t bytes, const std::string& what) {
+TMemoryGrant GrantMemory(uint64_t bytes, const std::string& what, uint64_t reused) {
     const uint64_t limit = g_limit.load();
-    if (bytes < kUncheckedBytes && limit == 0) return;
+    if (bytes < kUncheckedBytes && limit == 0) return {};
+    std::unique_lock<std::mutex> hold(g_allocating);
     const uint64_t system = SystemAvailable();
     const bool limited = limit != 0 && limit < system;
     const uint64_t available = limited ? limit : system;
     if (bytes > available) throw EMemoryBudget(what, bytes, available, limited);
+    // The system's figure already counts what every thread has allocated;
+    // a limit counts it from what this process has taken since it was set.
+    if (limited) {
+        const uint64_t resident = Resident(), baseline = g_baseline.load();
+        const uint64_t held = resident > baseline ? resident - baseline : 0;
+        const uint64_t fresh = bytes > reused ? bytes - reused : 0;
+        if (held + fresh > limit) throw EMemoryBudget::Beside(what, fresh, held, limit);
+    }
+    return TMemoryGrant(std::move(hold));
+}
+
+void RequireMemory(uint64_t bytes, const std::string& what) {
+    (void)GrantMemory(bytes, what);
 }
 
 std::string MemoryText(uint64_t bytes, int extraDecimals) {
@@ -114,21 +146,41 @@ uint64_t ParseMemorySize(const std::string& text) {
     return uint64_t(bytes);
 }
 
+TMemoryGrant GrantBitmapMemory(int32_t width, int32_t height, uint32_t bytesPerPixel) {
+    if (width <= 0 || height <= 0) return {};
+    return GrantMemory(uint64_t(width) * uint64_t(height) * bytesPerPixel,
+                       "a bitmap of " + std::to_string(width) + " x " + std::to_string(height) +
+                           " pixels");
+}
+
 void RequireBitmapMemory(int32_t width, int32_t height, uint32_t bytesPerPixel) {
-    if (width <= 0 || height <= 0) return;
-    RequireMemory(uint64_t(width) * uint64_t(height) * bytesPerPixel,
-                  "a bitmap of " + std::to_string(width) + " x " + std::to_string(height) +
-                      " pixels");
+    (void)GrantBitmapMemory(width, height, bytesPerPixel);
+}
+
+TMemoryGrant GrantStoreMemory(int32_t cols, int32_t rows, uint64_t reused) {
+    if (cols <= 0 || rows <= 0) return {};
+    // Three planes and the work plane of single-precision floats.
+    return GrantMemory(
+        uint64_t(cols) * uint64_t(rows) * 16,
+        "a store of " + std::to_string(cols) + " x " + std::to_string(rows) + " cells", reused);
 }
 
 void RequireStoreMemory(int32_t cols, int32_t rows) {
-    if (cols <= 0 || rows <= 0) return;
-    // Three planes and the work plane of single-precision floats.
-    RequireMemory(uint64_t(cols) * uint64_t(rows) * 16,
-                  "a store of " + std::to_string(cols) + " x " + std::to_string(rows) + " cells");
+    (void)GrantStoreMemory(cols, rows, 0);
 }
 
 EMemoryBudget::EMemoryBudget(const std::string& what, uint64_t needed, uint64_t available,
                              bool limitSet)
     : Exception(BudgetMessage(what, needed, available, limitSet)), Needed(needed),
       Available(available) {}
+
+EMemoryBudget::EMemoryBudget(const TMessage& message, uint64_t needed, uint64_t available)
+    : Exception(message), Needed(needed), Available(available) {}
+
+EMemoryBudget EMemoryBudget::Beside(const std::string& what, uint64_t needed, uint64_t held,
+                                    uint64_t limit) {
+    return EMemoryBudget(TMessage{TMessageId::MemoryNeededBeside,
+                                  {what, MemoryText(needed), MemoryText(held), MemoryText(limit)},
+                                  nullptr},
+                         needed, limit > held ? limit - held : 0);
+}

@@ -69,6 +69,10 @@ constexpr TMessageRow kRows[] = {
      "%1 needs %2 of memory, more than the %3 available", nullptr, false},
     {MemoryNeededAllowed, "%1 needs %2 of memory, more than the %3 allowed",
      "%1 needs %2 of memory, more than the %3 allowed", nullptr, false},
+    {MemoryNeededBeside,
+     "%1 needs %2 of memory beside the %3 this run already holds, more than the %4 allowed",
+     "%1 needs %2 of memory beside the %3 this run already holds, more than the %4 allowed",
+     nullptr, false},
     {DivisionByZero, "Division durch Null", "Division by zero", "division by zero", false},
     {WatermarkNotFinite,
      "the spectrum holds values that are not finite (NaN or infinity); no watermark can be "

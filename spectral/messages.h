@@ -36,6 +36,7 @@ enum class TMessageId : uint16_t {
     TransformCancelled,
     MemoryNeeded,
     MemoryNeededAllowed,
+    MemoryNeededBeside,
     DivisionByZero,
     WatermarkNotFinite,
     WatermarkTooWeak,

@@ -4,6 +4,8 @@
 // (0, 0) (frequency domain). The store does not know which; the caller's
 // command state does.
 
+#include "spectral/memory_grant.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -13,6 +15,9 @@ using tdline = std::vector<float>;
 // Throws EMemoryBudget when the memory for a store of this size is not
 // available (spectral/memory_budget.h).
 void RequireStoreMemory(int32_t cols, int32_t rows);
+// The same check, held until the caller has allocated; `reused` bytes of the
+// store are already held by the process and are not counted twice.
+[[nodiscard]] TMemoryGrant GrantStoreMemory(int32_t cols, int32_t rows, uint64_t reused);
 
 struct TSpectrumStore {
     tdline WorkPlane; // scratch: the row pass writes it, the column pass reads it
@@ -30,10 +35,15 @@ struct TSpectrumStore {
     // Gives all four arrays W x H elements (contents of new cells are zero).
     // Throws EMemoryBudget, before changing anything, when they do not fit.
     void Resize(int32_t cols, int32_t rows) {
-        RequireStoreMemory(cols, rows);
+        const size_t n = size_t(cols) * size_t(rows);
+        // An array that keeps its buffer costs nothing new; one that grows
+        // holds its old buffer and its new one for a moment.
+        uint64_t reused = 0;
+        for (const tdline* a : {&WorkPlane, &Planes[0], &Planes[1], &Planes[2]})
+            if (a->capacity() >= n) reused += uint64_t(n) * sizeof(float);
+        const TMemoryGrant grant = GrantStoreMemory(cols, rows, reused);
         Cols = cols;
         Rows = rows;
-        const size_t n = size_t(cols) * size_t(rows);
         WorkPlane.assign(n, 0.0f);
         for (auto& p : Planes) p.assign(n, 0.0f);
     }

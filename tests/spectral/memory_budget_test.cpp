@@ -10,6 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 TEST(MemoryBudget, BitmapsStoresAndResizesBeyondTheLimitAreRefused) {
     SetMemoryLimit(100u << 20);
     TSpectrumStore store;
@@ -56,4 +60,41 @@ TEST(MemoryBudget, FiguresAreRoundedUpAndNeverReadAlike) {
     const EMemoryBudget close("a picture", (uint64_t(1) << 30) + (uint64_t(40) << 20),
                               (uint64_t(1) << 30) + (uint64_t(30) << 20), true);
     EXPECT_STREQ(close.what(), "a picture needs 1.04 GB of memory, more than the 1.03 GB allowed");
+}
+
+TEST(MemoryBudget, ALimitCountsWhatTheProcessAlreadyHolds) {
+    SetMemoryLimit(300u << 20);
+    TSpectrumStore first, second;
+    first.Resize(3000, 3500); // 168 MB, touched and held
+    try {
+        second.Resize(3000, 3500);
+        FAIL() << "no error";
+    } catch (const EMemoryBudget& e) {
+        EXPECT_NE(std::string(e.what()).find("a store of 3000 x 3500 cells needs 161 MB of memory "
+                                             "beside the "),
+                  std::string::npos)
+            << e.what();
+        EXPECT_NE(std::string(e.what()).find("more than the 300 MB allowed"), std::string::npos);
+    }
+    EXPECT_TRUE(second.Empty());
+    // Its own buffers, reused for a smaller size, are not counted again.
+    EXPECT_NO_THROW(first.Resize(3500, 2900));
+    first = TSpectrumStore{};
+
+    // Jobs side by side: whichever checks second sees the first one's store.
+    SetMemoryLimit(300u << 20);
+    std::atomic<int> refused{0};
+    TSpectrumStore stores[2];
+    std::vector<std::thread> jobs;
+    for (TSpectrumStore& store : stores)
+        jobs.emplace_back([&store, &refused] {
+            try {
+                store.Resize(3000, 3500);
+            } catch (const EMemoryBudget&) {
+                ++refused;
+            }
+        });
+    for (std::thread& job : jobs) job.join();
+    EXPECT_EQ(refused.load(), 1);
+    SetMemoryLimit(0);
 }
