@@ -34,7 +34,19 @@ public:
 // DampScreenBand, DampScreenRuling, DampScreenSidebands), every other kind is
 // skipped. The first entry that cannot be read or applied stops the run with
 // its error as EFilterEntryError; the entries before it stay applied.
+// Before anything changes, the filter's whole work is bounded (see
+// RequireFilterWork).
 void ApplyFilterEntries(TSpectrumStore& store, const TFilterList& filter, IProgress& progress);
+
+// The cells the filter's entries visit on a store of cols x rows, entry by
+// entry at the size the store has then: a notch its region and the ring
+// around it, a smoothing its region, a band, ruling or sideband damping and a
+// resize the whole store. Entries that cannot be read count nothing.
+uint64_t FilterWork(const TFilterList& filter, int32_t cols, int32_t rows);
+// Throws Exception naming the entry count, the work and what is allowed when
+// the filter would visit each cell of the store hundreds of times, the way a
+// file of a million entries does, which would take hours on every scan.
+void RequireFilterWork(const TFilterList& filter, int32_t cols, int32_t rows);
 
 // Forward transform, every entry, inverse transform: the store goes in and
 // comes out holding an image (pixel bytes minus 127, unclipped). An empty

@@ -73,6 +73,12 @@ constexpr TMessageRow kRows[] = {
      "%1 needs %2 of memory beside the %3 this run already holds, more than the %4 allowed",
      "%1 needs %2 of memory beside the %3 this run already holds, more than the %4 allowed",
      nullptr, false},
+    {FilterTooMuchWork,
+     "the filter's %1 entries would work on %2 million cells, more than the %3 million allowed "
+     "for a spectrum of %4 x %5 cells",
+     "the filter's %1 entries would work on %2 million cells, more than the %3 million allowed "
+     "for a spectrum of %4 x %5 cells",
+     nullptr, false},
     {DivisionByZero, "Division durch Null", "Division by zero", "division by zero", false},
     {WatermarkNotFinite,
      "the spectrum holds values that are not finite (NaN or infinity); no watermark can be "

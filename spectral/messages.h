@@ -37,6 +37,7 @@ enum class TMessageId : uint16_t {
     MemoryNeeded,
     MemoryNeededAllowed,
     MemoryNeededBeside,
+    FilterTooMuchWork,
     DivisionByZero,
     WatermarkNotFinite,
     WatermarkTooWeak,

@@ -48,9 +48,7 @@ void PadPlane(tdline& plane, int32_t W, int32_t H, int32_t W2, int32_t H2, float
 
 } // namespace
 
-TResizeOutcome ResizeSpectrum(TSpectrumStore& store, int32_t value, int32_t mode,
-                              IProgress& progress) {
-    const int32_t W = store.Cols, H = store.Rows;
+TResizeOutcome PlanResize(int32_t W, int32_t H, int32_t value, int32_t mode) {
     TResizeOutcome out{false, W, H, 100.0f};
     float f = 100.0f;
     switch (mode) {
@@ -81,14 +79,27 @@ TResizeOutcome ResizeSpectrum(TSpectrumStore& store, int32_t value, int32_t mode
         throw Exception(TMessage{TMessageId::NewSizeTooLarge,
                                  {std::to_string(int64_t(w2)), std::to_string(int64_t(h2))},
                                  nullptr});
-    const int32_t W2 = int32_t(w2), H2 = int32_t(h2);
-    RequireStoreMemory(W2, H2);
+    out.Changed = true;
+    out.Cols = int32_t(w2);
+    out.Rows = int32_t(h2);
+    return out;
+}
+
+TResizeOutcome ResizeSpectrum(TSpectrumStore& store, int32_t value, int32_t mode,
+                              IProgress& progress) {
+    const int32_t W = store.Cols, H = store.Rows;
+    TResizeOutcome out = PlanResize(W, H, value, mode);
+    if (!out.Changed) return out;
+    const int32_t W2 = out.Cols, H2 = out.Rows;
+    const float f = out.Factor;
+    // A factor just below 1 can keep the width and lose rows; that, like every
+    // shrink, only crops, within the planes' own buffers.
+    const bool crop = W2 < W || H2 < H;
+    const TMemoryGrant grant =
+        GrantStoreMemory(W2, H2, crop ? uint64_t(W2) * uint64_t(H2) * 16 : 0);
 
     progress.Phase("ReInitializing");
     store.WorkPlane.assign(size_t(W2) * size_t(H2), 0.0f);
-    // A factor just below 1 can keep the width and lose rows; that, like every
-    // shrink, only crops.
-    const bool crop = W2 < W || H2 < H;
     for (auto& plane : store.Planes) {
         if (crop)
             CropPlane(plane, W, W2, H2, f);
@@ -98,8 +109,5 @@ TResizeOutcome ResizeSpectrum(TSpectrumStore& store, int32_t value, int32_t mode
     store.Rows = H2;
     store.Cols = W2;
     progress.Phase("ReInitializing ok");
-    out.Changed = true;
-    out.Cols = W2;
-    out.Rows = H2;
     return out;
 }

@@ -37,3 +37,7 @@ constexpr int64_t kMaxResizeCells = int64_t(1) << 29; // 2 GiB a plane
 // the new size exceeds kMaxResizeCells (the store is unchanged then).
 TResizeOutcome ResizeSpectrum(TSpectrumStore& store, int32_t value, int32_t mode,
                               IProgress& progress);
+// What ResizeSpectrum would make of a W x H store, without touching one:
+// Changed tells whether it would change it, Cols and Rows the size then.
+// Throws the same error for a size beyond kMaxResizeCells.
+TResizeOutcome PlanResize(int32_t W, int32_t H, int32_t value, int32_t mode);

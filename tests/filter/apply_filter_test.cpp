@@ -237,3 +237,28 @@ TEST(BatchTargetPath, JoinsFolderAndName) {
 }
 
 } // namespace
+
+TEST(ApplyFilterEntries, AFiltersWholeWorkIsBoundedBeforeAnythingChanges) {
+    // A band damps the whole spectrum; so does a notch over all of it.
+    TFilterList bands;
+    for (int i = 0; i < 300; ++i) bands.AppendLine("typ=band,x1=10,x2=20,y1=1");
+    EXPECT_EQ(FilterWork(bands, 2000, 2000), 300u * 2000 * 2000);
+    EXPECT_NO_THROW(RequireFilterWork(bands, 1000, 1000)); // 300 visits a cell, under the floor
+    try {
+        RequireFilterWork(bands, 2000, 2000);
+        FAIL() << "no error";
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.what(), "the filter's 300 entries would work on 1200 million cells, more "
+                               "than the 1074 million allowed for a spectrum of 2000 x 2000 cells");
+    }
+    // A resize counts the entries after it at the new size.
+    TFilterList grown = Filter({"typ=resize100,x1=20000", "typ=band,x1=10,x2=20,y1=1"});
+    EXPECT_EQ(FilterWork(grown, 100, 50), 2u * 200 * 100);
+
+    TFilterList notches;
+    for (int i = 0; i < 300000; ++i) notches.AppendLine("typ=notch,x1=0,x2=100,y1=0,y2=100");
+    TSpectrumStore s = Spectrum(64, 64, 3), want = s;
+    TNoProgress quiet;
+    EXPECT_THROW(ApplyFilterEntries(s, notches, quiet), Exception);
+    ExpectSameStore(s, want);
+}
