@@ -39,12 +39,16 @@ static void InitIconResources() {
 
 namespace {
 
-// An icon of app/icons with its greyed counterpart for the disabled state.
+// An icon of app/icons with its greyed counterpart for the disabled state,
+// each also at twice the size (the same pixels doubled), so that a screen of
+// two device pixels a point shows crisp edges instead of a smoothed blur.
 QIcon IconFile(const QString& name) {
     const QString base = QString(":/icons/%1").arg(name);
     QIcon icon;
     icon.addFile(base + ".png", QSize(16, 16), QIcon::Normal);
+    icon.addFile(base + "@2x.png", QSize(32, 32), QIcon::Normal);
     icon.addFile(base + "_disabled.png", QSize(16, 16), QIcon::Disabled);
+    icon.addFile(base + "_disabled@2x.png", QSize(32, 32), QIcon::Disabled);
     return icon;
 }
 
@@ -65,19 +69,22 @@ void SetOwnEnabled(QObject* object, bool on) {
 }
 
 // A 16 x 16 icon with its greyed version: paint draws one in the ink given,
-// knowing which of the two it is drawing.
+// knowing which of the two it is drawing, on 16 x 16 points; it is painted at
+// one and at two device pixels a point, so it stays sharp on either screen.
 QIcon TwoStateIcon(const std::function<void(QPainter&, const QColor& ink, bool enabled)>& paint) {
     QIcon icon;
-    for (const bool enabled : {true, false}) {
-        QPixmap pixmap(16, 16);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        const QColor ink = enabled ? QColor(40, 60, 120) : QColor(150, 150, 150);
-        painter.setPen(ink);
-        paint(painter, ink, enabled);
-        painter.end();
-        icon.addPixmap(pixmap, enabled ? QIcon::Normal : QIcon::Disabled);
-    }
+    for (const int scale : {1, 2})
+        for (const bool enabled : {true, false}) {
+            QPixmap pixmap(16 * scale, 16 * scale);
+            pixmap.setDevicePixelRatio(scale);
+            pixmap.fill(Qt::transparent);
+            QPainter painter(&pixmap);
+            const QColor ink = enabled ? QColor(40, 60, 120) : QColor(150, 150, 150);
+            painter.setPen(ink);
+            paint(painter, ink, enabled);
+            painter.end();
+            icon.addPixmap(pixmap, enabled ? QIcon::Normal : QIcon::Disabled);
+        }
     return icon;
 }
 
