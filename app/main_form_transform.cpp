@@ -51,6 +51,19 @@ TFormProgress* ProgressWindow(QDialog* dialog) {
     return static_cast<TFormProgress*>(dialog);
 }
 
+// The German words for a pass of the transform, which the progress window
+// shows (the status bar keeps the tables' short "Rot (1)"); null for others.
+const char* PhaseWords(const std::string& key) {
+    static const std::pair<const char*, const char*> words[] = {
+        {"Red1", "Rote Ebene, Zeilen"},          {"Green1", "Gr\u00fcne Ebene, Zeilen"},
+        {"Blue1", "Blaue Ebene, Zeilen"},        {"Red2", "Rote Ebene, Spalten"},
+        {"Green2", "Gr\u00fcne Ebene, Spalten"}, {"Blue2", "Blaue Ebene, Spalten"},
+    };
+    for (const auto& [phase, text] : words)
+        if (key == phase) return text;
+    return nullptr;
+}
+
 } // namespace
 
 // What the window and the worker share. The worker writes the outcome fields
@@ -122,7 +135,7 @@ TForm1::TTransformEnd TForm1::RunTransform(bool forward, const TBitmap24* source
     auto run = std::make_shared<TTransformRun>();
     run->Before = CurrentControlStates();
     run->SliderEnabled = TrackKontrast->isEnabled();
-    run->Phase = LangText("Red1");
+    run->Phase = Tr(PhaseWords("Red1"));
     run->TimeLeft = Tr("Restzeit wird gesch\u00e4tzt \u2026");
 
     if (!d->TransformProgress) {
@@ -238,7 +251,8 @@ TForm1::TTransformEnd TForm1::RunTransform(bool forward, const TBitmap24* source
 
 void TForm1::TransformPhase(const std::string& key) {
     if (!d->Transform) return;
-    d->Transform->Phase = LangText(key);
+    const char* words = PhaseWords(key);
+    d->Transform->Phase = words ? Tr(words) : LangText(key);
     Phase(key);
     TransformPercent(-1.0);
 }

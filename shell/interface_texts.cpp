@@ -16,6 +16,13 @@ const TPairs& PlainTexts() {
         // The view.
         {"&Ansicht", "&View"},
         {"Kontrast", "Contrast"},
+        // The transform's passes in its progress window.
+        {"Rote Ebene, Zeilen", "Red plane, rows"},
+        {"Gr\u00fcne Ebene, Zeilen", "Green plane, rows"},
+        {"Blaue Ebene, Zeilen", "Blue plane, rows"},
+        {"Rote Ebene, Spalten", "Red plane, columns"},
+        {"Gr\u00fcne Ebene, Spalten", "Green plane, columns"},
+        {"Blaue Ebene, Spalten", "Blue plane, columns"},
         {"Bild \u00f6ffnen (Strg+O) oder hierher ziehen",
          "Open an image (Ctrl+O) or drop one here"},
         {"%1 \u00d7 %2 Zyklen/Pixel, Abstand %3 Zellen",

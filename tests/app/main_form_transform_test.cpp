@@ -9,7 +9,9 @@
 #include "spectral/transform.h"
 
 #include <QDialog>
+#include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 
 #include <array>
 #include <atomic>
@@ -113,7 +115,7 @@ TEST_F(MainFormTransformTest, CancelLeavesImageStoreAndCommandsAsTheyWere) {
             ASSERT_TRUE(On(TControlId::Toolundo));
         }
         const TWindowState before = State();
-        bool blocked = false;
+        bool blocked = false, named = false;
         AtHold = [&] {
             blocked = !On(TControlId::ToolTransform) && !On(TControlId::ToolOpen) &&
                       !On(TControlId::Toolundo) && !Form->TrackKontrast->isEnabled() &&
@@ -124,6 +126,11 @@ TEST_F(MainFormTransformTest, CancelLeavesImageStoreAndCommandsAsTheyWere) {
             Form->ToolBatchrunClick(Form->Batchrun1);
             Form->ToolFindScreenClick(Form->FindScreen1);
             blocked = blocked && !Form->BatchRunning() && Protokol->EntryCount() == entries;
+            // The pass is named in words, not as the status bar's "red (2)".
+            QString said;
+            for (const QLabel* l : Form->TransformProgress()->findChildren<QLabel*>())
+                said += l->text();
+            named = said.contains(QRegularExpression("(Red|Green|Blue) plane, (rows|columns)"));
             CancelButton()->click();
         };
         EngineRuns = 0;
@@ -132,6 +139,7 @@ TEST_F(MainFormTransformTest, CancelLeavesImageStoreAndCommandsAsTheyWere) {
 
         EXPECT_EQ(EngineRuns, 1);
         EXPECT_TRUE(blocked) << "forward " << forward;
+        EXPECT_TRUE(named) << "forward " << forward;
         EXPECT_FALSE(Form->TransformRunning());
         EXPECT_TRUE(State() == before) << "forward " << forward;
         EXPECT_EQ(Form->StatusPanels[0]->text(), "Transform cancelled");
