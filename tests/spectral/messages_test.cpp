@@ -27,8 +27,9 @@ TEST(Messages, EveryIdHasAGermanAndAnEnglishTextWithTheSameArguments) {
         ASSERT_TRUE(row->German && *row->German) << id;
         ASSERT_TRUE(row->English && *row->English) << id;
         // A worded message carries its German text as %1 and its English one as %2.
-        if (row->Id != TMessageId::Worded)
+        if (row->Id != TMessageId::Worded) {
             EXPECT_EQ(Placeholders(row->German), Placeholders(row->English)) << row->German;
+        }
         EXPECT_TRUE(!row->Tool || *row->Tool) << id;
         EXPECT_TRUE(!row->NamesFile || Placeholders(row->German).count('1')) << row->German;
     }
