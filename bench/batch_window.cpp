@@ -16,7 +16,7 @@
 //   for f in DIR/out/*; do cmp "$f" DIR/cli/$(basename "$f"); done
 
 #include "app/main_form.h"
-#include "app/user_dialogs.h"
+#include "bench/quiet_dialogs.h"
 #include "bench/scan_picture.h"
 #include "filter/batch_form.h"
 #include "filter/filter_entry.h"
@@ -43,25 +43,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-// Boxes answered at once; the summary is printed.
-class TQuietDialogs final : public IUserDialogs {
-public:
-    bool Confirm(QWidget*, const QString&) override { return true; }
-    // Unsaved work is let go: the benchmark has nothing to keep.
-    int Choose(QWidget*, const QString&, const QStringList&) override { return 1; }
-    void ShowError(QWidget*, const QString& m) override {
-        std::printf("error box:\n%s\n", qPrintable(m));
-    }
-    void ShowInformation(QWidget*, const QString& t) override {
-        std::printf("summary:\n%s\n", qPrintable(t));
-    }
-    std::optional<QString> RunFileDialog(QFileDialog&) override { return std::nullopt; }
-    std::optional<QString> AskText(QWidget*, const QString&, const QString&,
-                                   const QString&) override {
-        return std::nullopt;
-    }
-};
 
 } // namespace
 

@@ -13,8 +13,8 @@
 
 #include "app/image_view.h"
 #include "app/main_form.h"
-#include "app/user_dialogs.h"
 #include "app/view_area.h"
+#include "bench/quiet_dialogs.h"
 #include "bench/scan_picture.h"
 #include "filter/filter_list_form.h"
 #include "filter/zoom_form.h"
@@ -42,21 +42,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-class TQuietDialogs final : public IUserDialogs {
-public:
-    bool Confirm(QWidget*, const QString&) override { return true; }
-    int Choose(QWidget*, const QString&, const QStringList&) override { return 1; }
-    void ShowError(QWidget*, const QString& m) override {
-        std::printf("error box:\n%s\n", qPrintable(m));
-    }
-    void ShowInformation(QWidget*, const QString&) override {}
-    std::optional<QString> RunFileDialog(QFileDialog&) override { return std::nullopt; }
-    std::optional<QString> AskText(QWidget*, const QString&, const QString&,
-                                   const QString&) override {
-        return std::nullopt;
-    }
-};
 
 // The process's resident memory now and at its peak, in MB.
 std::pair<double, double> ResidentMegabytes() {
