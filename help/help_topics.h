@@ -1,7 +1,8 @@
 #pragma once
-// The help topics of the main window's elements: the one list that the
-// windows (which give each control and menu item its topic) and the help
-// pages (one per topic and language) are checked against.
+// The help topics of the main window's elements, as the command table
+// (shell/command_table.h) gives them to each button and menu item, plus the
+// window's parts that are no command's: the list that context help and the
+// help pages (one per topic and language) are checked against.
 //
 // An element has a help page exactly when its topic is greater than 100.
 // Elements listed with topic 0 have none; the image view uses its own topic

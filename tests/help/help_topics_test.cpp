@@ -2,9 +2,11 @@
 #include "help/help_address.h"
 #include "help/help_request.h"
 #include "help/help_topics.h"
+#include "shell/command_table.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -84,6 +86,36 @@ TEST(HelpTopics, PageTopicsAreTheDistinctTopicsOfTheElementsInOrder) {
     const auto topics = HelpPageTopics();
     EXPECT_EQ(std::vector<int32_t>(topics.begin(), topics.end()), distinct);
     EXPECT_EQ(topics.size(), 24u);
+}
+
+// Every button and menu item of the command table is an element with the
+// topic its row gives it, so a new row needs no second list.
+TEST(HelpTopics, EveryCommandRowsControlsAreElementsWithTheRowsTopics) {
+    struct TRow {
+        const char* Button;
+        int32_t ButtonTopic;
+        const char* Item;
+        int32_t ItemTopic;
+    };
+#define PIXMEND_TEST_ROW(command, button, buttonTopic, item, itemTopic, ...)                       \
+    TRow{#button, buttonTopic, #item, itemTopic},
+    const std::vector<TRow> rows{PIXMEND_COMMANDS(PIXMEND_TEST_ROW)};
+#undef PIXMEND_TEST_ROW
+    const auto listed = [](std::string_view name) {
+        const auto elements = HelpElements();
+        return std::any_of(elements.begin(), elements.end(),
+                           [&](const THelpElement& e) { return e.Name == name; });
+    };
+    for (const TRow& row : rows) {
+        if (std::string_view(row.Button) != "None") {
+            EXPECT_TRUE(listed(row.Button)) << row.Button;
+            EXPECT_EQ(HelpTopicOf(row.Button), row.ButtonTopic) << row.Button;
+        }
+        if (std::string_view(row.Item) != "None") {
+            EXPECT_TRUE(listed(row.Item)) << row.Item;
+            EXPECT_EQ(HelpTopicOf(row.Item), row.ItemTopic) << row.Item;
+        }
+    }
 }
 
 TEST(HelpTopics, APageExistsExactlyAboveOneHundred) {
