@@ -20,9 +20,9 @@
 // around them to measure, change nothing; cells outside the store are skipped.
 void DampNotch(TSpectrumStore& store, int32_t x1, int32_t x2, int32_t y1, int32_t y2);
 
-// The notch's parameters, shared with the screen finder, which sizes its
-// regions for them. Kept here so that every replay of a filter file damps
-// exactly as the run that recorded it.
+// The notch's parameters. The screen finder sizes its regions by how far each
+// peak stands out, not by these; they are fixed here so that every replay of a
+// filter file damps exactly as the run that recorded it.
 struct TNotchProfile {
     // The level is this multiple of the median magnitude around the region.
     double Level = 1.0;
