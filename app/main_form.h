@@ -434,9 +434,11 @@ private:
     void CreateViewPanels();
     void ShowViewPanels();
     void CreateFilterDialogs();
-    // The work of Apply filter, without its guard steps (the batch run
-    // repeats it per file).
+    // The work of Apply filter, without its guard steps: on the spectrum
+    // shown its entries, on the picture both transforms around them.
     void ApplyFilterWork();
+    void ApplyEntriesShown();
+    void ApplyFilterOnPicture();
     // Smooths the region of a normalised entry, redraws it and records it.
     void SmoothAndRecord(int32_t kind, float x1, float x2, float y1, float y2);
     // The batch run: its files go through the engine's runner on a worker
@@ -458,8 +460,17 @@ private:
     // window responsive until it ends and gives the commands back.
     struct TTransformRun;
     struct TTransformEnd;
+    // Who gives the store back when the run is cancelled: the engine (it
+    // fills the planes again from the bitmap, or keeps them at the cost of
+    // two planes of memory), the caller from what it kept (the run works in
+    // place and leaves the store half transformed), or nobody (Cancel is off).
+    enum class TCancelBy : uint8_t { Engine, Caller, Nobody };
     TTransformEnd RunTransform(bool forward, const TBitmap24* source,
-                               const TTransformOptions& options);
+                               const TTransformOptions& options,
+                               TCancelBy cancelBy = TCancelBy::Engine);
+    // What a completed transform changes in the window: the other domain
+    // shown, the undo steps gone, the slider at the run's preset.
+    void EnterTransformed(bool forward, const TTransformResult& result, bool fast);
     void TransformPhase(const std::string& key);
     void TransformPercent(double percent);
     void CancelTransform();

@@ -22,6 +22,9 @@
 #include "filter/filter_list_form.h"
 #include "imagefile/image_file.h"
 #include "shell/interface_texts.h"
+#include "spectral/memory_budget.h"
+#include "spectral/store_fill.h"
+#include "spectral/transform_run.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -32,6 +35,8 @@
 
 #include <atomic>
 #include <memory>
+#include <new>
+#include <optional>
 
 void TForm1::ToolapplyClick(QObject* sender) {
     if (!PassesGuard(TCommand::ApplyFilter, sender)) return;
@@ -39,23 +44,105 @@ void TForm1::ToolapplyClick(QObject* sender) {
 }
 
 void TForm1::ApplyFilterWork() {
-    const uint8_t before = d->CommandState;
-    if (before == 1) {
-        ToolTransformClick(ToolTransform);
-        // Cancelled: nothing has changed, and nothing more happens.
-        if (d->CommandState != 2) return;
+    if (d->CommandState == csSpectrum) {
+        if (d->Windows.FormProtokol) ApplyEntriesShown();
+        return;
     }
-    if (d->CommandState == 2 && d->Windows.FormProtokol) {
+    if (d->CommandState == csImage) ApplyFilterOnPicture();
+}
+
+void TForm1::ApplyEntriesShown() {
+    try {
+        ApplyFilterEntries(Store, d->Windows.FormProtokol->List(), *this);
+    } catch (...) {
+        // The entries before the failing one stay applied; show the
+        // spectrum as it now is before the error is reported.
+        DrawStore();
+        throw;
+    }
+}
+
+void TForm1::ApplyFilterOnPicture() {
+    // The window shows the picture until both transforms are done: Cancel
+    // in either of them puts the store back and leaves the picture, the
+    // filter, the undo steps and the title as they were. The store comes
+    // back from the bitmap when it holds exactly that (a picture as loaded,
+    // at no cost), else from a copy of its planes; should the memory for the
+    // copy be refused, the transform back cannot be cancelled.
+    const TBitmap24* source = nullptr;
+    if (Image1->ImageModified != 1 && Image1->Picture.Width == Store.Cols &&
+        Image1->Picture.Height == Store.Rows)
+        source = &Image1->Picture;
+    const bool refill = source && PlanesHoldBitmap(Store, *source);
+    std::optional<TPlanes> kept;
+    if (!refill) {
+        try {
+            const TMemoryGrant grant = GrantMemory(3 * uint64_t(Store.CellCount()) * sizeof(float),
+                                                   "the picture kept for Cancel");
+            kept = TPlanes{Store.Planes[0], Store.Planes[1], Store.Planes[2]};
+        } catch (const EMemoryBudget&) {
+        } catch (const std::bad_alloc&) {
+        }
+    }
+    const bool restorable = refill || kept;
+    const int32_t cols = Store.Cols, rows = Store.Rows;
+    const auto restore = [&] {
+        if (kept) {
+            for (size_t p = 0; p < 3; ++p) Store.Planes[p] = std::move((*kept)[p]);
+            Store.Cols = cols;
+            Store.Rows = rows;
+            Store.WorkPlane.resize(Store.CellCount());
+        } else {
+            // A resize entry may have changed the store's size.
+            FillStoreFromBitmap(Image1->Picture, Store);
+        }
+    };
+    TTransformOptions options;
+    options.Fast = FastTransform1->isChecked();
+    const auto cancelled = [this] { ShowStatus(Tr("Umwandlung abgebrochen"), 0); };
+
+    const TTransformEnd there =
+        RunTransform(true, source, options, restorable ? TCancelBy::Caller : TCancelBy::Engine);
+    if (there.WindowGone) return;
+    if (there.Cancelled || there.Error) {
+        if (restorable) restore();
+        if (there.Error) std::rethrow_exception(there.Error);
+        cancelled();
+        return;
+    }
+    if (d->Windows.FormProtokol) {
         try {
             ApplyFilterEntries(Store, d->Windows.FormProtokol->List(), *this);
         } catch (...) {
-            // The entries before the failing one stay applied; show the
-            // spectrum as it now is before the error is reported.
-            DrawStore();
+            // The command stops at the failing entry: the spectrum is shown
+            // as it now is, the entries before it applied.
+            EnterTransformed(true, there.Result, options.Fast);
             throw;
         }
     }
-    if (before == 1) ToolTransformClick(ToolTransform);
+    const TTransformEnd back =
+        RunTransform(false, nullptr, options, restorable ? TCancelBy::Caller : TCancelBy::Nobody);
+    if (back.WindowGone) return;
+    if (back.Cancelled || (back.Error && restorable)) {
+        restore();
+        if (back.Error) std::rethrow_exception(back.Error);
+        cancelled();
+        return;
+    }
+    if (back.Error) {
+        EnterTransformed(true, there.Result, options.Fast);
+        std::rethrow_exception(back.Error);
+    }
+    // What the transform there would have changed, without drawing the
+    // spectrum the store no longer holds; the controls pass through the
+    // spectrum's command state as with two transforms by hand.
+    d->Undo.Clear();
+    if (d->PictureAsLoaded) {
+        d->BeforeFilter = Image1->Picture;
+        d->PictureAsLoaded = false;
+    }
+    SetCommandState(csSpectrum);
+    EnterTransformed(false, back.Result, options.Fast);
 }
 
 // What a batch run shares between the window and its worker thread. The

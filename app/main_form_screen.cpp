@@ -145,7 +145,9 @@ void TForm1::FindScreenOnPicture(double strength) {
     TTransformOptions options;
     options.Fast = FastTransform1->isChecked();
     const auto transform = [&](bool forward, const TBitmap24* from) {
-        const TTransformEnd end = RunTransform(forward, from, options);
+        // The planes kept for the undo step give the store back: the
+        // transforms need no copy of their own.
+        const TTransformEnd end = RunTransform(forward, from, options, TCancelBy::Caller);
         windowGone = end.WindowGone;
         if (end.WindowGone) return false;
         if (end.Cancelled) {

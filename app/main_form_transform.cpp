@@ -108,7 +108,10 @@ void TForm1::ToolTransformClick(QObject* sender) {
     }
     // A refused length changed nothing; the error box tells why.
     if (end.Error) std::rethrow_exception(end.Error);
+    EnterTransformed(forward, end.Result, options.Fast);
+}
 
+void TForm1::EnterTransformed(bool forward, const TTransformResult& result, bool fast) {
     // A new spectrum, or the image again: what was done on the old one can
     // no longer be taken back step by step.
     d->Undo.Clear();
@@ -119,19 +122,19 @@ void TForm1::ToolTransformClick(QObject* sender) {
     {
         // Drawn once below: a redraw for the slider's change would only cost time.
         const QSignalBlocker quiet(TrackKontrast);
-        TrackKontrast->setValue(forward ? end.Result.ContrastPreset : 0);
+        TrackKontrast->setValue(forward ? result.ContrastPreset : 0);
     }
     SetCommandState(forward ? 2 : 1);
     // A new spectrum has no mark until the user draws one.
     Shape->Forget();
     DrawStore();
     ClearPercent();
-    ShowStatus(options.Fast ? Tr("Umwandlung fertig (schnell)") : LangText("Transformed"), 0);
+    ShowStatus(fast ? Tr("Umwandlung fertig (schnell)") : LangText("Transformed"), 0);
     Image1->ImageModified = 1;
 }
 
 TForm1::TTransformEnd TForm1::RunTransform(bool forward, const TBitmap24* source,
-                                           const TTransformOptions& options) {
+                                           const TTransformOptions& options, TCancelBy cancelBy) {
     auto run = std::make_shared<TTransformRun>();
     run->Before = CurrentControlStates();
     run->SliderEnabled = TrackKontrast->isEnabled();
@@ -187,16 +190,32 @@ TForm1::TTransformEnd TForm1::RunTransform(bool forward, const TBitmap24* source
         TQueuedRelay relay_;
     };
 
-    const auto work = [this, run, forward, source, options, engine = TransformEngine] {
+    if (cancelBy == TCancelBy::Nobody) {
+        run->NoWayBack = true;
+        TransformPercent(-1.0);
+    }
+    const auto work = [this, run, forward, source, options, cancelBy, engine = TransformEngine] {
         TRelay relay(this, run);
+        const TTransformDirection direction =
+            forward ? TTransformDirection::Forward : TTransformDirection::Inverse;
         TTransformOptions o = options;
-        o.Cancel = &run->Cancel;
+        o.Cancel = cancelBy == TCancelBy::Nobody ? nullptr : &run->Cancel;
         try {
-            const TTransformOutcome outcome = RunCancellableTransform(
-                Store, forward ? TTransformDirection::Forward : TTransformDirection::Inverse,
-                source, relay, o, engine);
-            run->Cancelled = outcome.Cancelled;
-            run->Result = outcome.Result;
+            if (cancelBy == TCancelBy::Engine) {
+                const TTransformOutcome outcome =
+                    RunCancellableTransform(Store, direction, source, relay, o, engine);
+                run->Cancelled = outcome.Cancelled;
+                run->Result = outcome.Result;
+            } else {
+                // In place: no planes kept beside the store.
+                o.KeepPlanes = false;
+                try {
+                    run->Result = engine ? engine(Store, direction, source, relay, o)
+                                         : TransformStore(Store, direction, source, relay, o);
+                } catch (const ETransformCancelled&) {
+                    run->Cancelled = true;
+                }
+            }
         } catch (...) {
             run->Error = std::current_exception();
         }

@@ -193,6 +193,9 @@ private:
             }
         });
         reportUpTo(count - 1);
+        // The pass's last reports may come after its last block, from this
+        // thread; a cancel that follows them still stops the run.
+        if (cancel_ && cancel_->load(std::memory_order_relaxed)) throw ETransformCancelled();
     }
 
     void Prepare(TWorker& w) {

@@ -5,10 +5,6 @@
 
 #include <new>
 
-namespace {
-
-// Whether the planes hold exactly the bitmap's bytes minus 127, as loading
-// leaves them (after an inverse transform they hold unclipped values).
 bool PlanesHoldBitmap(const TSpectrumStore& store, const TBitmap24& bitmap) {
     if (bitmap.Width != store.Cols || bitmap.Height != store.Rows) return false;
     for (int32_t r = 0; r < store.Rows; ++r) {
@@ -22,8 +18,6 @@ bool PlanesHoldBitmap(const TSpectrumStore& store, const TBitmap24& bitmap) {
     }
     return true;
 }
-
-} // namespace
 
 TTransformOutcome RunCancellableTransform(TSpectrumStore& store, TTransformDirection direction,
                                           const TBitmap24* source, IProgress& progress,

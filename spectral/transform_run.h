@@ -23,6 +23,11 @@ struct TTransformOutcome {
     TTransformResult Result;
 };
 
+// Whether the planes hold exactly the bitmap's bytes minus 127, as loading
+// leaves them (after an inverse transform they hold unclipped values): then
+// filling them again from the bitmap gives them back as they are.
+bool PlanesHoldBitmap(const TSpectrumStore& store, const TBitmap24& bitmap);
+
 // Runs TransformStore (or `engine`) with the options; a run without
 // options.Cancel is simply that. Errors other than a cancel reach the caller.
 TTransformOutcome RunCancellableTransform(TSpectrumStore& store, TTransformDirection direction,
