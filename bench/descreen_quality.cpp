@@ -17,6 +17,14 @@
 //
 // usage: descreen_quality [PHOTO|FOLDER...] [--images N] [--quick]
 //                         [--strength S] [--dump DIR] [--speed WxH]
+//                         [--peers FILE]
+//
+// --peers keeps the scores of the methods other than the descreen (raw scan,
+// blur, low-pass, ceiling) in FILE: read from it for the cases it holds,
+// computed and added to it for the others. They depend only on the scans,
+// which come from fixed seeds, so a run that changes only the descreen
+// takes a fraction of the time; delete the file when the simulation or the
+// scoring changes.
 //
 // --speed times the descreen in-process on a page of W x H pixels (an A4
 // page at 300 dpi is 2480x3508) against a transform there and back: a
@@ -45,9 +53,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <map>
 #include <optional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -106,6 +117,7 @@ struct TOptions {
     bool Quick = false;
     double Strength = 1.0;
     std::string DumpFolder;
+    std::string PeersFile;
     bool UserPhotos = false;
     int32_t CropWidth = 448;
     int32_t CropHeight = 352;
@@ -115,7 +127,7 @@ struct TOptions {
 [[noreturn]] void Usage(const std::string& error) {
     if (!error.empty()) std::fprintf(stderr, "descreen_quality: %s\n", error.c_str());
     std::fprintf(stderr, "usage: descreen_quality [PHOTO|FOLDER...] [--images N] [--quick] "
-                         "[--strength S] [--dump DIR] [--speed WxH]\n");
+                         "[--strength S] [--dump DIR] [--speed WxH] [--peers FILE]\n");
     std::exit(2);
 }
 
@@ -149,6 +161,8 @@ TOptions ParseOptions(int argc, char** argv) {
                 Usage("--speed takes WxH");
         } else if (a == "--dump") {
             o.DumpFolder = value();
+        } else if (a == "--peers") {
+            o.PeersFile = value();
         } else if (a == "--help" || a == "-h") {
             Usage("");
         } else if (!a.empty() && a[0] == '-') {
@@ -382,6 +396,25 @@ struct TResult {
 
 std::vector<TResult> gResults;
 
+// The peers' scores kept from earlier runs (see --peers): per case, the
+// PSNR and SSIM of every method but the descreen (-1 for none), then sigma,
+// k and order.
+std::map<std::string, std::vector<double>> gPeers;
+
+void LoadPeers(const std::string& file) {
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string key;
+        fields >> key;
+        std::vector<double> values;
+        double v = 0.0;
+        while (fields >> v) values.push_back(v);
+        if (values.size() == 2 * kMethodCount + 3) gPeers[key] = values;
+    }
+}
+
 // Cleans one scan by every method and prints its rows.
 void RunCase(const TOptions& o, const TCase& c, const TBitmap24& scan, const TBitmap24& picture,
              const std::string& dumpName) {
@@ -389,13 +422,40 @@ void RunCase(const TOptions& o, const TCase& c, const TBitmap24& scan, const TBi
     TResult result{c, {}, -1};
     double sigma = 0.0, k = 0.0;
     int order = 0;
-    result.Scores[kRaw] = Score(scan, reference);
-    result.Scores[kBlur] = BestBlur(scan, reference, sigma);
-    if (c.CellPixels > 0.0)
-        result.Scores[kLowPass] = RulingLowPass(scan, c.CellPixels, reference, o.Quick, k, order);
+    const std::string key = dumpName + (o.Quick ? "_quick" : "");
+    const auto kept = gPeers.find(key);
+    if (!o.PeersFile.empty() && kept != gPeers.end()) {
+        const std::vector<double>& v = kept->second;
+        for (int m = 0; m < kMethodCount; ++m)
+            if (m != kAuto && v[size_t(2 * m)] >= 0.0)
+                result.Scores[m] = TScore{v[size_t(2 * m)], v[size_t(2 * m + 1)]};
+        sigma = v[2 * kMethodCount];
+        k = v[2 * kMethodCount + 1];
+        order = int(v[2 * kMethodCount + 2]);
+    } else {
+        result.Scores[kRaw] = Score(scan, reference);
+        result.Scores[kBlur] = BestBlur(scan, reference, sigma);
+        if (c.CellPixels > 0.0)
+            result.Scores[kLowPass] =
+                RulingLowPass(scan, c.CellPixels, reference, o.Quick, k, order);
+        result.Scores[kCeiling] = Score(CeilingDamping(scan, picture), reference);
+        if (!o.PeersFile.empty()) {
+            std::ofstream out(o.PeersFile, std::ios::app);
+            char buf[32];
+            out << key;
+            for (int m = 0; m < kMethodCount; ++m)
+                for (const bool ssim : {false, true}) {
+                    const double v = m == kAuto || !result.Scores[m] ? -1.0
+                                     : ssim                          ? result.Scores[m]->Ssim
+                                                                     : result.Scores[m]->Psnr;
+                    std::snprintf(buf, sizeof buf, " %.17g", v);
+                    out << buf;
+                }
+            out << ' ' << sigma << ' ' << k << ' ' << order << '\n';
+        }
+    }
     const TBitmap24 cleaned = AutoDescreen(scan, o.Strength, result.Entries);
     result.Scores[kAuto] = Score(cleaned, reference);
-    result.Scores[kCeiling] = Score(CeilingDamping(scan, picture), reference);
     Dump(o, dumpName + "_scan", scan);
     Dump(o, dumpName + "_descreen", cleaned);
 
@@ -621,6 +681,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (!o.DumpFolder.empty()) fs::create_directories(o.DumpFolder);
+    if (!o.PeersFile.empty()) LoadPeers(o.PeersFile);
     const auto started = std::chrono::steady_clock::now();
     std::printf("Descreen quality at scan settings: PSNR (dB, all three channels) and SSIM "
                 "(luminance, Gaussian window 1.5)\nagainst the unscreened picture; strength %g%s\n",

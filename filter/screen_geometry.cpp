@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 namespace {
 
@@ -20,8 +21,8 @@ struct TPoint {
 
 class TLatticeSearch {
 public:
-    TLatticeSearch(const std::vector<TScreenPeak>& peaks, int32_t W, int32_t H)
-        : cellX_(1.0 / (2.0 * W)), cellY_(1.0 / (2.0 * H)) {
+    TLatticeSearch(const std::vector<TScreenPeak>& peaks, int32_t W, int32_t H, bool inks)
+        : cellX_(1.0 / (2.0 * W)), cellY_(1.0 / (2.0 * H)), inks_(inks) {
         for (const TScreenPeak& p : peaks)
             points_.push_back({p.Column * cellX_, p.Row * cellY_, p.Excess});
     }
@@ -67,7 +68,14 @@ public:
             // which then reads as its second harmonic; a true fundamental is
             // not far weaker than its own second harmonic.
             const bool subharmonic = ExcessAt(2 * ux, 2 * uy) > p.Excess + kLevelsPerOctave;
-            if (l.Support >= 2 && !subharmonic && l.Frequency >= kLowestRuling) found.push_back(l);
+            // A coarse screen's harmonics can drown in the sidebands of the
+            // other inks; its fundamental with the partner still makes a
+            // lattice when the other inks' fundamentals stand as strong at
+            // the same radius.
+            const bool inked = inks_ && l.Support == 1 && !ownPartner && Found(vx, vy) &&
+                               OtherInks(p, l.Frequency) >= 2;
+            if ((l.Support >= 2 || inked) && !subharmonic && l.Frequency >= kLowestRuling)
+                found.push_back(l);
         }
         std::sort(found.begin(), found.end(), [](const TScreenLattice& a, const TScreenLattice& b) {
             return a.Frequency < b.Frequency ||
@@ -96,8 +104,53 @@ public:
         return lattices;
     }
 
+    // Whether the frequency (x, y) is a rosette term: the difference of two
+    // peaks at one finer radius (two inks' fundamentals of the same ruling),
+    // each standing out at least `excess`.
+    bool Rosette(double x, double y, int32_t excess) const {
+        const double length = std::hypot(x, y);
+        const double tx = 2.0 * cellX_ + 0.03 * x, ty = 2.0 * cellY_ + 0.03 * y;
+        for (size_t i = 0; i < points_.size(); ++i) {
+            const TPoint& a = points_[i];
+            const double ra = std::hypot(a.X, a.Y);
+            if (a.Excess < excess || ra < 1.3 * length) continue;
+            const double near = 0.02 * ra + 2.0 * cellX_ + 2.0 * cellY_;
+            for (size_t j = i + 1; j < points_.size(); ++j) {
+                const TPoint& b = points_[j];
+                if (b.Excess < excess || std::fabs(std::hypot(b.X, b.Y) - ra) > near) continue;
+                for (const double sx : {1.0, -1.0})
+                    for (const double sy : {1.0, -1.0}) {
+                        const double dx = std::fabs(a.X - sx * b.X), dy = std::fabs(a.Y - sy * b.Y);
+                        if ((std::fabs(dx - x) <= tx && std::fabs(dy - y) <= ty) ||
+                            (std::fabs(dy - x) <= tx && std::fabs(dx - y) <= ty))
+                            return true;
+                    }
+            }
+        }
+        return false;
+    }
+
 private:
+    // How many peaks other than p and its partner lie at p's radius, at
+    // least 5 degrees from both and at most an octave weaker.
+    int OtherInks(const TPoint& p, double radius) const {
+        int count = 0;
+        const double angle = std::atan2(p.Y, p.X),
+                     tolerance = 0.02 * radius + 2.0 * cellX_ + 2.0 * cellY_;
+        for (const TPoint& q : points_) {
+            if (q.Excess < p.Excess - kLevelsPerOctave) continue;
+            if (std::fabs(std::hypot(q.X, q.Y) - radius) > tolerance) continue;
+            const double a = std::atan2(q.Y, q.X);
+            const double fromP = std::fabs(a - angle);
+            const double fromPartner = std::fabs(a - (std::numbers::pi / 2.0 - angle));
+            const double apart = 5.0 * std::numbers::pi / 180.0;
+            if (fromP >= apart && fromPartner >= apart) ++count;
+        }
+        return count;
+    }
+
     double cellX_, cellY_;
+    bool inks_;
     std::vector<TPoint> points_;
 };
 
@@ -106,11 +159,21 @@ private:
 std::vector<TScreenLattice> FindScreenLattices(const std::vector<TScreenPeak>& peaks, int32_t W,
                                                int32_t H) {
     if (W <= 0 || H <= 0 || peaks.empty()) return {};
-    return TLatticeSearch(peaks, W, H).Run();
+    return TLatticeSearch(peaks, W, H, false).Run();
 }
 
 double ScreenFundamental(const std::vector<TScreenPeak>& peaks, int32_t W, int32_t H) {
-    const std::vector<TScreenLattice> lattices = FindScreenLattices(peaks, W, H);
+    if (W <= 0 || H <= 0 || peaks.empty()) return 0.0;
+    const TLatticeSearch search(peaks, W, H, true);
+    std::vector<TScreenLattice> lattices = search.Run();
+    // Two inks' fundamentals make, by their difference, a lattice of their
+    // own below the ruling (at about half of it for inks 30 degrees apart),
+    // and it can stand out as much as the ruling; it is no anchor unless
+    // nothing else is.
+    std::vector<TScreenLattice> plain;
+    for (const TScreenLattice& l : lattices)
+        if (!search.Rosette(l.U[0], l.U[1], l.Excess)) plain.push_back(l);
+    if (!plain.empty()) lattices = std::move(plain);
     double strongest = 0.0;
     for (const TScreenPeak& p : peaks) {
         const double f = std::hypot(p.Column / (2.0 * W), p.Row / (2.0 * H));

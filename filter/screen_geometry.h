@@ -38,8 +38,14 @@ std::vector<TScreenLattice> FindScreenLattices(const std::vector<TScreenPeak>& p
 
 // The screen's fundamental frequency in cycles per pixel that the dampings
 // are anchored on: the coarsest lattice's among those about as strong as the
-// strongest (the rosette terms that two inks make form weaker lattices at
-// about half the ruling), when the strongest peak is one of
-// the lattices' fundamentals or harmonics; otherwise 0 (no screen, or one
-// finer than the scan's resolution, folded back).
+// strongest, when the strongest peak is one of the lattices' fundamentals or
+// harmonics; otherwise 0 (no screen, or one finer than the scan's
+// resolution, folded back). The rosette terms that two inks make (the
+// difference of their fundamentals, at about half the ruling for inks 30
+// degrees apart) form lattices of their own, as strong as the ruling's at
+// times; a lattice that is the difference of two peaks standing out as much
+// at one finer radius is passed over. Here, unlike in FindScreenLattices, a
+// fundamental with its partner also makes a lattice without harmonics when
+// two more inks' fundamentals lie at its radius: a coarse screen's harmonics
+// can be lost among the inks' sidebands.
 double ScreenFundamental(const std::vector<TScreenPeak>& peaks, int32_t W, int32_t H);

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 namespace {
 
@@ -89,6 +90,38 @@ TEST(ScreenGeometry, FindsTheFundamentalWhateverTheRotationAndWhicheverPeakIsStr
     ASSERT_GE(lattices.size(), 2u);
     EXPECT_NEAR(lattices.front().Frequency, 1.0 / 8.0, 0.003);
     EXPECT_NEAR(lattices.back().Frequency, 1.0 / 4.5, 0.005);
+}
+
+TEST(ScreenGeometry, PassesOverRosetteLatticesAndFindsCoarseScreensWithoutHarmonics) {
+    const double f = 1.0 / 9.0, degree = std::numbers::pi / 180.0;
+    for (const double turn : {0.0, 4.0, -8.0}) {
+        // Inks 30 degrees apart: the difference of their fundamentals, at
+        // 0.52 times the ruling, prints a lattice of its own with its
+        // harmonics, nearly as strong as the inks.
+        auto peaks = LatticePeaks(f, {15.0 + turn, 45.0 + turn, 75.0 + turn}, 0);
+        const double a = (15.0 + turn) * degree, b = (45.0 + turn) * degree;
+        const double dx = f * (std::cos(a) - std::cos(b)), dy = f * (std::sin(a) - std::sin(b));
+        for (const auto& [x, y] :
+             {std::pair{dx, dy}, {-dy, dx}, {dx - dy, dy + dx}, {2 * dx, 2 * dy}})
+            peaks.push_back({int32_t(std::lround(std::fabs(x) * 2.0 * kW)),
+                             int32_t(std::lround(std::fabs(y) * 2.0 * kH)), 3, 135});
+        ASSERT_NEAR(FindScreenLattices(peaks, kW, kH).front().Frequency, 0.52 * f, 0.02 * f);
+        EXPECT_NEAR(ScreenFundamental(peaks, kW, kH), f, 0.02 * f) << turn;
+
+        // Only the inks' fundamentals and partners stand out.
+        std::vector<TScreenPeak> bare;
+        for (const double ink : {15.0, 75.0, 0.0, 45.0}) {
+            const double t = (ink + turn) * degree;
+            for (const double s : {t, t + 90.0 * degree})
+                bare.push_back({int32_t(std::lround(std::fabs(f * std::cos(s)) * 2.0 * kW)),
+                                int32_t(std::lround(std::fabs(f * std::sin(s)) * 2.0 * kH)), 3,
+                                100});
+        }
+        EXPECT_NEAR(ScreenFundamental(bare, kW, kH), f, 0.02 * f) << turn;
+        // One ink alone is no such screen.
+        bare.resize(2);
+        EXPECT_EQ(ScreenFundamental(bare, kW, kH), 0.0) << turn;
+    }
 }
 
 TEST(ScreenGeometry, GivesNoAnchorForPeaksThatMakeNoLattice) {
