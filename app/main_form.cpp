@@ -181,6 +181,7 @@ TForm1::TForm1(TSpectrumStore& store, IUserDialogs& dialogs, QWidget* parent)
 TForm1::~TForm1() {
     StopBatch();
     StopTransform();
+    StopOpen();
     // Quit destroys the window without closing it: the settings are written
     // now, unless the close already did.
     if (!d->SettingsWritten) WriteSettings(true);
@@ -507,8 +508,8 @@ TControlStates TForm1::CurrentControlStates() const {
 }
 
 void TForm1::SetCommandState(uint8_t state) {
-    // Applied again when the transform has ended, to the controls it blocked.
-    if (d->Transform && state == 3) d->FilterEventWhileTransforming = true;
+    // Applied again when the transform or open has ended, to the controls it blocked.
+    if ((d->Transform || d->Opening) && state == 3) d->FilterEventWhileTransforming = true;
     const size_t entries = d->Windows.FormProtokol ? d->Windows.FormProtokol->EntryCount() : 0;
     TCommandStateResult result =
         ApplyCommandState(state, d->CommandState, CurrentControlStates(), entries,

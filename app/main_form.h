@@ -20,6 +20,7 @@
 // smoothing, undo, resize),
 // main_form_mark.cpp (the mark under the pointer, the zoom picture),
 // main_form_view.cpp (the client area, the view's zoom and its status panels),
+// main_form_open.cpp (loading a picture file on a worker thread),
 // main_form_filter.cpp (apply filter, batch run) and main_form_watermark.cpp
 // (embedding and checking the watermark).
 
@@ -108,6 +109,9 @@ public:
     std::function<TTransformResult(TSpectrumStore&, TTransformDirection, const TBitmap24*,
                                    IProgress&, const TTransformOptions&)>
         TransformEngine;
+    // How Open reads an image file (on a worker thread, unless the file is
+    // small): ReadImageFile when empty; tests wrap it.
+    std::function<TBitmap24(const std::string& fileName)> ReadPicture;
 
     // --- What the window shows, for the other windows and the tests ---
     // 0 no image, 1 image shown, 2 spectrum shown.
@@ -258,6 +262,11 @@ public:
     void OpenImage(const QString& fileName = QString());
     // Open filter after its guard steps: the file dialog, or fileName.
     void OpenFilterFile(const QString& fileName = QString());
+    // Reads the file and fills the store, on a worker thread for all but
+    // small files while the window goes on in an event loop of its own (the
+    // commands that touch the picture or the store wait), then shows the
+    // picture; returns once it is shown, or throws and leaves everything as
+    // it was.
     bool LoadImageFile(const QString& fileName);
     void InitializeImage();
     void SaveImageFile(const QString& fileName);
@@ -452,8 +461,14 @@ private:
     void StopBatch();
     // Cancels a running transform and waits for its worker (closing down).
     void StopTransform();
+    // Open's load on its worker thread; waited for when closing down.
+    struct TOpenRun;
+    void StopOpen();
+    // A new picture in the view, before the store holds it.
+    void ShowNewImage();
     // Commands that would replace the image or touch the store do not run
-    // while a batch or a transform runs; their controls are disabled meanwhile.
+    // while a batch, a transform or an open runs; their controls are disabled
+    // meanwhile.
     bool Busy() const;
     void BlockWhileBusy(TControlStates& states) const;
     // The Transform command's run on its worker thread: starts it, keeps the

@@ -1,10 +1,10 @@
 // The main window's image commands (Open, Save, Copy, Paste), the image
-// operations the batch run shares (LoadImageFile, SaveImageFile,
-// InitializeImage), and Close and Quit.
+// operations SaveImageFile and InitializeImage, and Close and Quit.
 //
-// A load decodes the whole file before anything of the window changes, so a
-// damaged or unreadable file leaves the image, the store, the title and the
-// command state as they were; only the status text says a load was tried.
+// A load (main_form_open.cpp) decodes the whole file before anything of the
+// window changes, so a damaged or unreadable file leaves the image, the
+// store, the title and the command state as they were; only the status text
+// says a load was tried.
 
 #include "app/main_form.h"
 #include "app/main_form_private.h"
@@ -35,7 +35,7 @@ void TForm1::BopenClick(QObject* sender) {
 }
 
 void TForm1::OpenImage(const QString& fileName) {
-    if (d->CommandState != 0 && d->CommandState != 1) return;
+    if ((d->CommandState != 0 && d->CommandState != 1) || Busy()) return;
     if (!ConfirmDiscard(TDiscard::Picture)) return;
     const std::optional<QString> chosen = fileName.isEmpty()
                                               ? dialogs_.RunFileDialog(*OpenPictureDialog)
@@ -45,30 +45,23 @@ void TForm1::OpenImage(const QString& fileName) {
     if (!AskKeepFilter(newFilter)) return;
     if (!LoadImageFile(*chosen)) return;
     Image1->ImageModified = 0;
-    if (newFilter) StartNewFilter();
+    // A filter the user opened while the file loaded is the newer choice.
+    if (newFilter && !d->FilterEventWhileTransforming) StartNewFilter();
     AddRecentFile(*chosen);
     ShowWorkState();
 }
 
-bool TForm1::LoadImageFile(const QString& fileName) {
-    TBusyCursor busy;
-    // Named by the error box should the load fail.
-    d->FailedFile = fileName;
-    ShowStatus(LangText("Loading"), 0);
-    TBitmap24 picture = ReadImageFile(fileName.toStdString());
-    d->FailedFile.clear();
-    LetWindowRepaint();
-    Image1->Picture = std::move(picture);
-    InitializeImage();
-    d->ImageFile = QFileInfo(fileName).absoluteFilePath();
-    d->OpenedFile = d->ImageFile;
-    d->ImageFileSaved = false;
-    SetTitle(QFileInfo(fileName).fileName());
-    return true;
-}
-
 void TForm1::InitializeImage() {
     TBusyCursor busy;
+    ShowNewImage();
+    LetWindowRepaint();
+    ShowStatus(LangText("Initializing"), 0);
+    FillStoreFromBitmap(Image1->Picture, Store);
+    SetCommandState(1);
+    ShowStatus(LangText("Imageloaded"), 0);
+}
+
+void TForm1::ShowNewImage() {
     // A new picture: nothing to compare it with until it is filtered.
     d->Comparing = false;
     d->BeforeFilter.reset();
@@ -80,11 +73,6 @@ void TForm1::InitializeImage() {
     Image1->PictureChanged();
     ScrollBox1->ShowNewPicture();
     ShowViewPanels();
-    LetWindowRepaint();
-    ShowStatus(LangText("Initializing"), 0);
-    FillStoreFromBitmap(Image1->Picture, Store);
-    SetCommandState(1);
-    ShowStatus(LangText("Imageloaded"), 0);
 }
 
 void TForm1::BsaveClick(QObject* sender) {

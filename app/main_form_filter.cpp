@@ -167,7 +167,7 @@ QString FileName(const std::string& path) {
 } // namespace
 
 bool TForm1::Busy() const {
-    return d->Batch || d->Transform || d->ScreenPreviewOpen;
+    return d->Batch || d->Transform || d->Opening || d->ScreenPreviewOpen;
 }
 
 void TForm1::BlockWhileBusy(TControlStates& states) const {

@@ -109,8 +109,8 @@ void TForm1::ShapeMouseUp(Qt::MouseButton, QPoint) {
 }
 
 void TForm1::UpdateZoom(QPoint viewPos) {
-    // A running transform is writing the store; the zoom shows it afterwards.
-    if (d->Transform) return;
+    // A running transform or open is writing the store; the zoom shows it afterwards.
+    if (d->Transform || d->Opening) return;
     RenderZoom(Store, viewPos.x(), viewPos.y(), d->ZoomPicture);
     if (d->Windows.FormZoom) d->Windows.FormZoom->SetPicture(d->ZoomPicture);
 }

@@ -81,9 +81,12 @@ struct TForm1::TPrivate {
     QDialog* TransformProgress = nullptr;
     // The running transform, shared with its worker thread; null when none runs.
     std::shared_ptr<TTransformRun> Transform;
-    // A filter entry was recorded or a filter loaded while it ran: event 3
-    // is applied again to the controls it blocked.
+    // A filter entry was recorded or a filter loaded while it (or an open)
+    // ran: event 3 is applied again to the controls it blocked.
     bool FilterEventWhileTransforming = false;
+    // The image file being opened, shared with its worker thread; null when
+    // none is.
+    std::shared_ptr<TOpenRun> Opening;
 
     std::unique_ptr<TComponentTree> Components;
     // The normal geometry when the window filled the screen by itself (no

@@ -25,6 +25,7 @@ const TPairs& PlainTexts() {
         {"Blaue Ebene, Spalten", "Blue plane, columns"},
         {"Bild \u00f6ffnen (Strg+O) oder hierher ziehen",
          "Open an image (Ctrl+O) or drop one here"},
+        {"%1 wird ge\u00f6ffnet \u2026", "Opening %1 \u2026"},
         {"%1 \u00d7 %2 Zyklen/Pixel, Abstand %3 Zellen",
          "%1 \u00d7 %2 cycles/pixel, distance %3 cells"},
         {"Erst einen Bereich auf dem Spektrum markieren", "Draw a mark on the spectrum first"},

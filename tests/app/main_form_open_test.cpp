@@ -1,0 +1,106 @@
+// Opening a big file: it is read on a worker thread while the window's event
+// loop goes on, the commands that touch the picture wait meanwhile, and a
+// damaged file still leaves everything as it was.
+
+#include "tests/app/main_form_fixture_test.h"
+
+#include "app/image_view.h"
+
+#include <QTimer>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+class MainFormOpenTest : public MainFormTest {
+protected:
+    void SetUp() override {
+        MainFormTest::SetUp();
+        ShowForm();
+        // Holds the read until the window's event loop has turned, so that
+        // the window is seen in the middle of the load however fast the
+        // machine is; bounded, so that a loop that never turns fails the
+        // test instead of hanging it.
+        Form->ReadPicture = [this](const std::string& fileName) {
+            ReadThread = std::this_thread::get_id();
+            for (int i = 0; i < 60000 && !Ticked; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            return ReadImageFile(fileName);
+        };
+        QTimer::singleShot(0, Form.get(), [this] {
+            Ticked = true;
+            StatusWhileLoading = Form->StatusPanels[0]->text();
+            OpenWhileLoading = On(TControlId::ToolOpen);
+            TransformWhileLoading = On(TControlId::ToolTransform);
+            FilterWhileLoading = On(TControlId::ToolLoadFilter);
+        });
+    }
+
+    std::atomic<bool> Ticked{false};
+    std::thread::id ReadThread;
+    QString StatusWhileLoading;
+    bool OpenWhileLoading = true;
+    bool TransformWhileLoading = true;
+    bool FilterWhileLoading = false;
+};
+
+TEST_F(MainFormOpenTest, ABigFileLoadsWhileTheWindowGoesOn) {
+    // Over the size that small files load at once with.
+    const std::string path = WriteBitmap("page.bmp", 400, 300, 5);
+    const TBitmap24 page = ReadImageFile(path);
+    Open(path);
+
+    EXPECT_TRUE(Ticked) << "the event loop turned during the load";
+    EXPECT_NE(ReadThread, std::this_thread::get_id());
+    EXPECT_EQ(StatusWhileLoading, "Opening page.bmp \u2026");
+    EXPECT_FALSE(OpenWhileLoading);
+    EXPECT_FALSE(TransformWhileLoading);
+    EXPECT_TRUE(FilterWhileLoading) << "a filter may be opened meanwhile";
+
+    EXPECT_TRUE(Dialogs.Errors.empty());
+    EXPECT_EQ(Form->CommandState(), 1);
+    EXPECT_EQ(Form->Image1->Picture.Bytes, page.Bytes);
+    EXPECT_EQ(Form->Image1->size(), Form->Image1->Zoom().Scaled(QSize(400, 300)));
+    ASSERT_EQ(Store.Cols, 400);
+    ASSERT_EQ(Store.Rows, 300);
+    EXPECT_EQ(Store.At(2, 399, 299), float(page.Pixel(399, 299)[2]) - 127.0f);
+    EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) page.bmp");
+    EXPECT_EQ(Form->StatusPanels[0]->text(), "image loaded");
+    EXPECT_TRUE(On(TControlId::ToolOpen));
+    EXPECT_TRUE(On(TControlId::ToolTransform));
+    EXPECT_EQ(Form->RecentFiles().value(0), QString::fromStdString(path));
+}
+
+TEST_F(MainFormOpenTest, ADamagedBigFileLeavesThePreviousPicture) {
+    // The first picture is small and loads at once, on the window's thread.
+    Ticked = true;
+    Open(WriteBitmap("good.bmp", 12, 10, 3));
+    EXPECT_EQ(ReadThread, std::this_thread::get_id());
+    ASSERT_EQ(Form->CommandState(), 1);
+    const TBitmap24 before = Form->Image1->Picture;
+    const std::vector<float> plane = Store.Planes[1];
+    const TControlStates controls = Form->CurrentControlStates();
+
+    std::vector<uint8_t> bytes = ReadFileBytes(WriteBitmap("cut.bmp", 640, 480));
+    bytes.resize(bytes.size() / 2);
+    WriteFileBytes(Files.File("cut.bmp"), bytes);
+    Ticked = false;
+    Open(Files.File("cut.bmp"));
+
+    EXPECT_TRUE(Ticked);
+    EXPECT_NE(ReadThread, std::this_thread::get_id());
+    ASSERT_EQ(Dialogs.Errors.size(), 1u);
+    EXPECT_TRUE(Dialogs.Errors[0].startsWith(QString::fromStdString(Files.File("cut.bmp")) + "\n"))
+        << Dialogs.Errors[0].toStdString();
+    EXPECT_EQ(Form->Image1->Picture.Bytes, before.Bytes);
+    EXPECT_EQ(Store.Cols, 12);
+    EXPECT_EQ(Store.Planes[1], plane);
+    EXPECT_EQ(Form->windowTitle(), "Pixmend (Standard-Edition) good.bmp");
+    EXPECT_EQ(Form->CommandState(), 1);
+    EXPECT_EQ(Form->CurrentControlStates().Enabled, controls.Enabled);
+    EXPECT_EQ(Form->StatusPanels[0]->text(), "ready");
+}
+
+} // namespace
