@@ -11,6 +11,7 @@
 
 #include "app/user_dialogs.h"
 #include "shell/interface_texts.h"
+#include "shell/language_tables.h"
 
 #include <QDir>
 #include <QLabel>
@@ -36,7 +37,7 @@ void TForm1::ReportError(const TMessage& message) {
     QString text = QString::fromStdString(MessageText(language, message));
     if (message.Id == TMessageId::CodecError) {
         const std::string words = message.Args.size() > 1 ? message.Args[1] : std::string();
-        if (language == 2 && !words.empty())
+        if (language == lgEnglish && !words.empty())
             text += ": " + QString::fromStdString(words);
         else
             text += "\n" + QString::fromStdString(

@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -271,7 +272,7 @@ TScreenForm::TScreenForm(QWidget* parent, const TSpectrumStore& store, const TBi
     });
     connect(CancelButton, &QPushButton::clicked, this, [this] { hide(); });
     SetStrength(1.0);
-    SetLanguage(1);
+    SetLanguage(lgGerman);
 }
 
 TScreenForm::~TScreenForm() = default;
@@ -318,6 +319,9 @@ void TScreenForm::SetLanguage(int32_t language) {
                              "breiter, darunter umgekehrt (0,25 bis 4)");
     StrengthSlider->setToolTip(tip);
     StrengthBox->setToolTip(tip);
+    // The strength is typed the way the interface language writes numbers:
+    // "1,5" in German, "1.5" in English.
+    StrengthBox->setLocale(QLocale(language_ == lgGerman ? QLocale::German : QLocale::English));
     ModeBox->setItemText(0, Text("Nebeneinander"));
     ModeBox->setItemText(1, Text("Geteilt"));
     ApplyButton->setText(Text("Anwenden"));

@@ -11,6 +11,7 @@
 // everything as it was.
 
 #include "filter/descreen_preview.h"
+#include "shell/language_tables.h"
 #include "spectral/bitmap.h"
 #include "spectral/store.h"
 
@@ -103,7 +104,7 @@ private:
     TPane* pane_ = nullptr;
     QLabel* strengthLabel_ = nullptr;
     QTimer* refresh_ = nullptr;
-    int32_t language_ = 1;
+    int32_t language_ = lgGerman;
 
     // What the pane shows: the view's place at the preview's zoom, the
     // original region and the cleaned one, scaled to that zoom.

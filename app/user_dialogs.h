@@ -4,6 +4,8 @@
 // a script and records what was asked. Commands never call QMessageBox or
 // QFileDialog::exec directly.
 
+#include "shell/language_tables.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -52,5 +54,5 @@ public:
 private:
     // Qt's own button texts follow the system; these follow the program.
     QString ButtonText(const char* german) const;
-    int32_t language_ = 2;
+    int32_t language_ = lgEnglish;
 };

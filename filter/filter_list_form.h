@@ -11,6 +11,7 @@
 // the lines of the list; each change emits listChanged().
 
 #include "filter/filter_list.h"
+#include "shell/language_tables.h"
 
 #include <QWidget>
 
@@ -76,5 +77,5 @@ private:
     bool modified_ = false;
     int32_t width_ = 0;
     int32_t height_ = 0;
-    int32_t language_ = 2;
+    int32_t language_ = lgEnglish;
 };

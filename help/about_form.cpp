@@ -66,7 +66,7 @@ TFormAbout::TFormAbout(QWidget* parent) : QDialog(parent) {
     BitBtn1 = new QPushButton(this);
     BitBtn1->setObjectName("BitBtn1");
     BitBtn1->setGeometry(400, 216, 153, 25);
-    SetLanguage(1);
+    SetLanguage(lgGerman);
     connect(BitBtn1, &QPushButton::clicked, this, &TFormAbout::BitBtn1Click);
 
     Memo1 = MakeLicenceMemo(this, "Memo1", LicenceTextGerman(), 0);
@@ -76,8 +76,8 @@ TFormAbout::TFormAbout(QWidget* parent) : QDialog(parent) {
 void TFormAbout::SetLanguage(int32_t language) {
     language_ = language;
     // Like the licence text it opens: German only for German.
-    BitBtn1->setText(
-        QString::fromStdString(InterfaceText(language == 1 ? 1 : 2, "Lizenzbedingungen ansehen")));
+    BitBtn1->setText(QString::fromStdString(
+        InterfaceText(language == lgGerman ? lgGerman : lgEnglish, "Lizenzbedingungen ansehen")));
     // The German caption is long for the button's designed width: a smaller
     // font keeps it whole instead of clipping both ends.
     BitBtn1->setFont(FontFittingLines(font(), {BitBtn1->text()}, 153 - 12));
@@ -90,7 +90,7 @@ int TFormAbout::ShowAbout(int32_t language) {
 }
 
 void TFormAbout::BitBtn1Click() {
-    const bool german = language_ == 1;
+    const bool german = language_ == lgGerman;
     Memo1->setVisible(german);
     Memo2->setVisible(!german);
     (german ? Memo1 : Memo2)->raise();

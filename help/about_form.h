@@ -4,6 +4,8 @@
 // over the right part of the picture. It always opens with the picture
 // alone; a licence text shown stays until the dialog is closed.
 
+#include "shell/language_tables.h"
+
 #include <QDialog>
 
 #include <cstdint>
@@ -42,5 +44,5 @@ protected:
 private:
     void HideLicenceTexts();
 
-    int32_t language_ = 1;
+    int32_t language_ = lgGerman;
 };

@@ -1,4 +1,5 @@
 #include "help/about_texts.h"
+#include "shell/language_tables.h"
 
 namespace {
 
@@ -96,9 +97,9 @@ const std::string& VersionTextEnglish() {
 }
 
 const std::string& LicenceText(int32_t language) {
-    return language == 1 ? LicenceTextGerman() : LicenceTextEnglish();
+    return language == lgGerman ? LicenceTextGerman() : LicenceTextEnglish();
 }
 
 const std::string& VersionText(int32_t language) {
-    return language == 1 ? VersionTextGerman() : VersionTextEnglish();
+    return language == lgGerman ? VersionTextGerman() : VersionTextEnglish();
 }

@@ -2,6 +2,7 @@
 
 #include "help/help_address.h"
 #include "help/help_topics.h"
+#include "shell/language_tables.h"
 #include "spectral/messages.h"
 
 THelpDecision DecideHelpPage(bool online, int32_t topic, int32_t language,
@@ -15,8 +16,9 @@ THelpDecision DecideHelpPage(bool online, int32_t topic, int32_t language,
         d.PageAddress = HelpPageAddress(base, topic, language);
     } else {
         d.Answer = THelpAnswer::NoHelpNotice;
-        d.Notice = RenderMessage(TMessage{TMessageId::NoHelp, {}, nullptr},
-                                 language == 2 ? TMessageForm::English : TMessageForm::German);
+        d.Notice =
+            RenderMessage(TMessage{TMessageId::NoHelp, {}, nullptr},
+                          language == lgEnglish ? TMessageForm::English : TMessageForm::German);
     }
     return d;
 }

@@ -2,6 +2,7 @@
 
 #include "help/about_texts.h"
 #include "help/fitted_font.h"
+#include "shell/language_tables.h"
 
 #include <QPalette>
 #include <QPlainTextEdit>
@@ -68,6 +69,6 @@ void TVersionInfoForm::BitBtn1Click() {
 }
 
 void TVersionInfoForm::ChooseText(int32_t language) {
-    Memo1->setVisible(language == 1);
-    Memo2->setVisible(language != 1);
+    Memo1->setVisible(language == lgGerman);
+    Memo2->setVisible(language != lgGerman);
 }

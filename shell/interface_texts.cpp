@@ -1,4 +1,5 @@
 #include "shell/interface_texts.h"
+#include "shell/language_tables.h"
 
 namespace {
 
@@ -126,14 +127,15 @@ const TPairs& PlainTexts() {
 } // namespace
 
 std::string InterfaceText(int32_t language, std::string_view german) {
-    if (language == 2)
+    if (language == lgEnglish)
         for (const auto& [de, en] : PlainTexts())
             if (de == german) return std::string(en);
     return std::string(german);
 }
 
 std::string MessageText(int32_t language, const TMessage& message) {
-    return RenderMessage(message, language == 2 ? TMessageForm::English : TMessageForm::German);
+    return RenderMessage(message,
+                         language == lgEnglish ? TMessageForm::English : TMessageForm::German);
 }
 
 const std::vector<std::pair<std::string_view, std::string_view>>& InterfaceTextPairs() {

@@ -369,5 +369,5 @@ std::string LangTextFormat(const TLanguageState& state, const std::string& messa
 }
 
 void SelectLanguageTable(TLanguageState& state, int32_t language) {
-    state.LanguageTable = language == 2 ? &StrHolder2() : &StrHolder1();
+    state.LanguageTable = language == lgEnglish ? &StrHolder2() : &StrHolder1();
 }

@@ -168,6 +168,9 @@ TEST_F(ScreenFormTest, CancelLeavesEverythingAsItWasAndStrengthTakesMoreOfTheScr
     ASSERT_EQ(OpenWindow(), screen);
     EXPECT_EQ(screen->windowTitle(), "Raster entfernen");
     EXPECT_EQ(screen->ApplyButton->text(), "Anwenden");
+    // German numbers have a decimal comma.
+    EXPECT_DOUBLE_EQ(screen->StrengthBox->valueFromText("1,5"), 1.5);
+    EXPECT_EQ(screen->StrengthBox->textFromValue(0.25), "0,25");
 }
 
 } // namespace
