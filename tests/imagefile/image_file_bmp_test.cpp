@@ -444,7 +444,7 @@ TEST(BitmapDecode, DamagedHeadersAreRefused) {
     ASSERT_NO_THROW(Decode(good));
     auto with32 = [&](size_t at, uint32_t v) {
         std::vector<uint8_t> f = good;
-        for (int i = 0; i < 4; ++i) f[at + size_t(i)] = uint8_t(v >> (8 * i));
+        for (int i = 0; i < 4; ++i) f.at(at + size_t(i)) = uint8_t(v >> (8 * i));
         return f;
     };
     auto with16 = [&](size_t at, uint16_t v) {
