@@ -1,7 +1,7 @@
-// Paints the window program's 16 x 16 tool icons and the view's background
-// picture, and writes them as PNG files into the folder given on the command
-// line (normally app/icons). The PNGs are committed; run this only to change
-// the artwork:  pixmend-make-icons app/icons
+// Paints the window program's 16 x 16 tool icons, each also at twice the
+// size for high-resolution screens (NAME@2x.png), and writes them as PNG files
+// into the folder given on the command line (normally app/icons). The PNGs are committed; run this
+// only to change the artwork:  pixmend-make-icons app/icons
 //
 // With --app-icon it paints the program's own icon instead, in the sizes the
 // desktop's icon theme wants (packaging/icons/pixmend-<size>.png):
@@ -340,11 +340,12 @@ struct TIcon {
     std::function<void(QPainter&)> paint;
 };
 
-QImage Paint(const TIcon& icon) {
-    QImage image(16, 16, QImage::Format_ARGB32_Premultiplied);
+QImage Paint(const TIcon& icon, int scale) {
+    QImage image(16 * scale, 16 * scale, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(scale, scale);
     icon.paint(p);
     p.end();
     return image.convertToFormat(QImage::Format_ARGB32);
@@ -363,38 +364,6 @@ QImage Greyed(const QImage& source) {
         }
     }
     return out;
-}
-
-// The view's background: a calm light diagonal gradient with faint
-// concentric rings, painted straight into a 256-colour palette (224 gradient
-// steps, 32 ring shades) so it stays smooth without dithering.
-QImage Background() {
-    const int w = 692, h = 530;
-    const QColor from(241, 245, 250), to(206, 220, 240), ring(176, 196, 228);
-    auto mix = [](const QColor& a, const QColor& b, double t) {
-        return qRgb(int(a.red() + (b.red() - a.red()) * t + 0.5),
-                    int(a.green() + (b.green() - a.green()) * t + 0.5),
-                    int(a.blue() + (b.blue() - a.blue()) * t + 0.5));
-    };
-    QImage image(w, h, QImage::Format_Indexed8);
-    QVector<QRgb> palette(256);
-    for (int i = 0; i < 224; ++i) palette[i] = mix(from, to, i / 223.0);
-    for (int i = 0; i < 32; ++i) palette[224 + i] = mix(from, ring, (i + 1) / 32.0);
-    image.setColorTable(palette);
-    const double cx = 560, cy = 430, spacing = 26;
-    for (int y = 0; y < h; ++y) {
-        uchar* row = image.scanLine(y);
-        for (int x = 0; x < w; ++x) {
-            const double t = (double(x) / w + double(y) / h) / 2;
-            const double d = std::hypot(x - cx, y - cy);
-            const double off = std::fabs(d / spacing - std::round(d / spacing)) * spacing;
-            if (d > spacing / 2 && d < 15 * spacing && off < 1.0)
-                row[x] = uchar(224 + int((1.0 - off) * (0.35 + 0.4 * t) * 31));
-            else
-                row[x] = uchar(t * 223 + 0.5);
-        }
-    }
-    return image;
 }
 
 // The program's icon: a scanned print on a rounded tile, its left half still
@@ -500,18 +469,16 @@ int main(int argc, char** argv) {
         {"16_german", GermanFlag},
         {"17_resize", Resize},
     };
-    for (const TIcon& icon : icons) {
-        const QImage image = Paint(icon);
-        const QString base = QString::fromLatin1(icon.name);
-        if (!image.save(out.filePath(base + ".png")) ||
-            !Greyed(image).save(out.filePath(base + "_disabled.png"))) {
-            std::fprintf(stderr, "cannot write %s\n", icon.name);
-            return 1;
+    for (const TIcon& icon : icons)
+        for (const int scale : {1, 2}) {
+            const QImage image = Paint(icon, scale);
+            const QString base = QString::fromLatin1(icon.name);
+            const QString suffix = scale == 1 ? ".png" : "@2x.png";
+            if (!image.save(out.filePath(base + suffix)) ||
+                !Greyed(image).save(out.filePath(base + "_disabled" + suffix))) {
+                std::fprintf(stderr, "cannot write %s\n", icon.name);
+                return 1;
+            }
         }
-    }
-    if (!Background().save(out.filePath("background.png"))) {
-        std::fprintf(stderr, "cannot write background.png\n");
-        return 1;
-    }
     return 0;
 }
