@@ -426,6 +426,8 @@ private:
     // Takes the entries of Find screen's last run out of the filter, before
     // the next run records its own.
     void ReplaceLastFindScreen();
+    // Find screen's result in the status bar: how many entries it recorded.
+    QString FoundText(size_t entries) const;
     // Find screen on the picture: the screen window with its preview, and
     // Apply's work (transform, find and damp at `strength`, transform back).
     void OpenScreenForm();

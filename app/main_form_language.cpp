@@ -208,6 +208,8 @@ void TForm1::TranslateOtherTexts() {
     View1->setTitle(Tr("&Ansicht"));
     KontrastLabel->setText(Tr("Kontrast"));
     ScrollBox1->SetEmptyText(Tr("Bild \u00f6ffnen (Strg+O) oder hierher ziehen"));
+    // Painted, so a screen reader gets it as the view's description.
+    ScrollBox1->setAccessibleDescription(Tr("Bild \u00f6ffnen (Strg+O) oder hierher ziehen"));
     ShowPointer(std::nullopt);
     // The commands the tables know nothing of take their texts from their
     // rows; a button's tooltip names the command's key.

@@ -33,6 +33,11 @@
 #include <algorithm>
 #include <cstddef>
 
+QString TForm1::FoundText(size_t entries) const {
+    return entries == 1 ? Tr("Raster gefunden und ged\u00e4mpft: 1 Eintrag")
+                        : Tr("Raster gefunden und ged\u00e4mpft: %1 Eintr\u00e4ge").arg(entries);
+}
+
 void TForm1::ReplaceLastFindScreen() {
     // A second run replaces what the last one recorded instead of adding a
     // second set. Still the last step on this spectrum, it is taken back
@@ -86,8 +91,7 @@ void TForm1::ToolFindScreenClick(QObject* sender) {
     }
     SetCommandState(csFilterEvent);
     DrawStore();
-    ShowStatus(Tr("Raster gefunden und ged\u00e4mpft: %1 Eintr\u00e4ge").arg(found.EntryCount()),
-               0);
+    ShowStatus(FoundText(found.EntryCount()), 0);
 }
 
 TScreenForm* TForm1::ScreenForm() const {
@@ -190,6 +194,5 @@ void TForm1::FindScreenOnPicture(double strength) {
     DrawStore();
     ClearPercent();
     SetCommandState(csFilterEvent);
-    ShowStatus(Tr("Raster gefunden und ged\u00e4mpft: %1 Eintr\u00e4ge").arg(found.EntryCount()),
-               0);
+    ShowStatus(FoundText(found.EntryCount()), 0);
 }

@@ -416,7 +416,8 @@ void TScreenForm::ShowText() {
     else if (foundEntries_ == 0)
         text = Text("Kein Raster gefunden");
     else
-        text = Text("Raster gefunden: %1 Eintr\u00e4ge").arg(foundEntries_);
+        text = foundEntries_ == 1 ? Text("Raster gefunden: 1 Eintrag")
+                                  : Text("Raster gefunden: %1 Eintr\u00e4ge").arg(foundEntries_);
     const double wanted = place_ ? place_().Zoom : 1.0;
     if (haveResult_ && shownPlace_.Zoom > wanted * 1.001)
         text += "  \u2013  " + Text("Vorschau bei %1 %").arg(std::lround(shownPlace_.Zoom * 100));

@@ -196,7 +196,9 @@ void TFormBatch::ShowFilter() {
     const QString name = filterFile_.isEmpty() ? Text("##BatchFilterUnsaved##", "unsaved")
                                                : QFileInfo(filterFile_).fileName();
     const QString text =
-        Text("##BatchFilter##", "Filter: %1, %2 entries").arg(name).arg(filterEntries_);
+        filterEntries_ == 1
+            ? Text("##BatchFilterOne##", "Filter: %1, 1 entry").arg(name)
+            : Text("##BatchFilter##", "Filter: %1, %2 entries").arg(name).arg(filterEntries_);
     FilterInfo->setText(
         FilterInfo->fontMetrics().elidedText(text, Qt::ElideMiddle, FilterInfo->width()));
     FilterInfo->setToolTip(filterFile_.isEmpty() ? text : QDir::toNativeSeparators(filterFile_));

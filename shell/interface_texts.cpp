@@ -51,6 +51,7 @@ const TPairs& PlainTexts() {
         {"Raster suchen …", "Looking for a screen …"},
         {"Kein Raster gefunden", "No screen found"},
         {"Raster gefunden und gedämpft: %1 Einträge", "Screen found and damped: %1 entries"},
+        {"Raster gefunden und ged\u00e4mpft: 1 Eintrag", "Screen found and damped: 1 entry"},
         // The screen window of Find screen on the picture.
         {"Raster entfernen", "Remove screen"},
         {"St\u00e4rke", "Strength"},
@@ -64,6 +65,7 @@ const TPairs& PlainTexts() {
         {"Ohne Raster", "Screen removed"},
         {"Vorschau wird berechnet \u2026", "Computing the preview \u2026"},
         {"Raster gefunden: %1 Eintr\u00e4ge", "Screen found: %1 entries"},
+        {"Raster gefunden: 1 Eintrag", "Screen found: 1 entry"},
         {"Vorschau bei %1 %", "Preview at %1 %"},
         // The Transform command's progress window and its fast mode.
         {"Umwandeln", "Transform"},

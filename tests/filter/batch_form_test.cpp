@@ -255,6 +255,8 @@ TEST_F(BatchFormTest, NamesTheFilterItAppliesInTheInterfaceLanguage) {
     TFormBatch batch;
     batch.SetFilter({}, 66);
     EXPECT_EQ(batch.FilterInfo->text(), "Filter: unsaved, 66 entries");
+    batch.SetFilter(Folder + "/scans.flt", 1);
+    EXPECT_EQ(batch.FilterInfo->text(), "Filter: scans.flt, 1 entry");
     batch.SetFilter(Folder + "/scans.flt", 3);
     EXPECT_EQ(batch.FilterInfo->text(), "Filter: scans.flt, 3 entries");
     const TLanguageState german = [] {
@@ -267,6 +269,8 @@ TEST_F(BatchFormTest, NamesTheFilterItAppliesInTheInterfaceLanguage) {
         return QString::fromStdString(LookupText(german, key, fallback.toStdString()));
     });
     EXPECT_EQ(batch.FilterInfo->text(), QString::fromUtf8("Filter: scans.flt, 3 Einträge"));
+    batch.SetFilter({}, 1);
+    EXPECT_EQ(batch.FilterInfo->toolTip(), "Filter: nicht gespeichert, 1 Eintrag");
     EXPECT_EQ(batch.OutputFormat->itemText(0), "wie die Quelle");
 }
 
