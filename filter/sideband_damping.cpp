@@ -12,6 +12,10 @@ const TSidebandProfile& SidebandProfile() {
     return profile;
 }
 
+double SidebandGain(double lowPass, double wiener) {
+    return std::max(std::cbrt(lowPass * wiener * wiener), lowPass * lowPass);
+}
+
 double TSidebandModel::Picture(double radius) const {
     return std::exp2(Offset + Slope * std::log2(radius));
 }
@@ -178,7 +182,7 @@ void DampScreenSidebands(TSpectrumStore& store, float fundamental, float power,
         const double u = double(c) / W, v = double(r) / H;
         const double q2 = (u * u + v * v) / (cutoff * cutoff);
         const double lowPass = 1.0 / (1.0 + (order == 2.0 ? q2 * q2 : std::pow(q2, order)));
-        const double both = std::max(std::sqrt(lowPass * wiener), lowPass * lowPass);
+        const double both = SidebandGain(lowPass, wiener);
         const double gain = power == 1.0f ? both : std::pow(both, double(power));
         for (auto& plane : store.Planes) plane[i] = float(double(plane[i]) * gain);
     };
