@@ -131,6 +131,10 @@ bool TForm1::LoadImageFile(const QString& fileName) {
 
     Image1->Picture = std::move(run->Picture);
     ShowNewImage();
+    // The new picture is painted before the commands come back, as after
+    // any long step on the window's thread; the worker's end comes from an
+    // event loop that paints it next anyway.
+    if (!onWorker) LetWindowRepaint();
     SetCommandState(1);
     ShowStatus(LangText("Imageloaded"), 0);
     d->ImageFile = QFileInfo(fileName).absoluteFilePath();

@@ -19,16 +19,23 @@ protected:
     void SetUp() override {
         MainFormTest::SetUp();
         ShowForm();
-        // Holds the read until the window's event loop has turned, so that
-        // the window is seen in the middle of the load however fast the
-        // machine is; bounded, so that a loop that never turns fails the
-        // test instead of hanging it.
-        Form->ReadPicture = [this](const std::string& fileName) {
+        // A read on a worker is held until the window's event loop has
+        // turned, so that the window is seen in the middle of the load
+        // however fast the machine is; bounded, so that a loop that never
+        // turns fails the test instead of hanging it.
+        const std::thread::id window = std::this_thread::get_id();
+        Form->ReadPicture = [this, window](const std::string& fileName) {
             ReadThread = std::this_thread::get_id();
-            for (int i = 0; i < 60000 && !Ticked; ++i)
+            for (int i = 0; i < 60000 && !Ticked && ReadThread != window; ++i)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             return ReadImageFile(fileName);
         };
+    }
+
+    // Opens the file with a timer armed that looks at the window when the
+    // event loop first turns.
+    void OpenWatched(const std::string& path) {
+        Ticked = false;
         QTimer::singleShot(0, Form.get(), [this] {
             Ticked = true;
             StatusWhileLoading = Form->StatusPanels[0]->text();
@@ -36,6 +43,7 @@ protected:
             TransformWhileLoading = On(TControlId::ToolTransform);
             FilterWhileLoading = On(TControlId::ToolLoadFilter);
         });
+        Open(path);
     }
 
     std::atomic<bool> Ticked{false};
@@ -50,7 +58,7 @@ TEST_F(MainFormOpenTest, ABigFileLoadsWhileTheWindowGoesOn) {
     // Over the size that small files load at once with.
     const std::string path = WriteBitmap("page.bmp", 400, 300, 5);
     const TBitmap24 page = ReadImageFile(path);
-    Open(path);
+    OpenWatched(path);
 
     EXPECT_TRUE(Ticked) << "the event loop turned during the load";
     EXPECT_NE(ReadThread, std::this_thread::get_id());
@@ -75,7 +83,6 @@ TEST_F(MainFormOpenTest, ABigFileLoadsWhileTheWindowGoesOn) {
 
 TEST_F(MainFormOpenTest, ADamagedBigFileLeavesThePreviousPicture) {
     // The first picture is small and loads at once, on the window's thread.
-    Ticked = true;
     Open(WriteBitmap("good.bmp", 12, 10, 3));
     EXPECT_EQ(ReadThread, std::this_thread::get_id());
     ASSERT_EQ(Form->CommandState(), 1);
@@ -86,8 +93,7 @@ TEST_F(MainFormOpenTest, ADamagedBigFileLeavesThePreviousPicture) {
     std::vector<uint8_t> bytes = ReadFileBytes(WriteBitmap("cut.bmp", 640, 480));
     bytes.resize(bytes.size() / 2);
     WriteFileBytes(Files.File("cut.bmp"), bytes);
-    Ticked = false;
-    Open(Files.File("cut.bmp"));
+    OpenWatched(Files.File("cut.bmp"));
 
     EXPECT_TRUE(Ticked);
     EXPECT_NE(ReadThread, std::this_thread::get_id());
