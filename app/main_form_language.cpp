@@ -21,6 +21,7 @@
 #include "filter/filter_list_form.h"
 #include "filter/zoom_form.h"
 #include "help/about_form.h"
+#include "shell/interface_texts.h"
 #include "spectral/resize_form.h"
 
 #include <QAbstractButton>
@@ -163,7 +164,18 @@ void TForm1::ApplyLanguage() {
     // Let the window finish painting before the walk.
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    const TLanguageTable* before = d->LanguageState.LanguageTable;
+    const int32_t spoken = before == &StrHolder2()   ? lgEnglish
+                           : before == &StrHolder1() ? lgGerman
+                                                     : lgNone;
     SelectLanguageTable(d->LanguageState, d->LanguageState.Language);
+    // The status bar says what it said in the new language; a text of no
+    // table (or none known) goes rather than stay in the old one.
+    if (spoken != lgNone && spoken != d->LanguageState.Language)
+        for (QLabel* panel : StatusPanels)
+            if (!panel->text().isEmpty())
+                panel->setText(QString::fromStdString(TextInLanguage(
+                    spoken, d->LanguageState.Language, panel->text().toStdString())));
 
     TComponentTree& tree = *d->Components;
     const std::vector<TComponent*> all = tree.All();

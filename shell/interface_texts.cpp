@@ -1,6 +1,9 @@
 #include "shell/interface_texts.h"
 #include "shell/language_tables.h"
 
+#include <map>
+#include <optional>
+
 namespace {
 
 using TPairs = std::vector<std::pair<std::string_view, std::string_view>>;
@@ -150,4 +153,114 @@ const std::vector<std::pair<std::string_view, std::string_view>>& InterfaceTextP
         return pairs;
     }();
     return all;
+}
+
+namespace {
+
+// A text's pieces: the literal runs, with the placeholder between each two.
+struct TFormatPieces {
+    std::vector<std::string_view> Literals;
+    std::vector<std::string_view> Holes;
+};
+
+TFormatPieces Pieces(std::string_view format) {
+    TFormatPieces pieces;
+    size_t start = 0;
+    for (size_t i = 0; i < format.size(); ++i) {
+        if (format[i] != '%') continue;
+        size_t end = i + 1;
+        while (end < format.size() && format[end] >= '0' && format[end] <= '9') ++end;
+        if (end == i + 1) continue;
+        // A number's width and precision: "%2.1f".
+        if (end < format.size() && format[end] == '.') {
+            size_t f = end + 1;
+            while (f < format.size() && format[f] >= '0' && format[f] <= '9') ++f;
+            if (f < format.size() && format[f] == 'f') end = f + 1;
+        }
+        pieces.Literals.push_back(format.substr(start, i - start));
+        pieces.Holes.push_back(format.substr(i, end - i));
+        start = end;
+        i = end - 1;
+    }
+    pieces.Literals.push_back(format.substr(start));
+    return pieces;
+}
+
+// What stood in each placeholder of `format` when it gave `shown`; none
+// when it did not give it.
+std::optional<std::map<std::string_view, std::string_view>> Fill(std::string_view format,
+                                                                 std::string_view shown) {
+    const TFormatPieces p = Pieces(format);
+    if (p.Holes.empty()) {
+        if (format != shown) return std::nullopt;
+        return std::map<std::string_view, std::string_view>{};
+    }
+    const std::string_view first = p.Literals.front(), last = p.Literals.back();
+    if (shown.size() < first.size() + last.size() || shown.substr(0, first.size()) != first ||
+        shown.substr(shown.size() - last.size()) != last)
+        return std::nullopt;
+    std::map<std::string_view, std::string_view> filled;
+    size_t at = first.size();
+    const size_t end = shown.size() - last.size();
+    for (size_t h = 0; h < p.Holes.size(); ++h) {
+        size_t next = end;
+        if (h + 1 < p.Holes.size()) {
+            next = shown.find(p.Literals[h + 1], at);
+            if (next == std::string_view::npos || next > end) return std::nullopt;
+        }
+        filled[p.Holes[h]] = shown.substr(at, next - at);
+        at = next + (h + 1 < p.Holes.size() ? p.Literals[h + 1].size() : 0);
+    }
+    return filled;
+}
+
+// The message texts of both tables as the window shows them, German first.
+const std::vector<std::pair<std::string, std::string>>& MessagePairs() {
+    static const std::vector<std::pair<std::string, std::string>> pairs = [] {
+        TLanguageState de, en;
+        SelectLanguageTable(de, lgGerman);
+        SelectLanguageTable(en, lgEnglish);
+        std::vector<std::pair<std::string, std::string>> all;
+        for (const std::string& line : StrHolder1()) {
+            const size_t equals = line.find('=');
+            if (line.rfind("##", 0) != 0 || equals == std::string::npos) continue;
+            const std::string key = line.substr(0, equals);
+            all.emplace_back(LookupText(de, key, ""),
+                             InterfaceText(lgEnglish, LookupText(en, key, "")));
+        }
+        for (const auto& [g, e] : InterfaceTextPairs()) all.emplace_back(g, e);
+        return all;
+    }();
+    return pairs;
+}
+
+} // namespace
+
+std::string TextInLanguage(int32_t from, int32_t to, std::string_view shown) {
+    if (from == to || shown.empty()) return {};
+    const bool toEnglish = to == lgEnglish;
+    // Whole texts first; a format only where its own words tell it apart.
+    for (const bool formats : {false, true})
+        for (const auto& [de, en] : MessagePairs()) {
+            const std::string_view source = toEnglish ? de : en, target = toEnglish ? en : de;
+            const TFormatPieces pieces = Pieces(source);
+            if (pieces.Holes.empty() == formats || source.empty() || target.empty()) continue;
+            size_t words = 0;
+            for (const std::string_view literal : pieces.Literals) words += literal.size();
+            if (formats && words < 4) continue;
+            const auto filled = Fill(source, shown);
+            if (!filled) continue;
+            const TFormatPieces out = Pieces(target);
+            std::string text(out.Literals.front());
+            bool complete = true;
+            for (size_t h = 0; h < out.Holes.size(); ++h) {
+                const auto value = filled->find(out.Holes[h]);
+                if (value == filled->end()) complete = false;
+                if (!complete) break;
+                text += value->second;
+                text += out.Literals[h + 1];
+            }
+            if (complete) return text;
+        }
+    return {};
 }

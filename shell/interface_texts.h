@@ -24,3 +24,9 @@ std::string MessageText(int32_t language, const TMessage& message);
 // their first argument goes), for showing and for checking the English
 // interface.
 const std::vector<std::pair<std::string_view, std::string_view>>& InterfaceTextPairs();
+
+// A text the interface showed in language `from` as language `to` shows it:
+// a message of the tables or an interface text, with what stood in its
+// "%1", "%2", ... (and a number's "%2.1f") carried over. Empty when the text
+// is none of them, or from and to are the same.
+std::string TextInLanguage(int32_t from, int32_t to, std::string_view shown);

@@ -94,8 +94,7 @@ QStringList TextsOf(QWidget* window) {
                 texts << header->model()->headerData(c, header->orientation()).toString();
     }
     for (QAction* action : window->findChildren<QAction*>())
-        texts << action->text() << action->toolTip() << action->statusTip()
-              << action->whatsThis();
+        texts << action->text() << action->toolTip() << action->statusTip() << action->whatsThis();
     texts.removeAll(QString());
     return texts;
 }
@@ -106,8 +105,13 @@ TEST_F(MainFormEnglishTest, NoWindowShowsAGermanTextInEnglishMode) {
     const auto german = GermanTexts();
     ASSERT_GT(german.size(), 100u);
     ShowForm();
+    // What the status bar said in German it says again in English.
+    Form->ToolDe->click();
+    OpenImage(WriteBitmap("scan.bmp", 24, 16));
+    ASSERT_EQ(Form->StatusPanels[0]->text(), "Bild geladen");
     Form->Toolgb->click();
-    ASSERT_EQ(Form->LanguageState().Language, 2);
+    ASSERT_EQ(Form->LanguageState().Language, lgEnglish);
+    EXPECT_EQ(Form->StatusPanels[0]->text(), "image loaded");
 
     // The windows a user opens before any file is chosen.
     QStringList shown = TextsOf(Form.get());
@@ -115,7 +119,7 @@ TEST_F(MainFormEnglishTest, NoWindowShowsAGermanTextInEnglishMode) {
     Form->ToolFilter->click();
     shown << TextsOf(Protokol.get());
     shown << TextsOf(Zoom.get());
-    Resize->SetLanguage(2);
+    Resize->SetLanguage(lgEnglish);
     shown << TextsOf(Resize.get());
     QTimer::singleShot(0, Batch.get(), [&] {
         shown << TextsOf(Batch.get());
@@ -142,15 +146,16 @@ TEST_F(MainFormEnglishTest, NoWindowShowsAGermanTextInEnglishMode) {
     Form->Schlieen1->trigger(); // unsaved: asked, and Cancel keeps the picture
     ASSERT_EQ(Form->CommandState(), 1);
     shown << TextsOf(Form.get());
-    for (const auto* said : {&Dialogs.Questions, &Dialogs.Errors, &Dialogs.Informations,
-                             &Dialogs.Prompts})
+    for (const auto* said :
+         {&Dialogs.Questions, &Dialogs.Errors, &Dialogs.Informations, &Dialogs.Prompts})
         for (const QString& text : *said) shown << text;
     for (const QStringList& buttons : Dialogs.ChoiceButtons) shown << buttons;
     ASSERT_FALSE(Dialogs.Questions.empty() || Dialogs.Prompts.empty());
 
     int found = 0;
     for (const QString& text : shown) {
-        EXPECT_FALSE(text.contains(QRegularExpression("[\u00e4\u00f6\u00fc\u00df\u00c4\u00d6\u00dc]")))
+        EXPECT_FALSE(
+            text.contains(QRegularExpression("[\u00e4\u00f6\u00fc\u00df\u00c4\u00d6\u00dc]")))
             << "German letters in: " << text.toStdString();
         for (const auto& [pattern, de] : german)
             if (pattern.match(text).hasMatch()) {

@@ -1,5 +1,6 @@
 // The two language tables line by line, and the lookup with its fallbacks,
 // letter-case rules, line breaks and the progress format.
+#include "shell/interface_texts.h"
 #include "shell/language_tables.h"
 
 #include <gtest/gtest.h>
@@ -236,6 +237,18 @@ TEST(LangTextFormat, OnlyOneFloatConversionIsHonoured) {
     EXPECT_EQ(LangTextFormat(s, "b", 2.0), "2.0   |");
     EXPECT_EQ(LangTextFormat(s, "c", 2.0), "%999f %.999f %1.2");
     EXPECT_EQ(LangTextFormat(s, "d", 2.0), "100%");
+}
+
+TEST(TextInLanguage, CarriesWhatStoodInThePlaceholdersOver) {
+    EXPECT_EQ(TextInLanguage(lgGerman, lgEnglish, "Bild geladen"), "image loaded");
+    EXPECT_EQ(TextInLanguage(lgEnglish, lgGerman, "ready"), "bereit");
+    EXPECT_EQ(TextInLanguage(lgGerman, lgEnglish,
+                             "Raster gefunden und ged\xC3\xA4mpft: 12 Eintr\xC3\xA4ge"),
+              "Screen found and damped: 12 entries");
+    EXPECT_EQ(TextInLanguage(lgEnglish, lgGerman, "12.5  percent ..."), "12.5  Prozent erledigt");
+    EXPECT_EQ(TextInLanguage(lgEnglish, lgGerman, "File 2 of 7: a.bmp"), "Datei 2 von 7: a.bmp");
+    EXPECT_EQ(TextInLanguage(lgGerman, lgEnglish, "scan.bmp"), "") << "no text of the program";
+    EXPECT_EQ(TextInLanguage(lgEnglish, lgEnglish, "ready"), "");
 }
 
 } // namespace
