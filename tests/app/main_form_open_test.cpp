@@ -6,10 +6,15 @@
 
 #include "app/image_view.h"
 
+#include "filter/filter_entry.h"
+
+#include <QFileInfo>
 #include <QTimer>
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -42,10 +47,13 @@ protected:
             OpenWhileLoading = On(TControlId::ToolOpen);
             TransformWhileLoading = On(TControlId::ToolTransform);
             FilterWhileLoading = On(TControlId::ToolLoadFilter);
+            if (OnTick) OnTick();
         });
         Open(path);
     }
 
+    // What the user does while the file loads.
+    std::function<void()> OnTick;
     std::atomic<bool> Ticked{false};
     std::thread::id ReadThread;
     QString StatusWhileLoading;
@@ -107,6 +115,29 @@ TEST_F(MainFormOpenTest, ADamagedBigFileLeavesThePreviousPicture) {
     EXPECT_EQ(Form->CommandState(), 1);
     EXPECT_EQ(Form->CurrentControlStates().Enabled, controls.Enabled);
     EXPECT_EQ(Form->StatusPanels[0]->text(), "ready");
+}
+
+TEST_F(MainFormOpenTest, AFilterOpenedWhileTheFileLoadsStaysForThePicture) {
+    // An unsaved entry: Open asks whether it stays, and the user starts a new filter.
+    Form->AddFilterEntry(kFilterRectangle, 0.1f, 0.3f, 0.2f, 0.4f);
+    Dialogs.Choices.push_back(1);
+    const std::string filter = Files.File("kept.flt");
+    std::ofstream(filter, std::ios::binary)
+        << "typ=rec,x1=0.10000,x2=0.20000,y1=0.10000,y2=0.20000\r\n"
+        << "typ=rec,x1=0.30000,x2=0.40000,y1=0.30000,y2=0.40000\r\n";
+    // Meanwhile the user opens a filter, letting the unsaved entry go: the
+    // newer choice wins over the new filter asked for before.
+    OnTick = [&] {
+        Dialogs.Choices.push_back(1);
+        Form->RunCommand([&] { Form->OpenFilterFile(QString::fromStdString(filter)); });
+    };
+    OpenWatched(WriteBitmap("page.bmp", 400, 300));
+
+    EXPECT_TRUE(Dialogs.Errors.empty());
+    EXPECT_EQ(Form->CommandState(), 1);
+    EXPECT_EQ(Form->FilterFile(), QFileInfo(QString::fromStdString(filter)).absoluteFilePath());
+    EXPECT_EQ(Protokol->EntryCount(), 2u);
+    EXPECT_TRUE(On(TControlId::Toolapply)) << "the filter can be applied to the new picture";
 }
 
 } // namespace
