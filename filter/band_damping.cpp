@@ -4,16 +4,22 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
-void DampScreenBand(TSpectrumStore& store, float lo, float hi, float power) {
+void DampScreenBand(TSpectrumStore& store, float lo, float hi, float power,
+                    const TSpectrumLevels* kept) {
     const int32_t W = store.Cols, H = store.Rows;
     if (store.Empty() || store.WorkPlane.size() != store.CellCount()) return;
     if (!(lo > 0.0f && hi > lo && power > 0.0f && std::isfinite(hi) && std::isfinite(power)))
         return;
     float* levels = store.WorkPlane.data();
-    CombinedLevels(store, levels);
-    TRadialProfile rings(W, H);
-    rings.Measure(levels);
+    std::optional<TRadialProfile> own;
+    if (!kept || !kept->Rings) {
+        CombinedLevels(store, levels);
+        own.emplace(W, H);
+        own->Measure(levels);
+    }
+    const TRadialProfile& rings = own ? *own : *kept->Rings;
 
     // Least squares of level on log2 radius over the band's rings.
     double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;

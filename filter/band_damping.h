@@ -13,6 +13,7 @@
 // Like the notch it measures the spectrum it is applied to, so one entry fits
 // every scan of the same print.
 
+#include "filter/screen_finder.h"
 #include "spectral/store.h"
 
 // Fits the fall on the normalised radii lo..hi (radius sqrt((c/W)^2 +
@@ -20,5 +21,7 @@
 // part;
 // `power` scales the damping in octaves (1 is the Wiener gain). Changes
 // nothing when the band holds too few rings to fit. Uses the work plane as
-// scratch space.
-void DampScreenBand(TSpectrumStore& store, float lo, float hi, float power);
+// scratch space; with `kept` holding rings, takes the levels from there
+// and the work plane (see TSpectrumLevels) instead of measuring them again.
+void DampScreenBand(TSpectrumStore& store, float lo, float hi, float power,
+                    const TSpectrumLevels* kept = nullptr);

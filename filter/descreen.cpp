@@ -1,6 +1,7 @@
 #include "filter/descreen.h"
 
 #include "filter/apply_filter.h"
+#include "filter/band_damping.h"
 #include "filter/screen_finder.h"
 #include "filter/screen_geometry.h"
 #include "filter/sideband_damping.h"
@@ -12,7 +13,7 @@ namespace {
 // The entries, and the peaks found on the way, which the sideband damping
 // needs again when it is applied to the same spectrum.
 TFilterList Detect(TSpectrumStore& spectrum, const TDescreenOptions& options,
-                   std::vector<TScreenPeak>& peaks) {
+                   std::vector<TScreenPeak>& peaks, TSpectrumLevels* measured) {
     TFilterList filter;
     const double W = spectrum.Cols, H = spectrum.Rows;
     // The strength as the entries' lines read back, so that a replay finds
@@ -21,7 +22,8 @@ TFilterList Detect(TSpectrumStore& spectrum, const TDescreenOptions& options,
         ParseEntryLine(FormatEntryLine(kFilterSidebands, 0.0f, 0.0f, float(options.Strength), 0.0f)
                            .value_or(""))
             .y1;
-    peaks = FindScreenPeaks(spectrum, {double(strength)});
+    peaks = measured ? FindScreenPeaks(spectrum, {double(strength)}, *measured)
+                     : FindScreenPeaks(spectrum, {double(strength)});
     // A coarse screen (2.5 scan pixels a cell and more) gets the sideband
     // damping, anchored on the screen's geometry: the coarsest ink lattice's
     // fundamental, as a normalised radius (twice the frequency in cycles per
@@ -54,7 +56,29 @@ TFilterList Detect(TSpectrumStore& spectrum, const TDescreenOptions& options,
 
 TFilterList DetectScreen(TSpectrumStore& spectrum, const TDescreenOptions& options) {
     std::vector<TScreenPeak> peaks;
-    return Detect(spectrum, options, peaks);
+    return Detect(spectrum, options, peaks, nullptr);
+}
+
+TFilterList DescreenSpectrum(TSpectrumStore& spectrum, IProgress& progress,
+                             const TDescreenOptions& options) {
+    std::vector<TScreenPeak> peaks;
+    TSpectrumLevels measured;
+    const TFilterList filter = Detect(spectrum, options, peaks, &measured);
+    // The damping of the band comes first, on the spectrum the peaks were
+    // found on, so it is spared finding them and measuring the levels again;
+    // the rest as any filter.
+    TFilterList rest;
+    for (size_t i = 0; i < filter.EntryCount(); ++i) {
+        const TFilterEntry e = filter.GetEntry(i);
+        if (i == 0 && e.typ == kFilterSidebands)
+            DampScreenSidebands(spectrum, e.x1, e.x2, peaks, &measured);
+        else if (i == 0 && e.typ == kFilterBand)
+            DampScreenBand(spectrum, e.x1, e.x2, e.y1, &measured);
+        else
+            rest.AppendLine(filter.Line(i));
+    }
+    ApplyFilterEntries(spectrum, rest, progress);
+    return filter;
 }
 
 TFilterList DescreenStore(TSpectrumStore& store, IProgress& progress,
@@ -62,19 +86,7 @@ TFilterList DescreenStore(TSpectrumStore& store, IProgress& progress,
     TransformStore(store, TTransformDirection::Forward, nullptr, progress, options.Transform);
     progress.ClearPercent();
     progress.Phase("Transformed");
-    std::vector<TScreenPeak> peaks;
-    const TFilterList filter = Detect(store, options, peaks);
-    // The sideband damping comes first, on the spectrum the peaks were found
-    // on, so it is spared finding them again; the rest as any filter.
-    TFilterList rest;
-    for (size_t i = 0; i < filter.EntryCount(); ++i) {
-        const TFilterEntry e = filter.GetEntry(i);
-        if (i == 0 && e.typ == kFilterSidebands)
-            DampScreenSidebands(store, e.x1, e.x2, peaks);
-        else
-            rest.AppendLine(filter.Line(i));
-    }
-    ApplyFilterEntries(store, rest, progress);
+    const TFilterList filter = DescreenSpectrum(store, progress, options);
     TransformStore(store, TTransformDirection::Inverse, nullptr, progress, options.Transform);
     progress.ClearPercent();
     progress.Phase("Transformed");

@@ -23,6 +23,12 @@ struct TDescreenOptions {
 // screen. The planes are not changed (the work plane is used as scratch).
 TFilterList DetectScreen(TSpectrumStore& spectrum, const TDescreenOptions& options = {});
 
+// Finds the screen on the spectrum and damps it there: the same as applying
+// what DetectScreen returns, spared finding the peaks and measuring the
+// spectrum a second time. Returns the entries.
+TFilterList DescreenSpectrum(TSpectrumStore& spectrum, IProgress& progress,
+                             const TDescreenOptions& options = {});
+
 // The store holds an image (pixel bytes minus 127); afterwards it holds the
 // descreened image. Returns the entries it applied, the same that applying
 // the returned filter to the original image would apply.

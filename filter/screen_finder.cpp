@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 #include <optional>
 #include <tuple>
 
@@ -32,10 +33,25 @@ public:
         : s_(store), W_(store.Cols), H_(store.Rows), t_(ThresholdsFor(options.Strength)),
           strength_(std::clamp(options.Strength, 0.25, 4.0)) {}
 
-    std::vector<TScreenPeak> Run() {
+    std::vector<TScreenPeak> Run(TSpectrumLevels* keep) {
         if (W_ < 16 || H_ < 16) return {};
         Levels();
-        return Peaks();
+        std::vector<TScreenPeak> peaks = Peaks();
+        if (keep && !peaks.empty()) {
+            // Back to the combined levels: the medians taken off were whole
+            // numbers, as the levels are, so adding them again is exact.
+            float* level = s_.WorkPlane.data();
+            ForRowBands(H_, [&](int32_t r0, int32_t r1) {
+                std::vector<uint8_t> bins(static_cast<size_t>(W_));
+                for (int64_t r = r0; r < r1; ++r) {
+                    ring_.RowBins(r, bins.data());
+                    float* row = level + Index(0, r);
+                    for (int64_t c = 0; c < W_; ++c) row[c] += float(ring_.Median(bins[size_t(c)]));
+                }
+            });
+            keep->Rings = ring_;
+        }
+        return peaks;
     }
 
 private:
@@ -55,9 +71,12 @@ private:
         CombinedLevels(s_, level);
         ring_.Measure(level);
         ForRowBands(H_, [&](int32_t r0, int32_t r1) {
-            for (int64_t r = r0; r < r1; ++r)
-                for (int64_t c = 0; c < W_; ++c)
-                    level[Index(c, r)] -= float(ring_.Median(ring_.Bin(c, r)));
+            std::vector<uint8_t> bins(static_cast<size_t>(W_));
+            for (int64_t r = r0; r < r1; ++r) {
+                ring_.RowBins(r, bins.data());
+                float* row = level + Index(0, r);
+                for (int64_t c = 0; c < W_; ++c) row[c] -= float(ring_.Median(bins[size_t(c)]));
+            }
         });
         blocks_.emplace(level, W_, H_, TBlockLevels::BlockFor(W_, H_));
         block_ = blocks_->Block();
@@ -135,20 +154,29 @@ private:
         const int32_t floor = PowerLevel(std::pow(kFaintest * double(W_) * double(H_), 2.0));
         // No cell reads a background below the lowest block's.
         const float hopeless = float(blocks_->Lowest() + t_.peak);
+        // Each band of rows collects its own; the sort below puts them in
+        // one order (no two share a cell) whoever found them.
         std::vector<TScreenPeak> found;
-        for (int64_t r = 0; r < H_; ++r)
-            for (int64_t c = 0; c < W_; ++c) {
-                if (s_.WorkPlane[Index(c, r)] < hopeless || Frequency(c, r) < kLowestFrequency)
-                    continue;
-                int32_t e = Excess(c, r);
-                if (e < t_.peak ||
-                    s_.WorkPlane[Index(c, r)] + float(ring_.Median(ring_.Bin(c, r))) < float(floor))
-                    continue;
-                if (!IsLocalMaximum(c, r, e) || !Isolated(c, r, e)) continue;
-                if (c == 0 || r == 0) e = std::min(e, ExcessOnAxis(c, r));
-                if (e < t_.peak) continue;
-                found.push_back({int32_t(c), int32_t(r), 0, e});
-            }
+        std::mutex adding;
+        ForRowBands(H_, [&](int32_t r0, int32_t r1) {
+            std::vector<TScreenPeak> own;
+            for (int64_t r = r0; r < r1; ++r)
+                for (int64_t c = 0; c < W_; ++c) {
+                    if (s_.WorkPlane[Index(c, r)] < hopeless || Frequency(c, r) < kLowestFrequency)
+                        continue;
+                    int32_t e = Excess(c, r);
+                    if (e < t_.peak ||
+                        s_.WorkPlane[Index(c, r)] + float(ring_.Median(ring_.Bin(c, r))) <
+                            float(floor))
+                        continue;
+                    if (!IsLocalMaximum(c, r, e) || !Isolated(c, r, e)) continue;
+                    if (c == 0 || r == 0) e = std::min(e, ExcessOnAxis(c, r));
+                    if (e < t_.peak) continue;
+                    own.push_back({int32_t(c), int32_t(r), 0, e});
+                }
+            const std::lock_guard<std::mutex> lock(adding);
+            found.insert(found.end(), own.begin(), own.end());
+        });
         std::sort(found.begin(), found.end(), [](const TScreenPeak& a, const TScreenPeak& b) {
             return std::tie(b.Excess, a.Row, a.Column) < std::tie(a.Excess, b.Row, b.Column);
         });
@@ -206,5 +234,13 @@ private:
 std::vector<TScreenPeak> FindScreenPeaks(TSpectrumStore& spectrum,
                                          const TScreenFinderOptions& options) {
     if (spectrum.Empty() || spectrum.WorkPlane.size() != spectrum.CellCount()) return {};
-    return TFinder(spectrum, options).Run();
+    return TFinder(spectrum, options).Run(nullptr);
+}
+
+std::vector<TScreenPeak> FindScreenPeaks(TSpectrumStore& spectrum,
+                                         const TScreenFinderOptions& options,
+                                         TSpectrumLevels& levels) {
+    levels.Rings.reset();
+    if (spectrum.Empty() || spectrum.WorkPlane.size() != spectrum.CellCount()) return {};
+    return TFinder(spectrum, options).Run(&levels);
 }

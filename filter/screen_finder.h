@@ -12,9 +12,11 @@
 // Everything is computed in whole numbers from the float planes, cell by
 // cell, so the result is the same whatever the thread count.
 
+#include "filter/spectrum_levels.h"
 #include "spectral/store.h"
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 struct TScreenPeak {
@@ -36,3 +38,16 @@ struct TScreenFinderOptions {
 // scratch space, so finding costs little memory beyond the store.
 std::vector<TScreenPeak> FindScreenPeaks(TSpectrumStore& spectrum,
                                          const TScreenFinderOptions& options = {});
+
+// What finding measured on its way that a damping of the same spectrum needs
+// again. With Rings set, the work plane holds the spectrum's combined levels
+// (as CombinedLevels computes them) and Rings their profile (as Measure takes
+// it); nothing may change the planes or the work plane in between.
+struct TSpectrumLevels {
+    std::optional<TRadialProfile> Rings;
+};
+
+// The same, and with peaks found, leaves the levels in `levels`.
+std::vector<TScreenPeak> FindScreenPeaks(TSpectrumStore& spectrum,
+                                         const TScreenFinderOptions& options,
+                                         TSpectrumLevels& levels);

@@ -2,10 +2,13 @@
 
 #include "filter/ruling_low_pass.h"
 #include "filter/spectrum_levels.h"
+#include "spectral/thread_team.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <memory>
+#include <optional>
 
 const TSidebandProfile& SidebandProfile() {
     static const TSidebandProfile profile;
@@ -49,22 +52,38 @@ public:
         floor_ = nearest * nearest;
     }
 
-    float At(double x, double y) const {
-        float sum = 0.0f;
+    // The mirror images of the peaks whose sidebands reach row y, in the
+    // order the sum takes them, each with its distance from the row squared.
+    struct TRowTerm {
+        const TSidebandCarrier* Carrier;
+        double Dy2;
+    };
+    void RowTerms(double y, std::vector<TRowTerm>& terms) const {
+        terms.clear();
         for (const TSidebandCarrier& k : carriers_)
             for (const double kr : {k.R, -k.R}) {
                 if (kr < 0.0 && k.R == 0.0) continue;
                 const double dr = y - kr;
                 if (std::fabs(dr) > k.SpanR) continue;
-                const double dy2 = dr * cellY_ * dr * cellY_;
-                for (const double kc : {k.C, -k.C}) {
-                    if (kc < 0.0 && k.C == 0.0) continue;
-                    if (std::fabs(x - kc) > k.SpanC) continue;
-                    const double dc = (x - kc) * cellX_;
-                    const double d2 = std::max(floor_, dc * dc + dy2);
-                    sum += float(std::exp2(k.LogScale + half_ * std::log2(d2)));
-                }
+                terms.push_back({&k, dr * cellY_ * dr * cellY_});
             }
+    }
+
+    // The power at (x, y) from RowTerms(y): the mirrors that reach no
+    // further than the row are left out before the columns are looked at,
+    // the rest are summed as they come.
+    float At(double x, const std::vector<TRowTerm>& terms) const {
+        float sum = 0.0f;
+        for (const TRowTerm& t : terms) {
+            const TSidebandCarrier& k = *t.Carrier;
+            for (const double kc : {k.C, -k.C}) {
+                if (kc < 0.0 && k.C == 0.0) continue;
+                if (std::fabs(x - kc) > k.SpanC) continue;
+                const double dc = (x - kc) * cellX_;
+                const double d2 = std::max(floor_, dc * dc + t.Dy2);
+                sum += float(std::exp2(k.LogScale + half_ * std::log2(d2)));
+            }
+        }
         return sum;
     }
 
@@ -74,15 +93,19 @@ private:
 };
 
 bool SidebandModel(TSpectrumStore& store, float fundamental, const std::vector<TScreenPeak>& peaks,
-                   TSidebandModel& model) {
+                   TSidebandModel& model, const TSpectrumLevels* kept) {
     const TSidebandProfile& profile = SidebandProfile();
     const int32_t W = store.Cols, H = store.Rows;
     if (store.Empty() || store.WorkPlane.size() != store.CellCount() || peaks.empty()) return false;
     if (!(fundamental > 0.0f && fundamental <= 2.0f)) return false;
     float* levels = store.WorkPlane.data();
-    CombinedLevels(store, levels);
-    TRadialProfile rings(W, H);
-    rings.Measure(levels);
+    std::optional<TRadialProfile> own;
+    if (!kept || !kept->Rings) {
+        CombinedLevels(store, levels);
+        own.emplace(W, H);
+        own->Measure(levels);
+    }
+    const TRadialProfile& rings = own ? *own : *kept->Rings;
 
     // The picture: least squares of log2 power on log2 radius over the band.
     const double f = fundamental;
@@ -155,36 +178,48 @@ void DampScreenSidebands(TSpectrumStore& store, float fundamental, float power, 
 }
 
 void DampScreenSidebands(TSpectrumStore& store, float fundamental, float power,
-                         const std::vector<TScreenPeak>& peaks) {
+                         const std::vector<TScreenPeak>& peaks, const TSpectrumLevels* kept) {
     if (!(power > 0.0f && power <= 16.0f)) return;
     TSidebandModel model;
-    if (!SidebandModel(store, fundamental, peaks, model)) return;
+    if (!SidebandModel(store, fundamental, peaks, model, kept)) return;
     const TSidebandProfile& profile = SidebandProfile();
     const int32_t W = store.Cols, H = store.Rows;
     const double nearest = std::min(1.0 / W, 1.0 / H);
     const double cutoff = RulingLowPassProfile().Cutoff * model.Fundamental;
     const double order = RulingLowPassProfile().Order;
-    // The Wiener gain at cell (x, y); 1 where no screen is modelled.
-    const auto wienerAt = [&](double x, double y) {
+    // The Wiener gain at cell (x, y), with the screen's terms of row y; 1
+    // where no screen is modelled.
+    using TTerms = std::vector<TScreenPower::TRowTerm>;
+    const auto wienerAt = [&](double x, double y, const TTerms& terms) {
         const double u = x / W, v = y / H;
         const double radius = std::sqrt(u * u + v * v);
         const int bin = std::min(int(radius / 1.4142135623730951 * TRadialProfile::kBins),
                                  TRadialProfile::kBins - 1);
         const double noise =
-            std::max(double(model.Screen->At(x, y)), model.RingExcess[size_t(bin)]);
+            std::max(double(model.Screen->At(x, terms)), model.RingExcess[size_t(bin)]);
         if (!(noise > 0.0)) return 1.0;
         const double picture = model.Picture(std::max(nearest, radius));
         return picture / (picture + noise);
     };
-    // Cell i at (c, r) with the Wiener gain there.
-    const auto scale = [&](size_t i, int64_t c, int64_t r, double wiener) {
-        if (wiener == 1.0) return;
-        const double u = double(c) / W, v = double(r) / H;
-        const double q2 = (u * u + v * v) / (cutoff * cutoff);
-        const double lowPass = 1.0 / (1.0 + (order == 2.0 ? q2 * q2 : std::pow(q2, order)));
-        const double both = SidebandGain(lowPass, wiener);
-        const double gain = power == 1.0f ? both : std::pow(both, double(power));
-        for (auto& plane : store.Planes) plane[i] = float(double(plane[i]) * gain);
+    // Row r with the Wiener gain wiener[c] at each of its cells.
+    std::vector<double> columnSquares(static_cast<size_t>(W));
+    for (int64_t c = 0; c < W; ++c) {
+        const double u = double(c) / W;
+        columnSquares[size_t(c)] = u * u;
+    }
+    const double cutoff2 = cutoff * cutoff;
+    const auto scaleRow = [&](int64_t r, const double* wiener) {
+        const double v = double(r) / H, v2 = v * v;
+        float* rows[3];
+        for (size_t p = 0; p < 3; ++p) rows[p] = store.Planes[p].data() + size_t(r) * size_t(W);
+        for (int64_t c = 0; c < W; ++c) {
+            if (wiener[c] == 1.0) continue;
+            const double q2 = (columnSquares[size_t(c)] + v2) / cutoff2;
+            const double lowPass = 1.0 / (1.0 + (order == 2.0 ? q2 * q2 : std::pow(q2, order)));
+            const double both = SidebandGain(lowPass, wiener[c]);
+            const double gain = power == 1.0f ? both : std::pow(both, double(power));
+            for (float* row : rows) row[c] = float(double(row[c]) * gain);
+        }
     };
     // Directly where the spectrum is small, else on a grid and interpolated
     // between its points.
@@ -192,33 +227,57 @@ void DampScreenSidebands(TSpectrumStore& store, float fundamental, float power,
                                                   std::max(1, profile.GridPoints));
     if (step == 1) {
         ForRowBands(H, [&](int32_t r0, int32_t r1) {
-            for (int64_t r = r0; r < r1; ++r)
+            TTerms terms;
+            std::vector<double> wiener(static_cast<size_t>(W));
+            for (int64_t r = r0; r < r1; ++r) {
+                model.Screen->RowTerms(double(r), terms);
                 for (int64_t c = 0; c < W; ++c)
-                    scale(size_t(r) * size_t(W) + size_t(c), c, r, wienerAt(double(c), double(r)));
+                    wiener[size_t(c)] = wienerAt(double(c), double(r), terms);
+                scaleRow(r, wiener.data());
+            }
         });
         return;
     }
     const int32_t gx = (W - 1) / step + 2, gy = (H - 1) / step + 2;
     std::vector<double> grid(size_t(gx) * size_t(gy));
-    ForRowBands(gy, [&](int32_t j0, int32_t j1) {
-        for (int64_t j = j0; j < j1; ++j)
+    // Row by row: the grid has few rows, and each costs much.
+    std::atomic<int32_t> nextRow{0};
+    RunOnThreads(std::min(AvailableProcessors(), gy), [&](int) {
+        TTerms terms;
+        for (int32_t j = nextRow++; j < gy; j = nextRow++) {
+            const double y = double(int64_t(j) * step);
+            model.Screen->RowTerms(y, terms);
             for (int64_t i = 0; i < gx; ++i)
-                grid[size_t(j) * size_t(gx) + size_t(i)] =
-                    wienerAt(double(i * step), double(j * step));
+                grid[size_t(j) * size_t(gx) + size_t(i)] = wienerAt(double(i * step), y, terms);
+        }
     });
     ForRowBands(H, [&](int32_t r0, int32_t r1) {
-        for (int64_t r = r0; r < r1; ++r) {
-            const int64_t j = r / step;
-            const double v = double(r - j * step) / step;
-            const double* top = grid.data() + size_t(j) * size_t(gx);
-            const double* bottom = top + gx;
+        // Grid rows j and j + 1 interpolated across the columns, kept for
+        // the step rows between them.
+        std::vector<double> upper(static_cast<size_t>(W)), lower(upper), wiener(upper);
+        const auto across = [&](int64_t j, std::vector<double>& out) {
+            const double* g = grid.data() + size_t(j) * size_t(gx);
             for (int64_t c = 0; c < W; ++c) {
                 const int64_t i = c / step;
                 const double u = double(c - i * step) / step;
-                const double upper = top[i] * (1.0 - u) + top[i + 1] * u;
-                const double lower = bottom[i] * (1.0 - u) + bottom[i + 1] * u;
-                scale(size_t(r) * size_t(W) + size_t(c), c, r, upper * (1.0 - v) + lower * v);
+                out[size_t(c)] = g[i] * (1.0 - u) + g[i + 1] * u;
             }
+        };
+        int64_t held = -2;
+        for (int64_t r = r0; r < r1; ++r) {
+            const int64_t j = r / step;
+            if (j == held + 1) {
+                std::swap(upper, lower);
+                across(j + 1, lower);
+            } else if (j != held) {
+                across(j, upper);
+                across(j + 1, lower);
+            }
+            held = j;
+            const double v = double(r - j * step) / step;
+            for (int64_t c = 0; c < W; ++c)
+                wiener[size_t(c)] = upper[size_t(c)] * (1.0 - v) + lower[size_t(c)] * v;
+            scaleRow(r, wiener.data());
         }
     });
 }

@@ -84,8 +84,10 @@ double SidebandGain(double lowPass, double wiener);
 
 // False when there is nothing to model: no peaks, a fundamental out of 0..2,
 // or a band too narrow to fit. Uses the work plane as scratch space.
+// With `kept` holding rings, takes the levels from there and the work
+// plane (see TSpectrumLevels) instead of measuring them again.
 bool SidebandModel(TSpectrumStore& store, float fundamental, const std::vector<TScreenPeak>& peaks,
-                   TSidebandModel& model);
+                   TSidebandModel& model, const TSpectrumLevels* kept = nullptr);
 
 // `fundamental` is the screen's fundamental as a normalised radius (see
 // DampScreenRuling), `power` the power of the gain (1 as modelled, 2 its
@@ -95,6 +97,8 @@ bool SidebandModel(TSpectrumStore& store, float fundamental, const std::vector<T
 void DampScreenSidebands(TSpectrumStore& store, float fundamental, float power, float strength);
 
 // The same with the peaks already found on this spectrum, as
-// FindScreenPeaks(store, {strength}) gives them.
+// FindScreenPeaks(store, {strength}) gives them, and what it measured on the
+// way when it was asked to keep that.
 void DampScreenSidebands(TSpectrumStore& store, float fundamental, float power,
-                         const std::vector<TScreenPeak>& peaks);
+                         const std::vector<TScreenPeak>& peaks,
+                         const TSpectrumLevels* kept = nullptr);

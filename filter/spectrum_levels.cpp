@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <mutex>
 
 int32_t PowerLevel(double power) {
@@ -44,13 +45,74 @@ void CombinedLevels(const TSpectrumStore& store, float* levels) {
     });
 }
 
+TRadialProfile::TRadialProfile(int32_t W, int32_t H)
+    : W_(W), H_(H), columnSquares_(size_t(std::max(W, 0))) {
+    for (int64_t c = 0; c < W_; ++c) {
+        const double u = double(c) / double(W_);
+        columnSquares_[size_t(c)] = u * u;
+    }
+}
+
 double TRadialProfile::Radius(int64_t c, int64_t r) const {
     const double u = double(c) / double(W_), v = double(r) / double(H_);
     return std::sqrt(u * u + v * v);
 }
 
+namespace {
+// The bin of a squared radius, as Bin computes it from u^2 + v^2.
+int BinOfSquare(double square) {
+    return std::min(int(std::sqrt(square) / 1.4142135623730951 * TRadialProfile::kBins),
+                    TRadialProfile::kBins - 1);
+}
+
+// The smallest squared radius of each bin: every step of BinOfSquare (a root,
+// a division, a product and a truncation, each rounded the same way every
+// time) never decreases as its argument grows, so a square lies in bin b
+// exactly when it is at least the b-th threshold and below the next. Found
+// once by bisection over the ordered bit patterns of non-negative doubles.
+const std::vector<double>& BinThresholds() {
+    static const std::vector<double> thresholds = [] {
+        std::vector<double> t(TRadialProfile::kBins + 1, 0.0);
+        const auto bitsOf = [](double v) {
+            uint64_t b;
+            std::memcpy(&b, &v, sizeof b);
+            return b;
+        };
+        const auto valueOf = [](uint64_t b) {
+            double v;
+            std::memcpy(&v, &b, sizeof v);
+            return v;
+        };
+        for (int bin = 1; bin < TRadialProfile::kBins; ++bin) {
+            uint64_t lo = 0, hi = bitsOf(4.0); // BinOfSquare(lo) < bin <= BinOfSquare(hi)
+            while (hi - lo > 1) {
+                const uint64_t mid = lo + (hi - lo) / 2;
+                (BinOfSquare(valueOf(mid)) >= bin ? hi : lo) = mid;
+            }
+            t[size_t(bin)] = valueOf(hi);
+        }
+        t[TRadialProfile::kBins] = std::numeric_limits<double>::infinity();
+        return t;
+    }();
+    return thresholds;
+}
+} // namespace
+
 int TRadialProfile::Bin(int64_t c, int64_t r) const {
     return std::min(int(Radius(c, r) / 1.4142135623730951 * kBins), kBins - 1);
+}
+
+void TRadialProfile::RowBins(int64_t r, uint8_t* bins) const {
+    static_assert(kBins <= 256, "bins are kept in bytes");
+    const std::vector<double>& threshold = BinThresholds();
+    const double v = double(r) / double(H_), v2 = v * v;
+    // Along a row the square only grows, and so does its bin.
+    int bin = W_ > 0 ? BinOfSquare(columnSquares_[0] + v2) : 0;
+    for (int64_t c = 0; c < W_; ++c) {
+        const double square = columnSquares_[size_t(c)] + v2;
+        while (square >= threshold[size_t(bin) + 1]) ++bin;
+        bins[c] = uint8_t(bin);
+    }
 }
 
 namespace {
@@ -74,19 +136,29 @@ int32_t MedianOf(int32_t (&window)[N], int n) {
 } // namespace
 
 void TRadialProfile::Measure(const float* levels) {
-    // Counts per band of rows, added up afterwards: sums of whole numbers do
-    // not depend on the order they are taken in.
-    std::vector<uint32_t> hist(size_t(kBins) * kLevelCount, 0);
-    std::mutex adding;
-    ForRowBands(H_, [&](int32_t r0, int32_t r1) {
-        std::vector<uint32_t> own(size_t(kBins) * kLevelCount, 0);
-        for (int64_t r = r0; r < r1; ++r)
-            for (int64_t c = 0; c < W_; ++c)
-                ++own[size_t(Bin(c, r)) * kLevelCount +
-                      size_t(levels[size_t(r) * size_t(W_) + size_t(c)])];
-        const std::lock_guard<std::mutex> lock(adding);
-        for (size_t i = 0; i < own.size(); ++i) hist[i] += own[i];
+    // Counts per worker, added up afterwards: sums of whole numbers do not
+    // depend on the order they are taken in, nor on who took them.
+    constexpr int32_t kBand = 64;
+    const int32_t bands = (H_ + kBand - 1) / kBand;
+    const int workers = std::min(AvailableProcessors(), std::max(bands, 1));
+    std::vector<std::vector<uint32_t>> counts(static_cast<size_t>(workers));
+    std::atomic<int32_t> next{0};
+    RunOnThreads(workers, [&](int worker) {
+        std::vector<uint32_t>& own = counts[size_t(worker)];
+        own.assign(size_t(kBins) * kLevelCount, 0);
+        std::vector<uint8_t> bins(static_cast<size_t>(W_));
+        for (int32_t b = next++; b < bands; b = next++)
+            for (int64_t r = int64_t(b) * kBand; r < std::min<int64_t>(H_, (b + 1) * kBand); ++r) {
+                RowBins(r, bins.data());
+                const float* row = levels + size_t(r) * size_t(W_);
+                for (int64_t c = 0; c < W_; ++c)
+                    ++own[size_t(bins[size_t(c)]) * kLevelCount + size_t(row[c])];
+            }
     });
+    std::vector<uint32_t>& hist = counts[0];
+    for (size_t w = 1; w < counts.size(); ++w)
+        if (!counts[w].empty())
+            for (size_t i = 0; i < hist.size(); ++i) hist[i] += counts[w][i];
     std::vector<int32_t> raw(kBins);
     for (int b = 0; b < kBins; ++b)
         raw[size_t(b)] = HistogramMedian(&hist[size_t(b) * kLevelCount]);
@@ -106,20 +178,44 @@ int32_t TBlockLevels::BlockFor(int32_t W, int32_t H) {
 
 TBlockLevels::TBlockLevels(const float* levels, int32_t W, int32_t H, int32_t block)
     : block_(block), bx_((W + block - 1) / block), by_((H + block - 1) / block) {
+    // Each block's median on its own, rows of blocks spread over the
+    // processors: a median is the same whoever takes it.
     std::vector<int32_t> median(size_t(bx_) * size_t(by_));
-    std::vector<int32_t> cells;
-    for (int32_t j = 0; j < by_; ++j)
-        for (int32_t i = 0; i < bx_; ++i) {
-            cells.clear();
-            for (int64_t r = int64_t(j) * block; r < std::min<int64_t>(H, int64_t(j + 1) * block);
-                 ++r)
-                for (int64_t c = int64_t(i) * block;
-                     c < std::min<int64_t>(W, int64_t(i + 1) * block); ++c)
-                    cells.push_back(int32_t(levels[size_t(r) * size_t(W) + size_t(c)]));
-            std::nth_element(cells.begin(), cells.begin() + std::ptrdiff_t(cells.size() / 2),
-                             cells.end());
-            median[size_t(j) * size_t(bx_) + size_t(i)] = cells[cells.size() / 2];
-        }
+    std::atomic<int32_t> next{0};
+    RunOnThreads(std::min(AvailableProcessors(), std::max(by_, 1)), [&](int) {
+        std::vector<int32_t> cells;
+        std::vector<uint32_t> counts;
+        for (int32_t j = next++; j < by_; j = next++)
+            for (int32_t i = 0; i < bx_; ++i) {
+                cells.clear();
+                int32_t lo = std::numeric_limits<int32_t>::max();
+                int32_t hi = std::numeric_limits<int32_t>::min();
+                for (int64_t r = int64_t(j) * block;
+                     r < std::min<int64_t>(H, int64_t(j + 1) * block); ++r)
+                    for (int64_t c = int64_t(i) * block;
+                         c < std::min<int64_t>(W, int64_t(i + 1) * block); ++c) {
+                        const int32_t v = int32_t(levels[size_t(r) * size_t(W) + size_t(c)]);
+                        cells.push_back(v);
+                        lo = std::min(lo, v);
+                        hi = std::max(hi, v);
+                    }
+                // The cells.size() / 2-th smallest, counted over the block's
+                // range of levels (a few dozen) where that is short.
+                const size_t k = cells.size() / 2;
+                int32_t m;
+                if (int64_t(hi) - lo < 4096) {
+                    counts.assign(size_t(hi - lo) + 1, 0);
+                    for (const int32_t v : cells) ++counts[size_t(v - lo)];
+                    size_t seen = 0, v = 0;
+                    while (seen + counts[v] <= k) seen += counts[v++];
+                    m = lo + int32_t(v);
+                } else {
+                    std::nth_element(cells.begin(), cells.begin() + std::ptrdiff_t(k), cells.end());
+                    m = cells[k];
+                }
+                median[size_t(j) * size_t(bx_) + size_t(i)] = m;
+            }
+    });
     level_.assign(median.size(), 0);
     for (int32_t j = 0; j < by_; ++j)
         for (int32_t i = 0; i < bx_; ++i) {

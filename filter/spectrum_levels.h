@@ -36,8 +36,11 @@ void CombinedLevels(const TSpectrumStore& store, float* levels);
 class TRadialProfile {
 public:
     static constexpr int kBins = 256;
-    TRadialProfile(int32_t W, int32_t H) : W_(W), H_(H) {}
+    TRadialProfile(int32_t W, int32_t H);
     int Bin(int64_t c, int64_t r) const;
+    // Bin(c, r) of every cell of row r, into bins[0 .. W): the same numbers,
+    // found without a square root per cell.
+    void RowBins(int64_t r, uint8_t* bins) const;
     double Radius(int64_t c, int64_t r) const;
     static double BinRadius(int bin) { return (bin + 0.5) / kBins * 1.4142135623730951; }
     // The median level of each ring, steadied over neighbouring rings.
@@ -47,6 +50,8 @@ public:
 private:
     int32_t W_, H_;
     std::vector<int32_t> median_ = std::vector<int32_t>(kBins, 0);
+    // (c / W)^2 per column, as Radius computes it.
+    std::vector<double> columnSquares_;
 };
 
 // Median levels of square blocks of cells, each steadied over its
