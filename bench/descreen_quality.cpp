@@ -16,8 +16,10 @@
 // per coefficient knowing the answer, which no method can reach.
 //
 // usage: descreen_quality [PHOTO|FOLDER...] [--images N] [--quick]
-//                         [--strength S] [--dump DIR] [--speed WxH]
+//                         [--strength S] [--dump DIR] [--speed WxH|SCAN]
 //                         [--peers FILE]
+//        descreen_quality PHOTO --make-scan OUT --page WxH [--cell P]
+//                         [--rotation D] [--factor F] [--jpeg Q]
 //
 // --peers keeps the scores of the methods other than the descreen (raw scan,
 // blur, low-pass, ceiling) in FILE: read from it for the cases it holds,
@@ -28,7 +30,16 @@
 //
 // --speed times the descreen in-process on a page of W x H pixels (an A4
 // page at 300 dpi is 2480x3508) against a transform there and back: a
-// screened scan tile repeated over the page, the best of three runs.
+// screened scan tile repeated over the page, or the scan in file SCAN (as
+// --make-scan writes them), the best of three runs.
+//
+// --make-scan writes one simulated scan of a whole page instead, for timing
+// and comparing the command-line tool on files: the photograph cropped to the
+// page's proportions and stretched over W x H print pixels, printed at P
+// print pixels a cell (default 5) with the page D degrees askew (default 2),
+// scanned at F (1 or 2) scan pixels a print pixel and written as OUT (its
+// extension names the format), after a JPEG round trip at quality Q when
+// given. A4 at 300 dpi is --page 2480x3508; --factor 2 makes it 600 dpi.
 //
 // Without photos it takes a default set from Debian packages that
 // `PIXMEND_BENCH_DATA=1 scripts/install-deps.sh` installs. Every run with the
@@ -122,12 +133,19 @@ struct TOptions {
     int32_t CropWidth = 448;
     int32_t CropHeight = 352;
     int32_t SpeedWidth = 0, SpeedHeight = 0;
+    std::string SpeedScan;
+    std::string ScanFile;
+    int32_t PageWidth = 0, PageHeight = 0;
+    double Cell = 5.0, Rotation = 2.0;
+    int32_t Factor = 1, Jpeg = 0;
 };
 
 [[noreturn]] void Usage(const std::string& error) {
     if (!error.empty()) std::fprintf(stderr, "descreen_quality: %s\n", error.c_str());
     std::fprintf(stderr, "usage: descreen_quality [PHOTO|FOLDER...] [--images N] [--quick] "
-                         "[--strength S] [--dump DIR] [--speed WxH] [--peers FILE]\n");
+                         "[--strength S] [--dump DIR] [--speed WxH|SCAN] [--peers FILE]\n"
+                         "       descreen_quality PHOTO --make-scan OUT --page WxH [--cell P] "
+                         "[--rotation D] [--factor F] [--jpeg Q]\n");
     std::exit(2);
 }
 
@@ -156,9 +174,29 @@ TOptions ParseOptions(int argc, char** argv) {
         } else if (a == "--strength") {
             o.Strength = std::atof(value().c_str());
         } else if (a == "--speed") {
-            if (std::sscanf(value().c_str(), "%dx%d", &o.SpeedWidth, &o.SpeedHeight) != 2 ||
-                o.SpeedWidth < 16 || o.SpeedHeight < 16)
-                Usage("--speed takes WxH");
+            const std::string v = value();
+            if (fs::is_regular_file(v))
+                o.SpeedScan = v;
+            else if (std::sscanf(v.c_str(), "%dx%d", &o.SpeedWidth, &o.SpeedHeight) != 2 ||
+                     o.SpeedWidth < 16 || o.SpeedHeight < 16)
+                Usage("--speed takes WxH or a scan's file");
+        } else if (a == "--make-scan") {
+            o.ScanFile = value();
+        } else if (a == "--page") {
+            if (std::sscanf(value().c_str(), "%dx%d", &o.PageWidth, &o.PageHeight) != 2 ||
+                o.PageWidth < 16 || o.PageHeight < 16)
+                Usage("--page takes WxH");
+        } else if (a == "--cell") {
+            o.Cell = std::atof(value().c_str());
+            if (!(o.Cell >= 1.0 && o.Cell <= 64.0)) Usage("--cell takes 1 to 64");
+        } else if (a == "--rotation") {
+            o.Rotation = std::atof(value().c_str());
+        } else if (a == "--factor") {
+            o.Factor = std::atoi(value().c_str());
+            if (o.Factor != 1 && o.Factor != 2) Usage("--factor takes 1 or 2");
+        } else if (a == "--jpeg") {
+            o.Jpeg = std::atoi(value().c_str());
+            if (o.Jpeg < 1 || o.Jpeg > 100) Usage("--jpeg takes 1 to 100");
         } else if (a == "--dump") {
             o.DumpFolder = value();
         } else if (a == "--peers") {
@@ -631,7 +669,8 @@ double SecondsOf(const std::function<void()>& work) {
 }
 
 // The descreen's time on a page against the two transforms alone.
-void RunSpeed(const TOptions& o, const std::string& path) {
+TBitmap24 SpeedPage(const TOptions& o, const std::string& path) {
+    if (!o.SpeedScan.empty()) return ReadImageFile(o.SpeedScan);
     const TBitmap24 picture = PrintPicture(ReadImageFile(path), 640, 512);
     TScreenSetup screen;
     screen.CellPixels = 5.0; // a 60-lpi print at 300 dpi, or 120 lpi at 600
@@ -641,6 +680,11 @@ void RunSpeed(const TOptions& o, const std::string& path) {
     for (int32_t r = 0; r < page.Height; ++r)
         for (int32_t c = 0; c < page.Width; ++c)
             std::copy_n(tile.Pixel(c % tile.Width, r % tile.Height), 3, page.Pixel(c, r));
+    return page;
+}
+
+void RunSpeed(const TOptions& o, const std::string& path) {
+    const TBitmap24 page = SpeedPage(o, path);
     TNoProgress progress;
     TSpectrumStore store;
     const double roundTrip = SecondsOf([&] {
@@ -660,15 +704,46 @@ void RunSpeed(const TOptions& o, const std::string& path) {
         store = spectrum;
         ApplyFilterEntries(store, filter, progress);
     });
+    const double copy = SecondsOf([&] { store = spectrum; });
+    // Both at once, as the descreen and the window's Find screen do them.
+    const double both = SecondsOf([&] {
+        store = spectrum;
+        DescreenSpectrum(store, progress);
+    });
     const double whole = SecondsOf([&] {
         FillStoreFromBitmap(page, store);
         DescreenStore(store, progress);
     });
     std::printf("\nSpeed on a %d x %d page (%zu entries, %d processors): fill and transform "
-                "there and back %.3f s; detect %.3f s; apply %.3f s (both less a store copy); "
-                "whole descreen %.3f s = %.2f x the round trip\n",
+                "there and back %.3f s; detect %.3f s; apply %.3f s; detect and apply at once "
+                "%.3f s (each with a store copy of %.3f s); whole descreen %.3f s = %.2f x the "
+                "round trip\n",
                 page.Width, page.Height, filter.EntryCount(), AvailableProcessors(), roundTrip,
-                detect, apply, whole, whole / roundTrip);
+                detect, apply, both, copy, whole, whole / roundTrip);
+}
+
+// One simulated scan of a whole page, written to a file.
+void MakeScan(const TOptions& o, const std::string& path) {
+    if (o.PageWidth <= 0) Usage("--make-scan needs --page WxH");
+    const TBitmap24 photo = ReadImageFile(path);
+    // The largest crop of the page's proportions from the middle.
+    const double aspect = double(o.PageWidth) / o.PageHeight;
+    const int32_t w = std::min(photo.Width, int32_t(std::lround(photo.Height * aspect)));
+    const int32_t h = std::min(photo.Height, int32_t(std::lround(w / aspect)));
+    TBitmap24 crop(w, h);
+    for (int32_t r = 0; r < h; ++r)
+        std::copy_n(photo.Pixel((photo.Width - w) / 2, (photo.Height - h) / 2 + r), size_t(w) * 3u,
+                    crop.Row(r));
+    TScreenSetup screen;
+    screen.CellPixels = o.Cell;
+    screen.PageRotation = o.Rotation;
+    const TBitmap24 scan =
+        ScanPage(PrintHalftone(ResizeByArea(crop, o.PageWidth, o.PageHeight), screen),
+                 {o.Factor, 0.5, 1.0, 77u});
+    WriteImageFile(o.ScanFile, o.Jpeg > 0 ? JpegRoundTrip(scan, o.Jpeg) : scan);
+    std::printf("wrote %s (%d x %d, %g print pixels a cell, page %+g degrees%s)\n",
+                o.ScanFile.c_str(), scan.Width, scan.Height, o.Cell, o.Rotation,
+                o.Jpeg > 0 ? ", JPEG round trip" : "");
 }
 
 } // namespace
@@ -676,7 +751,16 @@ void RunSpeed(const TOptions& o, const std::string& path) {
 int main(int argc, char** argv) {
     const TOptions o = ParseOptions(argc, argv);
     if (o.Photos.empty()) Usage("no photographs");
-    if (o.SpeedWidth > 0) {
+    if (!o.ScanFile.empty()) {
+        try {
+            MakeScan(o, o.Photos.front());
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "descreen_quality: %s\n", e.what());
+            return 1;
+        }
+        return 0;
+    }
+    if (o.SpeedWidth > 0 || !o.SpeedScan.empty()) {
         RunSpeed(o, o.Photos.front());
         return 0;
     }
