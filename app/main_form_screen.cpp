@@ -74,13 +74,14 @@ void TForm1::ToolFindScreenClick(QObject* sender) {
     TBusyCursor busy;
     ReplaceLastFindScreen();
     ShowStatus(Tr("Raster suchen \u2026"), 0);
-    const TFilterList found = DetectScreen(Store);
+    // Finding does not change the planes, and damping follows it at once on
+    // what finding measured.
+    TPlanes before{Store.Planes[0], Store.Planes[1], Store.Planes[2]};
+    const TFilterList found = DescreenSpectrum(Store, *this);
     if (found.Empty()) {
         ShowStatus(Tr("Kein Raster gefunden"), 0);
         return;
     }
-    TPlanes before{Store.Planes[0], Store.Planes[1], Store.Planes[2]};
-    ApplyFilterEntries(Store, found, *this);
     {
         const QScopedValueRollback own(d->OwnListChange, true);
         d->FindScreenFirst = d->Windows.FormProtokol->EntryCount();
@@ -169,8 +170,7 @@ void TForm1::FindScreenOnPicture(double strength) {
     TFilterList found;
     {
         TBusyCursor busy;
-        found = DetectScreen(Store, descreen);
-        if (!found.Empty()) ApplyFilterEntries(Store, found, *this);
+        found = DescreenSpectrum(Store, *this, descreen);
     }
     if (found.Empty()) {
         ShowStatus(Tr("Kein Raster gefunden"), 0);

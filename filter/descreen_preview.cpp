@@ -52,19 +52,20 @@ TDescreenPreview::TResult TDescreenPreview::Clean(double strength,
     TDescreenOptions options;
     options.Strength = strength;
     options.Transform = PreviewTransform(cancel);
-    const TFilterList found = DetectScreen(spectrum_, options);
-    result.Entries = found.EntryCount();
-    if (found.Empty()) {
-        result.Picture = original_;
-        return result;
-    }
-    // The planes' memory stays from one strength to the next.
+    // The planes' memory stays from one strength to the next. Found and
+    // damped on the copy, so that the damping follows on what finding
+    // measured.
     cleaned_.Cols = spectrum_.Cols;
     cleaned_.Rows = spectrum_.Rows;
     cleaned_.WorkPlane.resize(spectrum_.CellCount());
     for (int p = 0; p < 3; ++p) cleaned_.Planes[p] = spectrum_.Planes[p];
     TNoProgress quiet;
-    ApplyFilterEntries(cleaned_, found, quiet);
+    const TFilterList found = DescreenSpectrum(cleaned_, quiet, options);
+    result.Entries = found.EntryCount();
+    if (found.Empty()) {
+        result.Picture = original_;
+        return result;
+    }
     TransformStore(cleaned_, TTransformDirection::Inverse, nullptr, quiet, options.Transform);
     result.Picture = RenderStore(cleaned_, true, 0);
     return result;

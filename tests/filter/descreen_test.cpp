@@ -164,3 +164,25 @@ TEST(Descreen, StrengthTakesMoreOfTheScreenTheHigherItIs) {
         lastChange = change;
     }
 }
+
+TEST(Descreen, OnTheSpectrumDampsAsApplyingWhatDetectionFoundDoes) {
+    // Fine screens get the band damping, coarse ones the sideband damping;
+    // both take what finding measured instead of measuring again.
+    bool band = false, sidebands = false;
+    for (const double cell : {2.2, 3.6, 6.0}) {
+        TSpectrumStore spectrum;
+        FillStoreFromBitmap(ScreenedPicture(300, 224, cell), spectrum);
+        TNoProgress quiet;
+        TransformStore(spectrum, TTransformDirection::Forward, nullptr, quiet);
+        TSpectrumStore once = spectrum, twice = spectrum;
+        const TFilterList found = DescreenSpectrum(once, quiet);
+        const TFilterList detected = DetectScreen(twice);
+        ASSERT_FALSE(found.Empty()) << cell;
+        EXPECT_EQ(found.Lines(), detected.Lines()) << cell;
+        band |= found.GetEntry(0).typ == kFilterBand;
+        sidebands |= found.GetEntry(0).typ == kFilterSidebands;
+        ApplyFilterEntries(twice, detected, quiet);
+        for (int p = 0; p < 3; ++p) EXPECT_EQ(once.Planes[p], twice.Planes[p]) << cell;
+    }
+    EXPECT_TRUE(band && sidebands);
+}
