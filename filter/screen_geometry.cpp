@@ -154,6 +154,38 @@ private:
     std::vector<TPoint> points_;
 };
 
+// Whether the lattice is the difference of two other, finer lattices of one
+// ruling, each with its partner and both harmonics (two inks as clearly
+// printed as inks are), standing out at most two octaves less than it: a
+// rosette term can stand out more than either of the inks that make it.
+bool InksRosette(const TScreenLattice& l, const std::vector<TScreenLattice>& lattices, int32_t W,
+                 int32_t H) {
+    const double cellX = 1.0 / (2.0 * W), cellY = 1.0 / (2.0 * H);
+    const double tx = 2.0 * cellX + 0.03 * l.U[0], ty = 2.0 * cellY + 0.03 * l.U[1];
+    for (size_t i = 0; i < lattices.size(); ++i) {
+        const TScreenLattice& a = lattices[i];
+        if (a.Support < 3 || a.Excess < l.Excess - kRulingMargin || a.Frequency < 1.3 * l.Frequency)
+            continue;
+        for (size_t j = i + 1; j < lattices.size(); ++j) {
+            const TScreenLattice& b = lattices[j];
+            if (b.Support < 3 || b.Excess < l.Excess - kRulingMargin ||
+                std::fabs(b.Frequency - a.Frequency) > 0.02 * a.Frequency + 2.0 * (cellX + cellY))
+                continue;
+            for (const double* u : {a.U, a.V})
+                for (const double* v : {b.U, b.V})
+                    for (const double sx : {1.0, -1.0})
+                        for (const double sy : {1.0, -1.0}) {
+                            const double dx = std::fabs(u[0] - sx * v[0]);
+                            const double dy = std::fabs(u[1] - sy * v[1]);
+                            if ((std::fabs(dx - l.U[0]) <= tx && std::fabs(dy - l.U[1]) <= ty) ||
+                                (std::fabs(dy - l.U[0]) <= tx && std::fabs(dx - l.U[1]) <= ty))
+                                return true;
+                        }
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 std::vector<TScreenLattice> FindScreenLattices(const std::vector<TScreenPeak>& peaks, int32_t W,
@@ -172,7 +204,8 @@ double ScreenFundamental(const std::vector<TScreenPeak>& peaks, int32_t W, int32
     // nothing else is.
     std::vector<TScreenLattice> plain;
     for (const TScreenLattice& l : lattices)
-        if (!search.Rosette(l.U[0], l.U[1], l.Excess)) plain.push_back(l);
+        if (!search.Rosette(l.U[0], l.U[1], l.Excess) && !InksRosette(l, lattices, W, H))
+            plain.push_back(l);
     if (!plain.empty()) lattices = std::move(plain);
     double strongest = 0.0;
     for (const TScreenPeak& p : peaks) {

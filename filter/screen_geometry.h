@@ -44,7 +44,8 @@ std::vector<TScreenLattice> FindScreenLattices(const std::vector<TScreenPeak>& p
 // difference of their fundamentals, at about half the ruling for inks 30
 // degrees apart) form lattices of their own, as strong as the ruling's at
 // times; a lattice that is the difference of two peaks standing out as much
-// at one finer radius is passed over. Here, unlike in FindScreenLattices, a
+// at one finer radius, or of two finer inks' full lattices of one ruling
+// standing out at most two octaves less, is passed over. Here, unlike in FindScreenLattices, a
 // fundamental with its partner also makes a lattice without harmonics when
 // two more inks' fundamentals lie at its radius: a coarse screen's harmonics
 // can be lost among the inks' sidebands.

@@ -108,6 +108,20 @@ TEST(ScreenGeometry, PassesOverRosetteLatticesAndFindsCoarseScreensWithoutHarmon
         ASSERT_NEAR(FindScreenLattices(peaks, kW, kH).front().Frequency, 0.52 * f, 0.02 * f);
         EXPECT_NEAR(ScreenFundamental(peaks, kW, kH), f, 0.02 * f) << turn;
 
+        // Yellow and black, 45 degrees apart, whose difference stands out
+        // more than either's fundamental.
+        auto two = LatticePeaks(f, {0.0 + turn, 45.0 + turn}, 1);
+        const double y = turn * degree, k = (45.0 + turn) * degree;
+        const double ex = f * (std::cos(y) - std::cos(k)), ey = f * (std::sin(y) - std::sin(k));
+        for (const auto& [x, y] :
+             {std::pair{ex, ey}, {-ey, ex}, {ex - ey, ey + ex}, {2 * ex, 2 * ey}})
+            two.push_back({int32_t(std::lround(std::fabs(x) * 2.0 * kW)),
+                           int32_t(std::lround(std::fabs(y) * 2.0 * kH)), 3, 110});
+        std::stable_sort(two.begin(), two.end(), [](const TScreenPeak& a, const TScreenPeak& b) {
+            return a.Excess > b.Excess;
+        });
+        EXPECT_NEAR(ScreenFundamental(two, kW, kH), f, 0.02 * f) << turn;
+
         // Only the inks' fundamentals and partners stand out.
         std::vector<TScreenPeak> bare;
         for (const double ink : {15.0, 75.0, 0.0, 45.0}) {
