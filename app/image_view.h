@@ -14,6 +14,14 @@
 // Above 100 % each cell is a square of whole pixels. Whoever changes Picture
 // calls PictureChanged().
 //
+// A big redraw (a page's spectrum is tens of millions of cells) is handed to
+// DrawLater: it draws bands of rows over the next turns of the event loop,
+// the part in view first, so the window never freezes for the whole page.
+// Until then the rows still pending show what they showed before. The
+// scaled copy below 100 % is made the same way, band by band. Whoever reads
+// Picture as a whole, or changes what the painter reads, calls
+// FinishDrawing() first.
+//
 // Pointer positions go out in view coordinates, the picture's cells, at every
 // zoom.
 
@@ -22,7 +30,13 @@
 
 #include <QImage>
 #include <QPoint>
+#include <QTimer>
 #include <QWidget>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <vector>
 
 class TImageView : public QWidget {
     Q_OBJECT
@@ -38,6 +52,21 @@ public:
     // Repaints the cells whose pixels changed.
     void PictureChanged(const QRect& cells);
     bool HasPicture() const { return !Picture.Empty(); }
+
+    // Draws rows y1..y2 (inclusive) of the cells given to DrawLater into
+    // Picture. Called for disjoint rows on several threads at once.
+    using TRowPainter = std::function<void(int32_t y1, int32_t y2)>;
+    // The cells (within the picture) are to be drawn by `painter`: at once
+    // when they are few, else over the next turns of the event loop. A
+    // pending drawing that the new one does not cover is finished first.
+    void DrawLater(const QRect& cells, TRowPainter painter);
+    // Draws now whatever DrawLater left pending: Picture is then complete.
+    void FinishDrawing();
+    // Whether rows of Picture, or of the scaled copy shown, are still to be drawn.
+    bool DrawingPending() const;
+    // DrawLater draws at once up to this many cells (tests lower it); returns
+    // the count before.
+    static int64_t SetDrawAtOnceCells(int64_t cells);
 
     TViewZoom Zoom() const { return zoom_; }
     void SetZoom(TViewZoom zoom);
@@ -66,16 +95,44 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
+    using TClock = std::chrono::steady_clock;
+    enum class TBand : uint8_t { Fresh, Outdated, Missing };
+
     bool Shrunk() const { return zoom_ < kActualSize; }
     // Whether the whole picture at this zoom is small enough to keep.
     bool KeepsShrunkCopy() const;
     void FollowPictureSize();
+    void ForgetPending();
+    void ForgetShrunkCopy();
+    // The cells shown by the part of the view on the screen.
+    QRect VisibleCells() const;
+    // Draws pending bands of Picture, those meeting rows `first` of the cells
+    // first (only those when `onlyFirst`), until `deadline`; returns the
+    // cells drawn.
+    QRect DrawPendingRows(const QRect& first, bool onlyFirst, TClock::time_point deadline);
+    // Makes bands of the scaled copy again the same way (pixels, not cells).
+    QRect ShrinkPendingRows(const QRect& first, bool onlyFirst, TClock::time_point deadline);
+    // The shrunk bands showing cell rows r0..r1 are out of date.
+    void OutdateShrunkRows(int32_t r0, int32_t r1);
+    bool RowsPending(int32_t r0, int32_t r1) const;
+    void DrawingTurn();
+    void ScheduleDrawing();
 
     bool pressed_ = false;
     TViewZoom zoom_;
     // The whole picture at a zoom below 100 %, when small enough; null when
-    // it has to be made again.
+    // it has to be made again. shrunkBands_ tells which bands of its rows
+    // show what Picture holds.
     QImage shrunk_;
+    std::vector<TBand> shrunkBands_;
+    // The drawing DrawLater left: its painter, its columns, and which bands
+    // of rows are still to be drawn, for the bitmap it was given.
+    TRowPainter painter_;
+    QRect pendingCells_;
+    std::vector<uint8_t> pendingBands_;
+    int32_t pendingCount_ = 0;
+    const uint8_t* pendingBitmap_ = nullptr;
+    QTimer drawTimer_;
 };
 
 // Writes the screen pixels `pixels` of `picture` at a zoom below 100 % into

@@ -588,7 +588,15 @@ bool TForm1::PassesGuard(TCommand command, QObject* sender) {
         return false;
     };
     // Also when a command's own control does not say so (Undo, Resize).
-    return steps() && !(Busy() && BlockedWhileBusy(command));
+    if (!steps() || (Busy() && BlockedWhileBusy(command))) return false;
+    // The view may still be drawing the store into the bitmap: a command that
+    // reads the bitmap or changes the store gets it whole. Looking and a new
+    // contrast do not wait for it.
+    if (command != TCommand::ZoomIn && command != TCommand::ZoomOut &&
+        command != TCommand::FitWindow && command != TCommand::ActualSize &&
+        command != TCommand::Contrast)
+        Image1->FinishDrawing();
+    return true;
 }
 
 void TForm1::SetHelpMode(bool on) {

@@ -30,9 +30,10 @@ void TForm1::ShowBeforeFilter(bool before) {
         ToolCompare->setChecked(false);
         return;
     }
-    // Swapping keeps both pictures without a copy; the view keeps its place,
-    // so the same part of the picture stays under the user's eyes.
-    std::swap(Image1->Picture, *d->BeforeFilter);
+    Image1->FinishDrawing();
+    // The picture shown goes aside as the other comes back; the view keeps
+    // its place, so the same part of the picture stays under the user's eyes.
+    d->BeforeFilter.SwapWith(Image1->Picture);
     d->Comparing = before;
     Image1->PictureChanged();
     FitScrollArea();

@@ -4,6 +4,7 @@
 // accessors give them; everything the commands keep between two user actions
 // lives here.
 
+#include "app/kept_picture.h"
 #include "app/main_form.h"
 
 #include "filter/filter_list_form.h"
@@ -104,7 +105,7 @@ struct TForm1::TPrivate {
     bool OwnListChange = false;
     // The picture as loaded, kept from its first transform on so that the
     // filtered result can be compared with it; Comparing while it is shown.
-    std::optional<TBitmap24> BeforeFilter;
+    TKeptPicture BeforeFilter;
     bool PictureAsLoaded = false;
     bool Comparing = false;
     // The file the image came from or was saved to (empty after a paste),

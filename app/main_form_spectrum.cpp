@@ -15,7 +15,6 @@
 #include "spectral/display.h"
 #include "spectral/resize.h"
 #include "spectral/resize_form.h"
-#include "spectral/thread_team.h"
 #include "spectral/transform.h"
 
 #include <QScopedValueRollback>
@@ -24,7 +23,6 @@
 #include <QToolButton>
 
 #include <algorithm>
-#include <atomic>
 
 void TForm1::Phase(const std::string& key) {
     ShowStatus(LangText(key), 0);
@@ -54,27 +52,21 @@ void TForm1::DrawStoreRegion(int32_t x1, int32_t x2, int32_t y1, int32_t y2) {
         y1 = 0;
         y2 = Store.Rows - 1;
     }
-    // Bands of rows on every processor: a page's spectrum is tens of millions
-    // of cells, and each cell's pixel depends on that cell alone.
-    const int32_t first = std::max(0, y1), last = std::min(y2, Store.Rows - 1);
-    const int64_t cells = int64_t(std::max(0, last - first + 1)) *
-                          std::max(0, std::min(x2, Store.Cols - 1) - std::max(0, x1) + 1);
-    const int threads = cells > (int64_t(1) << 20) ? ResolveThreadCount(0) : 1;
-    constexpr int32_t kBand = 64;
+    // A page's spectrum is tens of millions of cells, and each cell's pixel
+    // depends on that cell alone: the view draws it by bands of rows, those in
+    // sight first, over as many turns of the event loop as it takes.
     const bool imageShown = d->CommandState == csImage;
     const int32_t contrast = TrackKontrast->value();
-    std::atomic<int32_t> nextBand{first};
-    RunOnThreads(threads, [&](int) {
-        for (int32_t top = nextBand.fetch_add(kBand); top <= last; top = nextBand.fetch_add(kBand))
-            RenderStoreRegion(Store, imageShown, contrast, x1, x2, top,
-                              std::min(last, top + kBand - 1), Image1->Picture);
-    });
-    const int32_t left = std::max(0, x1), top = std::max(0, y1);
-    const int32_t right = std::min(x2, Store.Cols - 1), bottom = std::min(y2, Store.Rows - 1);
-    if (right >= left && bottom >= top)
-        Image1->PictureChanged(QRect(left, top, right - left + 1, bottom - top + 1));
-    else
+    const QRect cells(QPoint(std::max(0, x1), std::max(0, y1)),
+                      QPoint(std::min(x2, Store.Cols - 1), std::min(y2, Store.Rows - 1)));
+    if (cells.isEmpty()) {
         Image1->PictureChanged();
+        return;
+    }
+    Image1->DrawLater(cells, [this, imageShown, contrast, x1 = cells.left(),
+                              x2 = cells.right()](int32_t top, int32_t bottom) {
+        RenderStoreRegion(Store, imageShown, contrast, x1, x2, top, bottom, Image1->Picture);
+    });
 }
 
 void TForm1::TrackKontrastChange(QObject* sender) {
