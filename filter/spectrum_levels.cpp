@@ -183,34 +183,37 @@ TBlockLevels::TBlockLevels(const float* levels, int32_t W, int32_t H, int32_t bl
     std::vector<int32_t> median(size_t(bx_) * size_t(by_));
     std::atomic<int32_t> next{0};
     RunOnThreads(std::min(AvailableProcessors(), std::max(by_, 1)), [&](int) {
-        std::vector<int32_t> cells;
+        std::vector<int32_t> cells(size_t(block) * size_t(block));
         std::vector<uint32_t> counts;
         for (int32_t j = next++; j < by_; j = next++)
             for (int32_t i = 0; i < bx_; ++i) {
-                cells.clear();
+                size_t n = 0;
                 int32_t lo = std::numeric_limits<int32_t>::max();
                 int32_t hi = std::numeric_limits<int32_t>::min();
+                const int64_t c0 = int64_t(i) * block, c1 = std::min<int64_t>(W, c0 + block);
                 for (int64_t r = int64_t(j) * block;
-                     r < std::min<int64_t>(H, int64_t(j + 1) * block); ++r)
-                    for (int64_t c = int64_t(i) * block;
-                         c < std::min<int64_t>(W, int64_t(i + 1) * block); ++c) {
-                        const int32_t v = int32_t(levels[size_t(r) * size_t(W) + size_t(c)]);
-                        cells.push_back(v);
+                     r < std::min<int64_t>(H, int64_t(j + 1) * block); ++r) {
+                    const float* row = levels + size_t(r) * size_t(W);
+                    for (int64_t c = c0; c < c1; ++c) {
+                        const int32_t v = int32_t(row[c]);
+                        cells[n++] = v;
                         lo = std::min(lo, v);
                         hi = std::max(hi, v);
                     }
-                // The cells.size() / 2-th smallest, counted over the block's
+                }
+                // The (n / 2)-th smallest, counted over the block's
                 // range of levels (a few dozen) where that is short.
-                const size_t k = cells.size() / 2;
+                const size_t k = n / 2;
                 int32_t m;
                 if (int64_t(hi) - lo < 4096) {
                     counts.assign(size_t(hi - lo) + 1, 0);
-                    for (const int32_t v : cells) ++counts[size_t(v - lo)];
+                    for (size_t q = 0; q < n; ++q) ++counts[size_t(cells[q] - lo)];
                     size_t seen = 0, v = 0;
                     while (seen + counts[v] <= k) seen += counts[v++];
                     m = lo + int32_t(v);
                 } else {
-                    std::nth_element(cells.begin(), cells.begin() + std::ptrdiff_t(k), cells.end());
+                    std::nth_element(cells.begin(), cells.begin() + std::ptrdiff_t(k),
+                                     cells.begin() + std::ptrdiff_t(n));
                     m = cells[k];
                 }
                 median[size_t(j) * size_t(bx_) + size_t(i)] = m;
