@@ -174,7 +174,9 @@ bool SidebandModel(TSpectrumStore& store, float fundamental, const std::vector<T
 void DampScreenSidebands(TSpectrumStore& store, float fundamental, float power, float strength) {
     if (store.Empty() || store.WorkPlane.size() != store.CellCount()) return;
     if (!(strength > 0.0f && strength <= 4.0f && power > 0.0f && power <= 16.0f)) return;
-    DampScreenSidebands(store, fundamental, power, FindScreenPeaks(store, {double(strength)}));
+    TSpectrumLevels kept;
+    const std::vector<TScreenPeak> peaks = FindScreenPeaks(store, {double(strength)}, kept);
+    DampScreenSidebands(store, fundamental, power, peaks, &kept);
 }
 
 void DampScreenSidebands(TSpectrumStore& store, float fundamental, float power,
