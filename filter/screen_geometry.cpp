@@ -220,9 +220,14 @@ double ScreenFundamental(const std::vector<TScreenPeak>& peaks, int32_t W, int32
     // found. Where it is not, the screen is finer than the scan's
     // resolution and has folded back, and what looks like a lattice is the
     // fold.
+    // A lattice without harmonics found (see TLatticeSearch's inks) is
+    // none of the strongest peak's harmonics, or that harmonic would have
+    // been found; and it is its fundamental only when closely so, as a
+    // screen folded back leaves peaks at every radius.
     for (const TScreenLattice& l : lattices)
         for (const double m : {1.0, std::sqrt(2.0), 2.0, std::sqrt(5.0), std::sqrt(8.0), 3.0})
-            if (std::fabs(strongest / l.Frequency - m) <= 0.025 * m) {
+            if (l.Support >= 2 ? std::fabs(strongest / l.Frequency - m) <= 0.025 * m
+                               : m == 1.0 && std::fabs(strongest / l.Frequency - m) <= 0.01) {
                 int32_t strongestLattice = 0;
                 for (const TScreenLattice& k : lattices)
                     strongestLattice = std::max(strongestLattice, k.Excess);

@@ -150,6 +150,18 @@ TEST(ScreenGeometry, GivesNoAnchorForPeaksThatMakeNoLattice) {
     folded.insert(folded.begin(),
                   TScreenPeak{int32_t(0.37 * 2 * kW), int32_t(0.2 * 2 * kH), 3, 200});
     EXPECT_EQ(ScreenFundamental(folded, kW, kH), 0.0);
+    // Nor one at the radius of a harmonic of inks whose harmonics are not
+    // there: the inks' fundamentals alone are no screen that makes it.
+    std::vector<TScreenPeak> bare = {{int32_t(0.37 * 2 * kW), int32_t(0.2 * 2 * kH), 3, 200}};
+    const double f = std::hypot(0.37, 0.2) / std::sqrt(2.0);
+    for (const double ink : {15.0, 75.0, 0.0, 45.0})
+        for (const double t : {ink, ink + 90.0})
+            bare.push_back({int32_t(std::lround(
+                                std::fabs(f * std::cos(t * std::numbers::pi / 180.0)) * 2.0 * kW)),
+                            int32_t(std::lround(
+                                std::fabs(f * std::sin(t * std::numbers::pi / 180.0)) * 2.0 * kH)),
+                            3, 100});
+    EXPECT_EQ(ScreenFundamental(bare, kW, kH), 0.0);
 }
 
 TEST(RulingLowPass, HalvesAtItsCutoffKeepsTheConstantTermAndReadsAsItsOwnKind) {
