@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTest>
 #include <QTimer>
 
 #include <cmath>
@@ -192,6 +193,9 @@ private:
 
 TEST_F(MainFormSpectrumTest, TransformShowsItsPhasesAndProgressWhileItRuns) {
     OpenImage(WriteBitmap("scan.bmp", 150, 120, 1));
+    // A window not yet exposed paints nothing: under load the first reports
+    // would be lost to that, not to the window.
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
     TPaintedTexts phases(Form->StatusPanels[0]);
     TPaintedTexts progress(Form->StatusPanels[1]);
     Form->ToolTransform->click();
