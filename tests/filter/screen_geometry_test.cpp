@@ -111,14 +111,15 @@ TEST(ScreenGeometry, PassesOverRosetteLatticesAndFindsCoarseScreensWithoutHarmon
         // Yellow and black, 45 degrees apart, whose difference stands out
         // more than either's fundamental.
         auto two = LatticePeaks(f, {0.0 + turn, 45.0 + turn}, 1);
-        const double y = turn * degree, k = (45.0 + turn) * degree;
-        const double ex = f * (std::cos(y) - std::cos(k)), ey = f * (std::sin(y) - std::sin(k));
+        const double yellow = turn * degree, black = (45.0 + turn) * degree;
+        const double ex = f * (std::cos(yellow) - std::cos(black)),
+                     ey = f * (std::sin(yellow) - std::sin(black));
         for (const auto& [x, y] :
              {std::pair{ex, ey}, {-ey, ex}, {ex - ey, ey + ex}, {2 * ex, 2 * ey}})
             two.push_back({int32_t(std::lround(std::fabs(x) * 2.0 * kW)),
                            int32_t(std::lround(std::fabs(y) * 2.0 * kH)), 3, 110});
-        std::stable_sort(two.begin(), two.end(), [](const TScreenPeak& a, const TScreenPeak& b) {
-            return a.Excess > b.Excess;
+        std::stable_sort(two.begin(), two.end(), [](const TScreenPeak& p, const TScreenPeak& q) {
+            return p.Excess > q.Excess;
         });
         EXPECT_NEAR(ScreenFundamental(two, kW, kH), f, 0.02 * f) << turn;
 
