@@ -328,7 +328,9 @@ void TForm1::EndBatch(const TBatchSummary& summary) {
                           .arg(QDir::toNativeSeparators(run->Target))};
     if (!run->Failures.isEmpty())
         lines << QString() << LangText("BatchFailedList") << run->Failures;
-    if (summary.NotStarted > 0)
+    if (summary.NotStarted == 1)
+        lines << QString() << LangText(summary.Cancelled ? "BatchCancelledOne" : "BatchStoppedOne");
+    else if (summary.NotStarted > 0)
         lines << QString()
               << LangText(summary.Cancelled ? "BatchCancelled" : "BatchStopped")
                      .arg(summary.NotStarted);

@@ -174,7 +174,7 @@ TEST_F(MainFormFilterTest, BatchStopsAtADamagedFileKeepingEarlierResults) {
     EXPECT_EQ(summary[2], "Fehlgeschlagen:");
     EXPECT_TRUE(summary[3].startsWith("b.bmp: ")) << summary[3].toStdString();
     EXPECT_GT(summary[3].size(), 10) << "with its reason";
-    EXPECT_EQ(summary[5], "Nach dem Fehler angehalten: 1 Dateien nicht bearbeitet.");
+    EXPECT_EQ(summary[5], "Nach dem Fehler angehalten: 1 Datei nicht bearbeitet.");
     EXPECT_FALSE(Form->BatchRunning());
     const TBitmap24 first = Expected(a);
     EXPECT_TRUE(ReadImageFile(target + "/a.bmp").Bytes == first.Bytes);
@@ -322,7 +322,7 @@ TEST_F(MainFormFilterTest, CancelStopsAfterTheCurrentFileWhileTheWindowAnswers) 
     EXPECT_FALSE(std::filesystem::exists(target + "/c.bmp"));
     ASSERT_EQ(Dialogs.Informations.size(), 1u);
     EXPECT_EQ(Dialogs.Informations[0], "2 of 3 files written to " + QString::fromStdString(target) +
-                                           ".\n\nCancelled: 1 files not processed.");
+                                           ".\n\nCancelled: 1 file not processed.");
     EXPECT_EQ(Form->CommandState(), 2);
     EXPECT_TRUE(On(TControlId::ToolTransform));
 }
