@@ -10,7 +10,6 @@
 #include <utility>
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 namespace {
@@ -42,45 +41,6 @@ bool WriteAll(int fd, const uint8_t* bytes, size_t size) {
     return true;
 }
 
-// Asks for large pages under `bytes`: a hundred megabytes in ordinary pages
-// cost the window tens of thousands of page faults, several times the copy
-// itself. Where the system has none this changes nothing.
-void PreferLargePages(void* bytes, size_t size) {
-    constexpr uintptr_t kLarge = uintptr_t(2) << 20;
-    const uintptr_t from = (reinterpret_cast<uintptr_t>(bytes) + kLarge - 1) & ~(kLarge - 1);
-    const uintptr_t to = (reinterpret_cast<uintptr_t>(bytes) + size) & ~(kLarge - 1);
-    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-}
-
-// A copy of a picture's bytes on its way to the file, in memory of its own
-// that goes back to the system when the copy ends.
-class TPageCopy {
-public:
-    explicit TPageCopy(const TBitmap24& picture) : size_(picture.Bytes.size()) {
-        const TMemoryGrant grant = GrantBitmapMemory(picture.Width, picture.Height, 3);
-        void* at =
-            ::mmap(nullptr, size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (at == MAP_FAILED) throw std::bad_alloc();
-        bytes_ = static_cast<uint8_t*>(at);
-        PreferLargePages(bytes_, size_);
-        std::memcpy(bytes_, picture.Bytes.data(), size_);
-    }
-    TPageCopy(TPageCopy&& other) noexcept
-        : bytes_(std::exchange(other.bytes_, nullptr)), size_(other.size_) {}
-    TPageCopy(const TPageCopy&) = delete;
-    TPageCopy& operator=(const TPageCopy&) = delete;
-    TPageCopy& operator=(TPageCopy&&) = delete;
-    ~TPageCopy() {
-        if (bytes_) ::munmap(bytes_, size_);
-    }
-    const uint8_t* Bytes() const { return bytes_; }
-    size_t Size() const { return size_; }
-
-private:
-    uint8_t* bytes_ = nullptr;
-    size_t size_ = 0;
-};
-
 } // namespace
 
 TKeptPicture::~TKeptPicture() {
@@ -96,10 +56,6 @@ void TKeptPicture::CloseFile() {
 void TKeptPicture::Join() {
     if (!writer_.joinable()) return;
     writer_.join();
-    if (std::exchange(lost_, false)) {
-        CloseFile();
-        kept_ = false;
-    }
     if (unwritten_) {
         CloseFile();
         memory_ = std::move(unwritten_);
@@ -151,41 +107,12 @@ void TKeptPicture::KeepCopy(const TBitmap24& picture) {
     Join();
     // The picture goes on changing as soon as this returns: the thread
     // writes a copy. Made first, so that a refused copy changes nothing.
-    TPageCopy copy(picture);
-    if (!StartKeeping(picture.Width, picture.Height)) {
-        memory_ = picture;
-        return;
-    }
-    try {
-        writer_ = std::thread([this, fd = fd_, copy = std::move(copy), width = picture.Width,
-                               height = picture.Height] {
-            if (WriteAll(fd, copy.Bytes(), copy.Size())) return;
-            try {
-                TBitmap24 back(width, height);
-                std::memcpy(back.Bytes.data(), copy.Bytes(), copy.Size());
-                unwritten_ = std::move(back);
-            } catch (...) {
-                // Neither the file nor the memory takes it: the comparison is lost.
-                lost_ = true;
-            }
-        });
-    } catch (const std::system_error&) {
-        CloseFile();
-        memory_ = picture;
-    }
+    TBitmap24 copy = picture;
+    KeepMoved(std::move(copy));
 }
 
 TBitmap24 TKeptPicture::ReadFile() const {
-    TBitmap24 picture;
-    {
-        const TMemoryGrant grant = GrantBitmapMemory(width_, height_, 3);
-        const size_t size = size_t(width_) * size_t(height_) * 3u;
-        picture.Bytes.reserve(size);
-        PreferLargePages(picture.Bytes.data(), size);
-        picture.Bytes.resize(size);
-    }
-    picture.Width = width_;
-    picture.Height = height_;
+    TBitmap24 picture(width_, height_);
     uint8_t* bytes = picture.Bytes.data();
     for (size_t at = 0; at < picture.Bytes.size();) {
         const ssize_t got =

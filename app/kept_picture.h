@@ -5,7 +5,8 @@
 // so the bytes go to an unnamed file in the temporary folder (gone with the
 // process, whatever way it ends) and come back when they are shown. The file
 // is written on a thread of its own, from a copy that is freed once written,
-// so that a slow disk never holds up the window. Where no such file can be
+// so that a slow disk never holds up the window (the copy itself costs what
+// keeping the picture in memory always did). Where no such file can be
 // written the picture stays in memory, as it always could.
 //
 // Assigning and reset() follow std::optional, which this replaces. All
@@ -56,5 +57,4 @@ private:
     // The writing thread's outcome, read after the join: the picture back
     // when the file could not take it.
     std::optional<TBitmap24> unwritten_;
-    bool lost_ = false;
 };
