@@ -22,7 +22,7 @@ constexpr int32_t kBandRows = 64;
 constexpr int32_t kShrunkBandRows = 16;
 // What one turn of the event loop, or one paint, spends on pending drawing:
 // well below what a user feels as a frozen window.
-constexpr auto kTurnBudget = std::chrono::milliseconds(20);
+constexpr auto kTurnBudget = std::chrono::milliseconds(12);
 // Below this many cells a redraw costs less than a turn's budget.
 int64_t drawAtOnceCells = int64_t(1) << 21;
 
