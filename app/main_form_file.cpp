@@ -36,6 +36,9 @@ void TForm1::BopenClick(QObject* sender) {
 
 void TForm1::OpenImage(const QString& fileName) {
     if ((d->CommandState != 0 && d->CommandState != 1) || Busy()) return;
+    // A drop comes here past the guard: the picture it may replace, save or
+    // keep on a failure must be drawn whole first.
+    Image1->FinishDrawing();
     if (!ConfirmDiscard(TDiscard::Picture)) return;
     const std::optional<QString> chosen = fileName.isEmpty()
                                               ? dialogs_.RunFileDialog(*OpenPictureDialog)
@@ -81,6 +84,9 @@ void TForm1::BsaveClick(QObject* sender) {
 }
 
 void TForm1::SaveImageFile(const QString& fileName) {
+    // Every way to a saved picture (Save, the question before closing or
+    // quitting) writes the whole bitmap, not the bands drawn so far.
+    Image1->FinishDrawing();
     d->FailedFile = fileName;
     ShowStatus(LangText("Saving"), 0);
     WriteImageFile(fileName.toStdString(), Image1->Picture);
