@@ -225,6 +225,9 @@ TScreenForm::TScreenForm(QWidget* parent, const TSpectrumStore& store, const TBi
     ModeBox = new QComboBox(this);
     ModeBox->setObjectName("ModeBox");
     ModeBox->addItems({QString(), QString()});
+    // Its texts change with the language: "Nebeneinander" needs more room
+    // than "Side by side".
+    ModeBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     PreviewText = new QLabel(this);
     PreviewText->setObjectName("PreviewText");
     ApplyButton = new QPushButton(this);
