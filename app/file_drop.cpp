@@ -6,6 +6,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
+#include <QPointer>
 #include <QToolButton>
 #include <QUrl>
 
@@ -49,8 +50,12 @@ bool CanOpenFilter(const TForm1& form, const TFilesToOpen& chosen) {
 
 void OpenFiles(TForm1& form, const QStringList& files) {
     const TFilesToOpen chosen = ChooseFilesToOpen(files);
+    // A big picture loads in an event loop of its own, during which the
+    // window may be destroyed: the filter then has nowhere to go.
+    const QPointer<TForm1> alive(&form);
     if (CanOpenImage(form, chosen)) form.RunCommand([&] { form.OpenImage(chosen.Image); });
-    if (CanOpenFilter(form, chosen)) form.RunCommand([&] { form.OpenFilterFile(chosen.Filter); });
+    if (alive && CanOpenFilter(form, chosen))
+        form.RunCommand([&] { form.OpenFilterFile(chosen.Filter); });
 }
 
 TFileDrop::TFileDrop(TForm1& form) : QObject(&form), form_(form) {

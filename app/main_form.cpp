@@ -22,6 +22,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QPointer>
 #include <QSlider>
 #include <QStatusBar>
 #include <QToolBar>
@@ -638,6 +639,8 @@ void TForm1::ShowElementHelp(QObject* sender) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    // The commands below may end with the window destroyed.
+    const QPointer<TForm1> alive(this);
     const bool onStatusBar =
         watched == StatusBar || watched == StatusPanels[0] || watched == StatusPanels[1];
     if (onStatusBar && event->type() == QEvent::MouseButtonRelease &&
@@ -648,6 +651,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
         RunCommand(
             [&] { StartCommand(TCommand::ViewFilter, ToolFilter, &TForm1::ToolFilterClick); });
+    if (!alive) return true;
     return QMainWindow::eventFilter(watched, event);
 }
 

@@ -15,19 +15,25 @@
 
 #include <QDir>
 #include <QLabel>
+#include <QPointer>
 
 #include <exception>
 #include <string>
 
 void TForm1::RunCommand(const std::function<void()>& work) {
     d->FailedFile.clear();
+    // A command that waits in an event loop of its own (a big file's load, a
+    // transform) may come back to a window destroyed meanwhile: it returns,
+    // and nothing of the window may be touched after it.
+    const QPointer<TForm1> alive(this);
     try {
         work();
     } catch (const std::exception& error) {
+        if (!alive) return;
         ReportError(MessageOf(error));
     }
     // Whatever the command did, the title and the filter panel say what is unsaved.
-    ShowWorkState();
+    if (alive) ShowWorkState();
 }
 
 void TForm1::ReportError(const TMessage& message) {

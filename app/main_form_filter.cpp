@@ -19,6 +19,7 @@
 #include "filter/apply_filter.h"
 #include "filter/batch_form.h"
 #include "filter/batch_runner.h"
+#include "filter/filter_entry.h"
 #include "filter/filter_list_form.h"
 #include "imagefile/image_file.h"
 #include "shell/interface_texts.h"
@@ -34,6 +35,7 @@
 #include <QToolButton>
 
 #include <atomic>
+#include <exception>
 #include <memory>
 #include <new>
 #include <optional>
@@ -62,18 +64,40 @@ void TForm1::ApplyEntriesShown() {
     }
 }
 
+namespace {
+
+// Whether an entry of the list may give the store another size. A line that
+// cannot be read may be anything.
+bool MayResize(const TFilterList& list) {
+    for (size_t i = 0; i < list.EntryCount(); ++i) {
+        try {
+            if (IsResizeKind(list.GetEntry(i).typ)) return true;
+        } catch (const std::exception&) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 void TForm1::ApplyFilterOnPicture() {
     // The window shows the picture until both transforms are done: Cancel
     // in either of them puts the store back and leaves the picture, the
     // filter, the undo steps and the title as they were. The store comes
     // back from the bitmap when it holds exactly that (a picture as loaded,
     // at no cost), else from a copy of its planes; should the memory for the
-    // copy be refused, the transform back cannot be cancelled.
+    // copy be refused, the transform back cannot be cancelled. The way back
+    // is paid for before the run: once a resize has shrunk the planes,
+    // filling them from the bitmap again would need memory that may then be
+    // refused, leaving a store that is neither the picture nor the result.
     const TBitmap24* source = nullptr;
     if (Image1->ImageModified != 1 && Image1->Picture.Width == Store.Cols &&
         Image1->Picture.Height == Store.Rows)
         source = &Image1->Picture;
-    const bool refill = source && PlanesHoldBitmap(Store, *source);
+    const bool refill = source &&
+                        !(d->Windows.FormProtokol && MayResize(d->Windows.FormProtokol->List())) &&
+                        PlanesHoldBitmap(Store, *source);
     std::optional<TPlanes> kept;
     if (!refill) {
         try {
@@ -86,15 +110,17 @@ void TForm1::ApplyFilterOnPicture() {
     }
     const bool restorable = refill || kept;
     const int32_t cols = Store.Cols, rows = Store.Rows;
+    // Needs no memory: the planes move back, or are filled again in place
+    // (no entry changed their size).
     const auto restore = [&] {
         if (kept) {
             for (size_t p = 0; p < 3; ++p) Store.Planes[p] = std::move((*kept)[p]);
             Store.Cols = cols;
             Store.Rows = rows;
+            // A shrunk work plane keeps its buffer.
             Store.WorkPlane.resize(Store.CellCount());
         } else {
-            // A resize entry may have changed the store's size.
-            FillStoreFromBitmap(Image1->Picture, Store);
+            for (int32_t r = 0; r < rows; ++r) FillStoreRow(Image1->Picture.Row(r), r, Store);
         }
     };
     TTransformOptions options;

@@ -22,6 +22,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
+#include <QPointer>
 #include <QScopedValueRollback>
 #include <QStatusBar>
 #include <QToolButton>
@@ -76,8 +77,14 @@ bool TForm1::ConfirmDiscard(TDiscard what) {
             dialogs_.Choose(this, Tr("\u00c4nderungen an %1 speichern?").arg(name), buttons);
         if (answer != Save && answer != Discard) return false;
         if (answer == Save) {
-            // A spectrum is saved as the picture it gives.
-            if (d->CommandState == csSpectrum) ToolTransformClick(ToolTransform);
+            // A spectrum is saved as the picture it gives. The transform waits
+            // in an event loop of its own: the window may be gone after it, and
+            // a cancelled one leaves nothing to save.
+            if (d->CommandState == csSpectrum) {
+                const QPointer<TForm1> alive(this);
+                ToolTransformClick(ToolTransform);
+                if (!alive || d->CommandState == csSpectrum) return false;
+            }
             if (!SavePictureAs()) return false;
         }
     }
