@@ -473,6 +473,12 @@ private:
     // meanwhile.
     bool Busy() const;
     void BlockWhileBusy(TControlStates& states) const;
+    // The end of a busy run, in two steps around the run's own reset: which
+    // controls being busy blocks, asked while still busy; then those get back
+    // what they had before the run (`before`), while the others keep what
+    // happened meanwhile (a filter loaded while the run went on).
+    TControlStates ControlsBlockedWhileBusy() const;
+    void GiveBackBlocked(const TControlStates& blocked, const TControlStates& before);
     // The Transform command's run on its worker thread: starts it, keeps the
     // window responsive until it ends and gives the commands back.
     struct TTransformRun;

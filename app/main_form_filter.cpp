@@ -200,6 +200,20 @@ void TForm1::BlockWhileBusy(TControlStates& states) const {
     if (Busy()) BlockBusyCommands(states);
 }
 
+TControlStates TForm1::ControlsBlockedWhileBusy() const {
+    TControlStates blocked;
+    blocked.Enabled.fill(true);
+    BlockWhileBusy(blocked);
+    return blocked;
+}
+
+void TForm1::GiveBackBlocked(const TControlStates& blocked, const TControlStates& before) {
+    TControlStates states = CurrentControlStates();
+    for (size_t i = 0; i < kControlCount; ++i)
+        if (!blocked.Enabled[i]) states.Enabled[i] = before.Enabled[i];
+    WriteControlStates(states);
+}
+
 void TForm1::ToolBatchrunClick(QObject* sender) {
     if (!PassesGuard(TCommand::BatchRun, sender)) return;
     if (!d->Windows.FormProtokol || d->Windows.FormProtokol->EntryCount() == 0 ||

@@ -109,16 +109,9 @@ bool TForm1::LoadImageFile(const QString& fileName) {
         // outcome is complete once it has ended.
         if (run->Thread.joinable()) run->Thread.join();
 
-        // The blocked controls get back what they had; the others keep what
-        // happened meanwhile (a filter loaded while the file was read).
-        TControlStates blocked;
-        blocked.Enabled.fill(true);
-        BlockWhileBusy(blocked);
+        const TControlStates blocked = ControlsBlockedWhileBusy();
         d->Opening.reset();
-        TControlStates states = CurrentControlStates();
-        for (size_t i = 0; i < kControlCount; ++i)
-            if (!blocked.Enabled[i]) states.Enabled[i] = run->Before.Enabled[i];
-        WriteControlStates(states);
+        GiveBackBlocked(blocked, run->Before);
         unsetCursor();
     }
     Store = std::move(run->Store);

@@ -245,16 +245,9 @@ TForm1::TTransformEnd TForm1::RunTransform(bool forward, const TBitmap24* source
     if (!run->Ended) run->Cancel = true;
     if (run->Thread.joinable()) run->Thread.join();
 
-    // The blocked controls get back what they had; the others keep what
-    // happened meanwhile (a filter loaded while the run went on).
-    TControlStates blocked;
-    blocked.Enabled.fill(true);
-    BlockWhileBusy(blocked);
+    const TControlStates blocked = ControlsBlockedWhileBusy();
     d->Transform.reset();
-    TControlStates states = CurrentControlStates();
-    for (size_t i = 0; i < kControlCount; ++i)
-        if (!blocked.Enabled[i]) states.Enabled[i] = run->Before.Enabled[i];
-    WriteControlStates(states);
+    GiveBackBlocked(blocked, run->Before);
     // Mirrors the menu and gives back the comparison and the screen search.
     SetCommandState(d->FilterEventWhileTransforming ? 3 : uint8_t(255));
     TrackKontrast->setEnabled(run->SliderEnabled);

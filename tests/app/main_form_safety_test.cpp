@@ -25,7 +25,8 @@ namespace {
 // Holds the run at its first report until the window asks it to stop.
 class THoldFirst final : public IProgress {
 public:
-    THoldFirst(IProgress& inner, const std::atomic<bool>* cancel) : inner_(inner), cancel_(cancel) {}
+    THoldFirst(IProgress& inner, const std::atomic<bool>* cancel)
+        : inner_(inner), cancel_(cancel) {}
     void Phase(const std::string& key) override { inner_.Phase(key); }
     void Percent(double percent) override {
         inner_.Percent(percent);
