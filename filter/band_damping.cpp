@@ -14,12 +14,7 @@ void DampScreenBand(TSpectrumStore& store, float lo, float hi, float power,
         return;
     float* levels = store.WorkPlane.data();
     std::optional<TRadialProfile> own;
-    if (!kept || !kept->Rings) {
-        CombinedLevels(store, levels);
-        own.emplace(W, H);
-        own->Measure(levels);
-    }
-    const TRadialProfile& rings = own ? *own : *kept->Rings;
+    const TRadialProfile& rings = KeptOrMeasuredRings(store, kept, own);
 
     // Least squares of level on log2 radius over the band's rings.
     double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;

@@ -244,3 +244,12 @@ std::vector<TScreenPeak> FindScreenPeaks(TSpectrumStore& spectrum,
     if (spectrum.Empty() || spectrum.WorkPlane.size() != spectrum.CellCount()) return {};
     return TFinder(spectrum, options).Run(&levels);
 }
+
+const TRadialProfile& KeptOrMeasuredRings(TSpectrumStore& store, const TSpectrumLevels* kept,
+                                          std::optional<TRadialProfile>& own) {
+    if (kept && kept->Rings) return *kept->Rings;
+    CombinedLevels(store, store.WorkPlane.data());
+    own.emplace(store.Cols, store.Rows);
+    own->Measure(store.WorkPlane.data());
+    return *own;
+}

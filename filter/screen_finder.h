@@ -47,6 +47,12 @@ struct TSpectrumLevels {
     std::optional<TRadialProfile> Rings;
 };
 
+// The rings that finding kept in `kept`, or, without them, the rings measured
+// here into `own`. Either way the work plane then holds the combined levels
+// the rings were measured from.
+const TRadialProfile& KeptOrMeasuredRings(TSpectrumStore& store, const TSpectrumLevels* kept,
+                                          std::optional<TRadialProfile>& own);
+
 // The same, and with peaks found, leaves the levels in `levels`.
 std::vector<TScreenPeak> FindScreenPeaks(TSpectrumStore& spectrum,
                                          const TScreenFinderOptions& options,

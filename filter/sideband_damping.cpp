@@ -100,12 +100,7 @@ bool SidebandModel(TSpectrumStore& store, float fundamental, const std::vector<T
     if (!(fundamental > 0.0f && fundamental <= 2.0f)) return false;
     float* levels = store.WorkPlane.data();
     std::optional<TRadialProfile> own;
-    if (!kept || !kept->Rings) {
-        CombinedLevels(store, levels);
-        own.emplace(W, H);
-        own->Measure(levels);
-    }
-    const TRadialProfile& rings = own ? *own : *kept->Rings;
+    const TRadialProfile& rings = KeptOrMeasuredRings(store, kept, own);
 
     // The picture: least squares of log2 power on log2 radius over the band.
     const double f = fundamental;
