@@ -17,8 +17,6 @@
 
 #include <array>
 #include <atomic>
-#include <chrono>
-#include <thread>
 
 namespace {
 
@@ -60,8 +58,7 @@ protected:
                     inner.Percent(percent);
                     if (!hold) return;
                     t.HeldInRun = t.Runs.load();
-                    for (int i = 0; i < 60000 && !cancel->load(); ++i)
-                        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                    WaitUntilSet(*cancel);
                 }
             } hold(*this, progress, options.Cancel);
             ++Runs;

@@ -25,11 +25,14 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <deque>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 // Answers boxes and file dialogs from a script and records what was shown.
@@ -78,6 +81,37 @@ public:
         Texts.pop_front();
         return answer;
     }
+};
+
+// Waits, on a worker, until the window's thread sets `flag` (a run's cancel,
+// a test's sign that the window went on). Bounded, so that a window that
+// never does fails its test instead of hanging it.
+inline void WaitUntilSet(const std::atomic<bool>& flag) {
+    for (int i = 0; i < 60000 && !flag.load(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+// Passes the reports on, and holds the run after the first one of `at`
+// percent or more until the window has asked it to stop, so that the window
+// acts in the middle of the run however fast the machine is.
+class THoldAt final : public IProgress {
+public:
+    THoldAt(IProgress& inner, const std::atomic<bool>* cancel, double at)
+        : inner_(inner), cancel_(cancel), at_(at) {}
+    void Phase(const std::string& key) override { inner_.Phase(key); }
+    void Percent(double percent) override {
+        inner_.Percent(percent);
+        if (held_ || percent < at_ || !cancel_) return;
+        held_ = true;
+        WaitUntilSet(*cancel_);
+    }
+    void ClearPercent() override { inner_.ClearPercent(); }
+
+private:
+    IProgress& inner_;
+    const std::atomic<bool>* cancel_;
+    double at_;
+    bool held_ = false;
 };
 
 class MainFormTest : public ::testing::Test {

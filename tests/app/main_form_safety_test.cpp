@@ -17,31 +17,8 @@
 
 #include <array>
 #include <atomic>
-#include <chrono>
-#include <thread>
 
 namespace {
-
-// Holds the run at its first report until the window asks it to stop.
-class THoldFirst final : public IProgress {
-public:
-    THoldFirst(IProgress& inner, const std::atomic<bool>* cancel)
-        : inner_(inner), cancel_(cancel) {}
-    void Phase(const std::string& key) override { inner_.Phase(key); }
-    void Percent(double percent) override {
-        inner_.Percent(percent);
-        if (held_ || !cancel_) return;
-        held_ = true;
-        for (int i = 0; i < 60000 && !cancel_->load(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    void ClearPercent() override { inner_.ClearPercent(); }
-
-private:
-    IProgress& inner_;
-    const std::atomic<bool>* cancel_;
-    bool held_ = false;
-};
 
 class MainFormSafetyTest : public MainFormTest {
 protected:
@@ -61,7 +38,7 @@ protected:
         Form->TransformEngine = [](TSpectrumStore& store, TTransformDirection direction,
                                    const TBitmap24* source, IProgress& progress,
                                    const TTransformOptions& options) {
-            THoldFirst hold(progress, options.Cancel);
+            THoldAt hold(progress, options.Cancel, 0.0);
             return TransformStore(store, direction, source, hold, options);
         };
         QObject::connect(Form.get(), &TForm1::transformProgressed, Form.get(), [this] {
@@ -101,8 +78,7 @@ TEST_F(MainFormSafetyTest, AWindowDestroyedWhileABigFileLoadsIsLeftAlone) {
     const std::string path = WriteBitmap("page.bmp", 400, 300, 5);
     std::atomic<bool> ticked{false};
     Form->ReadPicture = [&ticked](const std::string& fileName) {
-        for (int i = 0; i < 60000 && !ticked; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        WaitUntilSet(ticked);
         return ReadImageFile(fileName);
     };
     QTimer::singleShot(0, Form.get(), [this, &ticked] {

@@ -15,36 +15,9 @@
 
 #include <array>
 #include <atomic>
-#include <chrono>
 #include <functional>
-#include <thread>
 
 namespace {
-
-// Passes the reports on, and holds the run after the first one of `at`
-// percent or more until the window has asked it to stop, so that the window
-// acts in the middle of the run however fast the machine is.
-class THoldAt final : public IProgress {
-public:
-    THoldAt(IProgress& inner, const std::atomic<bool>* cancel, double at)
-        : inner_(inner), cancel_(cancel), at_(at) {}
-    void Phase(const std::string& key) override { inner_.Phase(key); }
-    void Percent(double percent) override {
-        inner_.Percent(percent);
-        if (held_ || percent < at_ || !cancel_) return;
-        held_ = true;
-        // Bounded, so that a window that never cancels fails the test instead of hanging it.
-        for (int i = 0; i < 60000 && !cancel_->load(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    void ClearPercent() override { inner_.ClearPercent(); }
-
-private:
-    IProgress& inner_;
-    const std::atomic<bool>* cancel_;
-    double at_;
-    bool held_ = false;
-};
 
 struct TWindowState {
     std::array<tdline, 3> Planes;
