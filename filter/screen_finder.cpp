@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <mutex>
+#include <numbers>
 #include <optional>
 #include <tuple>
 
@@ -147,6 +148,36 @@ private:
         return std::clamp<int32_t>(int32_t(std::ceil(median * std::sqrt(strength_))) + 1, 2, limit);
     }
 
+    // Whether the peaks hold the fundamentals of two or more inks of one
+    // ruling: three to eight peaks at one radius (each ink shows in two
+    // directions, folded into the first quadrant, one at 0 and 45 degrees),
+    // every two of them five degrees apart or more. A photograph's own peaks,
+    // from its textures and edges, hardly ever meet at one radius in that
+    // many directions, and the bits of a ring that a round shape draws lie
+    // closer together; a single ink's make only two directions, so one ink
+    // still needs its harmonics.
+    bool InksOfOneRuling(const std::vector<TScreenPeak>& peaks) const {
+        const double cellX = 1.0 / double(2 * int64_t(W_) - 1),
+                     cellY = 1.0 / double(2 * int64_t(H_) - 1);
+        const double apart = 5.0 * std::numbers::pi / 180.0;
+        for (const TScreenPeak& p : peaks) {
+            const double radius = Frequency(p.Column, p.Row);
+            if (radius < kScreenFrequency) continue;
+            const double tolerance = 0.02 * radius + 2.0 * cellX + 2.0 * cellY;
+            std::vector<double> angles;
+            for (const TScreenPeak& q : peaks)
+                if (std::fabs(Frequency(q.Column, q.Row) - radius) <= tolerance)
+                    angles.push_back(std::atan2(double(q.Row) * cellY, double(q.Column) * cellX));
+            if (angles.size() < 3 || angles.size() > 8) continue;
+            std::sort(angles.begin(), angles.end());
+            bool separate = true;
+            for (size_t i = 1; i < angles.size(); ++i)
+                separate &= angles[i] - angles[i - 1] >= apart;
+            if (separate) return true;
+        }
+        return false;
+    }
+
     std::vector<TScreenPeak> Peaks() {
         // A wave of amplitude A grey levels gives coefficients of about
         // A W H; waves too faint to change a pixel are no screen, only the
@@ -188,9 +219,11 @@ private:
             if (p.Excess >= t_.strong - LevelsOf(4.0)) fairlyStrong.push_back(p);
         }
         // A coarse screen's peaks sit among their sidebands and stand out
-        // less; fewer strong ones still make a screen when the somewhat
-        // weaker ones form an ink's lattice with its harmonics.
-        if (strong < 3) {
+        // less, and more so on a small picture, whose peaks gather fewer
+        // cells' worth of the screen above its background: fewer strong ones
+        // still make a screen when the somewhat weaker ones form an ink's
+        // lattice with its harmonics, or the fundamentals of several inks.
+        if (strong < 3 && !InksOfOneRuling(fairlyStrong)) {
             const std::vector<TScreenLattice> lattices = FindScreenLattices(fairlyStrong, W_, H_);
             if (strong < 1 || std::none_of(lattices.begin(), lattices.end(),
                                            [](const TScreenLattice& l) { return l.Support >= 3; }))

@@ -1,0 +1,56 @@
+// Finding a screen on a small picture, where its peaks stand out little.
+#include "filter/screen_finder.h"
+#include "spectral/store_fill.h"
+#include "spectral/transform.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+// A round shape on a white ground, the way a cartoon or a product shot sits
+// on a page: between the radii `inner` and `outer` (shares of the shorter
+// side) a tone that runs across, printed with round dots of `cell`
+// pixels at 15, 75 and 45 degrees, one per plane.
+TBitmap24 PrintedShape(int32_t w, int32_t h, double cell, double inner, double outer) {
+    TBitmap24 out(w, h);
+    const double side = std::min(w, h);
+    for (int32_t r = 0; r < h; ++r)
+        for (int32_t c = 0; c < w; ++c) {
+            const double d = std::hypot(c - w / 2.0, r - h / 2.0) / side;
+            for (int p = 0; p < 3; ++p) {
+                const double a = (p == 0 ? 15.0 : p == 1 ? 75.0 : 45.0) * std::numbers::pi / 180.0;
+                const double k = 2.0 * std::numbers::pi / cell;
+                const double u = c * std::cos(a) + r * std::sin(a),
+                             t = -c * std::sin(a) + r * std::cos(a);
+                const double spot = (2.0 - std::cos(k * u) - std::cos(k * t)) / 4.0;
+                const double tone = 0.3 + 0.4 * double(c) / w + 0.1 * p;
+                const bool inside = d >= inner && d <= outer;
+                out.Pixel(c, r)[p] = !inside || spot < tone ? 255 : 0;
+            }
+        }
+    return out;
+}
+
+std::vector<TScreenPeak> PeaksOf(const TBitmap24& picture) {
+    TSpectrumStore store;
+    FillStoreFromBitmap(picture, store);
+    TNoProgress quiet;
+    TransformStore(store, TTransformDirection::Forward, nullptr, quiet);
+    return FindScreenPeaks(store);
+}
+
+} // namespace
+
+TEST(ScreenFinder, FindsACoarseScreenOnASmallShapeFromItsInksFundamentals) {
+    // Seven pixels a cell on a disc half as wide as a 200 x 160 picture is
+    // high: the inks' fundamentals stand out, their harmonics hardly.
+    const std::vector<TScreenPeak> peaks = PeaksOf(PrintedShape(200, 160, 7.0, 0.0, 0.25));
+    ASSERT_FALSE(peaks.empty());
+    // The strongest are fundamentals: 1/7 cycles per pixel.
+    const double f = std::hypot(peaks[0].Column / 400.0, peaks[0].Row / 320.0);
+    EXPECT_NEAR(f, 1.0 / 7.0, 0.01);
+}
