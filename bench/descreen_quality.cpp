@@ -17,7 +17,7 @@
 //
 // usage: descreen_quality [PHOTO|FOLDER...] [--images N] [--quick]
 //                         [--strength S] [--dump DIR] [--speed WxH|SCAN]
-//                         [--peers FILE]
+//                         [--peers FILE] [--size WxH]
 //        descreen_quality PHOTO --make-scan OUT --page WxH [--cell P]
 //                         [--rotation D] [--factor F] [--jpeg Q]
 //
@@ -27,6 +27,13 @@
 // which come from fixed seeds, so a run that changes only the descreen
 // takes a fraction of the time; delete the file when the simulation or the
 // scoring changes.
+//
+// --size prints a crop of W x H print pixels (default 448x352) from each
+// photograph, reduced as much less as the crop is larger, so that it shows
+// the same part of the photograph in more detail: the same cases at the
+// sizes of real scans' pictures (a tenth of an A4 page at 600 dpi is about
+// 1400x1000), where a screen's peaks stand out far more than on the small
+// default crop.
 //
 // --speed times the descreen in-process on a page of W x H pixels (an A4
 // page at 300 dpi is 2480x3508) against a transform there and back: a
@@ -143,7 +150,8 @@ struct TOptions {
 [[noreturn]] void Usage(const std::string& error) {
     if (!error.empty()) std::fprintf(stderr, "descreen_quality: %s\n", error.c_str());
     std::fprintf(stderr, "usage: descreen_quality [PHOTO|FOLDER...] [--images N] [--quick] "
-                         "[--strength S] [--dump DIR] [--speed WxH|SCAN] [--peers FILE]\n"
+                         "[--strength S] [--dump DIR] [--speed WxH|SCAN] [--peers FILE] "
+                         "[--size WxH]\n"
                          "       descreen_quality PHOTO --make-scan OUT --page WxH [--cell P] "
                          "[--rotation D] [--factor F] [--jpeg Q]\n");
     std::exit(2);
@@ -201,6 +209,10 @@ TOptions ParseOptions(int argc, char** argv) {
             o.DumpFolder = value();
         } else if (a == "--peers") {
             o.PeersFile = value();
+        } else if (a == "--size") {
+            if (std::sscanf(value().c_str(), "%dx%d", &o.CropWidth, &o.CropHeight) != 2 ||
+                o.CropWidth < 64 || o.CropHeight < 64 || o.CropWidth > 8192 || o.CropHeight > 8192)
+                Usage("--size takes WxH, 64 to 8192 each");
         } else if (a == "--help" || a == "-h") {
             Usage("");
         } else if (!a.empty() && a[0] == '-') {
@@ -257,8 +269,9 @@ int32_t FriendlyLength(int32_t n) {
 // The photograph as printed: reduced to fit kReduceWidth x kReduceHeight,
 // and the centre cropped to at most the print size, of friendly lengths.
 TBitmap24 PrintPicture(const TBitmap24& photo, int32_t cropWidth, int32_t cropHeight) {
+    const double grow = std::max(1.0, double(cropWidth) / 448.0);
     const double scale =
-        std::min({1.0, double(kReduceWidth) / photo.Width, double(kReduceHeight) / photo.Height});
+        std::min({1.0, grow * kReduceWidth / photo.Width, grow * kReduceHeight / photo.Height});
     const TBitmap24 reduced =
         scale < 1.0 ? ResizeByArea(photo, std::max<int32_t>(17, int32_t(photo.Width * scale)),
                                    std::max<int32_t>(17, int32_t(photo.Height * scale)))
@@ -460,7 +473,15 @@ void RunCase(const TOptions& o, const TCase& c, const TBitmap24& scan, const TBi
     TResult result{c, {}, -1};
     double sigma = 0.0, k = 0.0;
     int order = 0;
-    const std::string key = dumpName + (o.Quick ? "_quick" : "");
+    // Cases at other print sizes are other scans, kept under their own key.
+    std::string key = dumpName;
+    if (o.Quick) {
+        key += "_quick";
+    } else if (o.CropWidth != 448 || o.CropHeight != 352) {
+        char size[32];
+        std::snprintf(size, sizeof size, "_%dx%d", o.CropWidth, o.CropHeight);
+        key += size;
+    }
     const auto kept = gPeers.find(key);
     if (!o.PeersFile.empty() && kept != gPeers.end()) {
         const std::vector<double>& v = kept->second;
