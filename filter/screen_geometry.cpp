@@ -186,6 +186,39 @@ bool InksRosette(const TScreenLattice& l, const std::vector<TScreenLattice>& lat
     return false;
 }
 
+// Whether the frequency (x, y) is the sum or the difference of the
+// fundamentals of two inks of one ruling: the rosette's second-order terms.
+// With inks 30 degrees apart their sum, at 1.93 times the ruling, can stand
+// out more than any ink's own peaks.
+bool InksSum(double x, double y, const std::vector<TScreenLattice>& lattices, int32_t W,
+             int32_t H) {
+    const double cellX = 1.0 / (2.0 * W), cellY = 1.0 / (2.0 * H);
+    const double tx = 2.0 * cellX + 0.03 * x, ty = 2.0 * cellY + 0.03 * y;
+    for (size_t i = 0; i < lattices.size(); ++i) {
+        const TScreenLattice& a = lattices[i];
+        for (size_t j = i + 1; j < lattices.size(); ++j) {
+            const TScreenLattice& b = lattices[j];
+            if (std::fabs(b.Frequency - a.Frequency) > 0.02 * a.Frequency + 2.0 * (cellX + cellY))
+                continue;
+            // Two inks lie apart: the fold makes a peak's mirror image of
+            // one ink's spread look like a second ink beside it.
+            const double angle = std::atan2(a.U[1], a.U[0]), other = std::atan2(b.U[1], b.U[0]);
+            const double apart = 5.0 * std::numbers::pi / 180.0;
+            if (std::fabs(angle - other) < apart ||
+                std::fabs(angle + other - std::numbers::pi / 2.0) < apart)
+                continue;
+            for (const double* u : {a.U, a.V})
+                for (const double* v : {b.U, b.V})
+                    for (const double sx : {1.0, -1.0})
+                        for (const double sy : {1.0, -1.0})
+                            if (std::fabs(std::fabs(u[0] + sx * v[0]) - x) <= tx &&
+                                std::fabs(std::fabs(u[1] + sy * v[1]) - y) <= ty)
+                                return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 std::vector<TScreenLattice> FindScreenLattices(const std::vector<TScreenPeak>& peaks, int32_t W,
@@ -206,10 +239,14 @@ double ScreenFundamental(const std::vector<TScreenPeak>& peaks, int32_t W, int32
     for (const TScreenLattice& l : lattices)
         if (!search.Rosette(l.U[0], l.U[1], l.Excess) && !InksRosette(l, lattices, W, H))
             plain.push_back(l);
+    // The rosette lattices too are made of the inks, whose sums they give.
+    const std::vector<TScreenLattice> all = lattices;
     if (!plain.empty()) lattices = std::move(plain);
-    double strongest = 0.0;
+    double strongest = 0.0, strongestX = 0.0, strongestY = 0.0;
     for (const TScreenPeak& p : peaks) {
-        const double f = std::hypot(p.Column / (2.0 * W), p.Row / (2.0 * H));
+        strongestX = p.Column / (2.0 * W);
+        strongestY = p.Row / (2.0 * H);
+        const double f = std::hypot(strongestX, strongestY);
         if (f >= 0.05) {
             strongest = f;
             break;
@@ -217,22 +254,25 @@ double ScreenFundamental(const std::vector<TScreenPeak>& peaks, int32_t W, int32
     }
     if (lattices.empty() || strongest == 0.0) return 0.0;
     // The strongest peak must be a fundamental or a harmonic of a lattice
-    // found. Where it is not, the screen is finer than the scan's
+    // found, or a sum or difference of two inks' fundamentals of one ruling.
+    // Where it is none of these, the screen is finer than the scan's
     // resolution and has folded back, and what looks like a lattice is the
     // fold.
     // A lattice without harmonics found (see TLatticeSearch's inks) is
     // none of the strongest peak's harmonics, or that harmonic would have
     // been found; and it is its fundamental only when closely so, as a
     // screen folded back leaves peaks at every radius.
+    bool explained = InksSum(strongestX, strongestY, all, W, H);
     for (const TScreenLattice& l : lattices)
         for (const double m : {1.0, std::sqrt(2.0), 2.0, std::sqrt(5.0), std::sqrt(8.0), 3.0})
             if (l.Support >= 2 ? std::fabs(strongest / l.Frequency - m) <= 0.025 * m
-                               : m == 1.0 && std::fabs(strongest / l.Frequency - m) <= 0.01) {
-                int32_t strongestLattice = 0;
-                for (const TScreenLattice& k : lattices)
-                    strongestLattice = std::max(strongestLattice, k.Excess);
-                for (const TScreenLattice& k : lattices)
-                    if (k.Excess >= strongestLattice - kRulingMargin) return k.Frequency;
-            }
+                               : m == 1.0 && std::fabs(strongest / l.Frequency - m) <= 0.01)
+                explained = true;
+    if (!explained) return 0.0;
+    int32_t strongestLattice = 0;
+    for (const TScreenLattice& k : lattices)
+        strongestLattice = std::max(strongestLattice, k.Excess);
+    for (const TScreenLattice& k : lattices)
+        if (k.Excess >= strongestLattice - kRulingMargin) return k.Frequency;
     return 0.0;
 }

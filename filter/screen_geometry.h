@@ -39,7 +39,9 @@ std::vector<TScreenLattice> FindScreenLattices(const std::vector<TScreenPeak>& p
 // The screen's fundamental frequency in cycles per pixel that the dampings
 // are anchored on: the coarsest lattice's among those about as strong as the
 // strongest, when the strongest peak is one of the lattices' fundamentals or
-// harmonics; otherwise 0 (no screen, or one finer than the scan's
+// harmonics, or the sum or difference of two inks' fundamentals of one
+// ruling (with inks 30 degrees apart their sum, at 1.93 times the ruling,
+// can outdo every ink's own peaks); otherwise 0 (no screen, or one finer than the scan's
 // resolution, folded back). The rosette terms that two inks make (the
 // difference of their fundamentals, at about half the ruling for inks 30
 // degrees apart) form lattices of their own, as strong as the ruling's at

@@ -139,6 +139,30 @@ TEST(ScreenGeometry, PassesOverRosetteLatticesAndFindsCoarseScreensWithoutHarmon
     }
 }
 
+TEST(ScreenGeometry, TakesTheSumOfTwoInksAsTheStrongestPeak) {
+    // Inks 30 degrees apart, whose sum, at 1.93 times the ruling and no
+    // harmonic of either, stands out most (as elliptical dots can make it).
+    const double f = 1.0 / 6.0, degree = std::numbers::pi / 180.0;
+    for (const double turn : {0.0, 2.4, -8.0}) {
+        const double a = (15.0 + turn) * degree, b = (45.0 + turn) * degree;
+        const double sx = f * (std::cos(a) + std::cos(b)), sy = f * (std::sin(a) + std::sin(b));
+        auto peaks = LatticePeaks(f, {15.0 + turn, 45.0 + turn, 75.0 + turn}, 0);
+        const auto withStrongest = [&](double x, double y) {
+            auto p = peaks;
+            p.insert(p.begin(), TScreenPeak{int32_t(std::lround(std::fabs(x) * 2.0 * kW)),
+                                            int32_t(std::lround(std::fabs(y) * 2.0 * kH)), 3, 160});
+            return p;
+        };
+        EXPECT_NEAR(ScreenFundamental(withStrongest(sx, sy), kW, kH), f, 0.02 * f) << turn;
+        // The same radius ten degrees off is no term of these inks: a
+        // screen folded back.
+        const double off = std::atan2(sy, sx) + 10.0 * degree, r = std::hypot(sx, sy);
+        EXPECT_EQ(ScreenFundamental(withStrongest(r * std::cos(off), r * std::sin(off)), kW, kH),
+                  0.0)
+            << turn;
+    }
+}
+
 TEST(ScreenGeometry, GivesNoAnchorForPeaksThatMakeNoLattice) {
     EXPECT_EQ(ScreenFundamental({}, kW, kH), 0.0);
     // A line screen: one frequency and its harmonic, no partner at right
