@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -166,6 +167,184 @@ bool SidebandModel(TSpectrumStore& store, float fundamental, const std::vector<T
     return true;
 }
 
+namespace {
+
+struct TMoireCell {
+    size_t Index;
+    double Gain;
+};
+
+// The inks' intermodulation peaks inside the picture's band. Inks printed
+// over each other multiply, so every two carriers give a peak at their
+// difference and at their sum; where two inks' angles lie close (a yellow
+// at 0 degrees beside a 15 degree ink, say), the difference falls deep into
+// the picture's band: a moire a few screen cells long, sharp enough to stand
+// far out of the picture's spectrum, but often too weak, or too smeared (its
+// frequency lies between the cells), for the finder to take as a peak, and
+// so low that the ruling low-pass keeps it. Where it lies is known from the
+// carriers, so it is looked for there.
+//
+// A moire is taken where its peak stands out from the spectrum beside it by
+// MoireStandOut, and with it the cells joined to the peak through cells
+// that stand out by MoireJoined: its smeared flanks, which a photograph's
+// own spectrum seldom reaches that close to so sharp a peak. The picture's own spectrum has lines
+// (its straight edges, strongest along the axes, which hold its row and column means) and the local
+// peaks of its textures, so the spectrum beside a cell is the highest of three medians: of the ring
+// around the peak, and of the cell's row and its column beyond the ring. Such a cell gets the
+// Wiener gain B / M that treats the background B as the picture's power and what the cell holds
+// beyond it as the screen's. Levels are taken relative to the picture's fall, so that cells nearer
+// the constant term compare with the same background.
+class TMoireSearch {
+public:
+    TMoireSearch(const TSpectrumStore& store, const TSidebandModel& model)
+        : levels_(store.WorkPlane.data()), W_(store.Cols), H_(store.Rows),
+          fall_(model.Slope * kLevelsPerOctave), nearest_(std::min(1.0 / W_, 1.0 / H_)),
+          lowest_(SidebandProfile().Low * model.Fundamental), highest_(model.Fundamental),
+          stand_(LevelsOf(SidebandProfile().MoireStandOut)),
+          join_(LevelsOf(SidebandProfile().MoireJoined)) {}
+
+    // Looks at the place (pc, pr) predicted from two carriers with notches
+    // of the given radius; places already looked at are skipped.
+    void LookAt(int64_t pc, int64_t pr, int32_t radius) {
+        if (pc >= W_ || pr >= H_) return;
+        const double at = std::hypot(double(pc) / W_, double(pr) / H_);
+        if (at < lowest_ || at > highest_) return;
+        if (std::any_of(tried_.begin(), tried_.end(), [&](const auto& t) {
+                return std::abs(t.first - pc) <= 2 && std::abs(t.second - pr) <= 2;
+            }))
+            return;
+        tried_.push_back({pc, pr});
+        // The peak: the highest cell near the predicted place.
+        mc_ = pc, mr_ = pr;
+        for (int64_t r = std::max<int64_t>(0, pr - 2); r <= std::min<int64_t>(H_ - 1, pr + 2); ++r)
+            for (int64_t c = std::max<int64_t>(0, pc - 2); c <= std::min<int64_t>(W_ - 1, pc + 2);
+                 ++c)
+                if (Level(c, r) > Level(mc_, mr_)) mc_ = c, mr_ = r;
+        reach_ = int64_t(SidebandProfile().RingOuter * radius) + 1;
+        r0_ = std::max<int64_t>(0, mr_ - reach_), r1_ = std::min<int64_t>(H_ - 1, mr_ + reach_);
+        c0_ = std::max<int64_t>(0, mc_ - reach_), c1_ = std::min<int64_t>(W_ - 1, mc_ + reach_);
+        // The ring is read on a grid of about 32 x 32 points: a median needs
+        // no more.
+        const int64_t stride = std::max<int64_t>(1, reach_ / 16), inner = radius + 1;
+        around_.clear();
+        for (int64_t r = r0_; r <= r1_; r += stride)
+            for (int64_t c = c0_; c <= c1_; c += stride) {
+                const int64_t d2 = (c - mc_) * (c - mc_) + (r - mr_) * (r - mr_);
+                if (d2 >= inner * inner && d2 <= reach_ * reach_) around_.push_back(Level(c, r));
+            }
+        ring_ = Median();
+        // The lines' medians as the cells ask for them: most predicted places
+        // hold no moire.
+        rowBack_.assign(size_t(r1_ - r0_ + 1), kUnknown);
+        columnBack_.assign(size_t(c1_ - c0_ + 1), kUnknown);
+        if (!StandsOut(mc_, mr_, stand_)) return;
+        const int64_t gw = c1_ - c0_ + 1;
+        seen_.assign(size_t(gw * (r1_ - r0_ + 1)), 0);
+        pending_.assign(1, {mc_, mr_});
+        seen_[size_t((mr_ - r0_) * gw + (mc_ - c0_))] = 1;
+        while (!pending_.empty()) {
+            const auto [c, r] = pending_.back();
+            pending_.pop_back();
+            if (std::hypot(double(c) / W_, double(r) / H_) < lowest_ || !StandsOut(c, r, join_))
+                continue;
+            cells_.push_back(
+                {size_t(r) * size_t(W_) + size_t(c),
+                 std::exp2(double(Background(c, r) - Level(c, r)) / kLevelsPerOctave)});
+            for (int64_t v = std::max(r0_, r - 1); v <= std::min(r1_, r + 1); ++v)
+                for (int64_t u = std::max(c0_, c - 1); u <= std::min(c1_, c + 1); ++u) {
+                    uint8_t& s = seen_[size_t((v - r0_) * gw + (u - c0_))];
+                    if (!s) s = 1, pending_.push_back({u, v});
+                }
+        }
+    }
+
+    // The cells found, each once (a cell two moires share keeps the gain of
+    // the first), by index.
+    std::vector<TMoireCell> Cells() {
+        std::stable_sort(
+            cells_.begin(), cells_.end(),
+            [](const TMoireCell& a, const TMoireCell& b) { return a.Index < b.Index; });
+        cells_.erase(std::unique(cells_.begin(), cells_.end(),
+                                 [](const TMoireCell& a, const TMoireCell& b) {
+                                     return a.Index == b.Index;
+                                 }),
+                     cells_.end());
+        return std::move(cells_);
+    }
+
+private:
+    static constexpr int32_t kNone = std::numeric_limits<int32_t>::min();
+    static constexpr int32_t kUnknown = std::numeric_limits<int32_t>::max();
+
+    int32_t Level(int64_t c, int64_t r) const {
+        const double radius = std::max(nearest_, std::hypot(double(c) / W_, double(r) / H_));
+        return int32_t(std::lround(double(levels_[size_t(r) * size_t(W_) + size_t(c)]) -
+                                   fall_ * std::log2(radius)));
+    }
+    // The median of around_, which is reordered; kNone for too few cells.
+    int32_t Median() {
+        if (around_.size() < 8) return kNone;
+        const auto mid = around_.begin() + std::ptrdiff_t(around_.size() / 2);
+        std::nth_element(around_.begin(), mid, around_.end());
+        return *mid;
+    }
+    int32_t Row(int64_t r) {
+        int32_t& b = rowBack_[size_t(r - r0_)];
+        if (b != kUnknown) return b;
+        around_.clear();
+        for (int64_t k = std::max<int64_t>(0, mc_ - 2 * reach_);
+             k <= std::min<int64_t>(W_ - 1, mc_ + 2 * reach_); ++k)
+            if (std::abs(k - mc_) > reach_) around_.push_back(Level(k, r));
+        return b = Median();
+    }
+    int32_t Column(int64_t c) {
+        int32_t& b = columnBack_[size_t(c - c0_)];
+        if (b != kUnknown) return b;
+        around_.clear();
+        for (int64_t k = std::max<int64_t>(0, mr_ - 2 * reach_);
+             k <= std::min<int64_t>(H_ - 1, mr_ + 2 * reach_); ++k)
+            if (std::abs(k - mr_) > reach_) around_.push_back(Level(c, k));
+        return b = Median();
+    }
+    int32_t Background(int64_t c, int64_t r) { return std::max({ring_, Row(r), Column(c)}); }
+    bool StandsOut(int64_t c, int64_t r, int32_t by) {
+        const int32_t b = Background(c, r);
+        return b != kNone && Level(c, r) >= b + by;
+    }
+
+    const float* levels_;
+    const int32_t W_, H_;
+    const double fall_, nearest_, lowest_, highest_;
+    const int32_t stand_, join_;
+    std::vector<std::pair<int64_t, int64_t>> tried_, pending_;
+    std::vector<TMoireCell> cells_;
+    // The place being looked at: its peak, reach, window and backgrounds.
+    int64_t mc_ = 0, mr_ = 0, reach_ = 0, r0_ = 0, r1_ = 0, c0_ = 0, c1_ = 0;
+    int32_t ring_ = kNone;
+    std::vector<int32_t> around_, rowBack_, columnBack_;
+    std::vector<uint8_t> seen_;
+};
+
+// The moires of every two of the strongest peaks, at the four places their
+// difference and sum fold onto.
+std::vector<TMoireCell> MoireCells(const TSpectrumStore& store, const TSidebandModel& model,
+                                   const std::vector<TScreenPeak>& peaks) {
+    TMoireSearch search(store, model);
+    const size_t parents = std::min<size_t>(peaks.size(), size_t(SidebandProfile().MoireParents));
+    for (size_t i = 0; i < parents; ++i)
+        for (size_t j = i + 1; j < parents; ++j) {
+            const TScreenPeak &a = peaks[i], &b = peaks[j];
+            const int64_t cs[2] = {std::abs(int64_t(a.Column) - b.Column),
+                                   int64_t(a.Column) + b.Column};
+            const int64_t rs[2] = {std::abs(int64_t(a.Row) - b.Row), int64_t(a.Row) + b.Row};
+            for (const int64_t c : cs)
+                for (const int64_t r : rs) search.LookAt(c, r, std::max(a.Radius, b.Radius));
+        }
+    return search.Cells();
+}
+
+} // namespace
+
 void DampScreenSidebands(TSpectrumStore& store, float fundamental, float power, float strength) {
     if (store.Empty() || store.WorkPlane.size() != store.CellCount()) return;
     if (!(strength > 0.0f && strength <= 4.0f && power > 0.0f && power <= 16.0f)) return;
@@ -179,6 +358,13 @@ void DampScreenSidebands(TSpectrumStore& store, float fundamental, float power,
     if (!(power > 0.0f && power <= 16.0f)) return;
     TSidebandModel model;
     if (!SidebandModel(store, fundamental, peaks, model, kept)) return;
+    const std::vector<TMoireCell> moire = MoireCells(store, model, peaks);
+    const auto dampMoire = [&] {
+        for (const TMoireCell& m : moire) {
+            const double gain = power == 1.0f ? m.Gain : std::pow(m.Gain, double(power));
+            for (auto& plane : store.Planes) plane[m.Index] = float(double(plane[m.Index]) * gain);
+        }
+    };
     const TSidebandProfile& profile = SidebandProfile();
     const int32_t W = store.Cols, H = store.Rows;
     const double nearest = std::min(1.0 / W, 1.0 / H);
@@ -233,6 +419,7 @@ void DampScreenSidebands(TSpectrumStore& store, float fundamental, float power,
                 scaleRow(r, wiener.data());
             }
         });
+        dampMoire();
         return;
     }
     const int32_t gx = (W - 1) / step + 2, gy = (H - 1) / step + 2;
@@ -277,4 +464,5 @@ void DampScreenSidebands(TSpectrumStore& store, float fundamental, float power,
             scaleRow(r, wiener.data());
         }
     });
+    dampMoire();
 }

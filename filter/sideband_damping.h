@@ -25,6 +25,13 @@
 // mean, and a model gone wrong damps at most twice as hard as the low-pass
 // would. Cells where no screen is modelled are left alone.
 //
+// Where two inks' angles lie close, the difference of their carriers, a
+// moire, falls so far inside the picture's band that neither gain reaches
+// it; it is looked for where the carriers predict it and, where it stands
+// far out of the spectrum beside it, its cells get the Wiener gain of what
+// they hold beyond that, there alone below the low-pass squared (see
+// TMoireSearch in the source).
+//
 // Like the notch it measures the spectrum it is applied to (it finds the
 // screen's peaks again), so one entry fits every scan of the same print, and
 // a replay on the same scan damps exactly as the run that recorded it.
@@ -57,6 +64,17 @@ struct TSidebandProfile {
     double Reach = 1.2;
     // At most this many peaks, strongest first, are modelled.
     int MaxPeaks = 64;
+    // The moires of every two of the strongest this many peaks are damped
+    // where their peak stands out by MoireStandOut (a power ratio: 6
+    // octaves) from the spectrum beside it, and with it the cells joined to
+    // it that stand out by MoireJoined (3 octaves). The moires found stand
+    // out by 6 to 17 octaves; peaks taken at lower ratios include the
+    // picture's own (on the descreen benchmark 8 and 16 lose, 32 to 128
+    // gain, 64 most), and flanks taken down to 2 octaves score worse than
+    // to 3 or 4.
+    int MoireParents = 16;
+    double MoireStandOut = 64.0;
+    double MoireJoined = 8.0;
     // The gain is evaluated on a grid of at most this many points across the
     // spectrum's shorter side and interpolated between them: it varies
     // slowly except at the peaks, which the notches take.

@@ -1,0 +1,88 @@
+// The sideband damping of a moire: two inks at close angles printed over
+// each other make a peak at their difference, deep inside the picture's band.
+#include "filter/screen_finder.h"
+#include "filter/sideband_damping.h"
+#include "spectral/store_fill.h"
+#include "spectral/transform.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+TEST(SidebandDamping, TakesTheMoireOfTwoInksAtCloseAnglesAndLeavesThePictureAroundIt) {
+    const TBitmap24 clean = ScreenedPicture(320, 256, 0);
+    const double cell = 6.0, angles[2] = {20.0, 35.0};
+    // Paper stays white where neither ink's dot covers it; each ink takes
+    // half the tone's darkness, so that the two together print the tone.
+    TBitmap24 printed = clean;
+    for (int32_t r = 0; r < clean.Height; ++r)
+        for (int32_t c = 0; c < clean.Width; ++c)
+            for (int p = 0; p < 3; ++p) {
+                const double tone = std::sqrt(clean.Pixel(c, r)[p] / 255.0);
+                bool white = true;
+                for (const double degrees : angles) {
+                    const double a = degrees * std::numbers::pi / 180.0,
+                                 k = 2.0 * std::numbers::pi / cell;
+                    const double u = c * std::cos(a) + r * std::sin(a),
+                                 t = -c * std::sin(a) + r * std::cos(a);
+                    white = white && (2.0 - std::cos(k * u) - std::cos(k * t)) / 4.0 < tone;
+                }
+                printed.Pixel(c, r)[p] = white ? 255 : 0;
+            }
+    TSpectrumStore spectrum;
+    FillStoreFromBitmap(printed, spectrum);
+    TNoProgress quiet;
+    TransformStore(spectrum, TTransformDirection::Forward, nullptr, quiet);
+    const int32_t W = spectrum.Cols, H = spectrum.Rows;
+    const std::vector<TScreenPeak> peaks = FindScreenPeaks(spectrum);
+    ASSERT_GE(peaks.size(), 4u);
+    TSpectrumStore damped = spectrum;
+    DampScreenSidebands(damped, float(2.0 / cell), 1.0f, peaks);
+
+    auto power = [&](const TSpectrumStore& s, int64_t c, int64_t r) {
+        const size_t i = size_t(r) * size_t(W) + size_t(c);
+        double sum = 0.0;
+        for (const auto& plane : s.Planes) sum += double(plane[i]) * double(plane[i]);
+        return sum;
+    };
+    // The moires: the differences of the two inks' fundamentals, folded
+    // onto the cells of the spectrum, at a quarter of the fundamental.
+    std::vector<std::pair<int64_t, int64_t>> moires;
+    for (const double turn : {0.0, 90.0}) {
+        const double a = (angles[0] + turn) * std::numbers::pi / 180.0,
+                     b = (angles[1] + turn) * std::numbers::pi / 180.0;
+        moires.push_back({std::lround(std::fabs(std::cos(a) - std::cos(b)) / cell * 2.0 * W),
+                          std::lround(std::fabs(std::sin(a) - std::sin(b)) / cell * 2.0 * H)});
+    }
+    for (const auto& [mc, mr] : moires) {
+        double before = 0.0, after = 0.0;
+        for (int64_t r = mr - 2; r <= mr + 2; ++r)
+            for (int64_t c = mc - 2; c <= mc + 2; ++c) {
+                before = std::max(before, power(spectrum, c, r));
+                after = std::max(after, power(damped, c, r));
+            }
+        // It was there to take, and the low-pass alone, at a quarter of
+        // the fundamental, would keep more than two thirds of its power.
+        double ring = 0.0;
+        for (int64_t c = mc - 12; c <= mc + 12; ++c) ring += power(spectrum, c, mr + 12);
+        EXPECT_GT(before, 64.0 * ring / 25.0) << mc << " " << mr;
+        EXPECT_LT(after, before / 16.0) << mc << " " << mr;
+    }
+    // The picture's band away from the moires is kept as the sideband
+    // damping keeps it.
+    double before = 0.0, after = 0.0;
+    for (int64_t r = 0; r < H; ++r)
+        for (int64_t c = 0; c < W; ++c) {
+            if (std::hypot(double(c) / W, double(r) / H) > 0.5 * 2.0 / cell) continue;
+            if (std::any_of(moires.begin(), moires.end(), [&](const auto& m) {
+                    return std::abs(m.first - c) <= 12 && std::abs(m.second - r) <= 12;
+                }))
+                continue;
+            before += power(spectrum, c, r);
+            after += power(damped, c, r);
+        }
+    EXPECT_GT(after, 0.99 * before);
+}
