@@ -560,6 +560,7 @@ void RunPhotograph(const TOptions& o, const std::string& path, size_t index) {
     const std::string name = fs::path(path).stem().string();
     const TBitmap24 picture = PrintPicture(ReadImageFile(path), o.CropWidth, o.CropHeight);
     std::printf("\n%s (%d x %d)\n", name.c_str(), picture.Width, picture.Height);
+    Dump(o, name + "_picture", picture);
     PrintCaseHeader();
     std::mt19937 gen(uint32_t(20261209u + index * 7919u));
     std::uniform_real_distribution<double> unit(0.0, 1.0);

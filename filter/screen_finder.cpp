@@ -121,13 +121,19 @@ private:
 
     // Row 0 and column 0 hold the spectra of the picture's column and row
     // means, far stronger than the cells beside them; a peak there has to
-    // stand out from its own line.
+    // stand out from its own line. So does one on the few lines beside them
+    // below the lowest ruling, where no ink's fundamental lies: there a
+    // picture's bands that run nearly level (a sky's, a horizon's) spread
+    // their spectrum, and a notch over one of their bumps takes the bands
+    // and leaves stripes across the picture.
     int32_t ExcessOnAxis(int64_t c, int64_t r) const {
         std::vector<int32_t> line;
-        const int64_t n = r == 0 ? W_ : H_, at = r == 0 ? c : r;
+        const bool alongRow = r <= c;
+        const int64_t n = alongRow ? W_ : H_, at = alongRow ? c : r;
         for (int64_t k = std::max<int64_t>(1, at - 2 * block_);
              k <= std::min(n - 1, at + 2 * block_); ++k)
-            if (k != at) line.push_back(int32_t(s_.WorkPlane[r == 0 ? Index(k, 0) : Index(0, k)]));
+            if (k != at)
+                line.push_back(int32_t(s_.WorkPlane[alongRow ? Index(k, r) : Index(c, k)]));
         if (line.empty()) return 0;
         std::nth_element(line.begin(), line.begin() + std::ptrdiff_t(line.size() / 2), line.end());
         return int32_t(s_.WorkPlane[Index(c, r)]) - line[line.size() / 2];
@@ -201,7 +207,10 @@ private:
                             float(floor))
                         continue;
                     if (!IsLocalMaximum(c, r, e) || !Isolated(c, r, e)) continue;
-                    if (c == 0 || r == 0) e = std::min(e, ExcessOnAxis(c, r));
+                    if (c == 0 || r == 0 ||
+                        ((c <= kBesideAxis || r <= kBesideAxis) &&
+                         Frequency(c, r) < kScreenFrequency))
+                        e = std::min(e, ExcessOnAxis(c, r));
                     if (e < t_.peak) continue;
                     own.push_back({int32_t(c), int32_t(r), 0, e});
                 }
@@ -252,6 +261,8 @@ private:
     // rulings than a tenth of the scan's resolution do not occur.
     static constexpr double kScreenFrequency = 0.05;
     static constexpr double kFaintest = 0.25;
+    // How far from row 0 or column 0 a low peak is measured along its line.
+    static constexpr int64_t kBesideAxis = 3;
 
     TSpectrumStore& s_;
     const int32_t W_, H_;

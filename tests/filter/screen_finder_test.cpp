@@ -1,4 +1,5 @@
-// Finding a screen on a small picture, where its peaks stand out little.
+// Finding a screen where its peaks stand out little, and the picture's own
+// peaks where they stand out from the cells around but not from their line.
 #include "filter/screen_finder.h"
 #include "spectral/store_fill.h"
 #include "spectral/transform.h"
@@ -6,16 +7,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 namespace {
 
 // A round shape on a white ground, the way a cartoon or a product shot sits
 // on a page: between the radii `inner` and `outer` (shares of the shorter
 // side) a tone that runs across, printed with round dots of `cell`
-// pixels at 15, 75 and 45 degrees, one per plane.
-TBitmap24 PrintedShape(int32_t w, int32_t h, double cell, double inner, double outer) {
+// pixels at 15, 75 and 45 degrees, one per plane; the tone is `picture`'s
+// where given.
+TBitmap24 PrintedShape(int32_t w, int32_t h, double cell, double inner, double outer,
+                       const TBitmap24* picture = nullptr) {
     TBitmap24 out(w, h);
     const double side = std::min(w, h);
     for (int32_t r = 0; r < h; ++r)
@@ -27,7 +32,8 @@ TBitmap24 PrintedShape(int32_t w, int32_t h, double cell, double inner, double o
                 const double u = c * std::cos(a) + r * std::sin(a),
                              t = -c * std::sin(a) + r * std::cos(a);
                 const double spot = (2.0 - std::cos(k * u) - std::cos(k * t)) / 4.0;
-                const double tone = 0.3 + 0.4 * double(c) / w + 0.1 * p;
+                const double tone =
+                    picture ? picture->Pixel(c, r)[p] / 255.0 : 0.3 + 0.4 * double(c) / w + 0.1 * p;
                 const bool inside = d >= inner && d <= outer;
                 out.Pixel(c, r)[p] = !inside || spot < tone ? 255 : 0;
             }
@@ -53,4 +59,29 @@ TEST(ScreenFinder, FindsACoarseScreenOnASmallShapeFromItsInksFundamentals) {
     // The strongest are fundamentals: 1/7 cycles per pixel.
     const double f = std::hypot(peaks[0].Column / 400.0, peaks[0].Row / 320.0);
     EXPECT_NEAR(f, 1.0 / 7.0, 0.01);
+}
+
+TEST(ScreenFinder, TakesNoBumpOfAPicturesLevelBandsForAPeak) {
+    // A spectrum made by hand: a background of noise, a screen's lattice
+    // standing out far, and beside column 0, below the lowest ruling, the
+    // spread spectrum of bands that run nearly level (a sky's) with a bump on
+    // it. The bump stands out from the background, but hardly from its own
+    // line, and a notch over it would take the bands and leave stripes.
+    const int32_t w = 512, h = 400;
+    TSpectrumStore s;
+    s.Resize(w, h);
+    uint32_t state = 3;
+    for (size_t i = 0; i < s.CellCount(); ++i)
+        for (auto& plane : s.Planes) {
+            state = state * 1664525u + 1013904223u;
+            plane[i] = float(1e6 * (double(state >> 8) / double(1u << 24) - 0.5));
+        }
+    for (int p = 0; p < 3; ++p) {
+        for (const auto& [c, r] : {std::pair{150, 40}, {50, 120}, {200, 160}, {100, 80}})
+            s.At(p, c, r) = 1e9f;
+        for (int32_t r = 5; r < 50; ++r) s.At(p, 1, r) *= 6.0f; // the bands
+        s.At(p, 1, 30) = 6e6f;                                  // a bump on them
+    }
+    for (const TScreenPeak& p : FindScreenPeaks(s))
+        EXPECT_FALSE(p.Column <= 3 && p.Row < 50) << p.Column << " " << p.Row;
 }
