@@ -859,11 +859,6 @@ TImageAccess CliImageAccess() {
 }
 
 namespace {
-// Complex multiply-adds a second that no machine we run on exceeds for the
-// exact transform: a file whose work needs longer than its limit even at
-// this rate cannot make it.
-constexpr double kFastestWorkPerSecond = 1e11;
-
 std::string CostText(int32_t cols, int32_t rows) {
     char work[32];
     std::snprintf(work, sizeof work, "%.1e", 2 * ExactTransformWork(cols, rows));

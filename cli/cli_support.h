@@ -243,6 +243,10 @@ public:
     // The closing lines and the exit status: 1 when any file failed or the
     // report could not be written.
     int Finish(size_t failed);
+    // Complex multiply-adds a second that no machine we run on exceeds for
+    // the exact transform: a file whose work needs longer than its limit
+    // even at this rate cannot make it.
+    static constexpr double kFastestWorkPerSecond = 1e11;
     // The work bounded by --max-seconds-per-file (by default an hour when
     // there is no terminal, no limit on one): an exact transform whose cost,
     // from the factorisation of its lengths, could not be done in time even
