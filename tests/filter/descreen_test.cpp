@@ -170,10 +170,8 @@ TEST(Descreen, OnTheSpectrumDampsAsApplyingWhatDetectionFoundDoes) {
     // both take what finding measured instead of measuring again.
     bool band = false, sidebands = false;
     for (const double cell : {2.2, 3.6, 6.0}) {
-        TSpectrumStore spectrum;
-        FillStoreFromBitmap(ScreenedPicture(300, 224, cell), spectrum);
+        const TSpectrumStore spectrum = SpectrumOf(ScreenedPicture(300, 224, cell));
         TNoProgress quiet;
-        TransformStore(spectrum, TTransformDirection::Forward, nullptr, quiet);
         TSpectrumStore once = spectrum, twice = spectrum;
         const TFilterList found = DescreenSpectrum(once, quiet);
         const TFilterList detected = DetectScreen(twice);

@@ -42,10 +42,7 @@ TBitmap24 PrintedShape(int32_t w, int32_t h, double cell, double inner, double o
 }
 
 std::vector<TScreenPeak> PeaksOf(const TBitmap24& picture) {
-    TSpectrumStore store;
-    FillStoreFromBitmap(picture, store);
-    TNoProgress quiet;
-    TransformStore(store, TTransformDirection::Forward, nullptr, quiet);
+    TSpectrumStore store = SpectrumOf(picture);
     return FindScreenPeaks(store);
 }
 

@@ -299,10 +299,7 @@ TEST(SidebandDamping, TakesTheCarriersAndTheirSurroundingsHarderThanThePictureBe
             for (int p = 0; p < 3; ++p)
                 screened.Pixel(c, r)[p] = spot < clean.Pixel(c, r)[p] / 255.0 ? 255 : 0;
         }
-    TSpectrumStore spectrum;
-    FillStoreFromBitmap(screened, spectrum);
-    TNoProgress quiet;
-    TransformStore(spectrum, TTransformDirection::Forward, nullptr, quiet);
+    TSpectrumStore spectrum = SpectrumOf(screened);
     const int32_t W = spectrum.Cols, H = spectrum.Rows;
     const std::vector<TScreenPeak> peaks = FindScreenPeaks(spectrum);
     // The fundamental as a normalised radius, twice its cycles per pixel.

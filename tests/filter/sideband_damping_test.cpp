@@ -32,10 +32,7 @@ TEST(SidebandDamping, TakesTheMoireOfTwoInksAtCloseAnglesAndLeavesThePictureArou
                 }
                 printed.Pixel(c, r)[p] = white ? 255 : 0;
             }
-    TSpectrumStore spectrum;
-    FillStoreFromBitmap(printed, spectrum);
-    TNoProgress quiet;
-    TransformStore(spectrum, TTransformDirection::Forward, nullptr, quiet);
+    TSpectrumStore spectrum = SpectrumOf(printed);
     const int32_t W = spectrum.Cols, H = spectrum.Rows;
     const std::vector<TScreenPeak> peaks = FindScreenPeaks(spectrum);
     ASSERT_GE(peaks.size(), 4u);

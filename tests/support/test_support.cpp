@@ -1,5 +1,8 @@
 #include "tests/support/test_support.h"
 
+#include "spectral/store_fill.h"
+#include "spectral/transform.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -53,6 +56,14 @@ TBitmap24 ScreenedPicture(int32_t w, int32_t h, double cell) {
                 b.Pixel(c, r)[p] = uint8_t(std::clamp(std::lround(v), 0L, 255L));
             }
     return b;
+}
+
+TSpectrumStore SpectrumOf(const TBitmap24& picture) {
+    TSpectrumStore store;
+    FillStoreFromBitmap(picture, store);
+    TNoProgress quiet;
+    TransformStore(store, TTransformDirection::Forward, nullptr, quiet);
+    return store;
 }
 
 TTempDir::TTempDir() {

@@ -31,6 +31,10 @@ TBitmap24 RandomBitmap(int32_t w, int32_t h, uint32_t seed);
 // inks of a colour print lie on grids turned against each other.
 TBitmap24 ScreenedPicture(int32_t w, int32_t h, double cell);
 
+// The picture's spectrum: the store filled from it and transformed forward
+// with the exact transform.
+TSpectrumStore SpectrumOf(const TBitmap24& picture);
+
 // A fresh, empty folder below the system's temporary folder, removed when the
 // object goes out of scope.
 class TTempDir {
