@@ -8,10 +8,12 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -26,6 +28,20 @@ void Reactivate(QWidget* parent) {
     if (parent && parent->window()->isVisible()) parent->window()->activateWindow();
 }
 
+// Runs a box or dialog made on the heap with `parent` as its parent. A
+// window taken down while its box is open (the program quit from outside,
+// say) deletes the box with it: the box is then gone, and no answer is read
+// from it. Otherwise returns exec's result, and the caller deletes the box.
+template <class TBox>
+std::optional<int> RunOwned(TBox* box, QWidget* parent) {
+    const QPointer<TBox> alive(box);
+    const QPointer<QWidget> owner(parent);
+    const int result = box->exec();
+    if (owner) Reactivate(owner);
+    if (!alive) return std::nullopt;
+    return result;
+}
+
 } // namespace
 
 QString TUserDialogs::ButtonText(const char* german) const {
@@ -33,44 +49,49 @@ QString TUserDialogs::ButtonText(const char* german) const {
 }
 
 bool TUserDialogs::Confirm(QWidget* parent, const QString& text) {
-    QMessageBox box(QMessageBox::Question, BoxTitle(), text, QMessageBox::Yes | QMessageBox::No,
-                    parent);
-    box.setDefaultButton(QMessageBox::Yes);
-    box.button(QMessageBox::Yes)->setText(ButtonText("Ja"));
-    box.button(QMessageBox::No)->setText(ButtonText("Nein"));
-    const bool yes = box.exec() == QMessageBox::Yes;
-    Reactivate(parent);
-    return yes;
+    auto* box = new QMessageBox(QMessageBox::Question, BoxTitle(), text,
+                                QMessageBox::Yes | QMessageBox::No, parent);
+    box->setDefaultButton(QMessageBox::Yes);
+    box->button(QMessageBox::Yes)->setText(ButtonText("Ja"));
+    box->button(QMessageBox::No)->setText(ButtonText("Nein"));
+    const std::optional<int> result = RunOwned(box, parent);
+    if (!result) return false;
+    delete box;
+    return *result == QMessageBox::Yes;
 }
 
 int TUserDialogs::Choose(QWidget* parent, const QString& text, const QStringList& buttons) {
-    QMessageBox box(QMessageBox::Question, BoxTitle(), text, QMessageBox::NoButton, parent);
+    auto* box =
+        new QMessageBox(QMessageBox::Question, BoxTitle(), text, QMessageBox::NoButton, parent);
     std::vector<QPushButton*> pushed;
     for (qsizetype i = 0; i < buttons.size(); ++i) {
         // The first button is the default, the last the one Escape presses.
         const bool last = i + 1 == buttons.size();
-        pushed.push_back(box.addButton(buttons[i], last     ? QMessageBox::RejectRole
-                                                   : i == 0 ? QMessageBox::AcceptRole
-                                                            : QMessageBox::DestructiveRole));
+        pushed.push_back(box->addButton(buttons[i], last     ? QMessageBox::RejectRole
+                                                    : i == 0 ? QMessageBox::AcceptRole
+                                                             : QMessageBox::DestructiveRole));
     }
     if (!pushed.empty()) {
-        box.setDefaultButton(pushed.front());
-        box.setEscapeButton(pushed.back());
+        box->setDefaultButton(pushed.front());
+        box->setEscapeButton(pushed.back());
     }
-    box.exec();
-    Reactivate(parent);
-    const auto chosen = std::find(pushed.begin(), pushed.end(), box.clickedButton());
+    // A box gone with its window counts as Escape.
+    if (!RunOwned(box, parent)) return int(buttons.size()) - 1;
+    const auto chosen = std::find(pushed.begin(), pushed.end(), box->clickedButton());
+    delete box;
     return chosen == pushed.end() ? int(buttons.size()) - 1 : int(chosen - pushed.begin());
 }
 
 void TUserDialogs::ShowError(QWidget* parent, const QString& message) {
-    QMessageBox::critical(parent, BoxTitle(), message);
-    Reactivate(parent);
+    auto* box =
+        new QMessageBox(QMessageBox::Critical, BoxTitle(), message, QMessageBox::Ok, parent);
+    if (RunOwned(box, parent)) delete box;
 }
 
 void TUserDialogs::ShowInformation(QWidget* parent, const QString& text) {
-    QMessageBox::information(parent, BoxTitle(), text);
-    Reactivate(parent);
+    auto* box =
+        new QMessageBox(QMessageBox::Information, BoxTitle(), text, QMessageBox::Ok, parent);
+    if (RunOwned(box, parent)) delete box;
 }
 
 std::optional<QString> TUserDialogs::RunFileDialog(QFileDialog& dialog) {
@@ -95,15 +116,17 @@ std::optional<QString> TUserDialogs::RunFileDialog(QFileDialog& dialog) {
 
 std::optional<QString> TUserDialogs::AskText(QWidget* parent, const QString& caption,
                                              const QString& prompt, const QString& text) {
-    QInputDialog dialog(parent);
-    dialog.setWindowTitle(caption);
-    dialog.setLabelText(prompt);
-    dialog.setInputMode(QInputDialog::TextInput);
-    dialog.setTextValue(text);
-    dialog.setOkButtonText("OK");
-    dialog.setCancelButtonText(ButtonText("Abbrechen"));
-    const bool accepted = dialog.exec() == QDialog::Accepted;
-    Reactivate(parent);
-    if (!accepted) return std::nullopt;
-    return dialog.textValue();
+    auto* dialog = new QInputDialog(parent);
+    dialog->setWindowTitle(caption);
+    dialog->setLabelText(prompt);
+    dialog->setInputMode(QInputDialog::TextInput);
+    dialog->setTextValue(text);
+    dialog->setOkButtonText("OK");
+    dialog->setCancelButtonText(ButtonText("Abbrechen"));
+    const std::optional<int> result = RunOwned(dialog, parent);
+    if (!result) return std::nullopt;
+    const QString value = dialog->textValue();
+    delete dialog;
+    if (*result != QDialog::Accepted) return std::nullopt;
+    return value;
 }

@@ -202,6 +202,35 @@ TEST_F(MainFormEditTest, YesAndNoFollowTheProgramsLanguage) {
     }
 }
 
+TEST_F(MainFormEditTest, ABoxWhoseWindowIsTakenDownAnswersAsEscapeWould) {
+    // The window is deleted while its box waits for an answer, as when the
+    // program is quit from outside: the box goes with it, once, and the
+    // question reads as declined.
+    TUserDialogs real;
+    auto* window = new QWidget;
+    window->show();
+    const auto takeDown = [&] {
+        QTimer::singleShot(0, [&] {
+            ASSERT_NE(QApplication::activeModalWidget(), nullptr);
+            delete window;
+        });
+    };
+    takeDown();
+    EXPECT_FALSE(real.Confirm(window, "?"));
+    window = new QWidget;
+    window->show();
+    takeDown();
+    EXPECT_EQ(real.Choose(window, "?", {"Save", "Discard", "Cancel"}), 2);
+    window = new QWidget;
+    window->show();
+    takeDown();
+    EXPECT_EQ(real.AskText(window, "Name", "?", "x"), std::nullopt);
+    window = new QWidget;
+    window->show();
+    takeDown();
+    real.ShowError(window, "!");
+}
+
 // Lower-case words of a text, letters only.
 std::set<QString> Words(const QString& text) {
     std::set<QString> words;
