@@ -154,6 +154,26 @@ private:
     std::vector<TPoint> points_;
 };
 
+// Whether two lattices are of one ruling: their fundamentals as long.
+bool OneRuling(const TScreenLattice& a, const TScreenLattice& b, double cellX, double cellY) {
+    return std::fabs(b.Frequency - a.Frequency) <= 0.02 * a.Frequency + 2.0 * (cellX + cellY);
+}
+
+// Whether the sum or the difference of a fundamental of each lattice folds
+// to within (tx, ty) of the frequency (x, y). Each lattice holds its partner
+// too, the mirror of its fundamental, so the terms' mirrors are among them.
+bool TermOfTwo(const TScreenLattice& a, const TScreenLattice& b, double x, double y, double tx,
+               double ty) {
+    for (const double* u : {a.U, a.V})
+        for (const double* v : {b.U, b.V})
+            for (const double sx : {1.0, -1.0})
+                for (const double sy : {1.0, -1.0})
+                    if (std::fabs(std::fabs(u[0] + sx * v[0]) - x) <= tx &&
+                        std::fabs(std::fabs(u[1] + sy * v[1]) - y) <= ty)
+                        return true;
+    return false;
+}
+
 // Whether the lattice is the difference of two other, finer lattices of one
 // ruling, each with its partner and both harmonics (two inks as clearly
 // printed as inks are), standing out at most two octaves less than it: a
@@ -168,19 +188,9 @@ bool InksRosette(const TScreenLattice& l, const std::vector<TScreenLattice>& lat
             continue;
         for (size_t j = i + 1; j < lattices.size(); ++j) {
             const TScreenLattice& b = lattices[j];
-            if (b.Support < 3 || b.Excess < l.Excess - kRulingMargin ||
-                std::fabs(b.Frequency - a.Frequency) > 0.02 * a.Frequency + 2.0 * (cellX + cellY))
-                continue;
-            for (const double* u : {a.U, a.V})
-                for (const double* v : {b.U, b.V})
-                    for (const double sx : {1.0, -1.0})
-                        for (const double sy : {1.0, -1.0}) {
-                            const double dx = std::fabs(u[0] - sx * v[0]);
-                            const double dy = std::fabs(u[1] - sy * v[1]);
-                            if ((std::fabs(dx - l.U[0]) <= tx && std::fabs(dy - l.U[1]) <= ty) ||
-                                (std::fabs(dy - l.U[0]) <= tx && std::fabs(dx - l.U[1]) <= ty))
-                                return true;
-                        }
+            if (b.Support >= 3 && b.Excess >= l.Excess - kRulingMargin &&
+                OneRuling(a, b, cellX, cellY) && TermOfTwo(a, b, l.U[0], l.U[1], tx, ty))
+                return true;
         }
     }
     return false;
@@ -194,26 +204,19 @@ bool InksSum(double x, double y, const std::vector<TScreenLattice>& lattices, in
              int32_t H) {
     const double cellX = 1.0 / (2.0 * W), cellY = 1.0 / (2.0 * H);
     const double tx = 2.0 * cellX + 0.03 * x, ty = 2.0 * cellY + 0.03 * y;
+    const double apart = 5.0 * std::numbers::pi / 180.0;
     for (size_t i = 0; i < lattices.size(); ++i) {
         const TScreenLattice& a = lattices[i];
         for (size_t j = i + 1; j < lattices.size(); ++j) {
             const TScreenLattice& b = lattices[j];
-            if (std::fabs(b.Frequency - a.Frequency) > 0.02 * a.Frequency + 2.0 * (cellX + cellY))
-                continue;
+            if (!OneRuling(a, b, cellX, cellY)) continue;
             // Two inks lie apart: the fold makes a peak's mirror image of
             // one ink's spread look like a second ink beside it.
             const double angle = std::atan2(a.U[1], a.U[0]), other = std::atan2(b.U[1], b.U[0]);
-            const double apart = 5.0 * std::numbers::pi / 180.0;
             if (std::fabs(angle - other) < apart ||
                 std::fabs(angle + other - std::numbers::pi / 2.0) < apart)
                 continue;
-            for (const double* u : {a.U, a.V})
-                for (const double* v : {b.U, b.V})
-                    for (const double sx : {1.0, -1.0})
-                        for (const double sy : {1.0, -1.0})
-                            if (std::fabs(std::fabs(u[0] + sx * v[0]) - x) <= tx &&
-                                std::fabs(std::fabs(u[1] + sy * v[1]) - y) <= ty)
-                                return true;
+            if (TermOfTwo(a, b, x, y, tx, ty)) return true;
         }
     }
     return false;
