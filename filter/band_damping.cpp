@@ -17,27 +17,14 @@ void DampScreenBand(TSpectrumStore& store, float lo, float hi, float power,
     std::optional<TRadialProfile> own;
     const TRadialProfile& rings = KeptOrMeasuredRings(store, kept, own);
 
-    // Least squares of level on log2 radius over the band's rings.
-    double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
-    for (int b = 0; b < TRadialProfile::kBins; ++b) {
-        const double radius = TRadialProfile::BinRadius(b);
-        if (radius < lo || radius > hi) continue;
-        const double x = std::log2(radius), y = rings.Median(b);
-        n += 1;
-        sx += x;
-        sy += y;
-        sxx += x * x;
-        sxy += x * y;
-    }
-    if (n < 3) return;
     // A picture's detail falls at least as steeply as the sideband damping
     // assumes; a flatter fit is the scanner's noise and the screen's remains
     // filling the band (a smooth sky's spectrum is little else), and taking
     // it for the picture left them all in place: a sky at 2.1 pixels a cell
     // came out at 35.7 dB where a low-pass reached 42.7, 40.1 with the limit.
-    const double slope = std::min(SidebandProfile().MaxSlope * kLevelsPerOctave,
-                                  (n * sxy - sx * sy) / (n * sxx - sx * sx));
-    const double intercept = (sy - slope * sx) / n;
+    double slope = 0, intercept = 0;
+    if (!rings.FitFall(lo, hi, 0, SidebandProfile().MaxSlope * kLevelsPerOctave, slope, intercept))
+        return;
 
     // Damping starts three quarters of the way up the band: below that the
     // fit is the spectrum itself, and a picture's spectrum is lumpier than a

@@ -103,24 +103,17 @@ bool SidebandModel(TSpectrumStore& store, float fundamental, const std::vector<T
     std::optional<TRadialProfile> own;
     const TRadialProfile& rings = KeptOrMeasuredRings(store, kept, own);
 
-    // The picture: least squares of log2 power on log2 radius over the band.
+    // The picture: its fall over the band, in octaves of power (levels are
+    // eighths of one, and scaling by a power of two is exact).
     const double f = fundamental;
-    double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
-    for (int b = 2; b < TRadialProfile::kBins; ++b) {
-        const double radius = TRadialProfile::BinRadius(b);
-        if (radius < profile.Low * f || radius > profile.High * f) continue;
-        const double x = std::log2(radius), y = double(rings.Median(b)) / kLevelsPerOctave;
-        n += 1;
-        sx += x;
-        sy += y;
-        sxx += x * x;
-        sxy += x * y;
-    }
-    if (n < 3) return false;
-    const double slope = std::min(profile.MaxSlope, (n * sxy - sx * sy) / (n * sxx - sx * sx));
+    double slope = 0, intercept = 0;
+    if (!rings.FitFall(profile.Low * f, profile.High * f, 2, profile.MaxSlope * kLevelsPerOctave,
+                       slope, intercept))
+        return false;
+    slope /= kLevelsPerOctave;
     // Powers are kept relative to the picture's at the fundamental, so that
     // they fit a float.
-    const double intercept = (sy - slope * sx) / n;
+    intercept /= kLevelsPerOctave;
     const double reference = intercept + slope * std::log2(f);
 
     // The screen: each peak's sidebands, scaled to the ring around it.

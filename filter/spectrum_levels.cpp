@@ -135,6 +135,25 @@ int32_t MedianOf(int32_t (&window)[N], int n) {
 }
 } // namespace
 
+bool TRadialProfile::FitFall(double lo, double hi, int first, double maxSlope, double& slope,
+                             double& intercept) const {
+    double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
+    for (int b = first; b < kBins; ++b) {
+        const double radius = BinRadius(b);
+        if (radius < lo || radius > hi) continue;
+        const double x = std::log2(radius), y = Median(b);
+        n += 1;
+        sx += x;
+        sy += y;
+        sxx += x * x;
+        sxy += x * y;
+    }
+    if (n < 3) return false;
+    slope = std::min(maxSlope, (n * sxy - sx * sy) / (n * sxx - sx * sx));
+    intercept = (sy - slope * sx) / n;
+    return true;
+}
+
 void TRadialProfile::Measure(const float* levels) {
     // Counts per worker, added up afterwards: sums of whole numbers do not
     // depend on the order they are taken in, nor on who took them.

@@ -46,6 +46,13 @@ public:
     // The median level of each ring, steadied over neighbouring rings.
     void Measure(const float* levels);
     int32_t Median(int bin) const { return median_[size_t(bin)]; }
+    // The straight line, by least squares, of the medians (in levels) on
+    // log2 of the radius over the rings from `first` on whose radius lies in
+    // lo..hi, its slope at most `maxSlope` (levels per octave of radius):
+    // the power law a photograph's spectrum falls by. False with fewer than
+    // three rings to fit.
+    bool FitFall(double lo, double hi, int first, double maxSlope, double& slope,
+                 double& intercept) const;
 
 private:
     int32_t W_, H_;
