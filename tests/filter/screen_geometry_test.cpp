@@ -238,6 +238,18 @@ TEST(Descreen, CoarseAndStronglyTurnedScreensGetTheSidebandDampingAndAreCleaned)
     }
 }
 
+TEST(Descreen, AFineScreenTheScanStillResolvesGetsTheSidebandDamping) {
+    // 2.3 pixels a cell keeps the fundamental (radius 2 / 2.3) below half
+    // the sampling rate, so its geometry holds.
+    TSpectrumStore store;
+    FillStoreFromBitmap(DotScreened(ScreenedPicture(320, 256, 0), 2.3, 4.0), store);
+    TNoProgress quiet;
+    const TFilterList used = DescreenStore(store, quiet);
+    ASSERT_FALSE(used.Empty());
+    EXPECT_EQ(used.GetEntry(0).typ, kFilterSidebands);
+    EXPECT_NEAR(used.GetEntry(0).x1, 2.0 / 2.3, 0.02);
+}
+
 TEST(Descreen, ScreensItWasNotBuiltForGetAClearResultAndNeverADamagedPicture) {
     const TBitmap24 clean = ScreenedPicture(256, 200, 0);
     auto distance = [&](const TBitmap24& b) {
