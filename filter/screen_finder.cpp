@@ -19,25 +19,30 @@ struct TThresholds {
     int32_t strong; // peaks this far above make a screen
 };
 
-TThresholds ThresholdsFor(double strength) {
+TThresholds ThresholdsFor(double strength, bool coarse) {
     const double s = std::clamp(strength, 0.25, 4.0);
     TThresholds t;
     t.peak = LevelsOf(64.0) - LevelsOf(s * s);
     t.edge = std::max<int32_t>(LevelsOf(1.5), LevelsOf(4.0) - LevelsOf(s));
     t.strong = LevelsOf(256.0) - LevelsOf(s);
+    // A coarse cell sums the power of many, which steadies the background
+    // it is compared with, so the same share of a picture's noise stands
+    // out less: three octaves and a half less.
+    if (coarse) t.peak -= LevelsOf(8.0), t.strong -= LevelsOf(11.3);
     return t;
 }
 
 class TFinder {
 public:
-    TFinder(TSpectrumStore& store, const TScreenFinderOptions& options)
-        : s_(store), W_(store.Cols), H_(store.Rows), t_(ThresholdsFor(options.Strength)),
-          strength_(std::clamp(options.Strength, 0.25, 4.0)) {}
+    TFinder(TSpectrumStore& store, const TScreenFinderOptions& options, bool coarse = false)
+        : s_(store), W_(store.Cols), H_(store.Rows), t_(ThresholdsFor(options.Strength, coarse)),
+          strength_(std::clamp(options.Strength, 0.25, 4.0)), coarse_(coarse) {}
 
     std::vector<TScreenPeak> Run(TSpectrumLevels* keep) {
         if (W_ < 16 || H_ < 16) return {};
         Levels();
         std::vector<TScreenPeak> peaks = Peaks();
+        if (peaks.empty() && !coarse_) peaks = Coarser();
         if (keep && !peaks.empty()) {
             // Back to the combined levels: the medians taken off were whole
             // numbers, as the levels are, so adding them again is exact.
@@ -56,6 +61,56 @@ public:
     }
 
 private:
+    // A second look, at a spectrum of coarse cells, each summing the power
+    // of kCoarse x kCoarse cells. A screen printed on a small part of the
+    // page (a cartoon or a product shot on white paper, one picture of two)
+    // multiplies every carrier with that part's outline, whose spectrum
+    // smears each peak over dozens of cells, none of which stands out; the
+    // coarse cells gather a smeared peak again. Patterns that a coarse look
+    // takes for peaks (text, a compressed picture's blocks) do not lie in
+    // several directions at one radius, so here only the inks of one ruling
+    // or an ink's lattice with its harmonics make a screen. A peak found is
+    // placed on the strongest cell of its coarse cell, its notch as wide as
+    // its coarse one.
+    std::vector<TScreenPeak> Coarser() const {
+        const int32_t Wc = W_ / kCoarse, Hc = H_ / kCoarse;
+        if (Wc < 32 || Hc < 32) return {};
+        TSpectrumStore coarse;
+        coarse.Resize(Wc, Hc);
+        const float* p0 = s_.Planes[0].data();
+        const float* p1 = s_.Planes[1].data();
+        const float* p2 = s_.Planes[2].data();
+        const auto power = [&](size_t k) {
+            return double(p0[k]) * double(p0[k]) + double(p1[k]) * double(p1[k]) +
+                   double(p2[k]) * double(p2[k]);
+        };
+        // Scaled so that a wave's peak reads the same against the floor of
+        // the faintest wave as it does in one cell.
+        constexpr double scale = 1.0 / double(kCoarse * kCoarse);
+        ForRowBands(Hc, [&](int32_t j0, int32_t j1) {
+            for (int64_t j = j0; j < j1; ++j)
+                for (int64_t i = 0; i < Wc; ++i) {
+                    double sum = 0.0;
+                    for (int64_t r = j * kCoarse; r < (j + 1) * kCoarse; ++r)
+                        for (int64_t c = i * kCoarse; c < (i + 1) * kCoarse; ++c)
+                            sum += power(Index(c, r));
+                    coarse.Planes[0][size_t(j * Wc + i)] = float(std::sqrt(sum) * scale);
+                }
+        });
+        std::vector<TScreenPeak> peaks =
+            TFinder(coarse, TScreenFinderOptions{strength_}, true).Run(nullptr);
+        for (TScreenPeak& p : peaks) {
+            const int64_t c0 = int64_t(p.Column) * kCoarse, r0 = int64_t(p.Row) * kCoarse;
+            double best = -1.0;
+            for (int64_t r = r0; r < r0 + kCoarse; ++r)
+                for (int64_t c = c0; c < c0 + kCoarse; ++c)
+                    if (power(Index(c, r)) > best)
+                        best = power(Index(c, r)), p.Column = int32_t(c), p.Row = int32_t(r);
+            p.Radius *= kCoarse;
+        }
+        return peaks;
+    }
+
     size_t Index(int64_t c, int64_t r) const { return size_t(r) * size_t(W_) + size_t(c); }
     // Frequency in cycles per pixel of cell (c, r).
     double Frequency(int64_t c, int64_t r) const {
@@ -232,6 +287,7 @@ private:
         // cells' worth of the screen above its background: fewer strong ones
         // still make a screen when the somewhat weaker ones form an ink's
         // lattice with its harmonics, or the fundamentals of several inks.
+        if (coarse_) strong = std::min(strong, 1);
         if (strong < 3 && !InksOfOneRuling(fairlyStrong)) {
             const std::vector<TScreenLattice> lattices = FindScreenLattices(fairlyStrong, W_, H_);
             if (strong < 1 || std::none_of(lattices.begin(), lattices.end(),
@@ -254,6 +310,7 @@ private:
     }
 
     static constexpr size_t kMaxPeaks = 400;
+    static constexpr int32_t kCoarse = 4;
     // Below this (cycles per pixel) a picture's own spectrum is too steep to
     // tell peaks from it.
     static constexpr double kLowestFrequency = 0.012;
@@ -268,6 +325,7 @@ private:
     const int32_t W_, H_;
     const TThresholds t_;
     const double strength_;
+    const bool coarse_;
     TRadialProfile ring_{W_, H_};
     std::optional<TBlockLevels> blocks_;
     int32_t block_ = 8;

@@ -7,7 +7,9 @@
 // constant term. The finder measures how far each coefficient stands out from
 // the spectrum around it and reports the compact, isolated peaks that stand
 // out strongly, but only when the picture has a screen at all: at least two
-// strong peaks well away from the constant term.
+// strong peaks well away from the constant term. Where none stand out, it
+// looks again at cells of 4 x 4 summed, for a screen printed on a small part
+// of the page, whose peaks are smeared by that part's outline.
 //
 // Everything is computed in whole numbers from the float planes, cell by
 // cell, so the result is the same whatever the thread count.

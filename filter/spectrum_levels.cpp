@@ -179,15 +179,21 @@ void TRadialProfile::Measure(const float* levels) {
         if (!counts[w].empty())
             for (size_t i = 0; i < hist.size(); ++i) hist[i] += counts[w][i];
     std::vector<int32_t> raw(kBins);
-    for (int b = 0; b < kBins; ++b)
-        raw[size_t(b)] = HistogramMedian(&hist[size_t(b) * kLevelCount]);
-    // Rings near the constant term hold few cells.
+    std::vector<bool> empty(kBins);
+    for (int b = 0; b < kBins; ++b) {
+        const uint32_t* ring = &hist[size_t(b) * kLevelCount];
+        raw[size_t(b)] = HistogramMedian(ring);
+        empty[size_t(b)] = std::all_of(ring, ring + kLevelCount, [](uint32_t n) { return n == 0; });
+    }
+    // Rings near the constant term hold few cells; on a small spectrum the
+    // rings out at the far corner hold none, and they count for nothing (a
+    // level of 0 there would make every cell beside them stand out).
     for (int b = 0; b < kBins; ++b) {
         int32_t window[5];
         int n = 0;
         for (int k = std::max(0, b - 2); k <= std::min(kBins - 1, b + 2); ++k)
-            window[n++] = raw[size_t(k)];
-        median_[size_t(b)] = MedianOf(window, n);
+            if (!empty[size_t(k)]) window[n++] = raw[size_t(k)];
+        median_[size_t(b)] = n > 0 ? MedianOf(window, n) : b > 0 ? median_[size_t(b) - 1] : 0;
     }
 }
 

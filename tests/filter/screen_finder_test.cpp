@@ -19,13 +19,12 @@ namespace {
 // side) a tone that runs across, printed with round dots of `cell`
 // pixels at 15, 75 and 45 degrees, one per plane; the tone is `picture`'s
 // where given.
-TBitmap24 PrintedShape(int32_t w, int32_t h, double cell, double inner, double outer,
+template <typename TInside>
+TBitmap24 PrintedWhere(int32_t w, int32_t h, double cell, TInside inside,
                        const TBitmap24* picture = nullptr) {
     TBitmap24 out(w, h);
-    const double side = std::min(w, h);
     for (int32_t r = 0; r < h; ++r)
         for (int32_t c = 0; c < w; ++c) {
-            const double d = std::hypot(c - w / 2.0, r - h / 2.0) / side;
             for (int p = 0; p < 3; ++p) {
                 const double a = (p == 0 ? 15.0 : p == 1 ? 75.0 : 45.0) * std::numbers::pi / 180.0;
                 const double k = 2.0 * std::numbers::pi / cell;
@@ -34,11 +33,22 @@ TBitmap24 PrintedShape(int32_t w, int32_t h, double cell, double inner, double o
                 const double spot = (2.0 - std::cos(k * u) - std::cos(k * t)) / 4.0;
                 const double tone =
                     picture ? picture->Pixel(c, r)[p] / 255.0 : 0.3 + 0.4 * double(c) / w + 0.1 * p;
-                const bool inside = d >= inner && d <= outer;
-                out.Pixel(c, r)[p] = !inside || spot < tone ? 255 : 0;
+                out.Pixel(c, r)[p] = !inside(c, r) || spot < tone ? 255 : 0;
             }
         }
     return out;
+}
+
+TBitmap24 PrintedShape(int32_t w, int32_t h, double cell, double inner, double outer,
+                       const TBitmap24* picture = nullptr) {
+    const double side = std::min(w, h);
+    return PrintedWhere(
+        w, h, cell,
+        [&](int32_t c, int32_t r) {
+            const double d = std::hypot(c - w / 2.0, r - h / 2.0) / side;
+            return d >= inner && d <= outer;
+        },
+        picture);
 }
 
 std::vector<TScreenPeak> PeaksOf(const TBitmap24& picture) {
@@ -56,6 +66,21 @@ TEST(ScreenFinder, FindsACoarseScreenOnASmallShapeFromItsInksFundamentals) {
     // The strongest are fundamentals: 1/7 cycles per pixel.
     const double f = std::hypot(peaks[0].Column / 400.0, peaks[0].Row / 320.0);
     EXPECT_NEAR(f, 1.0 / 7.0, 0.01);
+}
+
+TEST(ScreenFinder, FindsAScreenPrintedOnLittleOfThePage) {
+    // Scattered small discs on white paper, a tenth of the page, as sweets
+    // photographed for a catalogue: their outlines smear every peak over
+    // many cells, and none stands out alone.
+    const std::vector<TScreenPeak> peaks = PeaksOf(PrintedWhere(320, 256, 5.0, [](int32_t c, int32_t r) {
+        for (const auto& [x, y] : {std::pair{60, 50}, {250, 40}, {150, 130}, {40, 200}, {270, 210}})
+            if (std::hypot(c - x, r - y) < 22.0) return true;
+        return false;
+    }));
+    ASSERT_FALSE(peaks.empty());
+    const double f = std::hypot(peaks[0].Column / 640.0, peaks[0].Row / 512.0);
+    EXPECT_NEAR(f, 1.0 / 5.0, 0.01);
+    EXPECT_GE(peaks[0].Radius, 4);
 }
 
 TEST(ScreenFinder, TakesNoBumpOfAPicturesLevelBandsForAPeak) {
