@@ -72,11 +72,13 @@ TEST(ScreenFinder, FindsAScreenPrintedOnLittleOfThePage) {
     // Scattered small discs on white paper, a tenth of the page, as sweets
     // photographed for a catalogue: their outlines smear every peak over
     // many cells, and none stands out alone.
-    const std::vector<TScreenPeak> peaks = PeaksOf(PrintedWhere(320, 256, 5.0, [](int32_t c, int32_t r) {
-        for (const auto& [x, y] : {std::pair{60, 50}, {250, 40}, {150, 130}, {40, 200}, {270, 210}})
-            if (std::hypot(c - x, r - y) < 22.0) return true;
-        return false;
-    }));
+    const std::vector<TScreenPeak> peaks =
+        PeaksOf(PrintedWhere(320, 256, 5.0, [](int32_t c, int32_t r) {
+            for (const auto& [x, y] :
+                 {std::pair{60, 50}, {250, 40}, {150, 130}, {40, 200}, {270, 210}})
+                if (std::hypot(c - x, r - y) < 22.0) return true;
+            return false;
+        }));
     ASSERT_FALSE(peaks.empty());
     const double f = std::hypot(peaks[0].Column / 640.0, peaks[0].Row / 512.0);
     EXPECT_NEAR(f, 1.0 / 5.0, 0.01);
