@@ -77,13 +77,6 @@ private:
         if (Wc < 32 || Hc < 32) return {};
         TSpectrumStore coarse;
         coarse.Resize(Wc, Hc);
-        const float* p0 = s_.Planes[0].data();
-        const float* p1 = s_.Planes[1].data();
-        const float* p2 = s_.Planes[2].data();
-        const auto power = [&](size_t k) {
-            return double(p0[k]) * double(p0[k]) + double(p1[k]) * double(p1[k]) +
-                   double(p2[k]) * double(p2[k]);
-        };
         // Scaled so that a wave's peak reads the same against the floor of
         // the faintest wave as it does in one cell.
         constexpr double scale = 1.0 / double(kCoarse * kCoarse);
@@ -93,7 +86,7 @@ private:
                     double sum = 0.0;
                     for (int64_t r = j * kCoarse; r < (j + 1) * kCoarse; ++r)
                         for (int64_t c = i * kCoarse; c < (i + 1) * kCoarse; ++c)
-                            sum += power(Index(c, r));
+                            sum += CombinedPower(s_, Index(c, r));
                     coarse.Planes[0][size_t(j * Wc + i)] = float(std::sqrt(sum) * scale);
                 }
         });
@@ -104,8 +97,8 @@ private:
             double best = -1.0;
             for (int64_t r = r0; r < r0 + kCoarse; ++r)
                 for (int64_t c = c0; c < c0 + kCoarse; ++c)
-                    if (power(Index(c, r)) > best)
-                        best = power(Index(c, r)), p.Column = int32_t(c), p.Row = int32_t(r);
+                    if (const double power = CombinedPower(s_, Index(c, r)); power > best)
+                        best = power, p.Column = int32_t(c), p.Row = int32_t(r);
             p.Radius *= kCoarse;
         }
         return peaks;

@@ -32,16 +32,10 @@ void ForRowBands(int32_t rows, const std::function<void(int32_t r0, int32_t r1)>
 }
 
 void CombinedLevels(const TSpectrumStore& store, float* levels) {
-    const float* p0 = store.Planes[0].data();
-    const float* p1 = store.Planes[1].data();
-    const float* p2 = store.Planes[2].data();
     const size_t W = size_t(store.Cols);
     ForRowBands(store.Rows, [&](int32_t r0, int32_t r1) {
-        for (size_t i = size_t(r0) * W; i < size_t(r1) * W; ++i) {
-            const double power = double(p0[i]) * double(p0[i]) + double(p1[i]) * double(p1[i]) +
-                                 double(p2[i]) * double(p2[i]);
-            levels[i] = float(PowerLevel(power));
-        }
+        for (size_t i = size_t(r0) * W; i < size_t(r1) * W; ++i)
+            levels[i] = float(PowerLevel(CombinedPower(store, i)));
     });
 }
 
@@ -116,7 +110,8 @@ void TRadialProfile::RowBins(int64_t r, uint8_t* bins) const {
 }
 
 namespace {
-// The first level where the running count reaches half the total.
+// The first level where the running count reaches half the total; -1 for
+// no counts at all.
 int32_t HistogramMedian(const uint32_t* counts) {
     uint64_t total = 0;
     for (int i = 0; i < kLevelCount; ++i) total += counts[i];
@@ -125,7 +120,7 @@ int32_t HistogramMedian(const uint32_t* counts) {
         seen += counts[i];
         if (2 * seen >= total) return i;
     }
-    return 0;
+    return -1;
 }
 
 template <size_t N>
@@ -179,12 +174,8 @@ void TRadialProfile::Measure(const float* levels) {
         if (!counts[w].empty())
             for (size_t i = 0; i < hist.size(); ++i) hist[i] += counts[w][i];
     std::vector<int32_t> raw(kBins);
-    std::vector<bool> empty(kBins);
-    for (int b = 0; b < kBins; ++b) {
-        const uint32_t* ring = &hist[size_t(b) * kLevelCount];
-        raw[size_t(b)] = HistogramMedian(ring);
-        empty[size_t(b)] = std::all_of(ring, ring + kLevelCount, [](uint32_t n) { return n == 0; });
-    }
+    for (int b = 0; b < kBins; ++b)
+        raw[size_t(b)] = HistogramMedian(&hist[size_t(b) * kLevelCount]);
     // Rings near the constant term hold few cells; on a small spectrum the
     // rings out at the far corner hold none, and they count for nothing (a
     // level of 0 there would make every cell beside them stand out).
@@ -192,7 +183,7 @@ void TRadialProfile::Measure(const float* levels) {
         int32_t window[5];
         int n = 0;
         for (int k = std::max(0, b - 2); k <= std::min(kBins - 1, b + 2); ++k)
-            if (!empty[size_t(k)]) window[n++] = raw[size_t(k)];
+            if (raw[size_t(k)] >= 0) window[n++] = raw[size_t(k)];
         median_[size_t(b)] = n > 0 ? MedianOf(window, n) : b > 0 ? median_[size_t(b) - 1] : 0;
     }
 }

@@ -29,7 +29,13 @@ int32_t LevelsOf(double ratio);
 // depend on the thread count.
 void ForRowBands(int32_t rows, const std::function<void(int32_t r0, int32_t r1)>& rowWork);
 
-// The level of v0^2 + v1^2 + v2^2 at every cell, into levels[r * W + c].
+// The combined power v0^2 + v1^2 + v2^2 of the three planes at cell i.
+inline double CombinedPower(const TSpectrumStore& store, size_t i) {
+    const double v0 = store.Planes[0][i], v1 = store.Planes[1][i], v2 = store.Planes[2][i];
+    return v0 * v0 + v1 * v1 + v2 * v2;
+}
+
+// The level of CombinedPower at every cell, into levels[r * W + c].
 void CombinedLevels(const TSpectrumStore& store, float* levels);
 
 // Rings by normalised radius sqrt((c/W)^2 + (r/H)^2), 0 .. sqrt 2.
