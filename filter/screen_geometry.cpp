@@ -106,18 +106,23 @@ public:
 
     // Whether the frequency (x, y) is a rosette term: the difference of two
     // peaks at one finer radius (two inks' fundamentals of the same ruling),
-    // each standing out at least `excess`.
+    // each standing out at least `excess`. Inks close to the scan's limit
+    // (from 0.4 cycles a pixel) may stand out up to an octave less: the
+    // print's and the scanner's blur weaken them far more than their
+    // difference, which lies low in the band, and a rosette taken for the
+    // ruling puts the damping where the picture is.
     bool Rosette(double x, double y, int32_t excess) const {
         const double length = std::hypot(x, y);
         const double tx = 2.0 * cellX_ + 0.03 * x, ty = 2.0 * cellY_ + 0.03 * y;
         for (size_t i = 0; i < points_.size(); ++i) {
             const TPoint& a = points_[i];
             const double ra = std::hypot(a.X, a.Y);
-            if (a.Excess < excess || ra < 1.3 * length) continue;
+            const int32_t need = ra >= 0.4 ? excess - kLevelsPerOctave : excess;
+            if (a.Excess < need || ra < 1.3 * length) continue;
             const double near = 0.02 * ra + 2.0 * cellX_ + 2.0 * cellY_;
             for (size_t j = i + 1; j < points_.size(); ++j) {
                 const TPoint& b = points_[j];
-                if (b.Excess < excess || std::fabs(std::hypot(b.X, b.Y) - ra) > near) continue;
+                if (b.Excess < need || std::fabs(std::hypot(b.X, b.Y) - ra) > near) continue;
                 for (const double sx : {1.0, -1.0})
                     for (const double sy : {1.0, -1.0}) {
                         const double dx = std::fabs(a.X - sx * b.X), dy = std::fabs(a.Y - sy * b.Y);
