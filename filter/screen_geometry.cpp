@@ -106,18 +106,14 @@ public:
 
     // Whether the frequency (x, y) is a rosette term: the difference of two
     // peaks at one finer radius (two inks' fundamentals of the same ruling),
-    // each standing out at least `excess`. Inks close to the scan's limit
-    // (from 0.4 cycles a pixel) may stand out up to an octave less: the
-    // print's and the scanner's blur weaken them far more than their
-    // difference, which lies low in the band, and a rosette taken for the
-    // ruling puts the damping where the picture is.
+    // each standing out at least `excess` (see RosetteNeed).
     bool Rosette(double x, double y, int32_t excess) const {
         const double length = std::hypot(x, y);
         const double tx = 2.0 * cellX_ + 0.03 * x, ty = 2.0 * cellY_ + 0.03 * y;
         for (size_t i = 0; i < points_.size(); ++i) {
             const TPoint& a = points_[i];
             const double ra = std::hypot(a.X, a.Y);
-            const int32_t need = ra >= 0.4 ? excess - kLevelsPerOctave : excess;
+            const int32_t need = RosetteNeed(ra, excess);
             if (a.Excess < need || ra < 1.3 * length) continue;
             const double near = 0.02 * ra + 2.0 * cellX_ + 2.0 * cellY_;
             for (size_t j = i + 1; j < points_.size(); ++j) {
@@ -135,7 +131,82 @@ public:
         return false;
     }
 
+    // Whether the frequency (x, y) is the difference of one ink's diagonal
+    // harmonic (u + v or u - v, 1.41 times as far out as its fundamental)
+    // and the fundamental of an ink 45 degrees from it: a lattice at 0.41
+    // times the ruling along the second ink, which inks at 0 and 45
+    // degrees print. It matters for inks close to the scan's limit (from
+    // 0.4 cycles a pixel), whose harmonic lies beyond it: a screen whose
+    // harmonics the scan resolves holds its fundamentals too strongly for
+    // such a term to count. An ink just beyond the limit folds back to just
+    // below it, so a peak within 0.1 of the limit is tried unfolded too. As
+    // such a fit is found more easily than a rosette's, both inks stand out
+    // at least as much as the term.
+    bool HarmonicBeat(double x, double y, int32_t excess) const {
+        const double length = std::hypot(x, y);
+        const double tx = 2.0 * cellX_ + 0.03 * x, ty = 2.0 * cellY_ + 0.03 * y;
+        struct TCandidate {
+            double X, Y, Radius;
+            int32_t Excess;
+        };
+        // The term's length is told closely: a coarse screen's harmonics at
+        // 2.24 and 2.83 times its ruling lie 7 % from where the inks of a
+        // beat lie.
+        std::vector<TCandidate> inks;
+        for (const TPoint& p : points_)
+            if (p.Excess >= excess) {
+                const double xs[] = {p.X, 1.0 - p.X}, ys[] = {p.Y, 1.0 - p.Y};
+                for (int i = 0; i < (p.X >= 0.4 ? 2 : 1); ++i)
+                    for (int j = 0; j < (p.Y >= 0.4 ? 2 : 1); ++j)
+                        if (const double r = std::hypot(xs[i], ys[j]);
+                            r >= 0.4 && std::fabs((std::numbers::sqrt2 - 1.0) * r - length) <=
+                                            0.02 * length + cellX_ + cellY_)
+                            inks.push_back({xs[i], ys[j], r, p.Excess});
+            }
+        std::sort(inks.begin(), inks.end(),
+                  [](const TCandidate& a, const TCandidate& b) { return a.Radius < b.Radius; });
+        const auto folds = [&](double fx, double fy) {
+            fx = std::fabs(fx - std::round(fx));
+            fy = std::fabs(fy - std::round(fy));
+            return (std::fabs(fx - x) <= tx && std::fabs(fy - y) <= ty) ||
+                   (std::fabs(fy - x) <= tx && std::fabs(fx - y) <= ty);
+        };
+        for (size_t i = 0; i < inks.size(); ++i) {
+            const TCandidate& a = inks[i];
+            const double near = 0.02 * a.Radius + 2.0 * cellX_ + 2.0 * cellY_;
+            for (size_t j = 0; j < inks.size(); ++j) {
+                const TCandidate& b = inks[j];
+                if (b.Radius < a.Radius - near) continue;
+                if (b.Radius > a.Radius + near) break;
+                if (j == i) continue;
+                for (const double sy : {1.0, -1.0}) {
+                    // a = (X, sy Y); its harmonics a + v and a - v, v at
+                    // right angles to it.
+                    const double ax = a.X, ay = sy * a.Y;
+                    for (const double hs : {1.0, -1.0}) {
+                        const double hx = ax - hs * ay, hy = ay + hs * ax;
+                        if (std::max(std::fabs(hx), std::fabs(hy)) <= 0.5) continue;
+                        for (const double bs : {1.0, -1.0})
+                            if (folds(hx - b.X, hy - bs * b.Y) || folds(hx + b.X, hy + bs * b.Y))
+                                return true;
+                    }
+                }
+            }
+        }
+        return false;
+    }
+
 private:
+    // How strongly the inks of a rosette term must stand out: as much as
+    // the term, but inks close to the scan's limit (from 0.4 cycles a
+    // pixel) up to an octave less, as the print's and the scanner's blur
+    // weaken them far more than their difference, which lies low in the
+    // band, and a rosette taken for the ruling puts the damping where the
+    // picture is.
+    static int32_t RosetteNeed(double radius, int32_t excess) {
+        return radius >= 0.4 ? excess - kLevelsPerOctave : excess;
+    }
+
     // How many peaks other than p and its partner lie at p's radius, at
     // least 5 degrees from both and at most an octave weaker.
     int OtherInks(const TPoint& p, double radius) const {
@@ -245,7 +316,8 @@ double ScreenFundamental(const std::vector<TScreenPeak>& peaks, int32_t W, int32
     // nothing else is.
     std::vector<TScreenLattice> plain;
     for (const TScreenLattice& l : lattices)
-        if (!search.Rosette(l.U[0], l.U[1], l.Excess) && !InksRosette(l, lattices, W, H))
+        if (!search.Rosette(l.U[0], l.U[1], l.Excess) &&
+            !search.HarmonicBeat(l.U[0], l.U[1], l.Excess) && !InksRosette(l, lattices, W, H))
             plain.push_back(l);
     // The rosette lattices too are made of the inks, whose sums they give.
     const std::vector<TScreenLattice> all = lattices;

@@ -163,6 +163,42 @@ TEST(ScreenGeometry, PassesOverRosetteLatticesAndFindsCoarseScreensWithoutHarmon
     }
 }
 
+TEST(ScreenGeometry, PassesOverTheBeatOfAHarmonicBeyondTheScansLimit) {
+    // A screen of 1.96 pixels a cell with inks at 0 and 45 degrees: the
+    // black ink's diagonal harmonic lies beyond the scan's limit, and its
+    // difference from the 45 degree ink, at 0.41 times the ruling, stands
+    // out with its partner and harmonics nearly as much as the inks do.
+    const double f = 1.0 / 1.96, degree = std::numbers::pi / 180.0;
+    for (const double turn : {-2.4, 1.5}) {
+        std::vector<TScreenPeak> peaks;
+        const auto add = [&](double x, double y, int32_t excess) {
+            x = std::fabs(x - std::round(x));
+            y = std::fabs(y - std::round(y));
+            peaks.push_back({int32_t(std::lround(x * 2.0 * kW)), int32_t(std::lround(y * 2.0 * kH)),
+                             3, excess});
+        };
+        double ink[4][2];
+        for (int i = 0; const double angle : {45.0, 0.0, 15.0, 75.0}) {
+            const double t = (angle + turn) * degree;
+            ink[i][0] = f * std::cos(t);
+            ink[i][1] = f * std::sin(t);
+            add(ink[i][0], ink[i][1], 107 - 6 * i);
+            add(-ink[i][1], ink[i][0], 104 - 6 * i);
+            ++i;
+        }
+        // (u + v) of the black ink less u of the 45 degree one.
+        const double bx = ink[1][0] - ink[1][1] - ink[0][0], by = ink[1][1] + ink[1][0] - ink[0][1];
+        for (const auto& [x, y] :
+             {std::pair{bx, by}, {-by, bx}, {bx - by, by + bx}, {2 * bx, 2 * by}})
+            add(x, y, 88);
+        std::stable_sort(
+            peaks.begin(), peaks.end(),
+            [](const TScreenPeak& p, const TScreenPeak& q) { return p.Excess > q.Excess; });
+        ASSERT_NEAR(FindScreenLattices(peaks, kW, kH).front().Frequency, 0.414 * f, 0.02 * f);
+        EXPECT_NEAR(ScreenFundamental(peaks, kW, kH), f, 0.02 * f) << turn;
+    }
+}
+
 TEST(ScreenGeometry, TakesTheSumOfTwoInksAsTheStrongestPeak) {
     // Inks 30 degrees apart, whose sum, at 1.93 times the ruling and no
     // harmonic of either, stands out most (as elliptical dots can make it).
