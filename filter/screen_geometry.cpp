@@ -25,6 +25,12 @@ public:
         : cellX_(1.0 / (2.0 * W)), cellY_(1.0 / (2.0 * H)), inks_(inks) {
         for (const TScreenPeak& p : peaks)
             points_.push_back({p.Column * cellX_, p.Row * cellY_, p.Excess});
+        int32_t most = -1;
+        for (const TPoint& p : points_)
+            if (const double r = std::hypot(p.X, p.Y); r >= 0.05 && p.Excess > most) {
+                most = p.Excess;
+                strongest_ = r;
+            }
     }
 
     // Whether a peak lies where the frequency (x, y) folds to.
@@ -202,8 +208,14 @@ private:
     // pixel) up to an octave less, as the print's and the scanner's blur
     // weaken them far more than their difference, which lies low in the
     // band, and a rosette taken for the ruling puts the damping where the
-    // picture is.
-    static int32_t RosetteNeed(double radius, int32_t excess) {
+    // picture is. From 0.45 a JPEG file's quantising takes another octave,
+    // allowed where the page's strongest peak lies at the inks' radius:
+    // there they are the screen's fundamentals, not the harmonics of a
+    // coarser ruling, whose differences would fit as well.
+    int32_t RosetteNeed(double radius, int32_t excess) const {
+        if (radius >= 0.45 &&
+            std::fabs(radius - strongest_) <= 0.02 * strongest_ + 2.0 * (cellX_ + cellY_))
+            return excess - 2 * kLevelsPerOctave;
         return radius >= 0.4 ? excess - kLevelsPerOctave : excess;
     }
 
@@ -226,6 +238,7 @@ private:
     }
 
     double cellX_, cellY_;
+    double strongest_ = 0.0;
     bool inks_;
     std::vector<TPoint> points_;
 };
