@@ -311,6 +311,72 @@ bool InksSum(double x, double y, const std::vector<TScreenLattice>& lattices, in
     return false;
 }
 
+// A coarse screen on a picture whose own spectrum is strong at the ruling
+// can leave its fundamentals and second harmonics under the picture's, and
+// the finder sees only harmonics further out, which make no lattice of
+// their own. The differences of those harmonics are the fundamentals:
+// where at least four pairs of the strongest peaks give one difference
+// (or its partner) that lies below half the lowest peak, that is the
+// ruling. The lowest peak lies this far out for such a screen alone: a
+// finer screen shows its fundamentals, and one folded back its rosette
+// terms, far lower down.
+double MissedFundamental(const std::vector<TScreenPeak>& peaks, int32_t W, int32_t H) {
+    const double cellX = 1.0 / (2.0 * W), cellY = 1.0 / (2.0 * H);
+    double lowest = 1.0;
+    for (const TScreenPeak& p : peaks)
+        lowest = std::min(lowest, std::hypot(p.Column * cellX, p.Row * cellY));
+    const size_t n = std::min<size_t>(peaks.size(), 16);
+    std::vector<std::pair<double, double>> steps;
+    for (size_t i = 0; i < n; ++i)
+        for (size_t j = i + 1; j < n; ++j)
+            for (const int sy : {1, -1}) {
+                const double dx = std::fabs(peaks[i].Column - peaks[j].Column) * cellX,
+                             dy = std::fabs(peaks[i].Row - sy * peaks[j].Row) * cellY;
+                const double r = std::hypot(dx, dy);
+                // A lattice and its partner: (x, y) and (y, x) as folded.
+                if (r >= kLowestRuling && r <= 0.5 * lowest)
+                    steps.push_back({std::max(dx, dy), std::min(dx, dy)});
+            }
+    size_t most = 0;
+    double ux = 0.0, uy = 0.0;
+    for (const auto& [x, y] : steps) {
+        const double tx = 2.0 * (cellX + cellY) + 0.03 * x, ty = 2.0 * (cellX + cellY) + 0.03 * y;
+        size_t votes = 0;
+        double sx = 0.0, sy = 0.0;
+        for (const auto& [qx, qy] : steps)
+            if (std::fabs(qx - x) <= tx && std::fabs(qy - y) <= ty) {
+                ++votes;
+                sx += qx;
+                sy += qy;
+            }
+        if (votes > most) {
+            most = votes;
+            ux = sx / double(votes);
+            uy = sy / double(votes);
+        }
+    }
+    if (most < 4) return 0.0;
+    // The strongest peaks must be that lattice's harmonics, as closely as
+    // the peaks' cells tell: a finer screen's rosette terms are no steps of
+    // a lattice its inks lie on.
+    const size_t tried = std::min<size_t>(peaks.size(), 8);
+    size_t harmonics = 0;
+    for (size_t i = 0; i < tried; ++i) {
+        const double px = peaks[i].Column * cellX, py = peaks[i].Row * cellY;
+        const double tolerance = cellX + cellY + 0.01 * std::hypot(px, py);
+        bool found = false;
+        for (int a = -8; a <= 8 && !found; ++a)
+            for (int b = -8; b <= 8 && !found; ++b) {
+                double x = std::fabs(a * ux - b * uy), y = std::fabs(a * uy + b * ux);
+                x = std::fabs(x - std::round(x));
+                y = std::fabs(y - std::round(y));
+                found = std::fabs(x - px) <= tolerance && std::fabs(y - py) <= tolerance;
+            }
+        harmonics += found ? 1 : 0;
+    }
+    return 4 * harmonics >= 3 * tried ? std::hypot(ux, uy) : 0.0;
+}
+
 } // namespace
 
 std::vector<TScreenLattice> FindScreenLattices(const std::vector<TScreenPeak>& peaks, int32_t W,
@@ -345,7 +411,8 @@ double ScreenFundamental(const std::vector<TScreenPeak>& peaks, int32_t W, int32
             break;
         }
     }
-    if (lattices.empty() || strongest == 0.0) return 0.0;
+    if (strongest == 0.0) return 0.0;
+    if (lattices.empty()) return MissedFundamental(peaks, W, H);
     // The strongest peak must be a fundamental or a harmonic of a lattice
     // found, or a sum or difference of two inks' fundamentals of one ruling.
     // Where it is none of these, the screen is finer than the scan's
@@ -361,7 +428,7 @@ double ScreenFundamental(const std::vector<TScreenPeak>& peaks, int32_t W, int32
             if (l.Support >= 2 ? std::fabs(strongest / l.Frequency - m) <= 0.025 * m
                                : m == 1.0 && std::fabs(strongest / l.Frequency - m) <= 0.01)
                 explained = true;
-    if (!explained) return 0.0;
+    if (!explained) return MissedFundamental(peaks, W, H);
     int32_t strongestLattice = 0;
     for (const TScreenLattice& k : lattices)
         strongestLattice = std::max(strongestLattice, k.Excess);

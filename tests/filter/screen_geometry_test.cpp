@@ -203,6 +203,29 @@ TEST(ScreenGeometry, PassesOverTheBeatOfAHarmonicBeyondTheScansLimit) {
     }
 }
 
+TEST(ScreenGeometry, FindsACoarseRulingFromItsHarmonicsAlone) {
+    // 10.7 pixels a cell on a picture that hides the fundamentals and the
+    // second harmonics: only harmonics from 2.8 times the ruling stand out,
+    // none with its partner.
+    const double f = 1.0 / 10.7, degree = std::numbers::pi / 180.0;
+    for (const double turn : {47.0, 31.0, 62.5}) {
+        const double ux = f * std::cos(turn * degree), uy = f * std::sin(turn * degree);
+        std::vector<TScreenPeak> peaks;
+        int32_t excess = 60;
+        for (const auto& [n, m] :
+             {std::pair{3, 1}, {1, 3}, {2, 2}, {3, 2}, {2, 3}, {4, 1}, {1, 4}, {3, 3}}) {
+            const double x = std::fabs(n * ux - m * uy), y = std::fabs(n * uy + m * ux);
+            peaks.push_back({int32_t(std::lround(std::fabs(x - std::round(x)) * 2.0 * kW)),
+                             int32_t(std::lround(std::fabs(y - std::round(y)) * 2.0 * kH)), 3,
+                             excess--});
+        }
+        EXPECT_NEAR(ScreenFundamental(peaks, kW, kH), f, 0.03 * f) << turn;
+        // The same peaks moved off that lattice are no screen's harmonics.
+        for (size_t i = 0; i < peaks.size(); i += 2) peaks[i].Column += 9;
+        EXPECT_EQ(ScreenFundamental(peaks, kW, kH), 0.0) << turn;
+    }
+}
+
 TEST(ScreenGeometry, TakesTheSumOfTwoInksAsTheStrongestPeak) {
     // Inks 30 degrees apart, whose sum, at 1.93 times the ruling and no
     // harmonic of either, stands out most (as elliptical dots can make it).
