@@ -25,13 +25,18 @@ public:
         : cellX_(1.0 / (2.0 * W)), cellY_(1.0 / (2.0 * H)), inks_(inks) {
         for (const TScreenPeak& p : peaks)
             points_.push_back({p.Column * cellX_, p.Row * cellY_, p.Excess});
-        int32_t most = -1;
+        // The peaks come strongest first; the constant term's neighbours
+        // are none of the screen's.
         for (const TPoint& p : points_)
-            if (const double r = std::hypot(p.X, p.Y); r >= 0.05 && p.Excess > most) {
-                most = p.Excess;
-                strongest_ = r;
+            if (const double r = std::hypot(p.X, p.Y); r >= 0.05) {
+                strongest_ = {p.X, p.Y, p.Excess};
+                strongestRadius_ = r;
+                break;
             }
     }
+
+    // The strongest peak at 0.05 cycles a pixel or more; at 0, 0 when none.
+    const TPoint& Strongest() const { return strongest_; }
 
     // Whether a peak lies where the frequency (x, y) folds to.
     // The excess of the strongest peak where the frequency (x, y) folds
@@ -169,8 +174,6 @@ public:
                                             0.02 * length + cellX_ + cellY_)
                             inks.push_back({xs[i], ys[j], r, p.Excess});
             }
-        std::sort(inks.begin(), inks.end(),
-                  [](const TCandidate& a, const TCandidate& b) { return a.Radius < b.Radius; });
         const auto folds = [&](double fx, double fy) {
             fx = std::fabs(fx - std::round(fx));
             fy = std::fabs(fy - std::round(fy));
@@ -182,9 +185,7 @@ public:
             const double near = 0.02 * a.Radius + 2.0 * cellX_ + 2.0 * cellY_;
             for (size_t j = 0; j < inks.size(); ++j) {
                 const TCandidate& b = inks[j];
-                if (b.Radius < a.Radius - near) continue;
-                if (b.Radius > a.Radius + near) break;
-                if (j == i) continue;
+                if (j == i || std::fabs(b.Radius - a.Radius) > near) continue;
                 for (const double sy : {1.0, -1.0}) {
                     // a = (X, sy Y); its harmonics a + v and a - v, v at
                     // right angles to it.
@@ -213,8 +214,8 @@ private:
     // there they are the screen's fundamentals, not the harmonics of a
     // coarser ruling, whose differences would fit as well.
     int32_t RosetteNeed(double radius, int32_t excess) const {
-        if (radius >= 0.45 &&
-            std::fabs(radius - strongest_) <= 0.02 * strongest_ + 2.0 * (cellX_ + cellY_))
+        if (radius >= 0.45 && std::fabs(radius - strongestRadius_) <=
+                                  0.02 * strongestRadius_ + 2.0 * (cellX_ + cellY_))
             return excess - 2 * kLevelsPerOctave;
         return radius >= 0.4 ? excess - kLevelsPerOctave : excess;
     }
@@ -238,7 +239,8 @@ private:
     }
 
     double cellX_, cellY_;
-    double strongest_ = 0.0;
+    TPoint strongest_{0.0, 0.0, 0};
+    double strongestRadius_ = 0.0;
     bool inks_;
     std::vector<TPoint> points_;
 };
@@ -401,16 +403,8 @@ double ScreenFundamental(const std::vector<TScreenPeak>& peaks, int32_t W, int32
     // The rosette lattices too are made of the inks, whose sums they give.
     const std::vector<TScreenLattice> all = lattices;
     if (!plain.empty()) lattices = std::move(plain);
-    double strongest = 0.0, strongestX = 0.0, strongestY = 0.0;
-    for (const TScreenPeak& p : peaks) {
-        strongestX = p.Column / (2.0 * W);
-        strongestY = p.Row / (2.0 * H);
-        const double f = std::hypot(strongestX, strongestY);
-        if (f >= 0.05) {
-            strongest = f;
-            break;
-        }
-    }
+    const double strongestX = search.Strongest().X, strongestY = search.Strongest().Y;
+    const double strongest = std::hypot(strongestX, strongestY);
     if (strongest == 0.0) return 0.0;
     if (lattices.empty()) return MissedFundamental(peaks, W, H);
     // The strongest peak must be a fundamental or a harmonic of a lattice
