@@ -299,10 +299,54 @@ private:
             p.Radius = RadiusOf(p.Column, p.Row);
             peaks.push_back(p);
         }
+        PassOverPictureLows(peaks);
         return peaks;
     }
 
+    // Far below the ruling a screen has no peaks of its own: there lie only
+    // the moires of inks whose angles lie close, at the difference of their
+    // carriers (a yellow 7.5 degrees from another ink at 0.13 times the
+    // ruling). The other peaks there are the picture's (a striped dress, a
+    // fence), and they are the strongest detail it has: a notch over one
+    // takes away far more of the picture than of the screen, and since each
+    // cell of the cosine-type spectrum holds a frequency together with its
+    // mirror, it leaves the picture's stripes in the mirror's direction as
+    // well. So below a fifth of the ruling only the peaks that lie at the sum
+    // or difference of two of the strongest peaks above it are kept. A
+    // screen finer than the scan's resolution has no ruling the geometry can
+    // tell; there every peak is kept.
+    void PassOverPictureLows(std::vector<TScreenPeak>& peaks) const {
+        const double bound = kLowestShare * ScreenFundamental(peaks, W_, H_);
+        if (!(bound > 0.0)) return;
+        std::vector<const TScreenPeak*> parents;
+        for (const TScreenPeak& p : peaks)
+            if (parents.size() < kParents && Frequency(p.Column, p.Row) >= bound)
+                parents.push_back(&p);
+        const auto moire = [&](const TScreenPeak& p) {
+            for (size_t i = 0; i < parents.size(); ++i)
+                for (size_t j = i; j < parents.size(); ++j) {
+                    const TScreenPeak &a = *parents[i], &b = *parents[j];
+                    const int64_t cs[2] = {std::abs(int64_t(a.Column) - b.Column),
+                                           int64_t(a.Column) + b.Column};
+                    const int64_t rs[2] = {std::abs(int64_t(a.Row) - b.Row),
+                                           int64_t(a.Row) + b.Row};
+                    for (const int64_t c : cs)
+                        for (const int64_t r : rs)
+                            if (std::abs(c - p.Column) <= 1 && std::abs(r - p.Row) <= 1)
+                                return true;
+                }
+            return false;
+        };
+        std::erase_if(peaks, [&](const TScreenPeak& p) {
+            return Frequency(p.Column, p.Row) < bound && !moire(p);
+        });
+    }
+
     static constexpr size_t kMaxPeaks = 400;
+    // Below this share of the ruling only moires are peaks of the screen,
+    // and the strongest this many peaks above it are their parents.
+    static constexpr double kLowestShare = 0.2;
+    static constexpr size_t kParents = 64;
     static constexpr int32_t kCoarse = 4;
     // Below this (cycles per pixel) a picture's own spectrum is too steep to
     // tell peaks from it.

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <tuple>
 #include <utility>
 
 namespace {
@@ -108,4 +109,44 @@ TEST(ScreenFinder, TakesNoBumpOfAPicturesLevelBandsForAPeak) {
     }
     for (const TScreenPeak& p : FindScreenPeaks(s))
         EXPECT_FALSE(p.Column <= 3 && p.Row < 50) << p.Column << " " << p.Row;
+}
+
+TEST(ScreenFinder, KeepsTheInksMoireFarBelowTheRulingButNotThePicturesPeaks) {
+    // By hand again: two inks' lattices 7.5 degrees apart at 160 cells,
+    // their moire at the difference of the fundamentals (a fifth of the
+    // ruling and less), and a picture's peak as strong beside it that no two
+    // of the screen's peaks make.
+    const int32_t n = 512;
+    TSpectrumStore s;
+    s.Resize(n, n);
+    uint32_t state = 5;
+    for (size_t i = 0; i < s.CellCount(); ++i)
+        for (auto& plane : s.Planes) {
+            state = state * 1664525u + 1013904223u;
+            plane[i] = float(1e6 * (double(state >> 8) / double(1u << 24) - 0.5));
+        }
+    std::vector<std::pair<std::pair<int, int>, float>> cells = {
+        {{7, 20}, 3e8f}, {{20, 7}, 3e8f}, {{22, 18}, 3e8f}};
+    for (const double degrees : {15.0, 22.5}) {
+        const double a = degrees * std::numbers::pi / 180.0;
+        const double uc = 160.0 * std::cos(a), ur = 160.0 * std::sin(a);
+        for (const auto& [c, r, level] : {std::tuple{uc, ur, 1e9f},
+                                          {ur, uc, 1e9f},
+                                          {uc + ur, uc + ur, 3e8f},
+                                          {uc - ur, uc - ur, 3e8f},
+                                          {2 * uc, 2 * ur, 3e8f},
+                                          {2 * ur, 2 * uc, 3e8f}})
+            cells.push_back({{int(std::lround(c)), int(std::lround(r))}, level});
+    }
+    for (int p = 0; p < 3; ++p)
+        for (const auto& [cell, level] : cells) s.At(p, cell.first, cell.second) = level;
+    const std::vector<TScreenPeak> peaks = FindScreenPeaks(s);
+    const auto found = [&](int c, int r) {
+        return std::any_of(peaks.begin(), peaks.end(), [&](const TScreenPeak& p) {
+            return std::abs(p.Column - c) <= 1 && std::abs(p.Row - r) <= 1;
+        });
+    };
+    EXPECT_TRUE(found(155, 41) && found(148, 61));
+    EXPECT_TRUE(found(7, 20) && found(20, 7));
+    EXPECT_FALSE(found(22, 18));
 }
