@@ -9,7 +9,9 @@
 // out strongly, but only when the picture has a screen at all: at least two
 // strong peaks well away from the constant term. Where none stand out, it
 // looks again at cells of 4 x 4 summed, for a screen printed on a small part
-// of the page, whose peaks are smeared by that part's outline.
+// of the page, whose peaks are smeared by that part's outline. Far below the
+// screen's ruling the only peaks it reports are the inks' moires; the others
+// there are the picture's own.
 //
 // Everything is computed in whole numbers from the float planes, cell by
 // cell, so the result is the same whatever the thread count.
