@@ -12,9 +12,14 @@
 #include <cmath>
 #include <numbers>
 
-TEST(SidebandDamping, TakesTheMoireOfTwoInksAtCloseAnglesAndLeavesThePictureAroundIt) {
+namespace {
+
+const double kCell = 6.0, kAngles[2] = {20.0, 35.0};
+
+// The picture printed with two inks at close angles.
+TBitmap24 PrintedWithTwoInks() {
     const TBitmap24 clean = ScreenedPicture(320, 256, 0);
-    const double cell = 6.0, angles[2] = {20.0, 35.0};
+    const double cell = kCell;
     // Paper stays white where neither ink's dot covers it; each ink takes
     // half the tone's darkness, so that the two together print the tone.
     TBitmap24 printed = clean;
@@ -23,7 +28,7 @@ TEST(SidebandDamping, TakesTheMoireOfTwoInksAtCloseAnglesAndLeavesThePictureArou
             for (int p = 0; p < 3; ++p) {
                 const double tone = std::sqrt(clean.Pixel(c, r)[p] / 255.0);
                 bool white = true;
-                for (const double degrees : angles) {
+                for (const double degrees : kAngles) {
                     const double a = degrees * std::numbers::pi / 180.0,
                                  k = 2.0 * std::numbers::pi / cell;
                     const double u = c * std::cos(a) + r * std::sin(a),
@@ -32,28 +37,42 @@ TEST(SidebandDamping, TakesTheMoireOfTwoInksAtCloseAnglesAndLeavesThePictureArou
                 }
                 printed.Pixel(c, r)[p] = white ? 255 : 0;
             }
-    TSpectrumStore spectrum = SpectrumOf(printed);
+    return printed;
+}
+
+double PowerAt(const TSpectrumStore& s, int64_t c, int64_t r) {
+    const size_t i = size_t(r) * size_t(s.Cols) + size_t(c);
+    double sum = 0.0;
+    for (const auto& plane : s.Planes) sum += double(plane[i]) * double(plane[i]);
+    return sum;
+}
+
+// The moires: the differences of the two inks' fundamentals, folded onto
+// the cells of a W x H spectrum, at a quarter of the fundamental.
+std::vector<std::pair<int64_t, int64_t>> Moires(int32_t W, int32_t H) {
+    std::vector<std::pair<int64_t, int64_t>> moires;
+    for (const double turn : {0.0, 90.0}) {
+        const double a = (kAngles[0] + turn) * std::numbers::pi / 180.0,
+                     b = (kAngles[1] + turn) * std::numbers::pi / 180.0;
+        moires.push_back({std::lround(std::fabs(std::cos(a) - std::cos(b)) / kCell * 2.0 * W),
+                          std::lround(std::fabs(std::sin(a) - std::sin(b)) / kCell * 2.0 * H)});
+    }
+    return moires;
+}
+
+} // namespace
+
+TEST(SidebandDamping, TakesTheMoireOfTwoInksAtCloseAnglesAndLeavesThePictureAroundIt) {
+    const double cell = kCell;
+    TSpectrumStore spectrum = SpectrumOf(PrintedWithTwoInks());
     const int32_t W = spectrum.Cols, H = spectrum.Rows;
     const std::vector<TScreenPeak> peaks = FindScreenPeaks(spectrum);
     ASSERT_GE(peaks.size(), 4u);
     TSpectrumStore damped = spectrum;
     DampScreenSidebands(damped, float(2.0 / cell), 1.0f, peaks);
 
-    auto power = [&](const TSpectrumStore& s, int64_t c, int64_t r) {
-        const size_t i = size_t(r) * size_t(W) + size_t(c);
-        double sum = 0.0;
-        for (const auto& plane : s.Planes) sum += double(plane[i]) * double(plane[i]);
-        return sum;
-    };
-    // The moires: the differences of the two inks' fundamentals, folded
-    // onto the cells of the spectrum, at a quarter of the fundamental.
-    std::vector<std::pair<int64_t, int64_t>> moires;
-    for (const double turn : {0.0, 90.0}) {
-        const double a = (angles[0] + turn) * std::numbers::pi / 180.0,
-                     b = (angles[1] + turn) * std::numbers::pi / 180.0;
-        moires.push_back({std::lround(std::fabs(std::cos(a) - std::cos(b)) / cell * 2.0 * W),
-                          std::lround(std::fabs(std::sin(a) - std::sin(b)) / cell * 2.0 * H)});
-    }
+    const auto power = PowerAt;
+    const std::vector<std::pair<int64_t, int64_t>> moires = Moires(W, H);
     for (const auto& [mc, mr] : moires) {
         double before = 0.0, after = 0.0;
         for (int64_t r = mr - 2; r <= mr + 2; ++r)
@@ -82,4 +101,41 @@ TEST(SidebandDamping, TakesTheMoireOfTwoInksAtCloseAnglesAndLeavesThePictureArou
             after += power(damped, c, r);
         }
     EXPECT_GT(after, 0.99 * before);
+}
+
+TEST(SidebandDamping, LeavesAPicturesEdgeThatPassesAMoire) {
+    // A straight edge of the picture draws a line along a ray from the
+    // constant term; here one passes through a moire, four octaves below
+    // its peak and as strong as its flanks. The moire is taken down to the
+    // line, which is the picture's.
+    TSpectrumStore spectrum = SpectrumOf(PrintedWithTwoInks());
+    const int32_t W = spectrum.Cols, H = spectrum.Rows;
+    const std::vector<TScreenPeak> peaks = FindScreenPeaks(spectrum);
+    const auto [mc, mr] = Moires(W, H)[0];
+    double peak = 0.0;
+    for (int64_t r = mr - 2; r <= mr + 2; ++r)
+        for (int64_t c = mc - 2; c <= mc + 2; ++c) peak = std::max(peak, PowerAt(spectrum, c, r));
+    const double line = peak / 16.0, len = std::hypot(double(mc), double(mr));
+    // The line runs through the moire's peak, falling as a picture's
+    // spectrum does; its cells beside the peak are looked at.
+    std::vector<std::pair<int64_t, int64_t>> beyond;
+    std::pair<int64_t, int64_t> last{-1, -1};
+    for (double t = 2.0; t <= 4.0 * len; t += 0.5) {
+        const int64_t c = std::lround(mc * t / len), r = std::lround(mr * t / len);
+        if (std::pair{c, r} == std::pair{mc, mr} || std::pair{c, r} == last) continue;
+        last = {c, r};
+        for (auto& plane : spectrum.Planes)
+            plane[size_t(r) * size_t(W) + size_t(c)] =
+                float(std::sqrt(line * std::pow(len / t, 3.0) / 3.0));
+        if (std::abs(t - len) > 3 && std::abs(t - len) <= 6) beyond.push_back({c, r});
+    }
+    TSpectrumStore damped = spectrum;
+    DampScreenSidebands(damped, float(2.0 / kCell), 1.0f, peaks);
+    double before = 0.0, after = 0.0;
+    for (const auto& [c, r] : beyond) {
+        before += PowerAt(spectrum, c, r);
+        after += PowerAt(damped, c, r);
+    }
+    EXPECT_GT(after, before / 4.0);
+    EXPECT_LT(PowerAt(damped, mc, mr), PowerAt(spectrum, mc, mr) / 16.0);
 }
