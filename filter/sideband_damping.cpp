@@ -147,6 +147,7 @@ bool SidebandModel(TSpectrumStore& store, float fundamental, const std::vector<T
 
     model.Slope = slope;
     model.Offset = intercept - reference;
+    model.Reference = reference;
     model.Fundamental = f;
     model.RingExcess.assign(TRadialProfile::kBins, 0.0);
     for (int b = 0; b < TRadialProfile::kBins; ++b) {
@@ -412,6 +413,19 @@ void DampScreenSidebands(TSpectrumStore& store, float fundamental, float power,
         columnSquares[size_t(c)] = u * u;
     }
     const double cutoff2 = cutoff * cutoff;
+    // Rows of the column axis and columns of the row axis that an ink's
+    // sidebands run along.
+    std::vector<uint8_t> inkRow(size_t(H), 0), inkColumn(size_t(W), 0);
+    for (const TScreenPeak& p : peaks) {
+        if (p.Column <= profile.AxisInkCells)
+            for (int64_t r = 0; r < H; ++r)
+                inkRow[size_t(r)] |= std::fabs(double(r - p.Row)) < model.Fundamental * H;
+        if (p.Row <= profile.AxisInkCells)
+            for (int64_t c = 0; c < W; ++c)
+                inkColumn[size_t(c)] |= std::fabs(double(c - p.Column)) < model.Fundamental * W;
+    }
+    const float* levels = store.WorkPlane.data();
+    const double standOut = profile.AxisStandOut;
     const auto scaleRow = [&](int64_t r, const double* wiener) {
         const double v = double(r) / H, v2 = v * v;
         float* rows[3];
@@ -419,8 +433,19 @@ void DampScreenSidebands(TSpectrumStore& store, float fundamental, float power,
         for (int64_t c = 0; c < W; ++c) {
             if (wiener[c] == 1.0) continue;
             const double q2 = (columnSquares[size_t(c)] + v2) / cutoff2;
+            double w = wiener[c];
+            const bool onAxis = (c <= profile.AxisCells && !inkRow[size_t(r)]) ||
+                                (r <= profile.AxisCells && !inkColumn[size_t(c)]);
+            if (onAxis && q2 < 4.0 && w > 0.0) {
+                const double radius = std::max(nearest, std::sqrt(columnSquares[size_t(c)] + v2));
+                const double noise = model.Picture(radius) * (1.0 - w) / w;
+                const double measured =
+                    std::exp2(double(levels[size_t(r) * size_t(W) + size_t(c)]) / kLevelsPerOctave -
+                              model.Reference);
+                if (measured > standOut * noise) w = std::max(w, 1.0 - noise / measured);
+            }
             const double lowPass = 1.0 / (1.0 + (order == 2.0 ? q2 * q2 : std::pow(q2, order)));
-            const double both = SidebandGain(lowPass, wiener[c]);
+            const double both = SidebandGain(lowPass, w);
             const double gain = power == 1.0f ? both : std::pow(both, double(power));
             for (float* row : rows) row[c] = float(double(row[c]) * gain);
         }

@@ -75,6 +75,19 @@ struct TSidebandProfile {
     int MoireParents = 16;
     double MoireStandOut = 64.0;
     double MoireJoined = 8.0;
+    // On the two axes lie the picture's row and column means: a horizon or
+    // a building's edges put far more picture there than the radial model
+    // holds, and its Wiener gain took them away with the screen (a sky over
+    // the sea at 11.7 pixels a cell, 27.5 dB where 30.5 was in reach). So a
+    // cell within AxisCells of an axis, out to twice the low-pass's cutoff,
+    // whose measured power M is more than AxisStandOut times the modelled
+    // screen's N gets at least the measured Wiener gain 1 - N / M; except
+    // within the fundamental's distance of a peak that lies within
+    // AxisInkCells of the axis, whose sidebands run along it (inks at 0 and
+    // 90 degrees, a yellow close to them).
+    int AxisCells = 2;
+    double AxisStandOut = 8.0;
+    int AxisInkCells = 6;
     // The gain is evaluated on a grid of at most this many points across the
     // spectrum's shorter side and interpolated between them: it varies
     // slowly except at the peaks, which the notches take.
@@ -86,8 +99,9 @@ const TSidebandProfile& SidebandProfile();
 // the screen's at a cell, both relative to the picture's at the fundamental.
 class TScreenPower;
 struct TSidebandModel {
-    double Slope = 0.0;  // octaves of power per octave of radius
-    double Offset = 0.0; // log2 of the picture's power at radius 1
+    double Slope = 0.0;     // octaves of power per octave of radius
+    double Offset = 0.0;    // log2 of the picture's power at radius 1
+    double Reference = 0.0; // log2 of the measured power the others are relative to
     double Fundamental = 0.0;
     // The screen's power that no peak accounts for, per ring of
     // TRadialProfile.

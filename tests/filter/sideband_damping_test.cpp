@@ -139,3 +139,32 @@ TEST(SidebandDamping, LeavesAPicturesEdgeThatPassesAMoire) {
     EXPECT_GT(after, before / 4.0);
     EXPECT_LT(PowerAt(damped, mc, mr), PowerAt(spectrum, mc, mr) / 16.0);
 }
+
+TEST(SidebandDamping, KeepsAPicturesLineAlongAnAxis) {
+    // A horizon puts its spectrum on the column axis, far above what the
+    // picture's radial fall holds there; no ink lies near the axis.
+    TSpectrumStore spectrum = SpectrumOf(PrintedWithTwoInks());
+    const int32_t W = spectrum.Cols, H = spectrum.Rows;
+    const std::vector<TScreenPeak> peaks = FindScreenPeaks(spectrum);
+    const double f = 2.0 / kCell;
+    std::vector<int64_t> rows;
+    for (int64_t r = std::lround(0.3 * f * H); r <= std::lround(0.8 * f * H); ++r) {
+        rows.push_back(r);
+        double beside = 0.0;
+        for (int64_t c = 8; c < 16; ++c) beside += PowerAt(spectrum, c, r) / 8.0;
+        for (auto& plane : spectrum.Planes)
+            plane[size_t(r) * size_t(W)] = float(std::sqrt(beside * 64.0 / 3.0));
+    }
+    TSpectrumStore damped = spectrum;
+    DampScreenSidebands(damped, float(f), 1.0f, peaks);
+    double before = 0.0, after = 0.0, besideBefore = 0.0, besideAfter = 0.0;
+    for (const int64_t r : rows) {
+        before += PowerAt(spectrum, 0, r);
+        after += PowerAt(damped, 0, r);
+        besideBefore += PowerAt(spectrum, 12, r);
+        besideAfter += PowerAt(damped, 12, r);
+    }
+    EXPECT_GT(after, 0.5 * before);
+    // Beside the axis the screen's remains are damped as before.
+    EXPECT_LT(besideAfter, 0.5 * besideBefore);
+}
