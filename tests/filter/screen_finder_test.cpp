@@ -114,8 +114,8 @@ TEST(ScreenFinder, TakesNoBumpOfAPicturesLevelBandsForAPeak) {
 TEST(ScreenFinder, KeepsTheInksMoireFarBelowTheRulingButNotThePicturesPeaks) {
     // By hand again: two inks' lattices 7.5 degrees apart at 160 cells,
     // their moire at the difference of the fundamentals (a fifth of the
-    // ruling and less), and a picture's peak as strong beside it that no two
-    // of the screen's peaks make.
+    // ruling and less), a picture's peak as strong beside it that no two
+    // of the screen's peaks make, and a bump on a horizon's bands.
     const int32_t n = 512;
     TSpectrumStore s;
     s.Resize(n, n);
@@ -138,8 +138,13 @@ TEST(ScreenFinder, KeepsTheInksMoireFarBelowTheRulingButNotThePicturesPeaks) {
                                           {2 * ur, 2 * uc, 3e8f}})
             cells.push_back({{int(std::lround(c)), int(std::lround(r))}, level});
     }
-    for (int p = 0; p < 3; ++p)
+    for (int p = 0; p < 3; ++p) {
         for (const auto& [cell, level] : cells) s.At(p, cell.first, cell.second) = level;
+        // A horizon's bands beside the column axis, with a bump, below half
+        // the ruling but above the lowest ruling there is.
+        for (int32_t r = 55; r < 76; ++r) s.At(p, 1, r) *= 6.0f;
+        s.At(p, 1, 65) = 6e6f;
+    }
     const std::vector<TScreenPeak> peaks = FindScreenPeaks(s);
     const auto found = [&](int c, int r) {
         return std::any_of(peaks.begin(), peaks.end(), [&](const TScreenPeak& p) {
@@ -149,4 +154,5 @@ TEST(ScreenFinder, KeepsTheInksMoireFarBelowTheRulingButNotThePicturesPeaks) {
     EXPECT_TRUE(found(155, 41) && found(148, 61));
     EXPECT_TRUE(found(7, 20) && found(20, 7));
     EXPECT_FALSE(found(22, 18));
+    EXPECT_FALSE(found(1, 65));
 }
