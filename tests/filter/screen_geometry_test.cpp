@@ -224,6 +224,21 @@ TEST(ScreenGeometry, FindsACoarseRulingFromItsHarmonicsAlone) {
         for (size_t i = 0; i < peaks.size(); i += 2) peaks[i].Column += 9;
         EXPECT_EQ(ScreenFundamental(peaks, kW, kH), 0.0) << turn;
     }
+    // The third harmonics make a lattice of their own, with its partner and
+    // harmonic; the steps to the fourth tell the ruling.
+    for (const double turn : {12.0, 31.0, 62.5}) {
+        const double ux = f * std::cos(turn * degree), uy = f * std::sin(turn * degree);
+        std::vector<TScreenPeak> peaks;
+        int32_t excess = 60;
+        for (const auto& [n, m] :
+             {std::pair{3, 0}, {0, 3}, {3, 3}, {3, -3}, {4, 0}, {0, 4}, {4, 3}, {3, 4}}) {
+            const double x = std::fabs(n * ux - m * uy), y = std::fabs(n * uy + m * ux);
+            peaks.push_back({int32_t(std::lround(std::fabs(x - std::round(x)) * 2.0 * kW)),
+                             int32_t(std::lround(std::fabs(y - std::round(y)) * 2.0 * kH)), 3,
+                             excess--});
+        }
+        EXPECT_NEAR(ScreenFundamental(peaks, kW, kH), f, 0.03 * f) << turn;
+    }
 }
 
 TEST(ScreenGeometry, TakesTheSumOfTwoInksAsTheStrongestPeak) {
