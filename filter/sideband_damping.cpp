@@ -306,7 +306,7 @@ private:
         return b = Median();
     }
     // The median along the ray from the constant term through (c, r),
-    // beyond the reach on either side, read at about 32 points.
+    // beyond the reach on either side, read at about 16 points.
     int32_t Ray(int64_t c, int64_t r) {
         const double len = std::hypot(double(c), double(r));
         if (len < 1.0) return kNone;

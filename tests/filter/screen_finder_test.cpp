@@ -57,6 +57,19 @@ std::vector<TScreenPeak> PeaksOf(const TBitmap24& picture) {
     return FindScreenPeaks(store);
 }
 
+// A spectrum made by hand: noise of about a million in every cell.
+TSpectrumStore NoiseSpectrum(int32_t w, int32_t h, uint32_t seed) {
+    TSpectrumStore s;
+    s.Resize(w, h);
+    uint32_t state = seed;
+    for (size_t i = 0; i < s.CellCount(); ++i)
+        for (auto& plane : s.Planes) {
+            state = state * 1664525u + 1013904223u;
+            plane[i] = float(1e6 * (double(state >> 8) / double(1u << 24) - 0.5));
+        }
+    return s;
+}
+
 } // namespace
 
 TEST(ScreenFinder, FindsACoarseScreenOnASmallShapeFromItsInksFundamentals) {
@@ -92,15 +105,7 @@ TEST(ScreenFinder, TakesNoBumpOfAPicturesLevelBandsForAPeak) {
     // spread spectrum of bands that run nearly level (a sky's) with a bump on
     // it. The bump stands out from the background, but hardly from its own
     // line, and a notch over it would take the bands and leave stripes.
-    const int32_t w = 512, h = 400;
-    TSpectrumStore s;
-    s.Resize(w, h);
-    uint32_t state = 3;
-    for (size_t i = 0; i < s.CellCount(); ++i)
-        for (auto& plane : s.Planes) {
-            state = state * 1664525u + 1013904223u;
-            plane[i] = float(1e6 * (double(state >> 8) / double(1u << 24) - 0.5));
-        }
+    TSpectrumStore s = NoiseSpectrum(512, 400, 3);
     for (int p = 0; p < 3; ++p) {
         for (const auto& [c, r] : {std::pair{150, 40}, {50, 120}, {200, 160}, {100, 80}})
             s.At(p, c, r) = 1e9f;
@@ -116,15 +121,7 @@ TEST(ScreenFinder, KeepsTheInksMoireFarBelowTheRulingButNotThePicturesPeaks) {
     // their moire at the difference of the fundamentals (a fifth of the
     // ruling and less), a picture's peak as strong beside it that no two
     // of the screen's peaks make, and a bump on a horizon's bands.
-    const int32_t n = 512;
-    TSpectrumStore s;
-    s.Resize(n, n);
-    uint32_t state = 5;
-    for (size_t i = 0; i < s.CellCount(); ++i)
-        for (auto& plane : s.Planes) {
-            state = state * 1664525u + 1013904223u;
-            plane[i] = float(1e6 * (double(state >> 8) / double(1u << 24) - 0.5));
-        }
+    TSpectrumStore s = NoiseSpectrum(512, 512, 5);
     std::vector<std::pair<std::pair<int, int>, float>> cells = {
         {{7, 20}, 3e8f}, {{20, 7}, 3e8f}, {{22, 18}, 3e8f}};
     for (const double degrees : {15.0, 22.5}) {
