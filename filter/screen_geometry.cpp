@@ -38,10 +38,15 @@ public:
     // The strongest peak at 0.05 cycles a pixel or more; at 0, 0 when none.
     const TPoint& Strongest() const { return strongest_; }
 
-    // Whether a peak lies where the frequency (x, y) folds to.
     // The excess of the strongest peak where the frequency (x, y) folds
-    // to; below 0 when there is none.
-    int32_t ExcessAt(double x, double y) const {
+    // to; below 0 when there is none. Unless `aliased`, a frequency beyond
+    // the scan's limit counts as none: only a harmonic of an ink the scan
+    // resolves is looked for where the sampling has folded it back.
+    int32_t ExcessAt(double x, double y, bool aliased = false) const {
+        if (aliased) {
+            x -= std::round(x);
+            y -= std::round(y);
+        }
         x = std::fabs(x);
         y = std::fabs(y);
         // Two cells, and more far out, where a turned page spreads a peak.
@@ -52,7 +57,9 @@ public:
                 best = std::max(best, p.Excess);
         return best;
     }
-    bool Found(double x, double y) const { return ExcessAt(x, y) >= 0; }
+    bool Found(double x, double y, bool aliased = false) const {
+        return ExcessAt(x, y, aliased) >= 0;
+    }
 
     std::vector<TScreenLattice> Run() const {
         std::vector<TScreenLattice> found;
@@ -70,10 +77,16 @@ public:
             // lattices need both harmonics.
             const bool ownPartner = std::fabs(ux - uy) <= 2.0 * std::max(cellX_, cellY_) ||
                                     ux <= 2.0 * cellX_ || uy <= 2.0 * cellY_;
+            // An ink near the scan's limit (2 to 2.8 pixels a cell) has its
+            // diagonal harmonics u + v and u - v beyond it, where the
+            // sampling folds them back; for a fundamental beyond the limit
+            // the fold would be a guess, as the peak itself is folded.
+            const bool resolved = l.Frequency < 0.5;
             l.Support = (ownPartner      ? 0
                          : Found(vx, vy) ? 1
                                          : 0) +
-                        (Found(ux + vx, uy + vy) ? 1 : 0) + (Found(ux - vx, uy - vy) ? 1 : 0) +
+                        (Found(ux + vx, uy + vy, resolved) ? 1 : 0) +
+                        (Found(ux - vx, uy - vy, resolved) ? 1 : 0) +
                         (Found(2 * ux, 2 * uy) ? 1 : 0);
             // Two inks' difference terms can lie at half their fundamental,
             // which then reads as its second harmonic; a true fundamental is

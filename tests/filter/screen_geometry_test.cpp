@@ -241,6 +241,28 @@ TEST(ScreenGeometry, FindsACoarseRulingFromItsHarmonicsAlone) {
     }
 }
 
+TEST(ScreenGeometry, FindsAnInkNearTheScansLimitByItsFoldedHarmonics) {
+    // 2.3 pixels a cell: the fundamentals lie below the scan's limit, the
+    // diagonal harmonics u + v and u - v beyond it, folded back.
+    const double f = 1.0 / 2.3, degree = std::numbers::pi / 180.0;
+    for (const double turn : {0.0, 2.0, -3.0}) {
+        std::vector<TScreenPeak> peaks;
+        int32_t excess = 90;
+        for (const double ink : {105.0, 45.0}) {
+            const double ux = f * std::cos((ink + turn) * degree),
+                         uy = f * std::sin((ink + turn) * degree);
+            for (const auto& [x, y] :
+                 {std::pair{ux, uy}, {-uy, ux}, {ux - uy, uy + ux}, {ux + uy, uy - ux}}) {
+                const auto folded = [](double v) { return std::fabs(v - std::round(v)); };
+                peaks.push_back({int32_t(std::lround(folded(x) * 2.0 * kW)),
+                                 int32_t(std::lround(folded(y) * 2.0 * kH)), 3, excess});
+                excess -= 4;
+            }
+        }
+        EXPECT_NEAR(ScreenFundamental(peaks, kW, kH), f, 0.02 * f) << turn;
+    }
+}
+
 TEST(ScreenGeometry, TakesTheSumOfTwoInksAsTheStrongestPeak) {
     // Inks 30 degrees apart, whose sum, at 1.93 times the ruling and no
     // harmonic of either, stands out most (as elliptical dots can make it).
