@@ -17,7 +17,8 @@ const TSidebandProfile& SidebandProfile() {
 }
 
 double SidebandGain(double lowPass, double wiener) {
-    return std::max(std::cbrt(lowPass * wiener * wiener), lowPass * lowPass);
+    return std::max(std::sqrt(std::sqrt(lowPass * wiener * wiener * wiener)),
+                    lowPass * lowPass * lowPass);
 }
 
 double TSidebandModel::Picture(double radius) const {

@@ -20,10 +20,11 @@
 // takes it away with the screen; the low-pass is the safer of the two where
 // the models are poor (a picture whose own spectrum is lost under the
 // screen's). The gain is their weighted geometric mean, the Wiener gain
-// counting twice (see SidebandGain), never below the square of the low-pass:
-// measured on the descreen benchmark this beats either alone and the plain
-// mean, and a model gone wrong damps at most twice as hard as the low-pass
-// would. Cells where no screen is modelled are left alone.
+// counting three times (see SidebandGain), never below the cube of the
+// low-pass: measured on the descreen benchmark this beats either alone, the
+// plain mean and the Wiener gain counting twice, and a model gone wrong
+// damps at most three times as hard as the low-pass would. Cells where no
+// screen is modelled are left alone.
 //
 // Where two inks' angles lie close, the difference of their carriers, a
 // moire, falls so far inside the picture's band that neither gain reaches
@@ -111,7 +112,7 @@ struct TSidebandModel {
     double Picture(double radius) const;
 };
 // The gain from the ruling low-pass's and the Wiener gain at one cell: their
-// geometric mean with weights 1/3 and 2/3, never below the low-pass squared.
+// geometric mean with weights 1/4 and 3/4, never below the low-pass cubed.
 double SidebandGain(double lowPass, double wiener);
 
 // False when there is nothing to model: no peaks, a fundamental out of 0..2,

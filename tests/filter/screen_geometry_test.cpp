@@ -443,7 +443,7 @@ TEST(SidebandDamping, TakesTheCarriersAndTheirSurroundingsHarderThanThePictureBe
     ASSERT_GE(peaks.size(), 2u);
     TSpectrumStore damped = spectrum, ruling = spectrum;
     DampScreenSidebands(damped, f, 1.0f, peaks);
-    DampScreenRuling(ruling, f, 2.0f);
+    DampScreenRuling(ruling, f, 3.0f);
     auto power = [](const TSpectrumStore& s, size_t i) {
         double sum = 0.0;
         for (const auto& plane : s.Planes) sum += double(plane[i]) * double(plane[i]);
@@ -453,7 +453,7 @@ TEST(SidebandDamping, TakesTheCarriersAndTheirSurroundingsHarderThanThePictureBe
     EXPECT_NEAR(gain(0), 1.0, 1e-3);
     const size_t strongest = size_t(peaks[0].Row) * size_t(W) + size_t(peaks[0].Column);
     EXPECT_LT(gain(strongest), 0.1);
-    // Never more than the square of the low-pass, never a gain.
+    // Never more than the cube of the low-pass, never a gain.
     for (size_t i = 0; i < spectrum.CellCount(); ++i) {
         ASSERT_LE(power(damped, i), power(spectrum, i) * (1.0 + 1e-6)) << i;
         ASSERT_GE(power(damped, i), power(ruling, i) * (1.0 - 1e-4)) << i;
