@@ -263,6 +263,28 @@ TEST(ScreenGeometry, FindsAnInkNearTheScansLimitByItsFoldedHarmonics) {
     }
 }
 
+TEST(ScreenGeometry, FindsACoarseRulingFromOneInksHarmonicsAmongAnothers) {
+    // Two inks' third harmonics make lattices at three times the ruling; the
+    // steps to the first ink's fourth harmonics tell the ruling, though
+    // three of the eight strongest peaks are the second ink's.
+    const double f = 1.0 / 10.7, degree = std::numbers::pi / 180.0;
+    const auto folded = [](double v) { return std::fabs(v - std::round(v)); };
+    for (const double turn : {12.0, 31.0, 62.5}) {
+        std::vector<TScreenPeak> peaks;
+        int32_t excess = 70;
+        const auto add = [&](double angle, int n, int m) {
+            const double ux = f * std::cos(angle * degree), uy = f * std::sin(angle * degree);
+            peaks.push_back({int32_t(std::lround(folded(n * ux - m * uy) * 2.0 * kW)),
+                             int32_t(std::lround(folded(n * uy + m * ux) * 2.0 * kH)), 3,
+                             excess--});
+        };
+        for (const auto& [n, m] : {std::pair{3, 0}, {0, 3}, {3, 3}, {3, -3}}) add(turn, n, m);
+        for (const auto& [n, m] : {std::pair{3, 0}, {0, 3}, {3, 3}}) add(turn + 30.0, n, m);
+        for (const auto& [n, m] : {std::pair{4, 0}, {0, 4}, {4, 3}, {3, 4}}) add(turn, n, m);
+        EXPECT_NEAR(ScreenFundamental(peaks, kW, kH), f, 0.03 * f) << turn;
+    }
+}
+
 TEST(ScreenGeometry, TakesTheSumOfTwoInksAsTheStrongestPeak) {
     // Inks 30 degrees apart, whose sum, at 1.93 times the ruling and no
     // harmonic of either, stands out most (as elliptical dots can make it).
