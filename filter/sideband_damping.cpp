@@ -288,23 +288,19 @@ private:
         std::nth_element(around_.begin(), mid, around_.end());
         return *mid;
     }
-    int32_t Row(int64_t r) {
-        int32_t& b = rowBack_[size_t(r - r0_)];
-        if (b != kUnknown) return b;
+    // The median along row r, or column c, beyond the reach on either side
+    // of the peak, taken once per line.
+    int32_t Row(int64_t r) { return Line(rowBack_[size_t(r - r0_)], r, true); }
+    int32_t Column(int64_t c) { return Line(columnBack_[size_t(c - c0_)], c, false); }
+    int32_t Line(int32_t& known, int64_t line, bool row) {
+        if (known != kUnknown) return known;
+        const int64_t centre = row ? mc_ : mr_, last = (row ? W_ : H_) - 1;
         around_.clear();
-        for (int64_t k = std::max<int64_t>(0, mc_ - 2 * reach_);
-             k <= std::min<int64_t>(W_ - 1, mc_ + 2 * reach_); ++k)
-            if (std::abs(k - mc_) > reach_) around_.push_back(Level(k, r));
-        return b = Median();
-    }
-    int32_t Column(int64_t c) {
-        int32_t& b = columnBack_[size_t(c - c0_)];
-        if (b != kUnknown) return b;
-        around_.clear();
-        for (int64_t k = std::max<int64_t>(0, mr_ - 2 * reach_);
-             k <= std::min<int64_t>(H_ - 1, mr_ + 2 * reach_); ++k)
-            if (std::abs(k - mr_) > reach_) around_.push_back(Level(c, k));
-        return b = Median();
+        for (int64_t k = std::max<int64_t>(0, centre - 2 * reach_);
+             k <= std::min<int64_t>(last, centre + 2 * reach_); ++k)
+            if (std::abs(k - centre) > reach_)
+                around_.push_back(row ? Level(k, line) : Level(line, k));
+        return known = Median();
     }
     // The median along the ray from the constant term through (c, r),
     // beyond the reach on either side, read at about 16 points.
