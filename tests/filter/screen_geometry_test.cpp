@@ -22,6 +22,13 @@ namespace {
 
 constexpr int32_t kW = 600, kH = 500;
 
+// The peak where the frequency (x, y), in cycles a pixel, folds to.
+TScreenPeak FoldedPeak(double x, double y, int32_t excess) {
+    const auto folded = [](double v) { return std::fabs(v - std::round(v)); };
+    return {int32_t(std::lround(folded(x) * 2.0 * kW)), int32_t(std::lround(folded(y) * 2.0 * kH)),
+            3, excess};
+}
+
 // The folded peaks of square-lattice inks at these angles: fundamentals,
 // their partners and the harmonics u + v, u - v, 2u; `strongest` first.
 std::vector<TScreenPeak> LatticePeaks(double frequency, std::initializer_list<double> angles,
@@ -176,10 +183,7 @@ TEST(ScreenGeometry, PassesOverTheBeatOfAHarmonicBeyondTheScansLimit) {
     for (const double turn : {-2.4, 1.5}) {
         std::vector<TScreenPeak> peaks;
         const auto add = [&](double x, double y, int32_t excess) {
-            x = std::fabs(x - std::round(x));
-            y = std::fabs(y - std::round(y));
-            peaks.push_back({int32_t(std::lround(x * 2.0 * kW)), int32_t(std::lround(y * 2.0 * kH)),
-                             3, excess});
+            peaks.push_back(FoldedPeak(x, y, excess));
         };
         double ink[4][2];
         for (int i = 0; const double angle : {45.0, 0.0, 15.0, 75.0}) {
@@ -214,10 +218,7 @@ TEST(ScreenGeometry, FindsACoarseRulingFromItsHarmonicsAlone) {
         int32_t excess = 60;
         for (const auto& [n, m] :
              {std::pair{3, 1}, {1, 3}, {2, 2}, {3, 2}, {2, 3}, {4, 1}, {1, 4}, {3, 3}}) {
-            const double x = std::fabs(n * ux - m * uy), y = std::fabs(n * uy + m * ux);
-            peaks.push_back({int32_t(std::lround(std::fabs(x - std::round(x)) * 2.0 * kW)),
-                             int32_t(std::lround(std::fabs(y - std::round(y)) * 2.0 * kH)), 3,
-                             excess--});
+            peaks.push_back(FoldedPeak(n * ux - m * uy, n * uy + m * ux, excess--));
         }
         EXPECT_NEAR(ScreenFundamental(peaks, kW, kH), f, 0.03 * f) << turn;
         // The same peaks moved off that lattice are no screen's harmonics.
@@ -232,10 +233,7 @@ TEST(ScreenGeometry, FindsACoarseRulingFromItsHarmonicsAlone) {
         int32_t excess = 60;
         for (const auto& [n, m] :
              {std::pair{3, 0}, {0, 3}, {3, 3}, {3, -3}, {4, 0}, {0, 4}, {4, 3}, {3, 4}}) {
-            const double x = std::fabs(n * ux - m * uy), y = std::fabs(n * uy + m * ux);
-            peaks.push_back({int32_t(std::lround(std::fabs(x - std::round(x)) * 2.0 * kW)),
-                             int32_t(std::lround(std::fabs(y - std::round(y)) * 2.0 * kH)), 3,
-                             excess--});
+            peaks.push_back(FoldedPeak(n * ux - m * uy, n * uy + m * ux, excess--));
         }
         EXPECT_NEAR(ScreenFundamental(peaks, kW, kH), f, 0.03 * f) << turn;
     }
@@ -253,9 +251,7 @@ TEST(ScreenGeometry, FindsAnInkNearTheScansLimitByItsFoldedHarmonics) {
                          uy = f * std::sin((ink + turn) * degree);
             for (const auto& [x, y] :
                  {std::pair{ux, uy}, {-uy, ux}, {ux - uy, uy + ux}, {ux + uy, uy - ux}}) {
-                const auto folded = [](double v) { return std::fabs(v - std::round(v)); };
-                peaks.push_back({int32_t(std::lround(folded(x) * 2.0 * kW)),
-                                 int32_t(std::lround(folded(y) * 2.0 * kH)), 3, excess});
+                peaks.push_back(FoldedPeak(x, y, excess));
                 excess -= 4;
             }
         }
@@ -268,15 +264,12 @@ TEST(ScreenGeometry, FindsACoarseRulingFromOneInksHarmonicsAmongAnothers) {
     // steps to the first ink's fourth harmonics tell the ruling, though
     // three of the eight strongest peaks are the second ink's.
     const double f = 1.0 / 10.7, degree = std::numbers::pi / 180.0;
-    const auto folded = [](double v) { return std::fabs(v - std::round(v)); };
     for (const double turn : {12.0, 31.0, 62.5}) {
         std::vector<TScreenPeak> peaks;
         int32_t excess = 70;
         const auto add = [&](double angle, int n, int m) {
             const double ux = f * std::cos(angle * degree), uy = f * std::sin(angle * degree);
-            peaks.push_back({int32_t(std::lround(folded(n * ux - m * uy) * 2.0 * kW)),
-                             int32_t(std::lround(folded(n * uy + m * ux) * 2.0 * kH)), 3,
-                             excess--});
+            peaks.push_back(FoldedPeak(n * ux - m * uy, n * uy + m * ux, excess--));
         };
         for (const auto& [n, m] : {std::pair{3, 0}, {0, 3}, {3, 3}, {3, -3}}) add(turn, n, m);
         for (const auto& [n, m] : {std::pair{3, 0}, {0, 3}, {3, 3}}) add(turn + 30.0, n, m);
