@@ -209,7 +209,14 @@ private:
     // from its textures and edges, hardly ever meet at one radius in that
     // many directions, and the bits of a ring that a round shape draws lie
     // closer together; a single ink's make only two directions, so one ink
-    // still needs its harmonics.
+    // still needs its harmonics. The coarse look also counts the directions
+    // of peaks at twice the radius: on a small page a screen's smeared
+    // fundamentals can sink below the coarse cells' background but for one
+    // ink's, while the other inks still show by their second harmonics (a
+    // 257 x 193 page of two rulings at 4.2 and 5.3 pixels a cell). The lines
+    // a shape's straight edges draw hold peaks at many radii in two
+    // directions, which is why the fine look does not count those: there a
+    // tilted rectangle would make a screen.
     bool InksOfOneRuling(const std::vector<TScreenPeak>& peaks) const {
         const double cellX = 1.0 / double(2 * int64_t(W_) - 1),
                      cellY = 1.0 / double(2 * int64_t(H_) - 1);
@@ -218,10 +225,24 @@ private:
             const double radius = Frequency(p.Column, p.Row);
             if (radius < kScreenFrequency) continue;
             const double tolerance = 0.02 * radius + 2.0 * cellX + 2.0 * cellY;
+            const auto angleOf = [&](const TScreenPeak& q) {
+                return std::atan2(double(q.Row) * cellY, double(q.Column) * cellX);
+            };
             std::vector<double> angles;
             for (const TScreenPeak& q : peaks)
                 if (std::fabs(Frequency(q.Column, q.Row) - radius) <= tolerance)
-                    angles.push_back(std::atan2(double(q.Row) * cellY, double(q.Column) * cellX));
+                    angles.push_back(angleOf(q));
+            const size_t fundamentals = angles.size();
+            for (const TScreenPeak& q : peaks) {
+                if (!coarse_ ||
+                    std::fabs(Frequency(q.Column, q.Row) - 2.0 * radius) > 2.0 * tolerance)
+                    continue;
+                // An ink whose fundamental is found as well is no new direction.
+                const double a = angleOf(q);
+                if (std::none_of(angles.begin(), angles.begin() + std::ptrdiff_t(fundamentals),
+                                 [&](double b) { return std::fabs(a - b) < apart; }))
+                    angles.push_back(a);
+            }
             if (angles.size() < 3 || angles.size() > 8) continue;
             std::sort(angles.begin(), angles.end());
             bool separate = true;

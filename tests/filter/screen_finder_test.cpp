@@ -99,6 +99,27 @@ TEST(ScreenFinder, FindsAScreenPrintedOnLittleOfThePage) {
     EXPECT_GE(peaks[0].Radius, 4);
 }
 
+TEST(ScreenFinder, CountsOtherInksSecondHarmonicsOnASmallPage) {
+    // By hand: a 256 x 192 page whose peaks are each spread evenly over four
+    // by four cells, so that no cell stands out alone: one ink's pair of
+    // fundamentals at 0.23 cycles per pixel (18.5 and 71.5 degrees), and two
+    // other inks only by their second harmonics at twice that, at 2.5 and
+    // 48.5 degrees. No lattice has its harmonics, and one radius holds only
+    // two directions.
+    TSpectrumStore s = NoiseSpectrum(256, 192, 7);
+    for (const auto& [fx, fy] :
+         {std::pair{0.2205, 0.0737}, {0.0737, 0.2205}, {0.4724, 0.0211}, {0.3150, 0.3579}}) {
+        const int32_t c0 = int32_t(fx * 512.0) / 4 * 4, r0 = int32_t(fy * 384.0) / 4 * 4;
+        for (int p = 0; p < 3; ++p)
+            for (int32_t r = r0; r < r0 + 4; ++r)
+                for (int32_t c = c0; c < c0 + 4; ++c) s.At(p, c, r) = 1e8f;
+    }
+    const std::vector<TScreenPeak> peaks = FindScreenPeaks(s);
+    EXPECT_TRUE(std::any_of(peaks.begin(), peaks.end(), [](const TScreenPeak& p) {
+        return std::abs(p.Column - 113) <= 4 && std::abs(p.Row - 28) <= 4;
+    }));
+}
+
 TEST(ScreenFinder, TakesNoBumpOfAPicturesLevelBandsForAPeak) {
     // A spectrum made by hand: a background of noise, a screen's lattice
     // standing out far, and beside column 0, below the lowest ruling, the
