@@ -9,6 +9,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <numbers>
 #include <optional>
 
 const TSidebandProfile& SidebandProfile() {
@@ -23,6 +24,20 @@ double SidebandGain(double lowPass, double wiener) {
 
 double TSidebandModel::Picture(double radius) const {
     return std::exp2(Offset + Slope * std::log2(radius));
+}
+
+TPictureDirections::TPictureDirections(int sectors)
+    : factors_(static_cast<size_t>(std::max(1, sectors)), 1.0) {
+    for (size_t k = 1; k < factors_.size(); ++k)
+        tangents_.push_back(std::tan(double(k) / double(factors_.size()) * std::numbers::pi / 2.0));
+}
+
+size_t TPictureDirections::Sector(double u, double v) const {
+    // Counted without a branch or a division: the screen's model asks this
+    // for every peak at every point of its grid.
+    size_t k = 0;
+    for (const double t : tangents_) k += size_t(v >= t * u);
+    return k;
 }
 
 namespace {
@@ -44,21 +59,25 @@ struct TSidebandCarrier {
 
 // The screen's power at cell (x, y): every peak's sidebands at each of the
 // peak's four mirror images, since a frequency and its mirrors fold onto the
-// same cell. Summed in the peaks' order, so the value is the same whoever
+// same cell, with the picture's factor for the direction from the image to
+// the cell. Summed in the peaks' order, so the value is the same whoever
 // computes it.
 class TScreenPower {
 public:
-    TScreenPower(std::vector<TSidebandCarrier> carriers, double slope, int32_t W, int32_t H)
-        : carriers_(std::move(carriers)), half_(slope / 2.0), cellX_(1.0 / W), cellY_(1.0 / H) {
+    TScreenPower(std::vector<TSidebandCarrier> carriers, double slope,
+                 TPictureDirections directions, int32_t W, int32_t H)
+        : carriers_(std::move(carriers)), directions_(std::move(directions)), half_(slope / 2.0),
+          cellX_(1.0 / W), cellY_(1.0 / H) {
         const double nearest = std::min(cellX_, cellY_);
         floor_ = nearest * nearest;
     }
 
     // The mirror images of the peaks whose sidebands reach row y, in the
-    // order the sum takes them, each with its distance from the row squared.
+    // order the sum takes them, each with its distance from the row and that
+    // squared.
     struct TRowTerm {
         const TSidebandCarrier* Carrier;
-        double Dy2;
+        double Dy, Dy2;
     };
     void RowTerms(double y, std::vector<TRowTerm>& terms) const {
         terms.clear();
@@ -67,7 +86,7 @@ public:
                 if (kr < 0.0 && k.R == 0.0) continue;
                 const double dr = y - kr;
                 if (std::fabs(dr) > k.SpanR) continue;
-                terms.push_back({&k, dr * cellY_ * dr * cellY_});
+                terms.push_back({&k, std::fabs(dr) * cellY_, dr * cellY_ * dr * cellY_});
             }
     }
 
@@ -83,7 +102,8 @@ public:
                 if (std::fabs(x - kc) > k.SpanC) continue;
                 const double dc = (x - kc) * cellX_;
                 const double d2 = std::max(floor_, dc * dc + t.Dy2);
-                sum += float(std::exp2(k.LogScale + half_ * std::log2(d2)));
+                sum += float(directions_.At(std::fabs(dc), t.Dy) *
+                             std::exp2(k.LogScale + half_ * std::log2(d2)));
             }
         }
         return sum;
@@ -91,8 +111,48 @@ public:
 
 private:
     std::vector<TSidebandCarrier> carriers_;
+    TPictureDirections directions_;
     double half_, cellX_, cellY_, floor_;
 };
+
+namespace {
+
+// The picture's factors by direction from the levels of the band from `lo`
+// to `hi` (normalised radii) above `fall`, the fitted fall in octaves.
+template <typename TFall>
+TPictureDirections PictureDirections(const float* levels, int32_t W, int32_t H, double lo,
+                                     double hi, TFall fall) {
+    const TSidebandProfile& profile = SidebandProfile();
+    TPictureDirections directions(profile.Directions);
+    std::vector<std::vector<double>> bySector(directions.Count());
+    const int64_t cs = std::min<int64_t>(W - 1, int64_t(std::ceil(hi * W)));
+    const int64_t rs = std::min<int64_t>(H - 1, int64_t(std::ceil(hi * H)));
+    for (int64_t r = 0; r <= rs; ++r)
+        for (int64_t c = 0; c <= cs; ++c) {
+            const double u = double(c) / W, v = double(r) / H;
+            const double radius = std::sqrt(u * u + v * v);
+            if (radius < lo || radius > hi) continue;
+            bySector[directions.Sector(u, v)].push_back(
+                double(levels[size_t(r) * size_t(W) + size_t(c)]) / kLevelsPerOctave -
+                fall(radius));
+        }
+    constexpr size_t kFewest = 16;
+    std::vector<double> medians(bySector.size(), 0.0), measured;
+    for (size_t k = 0; k < bySector.size(); ++k)
+        if (bySector[k].size() >= kFewest) {
+            medians[k] = MedianOf(bySector[k]);
+            measured.push_back(medians[k]);
+        }
+    if (measured.empty()) return directions;
+    const double middle = MedianOf(measured);
+    const double limit = std::log2(profile.DirectionLimit);
+    for (size_t k = 0; k < bySector.size(); ++k)
+        if (bySector[k].size() >= kFewest)
+            directions.Set(k, std::exp2(std::clamp(medians[k] - middle, -limit, limit)));
+    return directions;
+}
+
+} // namespace
 
 bool SidebandModel(TSpectrumStore& store, float fundamental, const std::vector<TScreenPeak>& peaks,
                    TSidebandModel& model, const TSpectrumLevels* kept) {
@@ -158,7 +218,11 @@ bool SidebandModel(TSpectrumStore& store, float fundamental, const std::vector<T
         model.RingExcess[size_t(b)] = std::max(0.0, measured - model.Picture(radius));
     }
 
-    model.Screen = std::make_shared<TScreenPower>(std::move(carriers), slope, W, H);
+    model.Directions =
+        PictureDirections(levels, W, H, profile.Low * f, profile.High * f,
+                          [&](double radius) { return intercept + slope * std::log2(radius); });
+    model.Screen =
+        std::make_shared<TScreenPower>(std::move(carriers), slope, model.Directions, W, H);
     return true;
 }
 
@@ -400,7 +464,7 @@ void DampScreenSidebands(TSpectrumStore& store, float fundamental, float power,
         const double noise =
             std::max(double(model.Screen->At(x, terms)), model.RingExcess[size_t(bin)]);
         if (!(noise > 0.0)) return 1.0;
-        const double picture = model.Picture(std::max(nearest, radius));
+        const double picture = model.Picture(u, v, std::max(nearest, radius));
         return picture / (picture + noise);
     };
     // Row r with the Wiener gain wiener[c] at each of its cells.
@@ -435,7 +499,7 @@ void DampScreenSidebands(TSpectrumStore& store, float fundamental, float power,
                                 (r <= profile.AxisCells && !inkColumn[size_t(c)]);
             if (onAxis && q2 < 4.0 && w > 0.0) {
                 const double radius = std::max(nearest, std::sqrt(columnSquares[size_t(c)] + v2));
-                const double noise = model.Picture(radius) * (1.0 - w) / w;
+                const double noise = model.Picture(double(c) / W, v, radius) * (1.0 - w) / w;
                 const double measured =
                     std::exp2(double(levels[size_t(r) * size_t(W) + size_t(c)]) / kLevelsPerOctave -
                               model.Reference);
