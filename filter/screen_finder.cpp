@@ -233,16 +233,16 @@ private:
                 if (std::fabs(Frequency(q.Column, q.Row) - radius) <= tolerance)
                     angles.push_back(angleOf(q));
             const size_t fundamentals = angles.size();
-            for (const TScreenPeak& q : peaks) {
-                if (!coarse_ ||
-                    std::fabs(Frequency(q.Column, q.Row) - 2.0 * radius) > 2.0 * tolerance)
-                    continue;
-                // An ink whose fundamental is found as well is no new direction.
-                const double a = angleOf(q);
-                if (std::none_of(angles.begin(), angles.begin() + std::ptrdiff_t(fundamentals),
-                                 [&](double b) { return std::fabs(a - b) < apart; }))
-                    angles.push_back(a);
-            }
+            if (coarse_)
+                for (const TScreenPeak& q : peaks) {
+                    if (std::fabs(Frequency(q.Column, q.Row) - 2.0 * radius) > 2.0 * tolerance)
+                        continue;
+                    // An ink whose fundamental is found as well is no new direction.
+                    const double a = angleOf(q);
+                    if (std::none_of(angles.begin(), angles.begin() + std::ptrdiff_t(fundamentals),
+                                     [&](double b) { return std::fabs(a - b) < apart; }))
+                        angles.push_back(a);
+                }
             if (angles.size() < 3 || angles.size() > 8) continue;
             std::sort(angles.begin(), angles.end());
             bool separate = true;
