@@ -12,6 +12,10 @@
 #include <numbers>
 #include <optional>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 const TSidebandProfile& SidebandProfile() {
     static const TSidebandProfile profile;
     return profile;
@@ -20,6 +24,48 @@ const TSidebandProfile& SidebandProfile() {
 double SidebandGain(double lowPass, double wiener) {
     return std::max(std::sqrt(std::sqrt(lowPass * wiener * wiener * wiener)),
                     lowPass * lowPass * lowPass);
+}
+
+namespace {
+
+void ScaleOneByOne(float* row, const double* lowPass, const double* wiener, int64_t n) {
+    for (int64_t c = 0; c < n; ++c)
+        if (wiener[c] != 1.0) row[c] = float(double(row[c]) * SidebandGain(lowPass[c], wiener[c]));
+}
+
+#if defined(__x86_64__)
+// Four cells a step, in the order SidebandGain takes them: the page's every
+// cell passes here once for each plane.
+__attribute__((target("avx2"))) void ScaleFourAtOnce(float* row, const double* lowPass,
+                                                     const double* wiener, int64_t n) {
+    const __m256d one = _mm256_set1_pd(1.0);
+    int64_t c = 0;
+    for (; c + 4 <= n; c += 4) {
+        const __m256d lp = _mm256_loadu_pd(lowPass + c), w = _mm256_loadu_pd(wiener + c);
+        const __m256d root = _mm256_sqrt_pd(
+            _mm256_sqrt_pd(_mm256_mul_pd(_mm256_mul_pd(_mm256_mul_pd(lp, w), w), w)));
+        const __m256d cube = _mm256_mul_pd(_mm256_mul_pd(lp, lp), lp);
+        // std::max(root, cube) is root unless root < cube; maxpd takes its
+        // first operand where it is the greater.
+        __m256d gain = _mm256_max_pd(cube, root);
+        gain = _mm256_blendv_pd(gain, one, _mm256_cmp_pd(w, one, _CMP_EQ_OQ));
+        const __m256d x = _mm256_cvtps_pd(_mm_loadu_ps(row + c));
+        _mm_storeu_ps(row + c, _mm256_cvtpd_ps(_mm256_mul_pd(x, gain)));
+    }
+    ScaleOneByOne(row + c, lowPass + c, wiener + c, n - c);
+}
+#endif
+
+} // namespace
+
+void ScaleBySidebandGains(float* row, const double* lowPass, const double* wiener, int64_t n,
+                          bool wide) {
+#if defined(__x86_64__)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (wide && avx2) return ScaleFourAtOnce(row, lowPass, wiener, n);
+#endif
+    (void)wide;
+    ScaleOneByOne(row, lowPass, wiener, n);
 }
 
 double TSidebandModel::Picture(double radius) const {
@@ -55,6 +101,7 @@ struct TSidebandCarrier {
     double C, R;         // the peak's cell
     double LogScale;     // log2 of its sidebands' power at normalised distance 1
     double SpanC, SpanR; // how far its sidebands reach, in cells
+    TPlaneShares Share;  // of each plane in the ring around it
 };
 
 // The screen's power at cell (x, y): every peak's sidebands at each of the
@@ -90,11 +137,11 @@ public:
             }
     }
 
-    // The power at (x, y) from RowTerms(y): the mirrors that reach no
-    // further than the row are left out before the columns are looked at,
-    // the rest are summed as they come.
-    float At(double x, const std::vector<TRowTerm>& terms) const {
-        float sum = 0.0f;
+    // The power at (x, y) in each plane from RowTerms(y): the mirrors that
+    // reach no further than the row are left out before the columns are
+    // looked at, the rest are summed as they come.
+    void At(double x, const std::vector<TRowTerm>& terms, float (&sum)[3]) const {
+        sum[0] = sum[1] = sum[2] = 0.0f;
         for (const TRowTerm& t : terms) {
             const TSidebandCarrier& k = *t.Carrier;
             for (const double kc : {k.C, -k.C}) {
@@ -102,11 +149,11 @@ public:
                 if (std::fabs(x - kc) > k.SpanC) continue;
                 const double dc = (x - kc) * cellX_;
                 const double d2 = std::max(floor_, dc * dc + t.Dy2);
-                sum += float(directions_.At(std::fabs(dc), t.Dy) *
-                             std::exp2(k.LogScale + half_ * std::log2(d2)));
+                const double power = directions_.At(std::fabs(dc), t.Dy) *
+                                     std::exp2(k.LogScale + half_ * std::log2(d2));
+                for (size_t p = 0; p < 3; ++p) sum[p] += float(power * k.Share[p]);
             }
         }
-        return sum;
     }
 
 private:
@@ -116,6 +163,23 @@ private:
 };
 
 namespace {
+
+// How much more or less than the planes' combined level the planes' own
+// levels read, as a power ratio: the median over the cells `each` gives.
+template <typename TEach>
+TPlaneShares PlaneSharesOf(const TSpectrumStore& store, const float* levels, TEach each) {
+    TPlaneShares shares;
+    std::vector<double> ratios;
+    for (size_t p = 0; p < 3; ++p) {
+        ratios.clear();
+        each([&](size_t i) {
+            const double x = store.Planes[p][i];
+            ratios.push_back(double(PowerLevel(x * x)) - double(levels[i]));
+        });
+        if (!ratios.empty()) shares[p] = std::exp2(MedianOf(ratios) / kLevelsPerOctave);
+    }
+    return shares;
+}
 
 // The picture's factors by direction from the levels of the band from `lo`
 // to `hi` (normalised radii) above `fall`, the fitted fall in octaves.
@@ -181,11 +245,13 @@ bool SidebandModel(TSpectrumStore& store, float fundamental, const std::vector<T
     const double cellX = 1.0 / W, cellY = 1.0 / H;
     std::vector<TSidebandCarrier> carriers;
     std::vector<double> ring;
+    std::vector<size_t> ringCells;
     for (const TScreenPeak& p : peaks) {
         if (int(carriers.size()) >= profile.MaxPeaks) break;
         const double inner = profile.RingInner * p.Radius + 1.0;
         const double outer = profile.RingOuter * p.Radius + 1.0;
         ring.clear();
+        ringCells.clear();
         const int64_t span = int64_t(std::ceil(outer));
         for (int64_t r = std::max<int64_t>(1, p.Row - span);
              r <= std::min<int64_t>(H - 1, p.Row + span); ++r)
@@ -195,14 +261,17 @@ bool SidebandModel(TSpectrumStore& store, float fundamental, const std::vector<T
                 const double d = std::sqrt(dc * dc + dr * dr);
                 if (d < inner || d > outer) continue;
                 const double dn = std::hypot(dc * cellX, dr * cellY);
-                ring.push_back(double(levels[size_t(r) * size_t(W) + size_t(c)]) /
-                                   kLevelsPerOctave -
+                ringCells.push_back(size_t(r) * size_t(W) + size_t(c));
+                ring.push_back(double(levels[ringCells.back()]) / kLevelsPerOctave -
                                slope * std::log2(dn));
             }
         if (ring.size() < 8) continue;
         const double reach = profile.Reach * f;
         carriers.push_back({double(p.Column), double(p.Row), MedianOf(ring) - reference,
-                            std::ceil(reach * W), std::ceil(reach * H)});
+                            std::ceil(reach * W), std::ceil(reach * H),
+                            PlaneSharesOf(store, levels, [&](const auto& take) {
+                                for (const size_t i : ringCells) take(i);
+                            })});
     }
     if (carriers.empty()) return false;
 
@@ -221,6 +290,17 @@ bool SidebandModel(TSpectrumStore& store, float fundamental, const std::vector<T
     model.Directions =
         PictureDirections(levels, W, H, profile.Low * f, profile.High * f,
                           [&](double radius) { return intercept + slope * std::log2(radius); });
+    model.Share = PlaneSharesOf(store, levels, [&](const auto& take) {
+        const double lo = profile.Low * f, hi = profile.High * f;
+        const int64_t cs = std::min<int64_t>(W - 1, int64_t(std::ceil(hi * W)));
+        const int64_t rs = std::min<int64_t>(H - 1, int64_t(std::ceil(hi * H)));
+        for (int64_t r = 0; r <= rs; ++r)
+            for (int64_t c = 0; c <= cs; ++c) {
+                const double u = double(c) / W, v = double(r) / H;
+                const double radius = std::sqrt(u * u + v * v);
+                if (radius >= lo && radius <= hi) take(size_t(r) * size_t(W) + size_t(c));
+            }
+    });
     model.Screen =
         std::make_shared<TScreenPower>(std::move(carriers), slope, model.Directions, W, H);
     return true;
@@ -453,21 +533,27 @@ void DampScreenSidebands(TSpectrumStore& store, float fundamental, float power,
     const double nearest = std::min(1.0 / W, 1.0 / H);
     const double cutoff = RulingLowPassProfile().Cutoff * model.Fundamental;
     const double order = RulingLowPassProfile().Order;
-    // The Wiener gain at cell (x, y), with the screen's terms of row y; 1
-    // where no screen is modelled.
+    // The Wiener gain of each plane at cell (x, y), with the screen's terms
+    // of row y, into w[0..2]; 1 where no screen is modelled. Each ink prints
+    // in the planes its colour absorbs, so its carriers and sidebands do
+    // too, while the picture's detail lies in all three.
     using TTerms = std::vector<TScreenPower::TRowTerm>;
-    const auto wienerAt = [&](double x, double y, const TTerms& terms) {
+    const auto wienerAt = [&](double x, double y, const TTerms& terms, double* w) {
         const double u = x / W, v = y / H;
         const double radius = std::sqrt(u * u + v * v);
         const int bin = std::min(int(radius / 1.4142135623730951 * TRadialProfile::kBins),
                                  TRadialProfile::kBins - 1);
-        const double noise =
-            std::max(double(model.Screen->At(x, terms)), model.RingExcess[size_t(bin)]);
-        if (!(noise > 0.0)) return 1.0;
+        float screen[3];
+        model.Screen->At(x, terms, screen);
         const double picture = model.Picture(u, v, std::max(nearest, radius));
-        return picture / (picture + noise);
+        for (size_t p = 0; p < 3; ++p) {
+            const double noise =
+                std::max(double(screen[p]), model.RingExcess[size_t(bin)] * model.Share[p]);
+            const double own = picture * model.Share[p];
+            w[p] = noise > 0.0 ? own / (own + noise) : 1.0;
+        }
     };
-    // Row r with the Wiener gain wiener[c] at each of its cells.
+    // Row r with the Wiener gains wiener[3 * c + p] at each of its cells.
     std::vector<double> columnSquares(static_cast<size_t>(W));
     for (int64_t c = 0; c < W; ++c) {
         const double u = double(c) / W;
@@ -485,52 +571,80 @@ void DampScreenSidebands(TSpectrumStore& store, float fundamental, float power,
             for (int64_t c = 0; c < W; ++c)
                 inkColumn[size_t(c)] |= std::fabs(double(c - p.Column)) < model.Fundamental * W;
     }
-    const float* levels = store.WorkPlane.data();
     const double standOut = profile.AxisStandOut;
-    const auto scaleRow = [&](int64_t r, const double* wiener) {
+    // The Wiener gains wiener[p][c] of row r, planes apart, so that the cells
+    // off the axes take one plain loop; lowPass is scratch for the row.
+    const auto scaleRow = [&](int64_t r, const double* const* wiener, double* lowPass) {
         const double v = double(r) / H, v2 = v * v;
-        float* rows[3];
-        for (size_t p = 0; p < 3; ++p) rows[p] = store.Planes[p].data() + size_t(r) * size_t(W);
-        for (int64_t c = 0; c < W; ++c) {
-            if (wiener[c] == 1.0) continue;
-            const double q2 = (columnSquares[size_t(c)] + v2) / cutoff2;
-            double w = wiener[c];
-            const bool onAxis = (c <= profile.AxisCells && !inkRow[size_t(r)]) ||
-                                (r <= profile.AxisCells && !inkColumn[size_t(c)]);
-            if (onAxis && q2 < 4.0 && w > 0.0) {
-                const double radius = std::max(nearest, std::sqrt(columnSquares[size_t(c)] + v2));
-                const double noise = model.Picture(double(c) / W, v, radius) * (1.0 - w) / w;
-                const double measured =
-                    std::exp2(double(levels[size_t(r) * size_t(W) + size_t(c)]) / kLevelsPerOctave -
-                              model.Reference);
-                if (measured > standOut * noise) w = std::max(w, 1.0 - noise / measured);
+        if (order == 2.0)
+            for (int64_t c = 0; c < W; ++c) {
+                const double q2 = (columnSquares[size_t(c)] + v2) / cutoff2;
+                lowPass[c] = 1.0 / (1.0 + q2 * q2);
             }
-            const double lowPass = 1.0 / (1.0 + (order == 2.0 ? q2 * q2 : std::pow(q2, order)));
-            const double both = SidebandGain(lowPass, w);
-            const double gain = power == 1.0f ? both : std::pow(both, double(power));
-            for (float* row : rows) row[c] = float(double(row[c]) * gain);
+        else
+            for (int64_t c = 0; c < W; ++c)
+                lowPass[c] =
+                    1.0 / (1.0 + std::pow((columnSquares[size_t(c)] + v2) / cutoff2, order));
+        const auto gainOf = [&](double lp, double w) {
+            const double both = SidebandGain(lp, w);
+            return power == 1.0f ? both : std::pow(both, double(power));
+        };
+        // Up to here the cells may lie on an axis.
+        const int64_t axis =
+            r <= profile.AxisCells ? W : std::min<int64_t>(W, profile.AxisCells + 1);
+        for (size_t p = 0; p < 3; ++p) {
+            float* row = store.Planes[p].data() + size_t(r) * size_t(W);
+            const double* wp = wiener[p];
+            for (int64_t c = 0; c < axis; ++c) {
+                double w = wp[c];
+                if (w == 1.0) continue;
+                const double q2 = (columnSquares[size_t(c)] + v2) / cutoff2;
+                const bool onAxis = (c <= profile.AxisCells && !inkRow[size_t(r)]) ||
+                                    (r <= profile.AxisCells && !inkColumn[size_t(c)]);
+                if (onAxis && q2 < 4.0 && w > 0.0) {
+                    const double radius =
+                        std::max(nearest, std::sqrt(columnSquares[size_t(c)] + v2));
+                    const double noise =
+                        model.Picture(double(c) / W, v, radius) * model.Share[p] * (1.0 - w) / w;
+                    const double x = row[c];
+                    const double measured =
+                        std::exp2(double(PowerLevel(x * x)) / kLevelsPerOctave - model.Reference);
+                    if (measured > standOut * noise) w = std::max(w, 1.0 - noise / measured);
+                }
+                row[c] = float(double(row[c]) * gainOf(lowPass[c], w));
+            }
+            if (power == 1.0f)
+                ScaleBySidebandGains(row + axis, lowPass + axis, wp + axis, W - axis);
+            else
+                for (int64_t c = axis; c < W; ++c)
+                    if (wp[c] != 1.0) row[c] = float(double(row[c]) * gainOf(lowPass[c], wp[c]));
         }
     };
     // Directly where the spectrum is small, else on a grid and interpolated
     // between its points.
     const int32_t step = std::max<int32_t>(1, (std::min(W, H) + profile.GridPoints - 1) /
                                                   std::max(1, profile.GridPoints));
+    const size_t w = static_cast<size_t>(W);
     if (step == 1) {
         ForRowBands(H, [&](int32_t r0, int32_t r1) {
             TTerms terms;
-            std::vector<double> wiener(static_cast<size_t>(W));
+            std::vector<double> wiener(3 * w), lowPass(w);
+            const double* planes[3] = {wiener.data(), wiener.data() + w, wiener.data() + 2 * w};
             for (int64_t r = r0; r < r1; ++r) {
                 model.Screen->RowTerms(double(r), terms);
-                for (int64_t c = 0; c < W; ++c)
-                    wiener[size_t(c)] = wienerAt(double(c), double(r), terms);
-                scaleRow(r, wiener.data());
+                for (int64_t c = 0; c < W; ++c) {
+                    double g[3];
+                    wienerAt(double(c), double(r), terms, g);
+                    for (size_t p = 0; p < 3; ++p) wiener[p * w + size_t(c)] = g[p];
+                }
+                scaleRow(r, planes, lowPass.data());
             }
         });
         dampMoire();
         return;
     }
     const int32_t gx = (W - 1) / step + 2, gy = (H - 1) / step + 2;
-    std::vector<double> grid(size_t(gx) * size_t(gy));
+    std::vector<double> grid(3 * size_t(gx) * size_t(gy));
     // Row by row: the grid has few rows, and each costs much.
     std::atomic<int32_t> nextRow{0};
     RunOnThreads(std::min(AvailableProcessors(), gy), [&](int) {
@@ -539,19 +653,23 @@ void DampScreenSidebands(TSpectrumStore& store, float fundamental, float power,
             const double y = double(int64_t(j) * step);
             model.Screen->RowTerms(y, terms);
             for (int64_t i = 0; i < gx; ++i)
-                grid[size_t(j) * size_t(gx) + size_t(i)] = wienerAt(double(i * step), y, terms);
+                wienerAt(double(i * step), y, terms,
+                         grid.data() + 3 * (size_t(j) * size_t(gx) + size_t(i)));
         }
     });
     ForRowBands(H, [&](int32_t r0, int32_t r1) {
-        // Grid rows j and j + 1 interpolated across the columns, kept for
-        // the step rows between them.
-        std::vector<double> upper(static_cast<size_t>(W)), lower(upper), wiener(upper);
+        // Grid rows j and j + 1 interpolated across the columns, planes
+        // apart, kept for the step rows between them.
+        std::vector<double> upper(3 * w), lower(upper), wiener(upper), lowPass(w);
+        const double* planes[3] = {wiener.data(), wiener.data() + w, wiener.data() + 2 * w};
         const auto across = [&](int64_t j, std::vector<double>& out) {
-            const double* g = grid.data() + size_t(j) * size_t(gx);
+            const double* g = grid.data() + 3 * size_t(j) * size_t(gx);
             for (int64_t c = 0; c < W; ++c) {
                 const int64_t i = c / step;
                 const double u = double(c - i * step) / step;
-                out[size_t(c)] = g[i] * (1.0 - u) + g[i + 1] * u;
+                for (size_t p = 0; p < 3; ++p)
+                    out[p * w + size_t(c)] =
+                        g[3 * size_t(i) + p] * (1.0 - u) + g[3 * size_t(i + 1) + p] * u;
             }
         };
         int64_t held = -2;
@@ -566,9 +684,9 @@ void DampScreenSidebands(TSpectrumStore& store, float fundamental, float power,
             }
             held = j;
             const double v = double(r - j * step) / step;
-            for (int64_t c = 0; c < W; ++c)
-                wiener[size_t(c)] = upper[size_t(c)] * (1.0 - v) + lower[size_t(c)] * v;
-            scaleRow(r, wiener.data());
+            for (size_t k = 0; k < wiener.size(); ++k)
+                wiener[k] = upper[k] * (1.0 - v) + lower[k] * v;
+            scaleRow(r, planes, lowPass.data());
         }
     });
     dampMoire();

@@ -19,6 +19,12 @@
 //   that no peak accounts for (harmonics too weak to be found, the scanner's
 //   noise).
 //
+// Both are taken in each of the three planes by the share of it measured
+// where they are (over the band for the picture, in each peak's ring for its
+// sidebands): an ink prints in the planes its colour absorbs, while the
+// picture's detail lies in all three, so a plane an ink hardly shows in
+// keeps its detail around that ink's carriers.
+//
 // The Wiener gain S / (S + N) keeps the picture's detail in the directions
 // between the carriers, where the ruling low-pass (see DampScreenRuling)
 // takes it away with the screen; the low-pass is the safer of the two where
@@ -128,6 +134,13 @@ private:
     std::vector<double> tangents_; // of the sectors' upper bounds but the last
 };
 
+// A power ratio for each of the three planes.
+struct TPlaneShares {
+    double Of[3] = {1.0, 1.0, 1.0};
+    double operator[](size_t p) const { return Of[p]; }
+    double& operator[](size_t p) { return Of[p]; }
+};
+
 // The models of a spectrum: the picture's power at a normalised radius, and
 // the screen's at a cell, both relative to the picture's at the fundamental.
 class TScreenPower;
@@ -142,6 +155,8 @@ struct TSidebandModel {
     // The peaks' sidebands.
     std::shared_ptr<const TScreenPower> Screen;
     TPictureDirections Directions;
+    // Each plane's level against the planes' combined one, over the band.
+    TPlaneShares Share;
     // Along the radial fall, and at the normalised frequency (u, v) with its
     // direction's factor.
     double Picture(double radius) const;
@@ -152,6 +167,11 @@ struct TSidebandModel {
 // The gain from the ruling low-pass's and the Wiener gain at one cell: their
 // geometric mean with weights 1/4 and 3/4, never below the low-pass cubed.
 double SidebandGain(double lowPass, double wiener);
+// row[c] times SidebandGain(lowPass[c], wiener[c]) for c below n, but where
+// wiener[c] is 1. With `wide`, four cells at once where the processor can;
+// the products and roots are the same, so is the row.
+void ScaleBySidebandGains(float* row, const double* lowPass, const double* wiener, int64_t n,
+                          bool wide = true);
 
 // False when there is nothing to model: no peaks, a fundamental out of 0..2,
 // or a band too narrow to fit. Uses the work plane as scratch space.

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 namespace {
 
@@ -200,4 +201,56 @@ TEST(SidebandDamping, KeepsTheDetailOfAPicturesStrongDirection) {
     // Measured as one fall in all directions, it kept a fifth.
     EXPECT_GT(after, 0.4 * before);
     EXPECT_LT(besideAfter, 0.25 * besideBefore);
+}
+
+TEST(SidebandDamping, SparesAPlaneTheScreenDoesNotPrintIn) {
+    // Inks that only the first two planes see: the third holds the picture
+    // alone, and its detail around the carriers is no screen.
+    const TBitmap24 clean = ScreenedPicture(320, 256, 0);
+    TBitmap24 printed = PrintedWithTwoInks();
+    for (int32_t r = 0; r < clean.Height; ++r)
+        for (int32_t c = 0; c < clean.Width; ++c) printed.Pixel(c, r)[2] = clean.Pixel(c, r)[2];
+    TSpectrumStore spectrum = SpectrumOf(printed);
+    const int32_t W = spectrum.Cols, H = spectrum.Rows;
+    const std::vector<TScreenPeak> peaks = FindScreenPeaks(spectrum);
+    const double f = 2.0 / kCell;
+    TSpectrumStore damped = spectrum;
+    DampScreenSidebands(damped, float(f), 1.0f, peaks);
+    double kept[3] = {0.0, 0.0, 0.0}, held[3] = {0.0, 0.0, 0.0};
+    for (int64_t r = 0; r < H; ++r)
+        for (int64_t c = 0; c < W; ++c) {
+            const double radius = std::hypot(double(c) / W, double(r) / H);
+            if (radius < 0.3 * f || radius > 0.8 * f) continue;
+            const size_t i = size_t(r) * size_t(W) + size_t(c);
+            for (size_t p = 0; p < 3; ++p) {
+                held[p] += double(spectrum.Planes[p][i]) * spectrum.Planes[p][i];
+                kept[p] += double(damped.Planes[p][i]) * damped.Planes[p][i];
+            }
+        }
+    // One gain for all three planes kept an eighth of the third's.
+    EXPECT_GT(kept[2], 0.4 * held[2]);
+    EXPECT_LT(kept[0], 0.25 * held[0]);
+}
+
+TEST(SidebandDamping, ScalesARowTheSameFourCellsAtOnce) {
+    // Gains over the whole range, ones that leave a cell alone, a length
+    // that leaves cells past the last four.
+    const int64_t n = 1031;
+    std::vector<double> lowPass(n), wiener(n);
+    std::vector<float> row(n);
+    for (int64_t c = 0; c < n; ++c) {
+        lowPass[size_t(c)] = std::fmod(c * 0.6180339887, 1.0);
+        wiener[size_t(c)] = c % 7 == 0 ? 1.0 : c % 11 == 0 ? 0.0 : std::fmod(c * 0.4142135, 1.0);
+        row[size_t(c)] = float(std::sin(c * 1.3) * 1e4);
+    }
+    std::vector<float> wide = row, narrow = row;
+    ScaleBySidebandGains(wide.data(), lowPass.data(), wiener.data(), n, true);
+    ScaleBySidebandGains(narrow.data(), lowPass.data(), wiener.data(), n, false);
+    for (int64_t c = 0; c < n; ++c) {
+        ASSERT_EQ(wide[size_t(c)], narrow[size_t(c)]) << c;
+        if (wiener[size_t(c)] == 1.0) {
+            EXPECT_EQ(narrow[size_t(c)], row[size_t(c)]) << c;
+        }
+    }
+    EXPECT_NE(narrow[1], row[1]);
 }
