@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -17,8 +18,10 @@ namespace {
 
 const double kCell = 6.0, kAngles[2] = {20.0, 35.0};
 
+using TAngles = std::array<double, 2>;
+
 // The picture printed with two inks at close angles.
-TBitmap24 PrintedWithTwoInks() {
+TBitmap24 PrintedWithTwoInks(TAngles angles = {kAngles[0], kAngles[1]}) {
     const TBitmap24 clean = ScreenedPicture(320, 256, 0);
     const double cell = kCell;
     // Paper stays white where neither ink's dot covers it; each ink takes
@@ -29,7 +32,7 @@ TBitmap24 PrintedWithTwoInks() {
             for (int p = 0; p < 3; ++p) {
                 const double tone = std::sqrt(clean.Pixel(c, r)[p] / 255.0);
                 bool white = true;
-                for (const double degrees : kAngles) {
+                for (const double degrees : angles) {
                     const double a = degrees * std::numbers::pi / 180.0,
                                  k = 2.0 * std::numbers::pi / cell;
                     const double u = c * std::cos(a) + r * std::sin(a),
@@ -50,11 +53,12 @@ double PowerAt(const TSpectrumStore& s, int64_t c, int64_t r) {
 
 // The moires: the differences of the two inks' fundamentals, folded onto
 // the cells of a W x H spectrum, at a quarter of the fundamental.
-std::vector<std::pair<int64_t, int64_t>> Moires(int32_t W, int32_t H) {
+std::vector<std::pair<int64_t, int64_t>> Moires(int32_t W, int32_t H,
+                                                TAngles angles = {kAngles[0], kAngles[1]}) {
     std::vector<std::pair<int64_t, int64_t>> moires;
     for (const double turn : {0.0, 90.0}) {
-        const double a = (kAngles[0] + turn) * std::numbers::pi / 180.0,
-                     b = (kAngles[1] + turn) * std::numbers::pi / 180.0;
+        const double a = (angles[0] + turn) * std::numbers::pi / 180.0,
+                     b = (angles[1] + turn) * std::numbers::pi / 180.0;
         moires.push_back({std::lround(std::fabs(std::cos(a) - std::cos(b)) / kCell * 2.0 * W),
                           std::lround(std::fabs(std::sin(a) - std::sin(b)) / kCell * 2.0 * H)});
     }
@@ -139,6 +143,26 @@ TEST(SidebandDamping, LeavesAPicturesEdgeThatPassesAMoire) {
     }
     EXPECT_GT(after, before / 4.0);
     EXPECT_LT(PowerAt(damped, mc, mr), PowerAt(spectrum, mc, mr) / 16.0);
+}
+
+TEST(SidebandDamping, TakesAMoireNearAnAxis) {
+    // Inks at 0 and 15 degrees put a moire 7.5 degrees from the column
+    // axis, where a horizon on a page laid askew draws its line: the peak
+    // stands out of its ray as well as of the ring, its row and its column.
+    const TAngles angles = {0.0, 15.0};
+    TSpectrumStore spectrum = SpectrumOf(PrintedWithTwoInks(angles));
+    const int32_t W = spectrum.Cols, H = spectrum.Rows;
+    const std::vector<TScreenPeak> peaks = FindScreenPeaks(spectrum);
+    const auto [mc, mr] = Moires(W, H, angles)[0];
+    const auto peakNear = [&](const TSpectrumStore& s) {
+        double peak = 0.0;
+        for (int64_t r = mr - 2; r <= mr + 2; ++r)
+            for (int64_t c = mc - 2; c <= mc + 2; ++c) peak = std::max(peak, PowerAt(s, c, r));
+        return peak;
+    };
+    TSpectrumStore damped = spectrum;
+    DampScreenSidebands(damped, float(2.0 / kCell), 1.0f, peaks);
+    EXPECT_LT(peakNear(damped), peakNear(spectrum) / 16.0);
 }
 
 TEST(SidebandDamping, KeepsAPicturesLineAlongAnAxis) {
