@@ -11,6 +11,7 @@
 #include <memory>
 #include <numbers>
 #include <optional>
+#include <utility>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -349,17 +350,16 @@ public:
           join_(LevelsOf(SidebandProfile().MoireJoined)),
           axisTangent_(std::tan(SidebandProfile().MoireAxisDegrees * std::numbers::pi / 180.0)) {}
 
-    // Looks at the place (pc, pr) predicted from two carriers with notches
-    // of the given radius; places already looked at are skipped.
-    void LookAt(int64_t pc, int64_t pr, int32_t radius) {
-        if (pc >= W_ || pr >= H_) return;
+    // Whether a moire at (pc, pr) would lie where one is looked for.
+    bool Within(int64_t pc, int64_t pr) const {
+        if (pc >= W_ || pr >= H_) return false;
         const double at = std::hypot(double(pc) / W_, double(pr) / H_);
-        if (at < lowest_ || at > highest_) return;
-        if (std::any_of(tried_.begin(), tried_.end(), [&](const auto& t) {
-                return std::abs(t.first - pc) <= 2 && std::abs(t.second - pr) <= 2;
-            }))
-            return;
-        tried_.push_back({pc, pr});
+        return at >= lowest_ && at <= highest_;
+    }
+
+    // Looks at the place (pc, pr) predicted from two carriers with notches
+    // of the given radius; the cells taken are added to Cells().
+    void LookAt(int64_t pc, int64_t pr, int32_t radius) {
         // The peak: the highest cell near the predicted place.
         mc_ = pc, mr_ = pr;
         for (int64_t r = std::max<int64_t>(0, pr - 2); r <= std::min<int64_t>(H_ - 1, pr + 2); ++r)
@@ -407,19 +407,8 @@ public:
         }
     }
 
-    // The cells found, each once (a cell two moires share keeps the gain of
-    // the first), by index.
-    std::vector<TMoireCell> Cells() {
-        std::stable_sort(
-            cells_.begin(), cells_.end(),
-            [](const TMoireCell& a, const TMoireCell& b) { return a.Index < b.Index; });
-        cells_.erase(std::unique(cells_.begin(), cells_.end(),
-                                 [](const TMoireCell& a, const TMoireCell& b) {
-                                     return a.Index == b.Index;
-                                 }),
-                     cells_.end());
-        return std::move(cells_);
-    }
+    // The cells taken since the last call, in the order found.
+    std::vector<TMoireCell> TakeCells() { return std::exchange(cells_, {}); }
 
 private:
     static constexpr int32_t kNone = std::numeric_limits<int32_t>::min();
@@ -489,7 +478,7 @@ private:
     const double fall_, nearest_, lowest_, highest_;
     const int32_t stand_, join_;
     const double axisTangent_;
-    std::vector<std::pair<int64_t, int64_t>> tried_, pending_;
+    std::vector<std::pair<int64_t, int64_t>> pending_;
     std::vector<TMoireCell> cells_;
     // The place being looked at: its peak, reach, window and backgrounds.
     int64_t mc_ = 0, mr_ = 0, reach_ = 0, r0_ = 0, r1_ = 0, c0_ = 0, c1_ = 0;
@@ -503,7 +492,14 @@ private:
 // difference and sum fold onto.
 std::vector<TMoireCell> MoireCells(const TSpectrumStore& store, const TSidebandModel& model,
                                    const std::vector<TScreenPeak>& peaks) {
-    TMoireSearch search(store, model);
+    // The places, each once: one within two cells of a place before it is
+    // that place.
+    struct TPlace {
+        int64_t C, R;
+        int32_t Radius;
+    };
+    std::vector<TPlace> places;
+    const TMoireSearch bounds(store, model);
     const size_t parents = std::min<size_t>(peaks.size(), size_t(SidebandProfile().MoireParents));
     for (size_t i = 0; i < parents; ++i)
         for (size_t j = i + 1; j < parents; ++j) {
@@ -512,9 +508,38 @@ std::vector<TMoireCell> MoireCells(const TSpectrumStore& store, const TSidebandM
                                    int64_t(a.Column) + b.Column};
             const int64_t rs[2] = {std::abs(int64_t(a.Row) - b.Row), int64_t(a.Row) + b.Row};
             for (const int64_t c : cs)
-                for (const int64_t r : rs) search.LookAt(c, r, std::max(a.Radius, b.Radius));
+                for (const int64_t r : rs) {
+                    if (!bounds.Within(c, r) ||
+                        std::any_of(places.begin(), places.end(), [&](const TPlace& t) {
+                            return std::abs(t.C - c) <= 2 && std::abs(t.R - r) <= 2;
+                        }))
+                        continue;
+                    places.push_back({c, r, std::max(a.Radius, b.Radius)});
+                }
         }
-    return search.Cells();
+    // Each place is looked at on its own, so the places share out among
+    // the processors; their cells are joined in the places' order.
+    std::vector<std::vector<TMoireCell>> found(places.size());
+    std::atomic<size_t> next{0};
+    RunOnThreads(int(std::min<size_t>(size_t(AvailableProcessors()), places.size())), [&](int) {
+        TMoireSearch search(store, model);
+        for (size_t k = next++; k < places.size(); k = next++) {
+            search.LookAt(places[k].C, places[k].R, places[k].Radius);
+            found[k] = search.TakeCells();
+        }
+    });
+    std::vector<TMoireCell> cells;
+    for (const auto& f : found) cells.insert(cells.end(), f.begin(), f.end());
+    // Each cell once, by index: a cell two moires share keeps the gain of
+    // the first.
+    std::stable_sort(cells.begin(), cells.end(),
+                     [](const TMoireCell& a, const TMoireCell& b) { return a.Index < b.Index; });
+    cells.erase(std::unique(cells.begin(), cells.end(),
+                            [](const TMoireCell& a, const TMoireCell& b) {
+                                return a.Index == b.Index;
+                            }),
+                cells.end());
+    return cells;
 }
 
 } // namespace
