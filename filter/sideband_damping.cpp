@@ -534,11 +534,10 @@ std::vector<TMoireCell> MoireCells(const TSpectrumStore& store, const TSidebandM
     // the first.
     std::stable_sort(cells.begin(), cells.end(),
                      [](const TMoireCell& a, const TMoireCell& b) { return a.Index < b.Index; });
-    cells.erase(std::unique(cells.begin(), cells.end(),
-                            [](const TMoireCell& a, const TMoireCell& b) {
-                                return a.Index == b.Index;
-                            }),
-                cells.end());
+    cells.erase(
+        std::unique(cells.begin(), cells.end(),
+                    [](const TMoireCell& a, const TMoireCell& b) { return a.Index == b.Index; }),
+        cells.end());
     return cells;
 }
 
