@@ -182,6 +182,20 @@ TPlaneShares PlaneSharesOf(const TSpectrumStore& store, const float* levels, TEa
     return shares;
 }
 
+// Each cell of a W x H spectrum whose normalised radius lies from `lo` to
+// `hi`, row by row: take(index, u, v, radius).
+template <typename TTake>
+void ForBandCells(int32_t W, int32_t H, double lo, double hi, TTake take) {
+    const int64_t cs = std::min<int64_t>(W - 1, int64_t(std::ceil(hi * W)));
+    const int64_t rs = std::min<int64_t>(H - 1, int64_t(std::ceil(hi * H)));
+    for (int64_t r = 0; r <= rs; ++r)
+        for (int64_t c = 0; c <= cs; ++c) {
+            const double u = double(c) / W, v = double(r) / H;
+            const double radius = std::sqrt(u * u + v * v);
+            if (radius >= lo && radius <= hi) take(size_t(r) * size_t(W) + size_t(c), u, v, radius);
+        }
+}
+
 // The picture's factors by direction from the levels of the band from `lo`
 // to `hi` (normalised radii) above `fall`, the fitted fall in octaves.
 template <typename TFall>
@@ -190,17 +204,10 @@ TPictureDirections PictureDirections(const float* levels, int32_t W, int32_t H, 
     const TSidebandProfile& profile = SidebandProfile();
     TPictureDirections directions(profile.Directions);
     std::vector<std::vector<double>> bySector(directions.Count());
-    const int64_t cs = std::min<int64_t>(W - 1, int64_t(std::ceil(hi * W)));
-    const int64_t rs = std::min<int64_t>(H - 1, int64_t(std::ceil(hi * H)));
-    for (int64_t r = 0; r <= rs; ++r)
-        for (int64_t c = 0; c <= cs; ++c) {
-            const double u = double(c) / W, v = double(r) / H;
-            const double radius = std::sqrt(u * u + v * v);
-            if (radius < lo || radius > hi) continue;
-            bySector[directions.Sector(u, v)].push_back(
-                double(levels[size_t(r) * size_t(W) + size_t(c)]) / kLevelsPerOctave -
-                fall(radius));
-        }
+    ForBandCells(W, H, lo, hi, [&](size_t i, double u, double v, double radius) {
+        bySector[directions.Sector(u, v)].push_back(double(levels[i]) / kLevelsPerOctave -
+                                                    fall(radius));
+    });
     constexpr size_t kFewest = 16;
     std::vector<double> medians(bySector.size(), 0.0), measured;
     for (size_t k = 0; k < bySector.size(); ++k)
@@ -292,15 +299,8 @@ bool SidebandModel(TSpectrumStore& store, float fundamental, const std::vector<T
         PictureDirections(levels, W, H, profile.Low * f, profile.High * f,
                           [&](double radius) { return intercept + slope * std::log2(radius); });
     model.Share = PlaneSharesOf(store, levels, [&](const auto& take) {
-        const double lo = profile.Low * f, hi = profile.High * f;
-        const int64_t cs = std::min<int64_t>(W - 1, int64_t(std::ceil(hi * W)));
-        const int64_t rs = std::min<int64_t>(H - 1, int64_t(std::ceil(hi * H)));
-        for (int64_t r = 0; r <= rs; ++r)
-            for (int64_t c = 0; c <= cs; ++c) {
-                const double u = double(c) / W, v = double(r) / H;
-                const double radius = std::sqrt(u * u + v * v);
-                if (radius >= lo && radius <= hi) take(size_t(r) * size_t(W) + size_t(c));
-            }
+        ForBandCells(W, H, profile.Low * f, profile.High * f,
+                     [&](size_t i, double, double, double) { take(i); });
     });
     model.Screen =
         std::make_shared<TScreenPower>(std::move(carriers), slope, model.Directions, W, H);
